@@ -1,0 +1,131 @@
+#include "app/startup_win32.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+#include <winsock2.h>
+
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/language.h"
+#include "app/program_folder.h"
+#include "app/settings.h"
+#include "app/system_info.h"
+#include "platform/text.h"
+#include "platform/win32.h"
+#include "ui/interim_main_window_win32.h"
+#include "ui/message_loop_win32.h"
+#include "ui/window_messages.h"
+
+namespace quillary {
+namespace {
+
+// Held until the process ends; the system releases it then.
+HANDLE instance_mutex = nullptr;
+
+std::vector<std::u16string> command_line_arguments() {
+  std::vector<std::u16string> arguments;
+  int count = 0;
+  wchar_t** list = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!list) return arguments;
+  for (int i = 0; i < count; ++i) arguments.push_back(from_wide(list[i]));
+  LocalFree(list);
+  return arguments;
+}
+
+BOOL CALLBACK find_main_window(HWND window, LPARAM found) {
+  wchar_t title[260] = {};
+  GetWindowTextW(window, title, 260);
+  if (StrCmpIW(title, main_window_title) != 0) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+void show_failure(int code) {
+  wchar_t text[128];
+  std::swprintf(text, 128, L"Application initialization failed, error code: %d.", code);
+  MessageBoxW(nullptr, text, L"Quillary", MB_ICONERROR);
+}
+
+}  // namespace
+
+int check_single_instance() {
+  HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Quillary");
+  if (!mutex || GetLastError() != ERROR_ALREADY_EXISTS) {
+    // Also when the mutex cannot be made at all: the program then runs.
+    instance_mutex = mutex;
+    return 0;
+  }
+  notify_running_instance(hands_over_scan(command_line_arguments()) ? 1 : 0);
+  ReleaseMutex(mutex);
+  return -1;
+}
+
+void notify_running_instance(int start_scan) {
+  HWND window = nullptr;
+  EnumWindows(find_main_window, reinterpret_cast<LPARAM>(&window));
+  if (!window) return;
+  // This process was just started by the user, so it may give the running
+  // instance the right to come to the foreground.
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  AllowSetForegroundWindow(owner);
+  SendMessageW(window, UM_ACTIVATE_INSTANCE, static_cast<WPARAM>(start_scan), 0);
+}
+
+int initialize_application() {
+  WSADATA sockets;
+  WSAStartup(MAKEWORD(2, 2), &sockets);
+  enter_program_folder();
+
+  int failure = 0;
+  if (!capture_system_snapshot()) {
+    failure = startup_failure::system_snapshot;
+  } else if (collect_system_summary() != 0) {
+    failure = startup_failure::system_summary;
+  } else if (!load_settings()) {
+    failure = startup_failure::settings;
+  } else if (load_language(settings().language, true) != 0) {
+    failure = startup_failure::language_file;
+  }
+  if (failure) {
+    show_failure(failure);
+    return -1;
+  }
+  // A language other than English takes the English texts it lacks.
+  if (!equal_ignore_case(settings().language, u"English")) load_language(u"English", false);
+  return 0;
+}
+
+int run_application(HINSTANCE instance, int show_command) {
+  message_loop_c loop;
+  register_message_loop(&loop);
+  int result = -1;
+  {
+    interim_main_window_c window;
+    if (window.create(instance)) {
+      ShowWindow(window.handle(), show_command);
+      result = loop.run();
+    }
+  }
+  unregister_message_loop();
+  return result;
+}
+
+void release_application() { CoUninitialize(); }
+
+int run_program(HINSTANCE instance, int show_command) {
+  if (check_single_instance() != 0) return -1;
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
+  InitCommonControlsEx(&controls);
+  if (initialize_application() != 0) return -1;
+  const int result = run_application(instance, show_command);
+  release_application();
+  return result;
+}
+
+}  // namespace quillary

@@ -1,0 +1,94 @@
+// What the program knows about the machine, gathered once at start-up and
+// read-only afterwards: the Windows type code and its code name for the
+// update service, the version code, the system width, the OEM code page, the
+// program's own path and folder, and a readable summary from WMI.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/system.h"
+
+namespace quillary {
+
+class wmi_connection_i;
+
+// Windows type codes. Detection sets 0 and 2 to 9; 1 and 10 exist only in
+// the code-name table.
+namespace os_type_code {
+constexpr int not_supported = 0;
+constexpr int windows_2000 = 1;
+constexpr int windows_xp = 2;
+constexpr int windows_2003 = 3;
+constexpr int windows_2003_r2 = 4;
+constexpr int windows_vista = 5;
+constexpr int windows_2008 = 6;
+constexpr int windows_2008_r2 = 7;
+constexpr int windows_7 = 8;
+constexpr int windows_8 = 9;
+constexpr int unknown = 10;
+}  // namespace os_type_code
+
+struct system_summary {
+  std::u16string model;
+  std::u16string os_name;
+  std::u16string processor;
+  std::u16string memory;
+  std::u16string disk;
+  std::u16string display;
+  std::u16string sound;
+};
+
+// The process-wide values.
+struct system_snapshot {
+  os_version_record version;
+  int os_type = os_type_code::not_supported;
+  uint16_t processor_architecture = 0;
+  bool wow64 = false;
+  uint32_t oem_code_page = 0;
+  std::u16string module_path;
+  std::u16string working_folder;  // ends with a path separator
+  system_summary summary;
+};
+
+system_snapshot& system_info();
+
+// --- The rules, free of any system call ---------------------------------
+
+// The type code for a version record; `previous` is kept for platforms
+// other than NT and Win32s.
+int os_type_for(const os_version_record& version, int previous);
+
+// The code name the update service expects; empty for codes outside the table.
+const char* os_code_name_for(int os_type, bool is_64bit);
+
+// Any architecture but x86 is 64-bit; on x86 it is WOW64 that tells.
+bool is_64bit_for(uint16_t processor_architecture, bool wow64);
+
+// "%dB", "%.2fK", "%.2fM" or "%.2fG" with the thresholds as strict comparisons.
+std::u16string format_byte_size(int64_t count);
+
+// Caption, " Build " and the build number, then a blank and the service pack.
+std::u16string compose_os_name(const std::u16string& caption, const std::u16string& build,
+                               const std::u16string& service_pack);
+
+// A decimal capacity as WMI reports it; parsing stops at the first non-digit.
+int64_t parse_capacity(const std::u16string& text);
+
+// --- The process-wide snapshot -----------------------------------------
+
+// Fills the snapshot; false with last error 10 (version) or 12 (power status).
+bool capture_system_snapshot();
+bool detect_os_type();
+const char* os_code_name();
+bool is_64bit_system();
+int32_t os_version_code();
+
+// The WMI step of start-up: -1 when the connection cannot be made.
+int collect_system_summary();
+// The same over a given connection (tests, the CLI).
+void collect_system_summary(wmi_connection_i& wmi, system_summary& out);
+int wmi_first_value(wmi_connection_i& wmi, const std::u16string& query,
+                    const std::u16string& property, std::u16string& out);
+
+}  // namespace quillary

@@ -1,0 +1,32 @@
+// quillary-cli: a console companion over the program's core, for
+// administrators and for system tests. Every command prints JSON on stdout;
+// errors are one line on stderr.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quillary::cli {
+
+namespace exit_code {
+constexpr int success = 0;
+constexpr int failed = 1;  // the command ran and failed
+constexpr int usage = 2;   // the command line is wrong
+}  // namespace exit_code
+
+// Arguments after the command name, as UTF-8.
+using arguments = std::vector<std::string>;
+
+int main(const std::vector<std::string>& argv);
+
+int run_sysinfo(const arguments& args);
+int run_settings(const arguments& args);
+
+// Output helpers.
+void print(const std::string& text);
+int fail(const std::string& message, int code = exit_code::failed);
+int usage_error(const std::string& message);
+// Rejects any argument: for commands that take none.
+bool no_arguments(const std::string& command, const arguments& args);
+
+}  // namespace quillary::cli

@@ -1,0 +1,65 @@
+#include <cstdio>
+#include <functional>
+#include <map>
+
+#include "cli/cli.h"
+
+namespace quillary::cli {
+namespace {
+
+constexpr char usage_text[] =
+    "usage: quillary-cli COMMAND [OPTIONS]\n"
+    "\n"
+    "Commands:\n"
+    "  sysinfo    the system snapshot and the WMI summary, as JSON\n"
+    "  settings   the user's eight settings, as JSON; they are loaded as the\n"
+    "             program loads them, so a first run creates them\n"
+    "  --help     this text\n"
+    "\n"
+    "The commands work in the program's folder, as the program does.\n"
+    "\n"
+    "Exit codes:\n"
+    "  0  success\n"
+    "  1  the command failed; the reason is on stderr\n"
+    "  2  the command line is wrong\n";
+
+}  // namespace
+
+void print(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+int fail(const std::string& message, int code) {
+  std::fprintf(stderr, "quillary-cli: %s\n", message.c_str());
+  return code;
+}
+
+int usage_error(const std::string& message) {
+  fail(message + " (see quillary-cli --help)");
+  return exit_code::usage;
+}
+
+bool no_arguments(const std::string& command, const arguments& args) {
+  if (args.empty()) return true;
+  usage_error(command + " takes no argument, got \"" + args.front() + "\"");
+  return false;
+}
+
+int main(const std::vector<std::string>& argv) {
+  static const std::map<std::string, std::function<int(const arguments&)>> commands = {
+      {"sysinfo", run_sysinfo},
+      {"settings", run_settings},
+  };
+  if (argv.size() < 2) return usage_error("no command given");
+  const std::string& command = argv[1];
+  if (command == "--help" || command == "-h" || command == "help") {
+    print(usage_text);
+    return exit_code::success;
+  }
+  const auto it = commands.find(command);
+  if (it == commands.end()) return usage_error("unknown command \"" + command + "\"");
+  return it->second(arguments(argv.begin() + 2, argv.end()));
+}
+
+}  // namespace quillary::cli

@@ -1,0 +1,31 @@
+// Paths and folders of the running program.
+#pragma once
+
+#include <string>
+
+namespace quillary::platform {
+
+// '\\' on Windows, '/' natively.
+extern const char16_t path_separator;
+
+// Full path of the running executable; empty when it cannot be read.
+std::u16string module_file_path();
+
+std::u16string current_directory();
+bool set_current_directory(const std::u16string& path);
+
+bool is_directory(const std::u16string& path);
+
+// Creates the folder and every missing parent (SHCreateDirectoryExW on
+// Windows). True when the folder exists afterwards.
+bool create_directories(const std::u16string& path);
+
+// Joins with exactly one separator between the two parts.
+std::u16string join_path(const std::u16string& folder, const std::u16string& name);
+
+}  // namespace quillary::platform
+
+namespace quillary::platform {
+// Reads the whole file as bytes; false when it cannot be opened or read.
+bool read_whole_file(const std::u16string& path, std::string& out);
+}  // namespace quillary::platform

@@ -1,0 +1,62 @@
+#include "platform/files.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/text.h"
+
+namespace quillary::platform {
+
+const char16_t path_separator = u'/';
+
+namespace {
+std::filesystem::path to_path(const std::u16string& path) { return utf16_to_utf8(path); }
+}  // namespace
+
+std::u16string module_file_path() {
+  std::error_code error;
+  const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::u16string() : utf8_to_utf16(path.string());
+}
+
+std::u16string current_directory() {
+  std::error_code error;
+  const auto path = std::filesystem::current_path(error);
+  return error ? std::u16string() : utf8_to_utf16(path.string());
+}
+
+bool set_current_directory(const std::u16string& path) {
+  return chdir(utf16_to_utf8(path).c_str()) == 0;
+}
+
+bool is_directory(const std::u16string& path) {
+  std::error_code error;
+  return std::filesystem::is_directory(to_path(path), error);
+}
+
+bool create_directories(const std::u16string& path) {
+  std::error_code error;
+  std::filesystem::create_directories(to_path(path), error);
+  return is_directory(path);
+}
+
+}  // namespace quillary::platform
+
+namespace quillary::platform {
+
+bool read_whole_file(const std::u16string& path, std::string& out) {
+  std::FILE* file = std::fopen(utf16_to_utf8(path).c_str(), "rb");
+  if (!file) return false;
+  out.clear();
+  char buffer[65536];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) out.append(buffer, got);
+  const bool ok = !std::ferror(file);
+  std::fclose(file);
+  return ok;
+}
+
+}  // namespace quillary::platform

@@ -1,0 +1,65 @@
+#include "platform/files.h"
+
+#include <shlobj.h>
+
+#include "platform/win32.h"
+
+namespace quillary::platform {
+
+const char16_t path_separator = u'\\';
+
+std::u16string module_file_path() {
+  wchar_t path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return from_wide(path, length);
+}
+
+std::u16string current_directory() {
+  wchar_t path[MAX_PATH] = {};
+  const DWORD length = GetCurrentDirectoryW(MAX_PATH, path);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return from_wide(path, length);
+}
+
+bool set_current_directory(const std::u16string& path) {
+  return SetCurrentDirectoryW(wide(path)) != 0;
+}
+
+bool is_directory(const std::u16string& path) {
+  const DWORD attributes = GetFileAttributesW(wide(path));
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool create_directories(const std::u16string& path) {
+  // The result code is not trusted on its own: ERROR_ALREADY_EXISTS is also
+  // what a file of that name gives.
+  SHCreateDirectoryExW(nullptr, wide(path), nullptr);
+  return is_directory(path);
+}
+
+}  // namespace quillary::platform
+
+namespace quillary::platform {
+
+bool read_whole_file(const std::u16string& path, std::string& out) {
+  HANDLE file = CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  out.clear();
+  char buffer[65536];
+  DWORD got = 0;
+  bool ok = true;
+  for (;;) {
+    if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
+    out.append(buffer, got);
+  }
+  CloseHandle(file);
+  return ok;
+}
+
+}  // namespace quillary::platform

@@ -1,0 +1,12 @@
+// The native build has no registry: settings live in memory for the run,
+// so every run looks like the first run of a new user.
+#include "platform/registry.h"
+
+namespace quillary {
+
+registry_hive_i& current_user_registry() {
+  static memory_registry_c hive;
+  return hive;
+}
+
+}  // namespace quillary

@@ -1,0 +1,35 @@
+// Text conversion and comparison. Text inside the program is UTF-16
+// (std::u16string); the edges use UTF-8 (language file, JSON) or the
+// thread's ANSI code page (update service, catalogue, zip names).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quillary {
+
+// Invalid or truncated UTF-8 sequences become U+FFFD, one per maximal
+// invalid subpart, as the system's own decoder does.
+std::u16string utf8_to_utf16(std::string_view text);
+
+// Unpaired surrogates become U+FFFD.
+std::string utf16_to_utf8(std::u16string_view text);
+
+// Plain ASCII to UTF-16, for names built from narrow literals.
+std::u16string ascii_to_utf16(std::string_view text);
+
+// The thread's ANSI code page on Windows (characters it cannot hold become
+// '?'); UTF-8 in the native build, whose locale is UTF-8.
+std::string to_ansi(std::u16string_view text);
+std::u16string from_ansi(std::string_view text);
+
+// Case-insensitive equality as the system's user-interface comparisons see
+// it (lstrcmpiW on Windows; natively a simple case folding of the Latin,
+// Greek and Cyrillic letters).
+bool equal_ignore_case(std::u16string_view a, std::u16string_view b);
+
+// The text up to (not including) its first NUL, as a C string would end.
+std::u16string_view up_to_nul(std::u16string_view text);
+std::string_view up_to_nul(std::string_view text);
+
+}  // namespace quillary

@@ -1,0 +1,37 @@
+// Helpers shared by the unit tests.
+#pragma once
+
+#include <filesystem>
+#include <random>
+#include <string>
+
+namespace quillary::testing {
+
+// A fresh folder under the system's temporary folder, removed on destruction.
+class temp_folder_c {
+ public:
+  temp_folder_c() {
+    std::random_device random;
+    path_ = std::filesystem::temp_directory_path() /
+            ("quillary-test-" + std::to_string(random()) + std::to_string(random()));
+    std::filesystem::create_directories(path_);
+  }
+  ~temp_folder_c() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  temp_folder_c(const temp_folder_c&) = delete;
+  temp_folder_c& operator=(const temp_folder_c&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::u16string text() const { return path_.u16string(); }
+  // A path below the folder, in the platform's own spelling.
+  std::u16string below(const std::string& relative) const {
+    return (path_ / std::filesystem::path(relative).make_preferred()).u16string();
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace quillary::testing

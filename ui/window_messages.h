@@ -1,0 +1,18 @@
+// Window messages shared across the program's windows.
+#pragma once
+
+#include <windows.h>
+
+namespace quillary {
+
+constexpr UINT UM_START_SCAN = WM_USER + 1;
+constexpr UINT UM_SCAN_FINISHED = WM_USER + 2;  // wParam: device count
+constexpr UINT UM_SCAN_ABANDONED = WM_USER + 4;
+// From a second instance: show and activate; wParam 1 also starts a scan.
+constexpr UINT UM_ACTIVATE_INSTANCE = WM_USER + 5;
+
+// The main window's title, by which a second instance finds it.
+inline constexpr wchar_t main_window_title[] = L"Quillary";
+inline constexpr wchar_t main_window_class[] = L"MainWindow";
+
+}  // namespace quillary
