@@ -62,8 +62,14 @@ class task_scheduler_c : public task_scheduler_i {
   bool create_task(const scheduled_task& definition) override {
     com_ptr<ITaskScheduler> scheduler;
     com_ptr<ITask> task;
-    if (!open_scheduler(scheduler) ||
-        FAILED(scheduler->NewWorkItem(wide(definition.name), CLSID_CTask, IID_ITask,
+    if (!open_scheduler(scheduler)) return false;
+    // Windows refuses a new work item under an existing name, Wine replaces
+    // the old one; either way the user's existing task must stay as it is.
+    com_ptr<ITask> existing;
+    if (SUCCEEDED(scheduler->Activate(wide(definition.name), IID_ITask, existing.out_unknown()))) {
+      return false;
+    }
+    if (FAILED(scheduler->NewWorkItem(wide(definition.name), CLSID_CTask, IID_ITask,
                                       task.out_unknown()))) {
       return false;
     }

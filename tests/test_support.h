@@ -2,8 +2,20 @@
 #pragma once
 
 #include <filesystem>
+#include <ostream>
 #include <random>
 #include <string>
+
+#include "platform/task_scheduler.h"
+
+namespace quillary {
+// Readable failure messages for triggers.
+inline void PrintTo(const weekly_trigger& t, std::ostream* out) {
+  *out << t.begin_year << '-' << t.begin_month << '-' << t.begin_day << ' ' << t.start_hour << ':'
+       << t.start_minute << " days " << t.days_of_week << " every " << t.weeks_interval
+       << " flags " << t.flags;
+}
+}  // namespace quillary
 
 namespace quillary::testing {
 

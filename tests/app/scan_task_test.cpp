@@ -1,4 +1,5 @@
 #include "app/scan_task.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# quillary.exe under Wine, end to end: a first start creates the settings and
+# shows the window; second starts hand their command line over and exit with
+# -1; a start without language.ini reports failure code 4.
+#
+# usage: startup_test.sh BIN_DIR   (quillary.exe, language.ini, window_probe.exe)
+# Needs an X display (run the Windows tests under xvfb-run).
+set -uo pipefail
+
+bin=$(cd "$1" && pwd)
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+wine_run="$root/scripts/wine-run"
+[ -n "${DISPLAY:-}" ] || { echo "startup_test: needs an X display (xvfb-run)"; exit 1; }
+
+work=$(mktemp -d)
+first_pid=
+cleanup() {
+  [ -n "$first_pid" ] && kill "$first_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1
+  shift
+  if "$@"; then
+    echo "ok   $what"
+  else
+    echo "FAIL $what"
+    failures=$((failures + 1))
+  fi
+}
+
+probe() { "$wine_run" "$bin/window_probe.exe" "$@"; }
+quillary() { (cd "$work" && "$wine_run" "$work/quillary.exe" "$@"); }
+window_state() { probe state Quillary --class MainWindow; }
+
+cp "$bin/quillary.exe" "$bin/language.ini" "$work/"
+"$wine_run" reg delete 'HKCU\Software\Korvane' /f >/dev/null 2>&1
+
+# --- first start ---------------------------------------------------------
+quillary &
+first_pid=$!
+check "the first start shows the Quillary window" \
+  probe wait Quillary --class MainWindow --timeout 30000 --visible
+
+settings=$("$wine_run" reg query 'HKCU\Software\Korvane' 2>/dev/null | tr -d '\r')
+today=$(date -u +%Y-%m-%d)
+for value in "download_path    REG_SZ" "backup_path    REG_SZ" "language    REG_SZ    English" \
+             "install_date    REG_SZ    $today" "autorun    REG_DWORD    0x0" \
+             "scan_offline    REG_DWORD    0x0" "close_to_tray    REG_DWORD    0x1" \
+             "scheduled_scan    REG_DWORD    0x0"; do
+  check "settings key holds: $value" grep -qF "$value" <<<"$settings"
+done
+check "the download and backup folders are created" test -d "$work/download" -a -d "$work/backup"
+
+# --- second starts ---------------------------------------------------------
+second_start() {  # second_start EXPECTED_STATE ARGS...
+  local expected=$1
+  shift
+  quillary "$@"
+  local rc=$?
+  check "a second start ${*:-without arguments} exits with -1" test "$rc" = 255
+  check "... and leaves the window $expected" grep -q "$expected" <<<"$(window_state)"
+}
+
+probe hide Quillary --class MainWindow
+second_start '"visible": true' 
+probe hide Quillary --class MainWindow
+second_start '"visible": true' --AutoRun
+probe hide Quillary --class MainWindow
+second_start '"visible": true' --autorun extra
+probe minimize Quillary --class MainWindow
+second_start '"visible": true, "iconic": true' --autoscan
+
+probe close Quillary --class MainWindow
+wait "$first_pid"
+rc=$?
+first_pid=
+check "closing the window ends the first instance with 0" test "$rc" = 0
+
+# --- no language.ini -------------------------------------------------------
+rm "$work/language.ini"
+quillary &
+failed_pid=$!
+check "a start without language.ini shows a message box" \
+  probe wait Quillary --class '#32770' --timeout 30000 --visible
+message=$(probe texts Quillary --class '#32770' | tr -d '\r')
+check "the message names failure code 4" \
+  grep -qxF "Application initialization failed, error code: 4." <<<"$message"
+probe press Quillary OK --class '#32770'
+wait "$failed_pid"
+check "that start exits with -1" test "$?" = 255
+
+if [ "$failures" -gt 0 ]; then
+  echo "startup_test: $failures check(s) failed"
+  exit 1
+fi
+echo "startup_test: all checks passed"
