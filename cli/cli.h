@@ -26,6 +26,9 @@ int run_settings(const arguments& args);
 void print(const std::string& text);
 int fail(const std::string& message, int code = exit_code::failed);
 int usage_error(const std::string& message);
+// Enters the program's folder and takes the system snapshot, as start-up
+// does; false after printing why not.
+bool take_system_snapshot();
 // Rejects any argument: for commands that take none.
 bool no_arguments(const std::string& command, const arguments& args);
 

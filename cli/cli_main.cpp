@@ -2,6 +2,9 @@
 #include <functional>
 #include <map>
 
+#include "app/last_error.h"
+#include "app/program_folder.h"
+#include "app/system_info.h"
 #include "cli/cli.h"
 
 namespace quillary::cli {
@@ -43,6 +46,13 @@ int usage_error(const std::string& message) {
 bool no_arguments(const std::string& command, const arguments& args) {
   if (args.empty()) return true;
   usage_error(command + " takes no argument, got \"" + args.front() + "\"");
+  return false;
+}
+
+bool take_system_snapshot() {
+  enter_program_folder();
+  if (capture_system_snapshot()) return true;
+  fail("cannot take the system snapshot (last error " + std::to_string(last_error()) + ")");
   return false;
 }
 

@@ -1,5 +1,3 @@
-#include "app/last_error.h"
-#include "app/program_folder.h"
 #include "app/settings.h"
 #include "app/system_info.h"
 #include "cli/cli.h"
@@ -9,10 +7,7 @@ namespace quillary::cli {
 
 int run_settings(const arguments& args) {
   if (!no_arguments("settings", args)) return exit_code::usage;
-  enter_program_folder();
-  if (!capture_system_snapshot()) {
-    return fail("cannot take the system snapshot (last error " + std::to_string(last_error()) + ")");
-  }
+  if (!take_system_snapshot()) return exit_code::failed;
   if (!load_settings()) return fail("cannot open or create the settings key");
 
   const auto& values = settings();

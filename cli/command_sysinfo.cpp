@@ -1,5 +1,3 @@
-#include "app/last_error.h"
-#include "app/program_folder.h"
 #include "app/system_info.h"
 #include "cli/cli.h"
 #include "cli/json_writer.h"
@@ -8,10 +6,7 @@ namespace quillary::cli {
 
 int run_sysinfo(const arguments& args) {
   if (!no_arguments("sysinfo", args)) return exit_code::usage;
-  enter_program_folder();
-  if (!capture_system_snapshot()) {
-    return fail("cannot take the system snapshot (last error " + std::to_string(last_error()) + ")");
-  }
+  if (!take_system_snapshot()) return exit_code::failed;
   if (collect_system_summary() != 0) return fail("cannot connect to WMI (ROOT\\CIMV2)");
 
   const auto& info = system_info();

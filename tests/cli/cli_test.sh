@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# quillary-cli end to end: documented exit codes, one-line errors, and JSON
+# with every field the commands promise.
+# usage: cli_test.sh COMMAND... (the CLI, or scripts/wine-run and the .exe)
+set -uo pipefail
+cli=("$@")
+failures=0
+check() {
+  local what=$1
+  shift
+  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
+}
+
+out=$("${cli[@]}" --help); rc=$?
+check "--help exits 0" test "$rc" = 0
+check "--help names the commands" grep -q "sysinfo" <<<"$out"
+
+err=$("${cli[@]}" bogus 2>&1 >/dev/null); rc=$?
+check "an unknown command exits 2" test "$rc" = 2
+check "... with one line on stderr" test "$(wc -l <<<"$err")" = 1
+
+"${cli[@]}" >/dev/null 2>&1; rc=$?
+check "no command exits 2" test "$rc" = 2
+"${cli[@]}" sysinfo extra >/dev/null 2>&1; rc=$?
+check "an unexpected argument exits 2" test "$rc" = 2
+
+json_has() {  # json_has JSON PYTHON-EXPRESSION
+  python3 -c "import json,sys; d=json.loads(sys.argv[1]); sys.exit(0 if ($2) else 1)" "$1"
+}
+
+out=$("${cli[@]}" sysinfo); rc=$?
+check "sysinfo exits 0" test "$rc" = 0
+check "sysinfo has the snapshot fields" json_has "$out" \
+  "all(k in d for k in ['os_type','os_code_name','os_version_code','is_64bit','oem_code_page','module_path','working_folder'])"
+check "sysinfo has the seven summary fields" json_has "$out" \
+  "sorted(d['summary']) == sorted(['model','os_name','processor','memory','disk','display','sound'])"
+check "the working folder is the program's folder" json_has "$out" \
+  "d['module_path'].startswith(d['working_folder']) and d['working_folder'][-1] in '/\\\\'"
+check "the code name matches the type" json_has "$out" \
+  "(d['os_type'], d['os_code_name']) in [(0, 'NOT_SUPPORTED'), (8, 'WIN764' if d['is_64bit'] else 'WIN7')]"
+
+out=$("${cli[@]}" settings); rc=$?
+check "settings exits 0" test "$rc" = 0
+check "settings has the eight values" json_has "$out" \
+  "sorted(d) == sorted(['download_path','backup_path','language','install_date','autorun','scan_offline','close_to_tray','scheduled_scan'])"
+check "the install date is a date" json_has "$out" \
+  "len(d['install_date']) == 10 and d['install_date'][4] == '-'"
+
+[ "$failures" = 0 ] || { echo "cli_test: $failures check(s) failed"; exit 1; }
+echo "cli_test: all checks passed"
