@@ -10,8 +10,7 @@
 namespace quillary {
 namespace {
 
-// The in-memory name of each registry value: the value names are the
-// settings' own names.
+// The registry values carry the settings' own names.
 constexpr char16_t download_path_name[] = u"download_path";
 constexpr char16_t backup_path_name[] = u"backup_path";
 constexpr char16_t language_name[] = u"language";
@@ -169,6 +168,8 @@ bool settings_store_c::set_run_entry(bool enabled) {
 // --- process-wide --------------------------------------------------------
 
 namespace {
+// Made on first use, which start-up places after the system snapshot that
+// fixes the program's folder and path.
 settings_store_c& process_store() {
   static settings_store_c store(settings_store_c::environment{
       &current_user_registry(), system_info().working_folder, system_info().module_path,

@@ -65,12 +65,14 @@ second_start() {  # second_start EXPECTED_STATE ARGS...
   check "... and leaves the window $expected" grep -q "$expected" <<<"$(window_state)"
 }
 
+# A window hidden in the tray comes back in front; a minimised one is shown
+# but stays minimised.
 probe hide Quillary --class MainWindow
-second_start '"visible": true' 
+second_start '"visible": true, "iconic": false, "foreground": true'
 probe hide Quillary --class MainWindow
-second_start '"visible": true' --AutoRun
+second_start '"visible": true, "iconic": false, "foreground": true' --AutoRun
 probe hide Quillary --class MainWindow
-second_start '"visible": true' --autorun extra
+second_start '"visible": true, "iconic": false, "foreground": true' --autorun extra
 probe minimize Quillary --class MainWindow
 second_start '"visible": true, "iconic": true' --autoscan
 
