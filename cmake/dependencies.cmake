@@ -1,0 +1,33 @@
+# The libraries the program links, as imported targets that look the same in
+# both builds:
+#   quillary::curl  quillary::zlib  quillary::minizip  quillary::tinyxml
+# Natively they are Debian's -dev packages; for Windows, the static builds
+# that scripts/build-windows-deps puts in the dependency cache.
+include_guard(GLOBAL)
+
+if(WIN32)
+  find_package(CURL CONFIG REQUIRED)
+  add_library(quillary::curl ALIAS CURL::libcurl)
+else()
+  find_package(CURL REQUIRED)
+  add_library(quillary::curl ALIAS CURL::libcurl)
+endif()
+
+find_package(ZLIB REQUIRED)
+add_library(quillary::zlib ALIAS ZLIB::ZLIB)
+
+find_path(QUILLARY_MINIZIP_INCLUDE minizip/unzip.h REQUIRED)
+find_library(QUILLARY_MINIZIP_LIBRARY minizip REQUIRED)
+add_library(quillary_minizip INTERFACE)
+target_include_directories(quillary_minizip INTERFACE ${QUILLARY_MINIZIP_INCLUDE})
+target_link_libraries(quillary_minizip INTERFACE ${QUILLARY_MINIZIP_LIBRARY} ZLIB::ZLIB)
+add_library(quillary::minizip ALIAS quillary_minizip)
+
+find_path(QUILLARY_TINYXML_INCLUDE tinyxml.h REQUIRED)
+find_library(QUILLARY_TINYXML_LIBRARY tinyxml REQUIRED)
+add_library(quillary_tinyxml INTERFACE)
+target_include_directories(quillary_tinyxml INTERFACE ${QUILLARY_TINYXML_INCLUDE})
+target_link_libraries(quillary_tinyxml INTERFACE ${QUILLARY_TINYXML_LIBRARY})
+# The library is built with STL strings; the header must agree.
+target_compile_definitions(quillary_tinyxml INTERFACE TIXML_USE_STL)
+add_library(quillary::tinyxml ALIAS quillary_tinyxml)
