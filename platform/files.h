@@ -29,3 +29,12 @@ namespace quillary::platform {
 // Reads the whole file as bytes; false when it cannot be opened or read.
 bool read_whole_file(const std::u16string& path, std::string& out);
 }  // namespace quillary::platform
+
+#include <cstdio>
+
+namespace quillary::platform {
+// fopen with a UTF-16 path (_wfopen on Windows).
+std::FILE* open_file(const std::u16string& path, const char* mode);
+// Deletes a file; false when it could not be deleted (a missing file too).
+bool remove_file(const std::u16string& path);
+}  // namespace quillary::platform

@@ -60,3 +60,15 @@ bool read_whole_file(const std::u16string& path, std::string& out) {
 }
 
 }  // namespace quillary::platform
+
+namespace quillary::platform {
+
+std::FILE* open_file(const std::u16string& path, const char* mode) {
+  return std::fopen(utf16_to_utf8(path).c_str(), mode);
+}
+
+bool remove_file(const std::u16string& path) {
+  return std::remove(utf16_to_utf8(path).c_str()) == 0;
+}
+
+}  // namespace quillary::platform

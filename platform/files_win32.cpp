@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include <cstring>
+
 #include "platform/win32.h"
 
 namespace quillary::platform {
@@ -61,5 +63,16 @@ bool read_whole_file(const std::u16string& path, std::string& out) {
   CloseHandle(file);
   return ok;
 }
+
+}  // namespace quillary::platform
+
+namespace quillary::platform {
+
+std::FILE* open_file(const std::u16string& path, const char* mode) {
+  std::wstring wide_mode(mode, mode + std::strlen(mode));
+  return _wfopen(wide(path), wide_mode.c_str());
+}
+
+bool remove_file(const std::u16string& path) { return DeleteFileW(wide(path)) != 0; }
 
 }  // namespace quillary::platform

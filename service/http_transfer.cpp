@@ -1,0 +1,297 @@
+#include "service/http_transfer.h"
+
+#include <curl/curl.h>
+
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "app/last_error.h"
+#include "platform/files.h"
+
+namespace quillary {
+namespace {
+
+constexpr char user_agent[] = "Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 6.1; Trident/4.0)";
+
+std::mutex ca_bundle_lock;
+std::string ca_bundle;
+
+bool starts_with_ignoring_case(const std::string& text, const char* prefix) {
+  const size_t n = std::strlen(prefix);
+  if (text.size() < n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+// Options every handle gets, in this order.
+void set_common_options(http_transfer_c& t, const transfer_limits& limits) {
+  CURL* e = t.easy_;
+  curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.outcome_.error_text);
+  // Redirects may go to the schemes a link may have, and nowhere else.
+  curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp");
+  curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, "");
+  curl_easy_setopt(e, CURLOPT_HTTP_CONTENT_DECODING, 1L);
+  curl_easy_setopt(e, CURLOPT_USERAGENT, user_agent);
+  curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(e, CURLOPT_MAXREDIRS, 20L);
+  curl_easy_setopt(e, CURLOPT_HTTPHEADER, t.headers_);
+  curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, limits.connect_timeout_seconds);
+  curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, limits.low_speed_seconds);
+  // Certificates are checked (libcurl's default); where revocation lists
+  // cannot be reached, Schannel may go on without them.
+  curl_easy_setopt(e, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
+  std::lock_guard<std::mutex> hold(ca_bundle_lock);
+  if (!ca_bundle.empty()) curl_easy_setopt(e, CURLOPT_CAINFO, ca_bundle.c_str());
+}
+
+void release_form(http_transfer_c& t) {
+  if (!t.form_) return;
+  curl_easy_setopt(t.easy_, CURLOPT_MIMEPOST, static_cast<curl_mime*>(nullptr));
+  curl_mime_free(t.form_);
+  t.form_ = nullptr;
+}
+
+size_t write_to_memory(char* data, size_t size, size_t count, void* user) {
+  auto& t = *static_cast<http_transfer_c*>(user);
+  const size_t n = size * count;
+  if (!data || count == 0) return n;
+  auto& body = t.outcome_.body;
+  // The body must stay followed by a zero byte: a reply that would reach the
+  // end of the buffer fails the transfer (write error) and the body stays.
+  if (t.outcome_.used + n >= body.size()) return 0;
+  std::memcpy(body.data() + t.outcome_.used, data, n);
+  t.outcome_.used += n;
+  return n;
+}
+
+size_t write_to_file(char* data, size_t size, size_t count, void* user) {
+  auto& t = *static_cast<http_transfer_c*>(user);
+  if (!data || count == 0 || !t.progress_) return 0;
+  const size_t n = size * count;
+  auto& progress = *t.progress_;
+  const uint64_t written = progress.written.load();
+  if (uint64_t{progress.expected_size.load()} < written + n) {
+    set_last_error(error_code::oversize_download);
+    t.oversize_ = true;
+    return 0;
+  }
+  if (std::fwrite(data, 1, n, t.output_) != n || std::fflush(t.output_) != 0) {
+    set_last_error(error_code::file_write_failed);
+    return 0;
+  }
+  progress.written.store(static_cast<uint32_t>(written + n));
+  return n;
+}
+
+int report_progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  const auto* t = static_cast<http_transfer_c*>(user);
+  return !t || !t->progress_ || t->progress_->stop_requested.load() ? 1 : 0;
+}
+
+void reset_outcome(http_transfer_c& t) {
+  auto& o = t.outcome_;
+  o.http_status = 0;
+  o.content_type = nullptr;
+  o.transfer_result = 0;
+  // Only the part a reply can have written needs clearing again.
+  if (!o.body.empty()) std::memset(o.body.data(), 0, std::min(o.used + 1, o.body.size()));
+  o.used = 0;
+}
+
+// One try of a download. 0 when the transfer ran to its end (result in the
+// progress record); -1 when it could not be made.
+int download_attempt(http_transfer_c& t, const std::string& link, const std::u16string& file_name,
+                     download_progress& progress) {
+  reset_outcome(t);
+  const link_scheme scheme = scheme_of(link);
+  const char* mode = "wb";
+  char range[32] = {};
+  if (scheme == link_scheme::http || scheme == link_scheme::https) {
+    const uint32_t written = progress.written.load();
+    if (written != 0) {
+      mode = "ab";
+      std::snprintf(range, sizeof range, "%u-", written);
+    }
+  } else if (scheme == link_scheme::ftp) {
+    // FTP downloads start over, so what was written before no longer counts.
+    progress.written.store(0);
+  } else {
+    progress.transfer_result.store(CURLE_URL_MALFORMAT);
+    return -1;
+  }
+  t.output_ = platform::open_file(file_name, mode);
+  if (!t.output_) {
+    set_last_error(error_code::file_open_failed);
+    return -1;
+  }
+  t.progress_ = &progress;
+  t.oversize_ = false;
+
+  CURL* e = t.easy_;
+  curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
+  curl_easy_setopt(e, CURLOPT_RANGE, range[0] ? range : nullptr);
+  curl_easy_setopt(e, CURLOPT_URL, link.c_str());
+  curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, write_to_file);
+  curl_easy_setopt(e, CURLOPT_WRITEDATA, &t);
+  curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, report_progress);
+  curl_easy_setopt(e, CURLOPT_XFERINFODATA, &t);
+  curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, static_cast<void*>(nullptr));
+  curl_easy_setopt(e, CURLOPT_HEADERDATA, static_cast<void*>(nullptr));
+  // Large reads: each one is written and flushed to the file on its own.
+  curl_easy_setopt(e, CURLOPT_BUFFERSIZE, 256L * 1024);
+  // An error reply (an HTML page, say) must never become part of the package:
+  // with this option libcurl fails the transfer before any of it is written.
+  curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L);
+
+  const CURLcode result = curl_easy_perform(e);
+  long status = 0;
+  curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
+  std::fclose(t.output_);
+  t.output_ = nullptr;
+  t.progress_ = nullptr;
+  // A stop request is how a download is paused: not a failure.
+  progress.transfer_result.store(result == CURLE_ABORTED_BY_CALLBACK ? 0 : result);
+  progress.http_status.store(static_cast<int32_t>(status));
+  return 0;
+}
+
+// Waits up to `pause`, but no longer than a stop request takes to arrive.
+void pause_unless_stopped(std::chrono::milliseconds pause, const download_progress& progress) {
+  const auto until = std::chrono::steady_clock::now() + pause;
+  while (!progress.stop_requested.load() && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::min<std::chrono::milliseconds>(
+        std::chrono::milliseconds(50), std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           until - std::chrono::steady_clock::now())));
+  }
+}
+
+}  // namespace
+
+http_transfer_c::~http_transfer_c() {
+  if (easy_) {
+    release_form(*this);
+    curl_easy_cleanup(easy_);
+  }
+  curl_slist_free_all(headers_);
+}
+
+bool http_transfer_c::add_form_part(const std::string& name, const void* data, size_t size) {
+  if (!form_ && !(form_ = curl_mime_init(easy_))) return false;
+  curl_mimepart* part = curl_mime_addpart(form_);
+  return part && curl_mime_name(part, name.c_str()) == CURLE_OK &&
+         curl_mime_data(part, static_cast<const char*>(data), size) == CURLE_OK;
+}
+
+bool transfer_library_init() { return curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK; }
+
+void transfer_library_cleanup() { curl_global_cleanup(); }
+
+void set_transfer_ca_bundle(const std::string& pem_file) {
+  std::lock_guard<std::mutex> hold(ca_bundle_lock);
+  ca_bundle = pem_file;
+}
+
+std::unique_ptr<http_transfer_c> create_transfer(size_t body_capacity, const transfer_limits& limits) {
+  auto t = std::make_unique<http_transfer_c>();
+  t->easy_ = curl_easy_init();
+  t->headers_ = curl_slist_append(nullptr, "Connection: close");
+  if (!t->easy_ || !t->headers_) return nullptr;
+  t->outcome_.body.assign(body_capacity, 0);
+  set_common_options(*t, limits);
+  return t;
+}
+
+const transfer_outcome& request(http_transfer_c& t, const std::string& url, int method) {
+  reset_outcome(t);
+  CURL* e = t.easy_;
+  if (method == static_cast<int>(request_method::post)) {
+    if (t.form_) {
+      curl_easy_setopt(e, CURLOPT_MIMEPOST, t.form_);
+    } else {
+      // An empty body; without data of its own libcurl would read stdin.
+      curl_easy_setopt(e, CURLOPT_POSTFIELDS, "");
+      curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE, 0L);
+    }
+  } else {
+    curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
+  }
+  curl_easy_setopt(e, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, write_to_memory);
+  curl_easy_setopt(e, CURLOPT_WRITEDATA, &t);
+  curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, static_cast<void*>(nullptr));
+  curl_easy_setopt(e, CURLOPT_HEADERDATA, static_cast<void*>(nullptr));
+
+  auto& o = t.outcome_;
+  const CURLcode result = curl_easy_perform(e);
+  o.transfer_result = result;
+  if (result == CURLE_OK) {
+    char* type = nullptr;
+    curl_easy_getinfo(e, CURLINFO_CONTENT_TYPE, &type);
+    o.content_type = type;
+  }
+  long status = 0;
+  curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
+  o.http_status = static_cast<int32_t>(status);
+  if (o.http_status == 0) o.http_status = 504;
+  if (o.transfer_result == CURLE_OK && o.http_status >= 400) o.transfer_result = CURLE_HTTP_RETURNED_ERROR;
+  release_form(t);
+  return o;
+}
+
+int download_file(const std::string& link, download_progress& progress,
+                  const std::u16string& file_name, const download_options& options) {
+  const auto t = create_transfer(0, options.limits);
+  if (!t) {
+    set_last_error(error_code::transfer_unavailable);
+    return -1;
+  }
+  const std::string escaped = escape_link_spaces(link);
+  int result = -1;
+  for (int attempt = 0; attempt < options.max_attempts; ++attempt) {
+    result = download_attempt(*t, escaped, file_name, progress);
+    if (result == 0) {
+      if (progress.stop_requested.load() || progress.transfer_result.load() == 0) break;
+      if (t->oversize_) {
+        // The server sent more than the package's size: what is in the file
+        // cannot be trusted, so the next attempt starts from the beginning.
+        platform::remove_file(file_name);
+        progress.written.store(0);
+      }
+    }
+    if (attempt + 1 < options.max_attempts) pause_unless_stopped(options.retry_pause, progress);
+    if (progress.stop_requested.load()) break;
+  }
+  return result;
+}
+
+std::string escape_link_spaces(const std::string& link) {
+  std::string out;
+  out.reserve(link.size());
+  bool in_extra_info = false;  // the query or fragment keeps its spaces
+  for (const char c : link) {
+    if (c == '?' || c == '#') in_extra_info = true;
+    if (c == ' ' && !in_extra_info) {
+      out += "%20";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+link_scheme scheme_of(const std::string& link) {
+  if (starts_with_ignoring_case(link, "http://")) return link_scheme::http;
+  if (starts_with_ignoring_case(link, "https://")) return link_scheme::https;
+  if (starts_with_ignoring_case(link, "ftp://")) return link_scheme::ftp;
+  return link_scheme::unsupported;
+}
+
+}  // namespace quillary
