@@ -14,6 +14,7 @@
 #include "app/program_folder.h"
 #include "app/settings.h"
 #include "app/system_info.h"
+#include "devices/device_inventory.h"
 #include "platform/text.h"
 #include "platform/win32.h"
 #include "ui/interim_main_window_win32.h"
@@ -90,13 +91,15 @@ int initialize_application() {
     failure = startup_failure::settings;
   } else if (load_language(settings().language, true) != 0) {
     failure = startup_failure::language_file;
+  } else {
+    // A language other than English takes the English texts it lacks.
+    if (!equal_ignore_case(settings().language, u"English")) load_language(u"English", false);
+    if (init_device_inventory() != 0) failure = startup_failure::device_inventory;
   }
   if (failure) {
     show_failure(failure);
     return -1;
   }
-  // A language other than English takes the English texts it lacks.
-  if (!equal_ignore_case(settings().language, u"English")) load_language(u"English", false);
   return 0;
 }
 
@@ -115,7 +118,10 @@ int run_application(HINSTANCE instance, int show_command) {
   return result;
 }
 
-void release_application() { CoUninitialize(); }
+void release_application() {
+  release_device_inventory();
+  CoUninitialize();
+}
 
 int run_program(HINSTANCE instance, int show_command) {
   if (check_single_instance() != 0) return -1;

@@ -21,6 +21,7 @@ int main(const std::vector<std::string>& argv);
 
 int run_sysinfo(const arguments& args);
 int run_settings(const arguments& args);
+int run_scan(const arguments& args);
 
 // Output helpers.
 void print(const std::string& text);

@@ -17,6 +17,11 @@ constexpr char usage_text[] =
     "  sysinfo    the system snapshot and the WMI summary, as JSON\n"
     "  settings   the user's eight settings, as JSON; they are loaded as the\n"
     "             program loads them, so a first run creates them\n"
+    "  scan [--all] [--raw] [--devices FILE]\n"
+    "             the devices and their installed drivers, as JSON; --all also\n"
+    "             lists devices that are not present; --raw prints what the\n"
+    "             device tree reports before any filtering (a fixture that\n"
+    "             --devices FILE replays instead of the live device tree)\n"
     "  --help     this text\n"
     "\n"
     "The commands work in the program's folder, as the program does.\n"
@@ -60,6 +65,7 @@ int main(const std::vector<std::string>& argv) {
   static const std::map<std::string, std::function<int(const arguments&)>> commands = {
       {"sysinfo", run_sysinfo},
       {"settings", run_settings},
+      {"scan", run_scan},
   };
   if (argv.size() < 2) return usage_error("no command given");
   const std::string& command = argv[1];

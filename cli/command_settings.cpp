@@ -1,7 +1,7 @@
 #include "app/settings.h"
 #include "app/system_info.h"
 #include "cli/cli.h"
-#include "cli/json_writer.h"
+#include "app/json_writer.h"
 
 namespace quillary::cli {
 

@@ -1,6 +1,6 @@
 #include "app/system_info.h"
 #include "cli/cli.h"
-#include "cli/json_writer.h"
+#include "app/json_writer.h"
 
 namespace quillary::cli {
 

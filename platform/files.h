@@ -38,3 +38,8 @@ std::FILE* open_file(const std::u16string& path, const char* mode);
 // Deletes a file; false when it could not be deleted (a missing file too).
 bool remove_file(const std::u16string& path);
 }  // namespace quillary::platform
+
+namespace quillary::platform {
+// Whether standard error is a terminal (progress is shown only then).
+bool stderr_is_terminal();
+}  // namespace quillary::platform

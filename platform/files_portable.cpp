@@ -72,3 +72,7 @@ bool remove_file(const std::u16string& path) {
 }
 
 }  // namespace quillary::platform
+
+namespace quillary::platform {
+bool stderr_is_terminal() { return isatty(2) != 0; }
+}  // namespace quillary::platform

@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include <io.h>
 #include <shlobj.h>
 
 #include <cstring>
@@ -75,4 +76,8 @@ std::FILE* open_file(const std::u16string& path, const char* mode) {
 
 bool remove_file(const std::u16string& path) { return DeleteFileW(wide(path)) != 0; }
 
+}  // namespace quillary::platform
+
+namespace quillary::platform {
+bool stderr_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
 }  // namespace quillary::platform

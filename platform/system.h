@@ -40,6 +40,11 @@ uint32_t oem_code_page();
 // wProcessorArchitecture of GetSystemInfo (9 is x64, 0 is x86).
 uint16_t processor_architecture();
 
+// Whether the program runs under Wine rather than Windows. Wine exports some
+// routines it does not implement as stubs that end the process when called;
+// the few callers that could meet one ask this first.
+bool is_wine();
+
 // IsWow64Process for this process, looked up at run time; false when the
 // function does not exist or fails.
 bool is_wow64_process();

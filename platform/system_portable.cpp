@@ -27,6 +27,8 @@ uint16_t processor_architecture() {
   return 0;
 }
 
+bool is_wine() { return false; }
+
 bool is_wow64_process() { return false; }
 
 }  // namespace quillary::platform

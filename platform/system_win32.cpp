@@ -41,6 +41,10 @@ uint16_t processor_architecture() {
   return info.wProcessorArchitecture;
 }
 
+bool is_wine() {
+  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
 bool is_wow64_process() {
   using is_wow64_fn = BOOL(WINAPI*)(HANDLE, PBOOL);
   const auto fn = reinterpret_cast<is_wow64_fn>(

@@ -1,4 +1,4 @@
-#include "cli/json_writer.h"
+#include "app/json_writer.h"
 
 #include <cstdio>
 
