@@ -1,0 +1,22 @@
+#include "server/http_response.h"
+
+#include "server/http_answer.h"
+
+namespace quillary::server {
+
+std::string response_head(int status, const header_list& headers, uint64_t content_length) {
+  std::string head = "HTTP/1.1 " + std::to_string(status) + " " + reason_phrase(status) + "\r\n";
+  head += "Server: quillary-service\r\n";
+  for (const auto& [name, value] : headers) head += name + ": " + value + "\r\n";
+  head += "Content-Length: " + std::to_string(content_length) + "\r\n";
+  head += "Connection: close\r\n\r\n";
+  return head;
+}
+
+std::string status_page(int status) {
+  const std::string title = std::to_string(status) + " " + reason_phrase(status);
+  return "<html><head><title>" + title + "</title></head><body><h1>" + title +
+         "</h1><p>quillary-service</p></body></html>\n";
+}
+
+}  // namespace quillary::server

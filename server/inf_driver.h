@@ -1,0 +1,62 @@
+// What an INF file offers: its [Version] values and, per manufacturer, the
+// models sections with their decorations and the device IDs of each model.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "server/inf_file.h"
+#include "server/target_os.h"
+
+namespace quillary::server {
+
+struct inf_model {
+  std::string description;      // the model line's key, tokens substituted
+  std::string install_section;  // the first field
+  // The model's IDs in line order: the hardware ID first, then the
+  // compatible IDs. Empty fields are dropped, so `compatible_from` tells
+  // where the compatible IDs begin.
+  std::vector<std::string> ids;
+  size_t compatible_from = 0;
+  uint32_t feature_score = 0xFF;  // FeatureScore of the install section, else 0xFF
+};
+
+struct inf_models_section {
+  std::string name;  // full section name, decoration included
+  bool decorated = false;
+  target_decoration decoration;
+  std::string catalog_file;  // the CatalogFile directive for its architecture
+  std::vector<inf_model> models;
+};
+
+struct inf_manufacturer {
+  std::string name;
+  // The undecorated section first (when the file has it), then the
+  // decorated ones in the order the manufacturer line lists them.
+  std::vector<inf_models_section> sections;
+};
+
+struct inf_driver {
+  std::string provider;
+  std::string class_name;
+  std::string class_guid;
+  std::string date;     // YYYY-MM-DD
+  std::string version;  // dotted, "0.0.0.0" when DriverVer gives none
+  std::vector<inf_manufacturer> manufacturers;
+};
+
+// Reads the driver description of a parsed INF. Fails with a reason when the
+// file has no [Version] signature of a Windows INF, no valid DriverVer, or
+// no model with an ID for any manufacturer.
+bool read_inf_driver(const inf_file_c& inf, inf_driver& out, std::string& reason);
+
+// "mm/dd/yyyy" (or with '-') as YYYY-MM-DD; false when it is no such date.
+bool normalize_inf_date(std::string_view text, std::string& out);
+
+// The models section of one manufacturer that the system would use for this
+// client: the most specific fitting decorated one, else the undecorated one
+// for an x86 client; null when none applies.
+const inf_models_section* choose_models_section(const inf_manufacturer& manufacturer, const client_os& os);
+
+}  // namespace quillary::server

@@ -1,0 +1,35 @@
+// The command line of quillary-service.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "server/fault_mode.h"
+
+namespace quillary::server {
+
+struct listen_address {
+  std::string host;  // numeric IPv4 or IPv6 address (without brackets)
+  int port = 0;      // 0: any free port
+  bool ipv6 = false;
+};
+
+struct service_options {
+  std::string catalogue;
+  std::vector<listen_address> listen;
+  fault_mode fault;
+  bool quiet = false;
+  bool help = false;
+};
+
+// Reads "ADDR:PORT" or "[ADDR6]:PORT" with a numeric address.
+bool parse_listen_address(const std::string& text, listen_address& out, std::string& reason);
+
+// False with a one-line reason on a bad command line. With --help the other
+// arguments are not required.
+bool parse_options(const std::vector<std::string>& args, service_options& out, std::string& reason);
+
+// The text --help prints.
+const char* usage_text();
+
+}  // namespace quillary::server

@@ -1,0 +1,58 @@
+// Which Windows a models section is for, and which Windows the client runs.
+//
+// A models section name carries a decoration after its base name:
+//   NT[Architecture][.[OSMajor][.[OSMinor][.[ProductType][.[SuiteMask][.Build]]]]]
+// such as NTamd64.6.1 or NTx86...1. Only x86 and amd64 clients exist for
+// the program, so other architectures are read but never fit. A section
+// without decoration, or decorated with plain "NT", is for x86 only.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace quillary::server {
+
+enum class cpu_arch { x86, amd64, other };
+
+struct target_decoration {
+  cpu_arch arch = cpu_arch::x86;
+  bool has_arch = false;
+  int major = -1;  // -1: any version
+  int minor = -1;
+  int product_type = 0;  // 0 any, 1 workstation, 2 domain controller, 3 server
+  bool has_suite_mask = false;
+  long build = -1;  // -1: any build
+};
+
+// False when the text is not a decoration (it must begin with "NT").
+bool parse_decoration(std::string_view text, target_decoration& out);
+
+// The client's system as its code name says (WIN764, VISTA, WINXP, ...).
+struct client_os {
+  bool known = false;  // false for NOT_SUPPORTED and unknown names
+  cpu_arch arch = cpu_arch::x86;
+  int major = 0;
+  int minor = 0;
+  int product_type = 1;
+  long build = 0;  // the release build of that version
+  int version_code() const { return major * 10 + minor; }
+};
+client_os client_os_for(std::string_view code_name);
+
+// Whether a section with this decoration applies to the client: same
+// architecture, a version (and build) not above the client's, the same kind
+// of product when one is named. The suite mask is not known for a client
+// and does not exclude a section.
+bool decoration_fits(const target_decoration& decoration, const client_os& os);
+
+// The version code a section is built for: major * 10 + minor, or, with no
+// version in the decoration, the first version that ran the architecture
+// (50, Windows 2000, for x86; 52, Windows XP x64, for amd64).
+uint32_t decoration_target_os(const target_decoration& decoration);
+
+// Orders two fitting decorations as the system picks among them: the higher
+// version first, then the one that names an architecture, a product type, a
+// build. Negative when a is less specific than b, 0 when equal.
+int compare_specificity(const target_decoration& a, const target_decoration& b);
+
+}  // namespace quillary::server

@@ -1,0 +1,176 @@
+#include "server/update_reply.h"
+
+#include <cstdio>
+
+#include "server/text_encoding.h"
+
+namespace quillary::server {
+
+namespace {
+
+// At most `max_chars` UTF-8 characters of the text: the client keeps its
+// fields in fixed buffers and would cut them anyway.
+std::string cut(const std::string& text, size_t max_chars) {
+  size_t chars = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+    if (chars++ == max_chars) return text.substr(0, i);
+  }
+  return text;
+}
+
+// The client's bytes inside CDATA, so that its XML library keeps blanks as
+// they are; escaped text in the one case CDATA cannot hold.
+std::string raw_text(const std::string& bytes) {
+  if (bytes.find("]]>") != std::string::npos) return escape_xml(bytes);
+  return "<![CDATA[" + bytes + "]]>";
+}
+
+std::string hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%x", static_cast<unsigned>(value));
+  return text;
+}
+
+std::string write_item(const item_values& v, const code_page_converter_c& converter) {
+  std::string out = "\t\t\t<item>\n";
+  const auto add = [&](const char* name, const std::string& value, bool raw) {
+    out += "\t\t\t\t<";
+    out += name;
+    out += '>';
+    out += raw ? raw_text(value) : escape_xml(converter.from_utf8(value));
+    out += "</";
+    out += name;
+    out += ">\n";
+  };
+  add("hardid", v.hardid, true);
+  add("title", v.title, false);
+  add("ver", v.ver, false);
+  add("size", v.size, false);
+  add("guid", v.guid, false);
+  add("link", v.link, false);
+  add("infpath", v.infpath, false);
+  add("official_link", v.official_link, false);
+  add("cp", v.cp, false);
+  add("manu", v.manu, false);
+  add("sign", v.sign, false);
+  add("feature", v.feature, false);
+  add("targetos", v.targetos, false);
+  add("date", v.date, false);
+  add("desc", v.desc, false);
+  out += "\t\t\t</item>\n";
+  return out;
+}
+
+}  // namespace
+
+std::string percent_encode(const std::string& name) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char c : name) {
+    const auto b = static_cast<unsigned char>(c);
+    const bool plain = (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') || b == '-' ||
+                       b == '.' || b == '_' || b == '~';
+    if (plain) {
+      out.push_back(c);
+    } else {
+      out.push_back('%');
+      out.push_back(digits[b >> 4]);
+      out.push_back(digits[b & 15]);
+    }
+  }
+  return out;
+}
+
+std::string make_infpath(const std::string& package_file_name, const std::string& inf_path) {
+  std::string stem = package_file_name;
+  if (stem.size() > 4 && equal_ignore_case_ascii(std::string_view(stem).substr(stem.size() - 4), ".zip")) {
+    stem.resize(stem.size() - 4);
+  }
+  // The first separator must be the one added here.
+  for (char& c : stem) {
+    if (c == '\\' || c == '/') c = '_';
+  }
+  if (stem.empty()) stem = "package";
+  return stem + "/" + inf_path;
+}
+
+item_values make_item_values(const offer& o, const std::string& package_base) {
+  const inf_driver& driver = o.inf->driver;
+  item_values v;
+  v.hardid = o.matched_id;
+  v.title = cut(o.model->description + " (" + driver.provider + " " + driver.version + ")", 256);
+  v.ver = cut(driver.version, 64);
+  v.size = std::to_string(o.package->size);
+  v.guid = driver.class_guid.size() <= 38 ? driver.class_guid : std::string();
+  v.link = package_base + percent_encode(o.package->file_name);
+  v.infpath = cut(make_infpath(o.package->file_name, o.inf->path), 259);
+  v.official_link = v.link;
+  v.cp = std::to_string(o.rank);
+  v.manu = cut(driver.provider, 128);
+  v.sign = o.is_signed ? "0" : "3";
+  v.feature = hex(o.model->feature_score);
+  v.targetos = std::to_string(decoration_target_os(o.section->decoration));
+  v.date = driver.date;
+  v.desc = cut(o.model->description, 1024);
+  return v;
+}
+
+std::string xml_declaration(const code_page_info& code_page) {
+  return std::string("<?xml version=\"1.0\" encoding=\"") + code_page.xml_name + "\"?>\n";
+}
+
+std::string escape_xml(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&apos;"; break;
+      default:
+        // Control characters other than tab and line breaks are not XML.
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') out.push_back('?');
+        else out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::string write_update_reply(const update_request& request, const std::vector<std::vector<offer>>& offers,
+                               const std::string& package_base, const code_page_info& code_page,
+                               const code_page_converter_c& converter, const reply_limits& limits,
+                               reply_stats& stats) {
+  stats = reply_stats{};
+  std::string out = xml_declaration(code_page);
+  out += "<driversm>\n\t<hardwares>\n";
+  const std::string closing = "\t</hardwares>\n</driversm>\n";
+  for (size_t d = 0; d < request.devices.size(); ++d) {
+    const auto& device_offers = offers[d];
+    if (device_offers.empty()) continue;
+    ++stats.devices_with_offers;
+    out += "\t\t<hardware>\n\t\t\t<id>" + raw_text(request.devices[d].id) + "</id>\n";
+    size_t written = 0;
+    for (const auto& o : device_offers) {
+      if (written == limits.max_items_per_device) break;
+      std::string item = write_item(make_item_values(o, package_base), converter);
+      if (out.size() + item.size() + closing.size() + 32 > limits.max_bytes) {
+        ++stats.items_left_out;
+        continue;
+      }
+      out += item;
+      ++written;
+    }
+    stats.items += written;
+    out += "\t\t</hardware>\n";
+  }
+  if (stats.devices_with_offers == 0 && !request.devices.empty()) {
+    out += "\t\t<hardware>\n\t\t\t<id>" + raw_text(request.devices[0].id) + "</id>\n\t\t</hardware>\n";
+  }
+  out += closing;
+  return out;
+}
+
+}  // namespace quillary::server

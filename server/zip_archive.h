@@ -1,0 +1,29 @@
+// Reads the names of a zip archive and the contents of its INF files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quillary::server {
+
+struct archive_file {
+  std::string path;  // UTF-8, with '/' between folders
+  std::string data;  // the bytes; filled only for the files asked for
+};
+
+struct archive_listing {
+  std::vector<std::string> paths;   // every file (folders left out)
+  std::vector<archive_file> infs;   // the *.inf files with their bytes
+};
+
+// Largest INF file read; bigger ones are listed but not read.
+constexpr uint64_t max_inf_size = 8u << 20;
+
+// Lists an archive and reads its INF files (names ending in ".inf" without
+// regard to case). Names flagged as UTF-8 are taken as such, others as
+// Windows-1252; '\' separators become '/'. False with a reason when the file
+// is not a readable zip archive or an INF file in it is damaged.
+bool read_archive(const std::string& file_path, archive_listing& out, std::string& reason);
+
+}  // namespace quillary::server

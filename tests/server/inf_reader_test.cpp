@@ -1,0 +1,228 @@
+// The INF reader: encodings, syntax, string tokens, and what a driver's
+// [Version], [Manufacturer] and models sections yield.
+#include <gtest/gtest.h>
+
+#include "server/inf_driver.h"
+#include "server/inf_file.h"
+#include "server/text_encoding.h"
+#include "server_test_support.h"
+
+namespace quillary::server {
+namespace {
+
+std::string utf16le(const std::u16string& text, bool with_mark) {
+  std::string out = with_mark ? "\xFF\xFE" : "";
+  for (const char16_t c : text) {
+    out.push_back(static_cast<char>(c & 0xFF));
+    out.push_back(static_cast<char>(c >> 8));
+  }
+  return out;
+}
+
+TEST(InfEncoding, ReadsEachEncodingIntoTheSameUtf8) {
+  const std::string expected = "[Strings]\nA=\"Caf\xC3\xA9 \xE2\x84\xA2\"\n";  // "Café ™"
+  EXPECT_EQ(decode_inf_bytes(utf16le(u"[Strings]\nA=\"Caf\u00e9 \u2122\"\n", true)), expected);
+  EXPECT_EQ(decode_inf_bytes(utf16le(u"[Strings]\nA=\"Caf\u00e9 \u2122\"\n", false)), expected);
+  EXPECT_EQ(decode_inf_bytes("\xEF\xBB\xBF" + expected), expected);
+  EXPECT_EQ(decode_inf_bytes("[Strings]\nA=\"Caf\xE9 \x99\"\n"), expected);  // Windows-1252
+}
+
+TEST(InfEncoding, BrokenUtf8AndOddUtf16AreSanitised) {
+  EXPECT_EQ(decode_inf_bytes("\xEF\xBB\xBF" "a\xC3"), "a\xEF\xBF\xBD");
+  // An odd trailing byte of UTF-16 is dropped; an unpaired surrogate is U+FFFD.
+  EXPECT_EQ(decode_inf_bytes(std::string("\xFF\xFE" "a\0\x00\xD8" "b", 7)), "a\xEF\xBF\xBD");
+}
+
+TEST(InfSyntax, CommentsQuotesAndContinuations) {
+  inf_file_c inf;
+  std::string reason;
+  ASSERT_TRUE(inf.parse("; heading comment\r\n"
+                        "[Sec]\r\n"
+                        "Key = \"a;b\" , c ; trailing comment\r\n"
+                        "Long = first, \\\r\n"
+                        "       second\r\n"
+                        "Quote = \"say \"\"hi\"\"\"\r\n"
+                        "  NoKey , , last  \r\n"
+                        "\"Quoted=Key\" = v\r\n",
+                        reason))
+      << reason;
+  const inf_section* sec = inf.find_section("sec");
+  ASSERT_NE(sec, nullptr);
+  ASSERT_EQ(sec->lines.size(), 5u);
+  EXPECT_EQ(sec->lines[0].key, "Key");
+  EXPECT_EQ(sec->lines[0].fields, (std::vector<std::string>{"a;b", "c"}));
+  EXPECT_EQ(sec->lines[1].fields, (std::vector<std::string>{"first", "second"}));
+  EXPECT_EQ(sec->lines[1].line_number, 4);
+  EXPECT_EQ(inf.value_of("SEC", "quote"), "say \"hi\"");
+  EXPECT_FALSE(sec->lines[3].has_key);
+  EXPECT_EQ(sec->lines[3].fields, (std::vector<std::string>{"NoKey", "", "last"}));
+  EXPECT_EQ(sec->lines[4].key, "Quoted=Key");
+}
+
+TEST(InfSyntax, StringTokensAndLocalizedStrings) {
+  inf_file_c inf;
+  std::string reason;
+  ASSERT_TRUE(inf.parse("[Sec]\n"
+                        "A = %Name% driver, 100%%, %12%\\x.sys, %Missing%\n"
+                        "B = %LOCAL%\n"
+                        "[strings.0407]\nLocal = \"Deutsch\"\nName = \"German name\"\n"
+                        "[Strings.0409]\nlocal = \"English\"\n"
+                        "[Strings]\nname = \"Norvik, Inc.\"\n",
+                        reason))
+      << reason;
+  // Token names ignore case; [Strings] wins, then US English, then the rest.
+  EXPECT_EQ(inf.find_section("Sec")->lines[0].fields,
+            (std::vector<std::string>{"Norvik, Inc. driver", "100%", "%12%\\x.sys", "%Missing%"}));
+  EXPECT_EQ(inf.value_of("Sec", "B"), "English");
+}
+
+TEST(InfSyntax, SectionsOfTheSameNameAreMergedAndCtrlZEndsTheText) {
+  inf_file_c inf;
+  std::string reason;
+  ASSERT_TRUE(inf.parse("[A]\nx=1\n[B]\ny=2\n[a]\nz=3\n\x1A[C]\n", reason)) << reason;
+  EXPECT_EQ(inf.find_section("A")->lines.size(), 2u);
+  EXPECT_EQ(inf.value_of("A", "z"), "3");
+  EXPECT_EQ(inf.find_section("C"), nullptr);
+}
+
+TEST(InfSyntax, MalformedTextIsRejectedWithTheLine) {
+  inf_file_c inf;
+  std::string reason;
+  EXPECT_FALSE(inf.parse("[Version]\nSignature=\"$Windows NT$\n", reason));
+  EXPECT_EQ(reason, "unclosed quote on line 2");
+  EXPECT_FALSE(inf.parse("[Version]\n[Models\n", reason));
+  EXPECT_EQ(reason, "unclosed section header on line 2");
+  EXPECT_FALSE(inf.parse("\n\ngarbage\n[Version]\n", reason));
+  EXPECT_EQ(reason, "text before the first section on line 3");
+}
+
+TEST(InfDate, NormalisedToIsoWithTwoDigits) {
+  std::string date;
+  EXPECT_TRUE(normalize_inf_date("6/1/2009", date));
+  EXPECT_EQ(date, "2009-06-01");
+  EXPECT_TRUE(normalize_inf_date("12-31-2012", date));
+  EXPECT_EQ(date, "2012-12-31");
+  for (const char* bad : {"13/01/2012", "00/10/2012", "1/32/2012", "1/1/12", "2012/01/01x", "", "1/1"}) {
+    EXPECT_FALSE(normalize_inf_date(bad, date)) << bad;
+  }
+}
+
+TEST(InfDecoration, ParsesEveryField) {
+  target_decoration d;
+  ASSERT_TRUE(parse_decoration("NTamd64.6.1", d));
+  EXPECT_EQ(d.arch, cpu_arch::amd64);
+  EXPECT_EQ(d.major, 6);
+  EXPECT_EQ(d.minor, 1);
+  ASSERT_TRUE(parse_decoration("ntX86...0x3", d));
+  EXPECT_EQ(d.arch, cpu_arch::x86);
+  EXPECT_EQ(d.major, -1);
+  EXPECT_EQ(d.product_type, 3);
+  ASSERT_TRUE(parse_decoration("NT.6", d));
+  EXPECT_FALSE(d.has_arch);
+  EXPECT_EQ(d.minor, 0);
+  ASSERT_TRUE(parse_decoration("NTamd64.10.0...17763", d));
+  EXPECT_EQ(d.build, 17763);
+  ASSERT_TRUE(parse_decoration("NTarm64", d));
+  EXPECT_EQ(d.arch, cpu_arch::other);
+  for (const char* bad : {"", "x86", "NTmips", "NTamd64.six", "NTamd64..1", "NTx86.6.1.7", "NTx86.6.1.1.0.1.2"}) {
+    EXPECT_FALSE(parse_decoration(bad, d)) << bad;
+  }
+}
+
+TEST(InfDecoration, FitsByArchitectureVersionAndProductType) {
+  const auto fits = [](const char* decoration, const char* os) {
+    target_decoration d;
+    EXPECT_TRUE(parse_decoration(decoration, d)) << decoration;
+    return decoration_fits(d, client_os_for(os));
+  };
+  EXPECT_TRUE(fits("NTamd64", "WIN764"));
+  EXPECT_FALSE(fits("NTamd64", "WIN7"));
+  EXPECT_FALSE(fits("NTx86", "WIN764"));
+  EXPECT_FALSE(fits("NT", "WIN764"));  // plain NT is for x86 only
+  EXPECT_TRUE(fits("NT.5.1", "WINXP"));
+  EXPECT_TRUE(fits("NTamd64.6.1", "WIN764"));
+  EXPECT_FALSE(fits("NTamd64.6.2", "WIN764"));
+  EXPECT_TRUE(fits("NTamd64.6.2", "WIN864"));
+  EXPECT_FALSE(fits("NTx86.5.2", "WINXP"));
+  EXPECT_TRUE(fits("NTx86.5.2", "WIN2003"));
+  EXPECT_FALSE(fits("NTamd64.6.0.1", "WIN200864"));  // workstation only
+  EXPECT_TRUE(fits("NTamd64.6.0.3", "WIN200864"));
+  EXPECT_FALSE(fits("NTamd64.6.1...7601", "WIN764"));  // SP1 build, client known only as 7600
+  EXPECT_FALSE(fits("NTarm64", "WIN864"));
+  EXPECT_FALSE(fits("NTx86", "NOT_SUPPORTED"));
+  EXPECT_FALSE(fits("NTx86", "WIN2000"));
+}
+
+TEST(InfDriver, VersionValuesAndModels) {
+  inf_file_c inf;
+  inf_driver driver;
+  std::string reason;
+  const std::string text = testing::small_inf(
+      "%Maker% = Models, NTamd64, NTamd64.6.1, NTbogus",
+      "[Models]\n%Desc% = Install, PCI\\VEN_1&DEV_2\n"
+      "[Models.NTamd64]\n%Desc% = Install, PCI\\VEN_1&DEV_2, PCI\\CC_0200\n"
+      "[Models.NTamd64.6.1]\n%Desc% = Install, , PCI\\VEN_1&CC_0200\nNo IDs = Install\n"
+      "[Install.NTamd64]\nFeatureScore=0xF8\n",
+      "6/21/2006, 6.1.7600.16385", "CatalogFile.NTamd64 = x64.cat\nCatalogFile=x86.cat\n");
+  ASSERT_TRUE(inf.parse(text, reason)) << reason;
+  ASSERT_TRUE(read_inf_driver(inf, driver, reason)) << reason;
+  EXPECT_EQ(driver.provider, "Norvik Networks");
+  EXPECT_EQ(driver.class_guid, "{4d36e972-e325-11ce-bfc1-08002be10318}");
+  EXPECT_EQ(driver.date, "2006-06-21");
+  EXPECT_EQ(driver.version, "6.1.7600.16385");
+  ASSERT_EQ(driver.manufacturers.size(), 1u);
+  const auto& sections = driver.manufacturers[0].sections;
+  ASSERT_EQ(sections.size(), 3u);  // the bogus decoration is left out
+  EXPECT_FALSE(sections[0].decorated);
+  EXPECT_EQ(sections[0].catalog_file, "x86.cat");
+  EXPECT_EQ(sections[0].models[0].feature_score, 0xFFu);  // [Install.NT] has none
+  EXPECT_EQ(sections[1].catalog_file, "x64.cat");
+  EXPECT_EQ(sections[1].models[0].ids, (std::vector<std::string>{"PCI\\VEN_1&DEV_2", "PCI\\CC_0200"}));
+  EXPECT_EQ(sections[1].models[0].compatible_from, 1u);
+  EXPECT_EQ(sections[1].models[0].feature_score, 0xF8u);
+  ASSERT_EQ(sections[2].models.size(), 1u);  // the line without IDs is no model
+  EXPECT_EQ(sections[2].models[0].description, "Norvik Adapter");
+  EXPECT_EQ(sections[2].models[0].ids, (std::vector<std::string>{"PCI\\VEN_1&CC_0200"}));
+  EXPECT_EQ(sections[2].models[0].compatible_from, 0u);  // only a compatible ID
+}
+
+TEST(InfDriver, FilesThatOfferNoDriverAreRejected) {
+  const auto reject = [](const std::string& text) {
+    inf_file_c inf;
+    inf_driver driver;
+    std::string reason;
+    EXPECT_TRUE(inf.parse(text, reason)) << reason;
+    EXPECT_FALSE(read_inf_driver(inf, driver, reason));
+    return reason;
+  };
+  EXPECT_EQ(reject("[Version]\nClass=Net\n"), "no [Version] signature");
+  EXPECT_EQ(reject(testing::small_inf("%Maker%=M", "[M]\nA=I,X\\Y\n", "2012-01-01,1.0")), "no valid DriverVer date");
+  EXPECT_EQ(reject(testing::small_inf("%Maker%=M", "[M]\nA=I,X\\Y\n", "01/01/2012,1.x")),
+            "DriverVer version \"1.x\" is not a version");
+  EXPECT_EQ(reject(testing::small_inf("%Maker%=M, NTamd64", "[Other]\nA=I,X\\Y\n")), "no model with a device ID");
+}
+
+TEST(InfDriver, MostSpecificFittingSectionIsChosen) {
+  inf_file_c inf;
+  inf_driver driver;
+  std::string reason;
+  ASSERT_TRUE(inf.parse(testing::small_inf("%Maker% = M, NTamd64.6.1, NTamd64, NTamd64.6.0, NTx86.6.0",
+                                           "[M]\nA=I,ID\n[M.NTamd64]\nA=I,ID\n[M.NTamd64.6.0]\nA=I,ID\n"
+                                           "[M.NTamd64.6.1]\nA=I,ID\n[M.NTx86.6.0]\nA=I,ID\n"),
+                        reason));
+  ASSERT_TRUE(read_inf_driver(inf, driver, reason)) << reason;
+  const auto chosen = [&](const char* os) {
+    const inf_models_section* s = choose_models_section(driver.manufacturers[0], client_os_for(os));
+    return s == nullptr ? std::string("none") : s->name;
+  };
+  EXPECT_EQ(chosen("WIN764"), "M.NTamd64.6.1");
+  EXPECT_EQ(chosen("WIN864"), "M.NTamd64.6.1");
+  EXPECT_EQ(chosen("VISTA64"), "M.NTamd64.6.0");
+  EXPECT_EQ(chosen("WINXP64"), "M.NTamd64");
+  EXPECT_EQ(chosen("WIN7"), "M.NTx86.6.0");
+  EXPECT_EQ(chosen("WINXP"), "M");  // undecorated: x86 when nothing else fits
+  EXPECT_EQ(chosen("NOT_SUPPORTED"), "none");
+}
+
+}  // namespace
+}  // namespace quillary::server

@@ -1,0 +1,111 @@
+// What the update query arrives as: the multipart body, the zlib stream and
+// the request document.
+#include <gtest/gtest.h>
+
+#include "server/multipart.h"
+#include "server/update_request.h"
+#include "server/zlib_stream.h"
+#include "server_test_support.h"
+
+namespace quillary::server {
+namespace {
+
+TEST(MultipartBoundary, FromTheContentType) {
+  std::string boundary;
+  ASSERT_TRUE(multipart_boundary("multipart/form-data; boundary=------------------------d74496d66958873e", boundary));
+  EXPECT_EQ(boundary, "------------------------d74496d66958873e");
+  ASSERT_TRUE(multipart_boundary("Multipart/Form-Data;charset=x; BOUNDARY=\"a b;c\\\"d\"", boundary));
+  EXPECT_EQ(boundary, "a b;c\"d");
+  EXPECT_FALSE(multipart_boundary("multipart/mixed; boundary=x", boundary));
+  EXPECT_FALSE(multipart_boundary("multipart/form-data", boundary));
+  EXPECT_FALSE(multipart_boundary("multipart/form-data; boundary=\"\"", boundary));
+  EXPECT_FALSE(multipart_boundary("multipart/form-data; boundary=" + std::string(71, 'a'), boundary));
+  EXPECT_FALSE(multipart_boundary("", boundary));
+}
+
+TEST(MultipartPart, FindsTheNamedPartAmongOthers) {
+  const std::string binary("x\r\n--b\0\r\n--bound", 15);  // looks like a delimiter but is not one
+  std::string body = "preamble\r\n--bound\r\nContent-Disposition: form-data; name=\"other\"\r\n\r\nzzz\r\n"
+                     "--bound  \r\ncontent-disposition: form-data; name=driversm\r\nX-Extra: 1\r\n\r\n" +
+                     binary + "\r\n--bound--\r\nepilogue";
+  std::string_view part;
+  ASSERT_EQ(find_form_part(body, "bound", "driversm", part), multipart_result::found);
+  EXPECT_EQ(part, binary);
+  // The first delimiter may open the body; a part without headers has no name.
+  body = "--bound\r\n\r\nno headers\r\n--bound\r\nContent-Disposition: form-data; name=\"driversm\"\r\n\r\n\r\n--bound--";
+  ASSERT_EQ(find_form_part(body, "bound", "driversm", part), multipart_result::found);
+  EXPECT_EQ(part, "");
+}
+
+TEST(MultipartPart, RejectsWhatIsNotOneWellFormedPart) {
+  std::string_view part;
+  const auto body = [](const std::string& name) { return testing::multipart_body("b", {{name, "data"}}); };
+  EXPECT_EQ(find_form_part(body("driversmx"), "b", "driversm", part), multipart_result::missing);
+  EXPECT_EQ(find_form_part(testing::multipart_body("b", {{"driversm", "1"}, {"driversm", "2"}}), "b", "driversm", part),
+            multipart_result::duplicate);
+  EXPECT_EQ(find_form_part("no delimiter at all", "b", "driversm", part), multipart_result::malformed);
+  EXPECT_EQ(find_form_part("--b\r\nContent-Disposition: form-data; name=\"driversm\"\r\n\r\ndata", "b", "driversm", part),
+            multipart_result::malformed);  // never closed
+  EXPECT_EQ(find_form_part("--b\nContent-Disposition: form-data; name=\"driversm\"\n\ndata\n--b--", "b", "driversm", part),
+            multipart_result::malformed);  // bare line feeds
+  EXPECT_EQ(find_form_part("--bx\r\n\r\ndata\r\n--b--", "b", "driversm", part), multipart_result::malformed);
+}
+
+TEST(ZlibStream, InflatesOneStreamUnderTheCap) {
+  const std::string text(100000, 'q');
+  const std::string packed = testing::zlib_compress(text);
+  std::string out;
+  ASSERT_EQ(inflate_zlib(packed, text.size(), out), inflate_result::ok);
+  EXPECT_EQ(out, text);
+  EXPECT_EQ(inflate_zlib(packed, text.size() - 1, out), inflate_result::too_large);
+  EXPECT_TRUE(out.empty());
+  EXPECT_EQ(inflate_zlib(packed.substr(0, packed.size() - 1), 1 << 20, out), inflate_result::not_zlib);
+  EXPECT_EQ(inflate_zlib(packed + "x", 1 << 20, out), inflate_result::not_zlib);
+  EXPECT_EQ(inflate_zlib("", 1 << 20, out), inflate_result::not_zlib);
+  // A gzip stream of the same data is not a zlib stream.
+  EXPECT_EQ(inflate_zlib("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03", 1 << 20, out), inflate_result::not_zlib);
+}
+
+TEST(RequestDocument, ReadsClientAndDevicesByteForByte) {
+  // \xE9 is é in the client's code page; the ID keeps its bytes and blanks.
+  std::string doc = testing::request_document(
+      "WIN764", "850",
+      {{"PCI\\VEN_1&DEV_2\\ caf\xE9  x", {"PCI\\VEN_1&DEV_2&SUBSYS_3", "PCI\\VEN_1&DEV_2"}, {"PCI\\CC_0200"}},
+       {"ROOT\\LEGACY", {}, {}}});
+  doc.replace(doc.find("&SUBSYS_3\n"), 10, "&SUBSYS_3\r\n\n");  // CRLF and an empty line are tolerated
+  update_request request;
+  std::string reason;
+  ASSERT_TRUE(parse_update_request(doc, request, reason)) << reason;
+  EXPECT_EQ(request.os, "WIN764");
+  EXPECT_EQ(request.oem_code_page, 850);
+  ASSERT_EQ(request.devices.size(), 2u);
+  EXPECT_EQ(request.devices[0].id, "PCI\\VEN_1&DEV_2\\ caf\xE9  x");
+  EXPECT_EQ(request.devices[0].hardware_ids,
+            (std::vector<std::string>{"PCI\\VEN_1&DEV_2&SUBSYS_3", "PCI\\VEN_1&DEV_2"}));
+  EXPECT_EQ(request.devices[0].compatible_ids, (std::vector<std::string>{"PCI\\CC_0200"}));
+  EXPECT_TRUE(request.devices[1].hardware_ids.empty());
+}
+
+TEST(RequestDocument, RejectsOtherStructures) {
+  update_request request;
+  std::string reason;
+  const auto rejects = [&](const std::string& doc) { return !parse_update_request(doc, request, reason); };
+  EXPECT_TRUE(rejects("not xml"));
+  EXPECT_TRUE(rejects("<driversm><client os=\"WIN7\"/><hardwares>"));
+  EXPECT_TRUE(rejects("<other><client os=\"WIN7\"/><hardwares/></other>"));
+  EXPECT_TRUE(rejects("<driversm><hardwares/></driversm>"));
+  EXPECT_TRUE(rejects("<driversm><client os=\"WIN7\"/></driversm>"));
+  EXPECT_TRUE(rejects("<driversm><client/><hardwares><hardware><id></id></hardware></hardwares></driversm>"));
+  EXPECT_TRUE(rejects(std::string("<driversm><client/><hardwares/></driversm>\0", 43)));
+  std::string deep = "<driversm><client/><hardwares/>";
+  for (int i = 0; i < 100000; ++i) deep += "<a>";
+  EXPECT_TRUE(rejects(deep));
+  EXPECT_EQ(reason, "elements nested too deeply");
+  // A request without devices, and an unreadable lang, are fine.
+  ASSERT_FALSE(rejects("<driversm><client os=\"WIN7\" lang=\"x\"/><hardwares/></driversm>"));
+  EXPECT_TRUE(request.devices.empty());
+  EXPECT_EQ(request.oem_code_page, 0);
+}
+
+}  // namespace
+}  // namespace quillary::server

@@ -1,0 +1,332 @@
+#!/usr/bin/env python3
+"""quillary-service end to end: the sample catalogue, real listeners on
+127.0.0.1, and the curl command-line tool as the client.
+
+usage: service_end_to_end_test.py QUILLARY_SERVICE MAKE_SAMPLE_CATALOGUE
+"""
+
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import xml.etree.ElementTree as ET
+import zlib
+
+SERVICE = None
+MAKE_CATALOGUE = None
+REPLY_LIMIT = 5242880
+
+
+class service_process:
+    """One quillary-service process on an ephemeral port."""
+
+    def __init__(self, catalogue, *extra):
+        self.process = subprocess.Popen([SERVICE, "--catalogue", catalogue, "--listen", "127.0.0.1:0", *extra],
+                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        line = self.process.stdout.readline()
+        match = re.fullmatch(r"quillary-service: listening on (http://127\.0\.0\.1:(\d+)/)\n", line)
+        if not match:
+            self.process.kill()
+            self.process.stdout.close()
+            raise AssertionError(f"no ready line, got {line!r}; stderr: {self.process.stderr.read()}")
+        self.base = match.group(1)
+        self.port = int(match.group(2))
+
+    def stop(self):
+        """SIGTERM; returns (exit code, seconds it took, stderr)."""
+        start = time.monotonic()
+        self.process.send_signal(signal.SIGTERM)
+        try:
+            code = self.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            code = None
+        elapsed = time.monotonic() - start
+        stderr = self.process.stderr.read()
+        self.process.stdout.close()
+        self.process.stderr.close()
+        return code, elapsed, stderr
+
+
+def curl(*args, data=None):
+    """Runs curl; returns (exit code, stdout bytes)."""
+    result = subprocess.run(["curl", "-s", "--max-time", "20", *args], input=data, stdout=subprocess.PIPE,
+                            stderr=subprocess.DEVNULL)
+    return result.returncode, result.stdout
+
+
+def request_document(os_name, devices, lang=437):
+    """The request document as the client prints it (CDATA lists, tabs)."""
+    def cdata(text):
+        return "<![CDATA[" + text + "]]>"
+    parts = ['<?xml version="1.0" encoding="UTF-8" ?>\n<driversm>\n\t<action>ACTION_UPDATE_DRIVER</action>\n',
+             f'\t<client version="" os="{os_name}" lang="{lang}" model="Demo PC" />\n\t<hardwares>\n']
+    for d in devices:
+        parts.append("\t\t<hardware>\n\t\t\t<id>" + cdata(d["device_id"]) + "</id>\n")
+        installed = d.get("installed_driver") or {}
+        parts.append("\t\t\t<matchid>" + cdata(installed.get("matching_device_id", "")) + "</matchid>\n")
+        if d["hardware_ids"]:
+            parts.append("\t\t\t<hardids>" + cdata("\n".join(d["hardware_ids"])) + "</hardids>\n")
+        if d["compatible_ids"]:
+            parts.append("\t\t\t<compids>" + cdata("\n".join(d["compatible_ids"])) + "</compids>\n")
+        parts.append("\t\t</hardware>\n")
+    parts.append("\t</hardwares>\n</driversm>\n")
+    return "".join(parts).encode("cp1252")
+
+
+class EndToEnd(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix="quillary-service-test-")
+        cls.catalogue = os.path.join(cls.folder, "catalogue")
+        subprocess.run([MAKE_CATALOGUE, cls.catalogue], check=True)
+        with open(os.path.join(cls.catalogue, "catalogue.json"), encoding="utf-8") as f:
+            cls.description = json.load(f)
+        # A broken archive beside the good ones is skipped, not fatal.
+        with open(os.path.join(cls.catalogue, "zz_broken.zip"), "wb") as f:
+            f.write(b"PK\x03\x04 not really an archive")
+        cls.service = service_process(cls.catalogue)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.service.stop()
+        shutil.rmtree(cls.folder, ignore_errors=True)
+
+    def post_query(self, service, document, extra_form=()):
+        path = os.path.join(self.folder, "request.z")
+        with open(path, "wb") as f:
+            f.write(zlib.compress(document))
+        form = ["-F", f"driversm=<{path}"]
+        for item in extra_form:
+            form += ["-F", item]
+        code, out = curl("-w", "\n%{http_code}", *form, service.base)
+        self.assertEqual(code, 0)
+        body, _, status = out.rpartition(b"\n")
+        return int(status), body
+
+    def offers(self, body):
+        root = ET.fromstring(body)
+        result = {}
+        for hardware in root.find("hardwares").findall("hardware"):
+            items = []
+            for item in hardware.findall("item"):
+                values = {child.tag: child.text or "" for child in item}
+                self.assertEqual(len(values), 15, values)
+                items.append(values)
+            result[hardware.find("id").text] = items
+        return result
+
+    # --- The query ----------------------------------------------------------
+
+    def test_demo_pc_gets_the_documented_offers(self):
+        devices = self.description["demo_pc"]["devices"]
+        status, body = self.post_query(self.service, request_document("WIN764", devices))
+        self.assertEqual(status, 200)
+        self.assertTrue(body.startswith(b'<?xml version="1.0" encoding="windows-1252"?>'))
+        self.assertLess(len(body), REPLY_LIMIT)
+        offers = self.offers(body)
+        self.assertEqual(list(offers), [d["device_id"] for d in devices])
+        sizes = {p["file"]: p["size"] for p in self.description["packages"]}
+        for device in devices:
+            got = [(item["link"].rsplit("/", 1)[1], item["infpath"], item["hardid"], int(item["cp"]),
+                    int(item["sign"]), int(item["targetos"])) for item in offers[device["device_id"]]]
+            want = [(o["package"], o["infpath"], o["hardid"], o["cp"], o["sign"], o["targetos"])
+                    for o in device["expected_offers_win764"]]
+            self.assertEqual(got, want, device["key"])
+            for item in offers[device["device_id"]]:
+                self.assertTrue(item["link"].startswith(self.service.base + "packages/"))
+                self.assertEqual(int(item["size"]), sizes[item["link"].rsplit("/", 1)[1]])
+                self.assertRegex(item["date"], r"^\d{4}-\d{2}-\d{2}$")
+
+    def test_offered_links_download_their_announced_size(self):
+        devices = self.description["demo_pc"]["devices"]
+        _, body = self.post_query(self.service, request_document("WIN764", devices))
+        items = [item for found in self.offers(body).values() for item in found]
+        for link in sorted({item["link"] for item in items}):
+            code, data = curl(link)
+            self.assertEqual(code, 0, link)
+            size = int(next(item["size"] for item in items if item["link"] == link))
+            self.assertEqual(len(data), size, link)
+            with open(os.path.join(self.catalogue, link.rsplit("/", 1)[1]), "rb") as f:
+                self.assertEqual(data, f.read())
+
+    def test_a_32_bit_windows_7_is_offered_x86_sections(self):
+        audio = [d for d in self.description["demo_pc"]["devices"] if d["key"] == "audio"]
+        status, body = self.post_query(self.service, request_document("WIN7", audio))
+        self.assertEqual(status, 200)
+        items = self.offers(body)[audio[0]["device_id"]]
+        self.assertEqual([(i["link"].rsplit("/", 1)[1], i["targetos"]) for i in items],
+                         [("auralis_hdaudio_6.0.1.6662.zip", "60"), ("auralis_hdaudio_6.0.1.6180.zip", "50"),
+                          ("auralis_hdaudio_5.10.0.5512.zip", "50")])
+        # The ANSI INF's Windows-1252 text arrives intact.
+        self.assertEqual(items[0]["manu"], "Auralis Sound")
+
+    def test_without_offers_the_first_device_is_still_listed(self):
+        device = {"device_id": "USB\\VID_FFFF&PID_0001", "hardware_ids": ["USB\\VID_FFFF&PID_0001"],
+                  "compatible_ids": ["USB\\Class_FF"]}
+        status, body = self.post_query(self.service, request_document("WIN764", [device]))
+        self.assertEqual(status, 200)
+        self.assertEqual(self.offers(body), {"USB\\VID_FFFF&PID_0001": []})
+
+    def test_a_large_body_with_expect_continue_is_answered_at_once(self):
+        # An incompressible second form part makes curl ask for the go-ahead.
+        padding = os.path.join(self.folder, "padding.bin")
+        with open(padding, "wb") as f:
+            f.write(os.urandom(1_500_000))
+        start = time.monotonic()
+        status, body = self.post_query(self.service, request_document("WIN764", self.description["demo_pc"]["devices"]),
+                                       extra_form=[f"padding=<{padding}"])
+        self.assertEqual(status, 200)
+        self.assertIn(b"<item>", body)
+        self.assertLess(time.monotonic() - start, 0.9)
+
+    def test_malformed_queries_get_client_errors(self):
+        code, out = curl("-w", "%{http_code}", "-o", "/dev/null", "--data-binary", "driversm=x", self.service.base)
+        self.assertEqual(out, b"400")
+        code, out = curl("-w", "%{http_code}", "-o", "/dev/null", "-F", "driversm=not zlib", self.service.base)
+        self.assertEqual(out, b"400")
+        big = os.path.join(self.folder, "big.bin")
+        with open(big, "wb") as f:
+            f.truncate(17 << 20)
+        code, out = curl("-w", "%{http_code}", "-o", "/dev/null", "-F", f"driversm=<{big}", self.service.base)
+        self.assertEqual(out, b"413")
+
+    # --- Package files ------------------------------------------------------
+
+    def package(self):
+        name = "norvik_lan_7.52.0.2012.zip"
+        with open(os.path.join(self.catalogue, name), "rb") as f:
+            return self.service.base + "packages/" + name, f.read()
+
+    def test_ranges(self):
+        link, data = self.package()
+        code, out = curl("-i", "-r", "1000-", link)
+        head, _, body = out.partition(b"\r\n\r\n")
+        self.assertTrue(head.startswith(b"HTTP/1.1 206"))
+        self.assertIn(f"Content-Range: bytes 1000-{len(data) - 1}/{len(data)}".encode(), head)
+        self.assertEqual(body, data[1000:])
+        code, out = curl("-i", "-r", "10-19", link)
+        self.assertEqual(out.partition(b"\r\n\r\n")[2], data[10:20])
+        code, out = curl("-i", "-r", f"{len(data)}-", link)
+        head = out.partition(b"\r\n\r\n")[0]
+        self.assertTrue(head.startswith(b"HTTP/1.1 416"))
+        self.assertIn(f"Content-Range: bytes */{len(data)}".encode(), head)
+        code, out = curl("-w", "%{http_code}", "-o", "/dev/null", self.service.base + "packages/..%2Fcatalogue.json")
+        self.assertEqual(out, b"404")
+        code, out = curl("-w", "%{http_code}", "-o", "/dev/null", self.service.base + "packages/catalogue.json")
+        self.assertEqual(out, b"404")
+
+    # --- Fault modes, one process each ---------------------------------------
+
+    def with_fault(self, mode):
+        service = service_process(self.catalogue, "--fault", mode, "--quiet")
+        self.addCleanup(service.stop)
+        return service
+
+    def test_fault_status(self):
+        service = self.with_fault("status:503")
+        code, out = curl("-w", "%{http_code}", "-o", "/dev/null", "-F", "driversm=x", service.base)
+        self.assertEqual(out, b"503")
+        code, out = curl("-w", "%{http_code}", service.base + "packages/norvik_lan_7.52.0.2012.zip")
+        self.assertTrue(out.endswith(b"503"))
+        self.assertIn(b"<html>", out)
+
+    def test_fault_refuse(self):
+        service = self.with_fault("refuse")
+        code, _ = curl("-F", "driversm=x", service.base)
+        self.assertEqual(code, 7)  # could not connect
+        self.assertIsNone(service.process.poll())
+
+    def test_fault_stall(self):
+        service = self.with_fault("stall:1000")
+        start = time.monotonic()
+        code, out = curl("--max-time", "1.5", "-w", "\n%{size_download}", service.base + "packages/norvik_lan_7.52.0.2012.zip")
+        self.assertEqual(code, 28)  # timed out
+        self.assertTrue(out.endswith(b"\n1000"))
+        self.assertGreaterEqual(time.monotonic() - start, 1.4)
+
+    def test_fault_truncate(self):
+        service = self.with_fault("truncate:1000")
+        code, out = curl("-w", "\n%{size_download}", service.base + "packages/norvik_lan_7.52.0.2012.zip")
+        self.assertEqual(code, 18)  # partial file
+        self.assertTrue(out.endswith(b"\n1000"))
+
+    def test_fault_extra(self):
+        link, data = self.package()
+        service = self.with_fault("extra:50")
+        code, out = curl("-i", link.replace(self.service.base, service.base))
+        head, _, body = out.partition(b"\r\n\r\n")
+        self.assertEqual(code, 0)
+        self.assertIn(f"Content-Length: {len(data) + 50}".encode(), head)
+        self.assertEqual(body[:len(data)], data)
+        self.assertEqual(len(body), len(data) + 50)
+
+    def test_fault_ignore_range(self):
+        link, data = self.package()
+        service = self.with_fault("ignore-range")
+        code, out = curl("-i", "-r", "1000-", link.replace(self.service.base, service.base))
+        head, _, body = out.partition(b"\r\n\r\n")
+        self.assertTrue(head.startswith(b"HTTP/1.1 200"))
+        self.assertEqual(body, data)
+
+    def test_fault_oversize(self):
+        service = self.with_fault("oversize")
+        status, body = self.post_query(service, request_document("WIN764", self.description["demo_pc"]["devices"]))
+        self.assertEqual(status, 200)
+        self.assertGreaterEqual(len(body), REPLY_LIMIT)
+        self.assertEqual(len(self.offers(body)), 6)  # still a valid reply
+
+    def test_fault_bad_xml(self):
+        service = self.with_fault("bad-xml")
+        status, body = self.post_query(service, request_document("WIN764", self.description["demo_pc"]["devices"]))
+        self.assertEqual(status, 200)
+        with self.assertRaises(ET.ParseError):
+            ET.fromstring(body)
+
+    def test_fault_rate(self):
+        link, data = self.package()
+        service = self.with_fault("rate:10000")
+        start = time.monotonic()
+        code, out = curl(link.replace(self.service.base, service.base))
+        elapsed = time.monotonic() - start
+        self.assertEqual(out, data)
+        self.assertGreaterEqual(elapsed, len(data) / 10000 - 0.15)
+
+    # --- Process behaviour --------------------------------------------------
+
+    def test_process_start_and_stop(self):
+        service = service_process(self.catalogue, "--listen", "127.0.0.1:0")
+        # Two listeners: two ready lines, both serving.
+        second = service.process.stdout.readline()
+        match = re.fullmatch(r"quillary-service: listening on (http://127\.0\.0\.1:\d+/)\n", second)
+        self.assertIsNotNone(match, second)
+        code, out = curl(match.group(1))
+        self.assertIn(b"15 packages", out)
+        code, elapsed, stderr = service.stop()
+        self.assertEqual(code, 0)
+        self.assertLess(elapsed, 3)
+        self.assertIn("skipped zz_broken.zip: not a readable zip archive", stderr)
+
+        bad = subprocess.run([SERVICE, "--catalogue", self.catalogue, "--listen", "localhost:1"],
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        self.assertEqual(bad.returncode, 2)
+        self.assertEqual(len(bad.stderr.splitlines()), 1)
+        missing = subprocess.run([SERVICE, "--catalogue", os.path.join(self.folder, "nope"), "--listen", "127.0.0.1:0"],
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        self.assertEqual(missing.returncode, 1)
+        usage = subprocess.run([SERVICE, "--help"], stdout=subprocess.PIPE, text=True)
+        self.assertEqual(usage.returncode, 0)
+        for mode in ("status:CODE", "refuse", "stall:N", "truncate:N", "oversize", "ignore-range", "extra:N",
+                     "bad-xml", "rate:BPS"):
+            self.assertIn(mode, usage.stdout)
+
+
+if __name__ == "__main__":
+    SERVICE, MAKE_CATALOGUE = sys.argv[1], sys.argv[2]
+    unittest.main(argv=[sys.argv[0], "-v"])
