@@ -1,5 +1,6 @@
 #include "server/code_page.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace quillary::server {

@@ -51,7 +51,8 @@ std::string platform_value(const inf_file_c& inf, std::string_view section, cons
 uint32_t feature_score_of(const inf_file_c& inf, const std::string& install, const target_decoration& decoration) {
   for (const std::string& suffix : {architecture_suffix(decoration), std::string(".NT"), std::string()}) {
     if (inf.find_section(install + suffix) == nullptr) continue;
-    std::string_view text = trim_blanks(inf.value_of(install + suffix, "FeatureScore"));
+    const std::string directive = inf.value_of(install + suffix, "FeatureScore");
+    std::string_view text = trim_blanks(directive);
     if (starts_with_ignore_case_ascii(text, "0x")) text.remove_prefix(2);
     if (text.empty() || text.size() > 2) return 0xFF;
     char* end = nullptr;

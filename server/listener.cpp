@@ -126,6 +126,13 @@ void accept_loop_c::run() {
       if (fd < 0) continue;  // the peer gave up already, or out of descriptors for a moment
       {
         const std::lock_guard<std::mutex> lock(mutex_);
+        if (running_ >= max_connections) {
+          static const char busy[] =
+              "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+          send(fd, busy, sizeof busy - 1, MSG_DONTWAIT | MSG_NOSIGNAL);  // best effort
+          close(fd);
+          continue;
+        }
         open_connections_.insert(fd);
         ++running_;
       }

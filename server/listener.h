@@ -35,9 +35,12 @@ class listener_set_c {
 };
 
 // Accepts connections on the listeners until stopped, serving each on a
-// thread of its own.
+// thread of its own. Beyond max_connections at once, a new connection gets
+// a 503 at once and is closed, so that a flood cannot exhaust the threads.
 class accept_loop_c {
  public:
+  static constexpr size_t max_connections = 256;
+
   accept_loop_c(const listener_set_c& listeners, service_context_c& context);
   ~accept_loop_c();
   accept_loop_c(const accept_loop_c&) = delete;

@@ -150,13 +150,20 @@ std::string write_update_reply(const update_request& request, const std::vector<
   for (size_t d = 0; d < request.devices.size(); ++d) {
     const auto& device_offers = offers[d];
     if (device_offers.empty()) continue;
+    const std::string opening = "\t\t<hardware>\n\t\t\t<id>" + raw_text(request.devices[d].id) + "</id>\n";
+    const std::string ending = "\t\t</hardware>\n";
+    if (out.size() + opening.size() + ending.size() + closing.size() > limits.max_bytes) {
+      ++stats.devices_left_out;
+      stats.items_left_out += device_offers.size();
+      continue;
+    }
     ++stats.devices_with_offers;
-    out += "\t\t<hardware>\n\t\t\t<id>" + raw_text(request.devices[d].id) + "</id>\n";
+    out += opening;
     size_t written = 0;
     for (const auto& o : device_offers) {
       if (written == limits.max_items_per_device) break;
       std::string item = write_item(make_item_values(o, package_base), converter);
-      if (out.size() + item.size() + closing.size() + 32 > limits.max_bytes) {
+      if (out.size() + item.size() + ending.size() + closing.size() > limits.max_bytes) {
         ++stats.items_left_out;
         continue;
       }
@@ -164,9 +171,9 @@ std::string write_update_reply(const update_request& request, const std::vector<
       ++written;
     }
     stats.items += written;
-    out += "\t\t</hardware>\n";
+    out += ending;
   }
-  if (stats.devices_with_offers == 0 && !request.devices.empty()) {
+  if (stats.devices_with_offers == 0 && stats.devices_left_out == 0 && !request.devices.empty()) {
     out += "\t\t<hardware>\n\t\t\t<id>" + raw_text(request.devices[0].id) + "</id>\n\t\t</hardware>\n";
   }
   out += closing;

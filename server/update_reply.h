@@ -39,15 +39,17 @@ std::string percent_encode(const std::string& name);
 
 struct reply_limits {
   size_t max_items_per_device = 500;  // what the client reads at most
-  // Items stop being added once the document reaches this many bytes, well
-  // below the client's 5 MiB reply buffer; the best offers come first.
+  // The document never grows beyond this many bytes, well below the
+  // client's 5 MiB reply buffer: items (and, in huge requests, whole
+  // devices) that would not fit are left out; the best offers come first.
   size_t max_bytes = 4u << 20;
 };
 
 struct reply_stats {
   size_t devices_with_offers = 0;
   size_t items = 0;
-  size_t items_left_out = 0;  // cut by the size limit
+  size_t items_left_out = 0;    // cut by the size limit
+  size_t devices_left_out = 0;  // devices with offers cut by the size limit
 };
 
 // `offers[i]` are the offers for `request.devices[i]`, best first. Devices

@@ -127,6 +127,10 @@ bool parse_update_request(std::string_view xml, update_request& out, std::string
       reason = "a hardware element without id text";
       return false;
     }
+    if (device.id.size() > max_device_id) {
+      reason = "a device ID longer than " + std::to_string(max_device_id) + " bytes";
+      return false;
+    }
     device.match_id = text_of(hardware, "matchid");
     device.hardware_ids = split_ids(text_of(hardware, "hardids"));
     device.compatible_ids = split_ids(text_of(hardware, "compids"));

@@ -28,8 +28,13 @@ struct update_request {
   std::vector<request_device> devices;
 };
 
+// Longest device ID taken: the client keeps device IDs in 200 characters,
+// so a longer one can never be matched to its device again.
+constexpr size_t max_device_id = 4096;
+
 // Fails with a reason when the text is not XML or lacks the root element
-// `driversm`, its `client` or `hardwares` child, or a hardware's `id` text.
+// `driversm`, its `client` or `hardwares` child, or a hardware's `id` text,
+// or when an `id` is longer than max_device_id.
 bool parse_update_request(std::string_view xml, update_request& out, std::string& reason);
 
 }  // namespace quillary::server

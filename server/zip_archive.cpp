@@ -2,6 +2,7 @@
 
 #include <minizip/unzip.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "server/text_encoding.h"

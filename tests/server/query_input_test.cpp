@@ -97,6 +97,8 @@ TEST(RequestDocument, RejectsOtherStructures) {
   EXPECT_TRUE(rejects("<driversm><client os=\"WIN7\"/></driversm>"));
   EXPECT_TRUE(rejects("<driversm><client/><hardwares><hardware><id></id></hardware></hardwares></driversm>"));
   EXPECT_TRUE(rejects(std::string("<driversm><client/><hardwares/></driversm>\0", 43)));
+  EXPECT_TRUE(rejects(testing::request_document("WIN7", "437", {{std::string(max_device_id + 1, 'A'), {}, {}}})));
+  EXPECT_FALSE(rejects(testing::request_document("WIN7", "437", {{std::string(max_device_id, 'A'), {}, {}}})));
   std::string deep = "<driversm><client/><hardwares/>";
   for (int i = 0; i < 100000; ++i) deep += "<a>";
   EXPECT_TRUE(rejects(deep));

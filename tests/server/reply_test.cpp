@@ -209,6 +209,14 @@ TEST(ReplyLimits, ItemsPerDeviceAndTotalSize) {
   TiXmlDocument doc;
   doc.Parse(reply.c_str());
   EXPECT_FALSE(doc.Error());
+  // Many devices: whole devices are left out rather than the limit passed.
+  request.devices.resize(20000, request.devices[0]);
+  offers.resize(20000, offers[0]);
+  limits.max_bytes = 1000000;
+  reply = write_update_reply(request, offers, "http://h/packages/", code_page_for_oem(437), converter, limits, stats);
+  EXPECT_LE(reply.size(), limits.max_bytes);
+  EXPECT_GT(stats.devices_left_out, 0u);
+  EXPECT_EQ(stats.devices_with_offers + stats.devices_left_out, 20000u);
 }
 
 TEST(ReplyPadding, StaysAValidDocumentOfTheWantedSize) {

@@ -1,0 +1,64 @@
+// INF files as the catalogue reads them: any bytes must be read or refused
+// without a crash, decode to valid UTF-8, and whatever models they yield
+// must be found again by their IDs.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "platform/text.h"
+#include "server/catalogue.h"
+#include "server/inf_driver.h"
+#include "server/inf_file.h"
+#include "server/matcher.h"
+#include "server/text_encoding.h"
+
+namespace {
+
+using namespace quillary::server;
+
+const char* const systems[] = {"WINXP", "WINXP64", "WIN2003", "WIN200364", "VISTA", "VISTA64",
+                               "WIN2008", "WIN200864", "WIN7", "WIN764", "WIN8", "WIN864"};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  const std::string text = decode_inf_bytes(bytes);
+  if (quillary::utf16_to_utf8(quillary::utf8_to_utf16(text)) != text) std::abort();
+
+  inf_file_c inf;
+  std::string reason;
+  if (!inf.parse(text, reason)) {
+    if (reason.empty()) std::abort();
+    return 0;
+  }
+  inf_driver driver;
+  if (!read_inf_driver(inf, driver, reason)) return 0;
+  if (driver.date.size() != 10 || driver.manufacturers.empty()) std::abort();
+
+  catalogue_c catalogue;
+  archive_listing listing;
+  listing.paths = {"x/a.inf", "x/a.cat"};
+  listing.infs = {archive_file{"x/a.inf", bytes}};
+  if (!catalogue.add_package(catalogue_package{"p.zip", "", 1}, listing, [](const std::string&) {}, reason)) {
+    std::abort();  // the INF was readable above, so the package must be taken
+  }
+  // Every model of the section chosen for a system is offered for its own
+  // hardware-or-compatible ID on that system.
+  for (const char* name : systems) {
+    const client_os os = client_os_for(name);
+    for (const auto& manufacturer : driver.manufacturers) {
+      const inf_models_section* section = choose_models_section(manufacturer, os);
+      if (section == nullptr) continue;
+      if (!decoration_fits(section->decoration, os)) std::abort();
+      for (const auto& model : section->models) {
+        device_ids ids;
+        ids.ids = ids.raw_ids = {model.ids.front()};
+        ids.compatible_from = 1;
+        if (match_device(catalogue, os, ids).empty()) std::abort();
+      }
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,99 @@
+// The service's request path: any body must be refused with a short answer
+// or give a reply that the client can read, matched against a small
+// catalogue. The input is tried three ways: as the whole multipart body, as
+// the zlib stream of the "driversm" part, and as the request document
+// itself (compressed here, so that the XML reading and the matching are
+// reached directly).
+#include <tinyxml.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "server/catalogue.h"
+#include "server/update_query.h"
+
+namespace {
+
+using namespace quillary::server;
+
+std::string inf(const std::string& manufacturer, const std::string& sections) {
+  return "[Version]\nSignature=\"$Windows NT$\"\nClass=Net\nClassGuid={4d36e972-e325-11ce-bfc1-08002be10318}\n"
+         "Provider=%Maker%\nDriverVer=10/09/2012,7.52.0.2012\nCatalogFile=a.cat\n[Manufacturer]\n" + manufacturer +
+         "\n" + sections + "[Install.NTamd64]\nFeatureScore=FE\n[Strings]\nMaker=\"Norvik \xE9<&>\"\n";
+}
+
+const catalogue_c& small_catalogue() {
+  static const catalogue_c catalogue = [] {
+    catalogue_c c;
+    const auto add = [&c](const std::string& name, const std::string& path, const std::string& text) {
+      archive_listing listing;
+      listing.paths = {path, "a.cat"};
+      listing.infs = {archive_file{path, text}};
+      std::string reason;
+      c.add_package(catalogue_package{name, "", 6282}, listing, [](const std::string&) {}, reason);
+    };
+    add("norvik lan.zip", "Win7/x64/a.inf",
+        inf("%Maker%=M,NTamd64,NTamd64.6.1,NTx86", "[M.NTamd64]\nA=Install,PCI\\VEN_1E0B&DEV_4A21\n"
+                                                   "[M.NTamd64.6.1]\nB=Install,PCI\\VEN_1E0B&DEV_4A21&SUBSYS_1,PCI\\CC_0200\n"
+                                                   "[M.NTx86]\nC=Install,USB\\Class_0E\n"));
+    add("generic.zip", "a.inf", inf("%Maker%=M", "[M]\nD=Install,PCI\\CC_0200,USB\\VID_2A1E&PID_0C11\n"));
+    return c;
+  }();
+  return catalogue;
+}
+
+std::string compress(std::string_view text) {
+  uLongf size = compressBound(static_cast<uLong>(text.size()));
+  std::string out(size, '\0');
+  if (compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(text.data()),
+                static_cast<uLong>(text.size()), Z_BEST_SPEED) != Z_OK) {
+    return {};
+  }
+  out.resize(size);
+  return out;
+}
+
+std::string form(std::string_view part) {
+  return "--fuzz\r\nContent-Disposition: form-data; name=\"driversm\"\r\n\r\n" + std::string(part) + "\r\n--fuzz--\r\n";
+}
+
+// A 200 answer must be a document the client accepts as far as its
+// structure goes; anything else must be a client error.
+void check(const http_answer& answer) {
+  if (answer.status != 200) {
+    if (answer.status != 400 && answer.status != 413) std::abort();
+    if (answer.body.empty() || answer.body.size() > 1000) std::abort();
+    return;
+  }
+  if (answer.body.size() >= 5242880) std::abort();
+  TiXmlDocument doc;
+  doc.Parse(answer.body.c_str());
+  if (doc.Error() || doc.RootElement() == nullptr) std::abort();
+  const TiXmlElement* hardwares = doc.RootElement()->FirstChildElement("hardwares");
+  if (hardwares == nullptr) std::abort();
+  for (const TiXmlElement* hw = hardwares->FirstChildElement("hardware"); hw; hw = hw->NextSiblingElement("hardware")) {
+    if (hw->FirstChildElement("id") == nullptr) std::abort();
+    int items = 0;
+    for (const TiXmlElement* item = hw->FirstChildElement("item"); item; item = item->NextSiblingElement("item")) {
+      int children = 0;
+      for (const TiXmlElement* c = item->FirstChildElement(); c; c = c->NextSiblingElement()) ++children;
+      if (children != 15 || ++items > 500) std::abort();
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const catalogue_c& catalogue = small_catalogue();
+  const std::string base = "http://127.0.0.1:8080/packages/";
+  query_summary summary;
+  check(answer_update_query("multipart/form-data; boundary=fuzz", bytes, catalogue, base, summary));
+  check(answer_update_query("multipart/form-data; boundary=fuzz", form(bytes), catalogue, base, summary));
+  check(answer_update_query("multipart/form-data; boundary=fuzz", form(compress(bytes)), catalogue, base, summary));
+  return 0;
+}
