@@ -2,6 +2,7 @@
 
 #include "devices/device_enumeration.h"
 #include "service/http_transfer.h"
+#include "service/update_client.h"
 
 namespace quillary {
 
@@ -34,6 +35,7 @@ const device_class_entry* device_inventory_c::find_class_entry(const device_reco
 
 namespace {
 std::unique_ptr<device_inventory_c> inventory;
+std::unique_ptr<update_client_c> client;
 }  // namespace
 
 int init_device_inventory() {
@@ -41,15 +43,18 @@ int init_device_inventory() {
   auto source = make_system_device_source();
   if (!source) return -1;
   inventory = std::make_unique<device_inventory_c>(std::move(source));
+  client = std::make_unique<update_client_c>(*inventory);
   return 0;
 }
 
 void release_device_inventory() {
   // No transfer object may outlive the library's global state.
+  client.reset();
   transfer_library_cleanup();
   inventory.reset();
 }
 
 device_inventory_c* device_inventory() { return inventory.get(); }
+update_client_c* update_client() { return client.get(); }
 
 }  // namespace quillary

@@ -28,6 +28,7 @@ class device_inventory_c {
   void* class_image_list() const { return source_->class_image_list(); }
 
   const std::vector<device_record>& devices() const { return devices_; }
+  std::vector<device_record>& devices() { return devices_; }
   const std::vector<device_class_entry>& classes() const { return classes_; }
 
  private:
@@ -36,13 +37,17 @@ class device_inventory_c {
   std::vector<device_class_entry> classes_;
 };
 
+class update_client_c;
+
 // The process-wide inventory of the program (Windows start-up): the
 // transfer library's global state, then the inventory over the system's
-// device source. 0, or -1 when it cannot be made.
+// device source with its update client. 0, or -1 when they cannot be made.
 int init_device_inventory();
-// The reverse, at exit.
+// The reverse, at exit: the client (and its transfer object) before the
+// transfer library's state, then the inventory.
 void release_device_inventory();
 device_inventory_c* device_inventory();
+update_client_c* update_client();
 
 // The system's own device source (SetupAPI); null in the native build.
 std::unique_ptr<device_source_i> make_system_device_source();

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "service/update_item.h"
+
 namespace quillary {
 
 // A class GUID as 16 bytes, in the system's memory layout.
@@ -67,9 +69,16 @@ struct device_record {
   std::u16string provider_name;
   std::u16string matching_device_id;
   uint32_t driver_rank = 0;
+  // The packages the update service offers (at most 500) and the two picks
+  // among them; empty and null until an update query has run.
+  std::vector<update_item> items;
   bool has_driver = false;
   bool status_ok = false;
   const device_class_entry* class_entry = nullptr;
+  const update_item* best_item = nullptr;
+  const update_item* latest_item = nullptr;
+  bool best_is_update = false;
+  bool latest_is_update = false;
 };
 
 // How a scan reports to the page that started it. `all_devices` is input;

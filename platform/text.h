@@ -33,3 +33,9 @@ std::u16string_view up_to_nul(std::u16string_view text);
 std::string_view up_to_nul(std::string_view text);
 
 }  // namespace quillary
+
+namespace quillary {
+// Orders texts as the user's locale sorts them for display (lstrcmpW on
+// Windows; natively letter case decides only between otherwise equal texts).
+int compare_for_display(std::u16string_view a, std::u16string_view b);
+}  // namespace quillary

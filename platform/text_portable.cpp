@@ -40,3 +40,15 @@ std::string to_ansi(std::u16string_view text) { return utf16_to_utf8(text); }
 std::u16string from_ansi(std::string_view text) { return utf8_to_utf16(text); }
 
 }  // namespace quillary
+
+namespace quillary {
+int compare_for_display(std::u16string_view a, std::u16string_view b) {
+  a = up_to_nul(a);
+  b = up_to_nul(b);
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    if (fold(a[i]) != fold(b[i])) return fold(a[i]) < fold(b[i]) ? -1 : 1;
+  }
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  return a.compare(b) < 0 ? -1 : a.compare(b) > 0 ? 1 : 0;
+}
+}  // namespace quillary

@@ -29,3 +29,10 @@ std::u16string from_ansi(std::string_view text) {
 }
 
 }  // namespace quillary
+
+namespace quillary {
+int compare_for_display(std::u16string_view a, std::u16string_view b) {
+  const std::u16string left(up_to_nul(a)), right(up_to_nul(b));
+  return lstrcmpW(wide(left), wide(right));
+}
+}  // namespace quillary

@@ -2,6 +2,7 @@
 // requests and TLS) and quillary-service in its fault modes. Started by
 // with_peers.py, which passes the addresses in QUILLARY_TEST_* variables.
 #include "service/http_transfer.h"
+#include "service/update_request.h"
 
 #include <gtest/gtest.h>
 
@@ -146,7 +147,11 @@ TEST_F(transfer_test, post_sends_the_form_to_the_service) {
 
 TEST_F(transfer_test, an_oversize_reply_fails_with_the_library_text) {
   auto t = create_transfer(5242880);
-  t->add_form_part("driversm", "x", 1);
+  update_request_info info;
+  info.os_code_name = "WIN764";
+  std::string compressed;
+  ASSERT_EQ(compress_request(build_update_request({}, info), compressed), 0);
+  t->add_form_part("driversm", compressed.data(), compressed.size());
   const auto& o = request(*t, env("QUILLARY_TEST_SERVICE_OVERSIZE"), 1);
   EXPECT_EQ(o.transfer_result, 23);
   EXPECT_STRNE(o.error_text, "");

@@ -1,0 +1,96 @@
+#include "service/update_client.h"
+
+#include <curl/curl.h>
+
+#include "app/last_error.h"
+#include "devices/device_inventory.h"
+#include "platform/files.h"
+#include "service/update_matching.h"
+#include "service/update_reply.h"
+
+#ifndef QUILLARY_SERVER_1
+#define QUILLARY_SERVER_1 "http://127.0.0.1:18081/"
+#define QUILLARY_SERVER_2 "http://127.0.0.1:18082/"
+#define QUILLARY_SERVER_3 "http://127.0.0.1:18083/"
+#endif
+
+namespace quillary {
+namespace {
+
+constexpr size_t reply_capacity = 5242880;
+constexpr size_t max_error_text = 255;
+
+}  // namespace
+
+std::vector<std::string> configured_servers() {
+  return {QUILLARY_SERVER_1, QUILLARY_SERVER_2, QUILLARY_SERVER_3};
+}
+
+bool load_installed_links(const std::u16string& path, std::set<std::string>& links) {
+  std::string bytes;
+  if (!platform::read_whole_file(path, bytes)) return false;
+  links.clear();
+  // Text mode: Ctrl-Z ends the file. Lines are taken whole, however long,
+  // so that a long link still matches the line that recorded it.
+  bytes = bytes.substr(0, bytes.find('\x1A'));
+  size_t start = 0;
+  while (start <= bytes.size()) {
+    size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    std::string_view line(bytes.data() + start, end - start);
+    const auto first = line.find_first_not_of(" \t\r\n");
+    if (first != std::string_view::npos) {
+      const auto last = line.find_last_not_of(" \t\r\n");
+      links.emplace(line.substr(first, last - first + 1));
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
+update_client_c::update_client_c(device_inventory_c& inventory, std::vector<std::string> servers)
+    : inventory_(inventory), servers_(std::move(servers)) {}
+
+bool update_client_c::query_updates(update_request_info& info) {
+  current_ = &info;
+  const std::string document = build_update_request(inventory_.devices(), info);
+  if (!transfer_ && !(transfer_ = create_transfer(reply_capacity))) {
+    set_last_error(error_code::transfer_unavailable);
+    return false;
+  }
+  std::string compressed;
+  if (compress_request(document, compressed) != 0) {
+    set_last_error(error_code::compression_failed);
+    return false;
+  }
+
+  const transfer_outcome* outcome = nullptr;
+  for (const auto& server : servers_) {
+    transfer_->add_form_part("driversm", compressed.data(), compressed.size());
+    outcome = &request(*transfer_, server, static_cast<int>(request_method::post));
+    info.http_status = outcome->http_status;
+    if (outcome->transfer_result == 0 && outcome->http_status < 400) break;
+  }
+  if (!outcome || outcome->transfer_result != 0 || outcome->http_status >= 400) {
+    // Judged by the last server's answer.
+    if (!outcome || outcome->http_status == 504) {
+      set_last_error(error_code::network_timeout);
+      return false;
+    }
+    set_last_error(error_code::network_error);
+    if (outcome->transfer_result == CURLE_WRITE_ERROR) {
+      info.error_text = std::string(outcome->error_text).substr(0, max_error_text);
+    } else if (outcome->http_status < 400) {
+      info.error_text =
+          std::string(curl_easy_strerror(static_cast<CURLcode>(outcome->transfer_result))).substr(0, max_error_text);
+    }
+    return false;
+  }
+
+  if (!parse_update_reply(outcome->body.data(), inventory_)) return false;
+  load_installed_links(installed_links_file_, installed_links_);
+  for (auto& device : inventory_.devices()) choose_items(device, info.os_version_code, installed_links_);
+  return true;
+}
+
+}  // namespace quillary

@@ -1,0 +1,51 @@
+// The update query: the device list goes to the update service (three
+// servers, tried in turn), and the reply's offers come back onto the device
+// records, each device with its best and latest offer and whether it is out
+// of date under either.
+#pragma once
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "service/http_transfer.h"
+#include "service/update_request.h"
+
+namespace quillary {
+
+class device_inventory_c;
+
+// The server base addresses the program was built with.
+std::vector<std::string> configured_servers();
+
+// The links of packages installed before, one a line; blanks, tabs and line
+// ends around a line do not count. False when the file cannot be read (the
+// set is left as it was).
+bool load_installed_links(const std::u16string& path, std::set<std::string>& links);
+
+class update_client_c {
+ public:
+  explicit update_client_c(device_inventory_c& inventory,
+                           std::vector<std::string> servers = configured_servers());
+
+  // The body of the update thread: true, or false with last error 3, 7, 20,
+  // 21 or 24 and `info` telling the status and error text.
+  bool query_updates(update_request_info& info);
+
+  // Where the installed links are read from (the program's folder).
+  void set_installed_links_file(std::u16string path) { installed_links_file_ = std::move(path); }
+  const std::set<std::string>& installed_links() const { return installed_links_; }
+  // The request being (or last) answered.
+  const update_request_info* current_request() const { return current_; }
+
+ private:
+  device_inventory_c& inventory_;
+  std::vector<std::string> servers_;
+  std::unique_ptr<http_transfer_c> transfer_;
+  std::set<std::string> installed_links_;
+  std::u16string installed_links_file_ = u"setup.dat";
+  const update_request_info* current_ = nullptr;
+};
+
+}  // namespace quillary

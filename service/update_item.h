@@ -1,0 +1,62 @@
+// One driver package the update service offers for one device.
+//
+// A reply can attach hundreds of items to hundreds of devices, so an item
+// keeps its texts packed: the UTF-16 texts in one string, the two links
+// (narrow, as the service sent them) in another, each field cut to its
+// capacity and found by its end offset.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quillary {
+
+class update_item {
+ public:
+  enum text_field : uint8_t { hardid, title, ver, guid, inf_name, manu, date, desc, text_field_count };
+  enum link_field : uint8_t { link, official_link, link_field_count };
+
+  // Capacities in characters (bytes for the links), terminator included.
+  static constexpr uint16_t text_capacity[text_field_count] = {200, 257, 65, 39, 260, 129, 11, 1025};
+  static constexpr uint16_t link_capacity[link_field_count] = {3073, 1025};
+
+  std::u16string_view text(text_field field) const {
+    const uint16_t begin = field == 0 ? 0 : text_ends_[field - 1];
+    return std::u16string_view(texts_).substr(begin, text_ends_[field] - begin);
+  }
+  std::string_view link_text(link_field field) const {
+    const uint16_t begin = field == 0 ? 0 : link_ends_[field - 1];
+    return std::string_view(links_).substr(begin, link_ends_[field] - begin);
+  }
+
+  // Fields are set in their order, each once, cut to its capacity.
+  void append_text(text_field field, std::u16string_view value) {
+    texts_.append(value.substr(0, text_capacity[field] - 1));
+    text_ends_[field] = static_cast<uint16_t>(texts_.size());
+  }
+  void append_link(link_field field, std::string_view value) {
+    links_.append(value.substr(0, link_capacity[field] - 1));
+    link_ends_[field] = static_cast<uint16_t>(links_.size());
+  }
+  // Releases spare capacity once all fields are in.
+  void seal() {
+    texts_.shrink_to_fit();
+    links_.shrink_to_fit();
+  }
+  size_t heap_bytes() const { return texts_.capacity() * 2 + links_.capacity(); }
+
+  uint32_t size = 0;
+  uint32_t cp = 0;
+  uint32_t sign = 0;
+  uint32_t feature = 0;
+  uint32_t targetos = 0;
+
+ private:
+  std::u16string texts_;
+  std::string links_;
+  uint16_t text_ends_[text_field_count] = {};
+  uint16_t link_ends_[link_field_count] = {};
+};
+
+}  // namespace quillary

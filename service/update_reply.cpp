@@ -1,0 +1,131 @@
+#include "service/update_reply.h"
+
+#include <tinyxml.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "app/last_error.h"
+#include "devices/device_inventory.h"
+#include "platform/text.h"
+
+namespace quillary {
+namespace {
+
+// Where each element of an item goes.
+enum class field_kind { text, link, number, hex_number };
+struct item_field {
+  const char* element;
+  field_kind kind;
+  int slot;  // text_field, link_field, or index into the numbers
+};
+constexpr item_field item_fields[] = {
+    {"hardid", field_kind::text, update_item::hardid},
+    {"title", field_kind::text, update_item::title},
+    {"ver", field_kind::text, update_item::ver},
+    {"guid", field_kind::text, update_item::guid},
+    {"infpath", field_kind::text, update_item::inf_name},
+    {"manu", field_kind::text, update_item::manu},
+    {"date", field_kind::text, update_item::date},
+    {"desc", field_kind::text, update_item::desc},
+    {"link", field_kind::link, update_item::link},
+    {"official_link", field_kind::link, update_item::official_link},
+    {"size", field_kind::number, 0},
+    {"cp", field_kind::number, 1},
+    {"sign", field_kind::number, 2},
+    {"feature", field_kind::hex_number, 3},
+    {"targetos", field_kind::number, 4},
+};
+
+update_item read_item(const TiXmlElement& element) {
+  // The first element of each name counts; unknown ones are ignored.
+  const char* values[std::size(item_fields)] = {};
+  for (const TiXmlElement* child = element.FirstChildElement(); child; child = child->NextSiblingElement()) {
+    for (size_t i = 0; i < std::size(item_fields); ++i) {
+      if (!values[i] && std::strcmp(child->Value(), item_fields[i].element) == 0) {
+        const char* text = child->GetText();
+        values[i] = text ? text : "";
+        break;
+      }
+    }
+  }
+  update_item item;
+  uint32_t* numbers[] = {&item.size, &item.cp, &item.sign, &item.feature, &item.targetos};
+  for (size_t i = 0; i < std::size(item_fields); ++i) {
+    const char* value = values[i] ? values[i] : "";
+    const auto& f = item_fields[i];
+    switch (f.kind) {
+      case field_kind::text: {
+        std::u16string text = from_ansi(value);
+        if (f.slot == update_item::inf_name) {
+          text = inf_name_of(std::u16string_view(text).substr(0, 259));
+        }
+        item.append_text(static_cast<update_item::text_field>(f.slot), text);
+        break;
+      }
+      case field_kind::link:
+        item.append_link(static_cast<update_item::link_field>(f.slot), value);
+        break;
+      case field_kind::number:
+      case field_kind::hex_number:
+        *numbers[f.slot] = static_cast<uint32_t>(std::strtoul(value, nullptr, f.kind == field_kind::hex_number ? 16 : 10));
+        break;
+    }
+  }
+  item.seal();
+  return item;
+}
+
+void read_items(const TiXmlElement& hardware, device_record& device) {
+  device.items.clear();
+  device.best_item = device.latest_item = nullptr;
+  device.best_is_update = device.latest_is_update = false;
+  size_t count = 0;
+  for (const TiXmlElement* e = hardware.FirstChildElement("item"); e && count < max_items_per_device;
+       e = e->NextSiblingElement("item")) {
+    ++count;
+  }
+  device.items.reserve(count);
+  for (const TiXmlElement* e = hardware.FirstChildElement("item"); e && device.items.size() < count;
+       e = e->NextSiblingElement("item")) {
+    device.items.push_back(read_item(*e));
+  }
+}
+
+const char* id_text(const TiXmlElement& hardware) {
+  const TiXmlElement* id = hardware.FirstChildElement("id");
+  return id ? id->GetText() : nullptr;
+}
+
+bool invalid_reply() {
+  set_last_error(error_code::invalid_reply);
+  return false;
+}
+
+}  // namespace
+
+std::u16string inf_name_of(std::u16string_view infpath) {
+  std::u16string path(infpath);
+  for (auto& c : path) {
+    if (c == u'/') c = u'\\';
+  }
+  const size_t separator = path.find(u'\\');
+  return separator == std::u16string::npos ? path : path.substr(separator + 1);
+}
+
+bool parse_update_reply(const char* body, device_inventory_c& inventory) {
+  TiXmlDocument doc;
+  doc.Parse(body);
+  const TiXmlElement* root = doc.RootElement();
+  const TiXmlElement* hardwares = root ? root->FirstChildElement("hardwares") : nullptr;
+  const TiXmlElement* first = hardwares ? hardwares->FirstChildElement("hardware") : nullptr;
+  if (!first || !id_text(*first)) return invalid_reply();
+  for (const TiXmlElement* hardware = first; hardware; hardware = hardware->NextSiblingElement("hardware")) {
+    const char* id = id_text(*hardware);
+    if (!id) return invalid_reply();
+    if (device_record* device = inventory.find_device(from_ansi(id))) read_items(*hardware, *device);
+  }
+  return true;
+}
+
+}  // namespace quillary

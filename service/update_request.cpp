@@ -1,0 +1,93 @@
+#include "service/update_request.h"
+
+#include <tinyxml.h>
+#include <zlib.h>
+
+#include "platform/text.h"
+
+namespace quillary {
+namespace {
+
+std::string joined(const std::vector<std::u16string>& ids) {
+  std::string out;
+  for (size_t i = 0; i < ids.size(); ++i) {
+    if (i) out += '\n';
+    out += to_ansi(ids[i]);
+  }
+  return out;
+}
+
+void add_cdata(TiXmlElement& parent, const char* name, const std::string& text) {
+  auto* element = new TiXmlElement(name);
+  auto* content = new TiXmlText(text);
+  content->SetCDATA(true);
+  element->LinkEndChild(content);
+  parent.LinkEndChild(element);
+}
+
+}  // namespace
+
+std::string build_update_request(const std::vector<device_record>& devices,
+                                 const update_request_info& info) {
+  TiXmlDocument doc;
+  doc.LinkEndChild(new TiXmlDeclaration("1.0", "UTF-8", ""));
+  auto* root = new TiXmlElement("driversm");
+  doc.LinkEndChild(root);
+
+  auto* action = new TiXmlElement("action");
+  action->LinkEndChild(new TiXmlText("ACTION_UPDATE_DRIVER"));
+  root->LinkEndChild(action);
+
+  auto* client = new TiXmlElement("client");
+  client->SetAttribute("version", "");
+  client->SetAttribute("os", info.os_code_name);
+  client->SetAttribute("lang", std::to_string(info.oem_code_page));
+  client->SetAttribute("model", to_ansi(info.model));
+  root->LinkEndChild(client);
+
+  auto* hardwares = new TiXmlElement("hardwares");
+  root->LinkEndChild(hardwares);
+  for (const auto& device : devices) {
+    auto* hardware = new TiXmlElement("hardware");
+    add_cdata(*hardware, "id", to_ansi(device.device_id));
+    add_cdata(*hardware, "matchid", to_ansi(device.matching_device_id));
+    // A list whose first entry is empty counts as no list.
+    if (!device.hardware_ids.empty() && !device.hardware_ids.front().empty()) {
+      add_cdata(*hardware, "hardids", joined(device.hardware_ids));
+    }
+    if (!device.compatible_ids.empty() && !device.compatible_ids.front().empty()) {
+      add_cdata(*hardware, "compids", joined(device.compatible_ids));
+    }
+    hardwares->LinkEndChild(hardware);
+  }
+
+  TiXmlPrinter printer;
+  printer.SetIndent("\t");
+  printer.SetLineBreak("\n");
+  doc.Accept(&printer);
+  return printer.Str();
+}
+
+int compress_request(const std::string& text, std::string& out) {
+  z_stream stream{};
+  if (deflateInit(&stream, Z_DEFAULT_COMPRESSION) != Z_OK) return -1;
+  const uLong step = deflateBound(&stream, static_cast<uLong>(text.size()));
+  out.assign(step, '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  stream.avail_in = static_cast<uInt>(text.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(out.size());
+  int result;
+  while ((result = deflate(&stream, Z_FINISH)) == Z_OK || (result == Z_BUF_ERROR && stream.avail_out == 0)) {
+    const size_t used = out.size() - stream.avail_out;
+    out.resize(out.size() + step);
+    stream.next_out = reinterpret_cast<Bytef*>(out.data() + used);
+    stream.avail_out = static_cast<uInt>(out.size() - used);
+  }
+  const bool done = result == Z_STREAM_END && stream.avail_in == 0;
+  out.resize(out.size() - stream.avail_out);
+  deflateEnd(&stream);
+  return done ? 0 : -1;
+}
+
+}  // namespace quillary

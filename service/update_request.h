@@ -1,0 +1,31 @@
+// The update query's request: a document naming every listed device by its
+// identifiers, in the thread's ANSI code page, compressed with zlib.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "devices/device_record.h"
+
+namespace quillary {
+
+// What the scan page hands to the update query, and what comes back.
+struct update_request_info {
+  std::string os_code_name;  // "WIN764", ...
+  std::u16string model;
+  int32_t os_version_code = 0;  // major * 10 + minor
+  uint32_t oem_code_page = 0;
+  // Out: the HTTP status of the last server asked, and a transfer error text
+  // (at most 255 characters).
+  int32_t http_status = 0;
+  std::string error_text;
+};
+
+std::string build_update_request(const std::vector<device_record>& devices,
+                                 const update_request_info& info);
+
+// An RFC 1950 zlib stream at the default level; 0, or non-zero on failure.
+int compress_request(const std::string& text, std::string& out);
+
+}  // namespace quillary
