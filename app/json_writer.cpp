@@ -103,6 +103,12 @@ json_writer_c& json_writer_c::value(int64_t number) {
   return *this;
 }
 
+json_writer_c& json_writer_c::null() {
+  before_value();
+  out_ += "null";
+  return *this;
+}
+
 json_writer_c& json_writer_c::value(bool flag) {
   before_value();
   out_ += flag ? "true" : "false";

@@ -25,6 +25,7 @@ class json_writer_c {
   json_writer_c& value(uint32_t number) { return value(static_cast<int64_t>(number)); }
   json_writer_c& value(int32_t number) { return value(static_cast<int64_t>(number)); }
   json_writer_c& value(bool flag);
+  json_writer_c& null();
 
   // The document so far, ending with a line feed once the outermost value is complete.
   const std::string& text() const { return out_; }

@@ -22,6 +22,7 @@ int main(const std::vector<std::string>& argv);
 int run_sysinfo(const arguments& args);
 int run_settings(const arguments& args);
 int run_scan(const arguments& args);
+int run_query(const arguments& args);
 
 // Output helpers.
 void print(const std::string& text);

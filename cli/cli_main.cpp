@@ -22,6 +22,15 @@ constexpr char usage_text[] =
     "             lists devices that are not present; --raw prints what the\n"
     "             device tree reports before any filtering (a fixture that\n"
     "             --devices FILE replays instead of the live device tree)\n"
+    "  query [--devices FILE] [--server URL ...] [--latest] [--installed FILE]\n"
+    "        [--os CODE] [--os-version N] [--oem-code-page N] [--model TEXT]\n"
+    "             scans (or reads the fixture), asks the update servers (the\n"
+    "             ones built in, or up to three --server URLs, tried in turn),\n"
+    "             and prints each device's offers with the best and latest\n"
+    "             choice and the package rows (of the latest offers with\n"
+    "             --latest). --installed names the list of installed package\n"
+    "             links (default: setup.dat in the program's folder); the\n"
+    "             other options replace what the system snapshot says\n"
     "  --help     this text\n"
     "\n"
     "The commands work in the program's folder, as the program does.\n"
@@ -66,6 +75,7 @@ int main(const std::vector<std::string>& argv) {
       {"sysinfo", run_sysinfo},
       {"settings", run_settings},
       {"scan", run_scan},
+      {"query", run_query},
   };
   if (argv.size() < 2) return usage_error("no command given");
   const std::string& command = argv[1];

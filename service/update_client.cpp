@@ -2,9 +2,11 @@
 
 #include <curl/curl.h>
 
+#include "app/language.h"
 #include "app/last_error.h"
 #include "devices/device_inventory.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "service/update_matching.h"
 #include "service/update_reply.h"
 
@@ -91,6 +93,34 @@ bool update_client_c::query_updates(update_request_info& info) {
   load_installed_links(installed_links_file_, installed_links_);
   for (auto& device : inventory_.devices()) choose_items(device, info.os_version_code, installed_links_);
   return true;
+}
+
+}  // namespace quillary
+
+namespace quillary {
+
+std::u16string query_failure_message(int32_t code, const update_request_info& info) {
+  switch (code) {
+    case error_code::network_timeout:
+      return text_of("error_network_timeout");
+    case error_code::transfer_unavailable:
+    case error_code::compression_failed:
+      return text_of("error_internal_error");
+    case error_code::invalid_reply:
+      return text_of("error_invalid_date");
+    case error_code::network_error: {
+      if (!info.error_text.empty()) return from_ansi(info.error_text);
+      // The text is a format with the status as its one number; only that
+      // placeholder is filled, so a stray one in a translation is harmless.
+      std::u16string text = text_of("error_network_error");
+      if (const size_t at = text.find(u"%d"); at != std::u16string::npos) {
+        text.replace(at, 2, ascii_to_utf16(std::to_string(info.http_status)));
+      }
+      return text.substr(0, 1023);
+    }
+    default:
+      return {};
+  }
 }
 
 }  // namespace quillary

@@ -49,3 +49,9 @@ class update_client_c {
 };
 
 }  // namespace quillary
+
+namespace quillary {
+// What the user is told when a query fails, by its last-error code, in the
+// current language; empty for codes that have no message.
+std::u16string query_failure_message(int32_t code, const update_request_info& info);
+}  // namespace quillary

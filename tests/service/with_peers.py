@@ -173,7 +173,8 @@ def main():
         })
         faults = {"NORMAL": None, "STATUS_503": "status:503", "REFUSE": "refuse",
                   "STALL": "stall:100000", "TRUNCATE": "truncate:700000", "EXTRA": "extra:1000",
-                  "IGNORE_RANGE": "ignore-range", "OVERSIZE": "oversize"}
+                  "IGNORE_RANGE": "ignore-range", "OVERSIZE": "oversize", "BAD_XML": "bad-xml",
+                  "STATUS_500": "status:500"}
         for name, fault in faults.items():
             process, port = start_service(args.service, catalogue, fault)
             processes.append(process)

@@ -1,0 +1,166 @@
+#include <cstdlib>
+
+#include "app/json_writer.h"
+#include "app/language.h"
+#include "app/last_error.h"
+#include "app/system_info.h"
+#include "cli/cli.h"
+#include "devices/device_inventory.h"
+#include "devices/raw_scan.h"
+#include "devices/update_package_list.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "service/update_client.h"
+
+namespace quillary::cli {
+namespace {
+
+struct query_options {
+  std::string devices_file;
+  std::vector<std::string> servers;
+  bool latest = false;
+  std::string installed_file;
+  update_request_info info;
+};
+
+void write_item(json_writer_c& json, const update_item& item) {
+  static constexpr std::pair<const char*, update_item::text_field> texts[] = {
+      {"hardid", update_item::hardid}, {"title", update_item::title}, {"ver", update_item::ver},
+      {"guid", update_item::guid},     {"inf_name", update_item::inf_name}, {"manu", update_item::manu},
+      {"date", update_item::date},     {"desc", update_item::desc}};
+  json.begin_object();
+  for (const auto& [name, field] : texts) json.key(name).value(item.text(field));
+  json.key("link").value(item.link_text(update_item::link));
+  json.key("official_link").value(item.link_text(update_item::official_link));
+  json.key("size").value(item.size);
+  json.key("cp").value(item.cp);
+  json.key("sign").value(item.sign);
+  json.key("feature").value(item.feature);
+  json.key("targetos").value(item.targetos);
+  json.end_object();
+}
+
+void write_choice(json_writer_c& json, const char* name, const device_record& d, const update_item* item) {
+  json.key(name);
+  if (item) {
+    json.value(static_cast<int64_t>(item - d.items.data()));
+  } else {
+    json.null();
+  }
+}
+
+std::string query_json(const device_inventory_c& inventory, const update_package_list_c& packages) {
+  json_writer_c json;
+  json.begin_object();
+  json.key("devices").begin_array();
+  for (const auto& d : inventory.devices()) {
+    json.begin_object();
+    json.key("device_id").value(d.device_id);
+    json.key("items").begin_array();
+    for (const auto& item : d.items) write_item(json, item);
+    json.end_array();
+    write_choice(json, "best", d, d.best_item);
+    write_choice(json, "latest", d, d.latest_item);
+    json.key("best_is_update").value(d.best_is_update);
+    json.key("latest_is_update").value(d.latest_is_update);
+    json.end_object();
+  }
+  json.end_array();
+  json.key("packages").begin_array();
+  for (const auto& row : packages.rows()) {
+    json.begin_object();
+    json.key("link").value(row.link);
+    json.key("not_needed").value(row.not_needed != 0);
+    json.key("devices").begin_array();
+    for (const auto* d : row.devices) json.value(d->device_id);
+    json.end_array();
+    json.end_object();
+  }
+  json.end_array();
+  json.end_object();
+  return json.text();
+}
+
+bool number_argument(const std::string& text, int32_t& out) {
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end) return false;
+  out = static_cast<int32_t>(value);
+  return true;
+}
+
+}  // namespace
+
+int run_query(const arguments& args) {
+  if (!take_system_snapshot()) return exit_code::failed;
+  collect_system_summary();  // the model; a machine without WMI sends none
+  query_options options;
+  options.info.os_code_name = os_code_name();
+  options.info.os_version_code = os_version_code();
+  options.info.oem_code_page = system_info().oem_code_page;
+  options.info.model = system_info().summary.model;
+
+  for (size_t i = 0; i < args.size(); ++i) {
+    const bool has_value = i + 1 < args.size();
+    int32_t number = 0;
+    if (args[i] == "--devices" && has_value) {
+      options.devices_file = args[++i];
+    } else if (args[i] == "--server" && has_value) {
+      options.servers.push_back(args[++i]);
+    } else if (args[i] == "--latest") {
+      options.latest = true;
+    } else if (args[i] == "--installed" && has_value) {
+      options.installed_file = args[++i];
+    } else if (args[i] == "--os" && has_value) {
+      options.info.os_code_name = args[++i];
+    } else if (args[i] == "--os-version" && has_value && number_argument(args[i + 1], number)) {
+      options.info.os_version_code = number;
+      ++i;
+    } else if (args[i] == "--oem-code-page" && has_value && number_argument(args[i + 1], number)) {
+      options.info.oem_code_page = static_cast<uint32_t>(number);
+      ++i;
+    } else if (args[i] == "--model" && has_value) {
+      options.info.model = utf8_to_utf16(args[++i]);
+    } else {
+      return usage_error("query: unexpected argument \"" + args[i] + "\"");
+    }
+  }
+  if (options.servers.size() > 3) return usage_error("query: at most three servers");
+
+  std::unique_ptr<device_source_i> source;
+  if (!options.devices_file.empty()) {
+    std::string text, error;
+    raw_scan fixture;
+    if (!platform::read_whole_file(utf8_to_utf16(options.devices_file), text)) {
+      return fail("cannot read " + options.devices_file);
+    }
+    if (!raw_scan_from_json(text, fixture, error)) return fail(options.devices_file + ": " + error);
+    source = make_fixture_source(std::move(fixture));
+  } else if (!(source = make_system_device_source())) {
+    return usage_error("query: this build has no device tree of its own; give --devices FILE");
+  }
+
+  device_inventory_c inventory(std::move(source));
+  scan_progress progress;
+  if (inventory.scan_devices(progress) != 0) {
+    return fail("the device scan failed (last error " + std::to_string(last_error()) + ")");
+  }
+  update_client_c client(inventory, options.servers.empty() ? configured_servers() : options.servers);
+  if (!options.installed_file.empty()) client.set_installed_links_file(utf8_to_utf16(options.installed_file));
+  if (!client.query_updates(options.info)) {
+    // The message the scan page would show, in English.
+    load_language(u"English", true);
+    const int32_t code = last_error();
+    return fail("the update query failed (last error " + std::to_string(code) + "): " +
+                utf16_to_utf8(query_failure_message(code, options.info)));
+  }
+  update_package_list_c packages;
+  device_record* first = nullptr;
+  size_t count = 0;
+  inventory.get_devices(first, count);
+  packages.build(first, count, options.latest ? offer_choice::latest : offer_choice::best);
+  print(query_json(inventory, packages));
+  return exit_code::success;
+}
+
+}  // namespace quillary::cli
