@@ -12,6 +12,7 @@
 namespace quillary {
 namespace {
 
+constexpr size_t reply_slack = 16;
 constexpr char user_agent[] = "Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 6.1; Trident/4.0)";
 
 std::mutex ca_bundle_lock;
@@ -65,7 +66,7 @@ size_t write_to_memory(char* data, size_t size, size_t count, void* user) {
   auto& body = t.outcome_.body;
   // The body must stay followed by a zero byte: a reply that would reach the
   // end of the buffer fails the transfer (write error) and the body stays.
-  if (t.outcome_.used + n >= body.size()) return 0;
+  if (t.outcome_.used + n >= t.outcome_.capacity) return 0;
   std::memcpy(body.data() + t.outcome_.used, data, n);
   t.outcome_.used += n;
   return n;
@@ -101,7 +102,7 @@ void reset_outcome(http_transfer_c& t) {
   o.content_type = nullptr;
   o.transfer_result = 0;
   // Only the part a reply can have written needs clearing again.
-  if (!o.body.empty()) std::memset(o.body.data(), 0, std::min(o.used + 1, o.body.size()));
+  if (o.capacity) std::memset(o.body.data(), 0, std::min(o.used + 1, o.capacity));
   o.used = 0;
 }
 
@@ -204,7 +205,11 @@ std::unique_ptr<http_transfer_c> create_transfer(size_t body_capacity, const tra
   t->easy_ = curl_easy_init();
   t->headers_ = curl_slist_append(nullptr, "Connection: close");
   if (!t->easy_ || !t->headers_) return nullptr;
-  t->outcome_.body.assign(body_capacity, 0);
+  // Zero bytes beyond the capacity: the XML library, reading a reply as
+  // UTF-8, may look up to three bytes past the terminating zero when the
+  // reply ends inside a multi-byte sequence.
+  t->outcome_.capacity = body_capacity;
+  t->outcome_.body.assign(body_capacity ? body_capacity + reply_slack : 0, 0);
   set_common_options(*t, limits);
   return t;
 }

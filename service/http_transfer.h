@@ -39,7 +39,9 @@ struct transfer_outcome {
   int32_t transfer_result = 0;
   // Reply body. The capacity is fixed at creation; the body is always
   // followed by a zero byte, so a reply must be one byte shorter than it.
+  // (The buffer has a few more zero bytes behind the capacity.)
   std::vector<char> body;
+  size_t capacity = 0;
   size_t used = 0;
   char error_text[256] = {};  // CURL_ERROR_SIZE
 };

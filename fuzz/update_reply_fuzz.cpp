@@ -1,0 +1,55 @@
+// The update reply: any bytes are parsed onto a small device list, then the
+// offers are chosen and the package rows built, without crash, leak or
+// out-of-bounds access.
+#include <cstdint>
+#include <string>
+
+#include "devices/device_inventory.h"
+#include "devices/raw_scan.h"
+#include "devices/update_package_list.h"
+#include "service/update_matching.h"
+#include "service/update_reply.h"
+
+namespace {
+
+quillary::raw_scan two_devices() {
+  quillary::raw_scan scan;
+  scan.classes = {{u"{4D36E972-E325-11CE-BFC1-08002BE10318}", u"Net", u"Network adapters", 0}};
+  for (const char16_t* id : {u"PCI\\A\\1", u"PCI\\B\\1"}) {
+    quillary::raw_device d;
+    d.instance_id = id;
+    d.texts[quillary::device_property::device_desc] = u"x";
+    d.texts[quillary::device_property::class_name] = u"Net";
+    d.texts[quillary::device_property::class_guid] = u"{4D36E972-E325-11CE-BFC1-08002BE10318}";
+    d.lists[quillary::device_property::hardware_id] = {u"h"};
+    d.lists[quillary::device_property::compatible_ids] = {u"c"};
+    d.driver = quillary::driver_values{{u"DriverVersion", u"1.0"}, {u"InfPath", u"oem1.inf"},
+                                       {u"DriverDate", u"1-1-2010"}, {u"DriverDesc", u"x"},
+                                       {u"MatchingDeviceId", u"h"}};
+    d.rank = 0x00FF0000;
+    scan.devices.push_back(d);
+  }
+  return scan;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const quillary::raw_scan scan = two_devices();
+  quillary::device_inventory_c inventory(quillary::make_fixture_source(scan));
+  quillary::scan_progress progress;
+  inventory.scan_devices(progress);
+  // As in the transfer layer's reply buffer: zero bytes behind the reply.
+  std::string body(reinterpret_cast<const char*>(data), size);
+  body.append(16, '\0');
+  if (!quillary::parse_update_reply(body.c_str(), inventory)) return 0;
+  for (auto& device : inventory.devices()) quillary::choose_items(device, 61, {"http://installed"});
+  quillary::device_record* first = nullptr;
+  size_t count = 0;
+  inventory.get_devices(first, count);
+  for (const auto choice : {quillary::offer_choice::best, quillary::offer_choice::latest}) {
+    quillary::update_package_list_c list;
+    list.build(first, count, choice);
+  }
+  return 0;
+}
