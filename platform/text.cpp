@@ -40,6 +40,11 @@ void append_utf8(std::string& out, char32_t cp) {
 std::u16string utf8_to_utf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
+  append_utf8_to_utf16(text, out);
+  return out;
+}
+
+void append_utf8_to_utf16(std::string_view text, std::u16string& out) {
   size_t i = 0;
   const size_t n = text.size();
   while (i < n) {
@@ -97,7 +102,6 @@ std::u16string utf8_to_utf16(std::string_view text) {
       i += used;
     }
   }
-  return out;
 }
 
 std::string utf16_to_utf8(std::u16string_view text) {

@@ -11,6 +11,7 @@ namespace quillary {
 // Invalid or truncated UTF-8 sequences become U+FFFD, one per maximal
 // invalid subpart, as the system's own decoder does.
 std::u16string utf8_to_utf16(std::string_view text);
+void append_utf8_to_utf16(std::string_view text, std::u16string& out);
 
 // Unpaired surrogates become U+FFFD.
 std::string utf16_to_utf8(std::u16string_view text);
@@ -22,6 +23,8 @@ std::u16string ascii_to_utf16(std::string_view text);
 // '?'); UTF-8 in the native build, whose locale is UTF-8.
 std::string to_ansi(std::u16string_view text);
 std::u16string from_ansi(std::string_view text);
+// Appends the converted text to `out`, without a string of its own between.
+void append_from_ansi(std::string_view text, std::u16string& out);
 
 // Case-insensitive equality as the system's user-interface comparisons see
 // it (lstrcmpiW on Windows; natively a simple case folding of the Latin,

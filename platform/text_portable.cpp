@@ -39,6 +39,8 @@ std::string to_ansi(std::u16string_view text) { return utf16_to_utf8(text); }
 
 std::u16string from_ansi(std::string_view text) { return utf8_to_utf16(text); }
 
+void append_from_ansi(std::string_view text, std::u16string& out) { append_utf8_to_utf16(text, out); }
+
 }  // namespace quillary
 
 namespace quillary {

@@ -19,6 +19,16 @@ std::string to_ansi(std::u16string_view text) {
   return out;
 }
 
+void append_from_ansi(std::string_view text, std::u16string& out) {
+  if (text.empty()) return;
+  const int length = static_cast<int>(text.size());
+  const int size = MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), length, nullptr, 0);
+  if (size <= 0) return;
+  const size_t start = out.size();
+  out.resize(start + size);
+  MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), length, reinterpret_cast<wchar_t*>(out.data() + start), size);
+}
+
 std::u16string from_ansi(std::string_view text) {
   if (text.empty()) return {};
   const int length = static_cast<int>(text.size());

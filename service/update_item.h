@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text.h"
+
 namespace quillary {
 
 class update_item {
@@ -35,14 +37,21 @@ class update_item {
     texts_.append(value.substr(0, text_capacity[field] - 1));
     text_ends_[field] = static_cast<uint16_t>(texts_.size());
   }
+  // The same from text in the thread's ANSI code page, converted in place.
+  void append_ansi_text(text_field field, std::string_view value) {
+    const size_t start = texts_.size();
+    append_from_ansi(value, texts_);
+    if (texts_.size() - start > text_capacity[field] - 1u) texts_.resize(start + text_capacity[field] - 1u);
+    text_ends_[field] = static_cast<uint16_t>(texts_.size());
+  }
+  // Room for the texts about to be appended, so that no field reallocates.
+  void reserve(size_t text_units, size_t link_bytes) {
+    texts_.reserve(text_units);
+    links_.reserve(link_bytes);
+  }
   void append_link(link_field field, std::string_view value) {
     links_.append(value.substr(0, link_capacity[field] - 1));
     link_ends_[field] = static_cast<uint16_t>(links_.size());
-  }
-  // Releases spare capacity once all fields are in.
-  void seal() {
-    texts_.shrink_to_fit();
-    links_.shrink_to_fit();
   }
   size_t heap_bytes() const { return texts_.capacity() * 2 + links_.capacity(); }
 

@@ -38,31 +38,44 @@ constexpr item_field item_fields[] = {
 };
 
 update_item read_item(const TiXmlElement& element) {
-  // The first element of each name counts; unknown ones are ignored.
+  // The first element of each name counts; unknown ones are ignored. The
+  // service sends them in one order, so the field after the last one found
+  // is tried first.
   const char* values[std::size(item_fields)] = {};
+  size_t expected = 0;
   for (const TiXmlElement* child = element.FirstChildElement(); child; child = child->NextSiblingElement()) {
-    for (size_t i = 0; i < std::size(item_fields); ++i) {
-      if (!values[i] && std::strcmp(child->Value(), item_fields[i].element) == 0) {
-        const char* text = child->GetText();
-        values[i] = text ? text : "";
-        break;
-      }
+    const char* name = child->Value();
+    size_t i = expected < std::size(item_fields) && std::strcmp(name, item_fields[expected].element) == 0
+                   ? expected
+                   : 0;
+    for (; i < std::size(item_fields) && std::strcmp(name, item_fields[i].element) != 0; ++i) {
     }
+    if (i == std::size(item_fields) || values[i]) continue;
+    const char* text = child->GetText();
+    values[i] = text ? text : "";
+    expected = i + 1;
+  }
+
+  size_t text_units = 0, link_bytes = 0;
+  for (size_t i = 0; i < std::size(item_fields); ++i) {
+    const size_t length = values[i] ? std::strlen(values[i]) : 0;
+    if (item_fields[i].kind == field_kind::text) text_units += length;
+    if (item_fields[i].kind == field_kind::link) link_bytes += length;
   }
   update_item item;
+  item.reserve(text_units, link_bytes);
   uint32_t* numbers[] = {&item.size, &item.cp, &item.sign, &item.feature, &item.targetos};
   for (size_t i = 0; i < std::size(item_fields); ++i) {
     const char* value = values[i] ? values[i] : "";
     const auto& f = item_fields[i];
     switch (f.kind) {
-      case field_kind::text: {
-        std::u16string text = from_ansi(value);
+      case field_kind::text:
         if (f.slot == update_item::inf_name) {
-          text = inf_name_of(std::u16string_view(text).substr(0, 259));
+          item.append_text(update_item::inf_name, inf_name_of(std::u16string_view(from_ansi(value)).substr(0, 259)));
+        } else {
+          item.append_ansi_text(static_cast<update_item::text_field>(f.slot), value);
         }
-        item.append_text(static_cast<update_item::text_field>(f.slot), text);
         break;
-      }
       case field_kind::link:
         item.append_link(static_cast<update_item::link_field>(f.slot), value);
         break;
@@ -72,7 +85,6 @@ update_item read_item(const TiXmlElement& element) {
         break;
     }
   }
-  item.seal();
   return item;
 }
 
