@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# quillary-cli query against the sample catalogue, end to end: the demo PC
+# natively (from its fixture) and under Wine (injected into the device tree
+# and scanned through SetupAPI). Natively every served device gets its
+# offers and the decisions the catalogue expects. Wine cannot report driver
+# ranks (SetupDiGetDriverInstallParamsW is not implemented there), so the
+# Wine result is compared with the native query of the raw scan Wine itself
+# gave: they must be the same.
+#
+# usage: demo_query_test.sh NATIVE_BIN [WINDOWS_BIN]
+set -uo pipefail
+native=$(cd "$1" && pwd)
+windows=${2:+$(cd "$2" && pwd)}
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+work=$(mktemp -d)
+service=
+cleanup() {
+  [ -n "$service" ] && kill "$service" 2>/dev/null && wait "$service" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+"$root/scripts/make-sample-catalogue" "$work/catalogue" >/dev/null || exit 1
+"$root/scripts/make-device-fixture" demo "$work/catalogue/catalogue.json" > "$work/demo-pc.json" || exit 1
+"$native/quillary-service" --catalogue "$work/catalogue" --listen 127.0.0.1:0 --quiet > "$work/service.out" &
+service=$!
+for _ in $(seq 100); do grep -q listening "$work/service.out" && break; sleep 0.1; done
+url=$(sed -n 's/.*listening on \(http[^ ]*\).*/\1/p' "$work/service.out" | head -n 1)
+[ -n "$url" ] || { echo "demo_query_test: the service did not start"; exit 1; }
+
+as_windows_7=(--os WIN764 --os-version 61 --oem-code-page 437 --model Wine)
+"$native/quillary-cli" query --devices "$work/demo-pc.json" --server "$url" --installed "$work/none" \
+  "${as_windows_7[@]}" > "$work/native.json" || exit 1
+if [ -n "$windows" ]; then
+  wine_run="$root/scripts/wine-run"
+  "$wine_run" "$windows/inject_devices.exe" "$("$wine_run" winepath -w "$work/demo-pc.json" 2>/dev/null)" >/dev/null || exit 1
+  "$wine_run" "$windows/quillary-cli.exe" scan --raw > "$work/wine-raw.json" || exit 1
+  "$wine_run" "$windows/quillary-cli.exe" query --server "$url" --installed 'C:\none' > "$work/wine.json" || exit 1
+  "$native/quillary-cli" query --devices "$work/wine-raw.json" --server "$url" --installed "$work/none" \
+    "${as_windows_7[@]}" > "$work/replayed.json" || exit 1
+fi
+
+python3 - "$work" "${windows:+wine}" <<'PY'
+import json, os, sys
+work, wine = sys.argv[1], len(sys.argv) > 2 and sys.argv[2] == "wine"
+load = lambda name: json.load(open(os.path.join(work, name)))
+failures = []
+def check(what, ok):
+    print(("ok   " if ok else "FAIL ") + what)
+    if not ok:
+        failures.append(what)
+
+catalogue = load("catalogue/catalogue.json")["demo_pc"]["devices"]
+native = {d["device_id"]: d for d in load("native.json")["devices"]}
+for served in catalogue:
+    got = native.get(served["device_id"])
+    expected = served["expected_offers_win764"]
+    check(f"{served['key']}: {len(expected)} offers, best first as the catalogue expects",
+          got is not None and [i["link"].rsplit("/", 1)[-1] for i in got["items"]] == [e["package"] for e in expected]
+          and got["best"] == 0)
+audio = native.get(next(d["device_id"] for d in catalogue if d["key"] == "audio"), {})
+check("the audio device already runs the best driver: up to date", audio.get("best_is_update") is False)
+card = native.get(next(d["device_id"] for d in catalogue if d["key"] == "card_reader"), {})
+check("the card reader has no driver: out of date under both choices",
+      card.get("best_is_update") is True and card.get("latest_is_update") is True)
+others = [d for d in native.values() if d["device_id"] not in {c["device_id"] for c in catalogue}]
+check("devices the catalogue does not serve get no offers", all(not d["items"] for d in others))
+rows = load("native.json")["packages"]
+check("package rows: updates first, the display adapter's on top",
+      rows and "veltrix" in rows[0]["link"] and [r["not_needed"] for r in rows] == sorted(r["not_needed"] for r in rows))
+if wine:
+    wine_result, replayed = load("wine.json"), load("replayed.json")
+    check("under Wine the same devices get the same offers and decisions as the replayed raw scan",
+          wine_result == replayed)
+    served_ids = {c["device_id"] for c in catalogue}
+    check("under Wine every served device gets offers",
+          all(d["items"] for d in wine_result["devices"] if d["device_id"] in served_ids))
+sys.exit(1 if failures else 0)
+PY
