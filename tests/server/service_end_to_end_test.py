@@ -98,14 +98,11 @@ class EndToEnd(unittest.TestCase):
         cls.service.stop()
         shutil.rmtree(cls.folder, ignore_errors=True)
 
-    def post_query(self, service, document, extra_form=()):
+    def post_query(self, service, document):
         path = os.path.join(self.folder, "request.z")
         with open(path, "wb") as f:
             f.write(zlib.compress(document))
-        form = ["-F", f"driversm=<{path}"]
-        for item in extra_form:
-            form += ["-F", item]
-        code, out = curl("-w", "\n%{http_code}", *form, service.base)
+        code, out = curl("-w", "\n%{http_code}", "-F", f"driversm=<{path}", service.base)
         self.assertEqual(code, 0)
         body, _, status = out.rpartition(b"\n")
         return int(status), body
