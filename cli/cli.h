@@ -3,8 +3,11 @@
 // errors are one line on stderr.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "devices/device_source.h"
 
 namespace quillary::cli {
 
@@ -31,6 +34,11 @@ int usage_error(const std::string& message);
 // Enters the program's folder and takes the system snapshot, as start-up
 // does; false after printing why not.
 bool take_system_snapshot();
+// The device source of a command: the fixture file when one is given, else
+// the system's device tree. Null after printing why not; `exit` then holds
+// the exit code.
+std::unique_ptr<device_source_i> open_device_source(const std::string& command,
+                                                    const std::string& fixture_file, int& exit);
 // Rejects any argument: for commands that take none.
 bool no_arguments(const std::string& command, const arguments& args);
 

@@ -6,6 +6,10 @@
 #include "app/program_folder.h"
 #include "app/system_info.h"
 #include "cli/cli.h"
+#include "devices/device_inventory.h"
+#include "devices/raw_scan.h"
+#include "platform/files.h"
+#include "platform/text.h"
 
 namespace quillary::cli {
 namespace {
@@ -68,6 +72,27 @@ bool take_system_snapshot() {
   if (capture_system_snapshot()) return true;
   fail("cannot take the system snapshot (last error " + std::to_string(last_error()) + ")");
   return false;
+}
+
+std::unique_ptr<device_source_i> open_device_source(const std::string& command,
+                                                    const std::string& fixture_file, int& exit) {
+  exit = exit_code::failed;
+  if (fixture_file.empty()) {
+    auto source = make_system_device_source();
+    if (!source) exit = usage_error(command + ": this build has no device tree of its own; give --devices FILE");
+    return source;
+  }
+  std::string text, error;
+  raw_scan fixture;
+  if (!platform::read_whole_file(utf8_to_utf16(fixture_file), text)) {
+    fail("cannot read " + fixture_file);
+    return nullptr;
+  }
+  if (!raw_scan_from_json(text, fixture, error)) {
+    fail(fixture_file + ": " + error);
+    return nullptr;
+  }
+  return make_fixture_source(std::move(fixture));
 }
 
 int main(const std::vector<std::string>& argv) {

@@ -6,9 +6,7 @@
 #include "app/system_info.h"
 #include "cli/cli.h"
 #include "devices/device_inventory.h"
-#include "devices/raw_scan.h"
 #include "devices/update_package_list.h"
-#include "platform/files.h"
 #include "platform/text.h"
 #include "service/update_client.h"
 
@@ -127,18 +125,9 @@ int run_query(const arguments& args) {
   }
   if (options.servers.size() > 3) return usage_error("query: at most three servers");
 
-  std::unique_ptr<device_source_i> source;
-  if (!options.devices_file.empty()) {
-    std::string text, error;
-    raw_scan fixture;
-    if (!platform::read_whole_file(utf8_to_utf16(options.devices_file), text)) {
-      return fail("cannot read " + options.devices_file);
-    }
-    if (!raw_scan_from_json(text, fixture, error)) return fail(options.devices_file + ": " + error);
-    source = make_fixture_source(std::move(fixture));
-  } else if (!(source = make_system_device_source())) {
-    return usage_error("query: this build has no device tree of its own; give --devices FILE");
-  }
+  int exit = 0;
+  auto source = open_device_source("query", options.devices_file, exit);
+  if (!source) return exit;
 
   device_inventory_c inventory(std::move(source));
   scan_progress progress;

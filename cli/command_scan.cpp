@@ -109,18 +109,9 @@ int run_scan(const arguments& args) {
     }
   }
 
-  std::unique_ptr<device_source_i> source;
-  if (!options.devices_file.empty()) {
-    std::string text, error;
-    raw_scan fixture;
-    if (!platform::read_whole_file(utf8_to_utf16(options.devices_file), text)) {
-      return fail("cannot read " + options.devices_file);
-    }
-    if (!raw_scan_from_json(text, fixture, error)) return fail(options.devices_file + ": " + error);
-    source = make_fixture_source(std::move(fixture));
-  } else if (!(source = make_system_device_source())) {
-    return usage_error("scan: this build has no device tree of its own; give --devices FILE");
-  }
+  int exit = 0;
+  auto source = open_device_source("scan", options.devices_file, exit);
+  if (!source) return exit;
 
   if (options.raw) {
     raw_scan raw;

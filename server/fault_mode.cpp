@@ -1,20 +1,8 @@
 #include "server/fault_mode.h"
 
+#include "server/text_encoding.h"
+
 namespace quillary::server {
-
-namespace {
-
-bool read_count(std::string_view text, uint64_t& value) {
-  if (text.empty() || text.size() > 15) return false;
-  value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + static_cast<uint64_t>(c - '0');
-  }
-  return true;
-}
-
-}  // namespace
 
 bool parse_fault_mode(std::string_view text, fault_mode& out, std::string& reason) {
   out = fault_mode{};
@@ -44,7 +32,7 @@ bool parse_fault_mode(std::string_view text, fault_mode& out, std::string& reaso
     }
     out.kind = r.kind;
     if (!r.takes_value) return true;
-    if (!read_count(value, out.value)) {
+    if (!parse_decimal(value, out.value, 15)) {
       reason = "fault mode " + std::string(name) + ": \"" + std::string(value) + "\" is not a number";
       return false;
     }

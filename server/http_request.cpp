@@ -30,16 +30,6 @@ bool parse_request_line(std::string_view line, http_request& out) {
   return out.version == "HTTP/1.1" || out.version == "HTTP/1.0";
 }
 
-bool parse_content_length(std::string_view text, uint64_t& value) {
-  if (text.empty() || text.size() > 18) return false;
-  value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + static_cast<uint64_t>(c - '0');
-  }
-  return true;
-}
-
 }  // namespace
 
 const std::string* http_request::header(std::string_view name) const {
@@ -113,7 +103,7 @@ head_status parse_request_head(std::string_view buffer, size_t max_head, http_re
     const std::string_view value = trim_blanks(line.substr(colon + 1));
     if (equal_ignore_case_ascii(name, "Content-Length")) {
       uint64_t length = 0;
-      if (!parse_content_length(value, length) || (out.has_content_length && length != out.content_length)) {
+      if (!parse_decimal(value, length) || (out.has_content_length && length != out.content_length)) {
         reason = "invalid Content-Length";
         return head_status::bad;
       }

@@ -82,4 +82,14 @@ std::string_view trim_blanks(std::string_view text) {
   return text;
 }
 
+bool parse_decimal(std::string_view text, uint64_t& value, size_t max_digits) {
+  if (text.empty() || text.size() > max_digits) return false;
+  value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  return true;
+}
+
 }  // namespace quillary::server

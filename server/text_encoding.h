@@ -3,6 +3,7 @@
 // compared with ASCII case folding, which is how device IDs are spelled.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -24,5 +25,9 @@ bool starts_with_ignore_case_ascii(std::string_view text, std::string_view prefi
 
 // Text without the blanks, tabs, CR and LF at both ends.
 std::string_view trim_blanks(std::string_view text);
+
+// A plain decimal number of at most `max_digits` digits (no sign, no
+// blanks); false otherwise. Protocol numbers are read with this.
+bool parse_decimal(std::string_view text, uint64_t& value, size_t max_digits = 18);
 
 }  // namespace quillary::server
