@@ -26,6 +26,10 @@ int run_sysinfo(const arguments& args);
 int run_settings(const arguments& args);
 int run_scan(const arguments& args);
 int run_query(const arguments& args);
+int run_download(const arguments& args);
+int run_install(const arguments& args);
+int run_zip(const arguments& args);
+int run_unzip(const arguments& args);
 
 // Output helpers.
 void print(const std::string& text);

@@ -35,6 +35,25 @@ constexpr char usage_text[] =
     "             --latest). --installed names the list of installed package\n"
     "             links (default: setup.dat in the program's folder); the\n"
     "             other options replace what the system snapshot says\n"
+    "  download LINK --size N [--dir D]\n"
+    "             downloads a package into the download folder (or D) under\n"
+    "             the program's file names, resuming a partial file; Ctrl-C\n"
+    "             pauses and keeps it. Prints the session as JSON; exit code\n"
+    "             0 complete, 3 paused, 1 failed\n"
+    "  install PACKAGE [--inf PATH ...] [--link URL] [--force]\n"
+    "             extracts the package beside itself and starts the driver\n"
+    "             package installer on the folder of the named INF files (or\n"
+    "             the package's setup program); --link records the package in\n"
+    "             setup.dat, --force has the installer take drivers that are\n"
+    "             not newer. Prints what was started as JSON\n"
+    "  zip ARCHIVE FILE...\n"
+    "             writes a new zip archive of the files, each under its file\n"
+    "             name; prints nothing\n"
+    "  unzip ARCHIVE DIR\n"
+    "             extracts the archive (or ARCHIVE.zip) below DIR, keeping\n"
+    "             files that exist there and skipping entries that would land\n"
+    "             outside it; prints the counts and the result as JSON. zip\n"
+    "             and unzip take paths relative to the current directory\n"
     "  --help     this text\n"
     "\n"
     "The commands work in the program's folder, as the program does.\n"
@@ -101,6 +120,10 @@ int main(const std::vector<std::string>& argv) {
       {"settings", run_settings},
       {"scan", run_scan},
       {"query", run_query},
+      {"download", run_download},
+      {"install", run_install},
+      {"zip", run_zip},
+      {"unzip", run_unzip},
   };
   if (argv.size() < 2) return usage_error("no command given");
   const std::string& command = argv[1];

@@ -5,6 +5,12 @@
 # that scripts/build-windows-deps puts in the dependency cache.
 include_guard(GLOBAL)
 
+# The Windows program is one static executable: no zlib1.dll beside it.
+# (Set before libcurl's package looks for zlib on its own.)
+if(WIN32)
+  set(ZLIB_USE_STATIC_LIBS ON)
+endif()
+
 if(WIN32)
   find_package(CURL CONFIG REQUIRED)
   add_library(quillary::curl ALIAS CURL::libcurl)

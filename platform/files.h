@@ -23,6 +23,10 @@ bool create_directories(const std::u16string& path);
 // Joins with exactly one separator between the two parts.
 std::u16string join_path(const std::u16string& folder, const std::u16string& name);
 
+// A relative path written with backslashes (as the update service and the
+// catalogue write them) in this system's spelling.
+std::u16string native_separators(std::u16string path);
+
 }  // namespace quillary::platform
 
 namespace quillary::platform {
@@ -42,4 +46,17 @@ bool remove_file(const std::u16string& path);
 namespace quillary::platform {
 // Whether standard error is a terminal (progress is shown only then).
 bool stderr_is_terminal();
+}  // namespace quillary::platform
+
+#include <cstdint>
+#include <vector>
+
+namespace quillary::platform {
+// The size of a file; 0 when it cannot be opened or measured.
+uint64_t file_size(const std::u16string& path);
+bool file_exists(const std::u16string& path);
+// Moves a file; fails (and changes nothing) when the target exists.
+bool move_file_no_replace(const std::u16string& from, const std::u16string& to);
+// The names of the entries of a folder, in the order the system gives them.
+std::vector<std::u16string> folder_entries(const std::u16string& folder);
 }  // namespace quillary::platform

@@ -76,3 +76,13 @@ bool remove_file(const std::u16string& path) {
 namespace quillary::platform {
 bool stderr_is_terminal() { return isatty(2) != 0; }
 }  // namespace quillary::platform
+
+namespace quillary::platform {
+bool move_file_no_replace(const std::u16string& from, const std::u16string& to) {
+  // A hard link fails when the target exists, which rename() would replace.
+  const std::string source = utf16_to_utf8(from), target = utf16_to_utf8(to);
+  if (link(source.c_str(), target.c_str()) != 0) return false;
+  unlink(source.c_str());
+  return true;
+}
+}  // namespace quillary::platform

@@ -81,3 +81,9 @@ bool remove_file(const std::u16string& path) { return DeleteFileW(wide(path)) !=
 namespace quillary::platform {
 bool stderr_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
 }  // namespace quillary::platform
+
+namespace quillary::platform {
+bool move_file_no_replace(const std::u16string& from, const std::u16string& to) {
+  return MoveFileW(wide(from), wide(to)) != 0;
+}
+}  // namespace quillary::platform

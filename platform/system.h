@@ -51,3 +51,13 @@ bool is_wow64_process();
 
 }  // namespace platform
 }  // namespace quillary
+
+namespace quillary::platform {
+// Whether the user has administrator rights (IsUserAnAdmin); always true
+// natively, where nothing is installed.
+bool user_is_admin();
+// Ctrl-C (and Ctrl-Break) no longer ends the process but is remembered:
+// interrupted() says whether one came since catch_interrupts().
+void catch_interrupts();
+bool interrupted();
+}  // namespace quillary::platform

@@ -32,3 +32,19 @@ bool is_wine() { return false; }
 bool is_wow64_process() { return false; }
 
 }  // namespace quillary::platform
+
+#include <csignal>
+
+namespace quillary::platform {
+namespace {
+volatile std::sig_atomic_t interrupt_seen = 0;
+void on_signal(int) { interrupt_seen = 1; }
+}  // namespace
+
+bool user_is_admin() { return true; }
+void catch_interrupts() {
+  std::signal(SIGINT, on_signal);
+  std::signal(SIGTERM, on_signal);
+}
+bool interrupted() { return interrupt_seen != 0; }
+}  // namespace quillary::platform

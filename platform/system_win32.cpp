@@ -54,3 +54,22 @@ bool is_wow64_process() {
 }
 
 }  // namespace quillary::platform
+
+#include <shlobj.h>
+
+#include <atomic>
+
+namespace quillary::platform {
+namespace {
+std::atomic<bool> interrupt_seen{false};
+BOOL WINAPI on_console_event(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  interrupt_seen = true;
+  return TRUE;
+}
+}  // namespace
+
+bool user_is_admin() { return IsUserAnAdmin() != FALSE; }
+void catch_interrupts() { SetConsoleCtrlHandler(on_console_event, TRUE); }
+bool interrupted() { return interrupt_seen; }
+}  // namespace quillary::platform

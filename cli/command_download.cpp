@@ -1,0 +1,108 @@
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "app/json_writer.h"
+#include "app/settings.h"
+#include "cli/cli.h"
+#include "download/download_session.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "platform/text.h"
+
+namespace quillary::cli {
+namespace {
+
+const char* state_name(download_state state) {
+  switch (state) {
+    case download_state::not_downloaded: return "not_downloaded";
+    case download_state::downloading: return "downloading";
+    case download_state::paused: return "paused";
+    case download_state::error: return "error";
+    case download_state::complete: return "complete";
+  }
+  return "";
+}
+
+constexpr int exit_paused = 3;
+
+}  // namespace
+
+int run_download(const arguments& args) {
+  std::string link, folder;
+  long long size = -1;
+  download_options options;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const bool has_value = i + 1 < args.size();
+    if (args[i] == "--size" && has_value) {
+      char* end = nullptr;
+      size = std::strtoll(args[i + 1].c_str(), &end, 10);
+      if (*end || size < 0 || size > 0xFFFFFFFFll) return usage_error("download: --size takes a byte count");
+      ++i;
+    } else if (args[i] == "--dir" && has_value) {
+      folder = args[++i];
+    } else if (args[i] == "--retry-pause" && has_value) {
+      options.retry_pause = std::chrono::milliseconds(std::atoll(args[++i].c_str()));
+    } else if (link.empty() && args[i].rfind("--", 0) != 0) {
+      link = args[i];
+    } else {
+      return usage_error("download: unexpected argument \"" + args[i] + "\"");
+    }
+  }
+  if (link.empty() || size < 0) return usage_error("download: give LINK and --size N");
+  if (!take_system_snapshot()) return exit_code::failed;
+
+  std::u16string download_folder;
+  if (folder.empty()) {
+    if (!load_settings()) return fail("cannot open or create the settings key");
+    download_folder = settings().active_download_path;
+  } else {
+    download_folder = utf8_to_utf16(folder);
+    platform::create_directories(download_folder);
+  }
+  if (!platform::is_directory(download_folder)) return fail("no download folder " + utf16_to_utf8(download_folder));
+
+  download_registry_c registry(download_folder, options);
+  auto session = registry.find_or_create(link, static_cast<uint32_t>(size));
+  if (session->state() != download_state::complete) {
+    platform::catch_interrupts();
+    const bool terminal = platform::stderr_is_terminal();
+    if (!session->start()) return fail("cannot start the download thread");
+    bool pausing = false;
+    while (session->state() == download_state::downloading) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      if (platform::interrupted() && !pausing) {
+        session->pause();  // Ctrl-C pauses; the partial file stays for the next run
+        pausing = true;
+      }
+      session->observe();
+      if (terminal) {
+        const auto& p = session->progress();
+        std::fprintf(stderr, "\r%u of %u bytes", p.written.load(), p.expected_size.load());
+      }
+    }
+    if (terminal) std::fprintf(stderr, "\n");
+  }
+
+  const auto& p = session->progress();
+  json_writer_c json;
+  json.begin_object();
+  json.key("link").value(session->link());
+  json.key("state").value(state_name(session->state()));
+  json.key("written").value(p.written.load());
+  json.key("expected_size").value(p.expected_size.load());
+  json.key("http_status").value(p.http_status.load());
+  json.key("transfer_result").value(p.transfer_result.load());
+  json.key("temp_path").value(session->temp_path());
+  json.key("final_path").value(session->final_path());
+  json.end_object();
+  print(json.text());
+  switch (session->state()) {
+    case download_state::complete: return exit_code::success;
+    case download_state::paused: return exit_paused;
+    default: return exit_code::failed;
+  }
+}
+
+}  // namespace quillary::cli

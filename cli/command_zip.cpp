@@ -1,0 +1,49 @@
+// quillary-cli zip and unzip: the program's own zip helpers on files named
+// on the command line (relative to the current directory, not the
+// program's folder: these commands take no system snapshot).
+#include <filesystem>
+#include <system_error>
+
+#include "app/json_writer.h"
+#include "cli/cli.h"
+#include "download/zip_archive.h"
+#include "platform/text.h"
+
+namespace quillary::cli {
+
+int run_zip(const arguments& args) {
+  if (args.size() < 2) return usage_error("zip: give the archive and at least one file");
+  zip_archive_c archive;
+  if (archive.create(utf8_to_utf16(args[0])) != 0) return fail("zip: cannot create " + args[0]);
+  std::string first_failure;
+  for (size_t i = 1; i < args.size(); ++i) {
+    archive.add_file(utf8_to_utf16(args[i]));
+    if (archive.last_result() != 0 && first_failure.empty()) {
+      first_failure = "zip: cannot add " + args[i] + " (result " + std::to_string(archive.last_result()) + ")";
+    }
+  }
+  if (archive.close() != 0) return fail("zip: cannot finish " + args[0]);
+  if (!first_failure.empty()) return fail(first_failure);
+  return exit_code::success;
+}
+
+int run_unzip(const arguments& args) {
+  if (args.size() != 2) return usage_error("unzip: give the archive and the folder to extract into");
+  unzip_archive_c archive;
+  if (archive.open(utf8_to_utf16(args[0])) != 0) return fail("unzip: " + args[0] + " is not a zip archive");
+  // The extraction takes an absolute folder.
+  std::error_code error;
+  const std::filesystem::path folder = std::filesystem::absolute(std::filesystem::path(utf8_to_utf16(args[1])), error);
+  if (error) return fail("unzip: cannot resolve " + args[1]);
+  const int result = archive.extract_all(folder.u16string());
+  json_writer_c json;
+  json.begin_object();
+  json.key("extracted").value(static_cast<int64_t>(archive.extracted_files()));
+  json.key("skipped_unsafe").value(static_cast<int64_t>(archive.skipped_unsafe_entries()));
+  json.key("result").value(result);
+  json.end_object();
+  print(json.text());
+  return exit_code::success;
+}
+
+}  // namespace quillary::cli

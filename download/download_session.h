@@ -1,0 +1,96 @@
+// A download session: one driver package on its way from its link to a
+// file in the download folder. There is one session per package link for
+// the whole run, so a download goes on while the panels that show it come
+// and go, and a rebuilt panel finds it again.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "download/thread_call.h"
+#include "service/http_transfer.h"
+
+namespace quillary {
+
+enum class download_state : int32_t {
+  not_downloaded = 1,
+  downloading = 2,
+  paused = 3,
+  error = 4,
+  complete = 5,
+};
+
+// The files of a link in the download folder: the MD5 of the link's last
+// component names them, its extension (".exe" when there is none) ends them.
+struct download_paths {
+  std::u16string temp_path;   // while downloading: final path + ".tmp"
+  std::u16string final_path;
+};
+download_paths paths_for_link(const std::string& link, const std::u16string& download_folder);
+
+class download_session_c {
+ public:
+  download_session_c(std::string link, uint32_t expected_size, const std::u16string& download_folder,
+                     download_options options);
+  ~download_session_c();
+  download_session_c(const download_session_c&) = delete;
+  download_session_c& operator=(const download_session_c&) = delete;
+
+  // Begins or resumes the download in a thread of its own (nothing happens
+  // when one runs already). False when no thread can be made: the session
+  // is then in error.
+  bool start();
+  // Asks the running transfer to stop; the state reads downloading until
+  // observe() sees the thread end.
+  void pause();
+  // On the window thread, while downloading: applies the end of the thread.
+  void observe();
+  // Deletes the partial or complete file; false (and nothing changes) when
+  // the deletion fails or the state has no file to remove.
+  bool remove();
+
+  const std::string& link() const { return link_; }
+  download_state state() const { return state_; }
+  bool has_thread() const { return thread_ != nullptr; }
+  const download_progress& progress() const { return progress_; }
+  const std::u16string& temp_path() const { return paths_.temp_path; }
+  const std::u16string& final_path() const { return paths_.final_path; }
+
+ private:
+  static int run(void* self);
+
+  std::string link_;
+  download_paths paths_;
+  download_options options_;
+  download_progress progress_;
+  thread_call call_;
+  std::unique_ptr<std::thread> thread_;
+  download_state state_ = download_state::not_downloaded;
+};
+
+// Every session of the run, in order of creation; sessions live until the
+// process ends. Used on the window thread only.
+class download_registry_c {
+ public:
+  explicit download_registry_c(std::u16string download_folder, download_options options = {})
+      : folder_(std::move(download_folder)), options_(options) {}
+  // The session of that link (compared byte by byte), made when new. Links
+  // are kept whole, however long, so a long link finds its session again.
+  std::shared_ptr<download_session_c> find_or_create(const std::string& link, uint32_t expected_size);
+  const std::vector<std::shared_ptr<download_session_c>>& sessions() const { return sessions_; }
+  // Whether any session's download is under way (asked before quitting).
+  bool any_downloading() const;
+
+ private:
+  std::u16string folder_;
+  download_options options_;
+  std::vector<std::shared_ptr<download_session_c>> sessions_;
+};
+
+// The program's registry over the download folder loaded at start-up.
+download_registry_c& download_sessions();
+
+}  // namespace quillary

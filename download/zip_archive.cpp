@@ -1,0 +1,359 @@
+#include "download/zip_archive.h"
+
+#include <minizip/unzip.h>
+#include <minizip/zip.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <string_view>
+#include <vector>
+
+#include "download/zip_file_access.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace quillary {
+namespace {
+
+constexpr size_t extract_buffer_size = 8192;
+constexpr size_t add_buffer_size = 16384;
+// Longest entry name read; longer ones are cut there, as the archives of
+// the drivers we handle never come close.
+constexpr unsigned max_name_bytes = 256;
+// Files this large need the 64-bit zip format.
+constexpr uint64_t zip64_threshold = 0xFFFFFFFFull;
+constexpr int deflate_memory_level = 8;
+// What open() appends when the path itself is no archive, and how much of
+// the path it keeps before it.
+constexpr char16_t zip_suffix[] = u".zip";
+constexpr size_t max_retry_path = 255;
+
+bool is_separator(char16_t c) { return c == u'/' || c == u'\\'; }
+
+// The parts of an entry name between separators; doubled separators name
+// no folder of their own, so empty parts are dropped.
+std::vector<std::u16string_view> split_name(std::u16string_view name) {
+  std::vector<std::u16string_view> parts;
+  size_t start = 0;
+  for (size_t i = 0; i <= name.size(); ++i) {
+    if (i == name.size() || is_separator(name[i])) {
+      if (i > start) parts.push_back(name.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  return parts;
+}
+
+char16_t upper(char16_t c) { return c >= u'a' && c <= u'z' ? c - 0x20 : c; }
+
+// Windows opens a device, not a file in the folder, for these names, with
+// any extension and trailing blanks ("nul.txt", "COM1 ").
+bool is_device_name(std::u16string_view part) {
+  std::u16string base(part.substr(0, part.find(u'.')));
+  while (!base.empty() && base.back() == u' ') base.pop_back();
+  std::transform(base.begin(), base.end(), base.begin(), upper);
+  for (const char16_t* device : {u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"}) {
+    if (base == device) return true;
+  }
+  if (base.size() == 4 && (base.starts_with(u"COM") || base.starts_with(u"LPT"))) {
+    const char16_t digit = base[3];
+    return (digit >= u'1' && digit <= u'9') || digit == u'\u00B9' || digit == u'\u00B2' || digit == u'\u00B3';
+  }
+  return false;
+}
+
+// "..", and what Windows turns into it by dropping trailing dots and
+// blanks (".. ", "...").
+bool climbs(std::u16string_view part) {
+  return part.find_first_not_of(u". ") == std::u16string_view::npos && part.find(u"..") != std::u16string_view::npos;
+}
+
+// Whether writing an entry of this name below a folder could reach
+// anything outside it: an absolute or root-relative name, a drive ("C:x",
+// which is relative to that drive's own current folder) or an alternate
+// data stream (any ':'), a part that climbs, or a device.
+bool is_unsafe(std::u16string_view name, const std::vector<std::u16string_view>& parts) {
+  if (!name.empty() && is_separator(name.front())) return true;
+  if (name.find(u':') != std::u16string_view::npos) return true;
+  return std::any_of(parts.begin(), parts.end(),
+                     [](std::u16string_view part) { return climbs(part) || is_device_name(part); });
+}
+
+// `folder` joined with `count` parts from `first`.
+std::u16string below(const std::u16string& folder, const std::vector<std::u16string_view>& parts, size_t first,
+                     size_t count) {
+  std::u16string path = folder;
+  for (size_t i = first; i < first + count; ++i) {
+    if (path.empty() || !is_separator(path.back())) path += zip_access::separator;
+    path += parts[i];
+  }
+  return path;
+}
+
+// minizip decodes stored and deflated data only; it would hand out the raw
+// bytes of other methods (and of encrypted entries, as we give no
+// password) as if they were the file's contents.
+bool can_decode(const unz_file_info64& info) {
+  return (info.flag & 1) == 0 && (info.compression_method == 0 || info.compression_method == Z_DEFLATED);
+}
+
+// minizip 1.1 compares the 32-bit size fields with (unsigned long)-1,
+// which is 64 bits wide on LP64 systems (the native build, not Windows):
+// there it never reads the zip64 extra field of the central directory and
+// reports the placeholder 0xFFFFFFFF as the size, and then checks neither
+// the size nor the checksum. The copy then checks the checksum itself.
+constexpr ZPOS64_T size_placeholder = 0xFFFFFFFF;
+
+// Copies the open entry into the file; false on a read or write failure,
+// or when the data ends before the size the archive gives (minizip checks
+// the checksum only of an entry read to that size).
+bool copy_entry(void* handle, zip_access::file_c& out, char* buffer, const unz_file_info64& info) {
+  const bool own_check = info.uncompressed_size == size_placeholder;
+  uLong crc = crc32(0, nullptr, 0);
+  uint64_t total = 0;
+  for (;;) {
+    const int got = unzReadCurrentFile(handle, buffer, extract_buffer_size);
+    if (got == 0) return own_check ? crc == info.crc : total == info.uncompressed_size;
+    if (got < 0 || !out.write(buffer, static_cast<size_t>(got))) return false;
+    if (own_check) crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer), static_cast<uInt>(got));
+    total += static_cast<unsigned>(got);
+  }
+}
+
+}  // namespace
+
+// --- unzip_archive_c -------------------------------------------------------
+
+unzip_archive_c::~unzip_archive_c() { close(); }
+
+int unzip_archive_c::open(const std::u16string& path) {
+  close();
+  if (path.empty()) return -1;
+  handle_ = zip_access::open_for_reading(path);
+  if (!handle_) handle_ = zip_access::open_for_reading(path.substr(0, max_retry_path) + zip_suffix);
+  return handle_ ? 0 : -1;
+}
+
+void unzip_archive_c::close() {
+  if (handle_) unzClose(handle_);
+  handle_ = nullptr;
+}
+
+int unzip_archive_c::extract_all(const std::u16string& folder, bool without_folders, bool overwrite) {
+  skipped_unsafe_ = 0;
+  extracted_ = 0;
+  if (!handle_ || !zip_access::is_absolute(folder)) return -1;
+  make_directories(folder);
+  if (!platform::is_directory(folder)) return -1;
+
+  unz_global_info64 global;
+  int result = unzGetGlobalInfo64(handle_, &global);
+  if (result != UNZ_OK || global.number_entry == 0) return result;
+  // From the first entry even when an earlier extraction moved on; a
+  // central directory that cannot be read shows at the first entry.
+  unzGoToFirstFile(handle_);
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[extract_buffer_size]);
+  if (!buffer) return UNZ_OK;
+  for (ZPOS64_T i = 0; i < global.number_entry; ++i) {
+    if (extract_current(folder, without_folders, overwrite, buffer.get()) == step::stop) return UNZ_OK;
+    if (i + 1 < global.number_entry) {
+      result = unzGoToNextFile(handle_);
+      if (result == UNZ_END_OF_LIST_OF_FILE) break;
+      if (result != UNZ_OK) return result;
+    }
+  }
+  return UNZ_OK;
+}
+
+unzip_archive_c::step unzip_archive_c::extract_current(const std::u16string& folder, bool without_folders,
+                                                       bool overwrite, char* buffer) {
+  unz_file_info64 info;
+  char raw_name[max_name_bytes + 1] = {};
+  if (unzGetCurrentFileInfo64(handle_, &info, raw_name, max_name_bytes, nullptr, 0, nullptr, 0) != UNZ_OK) {
+    return step::stop;
+  }
+  // Separators are looked for in the wide name: in double-byte code pages
+  // the byte of a backslash can be the second half of a character.
+  const std::u16string name = from_ansi(raw_name);
+  const auto parts = split_name(name);
+
+  if (!name.empty() && is_separator(name.back())) {
+    if (without_folders || parts.empty()) return step::next;
+    if (is_unsafe(name, parts)) {
+      ++skipped_unsafe_;
+      return step::next;
+    }
+    // One level: a folder whose parent is missing comes with its first file.
+    zip_access::make_folder(below(folder, parts, 0, parts.size()));
+    return step::next;
+  }
+
+  if (parts.empty()) return step::next;
+  // Without folders only the file name part is used, so only it must stay
+  // inside.
+  const size_t first = without_folders ? parts.size() - 1 : 0;
+  const std::vector<std::u16string_view> used(parts.begin() + first, parts.end());
+  if (is_unsafe(without_folders ? std::u16string_view(used.front()) : std::u16string_view(name), used)) {
+    ++skipped_unsafe_;
+    return step::next;
+  }
+  const std::u16string target = below(folder, parts, first, used.size());
+
+  if (!can_decode(info) || unzOpenCurrentFile(handle_) != UNZ_OK) return step::stop;
+  if (!overwrite && zip_access::exists(target)) {
+    unzCloseCurrentFile(handle_);
+    return step::next;
+  }
+  zip_access::file_c out;
+  bool created = out.create(target, overwrite);
+  if (!created && used.size() > 1) {
+    make_directories(below(folder, parts, 0, parts.size() - 1));
+    created = out.create(target, overwrite);
+  }
+  if (!created) {
+    unzCloseCurrentFile(handle_);
+    return step::next;
+  }
+  const bool copied = copy_entry(handle_, out, buffer, info);
+  if (!out.close() || !copied) {
+    unzCloseCurrentFile(handle_);
+    return step::stop;
+  }
+  set_file_time(target, info.dosDate);
+  // Closing the entry is where a wrong checksum shows.
+  if (unzCloseCurrentFile(handle_) != UNZ_OK) return step::stop;
+  ++extracted_;
+  return step::next;
+}
+
+// --- zip_archive_c ---------------------------------------------------------
+
+zip_archive_c::~zip_archive_c() { close(); }
+
+int zip_archive_c::create(const std::u16string& path, bool append) {
+  close();
+  handle_ = zip_access::open_for_writing(path, append ? APPEND_STATUS_ADDINZIP : APPEND_STATUS_CREATE);
+  last_result_ = handle_ ? 0 : -1;
+  return last_result_;
+}
+
+int zip_archive_c::add_file(const std::u16string& source, const std::string& name_in_archive) {
+  zip_fileinfo entry = {};
+  uint32_t time = 0;
+  if (file_dos_time(source, time)) entry.dosDate = time;
+  uint64_t size = 0;
+  const bool zip64 = zip_access::file_size(source, size) && size >= zip64_threshold;
+
+  std::string name;
+  if (name_in_archive.empty()) {
+    const size_t cut = source.find_last_of(u"\\/");
+    name = to_ansi(cut == std::u16string::npos ? std::u16string_view(source) : std::u16string_view(source).substr(cut + 1));
+  } else {
+    name = name_in_archive.substr(std::min(name_in_archive.find_first_not_of("\\/"), name_in_archive.size()));
+  }
+
+  last_result_ = zipOpenNewFileInZip3_64(handle_, name.c_str(), &entry, nullptr, 0, nullptr, 0, nullptr,
+                                         level_ != 0 ? Z_DEFLATED : 0, level_, 0, -MAX_WBITS, deflate_memory_level,
+                                         Z_DEFAULT_STRATEGY, nullptr, 0, zip64 ? 1 : 0);
+  if (last_result_ == ZIP_OK) {
+    zip_access::file_c file;
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[add_buffer_size]);
+    if (!buffer || !file.open_for_reading(source)) {
+      last_result_ = -1;
+    } else {
+      for (;;) {
+        const int64_t got = file.read(buffer.get(), add_buffer_size);
+        if (got < 0) {
+          last_result_ = -1;
+          break;
+        }
+        if (got > 0) last_result_ = zipWriteInFileInZip(handle_, buffer.get(), static_cast<unsigned>(got));
+        if (last_result_ != ZIP_OK || static_cast<size_t>(got) < add_buffer_size) break;
+      }
+    }
+  }
+  // A failed entry stays open: the library closes it when the next entry
+  // begins or the archive is closed, so the archive stays usable.
+  if (last_result_ < 0) {
+    last_result_ = -1;
+  } else {
+    last_result_ = zipCloseFileInZip(handle_);
+  }
+  return 0;
+}
+
+int zip_archive_c::close() {
+  if (!handle_) return 0;
+  const int result = zipClose(handle_, nullptr);
+  handle_ = nullptr;
+  return result == ZIP_OK ? 0 : -1;
+}
+
+// --- free helpers ----------------------------------------------------------
+
+int make_directories(const std::u16string& path) {
+  try {
+    if (path.empty()) return 0;
+    std::u16string copy(path);
+    if (copy.back() == u'/') copy.pop_back();
+    if (zip_access::make_folder(copy) == zip_access::folder_result::made) return 1;
+    for (size_t i = 1; i <= copy.size(); ++i) {
+      if (i < copy.size() && !is_separator(copy[i])) continue;
+      if (zip_access::make_folder(copy.substr(0, i)) == zip_access::folder_result::parent_missing) return 0;
+    }
+    return 1;
+  } catch (const std::bad_alloc&) {
+    return UNZ_INTERNALERROR;
+  }
+}
+
+int file_crc32(const std::u16string& path, uint32_t& crc, size_t buffer_size) {
+  crc = 0;
+  // zlib takes lengths of 32 bits.
+  buffer_size = std::min<size_t>(buffer_size, 1u << 30);
+  zip_access::file_c file;
+  if (buffer_size == 0 || !file.open_for_reading(path)) return -1;
+  std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[buffer_size]);
+  if (!buffer) return -1;
+  uLong value = crc32(0, nullptr, 0);
+  for (;;) {
+    const int64_t got = file.read(buffer.get(), buffer_size);
+    if (got < 0) return -1;
+    value = crc32(value, buffer.get(), static_cast<uInt>(got));
+    if (static_cast<size_t>(got) < buffer_size) break;
+  }
+  crc = static_cast<uint32_t>(value);
+  return 0;
+}
+
+namespace zip_access {
+
+bool dos_to_fields(uint32_t dos, dos_fields& out) {
+  out.year = 1980 + static_cast<int>(dos >> 25);
+  out.month = static_cast<int>((dos >> 21) & 0x0F);
+  out.day = static_cast<int>((dos >> 16) & 0x1F);
+  out.hour = static_cast<int>((dos >> 11) & 0x1F);
+  out.minute = static_cast<int>((dos >> 5) & 0x3F);
+  out.second = static_cast<int>(dos & 0x1F) * 2;
+  static const int days_in_month[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (out.month < 1 || out.month > 12 || out.day < 1 || out.hour > 23 || out.minute > 59 || out.second > 59) {
+    return false;
+  }
+  const bool leap = out.year % 4 == 0 && (out.year % 100 != 0 || out.year % 400 == 0);
+  return out.day <= days_in_month[out.month - 1] && (out.month != 2 || out.day <= 28 || leap);
+}
+
+uint32_t fields_to_dos(const dos_fields& f) {
+  if (f.year < 1980) return (1u << 21) | (1u << 16);  // 1980-01-01 00:00:00
+  if (f.year > 2107) return (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;
+  const uint32_t date = (static_cast<uint32_t>(f.year - 1980) << 9) | (static_cast<uint32_t>(f.month) << 5) |
+                        static_cast<uint32_t>(f.day);
+  const uint32_t time = (static_cast<uint32_t>(f.hour) << 11) | (static_cast<uint32_t>(f.minute) << 5) |
+                        static_cast<uint32_t>(f.second / 2);
+  return (date << 16) | time;
+}
+
+}  // namespace zip_access
+}  // namespace quillary

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# A package from the sample catalogue, under Wine through quillary-cli.exe:
+# downloaded from a throttled server, paused with Ctrl-C, resumed from a
+# second server (a byte range) to completion, then installed: the stand-in
+# driver package installer records how it was started. A download that is
+# no archive is opened as it is.
+#
+# usage: wine_install_test.sh WINDOWS_BIN STANDIN_DIR NATIVE_BIN
+set -uo pipefail
+windows=$(cd "$1" && pwd)
+standins=$(cd "$2" && pwd)
+native=$(cd "$3" && pwd)
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+wine_run="$root/scripts/wine-run"
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+check() {
+  local what=$1
+  shift
+  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
+}
+windows_path() { "$wine_run" winepath -w "$1" 2>/dev/null; }
+
+# The multi-folder network package, made large enough to pause part-way.
+"$root/scripts/make-sample-catalogue" "$work/sample" >/dev/null || exit 1
+mkdir -p "$work/catalogue" "$work/program" "$work/downloads"
+python3 - "$work/sample/norvik_lan_7.52.0.2012.zip" "$work/catalogue/norvik_lan_7.52.0.2012.zip" <<'PY'
+import os, random, shutil, sys, zipfile
+shutil.copy(sys.argv[1], sys.argv[2])
+with zipfile.ZipFile(sys.argv[2], "a", zipfile.ZIP_STORED) as z:
+    z.writestr("Win7/x64/nvkdiag.bin", random.Random(7).randbytes(3 * 1024 * 1024))
+PY
+package=norvik_lan_7.52.0.2012.zip
+size=$(stat -c %s "$work/catalogue/$package")
+cp "$windows/quillary-cli.exe" "$standins/DPInst64.exe" "$standins/DPInst32.exe" "$work/program/"
+
+start_service() {  # start_service OUTFILE [FAULT]
+  "$native/quillary-service" --catalogue "$work/catalogue" --listen 127.0.0.1:0 --quiet ${2:+--fault "$2"} > "$1" &
+  pids+=($!)
+  for _ in $(seq 100); do grep -q listening "$1" && break; sleep 0.1; done
+}
+address() { sed -n 's/.*listening on \(http[^ ]*\).*/\1/p' "$1" | head -n 1; }
+start_service "$work/slow.out" rate:300000
+start_service "$work/fast.out"
+slow=$(address "$work/slow.out")
+fast=$(address "$work/fast.out")
+cli() { (cd "$work/program" && "$wine_run" quillary-cli.exe "$@"); }
+downloads=$(windows_path "$work/downloads")
+
+# --- download, pause, resume ----------------------------------------------
+cli download "${slow}packages/$package" --size "$size" --dir "$downloads" > "$work/first.json" &
+first=$!
+sleep 3
+pkill -INT -f "quillary-cli.exe download" 
+wait "$first"
+check "Ctrl-C pauses the download (exit 3)" test "$?" = 3
+state() { python3 -c "import json,sys; d=json.load(open(sys.argv[1])); print(d['$2'])" "$1"; }
+check "... in state paused" test "$(state "$work/first.json" state)" = paused
+written=$(state "$work/first.json" written)
+check "... with part of the file kept ($written of $size bytes)" test "$written" -gt 0 -a "$written" -lt "$size"
+
+cli download "${fast}packages/$package" --size "$size" --dir "$downloads" > "$work/second.json"
+check "a second run resumes and completes (exit 0)" test "$?" = 0
+check "... with a byte range (206)" test "$(state "$work/second.json" http_status)" = 206
+final=$(state "$work/second.json" final_path)
+final_unix=$("$wine_run" winepath -u "$final" 2>/dev/null)
+check "... and the package arrives intact" cmp -s "$final_unix" "$work/catalogue/$package"
+
+# --- install ---------------------------------------------------------------
+cli install "$final" --inf 'Win7\x64\nvklan61.inf' --link "${fast}packages/$package" > "$work/install.json"
+check "install exits 0" test "$?" = 0
+for _ in $(seq 100); do [ -s "$work/program/dpinst-calls.txt" ] && break; sleep 0.1; done
+extraction=$(python3 -c "import json,sys; print(json.load(open(sys.argv[1]))['extraction_folder'])" "$work/install.json")
+call=$(tr -d '\r' < "$work/program/dpinst-calls.txt")
+check "the 64-bit driver package installer is started" grep -q '^DPInst64.exe|' <<<"$call"
+check "... with /SH /PATH on the folder of the named INF" grep -qF "/SH /PATH \"$extraction\\Win7\\x64\"" <<<"$call"
+check "the package's files are extracted" test -f "$("$wine_run" winepath -u "$extraction" 2>/dev/null)/Win7/x64/nvklan61.inf"
+check "setup.dat records the link" grep -qF "${fast}packages/$package" "$work/program/setup.dat"
+
+# A download that is no archive: opened as itself.
+cp "$standins/DPInst32.exe" "$work/downloads/vendor-setup.exe"
+rm -f "$work/program/dpinst-calls.txt"
+cli install "$downloads\\vendor-setup.exe" > "$work/install2.json"
+for _ in $(seq 100); do [ -s "$work/downloads/dpinst-calls.txt" ] && break; sleep 0.1; done
+check "a package that is no archive is started itself" grep -q '^vendor-setup.exe|' "$work/downloads/dpinst-calls.txt"
+
+[ "$failures" = 0 ] || { echo "wine_install_test: $failures check(s) failed"; exit 1; }
+echo "wine_install_test: all checks passed"
