@@ -28,6 +28,9 @@ int run_scan(const arguments& args);
 int run_query(const arguments& args);
 int run_download(const arguments& args);
 int run_install(const arguments& args);
+int run_catalogue(const arguments& args);
+int run_backup(const arguments& args);
+int run_restore(const arguments& args);
 int run_zip(const arguments& args);
 int run_unzip(const arguments& args);
 

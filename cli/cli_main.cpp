@@ -54,6 +54,16 @@ constexpr char usage_text[] =
     "             files that exist there and skipping entries that would land\n"
     "             outside it; prints the counts and the result as JSON. zip\n"
     "             and unzip take paths relative to the current directory\n"
+    "  catalogue [--devices FILE]\n"
+    "             the backup catalogue (backup.xml in the program's folder) as\n"
+    "             JSON; only devices of the device list are kept in it\n"
+    "  backup (--all | --device ID ...) [--devices FILE] [--system-root DIR]\n"
+    "             archives the driver-store packages of the given devices (or\n"
+    "             every package) into the backup folder and records them;\n"
+    "             --system-root names a Windows folder whose driver store to use\n"
+    "  restore ARCHIVE\n"
+    "             unpacks the archive (a file name in the backup folder) beside\n"
+    "             itself and starts the driver package installer on it, forced\n"
     "  --help     this text\n"
     "\n"
     "The commands work in the program's folder, as the program does.\n"
@@ -122,6 +132,9 @@ int main(const std::vector<std::string>& argv) {
       {"query", run_query},
       {"download", run_download},
       {"install", run_install},
+      {"catalogue", run_catalogue},
+      {"backup", run_backup},
+      {"restore", run_restore},
       {"zip", run_zip},
       {"unzip", run_unzip},
   };

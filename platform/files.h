@@ -60,3 +60,8 @@ bool move_file_no_replace(const std::u16string& from, const std::u16string& to);
 // The names of the entries of a folder, in the order the system gives them.
 std::vector<std::u16string> folder_entries(const std::u16string& folder);
 }  // namespace quillary::platform
+
+namespace quillary::platform {
+// Puts `from` in the place of `to`, replacing it in one step.
+bool replace_file(const std::u16string& from, const std::u16string& to);
+}  // namespace quillary::platform

@@ -86,3 +86,9 @@ bool move_file_no_replace(const std::u16string& from, const std::u16string& to) 
   return true;
 }
 }  // namespace quillary::platform
+
+namespace quillary::platform {
+bool replace_file(const std::u16string& from, const std::u16string& to) {
+  return std::rename(utf16_to_utf8(from).c_str(), utf16_to_utf8(to).c_str()) == 0;
+}
+}  // namespace quillary::platform

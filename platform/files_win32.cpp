@@ -46,8 +46,10 @@ bool create_directories(const std::u16string& path) {
 namespace quillary::platform {
 
 bool read_whole_file(const std::u16string& path, std::string& out) {
-  HANDLE file = CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Others may replace the file while it is read (the catalogue is
+  // rewritten beside itself and put in place).
+  HANDLE file = CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   out.clear();
   char buffer[65536];
@@ -85,5 +87,11 @@ bool stderr_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
 namespace quillary::platform {
 bool move_file_no_replace(const std::u16string& from, const std::u16string& to) {
   return MoveFileW(wide(from), wide(to)) != 0;
+}
+}  // namespace quillary::platform
+
+namespace quillary::platform {
+bool replace_file(const std::u16string& from, const std::u16string& to) {
+  return MoveFileExW(wide(from), wide(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 }  // namespace quillary::platform

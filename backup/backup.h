@@ -1,0 +1,37 @@
+// Backups: each driver-store package the user ticked becomes a zip archive
+// in the backup folder, recorded in the catalogue.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "backup/backup_catalogue.h"
+#include "backup/driver_store.h"
+
+namespace quillary {
+
+// The archive of a package: its first device's driver description, blanks
+// and every character a file name cannot hold turned into "-", ".zip"
+// appended, in the backup folder.
+std::u16string archive_name_for(const driver_package& package, const std::u16string& backup_folder);
+
+// Writes every file below the package folder into the archive, named by its
+// path inside the folder. 0, or -1 when the archive cannot be made or a file
+// cannot be added (a backup must not silently miss a file).
+int archive_package_folder(const std::u16string& folder, const std::u16string& archive_path);
+
+struct backup_context {
+  driver_store_c& store;
+  backup_catalogue_c& catalogue;
+  std::u16string backup_folder;
+  std::string today;  // YYYY-MM-DD
+};
+
+// Archives one package and records it: 0 or -1.
+int backup_package(backup_context& context, size_t package_index);
+
+// For each ticked device in turn, the package that holds it. 0 when every
+// one was backed up, -1 at the first failure (archives made before it stay).
+int backup_worker(backup_context& context, const std::vector<device_record*>& request);
+
+}  // namespace quillary

@@ -1,0 +1,198 @@
+// catalogue, backup and restore: the backup catalogue, driver-store
+// packages into archives, and an archive back through the installer.
+#include <cstdlib>
+#include <memory>
+
+#include "app/json_writer.h"
+#include "app/settings.h"
+#include "app/system_info.h"
+#include "backup/backup.h"
+#include "backup/restore.h"
+#include "cli/cli.h"
+#include "devices/device_inventory.h"
+#include "platform/shell.h"
+#include "platform/text.h"
+
+namespace quillary::cli {
+namespace {
+
+struct backup_options {
+  std::string devices_file;
+  std::string system_root;
+  std::vector<std::string> device_ids;
+  bool all = false;
+  std::string archive;
+};
+
+// What every one of the three commands needs: the settings (backup folder),
+// the device list of a scan, and the catalogue over it.
+struct backup_setup {
+  std::unique_ptr<device_inventory_c> inventory;
+  std::unique_ptr<backup_catalogue_c> catalogue;
+};
+
+int prepare(const char* command, const backup_options& options, backup_setup& setup) {
+  if (!take_system_snapshot()) return exit_code::failed;
+  if (!load_settings()) return fail("cannot open or create the settings key");
+  int exit = 0;
+  auto source = open_device_source(command, options.devices_file, exit);
+  if (!source) return exit;
+  setup.inventory = std::make_unique<device_inventory_c>(std::move(source));
+  scan_progress progress;
+  if (setup.inventory->scan_devices(progress) != 0) return fail("the device scan failed");
+  setup.catalogue = std::make_unique<backup_catalogue_c>(u"backup.xml", settings().backup_path,
+                                                        setup.inventory->devices());
+  setup.catalogue->load();
+  return exit_code::success;
+}
+
+void write_catalogue(json_writer_c& json, const backup_catalogue_c& catalogue) {
+  json.begin_array();
+  for (const auto& entry : catalogue.entries()) {
+    json.begin_object();
+    json.key("file").value(entry.file);
+    json.key("date").value(entry.date);
+    json.key("devices").begin_array();
+    for (const auto& d : entry.devices) {
+      json.begin_object();
+      json.key("id").value(d.id);
+      json.key("desc").value(d.desc);
+      json.key("manu").value(d.manu);
+      json.key("name").value(d.name);
+      json.key("version").value(d.version);
+      json.key("date").value(d.date);
+      json.end_object();
+    }
+    json.end_array();
+    json.end_object();
+  }
+  json.end_array();
+}
+
+bool parse(const char* command, const arguments& args, backup_options& options, int& exit) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const bool has_value = i + 1 < args.size();
+    if (args[i] == "--devices" && has_value) {
+      options.devices_file = args[++i];
+    } else if (args[i] == "--system-root" && has_value && std::string(command) == "backup") {
+      options.system_root = args[++i];
+    } else if (args[i] == "--device" && has_value && std::string(command) == "backup") {
+      options.device_ids.push_back(args[++i]);
+    } else if (args[i] == "--all" && std::string(command) == "backup") {
+      options.all = true;
+    } else if (std::string(command) == "restore" && options.archive.empty() && args[i].rfind("--", 0) != 0) {
+      options.archive = args[i];
+    } else {
+      exit = usage_error(std::string(command) + ": unexpected argument \"" + args[i] + "\"");
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int run_catalogue(const arguments& args) {
+  backup_options options;
+  int exit = 0;
+  if (!parse("catalogue", args, options, exit)) return exit;
+  backup_setup setup;
+  if (const int result = prepare("catalogue", options, setup)) return result;
+  json_writer_c json;
+  write_catalogue(json, *setup.catalogue);
+  print(json.text());
+  return exit_code::success;
+}
+
+int run_backup(const arguments& args) {
+  backup_options options;
+  int exit = 0;
+  if (!parse("backup", args, options, exit)) return exit;
+  if (options.all == !options.device_ids.empty()) return usage_error("backup: give --all or --device ID");
+  backup_setup setup;
+  if (const int result = prepare("backup", options, setup)) return result;
+
+  std::unique_ptr<driver_store_c> own_store;
+  driver_store_c* store = nullptr;
+  if (!options.system_root.empty()) {
+    own_store = std::make_unique<driver_store_c>(store_layout(utf8_to_utf16(options.system_root), os_version_code()),
+                                                 store_lookup());
+    store = own_store.get();
+  } else {
+    init_driver_store();
+    if (!(store = driver_store())) return usage_error("backup: this build has no driver store; give --system-root DIR");
+  }
+  store->collect_driver_packages(setup.inventory->devices());
+
+  // The ticked devices: the named ones, or one device of every package.
+  std::vector<device_record*> request;
+  if (options.all) {
+    for (const auto& package : store->packages()) request.push_back(package.devices.front());
+  }
+  for (const auto& id : options.device_ids) {
+    device_record* device = setup.inventory->find_device(utf8_to_utf16(id));
+    if (!device) return fail("no device " + id + " in the device list");
+    request.push_back(device);
+  }
+  backup_context context{*store, *setup.catalogue, settings().backup_path, local_date_text()};
+  const int result = backup_worker(context, request);
+
+  json_writer_c json;
+  json.begin_object();
+  json.key("result").value(result);
+  json.key("packages").begin_array();
+  for (const auto& package : store->packages()) {
+    json.begin_object();
+    json.key("folder").value(package.folder);
+    json.key("inbox").value(package.inbox);
+    json.key("archive").value(archive_name_for(package, settings().backup_path));
+    json.key("devices").begin_array();
+    for (const auto* d : package.devices) json.value(d->device_id);
+    json.end_array();
+    json.end_object();
+  }
+  json.end_array();
+  json.key("catalogue");
+  write_catalogue(json, *setup.catalogue);
+  json.end_object();
+  print(json.text());
+  return result == 0 ? exit_code::success : exit_code::failed;
+}
+
+int run_restore(const arguments& args) {
+  backup_options options;
+  int exit = 0;
+  if (!parse("restore", args, options, exit)) return exit;
+  if (options.archive.empty()) return usage_error("restore: give the ARCHIVE's file name");
+  if (!take_system_snapshot()) return exit_code::failed;
+  if (!load_settings()) return fail("cannot open or create the settings key");
+  restore_request request;
+  request.archive = utf8_to_utf16(options.archive);
+  request.busy = 1;
+  recording_shell_c seen;
+  struct both_shell_c : shell_i {
+    explicit both_shell_c(recording_shell_c& record) : record_(record) {}
+    bool open(const std::u16string& target, const std::u16string& parameters) override {
+      record_.open(target, parameters);
+      return platform::system_shell().open(target, parameters);
+    }
+    recording_shell_c& record_;
+  } shell(seen);
+  const int result = restore_archive(request, settings().backup_path, shell);
+  json_writer_c json;
+  json.begin_object();
+  json.key("result").value(result);
+  json.key("launched").begin_array();
+  for (const auto& call : seen.calls) {
+    json.begin_object();
+    json.key("target").value(call.target);
+    json.key("parameters").value(call.parameters);
+    json.end_object();
+  }
+  json.end_array();
+  json.end_object();
+  print(json.text());
+  return result == 0 ? exit_code::success : exit_code::failed;
+}
+
+}  // namespace quillary::cli

@@ -1,0 +1,291 @@
+// The driver store, backup archives with their catalogue, and restore, over
+// a driver store built in a temporary folder.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "app/md5.h"
+#include "backup/backup.h"
+#include "backup/restore.h"
+#include "download/zip_archive.h"
+#include "platform/files.h"
+#include "platform/shell.h"
+#include "test_support.h"
+
+namespace quillary {
+namespace {
+
+std::u16string in(const std::u16string& folder, const std::u16string& relative) {
+  return platform::join_path(folder, platform::native_separators(relative));
+}
+
+void write(const std::u16string& path, const std::string& bytes) {
+  platform::create_directories(path.substr(0, path.find_last_of(platform::path_separator)));
+  std::ofstream(std::filesystem::path(path), std::ios::binary) << bytes;
+}
+
+std::string read(const std::u16string& path) {
+  std::ifstream file(std::filesystem::path(path), std::ios::binary);
+  std::stringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+device_record driver(const std::u16string& id, const std::u16string& inf, const std::u16string& description) {
+  device_record d;
+  d.device_id = id;
+  d.description = u"Device " + id;
+  d.inf_path = inf;
+  d.driver_description = description;
+  d.driver_version = u"1.2.3.4";
+  d.driver_date = u"2012-03-04";
+  d.provider_name = u"Maker";
+  d.has_driver = true;
+  return d;
+}
+
+// A Windows folder with a driver store of the newer layout: two packages,
+// and the copies of their INF files in the INF folder.
+class store_test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root = folder.below("Windows");
+    const auto layout = store_layout(root, 61);
+    write(in(layout.store_root, u"net.inf_amd64_1a2b\\net.inf"), "[Version]\r\nnet\r\n");
+    write(in(layout.store_root, u"net.inf_amd64_1a2b\\x64\\net.sys"), "binary");
+    write(in(layout.store_root, u"net.inf_amd64_1a2b\\.hidden\\skip.txt"), "never");
+    write(in(layout.store_root, u"disp.inf_amd64_9f\\disp.inf"), "[Version]\r\ndisplay\r\n");
+    write(in(layout.inf_directory, u"oem3.inf"), "[Version]\r\nnet\r\n");
+    write(in(layout.inf_directory, u"OEM7.INF"), "[Version]\r\ndisplay\r\n");
+    write(in(layout.inf_directory, u"machine.inf"), "inbox");
+    devices = {driver(u"PCI\\NET1", u"oem3.inf", u"  Net Adapter: Pro/1000 \"X\" "),
+               driver(u"PCI\\DISP", u"OEM7.INF", u"Display"), driver(u"PCI\\NET2", u"oem3.inf", u"Net"),
+               driver(u"ACPI\\SYS", u"machine.inf", u"System"), driver(u"PCI\\NODRIVER", u"", u"")};
+    devices.back().has_driver = false;
+  }
+  driver_store_c store(int32_t os = 61, store_lookup lookup = {}) { return driver_store_c(store_layout(root, os), lookup); }
+
+  testing::temp_folder_c folder;
+  std::u16string root;
+  std::vector<device_record> devices;
+};
+
+TEST(store_folder, the_component_below_the_root) {
+  std::u16string name;
+  ASSERT_EQ(store_folder_name(u"C:\\WINDOWS\\System32\\DriverStore\\FileRepository",
+                              u"c:\\windows\\system32\\driverstore\\filerepository\\a.inf_x86_1\\sub\\a.inf", name), 0);
+  EXPECT_EQ(name, u"a.inf_x86_1");
+  EXPECT_EQ(store_folder_name(u"C:\\Store", u"D:\\Other\\x\\a.inf", name), -1);
+  EXPECT_EQ(store_folder_name(u"C:\\Store", u"C:\\Store", name), -1);
+}
+
+TEST_F(store_test, the_walker_goes_depth_first_and_skips_dot_entries) {
+  const auto store_root = store_layout(root, 61).store_root;
+  const auto package = in(store_root, u"net.inf_amd64_1a2b");
+  std::vector<std::u16string> seen;
+  dir_walker_c walker;
+  walker.open(package, dir_walker_c::both);
+  for (std::u16string path; walker.next(path);) seen.push_back(path.substr(package.size() + 1));
+  std::sort(seen.begin(), seen.end());
+  EXPECT_EQ(seen, (std::vector<std::u16string>{u"net.inf", u"x64", in(u"x64", u"net.sys")}));
+  // A folder comes before what it holds; the modes filter the kinds.
+  walker.open(package, dir_walker_c::both);
+  std::u16string first_of_x64;
+  for (std::u16string path; walker.next(path);) {
+    if (path.find(u"x64") != std::u16string::npos) {
+      first_of_x64 = path;
+      break;
+    }
+  }
+  EXPECT_EQ(first_of_x64, in(package, u"x64"));
+  walker.open(package, dir_walker_c::directories);
+  std::u16string path;
+  ASSERT_TRUE(walker.next(path));
+  EXPECT_EQ(path, in(package, u"x64"));
+  EXPECT_FALSE(walker.next(path));
+}
+
+TEST(md5_file, empty_and_exactly_one_block) {
+  testing::temp_folder_c folder;
+  std::string digest;
+  write(folder.below("empty"), "");
+  ASSERT_EQ(md5_file_hex(folder.below("empty"), digest), 0);
+  EXPECT_EQ(digest, "d41d8cd98f00b204e9800998ecf8427e");
+  const std::string block(1024, 'q');
+  write(folder.below("block"), block);
+  ASSERT_EQ(md5_file_hex(folder.below("block"), digest), 0);
+  EXPECT_EQ(digest, md5_hex(block));
+  EXPECT_EQ(md5_file_hex(folder.below("missing"), digest), -1);
+}
+
+TEST_F(store_test, devices_are_grouped_by_store_folder) {
+  auto s = store();  // no system routine: the digest search finds the copies
+  s.collect_driver_packages(devices);
+  ASSERT_EQ(s.packages().size(), 2u);
+  EXPECT_EQ(s.packages()[0].folder, u"net.inf_amd64_1a2b");
+  EXPECT_EQ(s.packages()[0].devices, (std::vector<device_record*>{&devices[0], &devices[2]}));
+  EXPECT_FALSE(s.packages()[0].inbox);
+  EXPECT_EQ(s.packages()[1].devices, (std::vector<device_record*>{&devices[1]})) << "OEM7.INF: any case";
+  EXPECT_EQ(s.package_index_of(&devices[2]), 0);
+  EXPECT_EQ(s.package_index_of(&devices[3]), -1) << "machine.inf has no copy in the store";
+  EXPECT_EQ(s.package_index_of(nullptr), -1);
+}
+
+TEST_F(store_test, the_system_routine_decides_unless_it_is_unavailable) {
+  const auto store_root = store_layout(root, 61).store_root;
+  auto answers = [&](const std::u16string& inf, std::u16string& out) {
+    if (inf == u"machine.inf") return lookup_result::unavailable;  // as under Wine
+    if (inf == u"OEM7.INF") return lookup_result::not_found;
+    out = in(store_root, inf == u"oem3.inf" ? u"NET.INF_AMD64_1A2B\\net.inf" : u"x");
+    return lookup_result::found;
+  };
+  devices[2].inf_path = u"oem3.inf";
+  auto s = store(61, answers);
+  s.collect_driver_packages(devices);
+  ASSERT_EQ(s.packages().size(), 1u);
+  EXPECT_EQ(s.packages()[0].devices.size(), 2u) << "folder names differing in case are one package";
+  EXPECT_EQ(s.package_index_of(&devices[1]), -1) << "the routine said not found";
+}
+
+TEST_F(store_test, before_vista_only_oem_drivers_count) {
+  const auto old = store_layout(root, 51);
+  write(in(old.store_root, u"machine\\machine.inf"), "inbox");
+  write(in(old.store_root, u"oem3\\net.inf"), "[Version]\r\nnet\r\n");
+  auto s = store(51);
+  s.collect_driver_packages(devices);
+  ASSERT_EQ(s.packages().size(), 1u);
+  EXPECT_EQ(s.packages()[0].folder, u"oem3");
+  EXPECT_EQ(s.package_index_of(&devices[3]), -1) << "machine.inf is never listed before Vista";
+}
+
+TEST(archive_names, blanks_and_forbidden_characters_become_dashes) {
+  device_record d;
+  driver_package package{false, u"f", {&d}};
+  d.driver_description = u"  Intel(R) USB 3.0 eXtensible Host Controller - 1.0 (Microsoft) ";
+  EXPECT_EQ(archive_name_for(package, u"B"),
+            platform::join_path(u"B", u"Intel(R)-USB-3.0-eXtensible-Host-Controller---1.0-(Microsoft).zip"));
+  d.driver_description = u"A \"B\"\t<C>|D?*";
+  EXPECT_EQ(archive_name_for(package, u"B"), platform::join_path(u"B", u"A--B---C--D--.zip"));
+  d.driver_description = u"   ";
+  EXPECT_EQ(archive_name_for(package, u"B"), platform::join_path(u"B", u"driver.zip"));
+  d.driver_description = u"con";
+  EXPECT_EQ(archive_name_for(package, u"B"), platform::join_path(u"B", u"condriver.zip"));
+}
+
+class backup_flow : public store_test {
+ protected:
+  void SetUp() override {
+    store_test::SetUp();
+    backups = folder.below("backups");
+    platform::create_directories(backups);
+    catalogue_file = folder.below("backup.xml");
+  }
+  std::u16string backups, catalogue_file;
+};
+
+TEST_F(backup_flow, backs_up_packages_and_records_them) {
+  auto s = store();
+  s.collect_driver_packages(devices);
+  backup_catalogue_c catalogue(catalogue_file, backups, devices);
+  backup_context context{s, catalogue, backups, "2026-01-02"};
+  ASSERT_EQ(backup_worker(context, {&devices[0], &devices[1]}), 0);
+
+  const auto archive = archive_name_for(s.packages()[0], backups);
+  unzip_archive_c zip;
+  ASSERT_EQ(zip.open(archive), 0);
+  const auto unpacked = folder.below("unpacked");
+  ASSERT_EQ(zip.extract_all(unpacked), 0);
+  zip.close();
+  EXPECT_EQ(read(in(unpacked, u"x64\\net.sys")), "binary") << "nested files keep their folder";
+  EXPECT_FALSE(platform::file_exists(in(unpacked, u".hidden\\skip.txt")));
+
+  auto entries = catalogue.entries();
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].date, "2026-01-02");
+  EXPECT_EQ(entries[0].devices.size(), 2u) << "every device of the package";
+
+  // The same package again on a later day: one entry, the later date.
+  context.today = "2026-02-03";
+  ASSERT_EQ(backup_worker(context, {&devices[2]}), 0);
+  entries = catalogue.entries();
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].date, "2026-02-03");
+  EXPECT_EQ(backup_worker(context, {&devices[3]}), -1) << "a device without package";
+}
+
+TEST_F(backup_flow, the_catalogue_reads_back_and_forgets_what_is_gone) {
+  auto s = store();
+  s.collect_driver_packages(devices);
+  backup_catalogue_c catalogue(catalogue_file, backups, devices);
+  backup_context context{s, catalogue, backups, "2026-01-02"};
+  ASSERT_EQ(backup_worker(context, {&devices[0], &devices[1]}), 0);
+  const std::string saved = read(catalogue_file);
+  EXPECT_EQ(saved.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<quillary>\r\n\t<driver>\r\n\t\t<file>", 0), 0u);
+  EXPECT_NE(saved.find("<![CDATA[PCI\\NET1]]>"), std::string::npos);
+
+  backup_catalogue_c reread(catalogue_file, backups, devices);
+  ASSERT_EQ(reread.load(), 0);
+  ASSERT_EQ(reread.save(), 0);
+  EXPECT_EQ(read(catalogue_file), saved) << "byte for byte";
+  EXPECT_EQ(reread.entries()[0].devices[0].archive, from_ansi(reread.entries()[0].file));
+
+  // The display archive is deleted, and a device list without NET2 (the
+  // network entry's second device) is read against.
+  platform::remove_file(archive_name_for(s.packages()[1], backups));
+  std::vector<device_record> fewer = {devices[0], devices[3]};
+  backup_catalogue_c partial(catalogue_file, backups, fewer);
+  ASSERT_EQ(partial.load(), 0);
+  ASSERT_EQ(partial.entries().size(), 1u) << "the entry of the deleted archive drops out";
+  EXPECT_EQ(partial.entries()[0].devices.size(), 1u) << "NET2 is not in this device list";
+
+  write(catalogue_file, "<?xml version=\"1.0\"?><quillary></quillary>");
+  EXPECT_EQ(partial.load(), -1);
+  EXPECT_EQ(partial.entries().size(), 1u) << "no driver element: unchanged";
+}
+
+TEST_F(backup_flow, a_reload_during_a_backup_sees_a_whole_catalogue) {
+  auto s = store();
+  s.collect_driver_packages(devices);
+  backup_catalogue_c catalogue(catalogue_file, backups, devices);
+  backup_context context{s, catalogue, backups, "2026-01-02"};
+  ASSERT_EQ(backup_worker(context, {&devices[0]}), 0);
+  std::thread worker([&] {
+    for (int i = 0; i < 20; ++i) backup_worker(context, {&devices[1], &devices[0]});
+  });
+  backup_catalogue_c page(catalogue_file, backups, devices);
+  for (int i = 0; i < 50; ++i) {
+    EXPECT_EQ(page.load(), 0) << "the file is never seen half written";
+  }
+  worker.join();
+  ASSERT_EQ(page.load(), 0);
+  EXPECT_EQ(page.entries().size(), 2u);
+}
+
+TEST_F(backup_flow, restore_unpacks_beside_the_archive_and_forces_the_installer) {
+  auto s = store();
+  s.collect_driver_packages(devices);
+  backup_catalogue_c catalogue(catalogue_file, backups, devices);
+  backup_context context{s, catalogue, backups, "2026-01-02"};
+  ASSERT_EQ(backup_worker(context, {&devices[1]}), 0);
+  recording_shell_c shell;
+  restore_request request;
+  request.archive = u"Display.zip";
+  request.busy = 1;
+  ASSERT_EQ(restore_archive(request, backups, shell), 0);
+  EXPECT_EQ(request.busy, 0);
+  EXPECT_EQ(read(in(backups, u"Display\\disp.inf")), "[Version]\r\ndisplay\r\n");
+  ASSERT_EQ(shell.calls.size(), 1u);
+  EXPECT_EQ(shell.calls[0].parameters, u"/SH /F /PATH \"" + in(backups, u"Display") + u"\"");
+
+  request.archive = u"Missing.zip";
+  request.busy = 1;
+  EXPECT_EQ(restore_archive(request, backups, shell), -1);
+  EXPECT_EQ(request.busy, 0);
+  EXPECT_TRUE(platform::is_directory(in(backups, u"Missing"))) << "the empty folder stays";
+  EXPECT_EQ(shell.calls.size(), 1u);
+}
+
+}  // namespace
+}  // namespace quillary
