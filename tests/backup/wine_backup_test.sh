@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Backup and restore under Wine, end to end, through the real code path: the
+# demo PC's devices are in the prefix's device tree, a driver store is built
+# in the prefix (package folders under System32\DriverStore\FileRepository,
+# and the byte copies of their INF files in the INF folder, as Windows keeps
+# them). Wine does not implement SetupGetInfDriverStoreLocationW, so the
+# store is searched by digest. quillary-cli.exe backs up every package,
+# reads the catalogue back, and restores one archive through the stand-in
+# driver package installer.
+#
+# usage: wine_backup_test.sh WINDOWS_BIN STANDIN_DIR
+set -uo pipefail
+windows=$(cd "$1" && pwd)
+standins=$(cd "$2" && pwd)
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+wine_run="$root/scripts/wine-run"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+failures=0
+check() {
+  local what=$1
+  shift
+  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
+}
+
+"$root/scripts/make-sample-catalogue" "$work/catalogue" >/dev/null || exit 1
+"$root/scripts/make-device-fixture" demo "$work/catalogue/catalogue.json" > "$work/demo-pc.json" || exit 1
+"$wine_run" "$windows/inject_devices.exe" "$("$wine_run" winepath -w "$work/demo-pc.json" 2>/dev/null)" >/dev/null || exit 1
+
+# The driver store of the devices' drivers: one package folder per INF name.
+windows_folder=$("$wine_run" winepath -u 'C:\windows' 2>/dev/null)
+python3 - "$work/demo-pc.json" "$windows_folder" <<'PY'
+import hashlib, json, os, sys
+fixture, windows = json.load(open(sys.argv[1])), sys.argv[2]
+store = os.path.join(windows, "system32", "DriverStore", "FileRepository")
+infs = os.path.join(windows, "inf")
+for inf in sorted({d["driver"]["InfPath"] for d in fixture["devices"] if d.get("driver", {}).get("InfPath")}):
+    stem = os.path.splitext(inf)[0]
+    existing = os.path.join(infs, inf)
+    text = open(existing, "rb").read() if os.path.exists(existing) else \
+        f"[Version]\r\nSignature=\"$WINDOWS NT$\"\r\n; the driver of {inf}\r\n".encode()
+    folder = os.path.join(store, f"{inf}_amd64_{hashlib.md5(text).hexdigest()[:8]}")
+    os.makedirs(os.path.join(folder, "x64"), exist_ok=True)
+    open(os.path.join(folder, inf), "wb").write(text)
+    open(os.path.join(folder, stem + ".cat"), "wb").write(b"catalog of " + inf.encode())
+    open(os.path.join(folder, "x64", stem + ".sys"), "wb").write(os.urandom(4096))
+    if not os.path.exists(existing):
+        open(existing, "wb").write(text)
+PY
+
+mkdir -p "$work/program"
+cp "$windows/quillary-cli.exe" "$standins/DPInst64.exe" "$standins/DPInst32.exe" "$work/program/"
+"$wine_run" reg delete 'HKCU\Software\Korvane' /f >/dev/null 2>&1  # first run: backups beside the program
+cli() { (cd "$work/program" && "$wine_run" quillary-cli.exe "$@"); }
+
+cli backup --all > "$work/backup.json"
+check "backup --all succeeds" test "$?" = 0
+cli catalogue > "$work/catalogue-read.json"
+check "the catalogue reads back" test "$?" = 0
+
+python3 - "$work" <<'PY'
+import json, os, sys
+work = sys.argv[1]
+backup = json.load(open(os.path.join(work, "backup.json")))
+read_back = json.load(open(os.path.join(work, "catalogue-read.json")))
+fixture = json.load(open(os.path.join(work, "demo-pc.json")))
+failures = []
+def check(what, ok):
+    print(("ok   " if ok else "FAIL ") + what)
+    if not ok:
+        failures.append(what)
+packages = backup["packages"]
+check(f"{len(packages)} driver-store packages found, inbox and vendor ones", len(packages) > 5
+      and any(p["inbox"] for p in packages) and any(not p["inbox"] for p in packages))
+shared = [p for p in packages if len(p["devices"]) > 1]
+check("devices sharing a driver share one package", bool(shared))
+archives = {os.path.basename(p["archive"].replace("\\", "/")) for p in packages}
+backups = os.path.join(work, "program", "backup")
+check("every package has its archive in the backup folder", all(os.path.exists(os.path.join(backups, a)) for a in archives))
+check("the catalogue lists every archive once", sorted(e["file"] for e in backup["catalogue"]) == sorted(archives))
+check("backup.xml reads back into the same catalogue", read_back == backup["catalogue"])
+raw = open(os.path.join(work, "program", "backup.xml"), "rb").read()
+check("backup.xml has CR LF line ends and the root quillary", b"\r\n<quillary>\r\n" in raw)
+open(os.path.join(work, "first-archive"), "w").write(sorted(archives)[0])
+sys.exit(1 if failures else 0)
+PY
+[ $? = 0 ] || failures=$((failures + 1))
+
+archive=$(cat "$work/first-archive")
+cli restore "$archive" > "$work/restore.json"
+check "restore of $archive succeeds" test "$?" = 0
+for _ in $(seq 100); do [ -s "$work/program/dpinst-calls.txt" ] && break; sleep 0.1; done
+folder=$("$wine_run" winepath -w "$work/program/backup/${archive%.zip}" 2>/dev/null)
+check "the installer is started forced on the unpacked folder" \
+  grep -qF "/SH /F /PATH \"$folder\"" "$work/program/dpinst-calls.txt"
+check "the archive's files are unpacked" test -n "$(find "$work/program/backup/${archive%.zip}" -name '*.sys')"
+cli restore Missing.zip > /dev/null
+check "restoring a missing archive fails" test "$?" = 1
+
+[ "$failures" = 0 ] || { echo "wine_backup_test: $failures check(s) failed"; exit 1; }
+echo "wine_backup_test: all checks passed"
