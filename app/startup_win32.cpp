@@ -14,6 +14,7 @@
 #include "app/program_folder.h"
 #include "app/settings.h"
 #include "app/system_info.h"
+#include "backup/driver_store.h"
 #include "devices/device_inventory.h"
 #include "platform/text.h"
 #include "platform/win32.h"
@@ -100,6 +101,7 @@ int initialize_application() {
     show_failure(failure);
     return -1;
   }
+  init_driver_store();  // without the system's lookup the digest search stands in
   return 0;
 }
 
