@@ -19,7 +19,8 @@
 #include "platform/text.h"
 #include "platform/win32.h"
 #include "ui/interim_main_window_win32.h"
-#include "ui/message_loop_win32.h"
+#include "ui/skin/skin_fonts_win32.h"
+#include "ui/window/message_loop_win32.h"
 #include "ui/window_messages.h"
 
 namespace quillary {
@@ -90,12 +91,15 @@ int initialize_application() {
     failure = startup_failure::system_summary;
   } else if (!load_settings()) {
     failure = startup_failure::settings;
-  } else if (load_language(settings().language, true) != 0) {
-    failure = startup_failure::language_file;
   } else {
-    // A language other than English takes the English texts it lacks.
-    if (!equal_ignore_case(settings().language, u"English")) load_language(u"English", false);
-    if (init_device_inventory() != 0) failure = startup_failure::device_inventory;
+    create_skin_fonts();  // the windows' shared fonts; cannot fail
+    if (load_language(settings().language, true) != 0) {
+      failure = startup_failure::language_file;
+    } else {
+      // A language other than English takes the English texts it lacks.
+      if (!equal_ignore_case(settings().language, u"English")) load_language(u"English", false);
+      if (init_device_inventory() != 0) failure = startup_failure::device_inventory;
+    }
   }
   if (failure) {
     show_failure(failure);

@@ -1,4 +1,4 @@
-#include "ui/message_loop_win32.h"
+#include "ui/window/message_loop_win32.h"
 
 #include <algorithm>
 

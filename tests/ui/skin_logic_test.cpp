@@ -1,0 +1,287 @@
+// The skin's arithmetic without windows: fonts, button rules and places,
+// message box layouts, panel list scrolling.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ui/skin/button_geometry.h"
+#include "ui/skin/button_rules.h"
+#include "ui/skin/message_box_layout.h"
+#include "ui/skin/panel_scroll.h"
+#include "ui/skin/skin_colours.h"
+#include "ui/skin/skin_fonts.h"
+
+namespace quillary {
+namespace {
+
+// --- fonts ---------------------------------------------------------------
+
+TEST(skin_fonts, mul_div_rounds_half_away_from_zero) {
+  EXPECT_EQ(mul_div(8, 96, 72), 11);   // 10.67
+  EXPECT_EQ(mul_div(9, 96, 72), 12);   // 12
+  EXPECT_EQ(mul_div(3, 1, 2), 2);      // 1.5
+  EXPECT_EQ(mul_div(-3, 1, 2), -2);
+  EXPECT_EQ(mul_div(5, 1, 4), 1);      // 1.25
+  EXPECT_EQ(mul_div(3, 1, -2), -2);
+}
+
+TEST(skin_fonts, heights_are_points_on_a_96_pixel_inch) {
+  const std::pair<int, int> expected[] = {{8, -11}, {9, -12},  {10, -13}, {11, -15},
+                                          {12, -16}, {14, -19}, {15, -20}, {16, -21},
+                                          {18, -24}, {22, -29}, {25, -33}};
+  for (const auto& [points, height] : expected) {
+    EXPECT_EQ(skin_font_height(points), height) << points << " points";
+  }
+}
+
+TEST(skin_fonts, twenty_one_fonts_with_their_faces_sizes_and_weights) {
+  ASSERT_EQ(skin_font_table.size(), 21u);
+  std::set<std::string> names;
+  for (const auto& spec : skin_font_table) names.insert(spec.name);
+  EXPECT_EQ(names.size(), 21u);
+  const auto& bold_12 = skin_font_table[13];
+  EXPECT_STREQ(bold_12.name, "font_verdana_12_bold");
+  EXPECT_EQ(std::u16string(bold_12.face), u"verdana");  // as written, lower case
+  EXPECT_EQ(bold_12.points, 12);
+  EXPECT_EQ(bold_12.weight, 700);
+  EXPECT_EQ(std::u16string(skin_font_table[7].face), u"Verdana");
+  EXPECT_STREQ(skin_font_table[8].name, "font_verdana_8_alt");
+  EXPECT_EQ(skin_font_table[8].points, 8);
+  EXPECT_EQ(skin_font_table[8].weight, 400);
+  EXPECT_STREQ(skin_font_table[6].name, "font_arial_25_bold");
+  EXPECT_EQ(skin_font_table[6].weight, 700);
+  int arial = 0;
+  for (const auto& spec : skin_font_table) arial += std::u16string(spec.face) == u"Arial";
+  EXPECT_EQ(arial, 7);
+}
+
+TEST(skin_colours, are_colorref_values) {
+  EXPECT_EQ(skin_colour::caption_band, 0xF1B88Bu);  // (139,184,241)
+  EXPECT_EQ(skin_colour::outer_border, 0x8A5A42u);  // (66,90,138)
+  EXPECT_EQ(skin_colour::message_background, 0xFDF0E2u);
+}
+
+// --- button rules ----------------------------------------------------------
+
+struct area_box {
+  int left, top, right, bottom;
+};
+
+// A button that is hit inside its own box.
+struct fake_button {
+  area_box box;
+  int state = 0;
+  bool hit_test(int x, int y, const area_box&) const { return rect_contains(box, x, y); }
+};
+
+using fake_buttons = std::vector<std::unique_ptr<fake_button>>;
+
+fake_buttons two_buttons() {
+  fake_buttons buttons;
+  buttons.push_back(std::make_unique<fake_button>(fake_button{{0, 0, 10, 10}}));
+  buttons.push_back(std::make_unique<fake_button>(fake_button{{20, 0, 30, 10}}));
+  return buttons;
+}
+
+const area_box area{0, 0, 100, 100};
+
+TEST(button_rules, hover_lights_the_button_under_the_point_and_starts_tracking_once) {
+  auto buttons = two_buttons();
+  auto effect = apply_hover_rule(buttons, 5, 5, area, false);
+  EXPECT_EQ(buttons[0]->state, button_state::hover);
+  EXPECT_TRUE(effect.redraw);
+  EXPECT_TRUE(effect.start_leave_tracking);
+  EXPECT_FALSE(effect.consumed);
+  // Already hover: passed over, nothing changes.
+  effect = apply_hover_rule(buttons, 6, 6, area, true);
+  EXPECT_FALSE(effect.redraw);
+  EXPECT_EQ(buttons[0]->state, button_state::hover);
+}
+
+TEST(button_rules, hover_elsewhere_turns_one_button_normal_per_move) {
+  auto buttons = two_buttons();
+  buttons[0]->state = button_state::hover;
+  // Over the second button: the walk meets the first (away, not normal)
+  // first, turns it normal and stops.
+  auto effect = apply_hover_rule(buttons, 25, 5, area, true);
+  EXPECT_EQ(buttons[0]->state, button_state::normal);
+  EXPECT_EQ(buttons[1]->state, button_state::normal);
+  EXPECT_TRUE(effect.redraw);
+  effect = apply_hover_rule(buttons, 25, 5, area, true);
+  EXPECT_EQ(buttons[1]->state, button_state::hover);
+  EXPECT_FALSE(effect.start_leave_tracking);  // already tracking
+}
+
+TEST(button_rules, a_pressed_button_under_the_point_stays_pressed_on_moves) {
+  auto buttons = two_buttons();
+  buttons[0]->state = button_state::pressed;
+  const auto effect = apply_hover_rule(buttons, 5, 5, area, true);
+  EXPECT_FALSE(effect.redraw);
+  EXPECT_EQ(buttons[0]->state, button_state::pressed);
+}
+
+TEST(button_rules, press_is_consumed_only_over_a_button) {
+  auto buttons = two_buttons();
+  auto effect = apply_press_rule(buttons, 50, 5, area);
+  EXPECT_FALSE(effect.consumed);
+  EXPECT_FALSE(effect.redraw);
+  effect = apply_press_rule(buttons, 22, 5, area);
+  EXPECT_TRUE(effect.consumed);
+  EXPECT_EQ(buttons[1]->state, button_state::pressed);
+  // A second press on the pressed button finds nothing to press.
+  effect = apply_press_rule(buttons, 22, 5, area);
+  EXPECT_FALSE(effect.consumed);
+}
+
+TEST(button_rules, click_fires_a_pressed_or_normal_button_but_not_a_hovered_one) {
+  auto buttons = two_buttons();
+  buttons[0]->state = button_state::pressed;
+  auto effect = apply_click_rule(buttons, 5, 5, area);
+  EXPECT_EQ(effect.fire, 0);
+  EXPECT_TRUE(effect.consumed);
+  EXPECT_EQ(buttons[0]->state, button_state::hover);
+  // Released again over the same, now hovered, button: no second action.
+  effect = apply_click_rule(buttons, 5, 5, area);
+  EXPECT_EQ(effect.fire, -1);
+  EXPECT_FALSE(effect.consumed);
+  // Released over no button.
+  effect = apply_click_rule(buttons, 50, 50, area);
+  EXPECT_EQ(effect.fire, -1);
+}
+
+TEST(button_rules, leaving_turns_the_first_lit_button_normal) {
+  auto buttons = two_buttons();
+  buttons[1]->state = button_state::hover;
+  auto effect = apply_leave_rule(buttons);
+  EXPECT_TRUE(effect.redraw);
+  EXPECT_TRUE(effect.consumed);
+  EXPECT_EQ(buttons[1]->state, button_state::normal);
+  effect = apply_leave_rule(buttons);
+  EXPECT_FALSE(effect.redraw);
+}
+
+TEST(button_rules, double_clicks_are_kept_from_the_system_only_over_buttons) {
+  auto buttons = two_buttons();
+  EXPECT_TRUE(any_button_under(buttons, 25, 5, area));
+  EXPECT_FALSE(any_button_under(buttons, 15, 5, area));
+}
+
+// --- button places -----------------------------------------------------------
+
+TEST(button_geometry, caption_buttons_are_measured_from_the_right_edge) {
+  const area_box window{0, 0, 300, 200};
+  const area_box close{3, 3, 34, 24};  // (0,0,31,21) moved by a 3-pixel frame
+  // Hit when (width - x, y) lies in the rectangle.
+  EXPECT_TRUE(right_anchored_hit(close, 300 - 3, 3, window));
+  EXPECT_TRUE(right_anchored_hit(close, 300 - 33, 23, window));
+  EXPECT_FALSE(right_anchored_hit(close, 300 - 34, 10, window));
+  EXPECT_FALSE(right_anchored_hit(close, 300 - 2, 10, window));
+  EXPECT_FALSE(right_anchored_hit(close, 280, 24, window));
+  EXPECT_EQ(right_anchored_image_origin(close, window), (skin_point{266, 3}));
+  EXPECT_EQ(right_anchored_box(close, window), (skin_box{266, 3, 297, 24}));
+}
+
+TEST(button_geometry, the_start_button_is_centred_over_the_page_less_the_side_bar) {
+  const area_box page{0, 0, 800, 500};
+  EXPECT_EQ(home_button_box(200, 80, page), (skin_box{175, 175, 375, 255}));
+  // An image that did not load has no area.
+  const skin_box none = home_button_box(0, 0, page);
+  EXPECT_FALSE(rect_contains(none, none.left, none.top));
+}
+
+// --- message box -----------------------------------------------------------------
+
+TEST(message_box_layout, icons_and_buttons_by_type) {
+  EXPECT_EQ(layout_for_message_type(0).icon, 353);
+  EXPECT_EQ(layout_for_message_type(1).icon, 352);
+  EXPECT_EQ(layout_for_message_type(2).icon, 351);
+  EXPECT_EQ(layout_for_message_type(3).icon, 354);
+  EXPECT_EQ(layout_for_message_type(4).icon, 351);
+  for (int type : {0, 1, 2}) {
+    const auto layout = layout_for_message_type(type);
+    ASSERT_EQ(layout.button_count, 1);
+    EXPECT_EQ(layout.buttons[0].item, 1);
+    EXPECT_STREQ(layout.buttons[0].text_key, "btn_ok");
+    EXPECT_EQ(layout.buttons[0].x, 115);
+  }
+  const auto question = layout_for_message_type(3);
+  ASSERT_EQ(question.button_count, 2);
+  EXPECT_EQ(question.buttons[0].item, 2);
+  EXPECT_STREQ(question.buttons[0].text_key, "btn_no");
+  EXPECT_EQ(question.buttons[0].x, 50);
+  EXPECT_EQ(question.buttons[1].item, 1);
+  EXPECT_STREQ(question.buttons[1].text_key, "btn_yes");
+  EXPECT_EQ(question.buttons[1].x, 180);
+  const auto retry = layout_for_message_type(4);
+  EXPECT_STREQ(retry.buttons[0].text_key, "btn_cancel");
+  EXPECT_STREQ(retry.buttons[1].text_key, "btn_retry");
+  EXPECT_EQ(message_box_button_y, 136);
+}
+
+TEST(message_box_layout, unknown_types_show_no_icon_and_only_ok) {
+  for (int type : {5, 9, -1}) {
+    const auto layout = layout_for_message_type(type);
+    EXPECT_EQ(layout.icon, 0);
+    ASSERT_EQ(layout.button_count, 1);
+    EXPECT_STREQ(layout.buttons[0].text_key, "btn_ok");
+    EXPECT_EQ(layout.buttons[0].x, 115);
+  }
+}
+
+// --- panel list scrolling ------------------------------------------------------------
+
+TEST(panel_scroll, panels_stack_and_the_widest_is_kept) {
+  panel_scroll s;
+  EXPECT_EQ(s.add_panel(300, 80), 0);
+  EXPECT_EQ(s.add_panel(420, 60), 80);
+  EXPECT_EQ(s.add_panel(100, 50), 140);
+  EXPECT_EQ(s.content_height, 190);
+  EXPECT_EQ(s.widest_panel, 420);
+}
+
+TEST(panel_scroll, the_position_is_clamped_to_content_less_visible_plus_one) {
+  panel_scroll s{500, 0, 1000, 200};
+  s.clamp();
+  EXPECT_EQ(s.position, 301);
+  s.position = -40;
+  s.clamp();
+  EXPECT_EQ(s.position, 0);
+}
+
+TEST(panel_scroll, scroll_bar_requests) {
+  panel_scroll s{500, 0, 100, 200};
+  EXPECT_EQ(s.position_for(scroll_code::line_up, 0), 90);
+  EXPECT_EQ(s.position_for(scroll_code::line_down, 0), 110);
+  EXPECT_EQ(s.position_for(scroll_code::page_up, 0), -100);
+  EXPECT_EQ(s.position_for(scroll_code::page_down, 0), 300);
+  EXPECT_EQ(s.position_for(scroll_code::thumb_track, 77), 77);
+  EXPECT_EQ(s.position_for(scroll_code::thumb_position, 78), 78);
+  EXPECT_EQ(s.position_for(8 /* end scroll */, 5), 100);
+  EXPECT_EQ(s.position_for(7 /* bottom */, 5), 100);
+}
+
+TEST(panel_scroll, a_wheel_notch_is_fifteen_pixels) {
+  panel_scroll s{500, 0, 100, 200};
+  EXPECT_TRUE(s.wheel(120));  // away from the user: content moves down
+  EXPECT_EQ(s.position, 85);
+  EXPECT_TRUE(s.wheel(-240));
+  EXPECT_EQ(s.position, 115);
+  s.position = 0;
+  EXPECT_TRUE(s.wheel(120));
+  EXPECT_EQ(s.position, 0);  // stays at the top
+  s.position = 300;
+  s.wheel(-120);
+  EXPECT_EQ(s.position, 301);  // and at the clamp at the bottom
+}
+
+TEST(panel_scroll, the_wheel_does_nothing_when_everything_fits) {
+  panel_scroll s{150, 0, 0, 200};
+  EXPECT_FALSE(s.wheel(-120));
+  EXPECT_EQ(s.position, 0);
+}
+
+}  // namespace
+}  // namespace quillary

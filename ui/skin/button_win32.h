@@ -1,0 +1,154 @@
+// The windowless skin buttons. A button is no window of its own: the window
+// of class T that owns it keeps it in a sequence, draws it and routes the
+// mouse to it (the caption buttons of ui_window_c<T>, the start button of the
+// home page, a panel's action button). Its click action is a member function
+// of T, called on the owning object.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/language.h"
+#include "platform/win32.h"
+#include "ui/skin/button_geometry.h"
+#include "ui/skin/button_rules.h"
+#include "ui/skin/skin_colours.h"
+#include "ui/skin/skin_fonts_win32.h"
+#include "ui/skin/skin_image_win32.h"
+
+namespace quillary {
+
+template <typename T>
+class button_c {
+ public:
+  using action_type = void (T::*)();
+
+  button_c() = default;
+  button_c(const button_c&) = delete;
+  button_c& operator=(const button_c&) = delete;
+
+  // Loads the three pictures (normal, hover, pressed) and keeps the
+  // rectangle and the label.
+  virtual bool create(HINSTANCE instance, int normal, int hover, int pressed, const RECT& place,
+                      const std::u16string& label) {
+    set_images(instance, normal, hover, pressed);
+    rect = place;
+    text = label;
+    return true;
+  }
+  // Whether (x, y), relative to the area's top-left corner, is on the button.
+  virtual bool hit_test(int x, int y, const RECT& area) = 0;
+  virtual void draw_text(HDC dc, const RECT& box) = 0;
+  // Draws the picture of the current state, then the label.
+  virtual void draw(HDC dc, const RECT& area) = 0;
+  virtual void set_images(HINSTANCE instance, int normal, int hover, int pressed) {
+    images[0].load(instance, normal);
+    images[1].load(instance, hover);
+    images[2].load(instance, pressed);
+  }
+  virtual ~button_c() = default;
+
+  // Runs the action on the owner.
+  void click(T& owner) {
+    if (action) (owner.*action)();
+  }
+  const skin_image_c& current_image() const {
+    return images[state >= 0 && state <= 2 ? state : 0];
+  }
+
+  skin_image_c images[3];
+  int state = button_state::normal;
+  RECT rect{};
+  std::u16string text;
+  action_type action = nullptr;
+};
+
+// A caption button: its rectangle is measured from the area's right edge,
+// so it keeps its place when the window is resized. No label.
+template <typename T>
+class system_button_c : public button_c<T> {
+ public:
+  bool hit_test(int x, int y, const RECT& area) override {
+    return right_anchored_hit(this->rect, x, y, area);
+  }
+  void draw_text(HDC, const RECT&) override {}
+  void draw(HDC dc, const RECT& area) override {
+    const skin_point at = right_anchored_image_origin(this->rect, area);
+    this->current_image().draw(dc, at.x, at.y);
+  }
+};
+
+// A navigation button of the main window's header, with its label under
+// the picture.
+template <typename T>
+class top_button_c : public button_c<T> {
+ public:
+  bool hit_test(int x, int y, const RECT&) override { return rect_contains(this->rect, x, y); }
+  void draw_text(HDC dc, const RECT& box) override {
+    RECT label = box;
+    label.bottom -= 5;
+    // Long German, Italian, Spanish and Portuguese labels need the regular
+    // face to fit.
+    const bool regular = is_language("de") || is_language("it") || is_language("es") ||
+                         is_language("pt");
+    HFONT font = regular ? font_verdana_8 : font_verdana_8_bold;
+    HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
+    const int mode = SetBkMode(dc, TRANSPARENT);
+    const COLORREF colour = SetTextColor(
+        dc, this->state == button_state::pressed ? skin_colour::top_button_selected
+                                                  : skin_colour::button_text);
+    DrawTextW(dc, wide(this->text), -1, &label, DT_SINGLELINE | DT_CENTER | DT_BOTTOM);
+    SetTextColor(dc, colour);
+    SetBkMode(dc, mode);
+    if (previous) SelectObject(dc, previous);
+  }
+  void draw(HDC dc, const RECT&) override {
+    this->current_image().draw(dc, this->rect.left, this->rect.top);
+    draw_text(dc, this->rect);
+  }
+};
+
+// The home page's start button: as large as its picture, centred over the
+// page less the side bar. No label (the pictures carry the words).
+template <typename T>
+class home_button_c : public button_c<T> {
+ public:
+  bool hit_test(int x, int y, const RECT& area) override {
+    return rect_contains(box(area), x, y);
+  }
+  void draw_text(HDC, const RECT&) override {}
+  void draw(HDC dc, const RECT& area) override {
+    const skin_box at = box(area);
+    this->current_image().draw(dc, at.left, at.top);
+  }
+  skin_box box(const RECT& area) const {
+    return home_button_box(this->images[0].width(), this->images[0].height(), area);
+  }
+};
+
+// A download panel's action button: right-anchored like a caption button,
+// with a white label in the font selected into the device context.
+template <typename T>
+class download_button_c : public button_c<T> {
+ public:
+  bool hit_test(int x, int y, const RECT& area) override {
+    return right_anchored_hit(this->rect, x, y, area);
+  }
+  void draw_text(HDC dc, const RECT& box) override {
+    RECT label = box;
+    const int mode = SetBkMode(dc, TRANSPARENT);
+    const COLORREF colour = SetTextColor(dc, skin_colour::button_text);
+    DrawTextW(dc, wide(this->text), -1, &label, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
+    SetTextColor(dc, colour);
+    SetBkMode(dc, mode);
+  }
+  void draw(HDC dc, const RECT& area) override {
+    const skin_point at = right_anchored_image_origin(this->rect, area);
+    this->current_image().draw(dc, at.x, at.y);
+    const skin_box box = right_anchored_box(this->rect, area);
+    draw_text(dc, RECT{box.left, box.top, box.right, box.bottom});
+  }
+};
+
+}  // namespace quillary

@@ -1,0 +1,152 @@
+// A child window that stacks panels (one window per row: a download row,
+// say) from the top down, each as wide as the list, and scrolls them with
+// its own vertical scroll bar, the scroll bar's arrows and pages, and the
+// mouse wheel (15 pixels a notch).
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "ui/skin/panel_scroll.h"
+#include "ui/window/window_win32.h"
+
+namespace quillary {
+
+// The base of a panel: its own window, its place in the list's content
+// (x, y) and its own size. The owner sets the size before adding it.
+class list_panel_c : public window_c {
+ public:
+  int panel_x = 0;
+  int panel_y = 0;
+  int panel_width = 0;
+  int panel_height = 0;
+
+  // Creates the panel's window as a visible child of the list.
+  HWND create_panel(HWND list, const RECT& rect) {
+    return create(panel_class(), list, u"",
+                  WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, rect);
+  }
+
+ protected:
+  virtual window_class_spec panel_class() const = 0;
+};
+
+template <typename T>
+class panel_list_c : public window_c {
+ public:
+  HWND create(HWND parent, const RECT& rect, UINT id) {
+    window_class_spec spec;
+    spec.name = L"PanelList";
+    spec.style = CS_DBLCLKS;
+    spec.background = GetSysColorBrush(COLOR_WINDOW);
+    HWND list = window_c::create(spec, parent, u"",
+                                 WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_CLIPCHILDREN | WS_TABSTOP,
+                                 0, rect, id);
+    if (!list) return nullptr;
+    RECT client{};
+    GetClientRect(list, &client);
+    scroll_.visible_height = client.bottom;
+    ShowScrollBar(list, SB_VERT, FALSE);
+    return list;
+  }
+
+  // Adds a panel below the others; null when its window cannot be made.
+  T* add_panel(std::unique_ptr<T> panel) {
+    RECT client{};
+    GetClientRect(handle(), &client);
+    const int y = scroll_.content_height;
+    const RECT place{0, y - scroll_.position, client.right, y - scroll_.position + panel->panel_height};
+    if (!panel->create_panel(handle(), place)) return nullptr;
+    panel->panel_x = 0;
+    panel->panel_y = scroll_.add_panel(panel->panel_width, panel->panel_height);
+    panels_.push_back(std::move(panel));
+    if (scroll_.content_height > client.bottom) {
+      ShowScrollBar(handle(), SB_VERT, TRUE);
+      update_scroll_bar();
+    }
+    return panels_.back().get();
+  }
+
+  // Destroys every panel and scrolls back to the top.
+  void clear() {
+    panels_.clear();
+    scroll_ = panel_scroll{0, 0, 0, scroll_.visible_height};
+    ShowScrollBar(handle(), SB_VERT, FALSE);
+  }
+
+  const std::vector<std::unique_ptr<T>>& panels() const { return panels_; }
+  const panel_scroll& scroll() const { return scroll_; }
+
+ protected:
+  bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override {
+    switch (message) {
+      case WM_SIZE:
+        resize(LOWORD(lparam), HIWORD(lparam));
+        return true;
+      case WM_VSCROLL: {
+        if (lparam) return false;  // not our own bar
+        SCROLLINFO info{};
+        info.cbSize = sizeof info;
+        info.fMask = SIF_TRACKPOS;
+        GetScrollInfo(handle(), SB_VERT, &info);
+        const int wanted = scroll_.position_for(LOWORD(wparam), info.nTrackPos);
+        if (wanted != scroll_.position) {
+          scroll_.position = wanted;
+          lay_out();
+        }
+        return true;
+      }
+      case WM_MOUSEWHEEL:
+        if (scroll_.wheel(GET_WHEEL_DELTA_WPARAM(wparam))) lay_out();
+        return false;  // and default processing
+      case WM_DESTROY:
+        panels_.clear();
+        return false;
+      default:
+        (void)result;
+        return false;
+    }
+  }
+
+ private:
+  void resize(int width, int height) {
+    scroll_.visible_height = height;
+    for (auto& panel : panels_) {
+      MoveWindow(panel->handle(), panel->panel_x, panel->panel_y, width, panel->panel_height, TRUE);
+    }
+    if (scroll_.visible_height < scroll_.content_height) {
+      ShowScrollBar(handle(), SB_VERT, TRUE);
+      lay_out();
+    } else {
+      // Everything shows from the top: the panels now sit at their own y,
+      // so the position is 0 again.
+      scroll_.position = 0;
+      ShowScrollBar(handle(), SB_VERT, FALSE);
+    }
+  }
+
+  void lay_out() {
+    scroll_.clamp();
+    for (auto& panel : panels_) {
+      RECT bounds{};
+      GetWindowRect(panel->handle(), &bounds);
+      MoveWindow(panel->handle(), panel->panel_x, panel->panel_y - scroll_.position,
+                 bounds.right - bounds.left, bounds.bottom - bounds.top, TRUE);
+    }
+    update_scroll_bar();
+  }
+
+  void update_scroll_bar() {
+    SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL, 0,
+                    scroll_.content_height, static_cast<UINT>(scroll_.visible_height),
+                    scroll_.position, 0};
+    SetScrollInfo(handle(), SB_VERT, &info, TRUE);
+  }
+
+  std::vector<std::unique_ptr<T>> panels_;
+  panel_scroll scroll_;
+};
+
+}  // namespace quillary

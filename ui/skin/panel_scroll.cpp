@@ -1,0 +1,38 @@
+#include "ui/skin/panel_scroll.h"
+
+namespace quillary {
+
+int panel_scroll::add_panel(int width, int height) {
+  const int y = content_height;
+  content_height += height;
+  if (width > widest_panel) widest_panel = width;
+  return y;
+}
+
+void panel_scroll::clamp() {
+  const int last = content_height - visible_height + 1;
+  if (position > last) position = last;
+  if (position < 0) position = 0;
+}
+
+int panel_scroll::position_for(int code, int track) const {
+  switch (code) {
+    case scroll_code::line_up: return position - 10;
+    case scroll_code::line_down: return position + 10;
+    case scroll_code::page_up: return position - visible_height;
+    case scroll_code::page_down: return position + visible_height;
+    case scroll_code::thumb_position:
+    case scroll_code::thumb_track: return track;
+    default: return position;
+  }
+}
+
+bool panel_scroll::wheel(int delta) {
+  if (!overflows()) return false;
+  // A notch of 120 towards the user scrolls 15 pixels down the content.
+  position += delta / -8;
+  clamp();
+  return true;
+}
+
+}  // namespace quillary

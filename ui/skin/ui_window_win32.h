@@ -1,0 +1,273 @@
+// The skinned frame of every dialog-like window of the program: a flat blue
+// caption band of the window's own height, a border of nested lines, the
+// title, and windowless caption buttons, all drawn into the non-client
+// area. T derives from ui_window_c<T> besides its window or dialog base
+// (window_c, dialog_c) and hands every message to handle_frame_message
+// first:
+//
+//   bool handle_message(UINT m, WPARAM w, LPARAM l, LRESULT& r) override {
+//     if (handle_frame_message(m, w, l, r)) return true;
+//     ...
+//   }
+//
+// T may replace the drawing of the frame's contents by defining its own
+// paint_frame_contents(HDC, const RECT&) (the main window adds its header).
+#pragma once
+
+#include <windows.h>
+#include <windowsx.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/skin/button_rules.h"
+#include "ui/skin/button_win32.h"
+#include "ui/skin/skin_colours.h"
+#include "ui/skin/skin_fonts_win32.h"
+
+namespace quillary {
+
+// The window's title without white space at either end.
+std::u16string trimmed_window_text(HWND window);
+
+// Makes the window's region the plain rectangle of the whole window (no
+// rounded corners).
+void set_rectangular_region(HWND window);
+
+template <typename T>
+class ui_window_c {
+ public:
+  explicit ui_window_c(int skin_caption) : skin_caption_height(skin_caption) {}
+  virtual ~ui_window_c() = default;
+  ui_window_c(const ui_window_c&) = delete;
+  ui_window_c& operator=(const ui_window_c&) = delete;
+
+  int system_caption_height = 0;  // SM_CYCAPTION
+  int frame_width = 0;            // the border's thickness, left and right
+  int frame_height = 0;           // top and bottom
+  int skin_caption_height;
+  // Caption buttons, in drawing and hit-test order; owned.
+  std::vector<std::unique_ptr<button_c<T>>> buttons;
+  bool tracking = false;  // non-client mouse-leave tracking requested
+  bool handled = false;   // whether the last message was consumed
+
+  // Appends a caption button; returns it for its action to be set.
+  template <typename Button>
+  Button* add_button(std::unique_ptr<Button> button) {
+    Button* raw = button.get();
+    buttons.push_back(std::move(button));
+    return raw;
+  }
+
+  // Paints the whole frame now.
+  void paint_frame();
+  // The window's rectangle moved to (0, 0): the area of the caption buttons.
+  RECT frame_area() const;
+
+  // Steps 3 to 6 of the frame's painting, each usable on its own.
+  void paint_frame_contents(HDC dc, const RECT& window) {
+    fill_caption_band(dc, window);
+    draw_border(dc, window);
+    draw_caption_title(dc, 10, 10);
+    draw_buttons(dc, window);
+  }
+  void fill_caption_band(HDC dc, const RECT& window);
+  void draw_border(HDC dc, const RECT& window);
+  void draw_caption_title(HDC dc, int x, int y);
+  void draw_buttons(HDC dc, const RECT& window);
+
+ protected:
+  // The non-client message map: true when the message is consumed.
+  bool handle_frame_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result);
+  void set_window_region() { set_rectangular_region(frame_handle()); }
+
+ private:
+  HWND frame_handle() const { return static_cast<const T*>(this)->handle(); }
+  POINT window_point(LPARAM lparam) const;
+  void apply(const button_rule_effect& effect);
+};
+
+// --- implementation ----------------------------------------------------------
+
+template <typename T>
+RECT ui_window_c<T>::frame_area() const {
+  RECT window{};
+  GetWindowRect(frame_handle(), &window);
+  OffsetRect(&window, -window.left, -window.top);
+  return window;
+}
+
+template <typename T>
+POINT ui_window_c<T>::window_point(LPARAM lparam) const {
+  RECT window{};
+  GetWindowRect(frame_handle(), &window);
+  return POINT{GET_X_LPARAM(lparam) - window.left, GET_Y_LPARAM(lparam) - window.top};
+}
+
+template <typename T>
+void ui_window_c<T>::apply(const button_rule_effect& effect) {
+  if (effect.start_leave_tracking) {
+    TRACKMOUSEEVENT track{sizeof track, TME_LEAVE | TME_NONCLIENT, frame_handle(), 100};
+    TrackMouseEvent(&track);
+    tracking = true;
+  }
+  if (effect.redraw) paint_frame();
+  if (effect.fire >= 0 && effect.fire < static_cast<int>(buttons.size())) {
+    buttons[static_cast<size_t>(effect.fire)]->click(*static_cast<T*>(this));
+  }
+}
+
+template <typename T>
+bool ui_window_c<T>::handle_frame_message(UINT message, WPARAM wparam, LPARAM lparam,
+                                          LRESULT& result) {
+  handled = false;
+  switch (message) {
+    case WM_NCCREATE:
+      system_caption_height = GetSystemMetrics(SM_CYCAPTION);
+      frame_width = GetSystemMetrics(SM_CXFRAME);
+      frame_height = GetSystemMetrics(SM_CYFRAME);
+      break;
+    case WM_INITDIALOG:
+      system_caption_height = GetSystemMetrics(SM_CYCAPTION);
+      frame_width = GetSystemMetrics(SM_CXDLGFRAME);
+      frame_height = GetSystemMetrics(SM_CYDLGFRAME);
+      // The dialog's first size calculation ran before it knew its caption
+      // height: calculate again.
+      SetWindowPos(frame_handle(), nullptr, 0, 0, 0, 0,
+                   SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+      break;
+    case WM_NCCALCSIZE: {
+      RECT* proposed = wparam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lparam)->rgrc[0]
+                              : reinterpret_cast<RECT*>(lparam);
+      // The system then takes its own caption and the border off the rest.
+      proposed->top += skin_caption_height - system_caption_height;
+      break;
+    }
+    case WM_NCPAINT:
+      paint_frame();
+      result = 0;
+      handled = true;
+      break;
+    case WM_NCACTIVATE:
+      if (IsIconic(frame_handle())) break;
+      paint_frame();
+      result = wparam ? FALSE : TRUE;
+      handled = true;
+      break;
+    case WM_SETTEXT: {
+      // The system draws its own caption with a new title; draw ours over it.
+      result = DefWindowProcW(frame_handle(), message, wparam, lparam);
+      paint_frame();
+      handled = true;
+      break;
+    }
+    case WM_NCMOUSEMOVE: {
+      const POINT p = window_point(lparam);
+      apply(apply_hover_rule(buttons, p.x, p.y, frame_area(), tracking));
+      break;  // default processing always follows
+    }
+    case WM_NCLBUTTONDOWN: {
+      const POINT p = window_point(lparam);
+      const button_rule_effect effect = apply_press_rule(buttons, p.x, p.y, frame_area());
+      apply(effect);
+      handled = effect.consumed;
+      result = 0;
+      break;
+    }
+    case WM_NCLBUTTONUP: {
+      const POINT p = window_point(lparam);
+      const button_rule_effect effect = apply_click_rule(buttons, p.x, p.y, frame_area());
+      handled = effect.consumed;
+      result = 0;
+      apply(effect);  // the action may end the window: nothing after this
+      break;
+    }
+    case WM_NCLBUTTONDBLCLK: {
+      const POINT p = window_point(lparam);
+      handled = any_button_under(buttons, p.x, p.y, frame_area());
+      result = 0;
+      break;
+    }
+    case WM_NCMOUSELEAVE:
+      apply(apply_leave_rule(buttons));
+      tracking = false;
+      result = 0;
+      handled = true;
+      break;
+    default:
+      break;
+  }
+  return handled;
+}
+
+template <typename T>
+void ui_window_c<T>::paint_frame() {
+  HWND window_handle = frame_handle();
+  if (!window_handle || !IsWindow(window_handle)) return;
+  RECT window{};
+  GetWindowRect(window_handle, &window);
+  RECT client{};
+  GetClientRect(window_handle, &client);
+  MapWindowPoints(window_handle, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  OffsetRect(&client, -window.left, -window.top);
+  OffsetRect(&window, -window.left, -window.top);
+  if (window.right <= 0 || window.bottom <= 0) return;
+
+  HDC dc = GetWindowDC(window_handle);
+  if (!dc) return;
+  HDC canvas = CreateCompatibleDC(dc);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, window.right, window.bottom);
+  HGDIOBJ previous = SelectObject(canvas, bitmap);
+  static_cast<T*>(this)->paint_frame_contents(canvas, window);
+  // The client area is the window's own business.
+  ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
+  BitBlt(dc, 0, 0, window.right, window.bottom, canvas, 0, 0, SRCCOPY);
+  SelectObject(canvas, previous);
+  DeleteObject(bitmap);
+  DeleteDC(canvas);
+  ReleaseDC(window_handle, dc);
+}
+
+template <typename T>
+void ui_window_c<T>::fill_caption_band(HDC dc, const RECT& window) {
+  HBRUSH band = CreateSolidBrush(skin_colour::caption_band);
+  // Beneath everything, so that no part of the frame stays unpainted when
+  // the system's border is wider than the lines drawn.
+  FillRect(dc, &window, band);
+  RECT caption{0, frame_height, window.right, frame_height + skin_caption_height};
+  FillRect(dc, &caption, band);
+  DeleteObject(band);
+}
+
+template <typename T>
+void ui_window_c<T>::draw_border(HDC dc, const RECT& window) {
+  RECT line = window;
+  HBRUSH outer = CreateSolidBrush(skin_colour::outer_border);
+  FrameRect(dc, &line, outer);
+  DeleteObject(outer);
+  HBRUSH inner = CreateSolidBrush(skin_colour::caption_band);
+  for (int i = 1; i < frame_width; ++i) {
+    InflateRect(&line, -1, -1);
+    FrameRect(dc, &line, inner);
+  }
+  DeleteObject(inner);
+}
+
+template <typename T>
+void ui_window_c<T>::draw_caption_title(HDC dc, int x, int y) {
+  const std::u16string title = trimmed_window_text(frame_handle());
+  if (title.empty()) return;
+  HGDIOBJ previous = font_verdana_8_bold ? SelectObject(dc, font_verdana_8_bold) : nullptr;
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, skin_colour::caption_title);
+  TextOutW(dc, x, y, wide(title), static_cast<int>(title.size()));
+  if (previous) SelectObject(dc, previous);
+}
+
+template <typename T>
+void ui_window_c<T>::draw_buttons(HDC dc, const RECT& window) {
+  for (auto& button : buttons) button->draw(dc, window);
+}
+
+}  // namespace quillary

@@ -1,0 +1,123 @@
+#include "ui/window/bitmap_button_win32.h"
+
+#include <string>
+
+namespace quillary {
+
+bool bitmap_button_c::subclass(HWND button) {
+  if (!window_c::subclass(button)) return false;
+  // Owner drawn: the control keeps its clicking, keyboard and focus
+  // behaviour but paints nothing itself; this object paints.
+  const LONG_PTR style = GetWindowLongPtrW(button, GWL_STYLE);
+  SetWindowLongPtrW(button, GWL_STYLE, (style & ~LONG_PTR{BS_TYPEMASK}) | BS_OWNERDRAW);
+  if (auto_size_) size_to_image();
+  InvalidateRect(button, nullptr, TRUE);
+  return true;
+}
+
+void bitmap_button_c::size_to_image() {
+  int width = 0, height = 0;
+  if (!handle() || !images_ || !ImageList_GetIconSize(images_, &width, &height)) return;
+  SetWindowPos(handle(), nullptr, 0, 0, width, height,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool bitmap_button_c::pushed() const {
+  return handle() && (SendMessageW(handle(), BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
+}
+
+int bitmap_button_c::visible_state() const {
+  if (handle() && !IsWindowEnabled(handle())) return 3;
+  if (pushed()) return 1;
+  if (hover_) return 2;
+  return 0;
+}
+
+bool bitmap_button_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  switch (message) {
+    case WM_ERASEBKGND:
+      result = 1;  // the image covers the button
+      return true;
+    case WM_PAINT:
+    case WM_PRINTCLIENT: {
+      if (message == WM_PRINTCLIENT) {
+        paint(reinterpret_cast<HDC>(wparam));
+      } else {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(handle(), &ps);
+        paint(dc);
+        EndPaint(handle(), &ps);
+      }
+      return true;
+    }
+    case WM_MOUSEMOVE:
+      if (!hover_) {
+        hover_ = true;
+        InvalidateRect(handle(), nullptr, FALSE);
+      }
+      if (!tracking_) {
+        TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, handle(), HOVER_DEFAULT};
+        tracking_ = TrackMouseEvent(&track) != FALSE;
+      }
+      return false;
+    case WM_MOUSELEAVE:
+      tracking_ = false;
+      if (hover_) {
+        hover_ = false;
+        InvalidateRect(handle(), nullptr, FALSE);
+      }
+      return false;
+    case WM_ENABLE:
+    case WM_SETTEXT:
+    case BM_SETSTATE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_KILLFOCUS:
+      // The control changes its pushed state (or text) while handling
+      // these; show the result.
+      result = default_message(message, wparam, lparam);
+      if (handle()) InvalidateRect(handle(), nullptr, FALSE);
+      return true;
+    case WM_LBUTTONDBLCLK:
+      // A quick second click is a click, not a double click.
+      result = default_message(WM_LBUTTONDOWN, wparam, lparam);
+      InvalidateRect(handle(), nullptr, FALSE);
+      return true;
+    default:
+      return false;
+  }
+}
+
+void bitmap_button_c::paint(HDC dc) {
+  RECT client{};
+  GetClientRect(handle(), &client);
+  int index = -1;
+  switch (visible_state()) {
+    case 3: index = indexes_.disabled; break;
+    case 1: index = indexes_.pushed; break;
+    case 2: index = indexes_.hover; break;
+    default: break;
+  }
+  if (index < 0) index = indexes_.normal;
+  if (images_ && index >= 0 && index < ImageList_GetImageCount(images_)) {
+    ImageList_Draw(images_, index, dc, 0, 0, ILD_NORMAL);
+  }
+
+  const int length = GetWindowTextLengthW(handle());
+  if (length <= 0) return;
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  GetWindowTextW(handle(), text.data(), length + 1);
+  text.resize(static_cast<size_t>(length));
+  HGDIOBJ previous_font = font_ ? SelectObject(dc, font_) : nullptr;
+  const int previous_mode = SetBkMode(dc, TRANSPARENT);
+  const COLORREF previous_colour = SetTextColor(dc, text_colour_);
+  DrawTextW(dc, text.c_str(), length, &client, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
+  SetTextColor(dc, previous_colour);
+  SetBkMode(dc, previous_mode);
+  if (previous_font) SelectObject(dc, previous_font);
+}
+
+}  // namespace quillary

@@ -1,0 +1,61 @@
+// An image push button: a subclassed button control that draws one image
+// of an image list by its state (normal, pushed, hover, disabled), tracks
+// the mouse for the hover image, takes the image's size, and writes its
+// window text centred over the image in a chosen font and colour. The
+// button control itself still does the clicking (BN_CLICKED to the parent,
+// Space when focused, the default-button Enter of dialogs).
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "ui/window/window_win32.h"
+
+namespace quillary {
+
+class bitmap_button_c : public window_c {
+ public:
+  // Images of the list by state; -1: none (the normal image stands in).
+  struct image_indexes {
+    int normal = 0;
+    int pushed = -1;
+    int hover = -1;
+    int disabled = -1;
+  };
+
+  // The list is not owned: dialogs share one among several buttons.
+  void set_image_list(HIMAGELIST images) { images_ = images; }
+  void set_images(const image_indexes& indexes) { indexes_ = indexes; }
+  // The text's font (null: the control's own) and colour.
+  void set_text_font(HFONT font) { font_ = font; }
+  void set_text_colour(COLORREF colour) { text_colour_ = colour; }
+  // Whether the window takes the image list's image size; on by default.
+  void set_auto_size(bool on) { auto_size_ = on; }
+
+  // Subclasses a button control (a dialog item, usually): makes it owner
+  // drawn and sizes it to the image.
+  bool subclass(HWND button);
+  // Sets the image size on the window now (done by subclass).
+  void size_to_image();
+
+  // What is shown now: 0 normal, 1 pushed, 2 hover, 3 disabled.
+  int visible_state() const;
+  bool hovering() const { return hover_; }
+
+ protected:
+  bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+
+ private:
+  void paint(HDC dc);
+  bool pushed() const;
+
+  HIMAGELIST images_ = nullptr;
+  image_indexes indexes_;
+  HFONT font_ = nullptr;
+  COLORREF text_colour_ = RGB(0, 0, 0);
+  bool auto_size_ = true;
+  bool hover_ = false;
+  bool tracking_ = false;
+};
+
+}  // namespace quillary

@@ -1,0 +1,71 @@
+// A hyperlink: a static control that shows its text underlined in the
+// system's anchor colours (normal, visited, and while the pointer is over
+// it), shows the hand cursor and a tool tip with the target, and opens the
+// target through the shell on a click or on Enter or Space when focused.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/shell.h"
+#include "ui/window/window_win32.h"
+
+namespace quillary {
+
+// The anchor colours of the user's settings ("Anchor Color", "Anchor Color
+// Visited", "Anchor Color Hover" under the Internet Explorer settings key),
+// with the browser's defaults where a value is missing or unreadable.
+struct anchor_colours {
+  COLORREF normal = RGB(0, 0, 255);
+  COLORREF visited = RGB(128, 0, 128);
+  COLORREF hover = RGB(255, 0, 0);
+};
+anchor_colours read_anchor_colours();
+// "r,g,b" as the settings write it; false when malformed.
+bool parse_anchor_colour(const std::u16string& text, COLORREF& colour);
+
+class link_c : public window_c {
+ public:
+  ~link_c() override;
+
+  // Creates the link as a child static control with `text`, opening `target`.
+  HWND create(HWND parent, const RECT& rect, const std::u16string& text,
+              const std::u16string& target, UINT id);
+  // Takes over an existing static control (its text stays).
+  bool subclass(HWND control, const std::u16string& target);
+
+  void set_target(const std::u16string& target);
+  const std::u16string& target() const { return target_; }
+  // The shell that opens the target; the system's by default.
+  void set_shell(shell_i* shell) { shell_ = shell; }
+  void set_font(HFONT font);
+
+  bool visited() const { return visited_; }
+  bool hovering() const { return hover_; }
+  HWND tool_tip() const { return tool_tip_; }
+  COLORREF text_colour() const;
+
+  // Opens the target as a click does; true when the shell started it.
+  bool navigate();
+
+ protected:
+  bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+
+ private:
+  void prepare();
+  void make_underlined_font(HFONT base);
+  void paint(HDC dc);
+
+  std::u16string target_;
+  shell_i* shell_ = nullptr;
+  anchor_colours colours_;
+  HFONT underlined_ = nullptr;
+  HWND tool_tip_ = nullptr;
+  bool visited_ = false;
+  bool hover_ = false;
+  bool tracking_ = false;
+  bool pressed_ = false;
+};
+
+}  // namespace quillary

@@ -1,0 +1,284 @@
+#include "ui/window/window_win32.h"
+
+#include "platform/win32.h"
+
+namespace quillary {
+namespace {
+
+// The property that ties a window to its object. A property rather than
+// GWLP_USERDATA, which belongs to whoever owns a subclassed control.
+constexpr wchar_t object_property[] = L"quillary.window";
+
+// Messages whose dialog-procedure answer is the value itself rather than
+// DWLP_MSGRESULT.
+bool answers_directly(UINT message) {
+  switch (message) {
+    case WM_INITDIALOG:
+    case WM_CHARTOITEM:
+    case WM_VKEYTOITEM:
+    case WM_COMPAREITEM:
+    case WM_QUERYDRAGICON:
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+window_c::~window_c() {
+  if (window_ && IsWindow(window_)) {
+    if (original_) {
+      unsubclass();
+    } else {
+      // The object is going: no message may reach it any more.
+      HWND window = window_;
+      detach();
+      DestroyWindow(window);
+    }
+  }
+}
+
+window_c* window_c::from_handle(HWND window) {
+  return window ? static_cast<window_c*>(GetPropW(window, object_property)) : nullptr;
+}
+
+void window_c::attach(HWND window) {
+  window_ = window;
+  SetPropW(window, object_property, this);
+}
+
+void window_c::detach() {
+  if (window_) RemovePropW(window_, object_property);
+  window_ = nullptr;
+}
+
+HWND window_c::create(const window_class_spec& spec, HWND parent, const std::u16string& title,
+                      DWORD style, DWORD ex_style, const RECT& rect, UINT_PTR id) {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW existing{};
+  existing.cbSize = sizeof existing;
+  if (!GetClassInfoExW(instance, spec.name, &existing)) {
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof window_class;
+    window_class.style = spec.style;
+    window_class.lpfnWndProc = window_proc;
+    window_class.hInstance = instance;
+    window_class.hCursor = spec.cursor ? spec.cursor : LoadCursorW(nullptr, IDC_ARROW);
+    window_class.hbrBackground = spec.background;
+    window_class.hIcon = spec.icon;
+    window_class.hIconSm = spec.small_icon;
+    window_class.lpszClassName = spec.name;
+    if (!RegisterClassExW(&window_class)) return nullptr;
+  }
+  HWND window = CreateWindowExW(ex_style, spec.name, wide(title), style, rect.left, rect.top,
+                                rect.right - rect.left, rect.bottom - rect.top, parent,
+                                reinterpret_cast<HMENU>(id), instance, this);
+  // A window whose WM_NCCREATE or WM_CREATE failed is already gone.
+  if (!window) detach();
+  return window;
+}
+
+bool window_c::subclass(HWND window) {
+  if (!window || window_ || from_handle(window)) return false;
+  attach(window);
+  original_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(subclass_proc)));
+  if (!original_) {
+    detach();
+    return false;
+  }
+  return true;
+}
+
+void window_c::unsubclass() {
+  if (!window_ || !original_) return;
+  SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
+  original_ = nullptr;
+  detach();
+}
+
+void window_c::destroy() {
+  if (window_ && IsWindow(window_)) DestroyWindow(window_);
+}
+
+bool window_c::handle_message(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+
+LRESULT window_c::default_message(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (original_) return CallWindowProcW(original_, window_, message, wparam, lparam);
+  return DefWindowProcW(window_, message, wparam, lparam);
+}
+
+LRESULT window_c::dispatch(UINT message, WPARAM wparam, LPARAM lparam) {
+  LRESULT result = 0;
+  if (!handle_message(message, wparam, lparam, result)) {
+    result = default_message(message, wparam, lparam);
+  }
+  if (message == WM_NCDESTROY) {
+    if (original_) {
+      SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
+      original_ = nullptr;
+    }
+    detach();
+    on_final_message();  // may delete the object: nothing follows
+  }
+  return result;
+}
+
+LRESULT CALLBACK window_c::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  window_c* self = from_handle(window);
+  if (!self && message == WM_NCCREATE) {
+    self = static_cast<window_c*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    if (self) self->attach(window);
+  }
+  if (!self) return DefWindowProcW(window, message, wparam, lparam);
+  return self->dispatch(message, wparam, lparam);
+}
+
+LRESULT CALLBACK window_c::subclass_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  window_c* self = from_handle(window);
+  // Cannot happen while the procedure is installed; be safe anyway.
+  if (!self) return DefWindowProcW(window, message, wparam, lparam);
+  return self->dispatch(message, wparam, lparam);
+}
+
+// --- dialogs ---------------------------------------------------------------
+
+INT_PTR dialog_c::run_modal(HINSTANCE instance, int template_id, HWND parent) {
+  modal_ = true;
+  return DialogBoxParamW(instance, MAKEINTRESOURCEW(template_id), parent, dialog_proc,
+                         reinterpret_cast<LPARAM>(this));
+}
+
+INT_PTR dialog_c::run_modal(const DLGTEMPLATE* dialog_template, HWND parent) {
+  modal_ = true;
+  return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog_template, parent, dialog_proc,
+                                 reinterpret_cast<LPARAM>(this));
+}
+
+HWND dialog_c::create_modeless(HINSTANCE instance, int template_id, HWND parent) {
+  modal_ = false;
+  return CreateDialogParamW(instance, MAKEINTRESOURCEW(template_id), parent, dialog_proc,
+                            reinterpret_cast<LPARAM>(this));
+}
+
+HWND dialog_c::create_modeless(const DLGTEMPLATE* dialog_template, HWND parent) {
+  modal_ = false;
+  return CreateDialogIndirectParamW(GetModuleHandleW(nullptr), dialog_template, parent,
+                                    dialog_proc, reinterpret_cast<LPARAM>(this));
+}
+
+void dialog_c::end_dialog(INT_PTR result) {
+  if (!handle()) return;
+  if (modal_) {
+    EndDialog(handle(), result);
+  } else {
+    DestroyWindow(handle());
+  }
+}
+
+LRESULT dialog_c::default_message(UINT message, WPARAM wparam, LPARAM lparam) {
+  // The dialog manager calls DefWindowProc for what the dialog leaves; a
+  // handler that asks for default processing first gets exactly that.
+  return DefWindowProcW(handle(), message, wparam, lparam);
+}
+
+INT_PTR CALLBACK dialog_c::dialog_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* self = static_cast<dialog_c*>(from_handle(window));
+  if (!self && message == WM_INITDIALOG) {
+    self = reinterpret_cast<dialog_c*>(lparam);
+    self->attach(window);
+  }
+  if (!self) return FALSE;
+  LRESULT result = 0;
+  const bool handled = self->handle_message(message, wparam, lparam, result);
+  if (message == WM_NCDESTROY) {
+    self->detach();
+    self->on_final_message();
+    return FALSE;
+  }
+  if (!handled) return FALSE;
+  if (answers_directly(message)) return static_cast<INT_PTR>(result);
+  SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
+  return TRUE;
+}
+
+// --- dialog templates in memory ------------------------------------------------
+
+dialog_template_c::dialog_template_c(DWORD style, DWORD ex_style, short x, short y, short cx,
+                                     short cy, const std::u16string& title,
+                                     const std::u16string& font_face, WORD font_points) {
+  style |= DS_SETFONT;
+  words_ = {LOWORD(style), HIWORD(style), LOWORD(ex_style), HIWORD(ex_style),
+            0,  // item count, counted up by add_item
+            static_cast<WORD>(x), static_cast<WORD>(y), static_cast<WORD>(cx),
+            static_cast<WORD>(cy),
+            0,    // no menu
+            0};   // the dialog class
+  add_text(title);
+  words_.push_back(font_points);
+  add_text(font_face);
+}
+
+void dialog_template_c::add_text(const std::u16string& text) {
+  for (char16_t c : text) words_.push_back(c);
+  words_.push_back(0);
+}
+
+void dialog_template_c::align_dword() {
+  if (words_.size() % 2) words_.push_back(0);
+}
+
+void dialog_template_c::add_item_header(WORD id, DWORD style, short x, short y, short cx, short cy) {
+  align_dword();
+  words_[4]++;
+  style |= WS_CHILD;
+  const WORD header[] = {LOWORD(style), HIWORD(style), 0, 0,
+                         static_cast<WORD>(x), static_cast<WORD>(y), static_cast<WORD>(cx),
+                         static_cast<WORD>(cy), id};
+  words_.insert(words_.end(), std::begin(header), std::end(header));
+}
+
+void dialog_template_c::add_item(WORD atom, WORD id, DWORD style, short x, short y, short cx,
+                                 short cy, const std::u16string& text) {
+  add_item_header(id, style, x, y, cx, cy);
+  words_.push_back(0xFFFF);
+  words_.push_back(atom);
+  add_text(text);
+  words_.push_back(0);  // no creation data
+}
+
+void dialog_template_c::add_item(const std::u16string& class_name, WORD id, DWORD style, short x,
+                                 short y, short cx, short cy, const std::u16string& text) {
+  add_item_header(id, style, x, y, cx, cy);
+  add_text(class_name);
+  add_text(text);
+  words_.push_back(0);
+}
+
+void centre_window(HWND window, HWND owner) {
+  RECT own{};
+  GetWindowRect(window, &own);
+  RECT area{};
+  if (owner && IsWindow(owner)) {
+    GetWindowRect(owner, &area);
+  } else {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+    area = monitor.rcWork;
+  }
+  const int width = own.right - own.left, height = own.bottom - own.top;
+  const int x = area.left + ((area.right - area.left) - width) / 2;
+  const int y = area.top + ((area.bottom - area.top) - height) / 2;
+  SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace quillary

@@ -1,0 +1,138 @@
+// The program's own small window layer. Every window and dialog of the
+// program is a C++ object derived from window_c; the system's window
+// procedure finds the object through a window property and hands each
+// message to its virtual handle_message, the object's message map:
+//
+//   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam,
+//                       LRESULT& result) override {
+//     switch (message) {
+//       case WM_PAINT: paint(); return true;          // handled; result 0
+//       case WM_SIZE: layout(); return false;         // and default processing
+//     }
+//     return base::handle_message(message, wparam, lparam, result);
+//   }
+//
+// A message that no handler takes gets default processing: DefWindowProc for
+// windows of our own classes, the control's original procedure for
+// subclassed controls, and the dialog manager for dialogs. A class that
+// mixes in a second message map (the skinned frame) calls it first.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace quillary {
+
+// What a window class of ours looks like; registered on first use.
+struct window_class_spec {
+  const wchar_t* name = nullptr;
+  UINT style = 0;
+  HCURSOR cursor = nullptr;       // null: the arrow
+  HBRUSH background = nullptr;    // null: the window paints its background itself
+  HICON icon = nullptr;
+  HICON small_icon = nullptr;
+};
+
+class window_c {
+ public:
+  window_c() = default;
+  // Destroys the window when it still exists, so that no message reaches a
+  // dead object.
+  virtual ~window_c();
+  window_c(const window_c&) = delete;
+  window_c& operator=(const window_c&) = delete;
+
+  HWND handle() const { return window_; }
+
+  // Creates a window of the class `spec` (registering it in the calling
+  // module first) whose messages come to this object. `id` is the child's
+  // control id (or the menu of a top-level window). Null on failure.
+  HWND create(const window_class_spec& spec, HWND parent, const std::u16string& title,
+              DWORD style, DWORD ex_style, const RECT& rect, UINT_PTR id = 0);
+
+  // Takes over the messages of an existing window (a control of a dialog
+  // template, say); what this object leaves goes to the old procedure.
+  bool subclass(HWND window);
+  // Gives the window its old procedure back; the window lives on.
+  void unsubclass();
+
+  // Destroys the window (if any); the object stays and may create again.
+  void destroy();
+
+  // The object of a window of ours, or null.
+  static window_c* from_handle(HWND window);
+
+ protected:
+  // The message map. True when the message is handled and `result` is its
+  // answer; false sends it on to default processing.
+  virtual bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result);
+  // Default processing, for handlers that want it first and then add to it.
+  virtual LRESULT default_message(UINT message, WPARAM wparam, LPARAM lparam);
+  // Called after the last message (WM_NCDESTROY); the handle is gone.
+  virtual void on_final_message() {}
+
+  // For dialog_c, which receives its handle with WM_INITDIALOG.
+  void attach(HWND window);
+  void detach();
+
+ private:
+  static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK subclass_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT dispatch(UINT message, WPARAM wparam, LPARAM lparam);
+
+  HWND window_ = nullptr;
+  WNDPROC original_ = nullptr;  // set while subclassing
+};
+
+// A dialog from a template: a resource of the program or one built in
+// memory (dialog_template_c). Modal dialogs run the system's dialog loop.
+class dialog_c : public window_c {
+ public:
+  // Runs the dialog modally; the value given to end_dialog, or -1 when the
+  // dialog cannot be created.
+  INT_PTR run_modal(HINSTANCE instance, int template_id, HWND parent);
+  INT_PTR run_modal(const DLGTEMPLATE* dialog_template, HWND parent);
+  // Creates the dialog modeless; null on failure.
+  HWND create_modeless(HINSTANCE instance, int template_id, HWND parent);
+  HWND create_modeless(const DLGTEMPLATE* dialog_template, HWND parent);
+
+  // Ends a modal run with `result` (a modeless dialog is destroyed).
+  void end_dialog(INT_PTR result);
+
+ protected:
+  LRESULT default_message(UINT message, WPARAM wparam, LPARAM lparam) override;
+
+ private:
+  static INT_PTR CALLBACK dialog_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  bool modal_ = false;
+};
+
+// Builds a dialog template in memory, for dialogs whose layout the program
+// makes itself. Sizes are dialog units, as in a resource script.
+class dialog_template_c {
+ public:
+  dialog_template_c(DWORD style, DWORD ex_style, short x, short y, short cx, short cy,
+                    const std::u16string& title, const std::u16string& font_face = u"MS Shell Dlg",
+                    WORD font_points = 8);
+  // A control of one of the system's classes by atom (0x0080 button,
+  // 0x0081 edit, 0x0082 static, ...) or by name.
+  void add_item(WORD atom, WORD id, DWORD style, short x, short y, short cx, short cy,
+                const std::u16string& text);
+  void add_item(const std::u16string& class_name, WORD id, DWORD style, short x, short y, short cx,
+                short cy, const std::u16string& text);
+  const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
+
+ private:
+  void add_item_header(WORD id, DWORD style, short x, short y, short cx, short cy);
+  void add_text(const std::u16string& text);
+  void align_dword();
+  std::vector<WORD> words_;
+};
+
+// Centres `window` on `owner`, or on the work area of the monitor nearest to
+// the window when there is no owner.
+void centre_window(HWND window, HWND owner);
+
+}  // namespace quillary
