@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstring>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <random>
 #include <regex>
 #include <set>
@@ -226,21 +230,150 @@ TEST(language_rows, codes_links_and_pictures_follow_the_language) {
   EXPECT_EQ(help_link().substr(help_link().size() - 6), "/help/");
 }
 
-TEST(language_file, the_shipped_file_has_every_key_the_program_asks_for) {
+// --- the shipped language.ini -----------------------------------------------
+
+// The languages of the settings dialog, in the order the file lists them.
+const std::u16string shipped_languages[] = {
+    u"English", u"Deutsch", u"Español", u"Français", u"Italiano", u"日本語",
+    u"简体中文", u"繁體中文", u"Nederlands", u"Português", u"العربية"};
+
+std::string shipped_file() {
   std::ifstream in(QUILLARY_SOURCE_DIR "/resources/language.ini", std::ios::binary);
-  ASSERT_TRUE(in);
   std::stringstream bytes;
   bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// The printf conversions of a text in order ("%d", "%s", "%.2f"; "%%" is
+// none), or nullopt when a percent sign starts no valid conversion.
+std::optional<std::vector<std::string>> conversions(std::string_view text) {
+  std::vector<std::string> found;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') continue;
+    size_t j = i + 1;
+    if (j < text.size() && text[j] == '%') {
+      i = j;
+      continue;
+    }
+    while (j < text.size() && std::strchr("-+ #0", text[j])) ++j;
+    while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) ++j;
+    if (j < text.size() && text[j] == '.') {
+      ++j;
+      while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) ++j;
+    }
+    while (j < text.size() && std::strchr("hlL", text[j])) ++j;
+    if (j >= text.size() || !std::strchr("diouxXeEfgGcsSp", text[j])) return std::nullopt;
+    found.emplace_back(text.substr(i, j - i + 1));
+    i = j;
+  }
+  return found;
+}
+
+TEST(language_file, conversions_are_found_in_order) {
+  EXPECT_EQ(conversions("a %s b %d c %.2f%% d %08X"),
+            (std::vector<std::string>{"%s", "%d", "%.2f", "%08X"}));
+  EXPECT_EQ(conversions("100%% sure"), std::vector<std::string>{});
+  EXPECT_EQ(conversions("100% sure"), std::vector<std::string>{"% s"})
+      << "a lone percent sign can read as a conversion: it must not appear in texts";
+  EXPECT_FALSE(conversions("50%"));
+  EXPECT_FALSE(conversions("%q"));
+}
+
+// Each section's entries as the file has them, in file order, with every
+// line that is neither blank, comment, section nor entry reported.
+struct shipped_section {
+  std::u16string name;
+  std::vector<language_entry> entries;
+};
+
+std::vector<shipped_section> read_sections(const std::string& file, std::vector<std::string>& stray) {
+  std::vector<shipped_section> sections;
+  for (const auto& line : read_language_lines(file)) {
+    if (line.find_first_not_of(" \t\r\n") == std::string::npos || line[0] == ';') continue;
+    if (const auto name = match_section_line(line)) {
+      sections.push_back({decode_language_value(*name), {}});
+    } else if (const auto entry = match_entry_line(line); entry && !sections.empty()) {
+      sections.back().entries.push_back(*entry);
+    } else {
+      stray.push_back(line);
+    }
+  }
+  return sections;
+}
+
+TEST(language_file, the_shipped_file_has_every_key_the_program_asks_for) {
+  const std::string bytes = shipped_file();
+  ASSERT_FALSE(bytes.empty());
+  ASSERT_NE(bytes.rfind("\xEF\xBB\xBF", 0), 0u) << "no byte-order mark: it would hide the first section";
   const std::set<std::string> keys = {
 #include "language_keys.inc"
   };
-  for (const auto& section : {u"English"}) {
+
+  // Every language, once, in the order of the settings dialog.
+  language_table_c list;
+  list.load_text(bytes, u"English", true);
+  EXPECT_EQ(list.language_list(), std::vector<std::u16string>(std::begin(shipped_languages),
+                                                               std::end(shipped_languages)));
+
+  // Loaded as the program loads it, each section alone has every key.
+  for (const auto& section : shipped_languages) {
+    SCOPED_TRACE(testing::PrintToString(utf16_to_utf8(section)));
     language_table_c table;
-    table.load_text(bytes.str(), section, true);
+    table.load_text(bytes, section, true);
+    EXPECT_EQ(table.current_language(), section);
     EXPECT_EQ(table.size(), keys.size()) << "no key outside the list";
     for (const auto& key : keys) {
       EXPECT_TRUE(table.has_key(key)) << "missing " << key;
       EXPECT_FALSE(table.text_of(key).empty()) << key;
+    }
+  }
+}
+
+TEST(language_file, every_line_is_well_formed_and_every_key_appears_once_per_section) {
+  std::vector<std::string> stray;
+  const auto sections = read_sections(shipped_file(), stray);
+  EXPECT_EQ(stray, std::vector<std::string>{}) << "lines the program would skip";
+  ASSERT_EQ(sections.size(), std::size(shipped_languages));
+  for (const auto& section : sections) {
+    SCOPED_TRACE(testing::PrintToString(utf16_to_utf8(section.name)));
+    std::set<std::string> seen;
+    for (const auto& entry : section.entries) {
+      EXPECT_TRUE(seen.insert(entry.key).second) << entry.key << " appears twice";
+      EXPECT_EQ(entry.value.find('"'), std::string::npos) << entry.key << ": a quotation mark in the text";
+      for (size_t at = entry.value.find('\\'); at != std::string::npos;
+           at = entry.value.find('\\', at + 2)) {
+        const char next = at + 1 < entry.value.size() ? entry.value[at + 1] : '\0';
+        EXPECT_TRUE(next == 'n' || next == 't') << entry.key << ": a backslash that is no \\n or \\t";
+      }
+    }
+  }
+}
+
+TEST(language_file, translations_keep_the_placeholders_of_the_english_text) {
+  std::vector<std::string> stray;
+  const auto sections = read_sections(shipped_file(), stray);
+  ASSERT_FALSE(sections.empty());
+  ASSERT_EQ(sections[0].name, u"English");
+  std::map<std::string, std::vector<std::string>> english;
+  for (const auto& entry : sections[0].entries) {
+    const auto found = conversions(entry.value);
+    ASSERT_TRUE(found) << "English " << entry.key << ": a stray percent sign";
+    english[entry.key] = *found;
+  }
+  EXPECT_EQ(english["about_info1"], (std::vector<std::string>{"%s", "%s", "%s"}));
+  EXPECT_EQ(english["new_driver_notify"], std::vector<std::string>{"%d"});
+  for (const auto& section : sections) {
+    SCOPED_TRACE(testing::PrintToString(utf16_to_utf8(section.name)));
+    for (const auto& entry : section.entries) {
+      const auto found = conversions(entry.value);
+      ASSERT_TRUE(found) << entry.key << ": a stray percent sign";
+      EXPECT_EQ(*found, english[entry.key]) << entry.key;
+      if (entry.key == "new_driver_notify") {
+        // The balloon text is cut to 31 characters after formatting.
+        std::string formatted = entry.value;
+        formatted.replace(formatted.find("%d"), 2, "999");
+        EXPECT_LE(decode_language_value(formatted).size(), 31u) << "cut in the tray balloon";
+      }
     }
   }
 }
