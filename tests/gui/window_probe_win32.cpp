@@ -1,20 +1,45 @@
-// window_probe: looks at and acts on the top-level windows of a Wine (or
-// Windows) session, for the start-up system tests.
+// window_probe: the GUI test driver. It looks at and acts on the windows of
+// a Wine (or Windows) session from outside, with real input.
 //
-//   window_probe wait  TITLE [--class C] [--timeout MS] [--visible]
-//   window_probe state TITLE [--class C]        {"visible":..,"iconic":..,"foreground":..}
-//   window_probe hide|show|minimize|close TITLE [--class C]
-//   window_probe texts TITLE [--class C]        texts of the window's static controls
-//   window_probe press TITLE BUTTON [--class C] clicks the button with that text
+//   window_probe start PROGRAM [ARG...]          starts a program; prints its process id
+//   window_probe wait  TITLE [SEL] [--timeout MS] [--visible]   prints the window handle
+//   window_probe find  TITLE [SEL]               prints the window handle
+//   window_probe state TITLE [SEL]               {"visible":..,"iconic":..,"foreground":..}
+//   window_probe info  TITLE [SEL]               JSON: text, class, visible, enabled,
+//                                                iconic, zoomed, foreground, window and
+//                                                client rectangles (screen coordinates)
+//   window_probe hide|show|minimize|close TITLE [SEL]
+//   window_probe texts TITLE [SEL]               texts of the window's static controls
+//   window_probe text  TITLE [SEL]               the window's own text
+//   window_probe press TITLE BUTTON [SEL]        clicks the button with that text (BM_CLICK)
+//   window_probe mouse TITLE ACTION X Y [SEL] [--window] [--delta N]
+//                      ACTION: move, down, up, click, double, wheel (N × 120, default 1)
+//                      at client coordinates, or window coordinates with --window
+//                      (the caption and frame); real input through SendInput
+//   window_probe key   TITLE KEY [SEL]           brings the window to the front and
+//                      types KEY: escape, enter, space, tab, up, down, left, right,
+//                      a single character, or a virtual-key number
+//   window_probe pixel TITLE X Y [SEL] [--window]   the screen's colour there: #RRGGBB
+//   window_probe screenshot TITLE FILE.png [SEL] [--client]  the window (or its client
+//                      area) as the screen shows it, as PNG
 //
-// Titles and classes compare without regard to case. Exit codes: 0 done,
-// 1 no such window (or timeout), 2 bad command line.
+// TITLE is the window's exact text, compared without regard to case; "*"
+// matches any text. SEL narrows the search:
+//   --class C        the top-level window's class
+//   --child-class C  then a child (at any depth) of that class
+//   --child-id N     then a child with that control id
+//   --child-text T   then a child with that text
+// Exit codes: 0 done, 1 no such window (or timeout, or the action failed),
+// 2 bad command line.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <string>
 #include <vector>
+
+#include "tests/gui/capture_win32.h"
 
 namespace {
 
@@ -22,25 +47,12 @@ struct query {
   std::wstring title;
   std::wstring window_class;
   bool visible_only = false;
+  std::wstring child_class;
+  std::wstring child_text;
+  int child_id = -1;
+  bool has_child = false;
   HWND found = nullptr;
 };
-
-BOOL CALLBACK match_window(HWND window, LPARAM context) {
-  auto* q = reinterpret_cast<query*>(context);
-  wchar_t text[260] = {}, name[260] = {};
-  GetWindowTextW(window, text, 260);
-  GetClassNameW(window, name, 260);
-  if (_wcsicmp(text, q->title.c_str()) != 0) return TRUE;
-  if (!q->window_class.empty() && _wcsicmp(name, q->window_class.c_str()) != 0) return TRUE;
-  if (q->visible_only && !IsWindowVisible(window)) return TRUE;
-  q->found = window;
-  return FALSE;
-}
-
-HWND find(query q) {
-  EnumWindows(match_window, reinterpret_cast<LPARAM>(&q));
-  return q.found;
-}
 
 std::wstring window_text(HWND window) {
   wchar_t text[1024] = {};
@@ -48,11 +60,71 @@ std::wstring window_text(HWND window) {
   return text;
 }
 
+std::wstring class_name(HWND window) {
+  wchar_t name[260] = {};
+  GetClassNameW(window, name, 260);
+  return name;
+}
+
+BOOL CALLBACK match_window(HWND window, LPARAM context) {
+  auto* q = reinterpret_cast<query*>(context);
+  if (q->title != L"*" && _wcsicmp(window_text(window).c_str(), q->title.c_str()) != 0) return TRUE;
+  if (!q->window_class.empty() && _wcsicmp(class_name(window).c_str(), q->window_class.c_str()) != 0)
+    return TRUE;
+  if (q->visible_only && !IsWindowVisible(window)) return TRUE;
+  q->found = window;
+  return FALSE;
+}
+
+BOOL CALLBACK match_child(HWND window, LPARAM context) {
+  auto* q = reinterpret_cast<query*>(context);
+  if (!q->child_class.empty() && _wcsicmp(class_name(window).c_str(), q->child_class.c_str()) != 0)
+    return TRUE;
+  if (q->child_id >= 0 && GetDlgCtrlID(window) != q->child_id) return TRUE;
+  if (!q->child_text.empty() && _wcsicmp(window_text(window).c_str(), q->child_text.c_str()) != 0)
+    return TRUE;
+  q->found = window;
+  return FALSE;
+}
+
+HWND find(query q) {
+  EnumWindows(match_window, reinterpret_cast<LPARAM>(&q));
+  if (!q.found || !q.has_child) return q.found;
+  HWND top = q.found;
+  q.found = nullptr;
+  EnumChildWindows(top, match_child, reinterpret_cast<LPARAM>(&q));
+  return q.found;
+}
+
 void print_utf8(const std::wstring& text) {
-  char buffer[4096];
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, buffer, sizeof buffer, nullptr, nullptr);
-  if (size > 0) std::fwrite(buffer, 1, size - 1, stdout);
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string buffer(static_cast<size_t>(size > 0 ? size : 1), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, buffer.data(), size, nullptr, nullptr);
+  std::fputs(buffer.c_str(), stdout);
   std::fputc('\n', stdout);
+}
+
+std::wstring json_string(const std::wstring& text) {
+  std::wstring out = L"\"";
+  for (wchar_t c : text) {
+    if (c == L'"' || c == L'\\') {
+      out += L'\\';
+      out += c;
+    } else if (c < 0x20) {
+      wchar_t escaped[8];
+      std::swprintf(escaped, 8, L"\\u%04x", c);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out + L"\"";
+}
+
+std::wstring json_rect(const RECT& r) {
+  wchar_t text[96];
+  std::swprintf(text, 96, L"[%ld, %ld, %ld, %ld]", r.left, r.top, r.right, r.bottom);
+  return text;
 }
 
 struct child_search {
@@ -63,10 +135,9 @@ struct child_search {
 
 BOOL CALLBACK collect_child(HWND window, LPARAM context) {
   auto* search = reinterpret_cast<child_search*>(context);
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  if (_wcsicmp(name, L"Static") == 0) search->statics.push_back(window);
-  if (_wcsicmp(name, L"Button") == 0 && !search->text.empty() &&
+  const std::wstring name = class_name(window);
+  if (_wcsicmp(name.c_str(), L"Static") == 0) search->statics.push_back(window);
+  if (_wcsicmp(name.c_str(), L"Button") == 0 && !search->text.empty() &&
       _wcsicmp(window_text(window).c_str(), search->text.c_str()) == 0) {
     search->button = window;
   }
@@ -74,31 +145,153 @@ BOOL CALLBACK collect_child(HWND window, LPARAM context) {
 }
 
 int usage() {
-  std::fputs("usage: window_probe wait|state|hide|show|minimize|close|texts|press TITLE ...\n", stderr);
+  std::fputs(
+      "usage: window_probe start|wait|find|state|info|hide|show|minimize|close|texts|text|press|"
+      "mouse|key|pixel|screenshot ... (see the header of window_probe_win32.cpp)\n",
+      stderr);
   return 2;
+}
+
+int fail(const char* what) {
+  std::fprintf(stderr, "window_probe: %s\n", what);
+  return 1;
+}
+
+// --- real input ---------------------------------------------------------------
+
+void send_mouse(DWORD flags, int wheel = 0) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = flags;
+  input.mi.mouseData = static_cast<DWORD>(wheel);
+  SendInput(1, &input, sizeof input);
+}
+
+void move_pointer(POINT at) {
+  SetCursorPos(at.x, at.y);
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  input.mi.dx = at.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+  input.mi.dy = at.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+  SendInput(1, &input, sizeof input);
+}
+
+bool mouse_action(const std::wstring& action, POINT at, int delta) {
+  move_pointer(at);
+  Sleep(60);
+  if (action == L"move") return true;
+  if (action == L"down") {
+    send_mouse(MOUSEEVENTF_LEFTDOWN);
+  } else if (action == L"up") {
+    send_mouse(MOUSEEVENTF_LEFTUP);
+  } else if (action == L"click") {
+    send_mouse(MOUSEEVENTF_LEFTDOWN);
+    send_mouse(MOUSEEVENTF_LEFTUP);
+  } else if (action == L"double") {
+    for (int i = 0; i < 2; ++i) {
+      send_mouse(MOUSEEVENTF_LEFTDOWN);
+      send_mouse(MOUSEEVENTF_LEFTUP);
+    }
+  } else if (action == L"wheel") {
+    send_mouse(MOUSEEVENTF_WHEEL, delta * WHEEL_DELTA);
+  } else {
+    return false;
+  }
+  Sleep(100);
+  return true;
+}
+
+WORD virtual_key(const std::wstring& name) {
+  struct named {
+    const wchar_t* name;
+    WORD key;
+  };
+  static const named keys[] = {{L"escape", VK_ESCAPE}, {L"enter", VK_RETURN}, {L"space", VK_SPACE},
+                               {L"tab", VK_TAB},       {L"up", VK_UP},        {L"down", VK_DOWN},
+                               {L"left", VK_LEFT},     {L"right", VK_RIGHT}};
+  for (const auto& k : keys) {
+    if (_wcsicmp(name.c_str(), k.name) == 0) return k.key;
+  }
+  if (name.size() == 1) return static_cast<WORD>(LOBYTE(VkKeyScanW(name[0])));
+  return static_cast<WORD>(_wtoi(name.c_str()));
+}
+
+void press_key(WORD key) {
+  INPUT inputs[2] = {};
+  inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
+  inputs[0].ki.wVk = inputs[1].ki.wVk = key;
+  inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, inputs, sizeof(INPUT));
+  Sleep(100);
+}
+
+// --- commands -------------------------------------------------------------------------
+
+int start_program(int argc, wchar_t** argv) {
+  if (argc < 3) return usage();
+  std::wstring command_line;
+  for (int i = 2; i < argc; ++i) {
+    if (!command_line.empty()) command_line += L' ';
+    command_line += L'"';
+    command_line += argv[i];
+    command_line += L'"';
+  }
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return fail("cannot start the program");
+  }
+  std::printf("%lu\n", process.dwProcessId);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return 0;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc < 3) return usage();
+  if (argc < 2) return usage();
   const std::wstring command = argv[1];
+  if (command == L"start") return start_program(argc, argv);
+  if (argc < 3) return usage();
+
   query q;
   q.title = argv[2];
-  std::wstring button;
+  std::vector<std::wstring> positional;
   DWORD timeout = 0;
+  bool window_coordinates = false, client_only = false;
+  int delta = 1;
   for (int i = 3; i < argc; ++i) {
     const std::wstring arg = argv[i];
-    if (arg == L"--class" && i + 1 < argc) {
+    const bool has_value = i + 1 < argc;
+    if (arg == L"--class" && has_value) {
       q.window_class = argv[++i];
-    } else if (arg == L"--timeout" && i + 1 < argc) {
+    } else if (arg == L"--child-class" && has_value) {
+      q.child_class = argv[++i];
+      q.has_child = true;
+    } else if (arg == L"--child-id" && has_value) {
+      q.child_id = _wtoi(argv[++i]);
+      q.has_child = true;
+    } else if (arg == L"--child-text" && has_value) {
+      q.child_text = argv[++i];
+      q.has_child = true;
+    } else if (arg == L"--timeout" && has_value) {
       timeout = static_cast<DWORD>(_wtoi(argv[++i]));
+    } else if (arg == L"--delta" && has_value) {
+      delta = _wtoi(argv[++i]);
     } else if (arg == L"--visible") {
       q.visible_only = true;
-    } else if (command == L"press" && button.empty()) {
-      button = arg;
-    } else {
+    } else if (arg == L"--window") {
+      window_coordinates = true;
+    } else if (arg == L"--client") {
+      client_only = true;
+    } else if (arg.rfind(L"--", 0) == 0 && !(arg.size() > 2 && iswdigit(arg[2]))) {
       return usage();
+    } else {
+      positional.push_back(arg);
     }
   }
 
@@ -108,24 +301,57 @@ int wmain(int argc, wchar_t** argv) {
     Sleep(100);
     window = find(q);
   }
-  if (!window) {
-    std::fputs("window_probe: no such window\n", stderr);
-    return 1;
-  }
+  if (!window) return fail("no such window");
 
-  if (command == L"wait") {
+  // A point of the window in screen coordinates from client (or window)
+  // coordinates.
+  const auto screen_point = [&](const std::wstring& x, const std::wstring& y) {
+    POINT p{_wtoi(x.c_str()), _wtoi(y.c_str())};
+    if (window_coordinates) {
+      RECT bounds{};
+      GetWindowRect(window, &bounds);
+      p.x += bounds.left;
+      p.y += bounds.top;
+    } else {
+      ClientToScreen(window, &p);
+    }
+    return p;
+  };
+
+  if (command == L"wait" || command == L"find") {
     std::printf("%llu\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)));
   } else if (command == L"state") {
     std::printf("{\"visible\": %s, \"iconic\": %s, \"foreground\": %s}\n",
                 IsWindowVisible(window) ? "true" : "false", IsIconic(window) ? "true" : "false",
                 GetForegroundWindow() == window ? "true" : "false");
+  } else if (command == L"info") {
+    RECT bounds{}, client{};
+    GetWindowRect(window, &bounds);
+    GetClientRect(window, &client);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    const auto flag = [](bool value) { return value ? L"true" : L"false"; };
+    std::wstring json = L"{\"text\": " + json_string(window_text(window)) +
+                        L", \"class\": " + json_string(class_name(window)) +
+                        L", \"visible\": " + flag(IsWindowVisible(window)) +
+                        L", \"enabled\": " + flag(IsWindowEnabled(window)) +
+                        L", \"iconic\": " + flag(IsIconic(window)) +
+                        L", \"zoomed\": " + flag(IsZoomed(window)) +
+                        L", \"foreground\": " + flag(GetForegroundWindow() == window) +
+                        L", \"window\": " + json_rect(bounds) + L", \"client\": " +
+                        json_rect(client) + L"}";
+    print_utf8(json);
   } else if (command == L"hide" || command == L"show" || command == L"minimize") {
     ShowWindow(window, command == L"hide" ? SW_HIDE : command == L"show" ? SW_SHOW : SW_MINIMIZE);
   } else if (command == L"close") {
     PostMessageW(window, WM_CLOSE, 0, 0);
+  } else if (command == L"text") {
+    print_utf8(window_text(window));
   } else if (command == L"texts" || command == L"press") {
     child_search search;
-    search.text = button;
+    if (command == L"press") {
+      if (positional.size() != 1) return usage();
+      search.text = positional[0];
+    }
     EnumChildWindows(window, collect_child, reinterpret_cast<LPARAM>(&search));
     if (command == L"texts") {
       for (HWND label : search.statics) {
@@ -133,12 +359,40 @@ int wmain(int argc, wchar_t** argv) {
         if (!text.empty()) print_utf8(text);
       }
     } else {
-      if (!search.button) {
-        std::fputs("window_probe: no such button\n", stderr);
-        return 1;
-      }
+      if (!search.button) return fail("no such button");
       PostMessageW(search.button, BM_CLICK, 0, 0);
     }
+  } else if (command == L"mouse") {
+    if (positional.size() != 3) return usage();
+    HWND top = GetAncestor(window, GA_ROOT);
+    SetForegroundWindow(top);
+    if (!mouse_action(positional[0], screen_point(positional[1], positional[2]), delta)) {
+      return usage();
+    }
+  } else if (command == L"key") {
+    if (positional.size() != 1) return usage();
+    SetForegroundWindow(GetAncestor(window, GA_ROOT));
+    Sleep(100);
+    press_key(virtual_key(positional[0]));
+  } else if (command == L"pixel") {
+    if (positional.size() != 2) return usage();
+    const POINT p = screen_point(positional[0], positional[1]);
+    const COLORREF colour = quillary::gui::screen_pixel(p.x, p.y);
+    if (colour == CLR_INVALID) return fail("no pixel there");
+    std::printf("#%02X%02X%02X\n", GetRValue(colour), GetGValue(colour), GetBValue(colour));
+  } else if (command == L"screenshot") {
+    if (positional.size() != 1) return usage();
+    RECT area{};
+    if (client_only) {
+      GetClientRect(window, &area);
+      MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    } else {
+      GetWindowRect(window, &area);
+    }
+    HBITMAP shot = quillary::gui::capture_screen(area);
+    const bool saved = shot && quillary::gui::save_png(shot, positional[0]);
+    if (shot) DeleteObject(shot);
+    if (!saved) return fail("cannot save the screenshot");
   } else {
     return usage();
   }

@@ -1,0 +1,331 @@
+// ui_gallery: shows the skin's widgets on their own, to look at them and to
+// drive them from outside in the GUI tests.
+//
+//   ui_gallery render DIR        writes PNG screenshots into DIR:
+//                                message-box-typeN-LANG.png (types 0 to 4 in
+//                                en, ja and ar), skin-frame.png, panel-list.png,
+//                                pie-chart.png
+//   ui_gallery message TYPE [LANGUAGE]   shows one message box (title "") and
+//                                exits with its answer
+//   ui_gallery frame             shows a skinned window titled "Skin frame" with
+//                                close, maximise and minimise caption buttons;
+//                                prints each click ("close", "maximise",
+//                                "minimise"); the close button ends the program
+//
+// Texts come from language.ini beside the program, the language's section
+// first and English for what it lacks.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/language.h"
+#include "platform/win32.h"
+#include "tests/gui/capture_win32.h"
+#include "ui/skin/message_window_win32.h"
+#include "ui/skin/panel_list_win32.h"
+#include "ui/skin/pie_chart_win32.h"
+#include "ui/skin/skin_fonts_win32.h"
+#include "ui/skin/ui_window_win32.h"
+#include "ui/window/window_win32.h"
+
+namespace quillary {
+namespace {
+
+std::wstring program_folder() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder = path;
+  return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+void use_language(const std::u16string& name) {
+  language_table() = language_table_c();
+  const std::u16string file = from_wide((program_folder() + L"\\language.ini").c_str());
+  language_table().load_file(file, name, true);
+  language_table().load_file(file, u"English", false);
+}
+
+void pump(DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  MSG message;
+  do {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    Sleep(10);
+  } while (GetTickCount() - start < milliseconds);
+}
+
+bool save_window(HWND window, const std::wstring& path, bool client_only = false) {
+  RedrawWindow(window, nullptr, nullptr,
+               RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  RECT area{};
+  if (client_only) {
+    GetClientRect(window, &area);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&area), 2);
+  } else {
+    GetWindowRect(window, &area);
+  }
+  HBITMAP shot = gui::capture_screen(area);
+  const bool saved = shot && gui::save_png(shot, path);
+  if (shot) DeleteObject(shot);
+  std::wprintf(L"%ls %ls\n", saved ? L"wrote" : L"FAILED", path.c_str());
+  return saved;
+}
+
+// --- a skinned frame ------------------------------------------------------------
+
+class gallery_frame_c : public window_c, public ui_window_c<gallery_frame_c> {
+ public:
+  gallery_frame_c() : ui_window_c<gallery_frame_c>(30) {}
+  ~gallery_frame_c() override { destroy(); }
+
+  bool open(const RECT& place, bool quit_on_close) {
+    quit_on_close_ = quit_on_close;
+    window_class_spec spec;
+    spec.name = L"SkinFrame";
+    spec.style = CS_DBLCLKS;
+    spec.background = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    if (!create(spec, nullptr, u"Skin frame",
+                WS_CAPTION | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MINIMIZEBOX | WS_CLIPCHILDREN, 0,
+                place)) {
+      return false;
+    }
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    add(instance, {286, 287, 288}, 0, &gallery_frame_c::close_clicked);
+    add(instance, {280, 281, 282}, 30, &gallery_frame_c::maximise_clicked);
+    add(instance, {277, 278, 279}, 60, &gallery_frame_c::minimise_clicked);
+    set_window_region();
+    ShowWindow(handle(), SW_SHOWNORMAL);
+    UpdateWindow(handle());
+    return true;
+  }
+
+ protected:
+  bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override {
+    if (handle_frame_message(message, wparam, lparam, result)) return true;
+    if (message == WM_SIZE) set_window_region();
+    if (message == WM_DESTROY && quit_on_close_) PostQuitMessage(0);
+    return false;
+  }
+
+ private:
+  struct images {
+    int normal, hover, pressed;
+  };
+  void add(HINSTANCE instance, images pictures, int from_right, void (gallery_frame_c::*action)()) {
+    auto button = std::make_unique<system_button_c<gallery_frame_c>>();
+    RECT r{from_right, 0, from_right + 30, 21};
+    OffsetRect(&r, frame_height, frame_width);
+    button->create(instance, pictures.normal, pictures.hover, pictures.pressed, r, u"");
+    button->action = action;
+    add_button(std::move(button));
+  }
+  void report(const char* what) {
+    std::printf("%s\n", what);
+    std::fflush(stdout);
+  }
+  void close_clicked() {
+    report("close");
+    DestroyWindow(handle());
+  }
+  void maximise_clicked() {
+    report("maximise");
+    ShowWindow(handle(), IsZoomed(handle()) ? SW_RESTORE : SW_MAXIMIZE);
+  }
+  void minimise_clicked() {
+    report("minimise");
+    ShowWindow(handle(), SW_MINIMIZE);
+  }
+  bool quit_on_close_ = false;
+};
+
+// --- a plain host window ----------------------------------------------------------
+
+class host_c : public window_c {
+ public:
+  ~host_c() override { destroy(); }
+  bool open(const std::u16string& title, int width, int height) {
+    window_class_spec spec;
+    spec.name = L"GalleryHost";
+    spec.background = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    RECT place{60, 60, 60 + width, 60 + height};
+    AdjustWindowRect(&place, WS_OVERLAPPEDWINDOW, FALSE);
+    OffsetRect(&place, 60 - place.left, 60 - place.top);
+    if (!create(spec, nullptr, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, place)) return false;
+    ShowWindow(handle(), SW_SHOWNORMAL);
+    return true;
+  }
+};
+
+class gallery_panel_c : public list_panel_c {
+ public:
+  explicit gallery_panel_c(int number) : number_(number) {
+    panel_width = 380;
+    panel_height = 64;
+  }
+
+ protected:
+  window_class_spec panel_class() const override {
+    window_class_spec spec;
+    spec.name = L"GalleryPanel";
+    return spec;
+  }
+  bool handle_message(UINT message, WPARAM, LPARAM, LRESULT&) override {
+    if (message != WM_PAINT) return false;
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(handle(), &ps);
+    RECT client{};
+    GetClientRect(handle(), &client);
+    HBRUSH fill = CreateSolidBrush(number_ % 2 ? RGB(244, 246, 251) : RGB(255, 255, 255));
+    FillRect(dc, &client, fill);
+    DeleteObject(fill);
+    HBRUSH frame = CreateSolidBrush(RGB(230, 234, 243));
+    FrameRect(dc, &client, frame);
+    DeleteObject(frame);
+    SelectObject(dc, font_verdana_9_bold);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(71, 130, 195));
+    wchar_t text[64];
+    std::swprintf(text, 64, L"Package %d", number_);
+    TextOutW(dc, 12, 10, text, static_cast<int>(wcslen(text)));
+    SelectObject(dc, font_verdana_8);
+    SetTextColor(dc, RGB(0, 0, 0));
+    std::swprintf(text, 64, L"Device %d: installed 2012-01-0%d, offered 2013-04-30", number_,
+                  number_ % 9 + 1);
+    TextOutW(dc, 12, 34, text, static_cast<int>(wcslen(text)));
+    EndPaint(handle(), &ps);
+    return true;
+  }
+
+ private:
+  int number_;
+};
+
+// --- message boxes ---------------------------------------------------------------
+
+std::function<void(HWND)> box_action;
+int box_ticks = 0;
+
+void CALLBACK on_box_timer(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND box = GetActiveWindow();
+  wchar_t name[16] = {};
+  if (box) GetClassNameW(box, name, 16);
+  if (!box || wcscmp(name, L"#32770") != 0 || !IsWindowVisible(box)) return;
+  if (++box_ticks < 4) return;  // painted and settled
+  KillTimer(nullptr, id);
+  if (box_action) box_action(box);
+}
+
+const char* message_key(int type) {
+  static const char* keys[] = {"backup_completed", "backup_no_driver", "backup_failed",
+                               "quit_confirm", "error_network_timeout"};
+  return type >= 0 && type < 5 ? keys[type] : "backup_completed";
+}
+
+int render(const std::wstring& folder) {
+  int failures = 0;
+  struct language {
+    const char16_t* name;
+    const wchar_t* code;
+  };
+  for (const language& l : {language{u"English", L"en"}, language{u"日本語", L"ja"},
+                            language{u"العربية", L"ar"}}) {
+    use_language(l.name);
+    for (int type = 0; type <= 4; ++type) {
+      const std::wstring path =
+          folder + L"\\message-box-type" + std::to_wstring(type) + L"-" + l.code + L".png";
+      box_ticks = 0;
+      box_action = [&](HWND box) {
+        if (!save_window(box, path)) ++failures;
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+      };
+      SetTimer(nullptr, 0, 100, on_box_timer);
+      show_message(nullptr, text_of(message_key(type)), type);
+    }
+  }
+  use_language(u"English");
+
+  {
+    gallery_frame_c frame;
+    if (!frame.open(RECT{80, 80, 500, 340}, false)) return 1;
+    pump(400);
+    if (!save_window(frame.handle(), folder + L"\\skin-frame.png")) ++failures;
+  }
+  {
+    host_c host;
+    host.open(u"Panel list", 400, 300);
+    panel_list_c<gallery_panel_c> list;
+    list.create(host.handle(), RECT{0, 0, 400, 300}, 1);
+    for (int i = 1; i <= 8; ++i) list.add_panel(std::make_unique<gallery_panel_c>(i));
+    // Scrolled by two wheel notches: 30 pixels.
+    SendMessageW(list.handle(), WM_MOUSEWHEEL,
+                 static_cast<WPARAM>(static_cast<WORD>(-2 * WHEEL_DELTA)) << 16, 0);
+    pump(400);
+    if (!save_window(host.handle(), folder + L"\\panel-list.png", true)) ++failures;
+  }
+  {
+    host_c host;
+    host.open(u"Pie chart", 500, 300);
+    CPieChart page_chart;
+    page_chart.create(host.handle(), u"Pie Chart", RECT{10, 10, 238, 119});
+    page_chart.set_background(0xFF000000 | GetSysColor(COLOR_BTNFACE));
+    page_chart.set_labels(false);
+    page_chart.set_tilt(35);
+    page_chart.set_thickness(50);
+    page_chart.set_pie_rect(RECT{60, 20, 165, 100});
+    page_chart.clear_slices();
+    page_chart.add_slice(u"out", text_of("sidebar_out_of_date"), 3, 0xFFFF0000);
+    page_chart.add_slice(u"none", text_of("sidebar_no_driver"), 1, 0xFFFFFF00);
+    page_chart.add_slice(u"up", text_of("sidebar_up_to_date"), 8, 0xFF16CD1F);
+    for (const char16_t* name : {u"out", u"none", u"up"}) {
+      page_chart.set_explode(page_chart.find_slice(name), 5);
+    }
+    CPieChart large;
+    large.create(host.handle(), u"Large", RECT{250, 10, 490, 290});
+    large.set_tilt(50);
+    large.set_thickness(40);
+    large.add_slice(u"a", u"", 5, 0xFF4472C4);
+    large.add_slice(u"b", u"", 3, 0xFFED7D31);
+    large.add_slice(u"c", u"", 2, 0xFFA5A5A5);
+    large.add_slice(u"d", u"", 4, 0xFF70AD47);
+    large.set_explode(large.find_slice(u"b"), 8);
+    pump(400);
+    if (!save_window(host.handle(), folder + L"\\pie-chart.png", true)) ++failures;
+  }
+  return failures ? 1 : 0;
+}
+
+}  // namespace
+}  // namespace quillary
+
+int wmain(int argc, wchar_t** argv) {
+  using namespace quillary;
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
+  InitCommonControlsEx(&controls);
+  create_skin_fonts();
+  const std::wstring command = argc > 1 ? argv[1] : L"";
+  if (command == L"render" && argc == 3) return render(argv[2]);
+  if (command == L"message" && (argc == 3 || argc == 4)) {
+    use_language(argc == 4 ? from_wide(argv[3]) : u"English");
+    const int type = _wtoi(argv[2]);
+    return show_message(nullptr, text_of(message_key(type)), type);
+  }
+  if (command == L"frame" && argc == 2) {
+    gallery_frame_c frame;
+    if (!frame.open(RECT{100, 100, 520, 360}, true)) return 1;
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    return 0;
+  }
+  std::fputs("usage: ui_gallery render DIR | message TYPE [LANGUAGE] | frame\n", stderr);
+  return 2;
+}
