@@ -8,9 +8,10 @@
 //   ui_gallery message TYPE [LANGUAGE]   shows one message box (title "") and
 //                                exits with its answer
 //   ui_gallery frame             shows a skinned window titled "Skin frame" with
-//                                close, maximise and minimise caption buttons;
-//                                prints each click ("close", "maximise",
-//                                "minimise"); the close button ends the program
+//                                close, maximise, minimise and menu caption
+//                                buttons; prints each click ("close", "maximise",
+//                                "minimise", "menu"); the close button ends the
+//                                program
 //
 // Texts come from language.ini beside the program, the language's section
 // first and English for what it lacks.
@@ -100,6 +101,7 @@ class gallery_frame_c : public window_c, public ui_window_c<gallery_frame_c> {
     add(instance, {286, 287, 288}, 0, &gallery_frame_c::close_clicked);
     add(instance, {280, 281, 282}, 30, &gallery_frame_c::maximise_clicked);
     add(instance, {277, 278, 279}, 60, &gallery_frame_c::minimise_clicked);
+    add(instance, {274, 275, 276}, 90, &gallery_frame_c::menu_clicked);
     set_window_region();
     ShowWindow(handle(), SW_SHOWNORMAL);
     UpdateWindow(handle());
@@ -138,6 +140,7 @@ class gallery_frame_c : public window_c, public ui_window_c<gallery_frame_c> {
     report("maximise");
     ShowWindow(handle(), IsZoomed(handle()) ? SW_RESTORE : SW_MAXIMIZE);
   }
+  void menu_clicked() { report("menu"); }
   void minimise_clicked() {
     report("minimise");
     ShowWindow(handle(), SW_MINIMIZE);

@@ -278,8 +278,11 @@ void CPieChart::render(HDC dc) {
         draw_slice(g, slice, arc, pie, bounds);
       }
       if (model_.labels) {
-        Gdiplus::FontFamily family(L"Verdana");
-        Gdiplus::Font font(&family, 8, Gdiplus::FontStyleRegular, Gdiplus::UnitPoint);
+        // Verdana where the system has it, else its sans-serif face.
+        Gdiplus::FontFamily verdana(L"Verdana");
+        const Gdiplus::FontFamily* family =
+            verdana.IsAvailable() ? &verdana : Gdiplus::FontFamily::GenericSansSerif();
+        Gdiplus::Font font(family, 8, Gdiplus::FontStyleRegular, Gdiplus::UnitPoint);
         Gdiplus::SolidBrush ink(Gdiplus::Color(255, 0, 0, 0));
         Gdiplus::StringFormat centred;
         centred.SetAlignment(Gdiplus::StringAlignmentCenter);
