@@ -114,17 +114,18 @@ BANNER_CAPTIONS = {
            'Lädt die passenden neuen Treiber',
            'Installiert sie mit einem Klick'),
     'fr': ('Vérifie chaque périphérique et son pilote',
-           'Télécharge les nouveaux pilotes adaptés',
+           'Télécharge les pilotes adaptés',
            'Les installe en un clic'),
     'es': ('Revisa cada dispositivo y su controlador',
-           'Descarga los controladores adecuados',
+           'Descarga los controladores',
            'Los instala con un solo clic'),
     'it': ('Controlla ogni dispositivo e il suo driver',
            'Scarica i nuovi driver adatti',
            'Li installa con un clic'),
-    'jp': ('すべてのデバイスとドライバーを確認',
-           '最適な新しいドライバーを入手',
-           'ワンクリックでインストール'),
+    # Japanese lines are broken by hand, where a reader expects the break.
+    'jp': ('すべてのデバイスと\nドライバーを確認',
+           '最適な新しい\nドライバーを入手',
+           'ワンクリックで\nインストール'),
     'pt': ('Verifica cada dispositivo e o seu driver',
            'Baixa os novos drivers adequados',
            'Instala tudo com um clique'),
@@ -278,20 +279,22 @@ def fit_font(text, script, weight, max_size, max_width, min_size=10, direction=N
 
 
 def wrap(text, fnt, width, cjk=False, direction=None):
-    """Splits text into lines no wider than width: at blanks, or anywhere for
-    Japanese."""
-    units = list(text) if cjk else text.split(' ')
-    joiner = '' if cjk else ' '
-    lines, current = [], ''
-    for unit in units:
-        trial = unit if not current else current + joiner + unit
-        if text_size(trial, fnt, direction)[0] <= width or not current:
-            current = trial
-        else:
+    """Splits text into lines no wider than width: at line feeds, then at
+    blanks, or anywhere for Japanese."""
+    lines = []
+    for paragraph in text.split('\n'):
+        units = list(paragraph) if cjk else paragraph.split(' ')
+        joiner = '' if cjk else ' '
+        current = ''
+        for unit in units:
+            trial = unit if not current else current + joiner + unit
+            if text_size(trial, fnt, direction)[0] <= width or not current:
+                current = trial
+            else:
+                lines.append(current)
+                current = unit
+        if current:
             lines.append(current)
-            current = unit
-    if current:
-        lines.append(current)
     return lines
 
 
@@ -670,9 +673,8 @@ def banner(code):
     c.big = outer.big
     c.draw = ImageDraw.Draw(c.big)
     # Step dots, centred on the line where the step names stand.
-    for i, (x0, _) in enumerate(SEGMENTS):
-        cx = x0 + 13 + (4 if i else 0)
-        c.circle(cx, 34, 9.5, fill=ACCENT)
+    for x0, _ in SEGMENTS:
+        c.circle(x0 + 13, 34, 8.5, fill=ACCENT)
     # A faint picture for each step in the lower right corner.
     pictures = [glyph_magnifier, glyph_download, None]
     for i, (x0, x1) in enumerate(SEGMENTS):
@@ -689,9 +691,8 @@ def banner(code):
     img = c.finish()
     digits = STEP_DIGITS.get(code, '123')
     for i, (x0, _) in enumerate(SEGMENTS):
-        cx = x0 + 13 + (4 if i else 0)
-        fnt = font('arabic' if code == 'ar' else 'latin', 'bold', 12)
-        draw_text(img, (cx, 34.5), digits[i], fnt, WHITE, anchor='mm')
+        fnt = font('arabic' if code == 'ar' else 'latin', 'bold', 11)
+        draw_text(img, (x0 + 13, 34.5), digits[i], fnt, WHITE, anchor='mm')
     # The captions: two lines at most, under the step names.
     section, script = LANGUAGES[code]
     rtl = code == 'ar'
@@ -706,13 +707,12 @@ def banner(code):
                          direction=direction)
             if len(lines) <= 2 and all(text_size(l, fnt, direction)[0] <= width for l in lines):
                 break
+        # Left-aligned in every language, under the step name, which the
+        # program also starts at the left.
         y = 56
         for line in lines[:2]:
-            if rtl:
-                draw_text(img, (right, y), line, fnt, (98, 128, 172), anchor='ra',
-                          direction='rtl', language='ar')
-            else:
-                draw_text(img, (left, y), line, fnt, (98, 128, 172), anchor='la')
+            draw_text(img, (left, y), line, fnt, (98, 128, 172), anchor='la',
+                      direction=direction, language='ar' if rtl else None)
             y += size + 5
     return img
 
@@ -740,8 +740,8 @@ def start_button(code, state, words):
     section, script = LANGUAGES[code]
     rtl = code == 'ar'
     direction = 'rtl' if rtl else None
-    left, right = 122, w - 24
-    fnt = fit_font(words, script, 'bold', 40, right - left, min_size=18, direction=direction)
+    left, right = 124, w - 32
+    fnt = fit_font(words, script, 'bold', 38, right - left, min_size=18, direction=direction)
     cx = (left + right) / 2
     draw_text(img, (cx, 54 + press), words, fnt, WHITE, anchor='mm', direction=direction,
               language='ar' if rtl else None)

@@ -2,17 +2,18 @@
 // skin creates them, reports the face GDI chose (GetTextFaceW, and the family
 // named inside the font file actually used), checks Arial's advance widths,
 // and checks that Chinese, Japanese and Arabic texts drawn with the skin's
-// fonts have a glyph for every character.
+// fonts have a glyph for every character, and that Arabic letters join.
 //
 //   font_check [--arial FAMILY] [--verdana FAMILY] [--cjk FACE] [--arabic FACE]
 //
 // --arial and --verdana name the family expected inside the font file (under
-// Wine with scripts/wine-fonts: "Liberation Sans" and "DejaVu Sans"; on
+// Wine with scripts/wine-fonts: "Quillary Arial" and "DejaVu Sans"; on
 // Windows: "Arial" and "Verdana"); --cjk and --arabic name fallback faces
 // that must have every character of the samples. Prints one line per
 // finding and exits 1 when any check fails.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -111,6 +112,32 @@ void check_face(HDC dc, const wchar_t* face, int weight, const std::wstring& exp
   DeleteObject(font);
 }
 
+// Line height, ascent and descent must be those of Liberation Sans, whose
+// vertical metrics are Arial's, at the skin's sizes.
+void check_arial_heights(HDC dc) {
+  int mismatches = 0;
+  for (int points : {8, 11, 15, 16, 18, 25}) {
+    TEXTMETRICW arial{}, reference{};
+    HFONT a = make_font(L"Arial", points, FW_NORMAL), r = make_font(L"Liberation Sans", points, FW_NORMAL);
+    {
+      selected use(dc, a);
+      GetTextMetricsW(dc, &arial);
+    }
+    {
+      selected use(dc, r);
+      GetTextMetricsW(dc, &reference);
+    }
+    if (arial.tmHeight != reference.tmHeight || arial.tmAscent != reference.tmAscent) {
+      ++mismatches;
+      fail("Arial line height", std::to_wstring(points) + L"pt: " + std::to_wstring(arial.tmHeight) +
+                                    L" px, Arial's is " + std::to_wstring(reference.tmHeight));
+    }
+    DeleteObject(a);
+    DeleteObject(r);
+  }
+  std::printf("Arial line heights: %s\n", mismatches ? "differ" : "match Arial's");
+}
+
 // Arial's advance widths in font units (2,048 to the em). Liberation Sans
 // has the same; a font at a height of 2,048 pixels gives them in pixels.
 void check_arial_widths(HDC dc) {
@@ -193,6 +220,52 @@ void check_rendering(HDC dc, const wchar_t* face, const wchar_t* script, const s
   DeleteObject(font);
 }
 
+// Left and right ends of the ink of `text` drawn at (8, 8) in a wide bitmap.
+std::pair<int, int> ink_span(HDC dc, const std::wstring& text) {
+  constexpr int width = 400, height = 60;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  RECT all{0, 0, width, height};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SetTextColor(dc, RGB(0, 0, 0));
+  SetBkMode(dc, TRANSPARENT);
+  TextOutW(dc, 8, 8, text.c_str(), static_cast<int>(text.size()));
+  GdiFlush();
+  const auto* pixels = static_cast<const uint32_t*>(bits);
+  int left = width, right = -1;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      if ((pixels[y * width + x] & 0xFFFFFF) != 0xFFFFFF) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+      }
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  return {left, right};
+}
+
+// Arabic letters join: three behs in a row take far less room than three
+// behs each on its own, unless the text is drawn unshaped.
+void check_arabic_joining(HDC dc, const wchar_t* face) {
+  HFONT font = make_font(face, 24, FW_NORMAL);
+  selected use(dc, font);
+  const auto [one_left, one_right] = ink_span(dc, L"\x0628");
+  const auto [three_left, three_right] = ink_span(dc, L"\x0628\x0628\x0628");
+  const int one = one_right - one_left + 1, three = three_right - three_left + 1;
+  const bool joined = one > 0 && three > 0 && three * 10 < one * 3 * 8;
+  std::printf("%s 24pt, Arabic joining: one beh %d px, three behs %d px: %s\n", utf8(face).c_str(),
+              one, three, joined ? "joined" : "not joined");
+  if (!joined) fail("Arabic shaping", std::wstring(face) + L" draws Arabic letters unjoined");
+  DeleteObject(font);
+}
+
 // The fallback fonts themselves must have every character (no 0xFFFF index).
 void check_indices(HDC dc, const wchar_t* face, const std::wstring& text) {
   HFONT font = make_font(face, 12, FW_NORMAL);
@@ -239,6 +312,7 @@ int wmain(int argc, wchar_t** argv) {
   check_face(dc, L"Verdana", FW_BOLD, verdana_family);
   check_face(dc, L"verdana", FW_NORMAL, verdana_family);
   check_arial_widths(dc);
+  if (!arial_family.empty() && lstrcmpiW(arial_family.c_str(), L"Arial") != 0) check_arial_heights(dc);
 
   // Texts of the language file: simplified and traditional Chinese, Japanese, Arabic.
   const std::wstring chinese = L"\x626B\x63CF\x9A71\x52A8\x7A0B\x5E8F\x66F4\x65B0 \x9A45\x52D5\x7A0B\x5F0F\x8A2D\x5B9A";
@@ -248,6 +322,7 @@ int wmain(int argc, wchar_t** argv) {
     check_rendering(dc, face, L"Chinese", chinese);
     check_rendering(dc, face, L"Japanese", japanese);
     check_rendering(dc, face, L"Arabic", arabic);
+    check_arabic_joining(dc, face);
   }
   if (!cjk_face.empty()) check_indices(dc, cjk_face.c_str(), chinese + japanese);
   if (!arabic_face.empty()) check_indices(dc, arabic_face.c_str(), arabic);
