@@ -198,8 +198,9 @@ size_t ink_count(const std::vector<uint32_t>& pixels) {
 
 // Every character of `text` drawn with the skin's `face` must show a glyph:
 // some ink, and not the picture of a character no font has.
-void check_rendering(HDC dc, const wchar_t* face, const wchar_t* script, const std::wstring& text) {
-  HFONT font = make_font(face, 12, FW_NORMAL);
+void check_rendering(HDC dc, const wchar_t* face, int weight, const wchar_t* script,
+                     const std::wstring& text) {
+  HFONT font = make_font(face, 12, weight);
   selected use(dc, font);
   const auto missing = ink_of(dc, 0x0378);  // unassigned: what a missing glyph looks like
   int bad = 0;
@@ -214,9 +215,10 @@ void check_rendering(HDC dc, const wchar_t* face, const wchar_t* script, const s
   }
   SIZE extent{};
   GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-  std::printf("%ls 12pt, %ls \"%s\": %ld x %ld px, %s\n", face, script, utf8(text).c_str(),
+  const char* style = weight >= FW_BOLD ? " bold" : "";
+  std::printf("%ls%s 12pt, %ls \"%s\": %ld x %ld px, %s\n", face, style, script, utf8(text).c_str(),
               extent.cx, extent.cy, bad ? "characters without a glyph" : "every character drawn");
-  if (bad) fail("missing glyphs", std::wstring(face) + L", " + script + L": " + which);
+  if (bad) fail("missing glyphs", std::wstring(face) + (weight >= FW_BOLD ? L" bold, " : L", ") + script + L": " + which);
   DeleteObject(font);
 }
 
@@ -253,15 +255,15 @@ std::pair<int, int> ink_span(HDC dc, const std::wstring& text) {
 
 // Arabic letters join: three behs in a row take far less room than three
 // behs each on its own, unless the text is drawn unshaped.
-void check_arabic_joining(HDC dc, const wchar_t* face) {
-  HFONT font = make_font(face, 24, FW_NORMAL);
+void check_arabic_joining(HDC dc, const wchar_t* face, int weight) {
+  HFONT font = make_font(face, 24, weight);
   selected use(dc, font);
   const auto [one_left, one_right] = ink_span(dc, L"\x0628");
   const auto [three_left, three_right] = ink_span(dc, L"\x0628\x0628\x0628");
   const int one = one_right - one_left + 1, three = three_right - three_left + 1;
   const bool joined = one > 0 && three > 0 && three * 10 < one * 3 * 8;
-  std::printf("%s 24pt, Arabic joining: one beh %d px, three behs %d px: %s\n", utf8(face).c_str(),
-              one, three, joined ? "joined" : "not joined");
+  std::printf("%s%s 24pt, Arabic joining: one beh %d px, three behs %d px: %s\n", utf8(face).c_str(),
+              weight >= FW_BOLD ? " bold" : "", one, three, joined ? "joined" : "not joined");
   if (!joined) fail("Arabic shaping", std::wstring(face) + L" draws Arabic letters unjoined");
   DeleteObject(font);
 }
@@ -319,10 +321,12 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring japanese = L"\x30C9\x30E9\x30A4\x30D0\x30FC\x3092\x30B9\x30AD\x30E3\x30F3";
   const std::wstring arabic = L"\x0627\x0628\x062F\x0623 \x0627\x0644\x0641\x062D\x0635";
   for (const wchar_t* face : {L"Arial", L"Verdana"}) {
-    check_rendering(dc, face, L"Chinese", chinese);
-    check_rendering(dc, face, L"Japanese", japanese);
-    check_rendering(dc, face, L"Arabic", arabic);
-    check_arabic_joining(dc, face);
+    for (int weight : {FW_NORMAL, FW_BOLD}) {
+      check_rendering(dc, face, weight, L"Chinese", chinese);
+      check_rendering(dc, face, weight, L"Japanese", japanese);
+      check_rendering(dc, face, weight, L"Arabic", arabic);
+      check_arabic_joining(dc, face, weight);
+    }
   }
   if (!cjk_face.empty()) check_indices(dc, cjk_face.c_str(), chinese + japanese);
   if (!arabic_face.empty()) check_indices(dc, arabic_face.c_str(), arabic);

@@ -1,0 +1,143 @@
+// Checks that the texts of every language fit the places the windows give
+// them, measured with the skin's own fonts on this system: message box texts
+// in their three lines, button labels on their button pictures, navigation
+// labels, check boxes, the download page's choices and the side bar's labels.
+//
+//   language_fit PATH\language.ini
+//
+// Prints each text that does not fit and exits 1 when there is one.
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/language.h"
+#include "platform/text.h"
+#include "ui/skin/skin_fonts_win32.h"
+#include "ui/skin/wrapped_text_win32.h"
+
+namespace {
+
+using quillary::utf16_to_utf8;
+
+int failures = 0, checked = 0;
+
+const char16_t* const languages[] = {u"English", u"Deutsch", u"Español", u"Français",
+                                     u"Italiano", u"日本語", u"简体中文", u"繁體中文",
+                                     u"Nederlands", u"Português", u"العربية"};
+
+// Texts shown in the message box, with a value for their placeholder.
+const char* const message_keys[] = {
+    "system_tray_warning", "home_download_msg", "home_backup_msg", "home_restore_msg",
+    "quit_confirm", "remove_confirm", "download_all_warning", "download_warning",
+    "backup_no_driver", "backup_failed", "backup_completed", "restore_no_backup",
+    "restore_no_driver", "error_internal_error", "error_invalid_date", "error_network_error",
+    "error_network_timeout", "config_language_change_notice", "download_setup_require",
+    "download_setup_warning"};
+
+class fit_checker {
+ public:
+  fit_checker(HDC dc, quillary::language_table_c& table, const std::u16string& language)
+      : dc_(dc), table_(table), language_(utf16_to_utf8(language)) {}
+
+  // The text of `key` on one line no wider than `width` in `font`.
+  void single_line(const char* key, HFONT font, int width, const char* place) {
+    const std::u16string& text = table_.text_of(key);
+    SelectObject(dc_, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc_, reinterpret_cast<const wchar_t*>(text.c_str()), static_cast<int>(text.size()), &size);
+    ++checked;
+    if (size.cx > width) report(key, place, std::to_string(size.cx) + " px wide, room for " + std::to_string(width));
+  }
+
+  // The message box: verdana 10 in (80,30)-(272,100), 6 pixels between lines.
+  void message(const char* key) {
+    std::u16string text = table_.text_of(key);
+    if (const auto at = text.find(u"%d"); at != std::u16string::npos) text.replace(at, 2, u"404");
+    SelectObject(dc_, quillary::font_verdana_10);
+    RECT rect{80, 30, 272, 100};
+    quillary::draw_wrapped_text(dc_, text, rect, 6, DT_CALCRECT);
+    ++checked;
+    if (rect.bottom > 100) report(key, "message box", "needs " + std::to_string(rect.bottom - 30) + " px of 70");
+  }
+
+ private:
+  void report(const char* key, const char* place, const std::string& detail) {
+    ++failures;
+    std::printf("FAIL %s %s (%s): \"%s\" %s\n", language_.c_str(), key, place,
+                utf16_to_utf8(table_.text_of(key)).c_str(), detail.c_str());
+  }
+
+  HDC dc_;
+  quillary::language_table_c& table_;
+  std::string language_;
+};
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: language_fit PATH\\language.ini\n");
+    return 2;
+  }
+  std::ifstream in(argv[1], std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  if (bytes.str().empty()) {
+    std::printf("FAIL cannot read %ls\n", argv[1]);
+    return 1;
+  }
+  quillary::create_skin_fonts();
+  HDC dc = CreateCompatibleDC(nullptr);
+
+  for (const char16_t* language : languages) {
+    quillary::language_table_c table;
+    table.load_text(bytes.str(), language, true);
+    table.load_text(bytes.str(), u"English", false);
+    const std::string code = quillary::language_row_for(language).code;
+    const bool long_words = code == "de" || code == "it" || code == "es" || code == "pt";
+    const bool wide_choices = code == "fr" || code == "es" || code == "pt" || code == "nl";
+    fit_checker check(dc, table, language);
+
+    for (const char* key : message_keys) check.message(key);
+    // Message box buttons, 70 x 24, verdana 9 bold.
+    for (const char* key : {"btn_ok", "btn_cancel", "btn_yes", "btn_no", "btn_retry"})
+      check.single_line(key, quillary::font_verdana_9_bold, 70 - 6, "message box button");
+    // The settings dialog's four buttons, 80 x 22, verdana 8.
+    for (const char* key : {"btn_ok", "btn_cancel", "top_download", "top_backup"})
+      check.single_line(key, quillary::font_verdana_8, 80 - 6, "settings button");
+    // The about dialog's updater button, 130 x 24.
+    check.single_line("about_btn_check", quillary::font_verdana_8, 130 - 8, "about button");
+    // Navigation labels under their 83-pixel pictures.
+    for (const char* key : {"top_home", "top_download", "top_backup", "top_restore", "top_settings"})
+      check.single_line(key, long_words ? quillary::font_verdana_8 : quillary::font_verdana_8_bold, 83 - 4,
+                        "navigation button");
+    // The backup and restore pages' 280-pixel button, verdana 22.
+    for (const char* key : {"btn_backup", "btn_restore"})
+      check.single_line(key, quillary::font_verdana_22, 280 - 16, "action button");
+    // Settings check boxes sized 205 x 16 (the template's two lines for fr, es, pt).
+    if (code != "fr" && code != "es" && code != "pt")
+      for (const char* key : {"config_close_to_system_tray", "config_start_when_windows_startup"})
+        check.single_line(key, quillary::font_verdana_8, 205 - 18, "check box");
+    // The download page's two choices, between fixed distances from the right edge.
+    const int wider = wide_choices ? 30 : 0;
+    check.single_line("download_cbb_best", quillary::font_verdana_8, 110 + wider - 18, "choice");
+    check.single_line("download_cbb_latest", quillary::font_verdana_8, 80 + wider - 18, "choice");
+    // Side-bar labels before their values, 55 pixels in (72 for French).
+    for (const char* key : {"sidebar_model", "sidebar_os", "sidebar_cpu", "sidebar_memory",
+                            "sidebar_display", "sidebar_sound", "sidebar_storage"})
+      check.single_line(key, quillary::font_verdana_8, (code == "fr" ? 72 : 55) - 4, "side bar label");
+    // Panel labels "%s:" before their values, 90 pixels in.
+    for (const char* key : {"device_detail_list_device_id", "device_detail_list_device_desc",
+                            "device_detail_list_manufacturer", "device_detail_list_inf_name",
+                            "device_detail_list_inf_date", "device_detail_list_inf_version", "backup_date"})
+      check.single_line(key, quillary::font_verdana_8, 90 - 10, "panel label");
+  }
+  DeleteDC(dc);
+  std::printf("%d texts measured in %zu languages: %s\n", checked, std::size(languages),
+              failures ? "some do not fit" : "all fit");
+  return failures ? 1 : 0;
+}
