@@ -530,15 +530,27 @@ def filled_button(w, h, state, ground, radius=4):
     return c.finish()
 
 
+def soft_shadow(c, box, radius, pressed):
+    """A blurred shadow under a raised button, smaller when it is pressed."""
+    w, h = c.big.size
+    x0, y0, x1, y1 = box
+    shadow = Image.new('L', (w, h), 0)
+    ImageDraw.Draw(shadow).rounded_rectangle(
+        [c.s(x0), c.s(y0), c.s(x1) - 1, c.s(y1) - 1], c.s(radius), fill=255)
+    shadow = shadow.filter(ImageFilter.GaussianBlur(c.s(3 if pressed else 4)))
+    tint = Image.new('RGB', (w, h), (176, 198, 228))
+    c.big.paste(tint, (0, 0), shadow.point(lambda v: v * (0.5 if pressed else 0.8)))
+
+
 def action_button(state):
     """The backup and restore pages' large button (text by the program)."""
     w, h = 280, 56
     c = Canvas(w, h, bg=WHITE)
     fill, edge = BUTTON[state]
-    offset = 1 if state == 'pressed' else 0
-    if state != 'pressed':
-        c.rounded((1, 4, w - 1, h), 10, (214, 226, 242))  # a soft lip underneath
-    c.gradient_rounded((1, offset, w - 1, h - 4 + offset), 10, lighten(fill, 0.12), fill, edge=edge)
+    press = 1 if state == 'pressed' else 0
+    # The face is centred in the picture, where the program centres the text.
+    soft_shadow(c, (6, 10 + press, w - 6, h - 1), 10, press)
+    c.gradient_rounded((3, 4 + press, w - 3, h - 5 + press), 10, lighten(fill, 0.14), fill, edge=edge)
     return c.finish()
 
 
@@ -724,13 +736,7 @@ def start_button(code, state, words):
     fill, edge = BUTTON[state]
     top = lighten(fill, 0.16)
     press = 2 if state == 'pressed' else 0
-    # A soft shadow, smaller when pressed.
-    shadow = Image.new('L', (w * SS, h * SS), 0)
-    ImageDraw.Draw(shadow).rounded_rectangle(
-        [c.s(8), c.s(10 + press * 2), c.s(w - 8) - 1, c.s(h - 4) - 1], c.s(16), fill=255)
-    shadow = shadow.filter(ImageFilter.GaussianBlur(c.s(4 if press else 5)))
-    tint = Image.new('RGB', shadow.size, (176, 198, 228))
-    c.big.paste(tint, (0, 0), shadow.point(lambda v: v * (0.55 if press else 0.8)))
+    soft_shadow(c, (8, 10 + press * 2, w - 8, h - 4), 16, press)
     c.gradient_rounded((6, 4 + press, w - 6, h - 12 + press), 16, top, fill, edge=edge)
     # The magnifier in a white disc.
     cx, cy = 66, 54 + press
