@@ -204,6 +204,7 @@ struct control {
   int id;
   const wchar_t* window_class;
   DWORD style_mask, style;  // (style & mask) must equal style
+  int max_width = 0;        // in pixels, for controls that keep the template's size
 };
 
 void check_dialog(HMODULE module, int id, const wchar_t* caption, const std::vector<control>& controls) {
@@ -235,6 +236,11 @@ void check_dialog(HMODULE module, int id, const wchar_t* caption, const std::vec
     }
     if ((static_cast<DWORD>(GetWindowLongW(item, GWL_STYLE)) & c.style_mask) != c.style)
       fail(name + ": control " + std::to_string(c.id) + " has another style");
+    RECT box{};
+    GetWindowRect(item, &box);
+    if (c.max_width && box.right - box.left > c.max_width)
+      fail(name + ": control " + std::to_string(c.id) + " is " + std::to_string(box.right - box.left) +
+           " pixels wide, more than the " + std::to_string(c.max_width) + " it has");
   }
   DestroyWindow(dialog);
   std::printf("%s: %zu controls\n", name.c_str(), controls.size());
@@ -271,11 +277,14 @@ int wmain(int argc, wchar_t** argv) {
                 {1001, L"Edit", WS_BORDER, 0},
                 {1002, L"Button", type, BS_PUSHBUTTON},
                 {1003, L"Button", type, BS_PUSHBUTTON},
-                {1004, L"Button", type, BS_AUTOCHECKBOX},
-                {1005, L"Button", type, BS_AUTO3STATE},
-                {1006, L"Button", type, BS_AUTOCHECKBOX},
-                {1007, L"ComboBox", CBS_DROPDOWNLIST, CBS_DROPDOWNLIST},
-                {1008, L"Button", type, BS_AUTOCHECKBOX},
+                // The left column's boxes (at x 95) keep the template's size for
+                // French, Spanish and Portuguese and must end before the divider
+                // at x 320; the right column's (at x 340) before the edge at 640.
+                {1004, L"Button", type, BS_AUTOCHECKBOX, 320 - 95},
+                {1005, L"Button", type, BS_AUTO3STATE, 320 - 95},
+                {1006, L"Button", type, BS_AUTOCHECKBOX, 640 - 340 - 10},
+                {1007, L"ComboBox", CBS_DROPDOWNLIST, CBS_DROPDOWNLIST, 640 - 95 - 10},
+                {1008, L"Button", type, BS_AUTOCHECKBOX, 640 - 340 - 10},
                 {IDOK, L"Button", type, BS_DEFPUSHBUTTON},
                 {IDCANCEL, L"Button", type, BS_PUSHBUTTON}});
   check_dialog(module, 339, L"About",
