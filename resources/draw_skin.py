@@ -60,7 +60,6 @@ RED = (222, 72, 72)
 AMBER = (238, 154, 34)
 BLUE_INFO = (52, 132, 218)
 INDIGO = (96, 112, 214)
-GREEN = (44, 170, 96)
 
 # --- Fonts ---------------------------------------------------------------------
 
@@ -253,9 +252,6 @@ class Canvas:
             y = cy + r * math.sin(math.radians(a))
             self.circle(x, y, width / 2, fill=colour)
 
-    def paste_big(self, image, x, y, mask=None):
-        self.big.paste(image, (self.s(x), self.s(y)), mask)
-
     def finish(self):
         return self.big.reduce(SS)
 
@@ -367,21 +363,14 @@ def glyph_magnifier(c, ox, oy, size, colour, stroke, hole_colour):
     c.line(m([(20.5, 20.5), (27.5, 27.5)]), colour, stroke * 1.35)
 
 
-def glyph_info(c, ox, oy, size, colour, stroke):
-    m = _map(ox, oy, size)
-    k = size / 32.0
-    c.circle(ox + 16 * k, oy + 8.5 * k, stroke * 0.75, fill=colour)
-    c.line(m([(16, 14), (16, 25)]), colour, stroke)
-
-
 # --- The application mark --------------------------------------------------------
 
 
-def draw_mark(size, inverse=False, bg=None):
+def draw_mark(size, inverse=False):
     """The Quillary mark: a rounded square holding a Q whose tail is drawn like
-    a quill's stroke. Returns an RGBA image of size x size (or RGB on bg)."""
-    mode = 'RGBA' if bg is None else 'RGB'
-    c = Canvas(size, size, bg=(0, 0, 0, 0) if bg is None else bg, mode=mode)
+    a quill's stroke (blue square and white Q, or the inverse). Returns an RGBA
+    image of size x size."""
+    c = Canvas(size, size, bg=(0, 0, 0, 0), mode='RGBA')
     # Small sizes get relatively thicker strokes and a tighter margin.
     margin = 0 if size <= 20 else size / 32
     radius = size * (0.22 if size > 20 else 0.2)
@@ -401,10 +390,10 @@ def draw_mark(size, inverse=False, bg=None):
     inner.circle(cx, cy, r - stroke / 2, fill=(255, 255, 255, 255))
     hole = inner.big.split()[3]
     if inverse:
-        c.big.paste(Image.new(mode, c.big.size, WHITE if mode == 'RGB' else WHITE + (255,)), (0, 0), hole)
+        c.big.paste(Image.new('RGBA', c.big.size, WHITE + (255,)), (0, 0), hole)
     else:
         # Refill the hole with the square's gradient.
-        ground = Canvas(size, size, bg=(0, 0, 0, 0), mode=mode if mode == 'RGBA' else 'RGB')
+        ground = Canvas(size, size, bg=(0, 0, 0, 0), mode='RGBA')
         ground.gradient_rounded(box, radius, (98, 166, 244), (44, 104, 200))
         c.big.paste(ground.big, (0, 0), hole)
     # The tail: a tapering quill stroke from inside the ring out to the corner.
@@ -492,7 +481,7 @@ NAV_GLYPHS = {
     'download': glyph_download,
     'backup': glyph_archive,
     'restore': glyph_history,
-    'settings': None,  # the gear needs its hole colour
+    # settings: the gear, which needs the colour of its hole
 }
 
 
@@ -606,9 +595,9 @@ def about_header():
     return _mark_on(64, 60, BAND)
 
 
-def _mark_on(canvas_size, mark_size, ground, inverse=False):
+def _mark_on(canvas_size, mark_size, ground):
     img = Image.new('RGB', (canvas_size, canvas_size), ground)
-    mark = draw_mark(mark_size, inverse=inverse)
+    mark = draw_mark(mark_size)
     off = (canvas_size - mark_size) // 2
     img.paste(mark, (off, off), mark)
     return img
