@@ -29,7 +29,7 @@ bool bitmap_button_c::pushed() const {
 int bitmap_button_c::visible_state() const {
   if (handle() && !IsWindowEnabled(handle())) return 3;
   if (pushed()) return 1;
-  if (hover_) return 2;
+  if (hover_.hovered()) return 2;
   return 0;
 }
 
@@ -51,21 +51,10 @@ bool bitmap_button_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam,
       return true;
     }
     case WM_MOUSEMOVE:
-      if (!hover_) {
-        hover_ = true;
-        InvalidateRect(handle(), nullptr, FALSE);
-      }
-      if (!tracking_) {
-        TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, handle(), HOVER_DEFAULT};
-        tracking_ = TrackMouseEvent(&track) != FALSE;
-      }
+      if (hover_.mouse_moved(handle())) InvalidateRect(handle(), nullptr, FALSE);
       return false;
     case WM_MOUSELEAVE:
-      tracking_ = false;
-      if (hover_) {
-        hover_ = false;
-        InvalidateRect(handle(), nullptr, FALSE);
-      }
+      if (hover_.mouse_left()) InvalidateRect(handle(), nullptr, FALSE);
       return false;
     case WM_ENABLE:
     case WM_SETTEXT:

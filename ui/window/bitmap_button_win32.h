@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "ui/window/hover_tracker_win32.h"
 #include "ui/window/window_win32.h"
 
 namespace quillary {
@@ -40,7 +41,7 @@ class bitmap_button_c : public window_c {
 
   // What is shown now: 0 normal, 1 pushed, 2 hover, 3 disabled.
   int visible_state() const;
-  bool hovering() const { return hover_; }
+  bool hovering() const { return hover_.hovered(); }
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
@@ -54,8 +55,7 @@ class bitmap_button_c : public window_c {
   HFONT font_ = nullptr;
   COLORREF text_colour_ = RGB(0, 0, 0);
   bool auto_size_ = true;
-  bool hover_ = false;
-  bool tracking_ = false;
+  hover_tracker_c hover_;
 };
 
 }  // namespace quillary

@@ -135,7 +135,7 @@ void link_c::make_underlined_font(HFONT base) {
 }
 
 COLORREF link_c::text_colour() const {
-  if (hover_) return colours_.hover;
+  if (hover_.hovered()) return colours_.hover;
   return visited_ ? colours_.visited : colours_.normal;
 }
 
@@ -194,21 +194,10 @@ bool link_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT&
       return true;
     }
     case WM_MOUSEMOVE:
-      if (!hover_) {
-        hover_ = true;
-        InvalidateRect(handle(), nullptr, TRUE);
-      }
-      if (!tracking_) {
-        TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, handle(), HOVER_DEFAULT};
-        tracking_ = TrackMouseEvent(&track) != FALSE;
-      }
+      if (hover_.mouse_moved(handle())) InvalidateRect(handle(), nullptr, TRUE);
       return false;
     case WM_MOUSELEAVE:
-      tracking_ = false;
-      if (hover_) {
-        hover_ = false;
-        InvalidateRect(handle(), nullptr, TRUE);
-      }
+      if (hover_.mouse_left()) InvalidateRect(handle(), nullptr, TRUE);
       return false;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/shell.h"
+#include "ui/window/hover_tracker_win32.h"
 #include "ui/window/window_win32.h"
 
 namespace quillary {
@@ -42,7 +43,7 @@ class link_c : public window_c {
   void set_font(HFONT font);
 
   bool visited() const { return visited_; }
-  bool hovering() const { return hover_; }
+  bool hovering() const { return hover_.hovered(); }
   HWND tool_tip() const { return tool_tip_; }
   COLORREF text_colour() const;
 
@@ -63,8 +64,7 @@ class link_c : public window_c {
   HFONT underlined_ = nullptr;
   HWND tool_tip_ = nullptr;
   bool visited_ = false;
-  bool hover_ = false;
-  bool tracking_ = false;
+  hover_tracker_c hover_;
   bool pressed_ = false;
 };
 
