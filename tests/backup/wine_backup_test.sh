@@ -17,12 +17,7 @@ wine_run="$root/scripts/wine-run"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-failures=0
-check() {
-  local what=$1
-  shift
-  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/checks.sh"
 
 "$root/scripts/make-sample-catalogue" "$work/catalogue" >/dev/null || exit 1
 "$root/scripts/make-device-fixture" demo "$work/catalogue/catalogue.json" > "$work/demo-pc.json" || exit 1
@@ -98,5 +93,4 @@ check "the archive's files are unpacked" test -n "$(find "$work/program/backup/$
 cli restore Missing.zip > /dev/null
 check "restoring a missing archive fails" test "$?" = 1
 
-[ "$failures" = 0 ] || { echo "wine_backup_test: $failures check(s) failed"; exit 1; }
-echo "wine_backup_test: all checks passed"
+report_checks wine_backup_test

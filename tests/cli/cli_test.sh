@@ -4,12 +4,7 @@
 # usage: cli_test.sh COMMAND... (the CLI, or scripts/wine-run and the .exe)
 set -uo pipefail
 cli=("$@")
-failures=0
-check() {
-  local what=$1
-  shift
-  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/checks.sh"
 
 out=$("${cli[@]}" --help); rc=$?
 check "--help exits 0" test "$rc" = 0
@@ -46,5 +41,4 @@ check "settings has the eight values" json_has "$out" \
 check "the install date is a date" json_has "$out" \
   "len(d['install_date']) == 10 and d['install_date'][4] == '-'"
 
-[ "$failures" = 0 ] || { echo "cli_test: $failures check(s) failed"; exit 1; }
-echo "cli_test: all checks passed"
+report_checks cli_test

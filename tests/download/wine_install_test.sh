@@ -20,12 +20,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-failures=0
-check() {
-  local what=$1
-  shift
-  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/checks.sh"
 windows_path() { "$wine_run" winepath -w "$1" 2>/dev/null; }
 
 # The multi-folder network package, made large enough to pause part-way.
@@ -91,5 +86,4 @@ cli install "$downloads\\vendor-setup.exe" > "$work/install2.json"
 for _ in $(seq 100); do [ -s "$work/downloads/dpinst-calls.txt" ] && break; sleep 0.1; done
 check "a package that is no archive is started itself" grep -q '^vendor-setup.exe|' "$work/downloads/dpinst-calls.txt"
 
-[ "$failures" = 0 ] || { echo "wine_install_test: $failures check(s) failed"; exit 1; }
-echo "wine_install_test: all checks passed"
+report_checks wine_install_test

@@ -20,17 +20,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1
-  shift
-  if "$@"; then
-    echo "ok   $what"
-  else
-    echo "FAIL $what"
-    failures=$((failures + 1))
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/checks.sh"
 
 probe() { "$wine_run" "$bin/window_probe.exe" "$@"; }
 quillary() { (cd "$work" && "$wine_run" "$work/quillary.exe" "$@"); }
@@ -95,8 +85,4 @@ probe press Quillary OK --class '#32770'
 wait "$failed_pid"
 check "that start exits with -1" test "$?" = 255
 
-if [ "$failures" -gt 0 ]; then
-  echo "startup_test: $failures check(s) failed"
-  exit 1
-fi
-echo "startup_test: all checks passed"
+report_checks startup_test

@@ -18,12 +18,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1
-  shift
-  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/checks.sh"
 probe() { "$wine_run" "$bin/window_probe.exe" "$@" | tr -d '\r'; }
 pixel_is() {  # pixel_is COLOUR ARGS... : the probe's pixel equals COLOUR
   local want=$1
@@ -103,8 +98,4 @@ click_item 1
 wait "$target"
 target=
 
-if [ "$failures" -gt 0 ]; then
-  echo "skin_gui_test: $failures check(s) failed"
-  exit 1
-fi
-echo "skin_gui_test: all checks passed"
+report_checks skin_gui_test
