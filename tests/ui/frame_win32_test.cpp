@@ -24,12 +24,12 @@ class test_frame_c : public window_c, public ui_window_c<test_frame_c> {
   ~test_frame_c() override { destroy(); }
 
   bool create_frame(const std::u16string& title) {
-    window_class_spec spec;
-    spec.name = L"TestSkinFrame";
-    spec.style = CS_DBLCLKS;
-    spec.background = GetSysColorBrush(COLOR_WINDOW);
+    window_class_info class_info;
+    class_info.name = L"TestSkinFrame";
+    class_info.style = CS_DBLCLKS;
+    class_info.background = GetSysColorBrush(COLOR_WINDOW);
     const RECT place{100, 100, 500, 400};
-    if (!create(spec, nullptr, title, WS_CAPTION | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MINIMIZEBOX,
+    if (!create(class_info, nullptr, title, WS_CAPTION | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MINIMIZEBOX,
                 0, place)) {
       return false;
     }

@@ -40,7 +40,7 @@ TEST(skin_fonts, heights_are_points_on_a_96_pixel_inch) {
 TEST(skin_fonts, twenty_one_fonts_with_their_faces_sizes_and_weights) {
   ASSERT_EQ(skin_font_table.size(), 21u);
   std::set<std::string> names;
-  for (const auto& spec : skin_font_table) names.insert(spec.name);
+  for (const auto& font_entry : skin_font_table) names.insert(font_entry.name);
   EXPECT_EQ(names.size(), 21u);
   const auto& bold_12 = skin_font_table[13];
   EXPECT_STREQ(bold_12.name, "font_verdana_12_bold");
@@ -54,7 +54,7 @@ TEST(skin_fonts, twenty_one_fonts_with_their_faces_sizes_and_weights) {
   EXPECT_STREQ(skin_font_table[6].name, "font_arial_25_bold");
   EXPECT_EQ(skin_font_table[6].weight, 700);
   int arial = 0;
-  for (const auto& spec : skin_font_table) arial += std::u16string(spec.face) == u"Arial";
+  for (const auto& font_entry : skin_font_table) arial += std::u16string(font_entry.face) == u"Arial";
   EXPECT_EQ(arial, 7);
 }
 

@@ -32,10 +32,10 @@ using testing::pump;
 class host_window_c : public window_c {
  public:
   explicit host_window_c(int width = 400, int height = 300) {
-    window_class_spec spec;
-    spec.name = L"TestHost";
-    spec.background = GetSysColorBrush(COLOR_WINDOW);
-    create(spec, nullptr, u"host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0,
+    window_class_info class_info;
+    class_info.name = L"TestHost";
+    class_info.background = GetSysColorBrush(COLOR_WINDOW);
+    create(class_info, nullptr, u"host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0,
            RECT{50, 50, 50 + width, 50 + height});
   }
   ~host_window_c() override { destroy(); }
@@ -169,14 +169,14 @@ TEST(skin_fonts_win32, all_fonts_are_made_once_as_the_table_says) {
   EXPECT_EQ(font_verdana_8, first);
   EXPECT_NE(font_verdana_8, font_verdana_8_alt);
   for (size_t i = 0; i < skin_font_table.size(); ++i) {
-    const skin_font_spec& spec = skin_font_table[i];
+    const skin_font_entry& font_entry = skin_font_table[i];
     HFONT font = skin_font(i);
-    ASSERT_NE(font, nullptr) << spec.name;
+    ASSERT_NE(font, nullptr) << font_entry.name;
     LOGFONTW logical{};
     ASSERT_EQ(GetObjectW(font, sizeof logical, &logical), static_cast<int>(sizeof logical));
-    EXPECT_EQ(from_wide(logical.lfFaceName), std::u16string(spec.face)) << spec.name;
-    EXPECT_EQ(logical.lfHeight, -MulDiv(spec.points, 96, 72)) << spec.name;
-    EXPECT_EQ(logical.lfWeight, spec.weight) << spec.name;
+    EXPECT_EQ(from_wide(logical.lfFaceName), std::u16string(font_entry.face)) << font_entry.name;
+    EXPECT_EQ(logical.lfHeight, -MulDiv(font_entry.points, 96, 72)) << font_entry.name;
+    EXPECT_EQ(logical.lfWeight, font_entry.weight) << font_entry.name;
     EXPECT_EQ(logical.lfWidth, 0);
     EXPECT_FALSE(logical.lfItalic);
     EXPECT_FALSE(logical.lfUnderline);
@@ -411,11 +411,11 @@ class test_panel_c : public list_panel_c {
   }
 
  protected:
-  window_class_spec panel_class() const override {
-    window_class_spec spec;
-    spec.name = L"TestPanel";
-    spec.background = GetSysColorBrush(COLOR_BTNFACE);
-    return spec;
+  window_class_info panel_class() const override {
+    window_class_info class_info;
+    class_info.name = L"TestPanel";
+    class_info.background = GetSysColorBrush(COLOR_BTNFACE);
+    return class_info;
   }
 };
 

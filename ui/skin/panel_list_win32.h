@@ -30,18 +30,18 @@ class list_panel_c : public window_c {
   }
 
  protected:
-  virtual window_class_spec panel_class() const = 0;
+  virtual window_class_info panel_class() const = 0;
 };
 
 template <typename T>
 class panel_list_c : public window_c {
  public:
   HWND create(HWND parent, const RECT& rect, UINT id) {
-    window_class_spec spec;
-    spec.name = L"PanelList";
-    spec.style = CS_DBLCLKS;
-    spec.background = GetSysColorBrush(COLOR_WINDOW);
-    HWND list = window_c::create(spec, parent, u"",
+    window_class_info class_info;
+    class_info.name = L"PanelList";
+    class_info.style = CS_DBLCLKS;
+    class_info.background = GetSysColorBrush(COLOR_WINDOW);
+    HWND list = window_c::create(class_info, parent, u"",
                                  WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_CLIPCHILDREN | WS_TABSTOP,
                                  0, rect, id);
     if (!list) return nullptr;

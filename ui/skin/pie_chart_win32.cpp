@@ -89,10 +89,10 @@ CPieChart::~CPieChart() {
 }
 
 HWND CPieChart::create(HWND parent, const std::u16string& name, const RECT& rect, UINT id) {
-  window_class_spec spec;
-  spec.name = L"PieChart";
-  spec.style = CS_HREDRAW | CS_VREDRAW;
-  return window_c::create(spec, parent, name, WS_CHILD | WS_VISIBLE, 0, rect, id);
+  window_class_info class_info;
+  class_info.name = L"PieChart";
+  class_info.style = CS_HREDRAW | CS_VREDRAW;
+  return window_c::create(class_info, parent, name, WS_CHILD | WS_VISIBLE, 0, rect, id);
 }
 
 pie_box CPieChart::client_box() const {

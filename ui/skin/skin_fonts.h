@@ -6,7 +6,7 @@
 
 namespace quillary {
 
-struct skin_font_spec {
+struct skin_font_entry {
   const char* name;      // the variable's name, for messages and tests
   const char16_t* face;  // exactly as handed to the system
   int points;
@@ -14,7 +14,7 @@ struct skin_font_spec {
 };
 
 // In the order of the font variables of skin_fonts_win32.h.
-constexpr std::array<skin_font_spec, 21> skin_font_table{{
+constexpr std::array<skin_font_entry, 21> skin_font_table{{
     {"font_arial_8", u"Arial", 8, 400},
     {"font_arial_11", u"Arial", 11, 400},
     {"font_arial_15", u"Arial", 15, 400},

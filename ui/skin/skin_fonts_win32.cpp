@@ -45,11 +45,11 @@ static_assert(std::size(font_slots) == skin_font_table.size());
 void create_skin_fonts() {
   for (size_t i = 0; i < skin_font_table.size(); ++i) {
     if (*font_slots[i]) continue;
-    const skin_font_spec& spec = skin_font_table[i];
-    *font_slots[i] = CreateFontW(skin_font_height(spec.points), 0, 0, 0, spec.weight, FALSE,
+    const skin_font_entry& font_entry = skin_font_table[i];
+    *font_slots[i] = CreateFontW(skin_font_height(font_entry.points), 0, 0, 0, font_entry.weight, FALSE,
                                  FALSE, FALSE, DEFAULT_CHARSET, OUT_OUTLINE_PRECIS,
                                  CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, VARIABLE_PITCH,
-                                 wide(std::u16string(spec.face)));
+                                 wide(std::u16string(font_entry.face)));
   }
 }
 

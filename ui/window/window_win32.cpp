@@ -60,25 +60,25 @@ void window_c::detach() {
   window_ = nullptr;
 }
 
-HWND window_c::create(const window_class_spec& spec, HWND parent, const std::u16string& title,
+HWND window_c::create(const window_class_info& class_info, HWND parent, const std::u16string& title,
                       DWORD style, DWORD ex_style, const RECT& rect, UINT_PTR id) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW existing{};
   existing.cbSize = sizeof existing;
-  if (!GetClassInfoExW(instance, spec.name, &existing)) {
+  if (!GetClassInfoExW(instance, class_info.name, &existing)) {
     WNDCLASSEXW window_class{};
     window_class.cbSize = sizeof window_class;
-    window_class.style = spec.style;
+    window_class.style = class_info.style;
     window_class.lpfnWndProc = window_proc;
     window_class.hInstance = instance;
-    window_class.hCursor = spec.cursor ? spec.cursor : LoadCursorW(nullptr, IDC_ARROW);
-    window_class.hbrBackground = spec.background;
-    window_class.hIcon = spec.icon;
-    window_class.hIconSm = spec.small_icon;
-    window_class.lpszClassName = spec.name;
+    window_class.hCursor = class_info.cursor ? class_info.cursor : LoadCursorW(nullptr, IDC_ARROW);
+    window_class.hbrBackground = class_info.background;
+    window_class.hIcon = class_info.icon;
+    window_class.hIconSm = class_info.small_icon;
+    window_class.lpszClassName = class_info.name;
     if (!RegisterClassExW(&window_class)) return nullptr;
   }
-  HWND window = CreateWindowExW(ex_style, spec.name, wide(title), style, rect.left, rect.top,
+  HWND window = CreateWindowExW(ex_style, class_info.name, wide(title), style, rect.left, rect.top,
                                 rect.right - rect.left, rect.bottom - rect.top, parent,
                                 reinterpret_cast<HMENU>(id), instance, this);
   // A window whose WM_NCCREATE or WM_CREATE failed is already gone.

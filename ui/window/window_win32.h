@@ -26,7 +26,7 @@
 namespace quillary {
 
 // What a window class of ours looks like; registered on first use.
-struct window_class_spec {
+struct window_class_info {
   const wchar_t* name = nullptr;
   UINT style = 0;
   HCURSOR cursor = nullptr;       // null: the arrow
@@ -46,10 +46,10 @@ class window_c {
 
   HWND handle() const { return window_; }
 
-  // Creates a window of the class `spec` (registering it in the calling
+  // Creates a window of the class `class_info` (registering it in the calling
   // module first) whose messages come to this object. `id` is the child's
   // control id (or the menu of a top-level window). Null on failure.
-  HWND create(const window_class_spec& spec, HWND parent, const std::u16string& title,
+  HWND create(const window_class_info& class_info, HWND parent, const std::u16string& title,
               DWORD style, DWORD ex_style, const RECT& rect, UINT_PTR id = 0);
 
   // Takes over the messages of an existing window (a control of a dialog
