@@ -29,8 +29,7 @@ bool png_encoder(CLSID& clsid) {
   return false;
 }
 
-}  // namespace
-
+// A copy of the screen's pixels in `area` (screen coordinates); null on failure.
 HBITMAP capture_screen(const RECT& area) {
   const int width = area.right - area.left, height = area.bottom - area.top;
   if (width <= 0 || height <= 0) return nullptr;
@@ -45,6 +44,7 @@ HBITMAP capture_screen(const RECT& area) {
   return bitmap;
 }
 
+// Writes `bitmap` to `path` as PNG; false on failure.
 bool save_png(HBITMAP bitmap, const std::wstring& path) {
   Gdiplus::GdiplusStartupInput input;
   ULONG_PTR token = 0;
@@ -56,6 +56,22 @@ bool save_png(HBITMAP bitmap, const std::wstring& path) {
     saved = png_encoder(clsid) && image.Save(path.c_str(), &clsid, nullptr) == Gdiplus::Ok;
   }
   Gdiplus::GdiplusShutdown(token);
+  return saved;
+}
+
+}  // namespace
+
+bool save_window_png(HWND window, const std::wstring& path, bool client_only) {
+  RECT area{};
+  if (client_only) {
+    GetClientRect(window, &area);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&area), 2);
+  } else {
+    GetWindowRect(window, &area);
+  }
+  HBITMAP shot = capture_screen(area);
+  const bool saved = shot && save_png(shot, path);
+  if (shot) DeleteObject(shot);
   return saved;
 }
 

@@ -8,10 +8,9 @@
 
 namespace quillary::gui {
 
-// A copy of the screen's pixels in `area` (screen coordinates); null on failure.
-HBITMAP capture_screen(const RECT& area);
-// Writes `bitmap` to `path` as PNG; false on failure.
-bool save_png(HBITMAP bitmap, const std::wstring& path);
+// Writes what the screen shows of `window` (only its client area when
+// `client_only`) to `path` as PNG; false on failure.
+bool save_window_png(HWND window, const std::wstring& path, bool client_only);
 // The screen's colour at a screen point, as 0x00BBGGRR.
 COLORREF screen_pixel(int x, int y);
 

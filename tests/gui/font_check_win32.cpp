@@ -166,29 +166,32 @@ void check_arial_widths(HDC dc) {
   DeleteObject(font);
 }
 
-// Draws one character alone into a small bitmap and returns its pixels.
-std::vector<uint32_t> ink_of(HDC dc, wchar_t ch) {
-  constexpr int side = 40;
+// Draws `text` in black at (margin, margin) on a white width x height
+// bitmap and returns its pixels, row by row from the top.
+std::vector<uint32_t> render_text(HDC dc, int width, int height, int margin, const std::wstring& text) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = side;
-  info.bmiHeader.biHeight = -side;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(dc, bitmap);
-  RECT all{0, 0, side, side};
+  RECT all{0, 0, width, height};
   FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   SetTextColor(dc, RGB(0, 0, 0));
   SetBkMode(dc, TRANSPARENT);
-  TextOutW(dc, 4, 4, &ch, 1);
+  TextOutW(dc, margin, margin, text.c_str(), static_cast<int>(text.size()));
   GdiFlush();
-  std::vector<uint32_t> pixels(static_cast<uint32_t*>(bits), static_cast<uint32_t*>(bits) + side * side);
+  std::vector<uint32_t> pixels(static_cast<uint32_t*>(bits), static_cast<uint32_t*>(bits) + width * height);
   SelectObject(dc, old);
   DeleteObject(bitmap);
   return pixels;
 }
+
+// Draws one character alone into a small bitmap and returns its pixels.
+std::vector<uint32_t> ink_of(HDC dc, wchar_t ch) { return render_text(dc, 40, 40, 4, std::wstring(1, ch)); }
 
 size_t ink_count(const std::vector<uint32_t>& pixels) {
   size_t count = 0;
@@ -225,22 +228,7 @@ void check_rendering(HDC dc, const wchar_t* face, int weight, const wchar_t* scr
 // Left and right ends of the ink of `text` drawn at (8, 8) in a wide bitmap.
 std::pair<int, int> ink_span(HDC dc, const std::wstring& text) {
   constexpr int width = 400, height = 60;
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  RECT all{0, 0, width, height};
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  SetTextColor(dc, RGB(0, 0, 0));
-  SetBkMode(dc, TRANSPARENT);
-  TextOutW(dc, 8, 8, text.c_str(), static_cast<int>(text.size()));
-  GdiFlush();
-  const auto* pixels = static_cast<const uint32_t*>(bits);
+  const auto pixels = render_text(dc, width, height, 8, text);
   int left = width, right = -1;
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
@@ -248,8 +236,6 @@ std::pair<int, int> ink_span(HDC dc, const std::wstring& text) {
         left = std::min(left, x);
         right = std::max(right, x);
       }
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
   return {left, right};
 }
 

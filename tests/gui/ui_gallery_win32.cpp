@@ -24,8 +24,10 @@
 #include <string>
 
 #include "app/language.h"
+#include "app/program_folder.h"
 #include "platform/win32.h"
 #include "tests/gui/capture_win32.h"
+#include "tests/ui/ui_test_support_win32.h"
 #include "ui/skin/message_window_win32.h"
 #include "ui/skin/panel_list_win32.h"
 #include "ui/skin/pie_chart_win32.h"
@@ -35,46 +37,19 @@
 
 namespace quillary {
 namespace {
-
-std::wstring program_folder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder = path;
-  return folder.substr(0, folder.find_last_of(L'\\'));
-}
+using testing::pump;
 
 void use_language(const std::u16string& name) {
   language_table() = language_table_c();
-  const std::u16string file = from_wide((program_folder() + L"\\language.ini").c_str());
+  const std::u16string file = program_folder() + u"\\language.ini";
   language_table().load_file(file, name, true);
   language_table().load_file(file, u"English", false);
-}
-
-void pump(DWORD milliseconds) {
-  const DWORD start = GetTickCount();
-  MSG message;
-  do {
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-    Sleep(10);
-  } while (GetTickCount() - start < milliseconds);
 }
 
 bool save_window(HWND window, const std::wstring& path, bool client_only = false) {
   RedrawWindow(window, nullptr, nullptr,
                RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  RECT area{};
-  if (client_only) {
-    GetClientRect(window, &area);
-    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&area), 2);
-  } else {
-    GetWindowRect(window, &area);
-  }
-  HBITMAP shot = gui::capture_screen(area);
-  const bool saved = shot && gui::save_png(shot, path);
-  if (shot) DeleteObject(shot);
+  const bool saved = gui::save_window_png(window, path, client_only);
   std::wprintf(L"%ls %ls\n", saved ? L"wrote" : L"FAILED", path.c_str());
   return saved;
 }
@@ -88,11 +63,11 @@ class gallery_frame_c : public window_c, public ui_window_c<gallery_frame_c> {
 
   bool open(const RECT& place, bool quit_on_close) {
     quit_on_close_ = quit_on_close;
-    window_class_spec spec;
-    spec.name = L"SkinFrame";
-    spec.style = CS_DBLCLKS;
-    spec.background = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    if (!create(spec, nullptr, u"Skin frame",
+    window_class_info class_info;
+    class_info.name = L"SkinFrame";
+    class_info.style = CS_DBLCLKS;
+    class_info.background = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    if (!create(class_info, nullptr, u"Skin frame",
                 WS_CAPTION | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MINIMIZEBOX | WS_CLIPCHILDREN, 0,
                 place)) {
       return false;
@@ -154,13 +129,13 @@ class host_c : public window_c {
  public:
   ~host_c() override { destroy(); }
   bool open(const std::u16string& title, int width, int height) {
-    window_class_spec spec;
-    spec.name = L"GalleryHost";
-    spec.background = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    window_class_info class_info;
+    class_info.name = L"GalleryHost";
+    class_info.background = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     RECT place{60, 60, 60 + width, 60 + height};
     AdjustWindowRect(&place, WS_OVERLAPPEDWINDOW, FALSE);
     OffsetRect(&place, 60 - place.left, 60 - place.top);
-    if (!create(spec, nullptr, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, place)) return false;
+    if (!create(class_info, nullptr, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, place)) return false;
     ShowWindow(handle(), SW_SHOWNORMAL);
     return true;
   }
@@ -174,10 +149,10 @@ class gallery_panel_c : public list_panel_c {
   }
 
  protected:
-  window_class_spec panel_class() const override {
-    window_class_spec spec;
-    spec.name = L"GalleryPanel";
-    return spec;
+  window_class_info panel_class() const override {
+    window_class_info class_info;
+    class_info.name = L"GalleryPanel";
+    return class_info;
   }
   bool handle_message(UINT message, WPARAM, LPARAM, LRESULT&) override {
     if (message != WM_PAINT) return false;

@@ -382,16 +382,7 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("#%02X%02X%02X\n", GetRValue(colour), GetGValue(colour), GetBValue(colour));
   } else if (command == L"screenshot") {
     if (positional.size() != 1) return usage();
-    RECT area{};
-    if (client_only) {
-      GetClientRect(window, &area);
-      MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&area), 2);
-    } else {
-      GetWindowRect(window, &area);
-    }
-    HBITMAP shot = quillary::gui::capture_screen(area);
-    const bool saved = shot && quillary::gui::save_png(shot, positional[0]);
-    if (shot) DeleteObject(shot);
+    const bool saved = quillary::gui::save_window_png(window, positional[0], client_only);
     if (!saved) return fail("cannot save the screenshot");
   } else {
     return usage();

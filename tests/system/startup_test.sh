@@ -7,20 +7,7 @@
 # Needs an X display (run the Windows tests under xvfb-run).
 set -uo pipefail
 
-bin=$(cd "$1" && pwd)
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-wine_run="$root/scripts/wine-run"
-[ -n "${DISPLAY:-}" ] || { echo "startup_test: needs an X display (xvfb-run)"; exit 1; }
-
-work=$(mktemp -d)
-first_pid=
-cleanup() {
-  [ -n "$first_pid" ] && kill "$first_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-source "$(dirname "${BASH_SOURCE[0]}")/../tools/checks.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/window_test.sh" startup_test "$1"
 
 probe() { "$wine_run" "$bin/window_probe.exe" "$@"; }
 quillary() { (cd "$work" && "$wine_run" "$work/quillary.exe" "$@"); }
@@ -31,7 +18,7 @@ cp "$bin/quillary.exe" "$bin/language.ini" "$work/"
 
 # --- first start ---------------------------------------------------------
 quillary &
-first_pid=$!
+target=$!
 check "the first start shows the Quillary window" \
   probe wait Quillary --class MainWindow --timeout 30000 --visible
 
@@ -67,9 +54,9 @@ probe minimize Quillary --class MainWindow
 second_start '"visible": true, "iconic": true' --autoscan
 
 probe close Quillary --class MainWindow
-wait "$first_pid"
+wait "$target"
 rc=$?
-first_pid=
+target=
 check "closing the window ends the first instance with 0" test "$rc" = 0
 
 # --- no language.ini -------------------------------------------------------

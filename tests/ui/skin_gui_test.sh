@@ -5,20 +5,7 @@
 # usage: skin_gui_test.sh BIN_DIR   (ui_gallery.exe, window_probe.exe, language.ini)
 # Needs an X display (the Windows tests run inside xvfb-run).
 set -uo pipefail
-bin=$(cd "$1" && pwd)
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-wine_run="$root/scripts/wine-run"
-[ -n "${DISPLAY:-}" ] || { echo "skin_gui_test: needs an X display (xvfb-run)"; exit 1; }
-
-work=$(mktemp -d)
-target=
-cleanup() {
-  [ -n "$target" ] && kill "$target" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-source "$(dirname "${BASH_SOURCE[0]}")/../tools/checks.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/window_test.sh" skin_gui_test "$1"
 probe() { "$wine_run" "$bin/window_probe.exe" "$@" | tr -d '\r'; }
 pixel_is() {  # pixel_is COLOUR ARGS... : the probe's pixel equals COLOUR
   local want=$1
