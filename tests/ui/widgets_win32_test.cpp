@@ -40,11 +40,13 @@ class host_window_c : public window_c {
   }
   ~host_window_c() override { destroy(); }
   int clicks = 0;
+  int wheel_turns = 0;  // passed on by a child
   UINT last_message = 0;
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM, LRESULT&) override {
     if (message == WM_COMMAND && HIWORD(wparam) == BN_CLICKED) ++clicks;
+    if (message == WM_MOUSEWHEEL) ++wheel_turns;
     if (message == WM_USER + 9) {
       last_message = message;
       return true;
@@ -97,6 +99,27 @@ TEST(window_layer, subclassing_takes_messages_and_gives_the_rest_to_the_control)
   EXPECT_EQ(GetWindowLongPtrW(label, GWLP_WNDPROC), original);
   SendMessageW(label, WM_USER + 3, 0, 0);
   EXPECT_EQ(spy.seen, 1);
+}
+
+// Reports more characters than its text holds, as a length counted in
+// another encoding may.
+class overstated_length_c : public window_c {
+ protected:
+  bool handle_message(UINT message, WPARAM, LPARAM, LRESULT& result) override {
+    if (message != WM_GETTEXTLENGTH) return false;
+    result = 12;
+    return true;
+  }
+};
+
+TEST(window_layer, window_text_keeps_only_the_characters_copied) {
+  host_window_c host;
+  HWND label = CreateWindowExW(0, L"STATIC", L"label", WS_CHILD, 0, 0, 80, 20, host.handle(),
+                               nullptr, GetModuleHandleW(nullptr), nullptr);
+  overstated_length_c overstated;
+  ASSERT_TRUE(overstated.subclass(label));
+  ASSERT_EQ(GetWindowTextLengthW(label), 12);
+  EXPECT_EQ(window_text(label), u"label");
 }
 
 class ending_dialog_c : public dialog_c {
@@ -471,6 +494,7 @@ TEST_F(panel_list, the_wheel_scrolls_fifteen_pixels_a_notch) {
   SendMessageW(list.handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
   EXPECT_EQ(list.scroll().position, 35);
   EXPECT_EQ(first_top(), -35);
+  EXPECT_EQ(host.wheel_turns, 0);  // used by the list: the parent stays put
   // One notch up moves the panels 15 pixels down.
   SendMessageW(list.handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
   EXPECT_EQ(first_top(), -20);
@@ -479,12 +503,14 @@ TEST_F(panel_list, the_wheel_scrolls_fifteen_pixels_a_notch) {
   SendMessageW(list.handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
   EXPECT_EQ(list.scroll().position, 0);
   EXPECT_EQ(first_top(), 0);
+  EXPECT_EQ(host.wheel_turns, 1);  // already at the top: the parent gets it
 }
 
 TEST_F(panel_list, the_wheel_does_nothing_when_all_panels_fit) {
   SendMessageW(list.handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
   EXPECT_EQ(list.scroll().position, 0);
   EXPECT_EQ(first_top(), 0);
+  EXPECT_EQ(host.wheel_turns, 1);
 }
 
 TEST_F(panel_list, thumb_tracking_and_clearing) {

@@ -98,9 +98,14 @@ class panel_list_c : public window_c {
         }
         return true;
       }
-      case WM_MOUSEWHEEL:
+      case WM_MOUSEWHEEL: {
+        const int before = scroll_.position;
         if (scroll_.wheel(GET_WHEEL_DELTA_WPARAM(wparam))) lay_out();
-        return false;  // and default processing
+        // A turn the list used is kept from the parent, which would scroll
+        // as well; one it could not use (everything fits, or the list is at
+        // its end) goes on to the parent through default processing.
+        return scroll_.position != before;
+      }
       case WM_DESTROY:
         panels_.clear();
         return false;

@@ -2,18 +2,16 @@
 
 #include <cwctype>
 
+#include "ui/window/window_win32.h"
+
 namespace quillary {
 
 std::u16string trimmed_window_text(HWND window) {
-  const int length = GetWindowTextLengthW(window);
-  if (length <= 0) return {};
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  const int read = GetWindowTextW(window, text.data(), length + 1);
-  text.resize(static_cast<size_t>(read > 0 ? read : 0));
+  const std::u16string text = window_text(window);
   size_t first = 0, last = text.size();
-  while (first < last && std::iswspace(text[first])) ++first;
-  while (last > first && std::iswspace(text[last - 1])) --last;
-  return from_wide(text.c_str() + first, last - first);
+  while (first < last && std::iswspace(static_cast<wint_t>(text[first]))) ++first;
+  while (last > first && std::iswspace(static_cast<wint_t>(text[last - 1]))) --last;
+  return text.substr(first, last - first);
 }
 
 void set_rectangular_region(HWND window) {

@@ -180,8 +180,11 @@ bool ui_window_c<T>::handle_frame_message(UINT message, WPARAM wparam, LPARAM lp
       const button_rule_effect effect = apply_click_rule(buttons, p.x, p.y, frame_area());
       handled = effect.consumed;
       result = 0;
-      apply(effect);  // the action may end the window: nothing after this
-      break;
+      // The action may end the window and this object with it: answer from
+      // a local, touching no member after it has run.
+      const bool consumed = effect.consumed;
+      apply(effect);
+      return consumed;
     }
     case WM_NCLBUTTONDBLCLK: {
       const POINT p = window_point(lparam);
@@ -232,11 +235,10 @@ void ui_window_c<T>::paint_frame() {
 template <typename T>
 void ui_window_c<T>::fill_caption_band(HDC dc, const RECT& window) {
   HBRUSH band = CreateSolidBrush(skin_colour::caption_band);
-  // Beneath everything, so that no part of the frame stays unpainted when
-  // the system's border is wider than the lines drawn.
+  // The whole window, beneath everything, so that no part of the frame stays
+  // unpainted when the system's border is wider than the lines drawn. The
+  // caption band is this colour too, so this one fill paints it as well.
   FillRect(dc, &window, band);
-  RECT caption{0, frame_height, window.right, frame_height + skin_caption_height};
-  FillRect(dc, &caption, band);
   DeleteObject(band);
 }
 

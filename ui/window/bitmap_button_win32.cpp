@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/win32.h"
+
 namespace quillary {
 
 bool bitmap_button_c::subclass(HWND button) {
@@ -95,15 +97,13 @@ void bitmap_button_c::paint(HDC dc) {
     ImageList_Draw(images_, index, dc, 0, 0, ILD_NORMAL);
   }
 
-  const int length = GetWindowTextLengthW(handle());
-  if (length <= 0) return;
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  GetWindowTextW(handle(), text.data(), length + 1);
-  text.resize(static_cast<size_t>(length));
+  const std::u16string text = window_text(handle());
+  if (text.empty()) return;
+  const int length = static_cast<int>(text.size());
   HGDIOBJ previous_font = font_ ? SelectObject(dc, font_) : nullptr;
   const int previous_mode = SetBkMode(dc, TRANSPARENT);
   const COLORREF previous_colour = SetTextColor(dc, text_colour_);
-  DrawTextW(dc, text.c_str(), length, &client, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
+  DrawTextW(dc, wide(text), length, &client, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
   SetTextColor(dc, previous_colour);
   SetBkMode(dc, previous_mode);
   if (previous_font) SelectObject(dc, previous_font);

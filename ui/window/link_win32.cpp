@@ -228,17 +228,15 @@ void link_c::paint(HDC dc) {
   if (!background) background = GetSysColorBrush(COLOR_BTNFACE);
   FillRect(dc, &client, background);
 
-  const int length = GetWindowTextLengthW(handle());
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  GetWindowTextW(handle(), text.data(), length + 1);
-  text.resize(static_cast<size_t>(length));
+  const std::u16string text = window_text(handle());
+  const int length = static_cast<int>(text.size());
 
   HGDIOBJ previous_font = underlined_ ? SelectObject(dc, underlined_) : nullptr;
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, text_colour());
   RECT text_rect = client;
-  DrawTextW(dc, text.c_str(), length, &text_rect, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_CALCRECT);
-  DrawTextW(dc, text.c_str(), length, &client, DT_LEFT | DT_TOP | DT_NOPREFIX);
+  DrawTextW(dc, wide(text), length, &text_rect, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_CALCRECT);
+  DrawTextW(dc, wide(text), length, &client, DT_LEFT | DT_TOP | DT_NOPREFIX);
   if (GetFocus() == handle()) {
     IntersectRect(&text_rect, &text_rect, &client);
     DrawFocusRect(dc, &text_rect);

@@ -263,6 +263,14 @@ void dialog_template_c::add_item(const std::u16string& class_name, WORD id, DWOR
   words_.push_back(0);
 }
 
+std::u16string window_text(HWND window) {
+  const int length = GetWindowTextLengthW(window);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const int copied = GetWindowTextW(window, text.data(), length + 1);
+  return from_wide(text.c_str(), static_cast<size_t>(copied > 0 ? copied : 0));
+}
+
 void centre_window(HWND window, HWND owner) {
   RECT own{};
   GetWindowRect(window, &own);

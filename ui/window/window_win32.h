@@ -131,6 +131,11 @@ class dialog_template_c {
   std::vector<WORD> words_;
 };
 
+// The window's text. GetWindowTextW may copy fewer characters than
+// GetWindowTextLengthW promised (the length may count a wider encoding, or
+// the text may change in between): only the characters copied count.
+std::u16string window_text(HWND window);
+
 // Centres `window` on `owner`, or on the work area of the monitor nearest to
 // the window when there is no owner.
 void centre_window(HWND window, HWND owner);
