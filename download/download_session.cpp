@@ -68,6 +68,17 @@ bool download_session_c::start() {
   if (thread_) return true;
   if (const uint64_t size = platform::file_size(paths_.temp_path); size > 0) {
     progress_.written = static_cast<uint32_t>(size);
+  } else if (!platform::file_exists(paths_.temp_path)) {
+    // The partial file is gone (removed while paused): resuming at the old
+    // count would write only the package's tail into a new file.
+    progress_.written = 0;
+  }
+  if (progress_.expected_size != 0 && progress_.written == progress_.expected_size) {
+    // Every byte arrived, but the program ended before the file was moved
+    // into place: asking for more would only be refused.
+    platform::move_file_no_replace(paths_.temp_path, paths_.final_path);
+    state_ = download_state::complete;
+    return true;
   }
   progress_.stop_requested = 0;
   progress_.transfer_result = 0;

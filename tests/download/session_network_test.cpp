@@ -83,6 +83,36 @@ TEST_F(session_test, a_pause_shows_once_the_thread_has_ended_and_resume_continue
   EXPECT_EQ(resumed->progress().written, paused_at);
 }
 
+TEST_F(session_test, a_partial_file_removed_while_paused_is_downloaded_again_from_the_start) {
+  const std::string link = http + "/payload.bin";
+  const auto paths = paths_for_link(link, folder.text());
+  { std::ofstream(std::filesystem::path(paths.temp_path)) << std::string(1000, 'x'); }
+  auto s = registry.find_or_create(link, size);
+  ASSERT_EQ(s->progress().written, 1000u);
+  ASSERT_TRUE(platform::remove_file(paths.temp_path));
+  ASSERT_TRUE(s->start());
+  observe_to_end(*s);
+  ASSERT_EQ(s->state(), download_state::complete);
+  EXPECT_EQ(md5_of_file(paths.final_path), env("QUILLARY_TEST_PAYLOAD_MD5")) << "not only the package's tail";
+}
+
+TEST_F(session_test, a_whole_partial_file_left_by_an_earlier_run_completes_without_a_request) {
+  auto first = registry.find_or_create(http + "/payload.bin", size);
+  ASSERT_TRUE(first->start());
+  observe_to_end(*first);
+  ASSERT_EQ(first->state(), download_state::complete);
+  // As if the program had ended between the last byte and the move.
+  std::filesystem::rename(std::filesystem::path(first->final_path()), std::filesystem::path(first->temp_path()));
+
+  download_registry_c later(folder.text(), quick());
+  auto s = later.find_or_create(http + "/payload.bin", size);
+  ASSERT_EQ(s->state(), download_state::paused);
+  ASSERT_TRUE(s->start());
+  EXPECT_FALSE(s->has_thread());
+  EXPECT_EQ(s->state(), download_state::complete);
+  EXPECT_EQ(md5_of_file(s->final_path()), env("QUILLARY_TEST_PAYLOAD_MD5"));
+}
+
 TEST_F(session_test, fewer_bytes_than_expected_is_an_error_and_resume_asks_for_the_rest) {
   auto s = registry.find_or_create(http + "/payload.bin", size + 100);
   ASSERT_TRUE(s->start());
