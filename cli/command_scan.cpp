@@ -1,3 +1,4 @@
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -77,7 +78,7 @@ std::string scan_json(const device_inventory_c& inventory, const scan_progress& 
 int run_scan(device_inventory_c& inventory, scan_progress& progress) {
   if (!platform::stderr_is_terminal()) return inventory.scan_devices(progress);
   int result = -1;
-  bool done = false;
+  std::atomic<bool> done{false};
   std::thread scan([&] {
     result = inventory.scan_devices(progress);
     done = true;

@@ -55,6 +55,9 @@ update_client_c::update_client_c(device_inventory_c& inventory, std::vector<std:
 
 bool update_client_c::query_updates(update_request_info& info) {
   current_ = &info;
+  // The page keeps one record across queries: an earlier failure's text
+  // must not stand for this query's.
+  info.error_text.clear();
   const std::string document = build_update_request(inventory_.devices(), info);
   if (!transfer_ && !(transfer_ = create_transfer(reply_capacity))) {
     set_last_error(error_code::transfer_unavailable);

@@ -101,6 +101,11 @@ TEST_F(query_test, an_oversize_reply_is_a_network_error_with_the_library_text) {
   EXPECT_EQ(last_error(), error_code::network_error);
   EXPECT_NE(info.error_text, "");
   EXPECT_LE(info.error_text.size(), 255u);
+  // Queried again with the same record: the status, not the old text.
+  update_client_c again(*inventory, {server("STATUS_503"), server("STATUS_503"), server("STATUS_503")});
+  EXPECT_FALSE(again.query_updates(info));
+  EXPECT_EQ(info.error_text, "");
+  EXPECT_EQ(info.http_status, 503);
 }
 
 TEST_F(query_test, a_reply_that_is_not_xml_is_invalid) {
