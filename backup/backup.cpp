@@ -1,5 +1,7 @@
 #include "backup/backup.h"
 
+#include <algorithm>
+
 #include "download/zip_archive.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -8,17 +10,6 @@ namespace quillary {
 namespace {
 
 bool is_blank(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
-
-// Names Windows keeps for devices: "CON.zip" cannot be a file.
-bool is_reserved_name(const std::u16string& name) {
-  static constexpr const char16_t* reserved[] = {u"CON", u"PRN", u"AUX", u"NUL", u"COM1", u"COM2", u"COM3",
-                                                 u"COM4", u"COM5", u"COM6", u"COM7", u"COM8", u"COM9", u"LPT1",
-                                                 u"LPT2", u"LPT3", u"LPT4", u"LPT5", u"LPT6", u"LPT7", u"LPT8", u"LPT9"};
-  for (const char16_t* r : reserved) {
-    if (equal_ignore_case(name, r)) return true;
-  }
-  return false;
-}
 
 }  // namespace
 
@@ -33,35 +24,56 @@ std::u16string archive_name_for(const driver_package& package, const std::u16str
     // the quotation mark and control characters included.
     if (c == u' ' || c < 0x20 || std::u16string_view(u"\\/:*?<>|\"").find(c) != std::u16string_view::npos) c = u'-';
   }
-  if (name.empty() || is_reserved_name(name)) name += u"driver";
+  // "CON.zip" or "CON.x.zip" cannot be a file: "driver" goes after the
+  // device's name, before any dot.
+  if (name.empty() || platform::is_device_name(name)) name.insert(std::min(name.find(u'.'), name.size()), u"driver");
   return platform::join_path(backup_folder, name + u".zip");
 }
 
-int archive_package_folder(const std::u16string& folder, const std::u16string& archive_path) {
+namespace {
+
+// Writes every file below `folder` into a new archive at `path`.
+int write_package_archive(const std::u16string& folder, const std::u16string& path) {
   zip_archive_c zip;
-  if (zip.create(archive_path) != 0) return -1;
+  if (zip.create(path) != 0) return -1;
   std::vector<std::u16string> files;
   dir_walker_c walker;
   walker.open(folder, dir_walker_c::files);
-  for (std::u16string path; walker.next(path);) files.push_back(path);
-  for (const auto& path : files) {
-    if (path.size() <= folder.size() + 1) {
+  for (std::u16string file; walker.next(file);) files.push_back(file);
+  for (const auto& file : files) {
+    if (file.size() <= folder.size() + 1) {
       zip.close();
       return -1;
     }
     // The path inside the package folder, written with backslashes as the
     // system writes them.
-    std::u16string name = path.substr(folder.size() + 1);
+    std::u16string name = file.substr(folder.size() + 1);
     for (auto& c : name) {
       if (c == u'/') c = u'\\';
     }
-    zip.add_file(path, to_ansi(name));
+    zip.add_file(file, to_ansi(name));
     if (zip.last_result() != 0) {
       zip.close();
       return -1;
     }
   }
   return zip.close() == 0 ? 0 : -1;
+}
+
+}  // namespace
+
+int archive_package_folder(const std::u16string& folder, const std::u16string& archive_path) {
+  // A package folder that is gone would give an empty archive that passes
+  // for a backup.
+  if (!platform::is_directory(folder)) return -1;
+  // The archive is made beside its final name and replaces it only when
+  // whole, so a failure keeps the earlier backup of the same name.
+  const std::u16string partial = archive_path + u".tmp";
+  if (write_package_archive(folder, partial) != 0 || !platform::replace_file(partial, archive_path)) {
+    platform::remove_file(partial);
+    return -1;
+  }
+  return 0;
 }
 
 int backup_package(backup_context& context, size_t package_index) {

@@ -43,11 +43,6 @@ void add_text(TiXmlElement& parent, const char* name, const std::string& text, b
   parent.LinkEndChild(element);
 }
 
-std::u16string file_name_part(const std::u16string& path) {
-  const size_t cut = path.find_last_of(u"\\/");
-  return cut == std::u16string::npos ? path : path.substr(cut + 1);
-}
-
 }  // namespace
 
 std::string local_date_text() {
@@ -175,7 +170,7 @@ int backup_catalogue_c::record_backup(const std::u16string& archive_path,
                                       const std::vector<device_record*>& devices, const std::string& today) {
   std::lock_guard<std::mutex> hold(lock_);
   catalogue_entry entry;
-  entry.file = to_ansi(file_name_part(archive_path)).substr(0, 259);
+  entry.file = to_ansi(platform::file_name_part(archive_path)).substr(0, 259);
   entry.date = today;
   for (device_record* device : devices) {
     catalogue_device d;

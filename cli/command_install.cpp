@@ -64,6 +64,7 @@ int run_install(const arguments& args) {
   reporting_shell_c shell;
   std::u16string folder = package_path.substr(0, package_path.find_last_of(u"\\/"));
   const int result = install_package(package_path, inf_paths, folder, shell, force);
+  if (result == damaged_package) return fail("the package is damaged: an entry could not be extracted whole");
   if (result < 0) shell.open(package_path, u"");  // not an archive: opened as itself
 
   json_writer_c json;

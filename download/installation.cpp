@@ -12,11 +12,6 @@
 namespace quillary {
 namespace {
 
-std::u16string file_name_part(const std::u16string& path) {
-  const size_t cut = path.find_last_of(u"\\/");
-  return cut == std::u16string::npos ? path : path.substr(cut + 1);
-}
-
 bool has_extension(const std::u16string& name, const char16_t* extension) {
   const std::u16string_view ext(extension);
   return name.size() > ext.size() && equal_ignore_case(std::u16string_view(name).substr(name.size() - ext.size()), ext);
@@ -59,7 +54,7 @@ void start_installer(const std::u16string& folder, const std::set<std::u16string
 }  // namespace
 
 std::u16string extraction_folder(const std::u16string& package_path, const std::u16string& base_folder) {
-  std::u16string name = file_name_part(package_path);
+  std::u16string name = platform::file_name_part(package_path);
   if (const size_t dot = name.rfind(u'.'); dot != std::u16string::npos) name.resize(dot);
   const std::u16string folder = platform::join_path(base_folder, name);
   platform::create_directories(folder);
@@ -120,6 +115,9 @@ int install_package(const std::u16string& package_path, const std::set<std::u16s
   if (archive.open(package_path) != 0) return -1;
   // Into the folder by absolute paths: no thread's current directory changes.
   if (archive.extract_all(folder) != 0) return -1;
+  // A damaged entry ends the extraction: an installer started on what came
+  // before it would install a package with files missing.
+  if (archive.stopped_early()) return damaged_package;
   archive.close();
   delete_pages(folder);
   start_installer(folder, inf_paths, shell, force);
@@ -131,8 +129,7 @@ int install_job_run(void* argument) {
   const int result = install_package(job.package_path, job.inf_paths, job.download_folder, *job.shell);
   // Not an archive: a program of its own, or a file for the application
   // that opens its kind.
-  if (result < 0) job.shell->open(job.package_path, u"");
-  job.busy = false;
+  if (result == -1) job.shell->open(job.package_path, u"");
   return result;
 }
 
@@ -146,12 +143,15 @@ bool record_installed_link(const std::u16string& setup_dat, const std::string& l
 
 bool start_install_job(const std::shared_ptr<install_job>& job) {
   if (job->busy.exchange(true)) return false;
+  job->call.ended = false;
   // The thread holds its own reference: a panel destroyed meanwhile does
-  // not take the job away from under it.
+  // not take the job away from under it. `busy` is cleared last, so a job
+  // started again never has its new outcome written over by this thread.
   try {
     std::thread([job] {
       job->call.result = install_job_run(job.get());
       job->call.ended = true;
+      job->busy = false;
     }).detach();
   } catch (const std::system_error&) {
     job->busy = false;

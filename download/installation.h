@@ -35,9 +35,11 @@ struct install_job {
 std::u16string extraction_folder(const std::u16string& package_path, const std::u16string& base_folder);
 
 // Extracts the package and starts the installer: 0 when the archive was
-// extracted, -1 otherwise (not an archive, or no folder for it). `force`
-// has the installer install even drivers that are not better than the
-// installed ones.
+// extracted, -1 when it is not an archive (or there is no folder for it),
+// `damaged_package` when an entry could not be extracted whole (nothing is
+// started then). `force` has the installer install even drivers that are
+// not better than the installed ones.
+constexpr int damaged_package = -2;
 int install_package(const std::u16string& package_path, const std::set<std::u16string>& inf_paths,
                     const std::u16string& download_folder, shell_i& shell, bool force = false);
 
@@ -56,7 +58,7 @@ void run_driver_installer(const std::u16string& folder, bool force, shell_i& she
 std::u16string driver_installer_parameters(const std::u16string& folder, bool force);
 
 // The body of an installation thread: install, and open the package itself
-// with the shell when it could not be extracted. Clears `busy`.
+// with the shell when it is no archive.
 int install_job_run(void* job);
 
 // Appends a package link to the list of installed packages ("setup.dat").

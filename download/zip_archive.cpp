@@ -46,24 +46,6 @@ std::vector<std::u16string_view> split_name(std::u16string_view name) {
   return parts;
 }
 
-char16_t upper(char16_t c) { return c >= u'a' && c <= u'z' ? c - 0x20 : c; }
-
-// Windows opens a device, not a file in the folder, for these names, with
-// any extension and trailing blanks ("nul.txt", "COM1 ").
-bool is_device_name(std::u16string_view part) {
-  std::u16string base(part.substr(0, part.find(u'.')));
-  while (!base.empty() && base.back() == u' ') base.pop_back();
-  std::transform(base.begin(), base.end(), base.begin(), upper);
-  for (const char16_t* device : {u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"}) {
-    if (base == device) return true;
-  }
-  if (base.size() == 4 && (base.starts_with(u"COM") || base.starts_with(u"LPT"))) {
-    const char16_t digit = base[3];
-    return (digit >= u'1' && digit <= u'9') || digit == u'\u00B9' || digit == u'\u00B2' || digit == u'\u00B3';
-  }
-  return false;
-}
-
 // "..", and what Windows turns into it by dropping trailing dots and
 // blanks (".. ", "...").
 bool climbs(std::u16string_view part) {
@@ -78,7 +60,7 @@ bool is_unsafe(std::u16string_view name, const std::vector<std::u16string_view>&
   if (!name.empty() && is_separator(name.front())) return true;
   if (name.find(u':') != std::u16string_view::npos) return true;
   return std::any_of(parts.begin(), parts.end(),
-                     [](std::u16string_view part) { return climbs(part) || is_device_name(part); });
+                     [](std::u16string_view part) { return climbs(part) || platform::is_device_name(part); });
 }
 
 // `folder` joined with `count` parts from `first`.
@@ -144,6 +126,7 @@ void unzip_archive_c::close() {
 int unzip_archive_c::extract_all(const std::u16string& folder, bool without_folders, bool overwrite) {
   skipped_unsafe_ = 0;
   extracted_ = 0;
+  stopped_early_ = false;
   if (!handle_ || !zip_access::is_absolute(folder)) return -1;
   make_directories(folder);
   if (!platform::is_directory(folder)) return -1;
@@ -155,9 +138,15 @@ int unzip_archive_c::extract_all(const std::u16string& folder, bool without_fold
   // central directory that cannot be read shows at the first entry.
   unzGoToFirstFile(handle_);
   std::unique_ptr<char[]> buffer(new (std::nothrow) char[extract_buffer_size]);
-  if (!buffer) return UNZ_OK;
+  if (!buffer) {
+    stopped_early_ = true;
+    return UNZ_OK;
+  }
   for (ZPOS64_T i = 0; i < global.number_entry; ++i) {
-    if (extract_current(folder, without_folders, overwrite, buffer.get()) == step::stop) return UNZ_OK;
+    if (extract_current(folder, without_folders, overwrite, buffer.get()) == step::stop) {
+      stopped_early_ = true;
+      return UNZ_OK;
+    }
     if (i + 1 < global.number_entry) {
       result = unzGoToNextFile(handle_);
       if (result == UNZ_END_OF_LIST_OF_FILE) break;
@@ -217,13 +206,15 @@ unzip_archive_c::step unzip_archive_c::extract_current(const std::u16string& fol
     return step::next;
   }
   const bool copied = copy_entry(handle_, out, buffer, info);
-  if (!out.close() || !copied) {
-    unzCloseCurrentFile(handle_);
+  // Closing the entry is where a wrong checksum shows. A file that did not
+  // come out whole is removed: left there, it would pass as extracted, and
+  // a later extraction, which keeps existing files, would keep it too.
+  const bool closed = out.close();
+  if (unzCloseCurrentFile(handle_) != UNZ_OK || !closed || !copied) {
+    platform::remove_file(target);
     return step::stop;
   }
   set_file_time(target, info.dosDate);
-  // Closing the entry is where a wrong checksum shows.
-  if (unzCloseCurrentFile(handle_) != UNZ_OK) return step::stop;
   ++extracted_;
   return step::next;
 }

@@ -30,7 +30,7 @@ class unzip_archive_c {
   // when no archive is open, or `folder` is not absolute or cannot be made.
   // A failing entry (one that cannot be opened or decoded, a write that
   // fails, a wrong checksum) ends the extraction early without changing the
-  // result: the caller works with what was extracted.
+  // result; its partly written file is removed, and stopped_early() tells.
   // Entries whose names would land outside `folder` (absolute names, drive
   // letters, "..", streams, device names) are skipped and counted.
   int extract_all(const std::u16string& folder, bool without_folders = false, bool overwrite = false);
@@ -39,6 +39,8 @@ class unzip_archive_c {
   size_t skipped_unsafe_entries() const { return skipped_unsafe_; }
   // Files written completely whose checksum matched.
   size_t extracted_files() const { return extracted_; }
+  // Whether a failing entry ended the last extract_all.
+  bool stopped_early() const { return stopped_early_; }
 
   void close();
 
@@ -49,6 +51,7 @@ class unzip_archive_c {
   void* handle_ = nullptr;
   size_t skipped_unsafe_ = 0;
   size_t extracted_ = 0;
+  bool stopped_early_ = false;
 };
 
 // Writes an archive file by file.

@@ -13,6 +13,27 @@ std::u16string join_path(const std::u16string& folder, const std::u16string& nam
   return left + path_separator + name.substr(skip);
 }
 
+std::u16string file_name_part(const std::u16string& path) {
+  const size_t cut = path.find_last_of(u"\\/");
+  return cut == std::u16string::npos ? path : path.substr(cut + 1);
+}
+
+bool is_device_name(std::u16string_view name) {
+  std::u16string base(name.substr(0, name.find(u'.')));
+  while (!base.empty() && base.back() == u' ') base.pop_back();
+  for (auto& c : base) {
+    if (c >= u'a' && c <= u'z') c -= 0x20;
+  }
+  for (const char16_t* device : {u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"}) {
+    if (base == device) return true;
+  }
+  if (base.size() == 4 && (base.starts_with(u"COM") || base.starts_with(u"LPT"))) {
+    const char16_t digit = base[3];
+    return (digit >= u'1' && digit <= u'9') || digit == u'\u00B9' || digit == u'\u00B2' || digit == u'\u00B3';
+  }
+  return false;
+}
+
 std::u16string native_separators(std::u16string path) {
   for (auto& c : path) {
     if (c == u'\\' || c == u'/') c = path_separator;

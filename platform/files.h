@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace quillary::platform {
 
@@ -22,6 +23,14 @@ bool create_directories(const std::u16string& path);
 
 // Joins with exactly one separator between the two parts.
 std::u16string join_path(const std::u16string& folder, const std::u16string& name);
+
+// The last component of a path, after its last backslash or slash; the
+// whole path when it has neither.
+std::u16string file_name_part(const std::u16string& path);
+
+// Whether Windows opens a device rather than a file for this name, with any
+// extension and trailing blanks ("nul.txt", "COM1 ").
+bool is_device_name(std::u16string_view name);
 
 // A relative path written with backslashes (as the update service and the
 // catalogue write them) in this system's spelling.

@@ -172,6 +172,8 @@ TEST(archive_names, blanks_and_forbidden_characters_become_dashes) {
   EXPECT_EQ(archive_name_for(package, u"B"), platform::join_path(u"B", u"driver.zip"));
   d.driver_description = u"con";
   EXPECT_EQ(archive_name_for(package, u"B"), platform::join_path(u"B", u"condriver.zip"));
+  d.driver_description = u"Com1.Port";  // a device name with an extension is a device too
+  EXPECT_EQ(archive_name_for(package, u"B"), platform::join_path(u"B", u"Com1driver.Port.zip"));
 }
 
 class backup_flow : public store_test {
@@ -279,12 +281,39 @@ TEST_F(backup_flow, restore_unpacks_beside_the_archive_and_forces_the_installer)
   ASSERT_EQ(shell.calls.size(), 1u);
   EXPECT_EQ(shell.calls[0].parameters, u"/SH /F /PATH \"" + in(backups, u"Display") + u"\"");
 
+  // A later restore of that name installs what the archive holds, not what
+  // an earlier restore left in the folder.
+  write(in(backups, u"Display\\disp.inf"), "left by an earlier restore");
+  request.busy = 1;
+  ASSERT_EQ(restore_archive(request, backups, shell), 0);
+  EXPECT_EQ(read(in(backups, u"Display\\disp.inf")), "[Version]\r\ndisplay\r\n");
+  shell.calls.clear();
+
   request.archive = u"Missing.zip";
   request.busy = 1;
   EXPECT_EQ(restore_archive(request, backups, shell), -1);
   EXPECT_EQ(request.busy, 0);
   EXPECT_TRUE(platform::is_directory(in(backups, u"Missing"))) << "the empty folder stays";
-  EXPECT_EQ(shell.calls.size(), 1u);
+  EXPECT_TRUE(shell.calls.empty());
+}
+
+TEST_F(backup_flow, a_package_folder_that_is_gone_fails_and_keeps_the_earlier_archive) {
+  auto s = store();
+  s.collect_driver_packages(devices);
+  backup_catalogue_c catalogue(catalogue_file, backups, devices);
+  backup_context context{s, catalogue, backups, "2026-01-02"};
+  ASSERT_EQ(backup_worker(context, {&devices[1]}), 0);
+  const auto& package = s.packages()[1];
+  std::filesystem::remove_all(std::filesystem::path(platform::join_path(s.paths().store_root, package.folder)));
+
+  context.today = "2026-03-04";
+  EXPECT_EQ(backup_worker(context, {&devices[1]}), -1) << "not an empty archive passed off as a backup";
+  unzip_archive_c zip;
+  ASSERT_EQ(zip.open(archive_name_for(package, backups)), 0);
+  ASSERT_EQ(zip.extract_all(folder.below("earlier")), 0);
+  EXPECT_EQ(read(in(folder.below("earlier"), u"disp.inf")), "[Version]\r\ndisplay\r\n");
+  EXPECT_FALSE(platform::file_exists(archive_name_for(package, backups) + u".tmp"));
+  EXPECT_EQ(catalogue.entries().at(0).date, "2026-01-02");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -112,6 +113,25 @@ TEST_F(installation_test, a_package_that_is_no_archive_is_opened_by_the_job) {
   EXPECT_FALSE(job->busy);
   ASSERT_EQ(shell.calls.size(), 1u);
   EXPECT_EQ(shell.calls[0].target, path);
+}
+
+TEST_F(installation_test, a_damaged_package_starts_nothing_and_leaves_no_broken_file) {
+  const auto path = package("bad.zip", {{"d/a.inf", "[Version]\r\n" + std::string(4000, ';') + "\r\n"}});
+  std::string bytes;
+  {
+    std::ifstream in_file{std::filesystem::path(path), std::ios::binary};
+    bytes.assign(std::istreambuf_iterator<char>(in_file), {});
+  }
+  // The entry's data follows its local header (30 bytes, the name, the extra field).
+  const auto u16 = [&](size_t at) { return static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8; };
+  const size_t data = 30 + u16(26) + u16(28);
+  ASSERT_LT(data + 4, bytes.size());
+  bytes[data + 3] ^= 0x5A;
+  { std::ofstream(std::filesystem::path(path), std::ios::binary) << bytes; }
+
+  EXPECT_EQ(install_package(path, {u"d\\a.inf"}, folder.text(), shell), damaged_package);
+  EXPECT_TRUE(shell.calls.empty()) << "neither the installer nor the package itself";
+  EXPECT_FALSE(platform::file_exists(in(folder.below("bad"), u"d\\a.inf")));
 }
 
 TEST_F(installation_test, a_second_installation_keeps_the_extracted_files) {

@@ -163,6 +163,7 @@ TEST(unzip_archive, extracts_contents_and_makes_folders_on_demand) {
   EXPECT_EQ(archive.extract_all(out.u16string()), 0);
   EXPECT_EQ(archive.extracted_files(), 4u);
   EXPECT_EQ(archive.skipped_unsafe_entries(), 0u);
+  EXPECT_FALSE(archive.stopped_early());
   // A folder entry makes one level; its missing parent is not made for it.
   EXPECT_EQ(tree(out), (std::set<std::string>{"setup.inf", "empty/", "drivers/", "drivers/x64/", "drivers/x86/",
                                               "drivers/x64/net.sys", "drivers/x86/net.sys", "stored.bin"}));
@@ -234,7 +235,7 @@ TEST(unzip_archive, entries_that_would_land_outside_are_skipped_and_counted) {
   }
 }
 
-TEST(unzip_archive, a_wrong_checksum_stops_the_extraction_without_failing_it) {
+TEST(unzip_archive, a_wrong_checksum_stops_the_extraction_and_removes_the_bad_file) {
   temp_folder_c temp;
   const fs::path path = temp.path() / "p.zip";
   write_archive(path, {{"first.txt", "first data", winter_dos, 0},
@@ -252,8 +253,9 @@ TEST(unzip_archive, a_wrong_checksum_stops_the_extraction_without_failing_it) {
   EXPECT_EQ(archive.extract_all(out.u16string()), 0);
   EXPECT_EQ(archive.extracted_files(), 1u);
   EXPECT_EQ(read_file(out / "first.txt"), "first data");
-  EXPECT_TRUE(fs::exists(out / "second.txt")) << "written, then found wrong; extraction never deletes";
+  EXPECT_FALSE(fs::exists(out / "second.txt")) << "written, then found wrong: it must not pass as extracted";
   EXPECT_FALSE(fs::exists(out / "third.txt"));
+  EXPECT_TRUE(archive.stopped_early());
 }
 
 TEST(zip_times, entry_times_are_local_times_in_both_directions) {
