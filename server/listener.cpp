@@ -17,6 +17,9 @@ namespace quillary::server {
 
 namespace {
 
+// How long the accept loop rests when accept fails for want of resources.
+constexpr int accept_pause_ms = 100;
+
 std::string address_text(const sockaddr_storage& address) {
   char host[INET6_ADDRSTRLEN] = "";
   if (address.ss_family == AF_INET6) {
@@ -123,7 +126,17 @@ void accept_loop_c::run() {
       sockaddr_storage peer{};
       socklen_t peer_length = sizeof peer;
       const int fd = accept4(polled[i].fd, reinterpret_cast<sockaddr*>(&peer), &peer_length, SOCK_CLOEXEC);
-      if (fd < 0) continue;  // the peer gave up already, or out of descriptors for a moment
+      if (fd < 0) {
+        // Out of descriptors or memory, the connection stays queued and the
+        // listener polls ready again at once; a short pause (cut short by
+        // stop) keeps the loop from spinning until some connection ends.
+        // Other errors mean the peer gave up already.
+        if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+          pollfd wake{wake_pipe_[0], POLLIN, 0};
+          poll(&wake, 1, accept_pause_ms);
+        }
+        continue;
+      }
       {
         const std::lock_guard<std::mutex> lock(mutex_);
         if (running_ >= max_connections) {
@@ -141,7 +154,7 @@ void accept_loop_c::run() {
       } catch (const std::system_error& error) {
         context_.warn(std::string("cannot start a connection thread: ") + error.what());
         const std::lock_guard<std::mutex> lock(mutex_);
-        open_connections_.erase(fd);
+        open_connections_.erase(open_connections_.find(fd));
         --running_;
         close(fd);
       }
@@ -152,7 +165,7 @@ void accept_loop_c::run() {
 void accept_loop_c::serve(int fd, std::string peer, std::string authority) {
   serve_connection(connection_info{fd, std::move(peer), std::move(authority)}, context_);
   const std::lock_guard<std::mutex> lock(mutex_);
-  open_connections_.erase(fd);
+  open_connections_.erase(open_connections_.find(fd));
   --running_;
   idle_.notify_all();
 }

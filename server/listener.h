@@ -61,7 +61,10 @@ class accept_loop_c {
   std::thread thread_;
   std::mutex mutex_;
   std::condition_variable idle_;
-  std::set<int> open_connections_;
+  // A multiset: a connection thread closes its socket before it takes the
+  // number out, so accept may already have handed the same number to a new
+  // connection; each connection then owns one entry of its own.
+  std::multiset<int> open_connections_;
   size_t running_ = 0;
 };
 
