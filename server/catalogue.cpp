@@ -26,6 +26,7 @@ bool catalogue_c::add_package(catalogue_package package, const archive_listing& 
   std::set<std::string> files;
   for (const auto& path : listing.paths) files.insert(to_upper_ascii(path));
 
+  for (const auto& line : listing.unread) warn(package.file_name + ": " + line);
   std::vector<catalogue_inf> added;
   for (const auto& file : listing.infs) {
     inf_file_c inf;

@@ -34,8 +34,9 @@ bool read_current(unzFile zip, uint64_t size, std::string& data) {
 
 }  // namespace
 
-bool read_archive(const std::string& file_path, archive_listing& out, std::string& reason) {
+bool read_archive(const std::string& file_path, archive_listing& out, std::string& reason, uint64_t total_limit) {
   out = archive_listing{};
+  uint64_t inf_bytes = 0;
   unzip_handle zip(unzOpen64(file_path.c_str()));
   if (!zip) {
     reason = "not a readable zip archive";
@@ -57,14 +58,23 @@ bool read_archive(const std::string& file_path, archive_listing& out, std::strin
     }
     const bool folder = !name.empty() && name.back() == '/';
     if (!folder && !name.empty()) {
-      if (name.size() > 4 && equal_ignore_case_ascii(name.substr(name.size() - 4), ".inf") &&
-          info.uncompressed_size <= max_inf_size) {
-        archive_file inf{name, {}};
-        if (!read_current(zip.get(), info.uncompressed_size, inf.data)) {
-          reason = "damaged entry " + name;
-          return false;
+      if (name.size() > 4 && equal_ignore_case_ascii(name.substr(name.size() - 4), ".inf")) {
+        const uint64_t size = info.uncompressed_size;
+        if (size > max_inf_size) {
+          out.unread.push_back(name + ": larger than " + std::to_string(max_inf_size >> 20) + " MiB, not read");
+        } else if (size > total_limit - inf_bytes) {
+          out.unread.push_back(name + ": the archive's INF files pass " + std::to_string(total_limit >> 20) +
+                               " MiB together, not read");
+        } else {
+          // read_current insists on the announced size, so the sum holds.
+          archive_file inf{name, {}};
+          if (!read_current(zip.get(), size, inf.data)) {
+            reason = "damaged entry " + name;
+            return false;
+          }
+          inf_bytes += size;
+          out.infs.push_back(std::move(inf));
         }
-        out.infs.push_back(std::move(inf));
       }
       out.paths.push_back(std::move(name));
     }

@@ -45,6 +45,27 @@ TEST(CatalogueFolder, BrokenArchivesAndMalformedInfsAreSkipped) {
   EXPECT_FALSE(catalogue.index_folder(at("missing"), [](const std::string&) {}, reason));
 }
 
+TEST(CatalogueFolder, InfFilesPastTheArchiveTotalAreListedButNotRead) {
+  quillary::testing::temp_folder_c folder;
+  const std::string zip = (folder.path() / "many.zip").string();
+  ASSERT_TRUE(testing::write_zip(zip, {{"a.inf", good_inf}, {"b.inf", good_inf}, {"c.inf", good_inf}}));
+  archive_listing listing;
+  std::string reason;
+  // Room for two of the three.
+  ASSERT_TRUE(read_archive(zip, listing, reason, 2 * good_inf.size() + good_inf.size() / 2)) << reason;
+  EXPECT_EQ(listing.paths.size(), 3u);
+  ASSERT_EQ(listing.infs.size(), 2u);
+  EXPECT_EQ(listing.infs[1].path, "b.inf");
+
+  catalogue_c catalogue;
+  std::vector<std::string> warnings;
+  ASSERT_TRUE(catalogue.add_package(catalogue_package{"many.zip", zip, 1000}, listing,
+                                    [&](const std::string& line) { warnings.push_back(line); }, reason));
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0].rfind("many.zip: c.inf: ", 0), 0u) << warnings[0];
+  EXPECT_EQ(catalogue.infs().size(), 2u);
+}
+
 TEST(CatalogueFolder, SignedOnlyWhenTheCatalogFileIsBesideTheInf) {
   catalogue_c catalogue;
   ASSERT_TRUE(add_memory_package(catalogue, "a.zip", {{"x64/net.inf", good_inf}, {"X64/PKG.CAT", ""}}));
