@@ -21,15 +21,6 @@ constexpr auto send_timeout = std::chrono::seconds(60);
 // The body of the bad-xml fault: no XML library finds an element in it.
 constexpr const char* not_xml_body = "quillary-service: this reply is deliberately not XML\n";
 
-bool send_answer(int fd, const http_answer& answer, bool head_only, const service_context_c& context,
-                 const header_list& extra = {}) {
-  header_list headers = {{"Content-Type", answer.content_type}};
-  headers.insert(headers.end(), extra.begin(), extra.end());
-  std::string out = response_head(answer.status, headers, answer.body.size());
-  if (!head_only) out += answer.body;
-  return send_all(fd, out, context.stopping());
-}
-
 // Reads the request head; on failure answers it (when there is a request to
 // answer) and returns false.
 bool read_head(const connection_info& c, const service_context_c& context, http_request& request,
@@ -39,11 +30,11 @@ bool read_head(const connection_info& c, const service_context_c& context, http_
     switch (parse_request_head(buffer, max_request_head, request, head_size, reason)) {
       case head_status::complete: return true;
       case head_status::bad:
-        send_answer(c.fd, text_answer(400, reason), false, context);
+        send_answer(c.fd, text_answer(400, reason), false, context.stopping());
         context.log_request(c.peer + " bad request: " + reason);
         return false;
       case head_status::too_large:
-        send_answer(c.fd, text_answer(413, "the request head is too large"), false, context);
+        send_answer(c.fd, text_answer(413, "the request head is too large"), false, context.stopping());
         context.log_request(c.peer + " request head too large");
         return false;
       case head_status::incomplete: break;
@@ -74,17 +65,17 @@ std::string log_line(const connection_info& c, const http_request& request, int 
 void serve_query(const connection_info& c, const http_request& request, std::string& buffer, size_t head_size,
                  const service_context_c& context) {
   if (request.header("Transfer-Encoding") != nullptr) {
-    send_answer(c.fd, text_answer(501, "chunked request bodies are not accepted"), false, context);
+    send_answer(c.fd, text_answer(501, "chunked request bodies are not accepted"), false, context.stopping());
     context.log_request(log_line(c, request, 501, 0));
     return;
   }
   if (!request.has_content_length) {
-    send_answer(c.fd, text_answer(411, "the query needs a Content-Length"), false, context);
+    send_answer(c.fd, text_answer(411, "the query needs a Content-Length"), false, context.stopping());
     context.log_request(log_line(c, request, 411, 0));
     return;
   }
   if (request.content_length > max_request_body) {
-    send_answer(c.fd, text_answer(413, "the request body is too large"), false, context);
+    send_answer(c.fd, text_answer(413, "the request body is too large"), false, context.stopping());
     context.log_request(log_line(c, request, 413, 0));
     return;
   }
@@ -112,7 +103,7 @@ void serve_query(const connection_info& c, const http_request& request, std::str
   } else if (context.fault().kind == fault_kind::oversize && answer.status == 200) {
     pad_reply(answer.body, oversize_reply_bytes);
   }
-  send_answer(c.fd, answer, false, context);
+  send_answer(c.fd, answer, false, context.stopping());
   std::string line = log_line(c, request, answer.status, answer.body.size());
   if (answer.status == 200 && context.fault().kind != fault_kind::bad_xml) {
     line += " (" + summary.os + ", " + std::to_string(summary.devices) + " devices, " +
@@ -131,7 +122,7 @@ void serve_request(const connection_info& c, const http_request& request, std::s
   const bool head_only = request.method == "HEAD";
   if (context.fault().kind == fault_kind::status) {
     const int status = static_cast<int>(context.fault().value);
-    send_answer(c.fd, http_answer{status, "text/html", status_page(status)}, head_only, context);
+    send_answer(c.fd, http_answer{status, "text/html", status_page(status)}, head_only, context.stopping());
     context.log_request(log_line(c, request, status, 0) + " (status fault)");
     return;
   }
@@ -154,17 +145,17 @@ void serve_request(const connection_info& c, const http_request& request, std::s
                                "quillary-service: " + std::to_string(context.catalogue().packages().size()) +
                                    " packages, " + std::to_string(context.catalogue().infs().size()) +
                                    " INF files. POST the update query here.\n"};
-      send_answer(c.fd, answer, head_only, context);
+      send_answer(c.fd, answer, head_only, context.stopping());
       context.log_request(log_line(c, request, 200, answer.body.size()));
       return;
     }
   } else {
-    send_answer(c.fd, text_answer(405, "only GET, HEAD and POST"), head_only, context,
+    send_answer(c.fd, text_answer(405, "only GET, HEAD and POST"), head_only, context.stopping(),
                 {{"Allow", "GET, HEAD, POST"}});
     context.log_request(log_line(c, request, 405, 0));
     return;
   }
-  send_answer(c.fd, text_answer(404, "no such resource"), head_only, context);
+  send_answer(c.fd, text_answer(404, "no such resource"), head_only, context.stopping());
   context.log_request(log_line(c, request, 404, 0));
 }
 

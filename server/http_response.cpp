@@ -1,6 +1,6 @@
 #include "server/http_response.h"
 
-#include "server/http_answer.h"
+#include "server/socket_io.h"
 
 namespace quillary::server {
 
@@ -11,6 +11,15 @@ std::string response_head(int status, const header_list& headers, uint64_t conte
   head += "Content-Length: " + std::to_string(content_length) + "\r\n";
   head += "Connection: close\r\n\r\n";
   return head;
+}
+
+bool send_answer(int fd, const http_answer& answer, bool head_only, const std::atomic<bool>& stopping,
+                 const header_list& extra) {
+  header_list headers = {{"Content-Type", answer.content_type}};
+  headers.insert(headers.end(), extra.begin(), extra.end());
+  std::string out = response_head(answer.status, headers, answer.body.size());
+  if (!head_only) out += answer.body;
+  return send_all(fd, out, stopping);
 }
 
 std::string status_page(int status) {

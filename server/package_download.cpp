@@ -44,11 +44,6 @@ class pacer_c {
   std::chrono::steady_clock::time_point start_;
 };
 
-bool send_simple(int fd, int status, const std::string& body, const header_list& headers,
-                 const service_context_c& context) {
-  return send_all(fd, response_head(status, headers, body.size()) + body, context.stopping());
-}
-
 }  // namespace
 
 download_result send_package(int fd, const http_request& request, const catalogue_package& package,
@@ -61,8 +56,7 @@ download_result send_package(int fd, const http_request& request, const catalogu
   struct stat info{};
   if (file.fd < 0 || fstat(file.fd, &info) != 0) {
     const http_answer answer = text_answer(404, "the package file is gone");
-    send_simple(fd, answer.status, head_only ? std::string() : answer.body, {{"Content-Type", answer.content_type}},
-                context);
+    send_answer(fd, answer, head_only, stopping);
     return {answer.status, 0};
   }
   const auto size = static_cast<uint64_t>(info.st_size);
@@ -76,9 +70,7 @@ download_result send_package(int fd, const http_request& request, const catalogu
   }
   if (range.kind == range_kind::unsatisfiable) {
     const http_answer answer = text_answer(416, "the range lies beyond the end of the file");
-    send_simple(fd, 416, head_only ? std::string() : answer.body,
-                {{"Content-Type", answer.content_type}, {"Content-Range", "bytes */" + std::to_string(size)}},
-                context);
+    send_answer(fd, answer, head_only, stopping, {{"Content-Range", "bytes */" + std::to_string(size)}});
     return {416, 0};
   }
 

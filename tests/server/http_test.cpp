@@ -240,6 +240,9 @@ TEST_F(Connection, PackageDownloadsWholeAndInRanges) {
   EXPECT_EQ(reply.substr(0, 12), "HTTP/1.1 416");
   EXPECT_NE(reply.find("Content-Range: bytes */" + std::to_string(file.size())), std::string::npos);
   EXPECT_EQ(reply.substr(reply.find("\r\n\r\n") + 4), "");
+  // HEAD announces the same head, Content-Length included, as the GET.
+  const std::string get = exchange(context, "GET /packages/pkg.zip HTTP/1.1\r\nRange: bytes=999999-\r\n\r\n");
+  EXPECT_EQ(reply, get.substr(0, get.find("\r\n\r\n") + 4));
 
   EXPECT_EQ(exchange(context, "GET /packages/other.zip HTTP/1.1\r\n\r\n").substr(0, 12), "HTTP/1.1 404");
   EXPECT_EQ(exchange(context, "GET /packages/..%2Fpkg.zip HTTP/1.1\r\n\r\n").substr(0, 12), "HTTP/1.1 404");
