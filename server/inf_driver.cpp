@@ -1,20 +1,10 @@
 #include "server/inf_driver.h"
 
-#include <cstdlib>
-
 #include "server/text_encoding.h"
 
 namespace quillary::server {
 
 namespace {
-
-bool all_digits(std::string_view text) {
-  if (text.empty()) return false;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  return true;
-}
 
 // A version of one to four dot-separated numbers of at most five digits.
 bool valid_version(std::string_view text) {
@@ -23,7 +13,8 @@ bool valid_version(std::string_view text) {
   while (true) {
     const size_t dot = text.find('.', start);
     const std::string_view part = text.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
-    if (!all_digits(part) || part.size() > 5 || ++parts > 4) return false;
+    uint64_t number;
+    if (!parse_decimal(part, number, 5) || ++parts > 4) return false;
     if (dot == std::string_view::npos) return true;
     start = dot + 1;
   }
@@ -54,11 +45,8 @@ uint32_t feature_score_of(const inf_file_c& inf, const std::string& install, con
     const std::string directive = inf.value_of(install + suffix, "FeatureScore");
     std::string_view text = trim_blanks(directive);
     if (starts_with_ignore_case_ascii(text, "0x")) text.remove_prefix(2);
-    if (text.empty() || text.size() > 2) return 0xFF;
-    char* end = nullptr;
-    const std::string digits(text);
-    const unsigned long value = std::strtoul(digits.c_str(), &end, 16);
-    return (end != nullptr && *end == '\0') ? static_cast<uint32_t>(value) : 0xFF;
+    uint64_t value;
+    return parse_hex(text, value, 2) ? static_cast<uint32_t>(value) : 0xFF;
   }
   return 0xFF;
 }
@@ -110,10 +98,10 @@ bool normalize_inf_date(std::string_view text, std::string& out) {
   const std::string_view month = text.substr(0, first);
   const std::string_view day = text.substr(first + 1, second - first - 1);
   const std::string_view year = text.substr(second + 1);
-  if (!all_digits(month) || !all_digits(day) || !all_digits(year)) return false;
-  if (month.size() > 2 || day.size() > 2 || year.size() != 4) return false;
-  const int m = std::atoi(std::string(month).c_str());
-  const int d = std::atoi(std::string(day).c_str());
+  uint64_t m, d, y;
+  if (!parse_decimal(month, m, 2) || !parse_decimal(day, d, 2) || !parse_decimal(year, y, 4) || year.size() != 4) {
+    return false;
+  }
   if (m < 1 || m > 12 || d < 1 || d > 31) return false;
   out = std::string(year) + "-" + (m < 10 ? "0" : "") + std::to_string(m) + "-" + (d < 10 ? "0" : "") +
         std::to_string(d);

@@ -29,17 +29,9 @@ std::vector<std::string_view> split_dots(std::string_view text) {
 long read_number(std::string_view text, int base, size_t max_digits) {
   if (text.empty()) return -1;
   if (base == 16 && starts_with_ignore_case_ascii(text, "0x")) text.remove_prefix(2);
-  if (text.empty() || text.size() > max_digits) return -2;
-  long value = 0;
-  for (const char c : text) {
-    int digit;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    else return -2;
-    value = value * base + digit;
-  }
-  return value;
+  uint64_t value = 0;
+  const bool ok = base == 16 ? parse_hex(text, value, max_digits) : parse_decimal(text, value, max_digits);
+  return ok ? static_cast<long>(value) : -2;
 }
 
 }  // namespace

@@ -92,4 +92,18 @@ bool parse_decimal(std::string_view text, uint64_t& value, size_t max_digits) {
   return true;
 }
 
+bool parse_hex(std::string_view text, uint64_t& value, size_t max_digits) {
+  if (text.empty() || text.size() > max_digits) return false;
+  value = 0;
+  for (const char c : text) {
+    uint64_t digit;
+    if (c >= '0' && c <= '9') digit = static_cast<uint64_t>(c - '0');
+    else if (c >= 'a' && c <= 'f') digit = static_cast<uint64_t>(c - 'a' + 10);
+    else if (c >= 'A' && c <= 'F') digit = static_cast<uint64_t>(c - 'A' + 10);
+    else return false;
+    value = value * 16 + digit;
+  }
+  return true;
+}
+
 }  // namespace quillary::server

@@ -29,5 +29,7 @@ std::string_view trim_blanks(std::string_view text);
 // A plain decimal number of at most `max_digits` digits (no sign, no
 // blanks); false otherwise. Protocol numbers are read with this.
 bool parse_decimal(std::string_view text, uint64_t& value, size_t max_digits = 18);
+// The same for hexadecimal digits of either case; no "0x" prefix.
+bool parse_hex(std::string_view text, uint64_t& value, size_t max_digits = 16);
 
 }  // namespace quillary::server

@@ -1,17 +1,8 @@
 #include "server/url_path.h"
 
+#include "server/text_encoding.h"
+
 namespace quillary::server {
-
-namespace {
-
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-}  // namespace
 
 bool percent_decode(std::string_view text, std::string& out) {
   out.clear();
@@ -20,10 +11,9 @@ bool percent_decode(std::string_view text, std::string& out) {
       out.push_back(text[i]);
       continue;
     }
-    const int high = i + 1 < text.size() ? hex_value(text[i + 1]) : -1;
-    const int low = i + 2 < text.size() ? hex_value(text[i + 2]) : -1;
-    if (high < 0 || low < 0) return false;
-    out.push_back(static_cast<char>(high * 16 + low));
+    uint64_t byte = 0;
+    if (i + 2 >= text.size() || !parse_hex(text.substr(i + 1, 2), byte, 2)) return false;
+    out.push_back(static_cast<char>(byte));
     i += 2;
   }
   return true;
