@@ -3,6 +3,7 @@
 #include <tinyxml.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "devices/device_record.h"
@@ -75,6 +76,10 @@ bool backup_catalogue_c::read_entry(const void* raw, catalogue_entry& out) const
   // An archive that was deleted or moved drops out here.
   if (!platform::file_exists(platform::join_path(backup_folder_, from_ansi(out.file)))) return false;
   out.date = std::string(date).substr(0, 10);
+  // The parser hands plain text over with its blanks condensed and none at
+  // the ends; cut to ten characters, a damaged date may end in one, which
+  // would not read back as saved.
+  while (!out.date.empty() && std::isspace(static_cast<unsigned char>(out.date.back()))) out.date.pop_back();
 
   const TiXmlElement* list = driver.FirstChildElement("devices");
   const TiXmlElement* device = list ? list->FirstChildElement("device") : nullptr;
