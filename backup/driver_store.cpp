@@ -1,7 +1,6 @@
 #include "backup/driver_store.h"
 
 #include <algorithm>
-#include <filesystem>
 
 #include "app/md5.h"
 #include "platform/files.h"
@@ -35,6 +34,8 @@ int store_folder_name(const std::u16string& store_root, const std::u16string& st
   const std::u16string rest = store_path.substr(store_root.size() + 1);
   size_t cut = 0;
   while (cut < rest.size() && !is_separator(rest[cut])) ++cut;
+  // An empty name (a doubled separator) would make the whole store one package.
+  if (cut == 0) return -1;
   out = rest.substr(0, cut);
   return 0;
 }

@@ -79,6 +79,7 @@ TEST(store_folder, the_component_below_the_root) {
   EXPECT_EQ(name, u"a.inf_x86_1");
   EXPECT_EQ(store_folder_name(u"C:\\Store", u"D:\\Other\\x\\a.inf", name), -1);
   EXPECT_EQ(store_folder_name(u"C:\\Store", u"C:\\Store", name), -1);
+  EXPECT_EQ(store_folder_name(u"C:\\Store", u"C:\\Store\\\\a.inf", name), -1) << "not the whole store";
 }
 
 TEST_F(store_test, the_walker_goes_depth_first_and_skips_dot_entries) {
