@@ -36,6 +36,13 @@ void read_text(registry_key_i& key, const char16_t* name, size_t capacity, std::
   if (key.query(name, value)) accept_registry_text(value, capacity, variable);
 }
 
+// A folder setting; an empty text keeps the default in `variable`.
+void read_folder(registry_key_i& key, const char16_t* name, std::u16string& variable) {
+  std::u16string folder = variable;
+  read_text(key, name, settings_capacity::path, folder);
+  if (!folder.empty()) variable = std::move(folder);
+}
+
 void write_text(registry_key_i& key, const char16_t* name, const std::u16string& text) {
   const auto bytes = registry_sz_bytes(text);
   key.set(name, registry_type::sz, bytes.data(), bytes.size());
@@ -112,9 +119,11 @@ void settings_store_c::read_existing(settings_values& values) {
   read_number(*key_, close_to_tray_name, values.close_to_tray);
   read_number(*key_, scheduled_scan_name, values.scheduled_scan);
 
-  read_text(*key_, download_path_name, settings_capacity::path, values.active_download_path);
+  // An empty folder would put packages and archives in the root of the
+  // current drive: it stands for the default folder.
+  read_folder(*key_, download_path_name, values.active_download_path);
   values.download_path = values.active_download_path;
-  read_text(*key_, backup_path_name, settings_capacity::path, values.backup_path);
+  read_folder(*key_, backup_path_name, values.backup_path);
   read_text(*key_, language_name, settings_capacity::language, values.language);
   read_text(*key_, install_date_name, settings_capacity::install_date, values.install_date);
 

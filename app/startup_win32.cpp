@@ -5,6 +5,7 @@
 #include <shlwapi.h>
 #include <winsock2.h>
 
+#include <chrono>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "app/system_info.h"
 #include "backup/driver_store.h"
 #include "devices/device_inventory.h"
+#include "download/download_session.h"
 #include "platform/text.h"
 #include "platform/win32.h"
 #include "ui/interim_main_window_win32.h"
@@ -125,7 +127,11 @@ int run_application(HINSTANCE instance, int show_command) {
 }
 
 void release_application() {
-  release_device_inventory();
+  // Downloads still running are paused, their partial files kept for the
+  // next run; their threads get a moment to end, so that no transfer is
+  // under way when the transfer library's global state goes.
+  const bool transfers_ended = download_sessions().stop_all(std::chrono::seconds(3));
+  release_device_inventory(transfers_ended);
   CoUninitialize();
 }
 

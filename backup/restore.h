@@ -15,8 +15,9 @@ struct restore_request {
   std::atomic<int32_t> busy{0};
 };
 
-// 0 when the archive was unpacked and the installer started, -1 otherwise
-// (the extraction folder is made first and stays). Clears `busy`.
+// 0 when the archive was unpacked whole into a fresh extraction folder and
+// the installer started on it, -1 otherwise (nothing is started). Clears
+// `busy`.
 int restore_archive(restore_request& request, const std::u16string& backup_folder, shell_i& shell);
 
 }  // namespace quillary

@@ -63,14 +63,17 @@ int run_install(const arguments& args) {
   }
   reporting_shell_c shell;
   std::u16string folder = package_path.substr(0, package_path.find_last_of(u"\\/"));
-  const int result = install_package(package_path, inf_paths, folder, shell, force);
-  if (result == damaged_package) return fail("the package is damaged: an entry could not be extracted whole");
+  std::u16string used_folder;
+  const int result = install_package(package_path, inf_paths, folder, shell, force, &used_folder);
+  if (result == damaged_package) {
+    return fail("the package is damaged or incomplete: an entry could not be extracted whole; nothing was started");
+  }
   if (result < 0) shell.open(package_path, u"");  // not an archive: opened as itself
 
   json_writer_c json;
   json.begin_object();
   json.key("extracted").value(result == 0);
-  json.key("extraction_folder").value(extraction_folder(package_path, folder));
+  json.key("extraction_folder").value(result == 0 ? used_folder : extraction_folder(package_path, folder));
   json.key("launched").begin_array();
   for (const auto& call : shell.calls) {
     json.begin_object();

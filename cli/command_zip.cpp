@@ -41,8 +41,14 @@ int run_unzip(const arguments& args) {
   json.key("extracted").value(static_cast<int64_t>(archive.extracted_files()));
   json.key("skipped_unsafe").value(static_cast<int64_t>(archive.skipped_unsafe_entries()));
   json.key("result").value(result);
+  json.key("complete").value(archive.complete());
   json.end_object();
   print(json.text());
+  if (!archive.complete()) {
+    return fail("unzip: " + args[0] + " is damaged or incomplete: " +
+                (archive.skipped_unsafe_entries() ? "entries that would land outside the folder were skipped"
+                                                  : "an entry could not be read or written"));
+  }
   return exit_code::success;
 }
 

@@ -47,10 +47,11 @@ int init_device_inventory() {
   return 0;
 }
 
-void release_device_inventory() {
-  // No transfer object may outlive the library's global state.
+void release_device_inventory(bool transfers_ended) {
+  // No transfer object may outlive the library's global state; while a
+  // download thread still runs, the process ends with the state in place.
   client.reset();
-  transfer_library_cleanup();
+  if (transfers_ended) transfer_library_cleanup();
   inventory.reset();
 }
 

@@ -1,5 +1,8 @@
 #include "download/download_session.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "app/md5.h"
 #include "app/settings.h"
 #include "platform/files.h"
@@ -9,31 +12,89 @@ namespace quillary {
 namespace {
 
 constexpr size_t max_path = 260;
+// Extensions longer than this are no file type Windows knows.
+constexpr size_t max_extension_length = 16;
 
-// The extension of the link's last component, dot included; ".exe" when it
-// has none, as the system's add-extension rule does. Only the last
-// component counts (a dot in the host name is no extension), and a query or
-// fragment is not part of it, so the name is always one the file system takes.
-std::string extension_of(std::string_view name) {
-  name = name.substr(0, name.find_first_of("?#"));
-  const size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos || dot + 1 == name.size()) return ".exe";
-  const std::string_view extension = name.substr(dot);
-  for (const char c : extension) {
-    if (std::string_view("<>:\"/\\|*").find(c) != std::string_view::npos ||
-        static_cast<unsigned char>(c) < 0x20) {
-      return ".exe";
+// Pages that hand out a file named in their query: "get.php?file=a.msi"
+// names a.msi, not a page.
+bool is_script_extension(std::string_view extension) {
+  static constexpr std::string_view scripts[] = {".php", ".asp", ".aspx", ".ashx", ".cgi", ".pl",
+                                                  ".jsp", ".py",  ".cfm",  ".do",   ".dll"};
+  for (const auto script : scripts) {
+    if (extension.size() == script.size() &&
+        std::equal(extension.begin(), extension.end(), script.begin(),
+                   [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; })) {
+      return true;
     }
   }
-  return std::string(extension);
+  return false;
+}
+
+// The extension of the link's own last component, dot included, when it is
+// one a file name can hold; empty when there is none.
+std::string_view own_extension(std::string_view name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot + 1 == name.size()) return {};
+  const std::string_view extension = name.substr(dot);
+  for (const char c : extension) {
+    if (std::string_view("<>:\"/\\|*").find(c) != std::string_view::npos || static_cast<unsigned char>(c) < 0x20) {
+      return {};
+    }
+  }
+  return extension;
+}
+
+// A name in a query must look like a file's: letters, digits, '_' and '-'
+// after its last dot, and not too many of them.
+std::string_view plain_extension(std::string_view name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return {};
+  const std::string_view extension = name.substr(dot);
+  if (extension.size() < 2 || extension.size() > max_extension_length + 1) return {};
+  for (const char c : extension.substr(1)) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-') return {};
+  }
+  return extension;
+}
+
+// The extension of the file a query names ("?id=7&file=driver.msi"): the
+// last parameter value that ends in a valid extension.
+std::string_view extension_named_by_query(std::string_view query) {
+  std::string_view found;
+  while (!query.empty()) {
+    const size_t end = std::min(query.find('&'), query.size());
+    const std::string_view parameter = query.substr(0, end);
+    const size_t equals = parameter.find('=');
+    const std::string_view value = equals == std::string_view::npos ? parameter : parameter.substr(equals + 1);
+    if (value.find('/') == std::string_view::npos) {
+      if (const auto extension = plain_extension(value); !extension.empty()) found = extension;
+    }
+    query.remove_prefix(std::min(end + 1, query.size()));
+  }
+  return found;
 }
 
 }  // namespace
 
+std::string extension_for_link(const std::string& link) {
+  std::string_view name = link;
+  name = name.substr(0, name.find('#'));
+  const size_t question = name.find('?');
+  const std::string_view query = question == std::string_view::npos ? std::string_view() : name.substr(question + 1);
+  name = name.substr(0, question);
+  name = name.substr(name.rfind('/') + 1);  // a dot in the host name is no extension
+  const std::string_view own = own_extension(name);
+  if (own.empty() || is_script_extension(own)) {
+    if (const auto named = extension_named_by_query(query); !named.empty()) return std::string(named);
+  }
+  return own.empty() ? ".exe" : std::string(own);
+}
+
 download_paths paths_for_link(const std::string& link, const std::u16string& download_folder) {
-  const std::string name = link.substr(link.rfind('/') + 1);
-  const std::u16string base = platform::join_path(download_folder, ascii_to_utf16(md5_hex(name)));
-  const std::u16string extension = from_ansi(extension_of(name));
+  // The whole link names the files: links that differ only before their
+  // last component are different packages and must never share a file.
+  const std::u16string base = platform::join_path(download_folder, ascii_to_utf16(md5_hex(link)));
+  const std::u16string extension = from_ansi(extension_for_link(link));
   const std::u16string final_path = base.size() + extension.size() < max_path ? base + extension : base;
   return {final_path + u".tmp", final_path};
 }
@@ -54,8 +115,7 @@ download_session_c::download_session_c(std::string link, uint32_t expected_size,
 }
 
 download_session_c::~download_session_c() {
-  // Sessions live until the process ends; a download still running then is
-  // not waited for.
+  // The last holder may be the download thread itself, as it ends.
   if (thread_) thread_->detach();
 }
 
@@ -67,7 +127,14 @@ int download_session_c::run(void* self) {
 bool download_session_c::start() {
   if (thread_) return true;
   if (const uint64_t size = platform::file_size(paths_.temp_path); size > 0) {
-    progress_.written = static_cast<uint32_t>(size);
+    progress_.written = static_cast<uint32_t>(std::min<uint64_t>(size, UINT32_MAX));
+    if (size > progress_.expected_size) {
+      // More than the package holds: not this package's bytes (another
+      // size of it, or a server's error page), and a range from beyond the
+      // end would be refused on every attempt.
+      platform::remove_file(paths_.temp_path);
+      progress_.written = 0;
+    }
   } else if (!platform::file_exists(paths_.temp_path)) {
     // The partial file is gone (removed while paused): resuming at the old
     // count would write only the package's tail into a new file.
@@ -83,7 +150,7 @@ bool download_session_c::start() {
   progress_.stop_requested = 0;
   progress_.transfer_result = 0;
   progress_.http_status = 0;
-  thread_ = start_thread_call(call_);
+  thread_ = start_thread_call(call_, weak_from_this().lock());
   state_ = thread_ ? download_state::downloading : download_state::error;
   return thread_ != nullptr;
 }
@@ -130,6 +197,20 @@ bool download_registry_c::any_downloading() const {
     if (session->state() == download_state::downloading) return true;
   }
   return false;
+}
+
+bool download_registry_c::stop_all(std::chrono::milliseconds limit) {
+  for (const auto& session : sessions_) {
+    if (!session->thread_ended()) session->pause();
+  }
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    const bool all_ended = std::all_of(sessions_.begin(), sessions_.end(),
+                                       [](const auto& session) { return session->thread_ended(); });
+    if (all_ended) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 download_registry_c& download_sessions() {

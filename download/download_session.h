@@ -4,6 +4,7 @@
 // and go, and a rebuilt panel finds it again.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -23,15 +24,22 @@ enum class download_state : int32_t {
   complete = 5,
 };
 
-// The files of a link in the download folder: the MD5 of the link's last
-// component names them, its extension (".exe" when there is none) ends them.
+// The files of a link in the download folder: the MD5 of the whole link
+// names them, the extension of the file it names (".exe" when there is
+// none) ends them.
 struct download_paths {
   std::u16string temp_path;   // while downloading: final path + ".tmp"
   std::u16string final_path;
 };
 download_paths paths_for_link(const std::string& link, const std::u16string& download_folder);
+// The extension, dot included, of the file a link names: its last
+// component's, or, when that is missing or a script page's (".php"), the
+// one of a file name in its query ("get.php?file=driver.msi").
+std::string extension_for_link(const std::string& link);
 
-class download_session_c {
+// Sessions are owned by shared pointers (the registry's): a running
+// download thread holds one too.
+class download_session_c : public std::enable_shared_from_this<download_session_c> {
  public:
   download_session_c(std::string link, uint32_t expected_size, const std::u16string& download_folder,
                      download_options options);
@@ -40,8 +48,10 @@ class download_session_c {
   download_session_c& operator=(const download_session_c&) = delete;
 
   // Begins or resumes the download in a thread of its own (nothing happens
-  // when one runs already). False when no thread can be made: the session
-  // is then in error.
+  // when one runs already). A partial file larger than the package cannot
+  // be resumed (the server would refuse the range for good): it is
+  // discarded and the download starts over. False when no thread can be
+  // made: the session is then in error.
   bool start();
   // Asks the running transfer to stop; the state reads downloading until
   // observe() sees the thread end.
@@ -55,6 +65,8 @@ class download_session_c {
   const std::string& link() const { return link_; }
   download_state state() const { return state_; }
   bool has_thread() const { return thread_ != nullptr; }
+  // Whether the download thread has ended (or there is none).
+  bool thread_ended() const { return !thread_ || call_.ended; }
   const download_progress& progress() const { return progress_; }
   const std::u16string& temp_path() const { return paths_.temp_path; }
   const std::u16string& final_path() const { return paths_.final_path; }
@@ -83,6 +95,10 @@ class download_registry_c {
   const std::vector<std::shared_ptr<download_session_c>>& sessions() const { return sessions_; }
   // Whether any session's download is under way (asked before quitting).
   bool any_downloading() const;
+  // At exit: asks every running download to stop and waits at most
+  // `limit` for their threads to end; the partial files stay for the next
+  // run. True when no download thread runs any more.
+  bool stop_all(std::chrono::milliseconds limit);
 
  private:
   std::u16string folder_;

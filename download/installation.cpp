@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "app/system_info.h"
-#include "download/zip_archive.h"
+#include "download/package_extraction.h"
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "platform/text.h"
@@ -56,10 +56,9 @@ void start_installer(const std::u16string& folder, const std::set<std::u16string
 std::u16string extraction_folder(const std::u16string& package_path, const std::u16string& base_folder) {
   std::u16string name = platform::file_name_part(package_path);
   if (const size_t dot = name.rfind(u'.'); dot != std::u16string::npos) name.resize(dot);
-  const std::u16string folder = platform::join_path(base_folder, name);
-  platform::create_directories(folder);
-  return folder;
+  return platform::join_path(base_folder, name);
 }
+
 
 std::u16string common_inf_folder(const std::set<std::u16string>& inf_paths) {
   if (inf_paths.empty()) return {};
@@ -107,20 +106,28 @@ void run_driver_installer(const std::u16string& folder, bool force, shell_i& she
   shell.open(is_64bit_system() ? u"DPInst64.exe" : u"DPInst32.exe", driver_installer_parameters(folder, force));
 }
 
+std::set<std::u16string> contained_inf_paths(const std::set<std::u16string>& inf_paths) {
+  std::set<std::u16string> kept;
+  for (const auto& inf : inf_paths) {
+    if (!inf.empty() && !platform::escapes_folder(inf)) kept.insert(inf);
+  }
+  return kept;
+}
+
 int install_package(const std::u16string& package_path, const std::set<std::u16string>& inf_paths,
-                    const std::u16string& download_folder, shell_i& shell, bool force) {
+                    const std::u16string& download_folder, shell_i& shell, bool force, std::u16string* used_folder) {
   const std::u16string folder = extraction_folder(package_path, download_folder);
-  if (!platform::is_directory(folder)) return -1;
-  unzip_archive_c archive;
-  if (archive.open(package_path) != 0) return -1;
   // Into the folder by absolute paths: no thread's current directory changes.
-  if (archive.extract_all(folder) != 0) return -1;
-  // A damaged entry ends the extraction: an installer started on what came
-  // before it would install a package with files missing.
-  if (archive.stopped_early()) return damaged_package;
-  archive.close();
-  delete_pages(folder);
-  start_installer(folder, inf_paths, shell, force);
+  const package_extraction extraction = extract_fresh(package_path, folder);
+  if (extraction.status == extraction_status::not_an_archive) return -1;
+  // An installer started on part of a package would install something
+  // other than the package.
+  if (extraction.status == extraction_status::damaged) return damaged_package;
+  if (used_folder) *used_folder = extraction.folder;
+  delete_pages(extraction.folder);
+  // The INF paths come from the network: one that names anything outside
+  // the package must not point the installer there.
+  start_installer(extraction.folder, contained_inf_paths(inf_paths), shell, force);
   return 0;
 }
 

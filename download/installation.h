@@ -31,17 +31,25 @@ struct install_job {
 };
 
 // The folder a package is extracted into: the base folder joined with the
-// package's file name without its extension; made with its parents.
+// package's file name without its extension.
 std::u16string extraction_folder(const std::u16string& package_path, const std::u16string& base_folder);
 
-// Extracts the package and starts the installer: 0 when the archive was
-// extracted, -1 when it is not an archive (or there is no folder for it),
-// `damaged_package` when an entry could not be extracted whole (nothing is
-// started then). `force` has the installer install even drivers that are
-// not better than the installed ones.
+// Extracts the package into a fresh extraction folder (files an earlier
+// extraction left there go) and starts the installer: 0 when the archive
+// was extracted, -1 when it is not an archive (or there is no folder for
+// it), `damaged_package` when an entry could not be extracted whole or
+// would land outside the folder (nothing is started then). `force` has the
+// installer install even drivers that are not better than the installed
+// ones. INF paths that would lead outside the package are ignored.
+// `used_folder` receives the folder the installer was started on.
 constexpr int damaged_package = -2;
 int install_package(const std::u16string& package_path, const std::set<std::u16string>& inf_paths,
-                    const std::u16string& download_folder, shell_i& shell, bool force = false);
+                    const std::u16string& download_folder, shell_i& shell, bool force = false,
+                    std::u16string* used_folder = nullptr);
+
+// The INF paths that stay inside the package: absolute ones, drive
+// letters, climbing parts ("..") and device names are dropped.
+std::set<std::u16string> contained_inf_paths(const std::set<std::u16string>& inf_paths);
 
 // The longest common prefix of the INF paths, cut back to just after its
 // last backslash; empty when it has no backslash.

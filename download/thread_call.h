@@ -18,10 +18,13 @@ struct thread_call {
 };
 
 // Starts the call on a new thread. Null when no thread can be made.
-inline std::unique_ptr<std::thread> start_thread_call(thread_call& call) {
+// `owner` (the object holding `call`) is kept alive by the thread until it
+// ends, so a thread that outlives its owner's last other holder, at exit
+// for instance, never writes into freed memory.
+inline std::unique_ptr<std::thread> start_thread_call(thread_call& call, std::shared_ptr<void> owner = nullptr) {
   call.ended = false;
   try {
-    return std::make_unique<std::thread>([&call] {
+    return std::make_unique<std::thread>([&call, owner = std::move(owner)] {
       call.result = call.function(call.argument);
       call.ended = true;
     });

@@ -19,9 +19,6 @@ namespace {
 
 constexpr size_t extract_buffer_size = 8192;
 constexpr size_t add_buffer_size = 16384;
-// Longest entry name read; longer ones are cut there, as the archives of
-// the drivers we handle never come close.
-constexpr unsigned max_name_bytes = 256;
 // Files this large need the 64-bit zip format.
 constexpr uint64_t zip64_threshold = 0xFFFFFFFFull;
 constexpr int deflate_memory_level = 8;
@@ -44,23 +41,6 @@ std::vector<std::u16string_view> split_name(std::u16string_view name) {
     }
   }
   return parts;
-}
-
-// "..", and what Windows turns into it by dropping trailing dots and
-// blanks (".. ", "...").
-bool climbs(std::u16string_view part) {
-  return part.find_first_not_of(u". ") == std::u16string_view::npos && part.find(u"..") != std::u16string_view::npos;
-}
-
-// Whether writing an entry of this name below a folder could reach
-// anything outside it: an absolute or root-relative name, a drive ("C:x",
-// which is relative to that drive's own current folder) or an alternate
-// data stream (any ':'), a part that climbs, or a device.
-bool is_unsafe(std::u16string_view name, const std::vector<std::u16string_view>& parts) {
-  if (!name.empty() && is_separator(name.front())) return true;
-  if (name.find(u':') != std::u16string_view::npos) return true;
-  return std::any_of(parts.begin(), parts.end(),
-                     [](std::u16string_view part) { return climbs(part) || platform::is_device_name(part); });
 }
 
 // `folder` joined with `count` parts from `first`.
@@ -127,6 +107,11 @@ int unzip_archive_c::extract_all(const std::u16string& folder, bool without_fold
   skipped_unsafe_ = 0;
   extracted_ = 0;
   stopped_early_ = false;
+  last_result_ = extract_entries(folder, without_folders, overwrite);
+  return last_result_;
+}
+
+int unzip_archive_c::extract_entries(const std::u16string& folder, bool without_folders, bool overwrite) {
   if (!handle_ || !zip_access::is_absolute(folder)) return -1;
   make_directories(folder);
   if (!platform::is_directory(folder)) return -1;
@@ -149,7 +134,11 @@ int unzip_archive_c::extract_all(const std::u16string& folder, bool without_fold
     }
     if (i + 1 < global.number_entry) {
       result = unzGoToNextFile(handle_);
-      if (result == UNZ_END_OF_LIST_OF_FILE) break;
+      if (result == UNZ_END_OF_LIST_OF_FILE) {
+        // Fewer entries than the archive announces: some are missing.
+        stopped_early_ = true;
+        break;
+      }
       if (result != UNZ_OK) return result;
     }
   }
@@ -159,10 +148,17 @@ int unzip_archive_c::extract_all(const std::u16string& folder, bool without_fold
 unzip_archive_c::step unzip_archive_c::extract_current(const std::u16string& folder, bool without_folders,
                                                        bool overwrite, char* buffer) {
   unz_file_info64 info;
-  char raw_name[max_name_bytes + 1] = {};
-  if (unzGetCurrentFileInfo64(handle_, &info, raw_name, max_name_bytes, nullptr, 0, nullptr, 0) != UNZ_OK) {
+  if (unzGetCurrentFileInfo64(handle_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return step::stop;
+  // The whole name, however long: a name cut short is another file's
+  // ("driver.inf.bak" would land as "driver.inf").
+  std::string raw_name(info.size_filename + 1, '\0');
+  if (unzGetCurrentFileInfo64(handle_, &info, raw_name.data(), static_cast<uLong>(raw_name.size()), nullptr, 0,
+                              nullptr, 0) != UNZ_OK) {
     return step::stop;
   }
+  raw_name.resize(info.size_filename);
+  // A name with a zero byte inside would be cut at it by the file system.
+  if (raw_name.find('\0') != std::string::npos) return step::stop;
   // Separators are looked for in the wide name: in double-byte code pages
   // the byte of a backslash can be the second half of a character.
   const std::u16string name = from_ansi(raw_name);
@@ -170,7 +166,7 @@ unzip_archive_c::step unzip_archive_c::extract_current(const std::u16string& fol
 
   if (!name.empty() && is_separator(name.back())) {
     if (without_folders || parts.empty()) return step::next;
-    if (is_unsafe(name, parts)) {
+    if (platform::escapes_folder(name)) {
       ++skipped_unsafe_;
       return step::next;
     }
@@ -184,7 +180,7 @@ unzip_archive_c::step unzip_archive_c::extract_current(const std::u16string& fol
   // inside.
   const size_t first = without_folders ? parts.size() - 1 : 0;
   const std::vector<std::u16string_view> used(parts.begin() + first, parts.end());
-  if (is_unsafe(without_folders ? std::u16string_view(used.front()) : std::u16string_view(name), used)) {
+  if (platform::escapes_folder(without_folders ? used.front() : std::u16string_view(name))) {
     ++skipped_unsafe_;
     return step::next;
   }
@@ -202,8 +198,10 @@ unzip_archive_c::step unzip_archive_c::extract_current(const std::u16string& fol
     created = out.create(target, overwrite);
   }
   if (!created) {
+    // A name the system refuses ('?' in it, a path too long) leaves the
+    // package without one of its files: what was extracted is not it.
     unzCloseCurrentFile(handle_);
-    return step::next;
+    return step::stop;
   }
   const bool copied = copy_entry(handle_, out, buffer, info);
   // Closing the entry is where a wrong checksum shows. A file that did not

@@ -28,11 +28,12 @@ class unzip_archive_c {
   // file that exists (unless `overwrite`), giving each file the entry's time.
   // Returns 0, or the library's error code of moving to the next entry; -1
   // when no archive is open, or `folder` is not absolute or cannot be made.
-  // A failing entry (one that cannot be opened or decoded, a write that
-  // fails, a wrong checksum) ends the extraction early without changing the
-  // result; its partly written file is removed, and stopped_early() tells.
-  // Entries whose names would land outside `folder` (absolute names, drive
-  // letters, "..", streams, device names) are skipped and counted.
+  // A failing entry (one that cannot be opened or decoded, a file that
+  // cannot be created or written, a wrong checksum) ends the extraction
+  // early without changing the result; its partly written file is removed,
+  // and stopped_early() tells. Entries whose names would land outside
+  // `folder` (absolute names, drive letters, "..", streams, device names)
+  // are skipped and counted. complete() tells whether every entry came out.
   int extract_all(const std::u16string& folder, bool without_folders = false, bool overwrite = false);
 
   // Both count the last extract_all.
@@ -41,16 +42,21 @@ class unzip_archive_c {
   size_t extracted_files() const { return extracted_; }
   // Whether a failing entry ended the last extract_all.
   bool stopped_early() const { return stopped_early_; }
+  // Whether the last extract_all wrote every entry: it succeeded, nothing
+  // failed and nothing was skipped as unsafe.
+  bool complete() const { return last_result_ == 0 && !stopped_early_ && skipped_unsafe_ == 0; }
 
   void close();
 
  private:
   enum class step { next, stop };
+  int extract_entries(const std::u16string& folder, bool without_folders, bool overwrite);
   step extract_current(const std::u16string& folder, bool without_folders, bool overwrite, char* buffer);
 
   void* handle_ = nullptr;
   size_t skipped_unsafe_ = 0;
   size_t extracted_ = 0;
+  int last_result_ = -1;
   bool stopped_early_ = false;
 };
 

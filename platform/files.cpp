@@ -34,6 +34,31 @@ bool is_device_name(std::u16string_view name) {
   return false;
 }
 
+namespace {
+
+bool separates(char16_t c) { return c == u'/' || c == u'\\'; }
+
+// "..", and what Windows turns into it by dropping trailing dots and
+// blanks (".. ", "...").
+bool climbs(std::u16string_view part) {
+  return part.find_first_not_of(u". ") == std::u16string_view::npos && part.find(u"..") != std::u16string_view::npos;
+}
+
+}  // namespace
+
+bool escapes_folder(std::u16string_view name) {
+  if (!name.empty() && separates(name.front())) return true;
+  if (name.find(u':') != std::u16string_view::npos) return true;
+  size_t start = 0;
+  for (size_t i = 0; i <= name.size(); ++i) {
+    if (i < name.size() && !separates(name[i])) continue;
+    const std::u16string_view part = name.substr(start, i - start);
+    if (climbs(part) || (!part.empty() && is_device_name(part))) return true;
+    start = i + 1;
+  }
+  return false;
+}
+
 std::u16string native_separators(std::u16string path) {
   for (auto& c : path) {
     if (c == u'\\' || c == u'/') c = path_separator;

@@ -32,6 +32,13 @@ std::u16string file_name_part(const std::u16string& path);
 // extension and trailing blanks ("nul.txt", "COM1 ").
 bool is_device_name(std::u16string_view name);
 
+// Whether a relative name, joined to a folder, could reach anything outside
+// it: an absolute or root-relative name, a drive ("C:x", relative to that
+// drive's own current folder) or an alternate data stream (any ':'), a part
+// that climbs (".." and what Windows makes of ".. " or "..."), or a device.
+// '/' and '\' both separate.
+bool escapes_folder(std::u16string_view name);
+
 // A relative path written with backslashes (as the update service and the
 // catalogue write them) in this system's spelling.
 std::u16string native_separators(std::u16string path);
@@ -68,6 +75,14 @@ bool file_exists(const std::u16string& path);
 bool move_file_no_replace(const std::u16string& from, const std::u16string& to);
 // The names of the entries of a folder, in the order the system gives them.
 std::vector<std::u16string> folder_entries(const std::u16string& folder);
+}  // namespace quillary::platform
+
+namespace quillary::platform {
+// Removes a folder with everything below it. Links and junctions inside
+// are removed themselves, never followed. True when nothing is left.
+bool remove_tree(const std::u16string& path);
+// Renames a folder; fails (and changes nothing) when the target exists.
+bool move_folder(const std::u16string& from, const std::u16string& to);
 }  // namespace quillary::platform
 
 namespace quillary::platform {

@@ -92,3 +92,21 @@ bool replace_file(const std::u16string& from, const std::u16string& to) {
   return std::rename(utf16_to_utf8(from).c_str(), utf16_to_utf8(to).c_str()) == 0;
 }
 }  // namespace quillary::platform
+
+namespace quillary::platform {
+
+bool remove_tree(const std::u16string& path) {
+  // remove_all removes symbolic links themselves, never what they point to.
+  std::error_code error;
+  std::filesystem::remove_all(to_path(path), error);
+  return !std::filesystem::exists(std::filesystem::symlink_status(to_path(path), error));
+}
+
+bool move_folder(const std::u16string& from, const std::u16string& to) {
+  // rename() would replace an empty folder at the target.
+  std::error_code error;
+  if (std::filesystem::exists(std::filesystem::symlink_status(to_path(to), error))) return false;
+  return std::rename(utf16_to_utf8(from).c_str(), utf16_to_utf8(to).c_str()) == 0;
+}
+
+}  // namespace quillary::platform

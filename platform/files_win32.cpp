@@ -95,3 +95,33 @@ bool replace_file(const std::u16string& from, const std::u16string& to) {
   return MoveFileExW(wide(from), wide(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 }  // namespace quillary::platform
+
+namespace quillary::platform {
+
+bool remove_tree(const std::u16string& path) {
+  const DWORD attributes = GetFileAttributesW(wide(path));
+  if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+  // A junction or a link to a folder goes by itself: what it points to is
+  // not ours.
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(wide(join_path(path, u"*")), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+      do {
+        const std::u16string name = from_wide(entry.cFileName);
+        if (name != u"." && name != u"..") remove_tree(join_path(path, name));
+      } while (FindNextFileW(find, &entry));
+      FindClose(find);
+    }
+  }
+  if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(wide(path), attributes & ~FILE_ATTRIBUTE_READONLY);
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) RemoveDirectoryW(wide(path));
+  else DeleteFileW(wide(path));
+  return GetFileAttributesW(wide(path)) == INVALID_FILE_ATTRIBUTES;
+}
+
+bool move_folder(const std::u16string& from, const std::u16string& to) {
+  return MoveFileW(wide(from), wide(to)) != 0;
+}
+
+}  // namespace quillary::platform

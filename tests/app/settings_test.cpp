@@ -140,9 +140,14 @@ TEST_F(settings_test, texts_that_do_not_fit_or_are_malformed_keep_the_default) {
     EXPECT_EQ(values.active_download_path, default_download) << c.why;
     EXPECT_EQ(values.backup_path, platform::join_path(folder.text(), u"backup")) << c.why;
   }
+  // An empty folder would be the root of the current drive: the default
+  // folder stands for it, whether the value is empty or just a terminator.
   put_bytes(u"download_path", registry_type::sz, {});
+  put_text(u"backup_path", u"");
   ASSERT_TRUE(make_store().load(values));
-  EXPECT_EQ(values.active_download_path, u"") << "an empty value is an empty text";
+  EXPECT_EQ(values.active_download_path, default_download);
+  EXPECT_EQ(values.download_path, default_download);
+  EXPECT_EQ(values.backup_path, platform::join_path(folder.text(), u"backup"));
   // A text with an embedded terminator ends there.
   put_bytes(u"language", registry_type::sz, {'D', 0, 0, 0, 'x', 0, 0, 0});
   ASSERT_TRUE(make_store().load(values));

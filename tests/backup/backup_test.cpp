@@ -285,16 +285,18 @@ TEST_F(backup_flow, restore_unpacks_beside_the_archive_and_forces_the_installer)
   // A later restore of that name installs what the archive holds, not what
   // an earlier restore left in the folder.
   write(in(backups, u"Display\\disp.inf"), "left by an earlier restore");
+  write(in(backups, u"Display\\stale\\old.inf"), "an older backup's driver");
   request.busy = 1;
   ASSERT_EQ(restore_archive(request, backups, shell), 0);
   EXPECT_EQ(read(in(backups, u"Display\\disp.inf")), "[Version]\r\ndisplay\r\n");
+  EXPECT_FALSE(platform::file_exists(in(backups, u"Display\\stale"))) << "the forced installer would take it too";
   shell.calls.clear();
 
   request.archive = u"Missing.zip";
   request.busy = 1;
   EXPECT_EQ(restore_archive(request, backups, shell), -1);
   EXPECT_EQ(request.busy, 0);
-  EXPECT_TRUE(platform::is_directory(in(backups, u"Missing"))) << "the empty folder stays";
+  EXPECT_FALSE(platform::file_exists(in(backups, u"Missing"))) << "no folder for a missing archive";
   EXPECT_TRUE(shell.calls.empty());
 }
 

@@ -11,6 +11,7 @@
 #include "download/zip_archive.h"
 #include "platform/files.h"
 #include "platform/shell.h"
+#include "platform/text.h"
 #include "test_support.h"
 
 namespace quillary {
@@ -102,7 +103,7 @@ TEST_F(installation_test, a_package_that_is_no_archive_is_opened_by_the_job) {
   const auto path = folder.below("driver.exe");
   { std::ofstream(std::filesystem::path(path), std::ios::binary) << "MZ not a zip"; }
   EXPECT_EQ(install_package(path, {}, folder.text(), shell), -1);
-  EXPECT_TRUE(platform::is_directory(folder.below("driver"))) << "the empty extraction folder stays";
+  EXPECT_TRUE(shell.calls.empty());
 
   auto job = std::make_shared<install_job>();
   job->package_path = path;
@@ -134,16 +135,81 @@ TEST_F(installation_test, a_damaged_package_starts_nothing_and_leaves_no_broken_
   EXPECT_FALSE(platform::file_exists(in(folder.below("bad"), u"d\\a.inf")));
 }
 
-TEST_F(installation_test, a_second_installation_keeps_the_extracted_files) {
-  const auto path = package("k.zip", {{"d/a.inf", "original"}});
+TEST_F(installation_test, an_installation_runs_on_exactly_the_files_of_its_package) {
+  const auto path = package("k.zip", {{"d/a.inf", "first"}, {"d/old.inf", "only in the first"}});
   ASSERT_EQ(install_package(path, {u"d\\a.inf"}, folder.text(), shell), 0);
-  const auto inf = in(folder.below("k"), u"d\\a.inf");
-  { std::ofstream(std::filesystem::path(inf)) << "changed by the user"; }
-  ASSERT_EQ(install_package(path, {u"d\\a.inf"}, folder.text(), shell), 0);
-  std::ifstream kept{std::filesystem::path(inf)};
+  const auto extracted = folder.below("k");
+  { std::ofstream(std::filesystem::path(in(extracted, u"d\\a.inf"))) << "changed since"; }
+  // A newer package under the same name.
+  std::filesystem::remove(std::filesystem::path(path));
+  package("k.zip", {{"d/a.inf", "second"}});
+  std::u16string used;
+  ASSERT_EQ(install_package(path, {u"d\\a.inf"}, folder.text(), shell, false, &used), 0);
+  EXPECT_EQ(used, extracted);
+  std::ifstream inf{std::filesystem::path(in(extracted, u"d\\a.inf"))};
   std::string text;
-  std::getline(kept, text);
-  EXPECT_EQ(text, "changed by the user");
+  std::getline(inf, text);
+  EXPECT_EQ(text, "second");
+  EXPECT_FALSE(platform::file_exists(in(extracted, u"d\\old.inf"))) << "nothing of the earlier package stays";
+  EXPECT_FALSE(platform::file_exists(extracted + u" (new)"));
+  EXPECT_FALSE(platform::file_exists(extracted + u" (old)"));
+}
+
+TEST_F(installation_test, a_package_with_an_entry_that_cannot_be_written_is_damaged) {
+  // A name no file system takes (a part longer than 255 characters); on
+  // Windows '?' is refused as well.
+  const std::string refused = "d/" + std::string(300, 'n') + ".sys";
+  for (const auto& name : {refused, std::string("d/what?.sys")}) {
+#ifndef _WIN32
+    if (name.find('?') != std::string::npos) continue;
+#endif
+    recording_shell_c calls;
+    const auto path = package("w.zip", {{"d/a.inf", "inf"}, {name, "driver"}, {"d/z.inf", "inf"}});
+    EXPECT_EQ(install_package(path, {u"d\\a.inf"}, folder.text(), calls), damaged_package) << name;
+    EXPECT_TRUE(calls.calls.empty()) << name;
+    EXPECT_FALSE(platform::file_exists(folder.below("w"))) << "nothing half-extracted is left";
+    std::filesystem::remove(std::filesystem::path(path));
+  }
+}
+
+TEST_F(installation_test, a_long_entry_name_is_read_whole) {
+  // 250 characters of folders, then the file: cut at 256 bytes, the name
+  // would be another file's.
+  std::string folders;
+  while (folders.size() < 250) folders += "sub" + std::to_string(folders.size()) + "/";
+  const std::string name = folders + "driver.inf.bak";
+  const auto path = package("l.zip", {{name, "backup copy"}});
+  const int result = install_package(path, {}, folder.text(), shell);
+  const auto extracted = in(folder.below("l"), ascii_to_utf16(folders));
+  EXPECT_FALSE(platform::file_exists(extracted + u"driver.inf"));
+  // Where the system takes so long a path, the file lands under its name;
+  // where it does not, the package counts as damaged.
+  if (result == 0) {
+    EXPECT_TRUE(platform::file_exists(extracted + u"driver.inf.bak"));
+  } else {
+    EXPECT_EQ(result, damaged_package);
+  }
+}
+
+TEST_F(installation_test, inf_paths_that_leave_the_package_are_ignored) {
+  const auto path = package("e.zip", {{"A/a.inf", "inf"}});
+  // The files they name exist, so only the path itself can keep them out.
+  platform::create_directories(folder.below("evil"));
+  { std::ofstream(std::filesystem::path(folder.below("evil/x.inf"))) << "not the package's"; }
+  const std::u16string outside = folder.below("evil/x.inf");
+  for (const std::u16string& inf : {std::u16string(u"..\\evil\\x.inf"), std::u16string(u"A\\..\\..\\evil\\x.inf"),
+                                    outside, std::u16string(u"C:evil\\x.inf"), std::u16string(u"\\evil\\x.inf"),
+                                    std::u16string(u"A\\con\\x.inf"), std::u16string(u"... \\evil\\x.inf")}) {
+    recording_shell_c alone, beside;
+    ASSERT_EQ(install_package(path, {inf}, folder.text(), alone), 0);
+    const std::vector<recording_shell_c::call> opened_folder{{folder.below("e"), u""}};
+    EXPECT_EQ(alone.calls, opened_folder) << "no INF of the package named: " << utf16_to_utf8(inf);
+    ASSERT_EQ(install_package(path, {inf, u"A\\a.inf"}, folder.text(), beside), 0);
+    ASSERT_EQ(beside.calls.size(), 1u);
+    EXPECT_EQ(beside.calls[0].parameters, u"/SH /PATH \"" + in(folder.below("e"), u"A") + u"\"")
+        << utf16_to_utf8(inf);
+  }
+  EXPECT_EQ(contained_inf_paths({u"..\\x.inf", u"a\\b.inf", u"", u"nul.inf"}), std::set<std::u16string>{u"a\\b.inf"});
 }
 
 TEST_F(installation_test, a_busy_job_does_not_start_again_and_links_are_recorded) {

@@ -126,6 +126,27 @@ TEST_F(session_test, fewer_bytes_than_expected_is_an_error_and_resume_asks_for_t
   EXPECT_EQ(platform::file_size(s->temp_path()), size) << "the error reply was not written";
 }
 
+TEST_F(session_test, a_partial_file_larger_than_the_package_is_downloaded_again) {
+  const std::string link = http + "/payload.bin";
+  const auto paths = paths_for_link(link, folder.text());
+  { std::ofstream(std::filesystem::path(paths.temp_path)) << std::string(size + 1000, 'x'); }
+  auto s = registry.find_or_create(link, size);
+  ASSERT_TRUE(s->start());
+  observe_to_end(*s);
+  ASSERT_EQ(s->state(), download_state::complete);
+  EXPECT_EQ(md5_of_file(paths.final_path), env("QUILLARY_TEST_PAYLOAD_MD5"));
+}
+
+TEST_F(session_test, two_links_of_the_same_name_are_two_packages) {
+  auto payload = registry.find_or_create(http + "/payload.bin", size);
+  ASSERT_TRUE(payload->start());
+  observe_to_end(*payload);
+  ASSERT_EQ(payload->state(), download_state::complete);
+  auto same_name = registry.find_or_create(http + "/other/payload.bin", size);
+  EXPECT_NE(same_name->final_path(), payload->final_path());
+  EXPECT_EQ(same_name->state(), download_state::not_downloaded) << "not complete with the other's bytes";
+}
+
 TEST_F(session_test, a_size_of_zero_ends_in_error) {
   auto s = registry.find_or_create(http + "/small.txt", 0);
   ASSERT_TRUE(s->start());

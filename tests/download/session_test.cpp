@@ -2,7 +2,9 @@
 // removal, and the registry; without network.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "app/md5.h"
 #include "download/download_session.h"
@@ -24,23 +26,37 @@ class session_files : public ::testing::Test {
   download_registry_c registry{folder.text()};
 };
 
-TEST(download_paths, named_by_the_md5_of_the_last_component) {
-  const auto paths = paths_for_link("http://h.example/drivers/abc.zip", u"D");
-  const std::u16string base = platform::join_path(u"D", ascii_to_utf16(md5_hex("abc.zip")));
+TEST(download_paths, the_whole_link_names_the_files) {
+  const std::string link = "http://h.example/drivers/abc.zip";
+  const auto paths = paths_for_link(link, u"D");
+  const std::u16string base = platform::join_path(u"D", ascii_to_utf16(md5_hex(link)));
   EXPECT_EQ(paths.final_path, base + u".zip");
   EXPECT_EQ(paths.temp_path, base + u".zip.tmp");
-  // Two links with the same last component share their files.
-  EXPECT_EQ(paths_for_link("ftp://other/abc.zip", u"D").final_path, paths.final_path);
+  // Links that share their last component are different packages.
+  EXPECT_NE(paths_for_link("http://h.example/other/abc.zip", u"D").final_path, paths.final_path);
+  EXPECT_NE(paths_for_link("ftp://h.example/drivers/abc.zip", u"D").final_path, paths.final_path);
 }
 
-TEST(download_paths, without_an_extension_the_program_extension_is_taken) {
-  const auto base = platform::join_path(u"D", ascii_to_utf16(md5_hex("setup")));
-  EXPECT_EQ(paths_for_link("http://127.0.0.1:8080/get/setup", u"D").final_path, base + u".exe")
-      << "a dot in the host is no extension";
-  EXPECT_EQ(paths_for_link("http://host/setup", u"D").temp_path, base + u".exe.tmp");
-  const auto query = platform::join_path(u"D", ascii_to_utf16(md5_hex("pkg.zip?id=5")));
-  EXPECT_EQ(paths_for_link("http://host/pkg.zip?id=5", u"D").final_path, query + u".zip")
-      << "the query is no part of the extension";
+TEST(download_paths, the_extension_is_the_one_of_the_file_the_link_names) {
+  struct example {
+    const char* link;
+    const char* extension;
+  };
+  const example examples[] = {
+      {"http://host/setup", ".exe"},                        // none: a program
+      {"http://127.0.0.1:8080/get/setup", ".exe"},          // a dot in the host is none
+      {"http://host/pkg.zip?id=5", ".zip"},                 // the query is no part of it
+      {"http://host/pkg.zip#part", ".zip"},
+      {"http://host/get.php?file=driver.msi", ".msi"},      // a script page hands out a file
+      {"http://host/Download.ASPX?id=3&name=drv.cab", ".cab"},
+      {"http://host/dl?id=7&f=video.zip&lang=en", ".zip"},  // no extension of its own
+      {"http://host/get.php?id=7", ".php"},                 // nothing better named: as before
+      {"http://host/get.php?file=a/b.msi", ".php"},         // a path is no file name
+      {"http://host/get.php?file=x.m%20i", ".php"},         // nor is this an extension
+      {"http://host/pkg.zip?sig=ab.cd", ".zip"},            // an own extension that is a file's wins
+      {"http://host/a.", ".exe"},
+  };
+  for (const auto& e : examples) EXPECT_EQ(extension_for_link(e.link), e.extension) << e.link;
 }
 
 TEST_F(session_files, the_start_state_comes_from_the_files_on_disk) {
@@ -82,6 +98,81 @@ TEST_F(session_files, remove_deletes_the_file_of_the_state) {
   ASSERT_EQ(complete->state(), download_state::complete);
   EXPECT_TRUE(complete->remove());
   EXPECT_FALSE(platform::file_exists(paths.final_path));
+}
+
+TEST_F(session_files, a_file_named_by_the_last_component_alone_is_not_taken_for_a_link) {
+  // Earlier versions named files by the link's last component only: such a
+  // file may belong to any link of that name, so no session takes it.
+  const std::string link = "http://h/x/pkg.zip";
+  const auto old_name = platform::join_path(folder.text(), ascii_to_utf16(md5_hex("pkg.zip")));
+  write_file(old_name + u".zip", 40);
+  write_file(old_name + u".zip.tmp", 30);
+  auto s = registry.find_or_create(link, 40);
+  EXPECT_EQ(s->state(), download_state::not_downloaded);
+  EXPECT_EQ(s->progress().written, 0u);
+  EXPECT_TRUE(platform::file_exists(old_name + u".zip")) << "left where it is";
+
+  // Two links of the same name: each its own file, and each finds its own
+  // again in a later run.
+  write_file(paths_for_link(link, folder.text()).final_path, 40);
+  download_registry_c later(folder.text());
+  EXPECT_EQ(later.find_or_create(link, 40)->state(), download_state::complete);
+  EXPECT_EQ(later.find_or_create("http://h/y/pkg.zip", 40)->state(), download_state::not_downloaded);
+}
+
+// Sessions whose downloads run, against a port where nothing listens.
+class session_threads : public session_files {
+ protected:
+  static void SetUpTestSuite() { transfer_library_init(); }
+  static void TearDownTestSuite() { transfer_library_cleanup(); }
+  static download_options refused(int attempts, int pause_ms) {
+    download_options options;
+    options.max_attempts = attempts;
+    options.retry_pause = std::chrono::milliseconds(pause_ms);
+    return options;
+  }
+  static constexpr const char* nowhere = "http://127.0.0.1:1/pkg.zip";
+};
+
+TEST_F(session_threads, a_partial_file_larger_than_the_package_is_discarded) {
+  download_registry_c quick(folder.text(), refused(1, 0));
+  const auto paths = paths_for_link(nowhere, folder.text());
+  write_file(paths.temp_path, 5000);
+  auto s = quick.find_or_create(nowhere, 1000);
+  ASSERT_EQ(s->state(), download_state::paused);
+  ASSERT_TRUE(s->start());
+  EXPECT_EQ(s->progress().written, 0u) << "a range beyond the end would be refused for good";
+  while (!s->thread_ended()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  s->observe();
+  EXPECT_EQ(s->state(), download_state::error);
+  EXPECT_LT(platform::file_size(paths.temp_path), 5000u);
+}
+
+TEST_F(session_threads, a_running_download_keeps_its_session_when_the_registry_goes) {
+  std::weak_ptr<download_session_c> running;
+  {
+    download_registry_c registry_at_exit(folder.text(), refused(2, 400));
+    auto s = registry_at_exit.find_or_create(nowhere, 10);
+    ASSERT_TRUE(s->start());
+    running = s;
+  }
+  // The thread still writes its progress: the session must still be there.
+  EXPECT_FALSE(running.expired());
+  for (int i = 0; i < 400 && !running.expired(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(running.expired()) << "and it goes with the thread";
+}
+
+TEST_F(session_threads, stopping_all_at_exit_pauses_the_running_downloads) {
+  download_registry_c at_exit(folder.text(), refused(10, 5000));
+  auto s = at_exit.find_or_create(nowhere, 10);
+  auto idle = at_exit.find_or_create("http://127.0.0.1:1/idle.zip", 10);
+  ASSERT_TRUE(s->start());
+  const auto begin = std::chrono::steady_clock::now();
+  EXPECT_TRUE(at_exit.stop_all(std::chrono::seconds(3)));
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(3)) << "the retry pause ends early";
+  s->observe();
+  EXPECT_EQ(s->state(), download_state::paused);
+  EXPECT_EQ(idle->state(), download_state::not_downloaded);
 }
 
 TEST_F(session_files, long_links_are_kept_whole) {

@@ -56,11 +56,16 @@ def run_cli(*args):
     return subprocess.run([CLI, *args], capture_output=True, text=True)
 
 
-def our_unzip(archive, folder):
+def our_unzip(archive, folder, expect_complete=True):
+    """What our unzip reports; it fails (exit 1) exactly when the archive did
+    not come out whole."""
     done = run_cli("unzip", archive, folder)
-    if done.returncode != 0:
-        raise AssertionError(f"unzip failed: {done.stderr}")
-    return json.loads(done.stdout)
+    if done.returncode != (0 if expect_complete else 1):
+        raise AssertionError(f"unzip exited {done.returncode}: {done.stderr}")
+    report = json.loads(done.stdout)
+    if report.pop("complete") != expect_complete:
+        raise AssertionError(f"unzip reported complete={not expect_complete}")
+    return report
 
 
 class temp_case(unittest.TestCase):
@@ -161,9 +166,30 @@ class archives_of_other_tools(temp_case):
                 info.filename = name  # as stored, without zipfile's cleaning
                 z.writestr(info, b"evil")
         out = os.path.join(self.work, "nest", "out")
-        self.assertEqual(our_unzip(archive, out), {"extracted": 1, "skipped_unsafe": 4, "result": 0})
+        self.assertEqual(our_unzip(archive, out, expect_complete=False),
+                         {"extracted": 1, "skipped_unsafe": 4, "result": 0})
         self.assertEqual(os.listdir(os.path.join(self.work, "nest")), ["out"])
         self.assertEqual(os.listdir(out), ["ok.txt"])
+
+
+    def test_an_entry_that_cannot_be_written_fails_the_unzip(self):
+        archive = os.path.join(self.work, "refused.zip")
+        with zipfile.ZipFile(archive, "w") as z:
+            z.writestr("a.inf", b"inf")
+            z.writestr("d/" + "n" * 300 + ".sys", b"no file system takes this name")
+        out = os.path.join(self.work, "out")
+        self.assertEqual(our_unzip(archive, out, expect_complete=False)["extracted"], 1)
+
+    def test_a_long_name_is_extracted_whole(self):
+        archive = os.path.join(self.work, "long.zip")
+        folders = "".join(f"folder{i:02}/" for i in range(30))  # 270 bytes
+        with zipfile.ZipFile(archive, "w") as z:
+            z.writestr(folders + "driver.inf.bak", b"the backup copy")
+        out = os.path.join(self.work, "out")
+        self.assertEqual(our_unzip(archive, out)["extracted"], 1)
+        with open(os.path.join(out, folders, "driver.inf.bak"), "rb") as f:
+            self.assertEqual(f.read(), b"the backup copy")
+        self.assertFalse(os.path.exists(os.path.join(out, folders, "driver.inf")))
 
 
 class archives_we_write(temp_case):
