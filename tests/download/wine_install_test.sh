@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A package from the sample catalogue, under Wine through quillary-cli.exe:
 # downloaded from a throttled server, paused with Ctrl-C, resumed from a
-# second server (a byte range) to completion, then installed: the stand-in
+# second run (a byte range) to completion, then installed: the stand-in
 # driver package installer records how it was started. A download that is
 # no archive is opened as it is.
 #
@@ -43,9 +43,7 @@ start_service() {  # start_service OUTFILE [FAULT]
 }
 address() { sed -n 's/.*listening on \(http[^ ]*\).*/\1/p' "$1" | head -n 1; }
 start_service "$work/slow.out" rate:300000
-start_service "$work/fast.out"
 slow=$(address "$work/slow.out")
-fast=$(address "$work/fast.out")
 cli() { (cd "$work/program" && "$wine_run" quillary-cli.exe "$@"); }
 downloads=$(windows_path "$work/downloads")
 
@@ -61,7 +59,9 @@ check "... in state paused" test "$(state "$work/first.json" state)" = paused
 written=$(state "$work/first.json" written)
 check "... with part of the file kept ($written of $size bytes)" test "$written" -gt 0 -a "$written" -lt "$size"
 
-cli download "${fast}packages/$package" --size "$size" --dir "$downloads" > "$work/second.json"
+# The same link finds its partial file again (another link, even of the same
+# file name, is another package).
+cli download "${slow}packages/$package" --size "$size" --dir "$downloads" > "$work/second.json"
 check "a second run resumes and completes (exit 0)" test "$?" = 0
 check "... with a byte range (206)" test "$(state "$work/second.json" http_status)" = 206
 final=$(state "$work/second.json" final_path)
@@ -69,7 +69,7 @@ final_unix=$("$wine_run" winepath -u "$final" 2>/dev/null)
 check "... and the package arrives intact" cmp -s "$final_unix" "$work/catalogue/$package"
 
 # --- install ---------------------------------------------------------------
-cli install "$final" --inf 'Win7\x64\nvklan61.inf' --link "${fast}packages/$package" > "$work/install.json"
+cli install "$final" --inf 'Win7\x64\nvklan61.inf' --link "${slow}packages/$package" > "$work/install.json"
 check "install exits 0" test "$?" = 0
 for _ in $(seq 100); do [ -s "$work/program/dpinst-calls.txt" ] && break; sleep 0.1; done
 extraction=$(python3 -c "import json,sys; print(json.load(open(sys.argv[1]))['extraction_folder'])" "$work/install.json")
@@ -77,7 +77,7 @@ call=$(tr -d '\r' < "$work/program/dpinst-calls.txt")
 check "the 64-bit driver package installer is started" grep -q '^DPInst64.exe|' <<<"$call"
 check "... with /SH /PATH on the folder of the named INF" grep -qF "/SH /PATH \"$extraction\\Win7\\x64\"" <<<"$call"
 check "the package's files are extracted" test -f "$("$wine_run" winepath -u "$extraction" 2>/dev/null)/Win7/x64/nvklan61.inf"
-check "setup.dat records the link" grep -qF "${fast}packages/$package" "$work/program/setup.dat"
+check "setup.dat records the link" grep -qF "${slow}packages/$package" "$work/program/setup.dat"
 
 # A download that is no archive: opened as itself.
 cp "$standins/DPInst32.exe" "$work/downloads/vendor-setup.exe"
@@ -85,5 +85,50 @@ rm -f "$work/program/dpinst-calls.txt"
 cli install "$downloads\\vendor-setup.exe" > "$work/install2.json"
 for _ in $(seq 100); do [ -s "$work/downloads/dpinst-calls.txt" ] && break; sleep 0.1; done
 check "a package that is no archive is started itself" grep -q '^vendor-setup.exe|' "$work/downloads/dpinst-calls.txt"
+
+# --- what a package may not do ----------------------------------------------
+dpinst_calls() { tr -d '\r' 2>/dev/null < "$work/program/dpinst-calls.txt"; }
+wait_for_call() { for _ in $(seq 50); do [ -s "$work/program/dpinst-calls.txt" ] && break; sleep 0.1; done; }
+make_zip() {  # make_zip ZIP NAME=TEXT...
+  python3 - "$@" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w") as z:
+    for entry in sys.argv[2:]:
+        name, text = entry.split("=", 1)
+        info = zipfile.ZipInfo("x")
+        info.filename = name  # as given, without zipfile's cleaning
+        z.writestr(info, text)
+PY
+}
+
+# A newer package under the same file name: the installer sees only its files.
+make_zip "$work/downloads/update.zip" 'drv/a.inf=first' 'drv/only-first.inf=old'
+cli install "$downloads\\update.zip" --inf 'drv\a.inf' > /dev/null
+make_zip "$work/downloads/update.zip" 'drv/a.inf=second'
+rm -f "$work/program/dpinst-calls.txt"
+cli install "$downloads\\update.zip" --inf 'drv\a.inf' > /dev/null
+check "a newer package is installed from its own files" test "$(cat "$work/downloads/update/drv/a.inf")" = second
+check "... and nothing of the earlier one stays" test ! -e "$work/downloads/update/drv/only-first.inf"
+
+# An entry Windows cannot write ('?' in its name): nothing is started.
+make_zip "$work/downloads/broken.zip" 'drv/a.inf=inf' 'drv/what?.sys=driver'
+rm -f "$work/program/dpinst-calls.txt"
+cli install "$downloads\\broken.zip" --inf 'drv\a.inf' > /dev/null 2> "$work/broken.err"
+check "a package with an entry that cannot be written fails the install (exit 1)" test "$?" = 1
+check "... saying it is damaged" grep -q damaged "$work/broken.err"
+sleep 1
+check "... and starts nothing" test ! -s "$work/program/dpinst-calls.txt"
+cli unzip "$downloads\\broken.zip" "$downloads\\broken-out" > /dev/null 2>&1
+check "unzip of that package exits 1" test "$?" = 1
+
+# INF paths from the network that climb out of the package.
+make_zip "$work/downloads/climb.zip" 'drv/a.inf=inf'
+mkdir -p "$work/evil" && echo inf > "$work/evil/x.inf"
+rm -f "$work/program/dpinst-calls.txt"
+cli install "$downloads\\climb.zip" --inf '..\..\evil\x.inf' --inf "$(windows_path "$work/evil/x.inf")" \
+  --inf 'drv\a.inf' > /dev/null
+wait_for_call
+check "INF paths outside the package never point the installer there" \
+  grep -qF "/SH /PATH \"$downloads\\climb\\drv\"" <<<"$(dpinst_calls)"
 
 report_checks wine_install_test
