@@ -118,12 +118,17 @@ TEST(archive_names, blanks_and_forbidden_characters_become_dashes) {
   EXPECT_EQ(archive_name_for(package, u"B"), platform::join_path(u"B", u"condriver.zip"));
   d.driver_description = u"Com1.Port";  // a device name with an extension is a device too
   EXPECT_EQ(archive_name_for(package, u"B"), platform::join_path(u"B", u"Com1driver.Port.zip"));
+  d.inf_path = u"oem12.inf";
+  d.driver_description = u"<*>";
+  EXPECT_EQ(archive_name_for(package, u"B"), platform::join_path(u"B", u"oem12.zip")) << "nothing readable left";
+  d.driver_description = std::u16string(150, u'x');
+  EXPECT_EQ(archive_name_for(package, u"B"), platform::join_path(u"B", std::u16string(100, u'x') + u".zip"));
 }
 
 TEST_F(backup_flow, backs_up_packages_and_records_them) {
   auto s = store();
   s.collect_driver_packages(devices);
-  backup_catalogue_c catalogue(catalogue_file, backups, devices);
+  backup_catalogue_c catalogue(catalogue_file, backups);
   backup_context context{s, catalogue, backups, "2026-01-02"};
   ASSERT_EQ(backup_worker(context, {&devices[0], &devices[1]}), 0);
 
@@ -153,27 +158,30 @@ TEST_F(backup_flow, backs_up_packages_and_records_them) {
 TEST_F(backup_flow, the_catalogue_reads_back_and_forgets_what_is_gone) {
   auto s = store();
   s.collect_driver_packages(devices);
-  backup_catalogue_c catalogue(catalogue_file, backups, devices);
+  backup_catalogue_c catalogue(catalogue_file, backups);
   backup_context context{s, catalogue, backups, "2026-01-02"};
   ASSERT_EQ(backup_worker(context, {&devices[0], &devices[1]}), 0);
   const std::string saved = read(catalogue_file);
   EXPECT_EQ(saved.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<quillary>\r\n\t<driver>\r\n\t\t<file>", 0), 0u);
   EXPECT_NE(saved.find("<![CDATA[PCI\\NET1]]>"), std::string::npos);
 
-  backup_catalogue_c reread(catalogue_file, backups, devices);
+  backup_catalogue_c reread(catalogue_file, backups);
   ASSERT_EQ(reread.load(), 0);
   ASSERT_EQ(reread.save(), 0);
   EXPECT_EQ(read(catalogue_file), saved) << "byte for byte";
   EXPECT_EQ(reread.entries()[0].devices[0].archive, from_ansi(reread.entries()[0].file));
 
-  // The display archive is deleted, and a device list without NET2 (the
-  // network entry's second device) is read against.
+  // The display archive is deleted; NET2 (the network entry's second
+  // device) is unplugged.
   platform::remove_file(archive_name_for(s.packages()[1], backups));
-  std::vector<device_record> fewer = {devices[0], devices[3]};
-  backup_catalogue_c partial(catalogue_file, backups, fewer);
+  const std::vector<device_record> fewer = {devices[0], devices[3]};
+  backup_catalogue_c partial(catalogue_file, backups);
   ASSERT_EQ(partial.load(), 0);
   ASSERT_EQ(partial.entries().size(), 1u) << "the entry of the deleted archive drops out";
-  EXPECT_EQ(partial.entries()[0].devices.size(), 1u) << "NET2 is not in this device list";
+  const auto network = partial.entries()[0].devices;
+  ASSERT_EQ(network.size(), 2u) << "an unplugged device stays";
+  EXPECT_TRUE(is_present(network[0], fewer));
+  EXPECT_FALSE(is_present(network[1], fewer)) << "NET2 is not in this device list";
 
   write(catalogue_file, "<?xml version=\"1.0\"?><quillary></quillary>");
   EXPECT_EQ(partial.load(), -1);
@@ -183,13 +191,13 @@ TEST_F(backup_flow, the_catalogue_reads_back_and_forgets_what_is_gone) {
 TEST_F(backup_flow, a_reload_during_a_backup_sees_a_whole_catalogue) {
   auto s = store();
   s.collect_driver_packages(devices);
-  backup_catalogue_c catalogue(catalogue_file, backups, devices);
+  backup_catalogue_c catalogue(catalogue_file, backups);
   backup_context context{s, catalogue, backups, "2026-01-02"};
   ASSERT_EQ(backup_worker(context, {&devices[0]}), 0);
   std::thread worker([&] {
     for (int i = 0; i < 20; ++i) backup_worker(context, {&devices[1], &devices[0]});
   });
-  backup_catalogue_c page(catalogue_file, backups, devices);
+  backup_catalogue_c page(catalogue_file, backups);
   for (int i = 0; i < 50; ++i) {
     EXPECT_EQ(page.load(), 0) << "the file is never seen half written";
   }
@@ -201,7 +209,7 @@ TEST_F(backup_flow, a_reload_during_a_backup_sees_a_whole_catalogue) {
 TEST_F(backup_flow, restore_unpacks_beside_the_archive_and_forces_the_installer) {
   auto s = store();
   s.collect_driver_packages(devices);
-  backup_catalogue_c catalogue(catalogue_file, backups, devices);
+  backup_catalogue_c catalogue(catalogue_file, backups);
   backup_context context{s, catalogue, backups, "2026-01-02"};
   ASSERT_EQ(backup_worker(context, {&devices[1]}), 0);
   recording_shell_c shell;
@@ -233,7 +241,7 @@ TEST_F(backup_flow, restore_unpacks_beside_the_archive_and_forces_the_installer)
 TEST_F(backup_flow, a_package_folder_that_is_gone_fails_and_keeps_the_earlier_archive) {
   auto s = store();
   s.collect_driver_packages(devices);
-  backup_catalogue_c catalogue(catalogue_file, backups, devices);
+  backup_catalogue_c catalogue(catalogue_file, backups);
   backup_context context{s, catalogue, backups, "2026-01-02"};
   ASSERT_EQ(backup_worker(context, {&devices[1]}), 0);
   const auto& package = s.packages()[1];
