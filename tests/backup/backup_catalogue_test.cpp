@@ -49,6 +49,12 @@ class catalogue_safety : public backup_flow {
     std::sort(names.begin(), names.end());
     return names;
   }
+  // A backup by a run of its own: a catalogue of its own, not loaded first.
+  int back_up_in_another_run(driver_store_c& s, const std::vector<device_record*>& request, const std::string& today) {
+    backup_catalogue_c catalogue(catalogue_file, backups);
+    backup_context context{s, catalogue, backups, today};
+    return backup_worker(context, request);
+  }
   int unpack_count = 0;
 };
 
@@ -151,11 +157,7 @@ TEST_F(catalogue_safety, device_texts_read_back_whatever_they_hold) {
 TEST_F(catalogue_safety, an_unreadable_catalogue_is_set_aside_and_never_overwritten) {
   auto s = store();
   s.collect_driver_packages(devices);
-  {
-    backup_catalogue_c first(catalogue_file, backups);
-    backup_context context{s, first, backups, "2026-01-02"};
-    ASSERT_EQ(backup_worker(context, {&devices[0]}), 0);
-  }
+  ASSERT_EQ(back_up_in_another_run(s, {&devices[0]}, "2026-01-02"), 0);
   const std::string damaged = "<?xml version=\"1.0\" ?>\r\n<quillary>\r\n\t<driver>\r\n\t\t<file>";
   write(catalogue_file, damaged);
   backup_catalogue_c catalogue(catalogue_file, backups);
@@ -167,9 +169,7 @@ TEST_F(catalogue_safety, an_unreadable_catalogue_is_set_aside_and_never_overwrit
   // Another damaged file, found by a backup without a load before it: the
   // first one set aside stays as it is.
   write(catalogue_file, "not xml at all");
-  backup_catalogue_c unloaded(catalogue_file, backups);
-  backup_context unloaded_context{s, unloaded, backups, "2026-01-04"};
-  ASSERT_EQ(backup_worker(unloaded_context, {&devices[1]}), 0);
+  ASSERT_EQ(back_up_in_another_run(s, {&devices[1]}, "2026-01-04"), 0);
   EXPECT_EQ(read(catalogue_file + u".unreadable"), damaged);
   EXPECT_EQ(read(catalogue_file + u".unreadable-2"), "not xml at all");
 
@@ -190,18 +190,12 @@ TEST_F(catalogue_safety, an_unreadable_catalogue_is_set_aside_and_never_overwrit
 TEST_F(catalogue_safety, a_backup_without_a_load_keeps_the_entries_on_disk_and_a_save_never_replaces_them) {
   auto s = store();
   s.collect_driver_packages(devices);
-  {
-    backup_catalogue_c first(catalogue_file, backups);
-    backup_context context{s, first, backups, "2026-01-02"};
-    ASSERT_EQ(backup_worker(context, {&devices[0]}), 0);
-  }
+  ASSERT_EQ(back_up_in_another_run(s, {&devices[0]}, "2026-01-02"), 0);
   const std::string one_entry = read(catalogue_file);
   EXPECT_EQ(backup_catalogue_c(catalogue_file, backups).save(), -1) << "a catalogue it has not read";
   EXPECT_EQ(read(catalogue_file), one_entry);
 
-  backup_catalogue_c unloaded(catalogue_file, backups);
-  backup_context context{s, unloaded, backups, "2026-01-03"};
-  ASSERT_EQ(backup_worker(context, {&devices[1]}), 0);
+  ASSERT_EQ(back_up_in_another_run(s, {&devices[1]}, "2026-01-03"), 0);
   backup_catalogue_c reread(catalogue_file, backups);
   ASSERT_EQ(reread.load(), 0);
   EXPECT_EQ(reread.entries().size(), 2u);
@@ -212,11 +206,7 @@ TEST_F(catalogue_safety, a_backup_without_a_load_keeps_the_entries_on_disk_and_a
 TEST_F(catalogue_safety, entries_of_absent_devices_stay_with_their_saved_data) {
   auto s = store();
   s.collect_driver_packages(devices);
-  {
-    backup_catalogue_c first(catalogue_file, backups);
-    backup_context context{s, first, backups, "2026-01-02"};
-    ASSERT_EQ(backup_worker(context, {&devices[0], &devices[1]}), 0);
-  }
+  ASSERT_EQ(back_up_in_another_run(s, {&devices[0], &devices[1]}, "2026-01-02"), 0);
   // Another day: only the display is plugged in.
   std::vector<device_record> now = {devices[1]};
   auto later_store = store();
