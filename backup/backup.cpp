@@ -39,7 +39,8 @@ size_t character_length(std::u16string_view text, size_t at) {
 }
 
 // The text with every character a file name or the catalogue cannot hold
-// turned into "-", cut to the longest name.
+// turned into "-", cut to the longest name. Dashes at the ends say nothing
+// (and a name that begins with one reads as an option on command lines).
 std::u16string file_name_text(std::u16string_view text) {
   text = trimmed(text);
   std::u16string name;
@@ -54,6 +55,8 @@ std::u16string file_name_text(std::u16string_view text) {
     }
     at += character.size();
   }
+  name.erase(0, name.find_first_not_of(u'-'));
+  name.erase(name.find_last_not_of(u'-') + 1);
   return name;
 }
 

@@ -111,7 +111,7 @@ TEST(archive_names, blanks_and_forbidden_characters_become_dashes) {
   EXPECT_EQ(archive_name_for(package, u"B"),
             platform::join_path(u"B", u"Intel(R)-USB-3.0-eXtensible-Host-Controller---1.0-(Microsoft).zip"));
   d.driver_description = u"A \"B\"\t<C>|D?*";
-  EXPECT_EQ(archive_name_for(package, u"B"), platform::join_path(u"B", u"A--B---C--D--.zip"));
+  EXPECT_EQ(archive_name_for(package, u"B"), platform::join_path(u"B", u"A--B---C--D.zip")) << "no dash at the ends";
   d.driver_description = u"   ";
   EXPECT_EQ(archive_name_for(package, u"B"), platform::join_path(u"B", u"driver.zip"));
   d.driver_description = u"con";
