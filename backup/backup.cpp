@@ -60,8 +60,9 @@ std::u16string file_name_text(std::u16string_view text) {
   return name;
 }
 
-// Whether a name says anything: it holds a letter or a digit (every
-// character beyond ASCII left in it is one of the code page's letters).
+// Whether a name says anything: it holds a letter or a digit. A character
+// beyond ASCII that is left counts: the code page holds it, and it is
+// most likely a letter.
 bool is_readable(std::u16string_view name) {
   return std::any_of(name.begin(), name.end(), [](char16_t c) {
     return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c >= 0x80;

@@ -194,16 +194,22 @@ TEST_F(backup_flow, a_reload_during_a_backup_sees_a_whole_catalogue) {
   backup_catalogue_c catalogue(catalogue_file, backups);
   backup_context context{s, catalogue, backups, "2026-01-02"};
   ASSERT_EQ(backup_worker(context, {&devices[0]}), 0);
+  int failed_backups = 0;
   std::thread worker([&] {
-    for (int i = 0; i < 20; ++i) backup_worker(context, {&devices[1], &devices[0]});
+    for (int i = 0; i < 20; ++i) failed_backups += backup_worker(context, {&devices[1], &devices[0]}) != 0;
   });
+  // A page with a catalogue of its own, and one that shares the worker's.
   backup_catalogue_c page(catalogue_file, backups);
   for (int i = 0; i < 50; ++i) {
     EXPECT_EQ(page.load(), 0) << "the file is never seen half written";
+    EXPECT_EQ(catalogue.load(), 0);
+    EXPECT_FALSE(catalogue.entries().empty());
   }
   worker.join();
+  EXPECT_EQ(failed_backups, 0);
   ASSERT_EQ(page.load(), 0);
   EXPECT_EQ(page.entries().size(), 2u);
+  EXPECT_TRUE(page.set_aside_files().empty() && catalogue.set_aside_files().empty());
 }
 
 TEST_F(backup_flow, restore_unpacks_beside_the_archive_and_forces_the_installer) {
