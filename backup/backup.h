@@ -10,9 +10,10 @@
 
 namespace quillary {
 
-// The archive of a package: its first device's driver description, blanks
-// and every character a file name cannot hold turned into "-", ".zip"
-// appended, in the backup folder.
+// The preferred archive of a package: its first device's driver
+// description, blanks and every character a file name or the ANSI code page
+// cannot hold turned into "-", ".zip" appended, in the backup folder. A
+// description without a readable letter left gives way to the INF name.
 std::u16string archive_name_for(const driver_package& package, const std::u16string& backup_folder);
 
 // Writes every file below the package folder into the archive, named by its
@@ -26,6 +27,10 @@ struct backup_context {
   std::u16string backup_folder;
   std::string today;  // YYYY-MM-DD
 };
+
+// The archive a backup of the package writes: the one of its own catalogue
+// entry, else the preferred name made unique in the backup folder.
+std::u16string archive_path_for(backup_context& context, const driver_package& package);
 
 // Archives one package and records it: 0 or -1.
 int backup_package(backup_context& context, size_t package_index);

@@ -1,5 +1,6 @@
 // catalogue, backup and restore: the backup catalogue, driver-store
 // packages into archives, and an archive back through the installer.
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -40,17 +41,26 @@ int prepare(const char* command, const backup_options& options, backup_setup& se
   setup.inventory = std::make_unique<device_inventory_c>(std::move(source));
   scan_progress progress;
   if (setup.inventory->scan_devices(progress) != 0) return fail("the device scan failed");
-  setup.catalogue = std::make_unique<backup_catalogue_c>(u"backup.xml", settings().backup_path,
-                                                        setup.inventory->devices());
+  setup.catalogue = std::make_unique<backup_catalogue_c>(u"backup.xml", settings().backup_path);
   setup.catalogue->load();
   return exit_code::success;
 }
 
-void write_catalogue(json_writer_c& json, const backup_catalogue_c& catalogue) {
+// An unreadable backup.xml is moved aside rather than lost: the user has to
+// know where it went.
+void report_set_aside(const backup_catalogue_c& catalogue) {
+  for (const auto& file : catalogue.set_aside_files()) {
+    const std::string name = utf16_to_utf8(file);
+    std::fprintf(stderr, "quillary-cli: backup.xml could not be read; it was moved aside as %s\n", name.c_str());
+  }
+}
+
+void write_catalogue(json_writer_c& json, const backup_catalogue_c& catalogue,
+                     const std::vector<device_record>& devices) {
   json.begin_array();
   for (const auto& entry : catalogue.entries()) {
     json.begin_object();
-    json.key("file").value(entry.file);
+    json.key("file").value(from_ansi(entry.file));
     json.key("date").value(entry.date);
     json.key("devices").begin_array();
     for (const auto& d : entry.devices) {
@@ -61,6 +71,7 @@ void write_catalogue(json_writer_c& json, const backup_catalogue_c& catalogue) {
       json.key("name").value(d.name);
       json.key("version").value(d.version);
       json.key("date").value(d.date);
+      json.key("present").value(is_present(d, devices));
       json.end_object();
     }
     json.end_array();
@@ -99,8 +110,9 @@ int run_catalogue(const arguments& args) {
   backup_setup setup;
   if (const int result = prepare("catalogue", options, setup)) return result;
   json_writer_c json;
-  write_catalogue(json, *setup.catalogue);
+  write_catalogue(json, *setup.catalogue, setup.inventory->devices());
   print(json.text());
+  report_set_aside(*setup.catalogue);
   return exit_code::success;
 }
 
@@ -145,7 +157,7 @@ int run_backup(const arguments& args) {
     json.begin_object();
     json.key("folder").value(package.folder);
     json.key("inbox").value(package.inbox);
-    json.key("archive").value(archive_name_for(package, settings().backup_path));
+    json.key("archive").value(archive_path_for(context, package));
     json.key("devices").begin_array();
     for (const auto* d : package.devices) json.value(d->device_id);
     json.end_array();
@@ -153,9 +165,13 @@ int run_backup(const arguments& args) {
   }
   json.end_array();
   json.key("catalogue");
-  write_catalogue(json, *setup.catalogue);
+  write_catalogue(json, *setup.catalogue, setup.inventory->devices());
+  json.key("set_aside").begin_array();
+  for (const auto& file : setup.catalogue->set_aside_files()) json.value(file);
+  json.end_array();
   json.end_object();
   print(json.text());
+  report_set_aside(*setup.catalogue);
   return result == 0 ? exit_code::success : exit_code::failed;
 }
 

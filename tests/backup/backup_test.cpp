@@ -2,75 +2,18 @@
 // a driver store built in a temporary folder.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "app/md5.h"
 #include "backup/backup.h"
 #include "backup/restore.h"
+#include "backup_fixture.h"
 #include "download/zip_archive.h"
 #include "platform/files.h"
 #include "platform/shell.h"
-#include "test_support.h"
 
 namespace quillary {
 namespace {
-
-std::u16string in(const std::u16string& folder, const std::u16string& relative) {
-  return platform::join_path(folder, platform::native_separators(relative));
-}
-
-void write(const std::u16string& path, const std::string& bytes) {
-  platform::create_directories(path.substr(0, path.find_last_of(platform::path_separator)));
-  std::ofstream(std::filesystem::path(path), std::ios::binary) << bytes;
-}
-
-std::string read(const std::u16string& path) {
-  std::ifstream file(std::filesystem::path(path), std::ios::binary);
-  std::stringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
-
-device_record driver(const std::u16string& id, const std::u16string& inf, const std::u16string& description) {
-  device_record d;
-  d.device_id = id;
-  d.description = u"Device " + id;
-  d.inf_path = inf;
-  d.driver_description = description;
-  d.driver_version = u"1.2.3.4";
-  d.driver_date = u"2012-03-04";
-  d.provider_name = u"Maker";
-  d.has_driver = true;
-  return d;
-}
-
-// A Windows folder with a driver store of the newer layout: two packages,
-// and the copies of their INF files in the INF folder.
-class store_test : public ::testing::Test {
- protected:
-  void SetUp() override {
-    root = folder.below("Windows");
-    const auto layout = store_layout(root, 61);
-    write(in(layout.store_root, u"net.inf_amd64_1a2b\\net.inf"), "[Version]\r\nnet\r\n");
-    write(in(layout.store_root, u"net.inf_amd64_1a2b\\x64\\net.sys"), "binary");
-    write(in(layout.store_root, u"net.inf_amd64_1a2b\\.hidden\\skip.txt"), "never");
-    write(in(layout.store_root, u"disp.inf_amd64_9f\\disp.inf"), "[Version]\r\ndisplay\r\n");
-    write(in(layout.inf_directory, u"oem3.inf"), "[Version]\r\nnet\r\n");
-    write(in(layout.inf_directory, u"OEM7.INF"), "[Version]\r\ndisplay\r\n");
-    write(in(layout.inf_directory, u"machine.inf"), "inbox");
-    devices = {driver(u"PCI\\NET1", u"oem3.inf", u"  Net Adapter: Pro/1000 \"X\" "),
-               driver(u"PCI\\DISP", u"OEM7.INF", u"Display"), driver(u"PCI\\NET2", u"oem3.inf", u"Net"),
-               driver(u"ACPI\\SYS", u"machine.inf", u"System"), driver(u"PCI\\NODRIVER", u"", u"")};
-    devices.back().has_driver = false;
-  }
-  driver_store_c store(int32_t os = 61, store_lookup lookup = {}) { return driver_store_c(store_layout(root, os), lookup); }
-
-  testing::temp_folder_c folder;
-  std::u16string root;
-  std::vector<device_record> devices;
-};
 
 TEST(store_folder, the_component_below_the_root) {
   std::u16string name;
@@ -168,30 +111,24 @@ TEST(archive_names, blanks_and_forbidden_characters_become_dashes) {
   EXPECT_EQ(archive_name_for(package, u"B"),
             platform::join_path(u"B", u"Intel(R)-USB-3.0-eXtensible-Host-Controller---1.0-(Microsoft).zip"));
   d.driver_description = u"A \"B\"\t<C>|D?*";
-  EXPECT_EQ(archive_name_for(package, u"B"), platform::join_path(u"B", u"A--B---C--D--.zip"));
+  EXPECT_EQ(archive_name_for(package, u"B"), platform::join_path(u"B", u"A--B---C--D.zip")) << "no dash at the ends";
   d.driver_description = u"   ";
   EXPECT_EQ(archive_name_for(package, u"B"), platform::join_path(u"B", u"driver.zip"));
   d.driver_description = u"con";
   EXPECT_EQ(archive_name_for(package, u"B"), platform::join_path(u"B", u"condriver.zip"));
   d.driver_description = u"Com1.Port";  // a device name with an extension is a device too
   EXPECT_EQ(archive_name_for(package, u"B"), platform::join_path(u"B", u"Com1driver.Port.zip"));
+  d.inf_path = u"oem12.inf";
+  d.driver_description = u"<*>";
+  EXPECT_EQ(archive_name_for(package, u"B"), platform::join_path(u"B", u"oem12.zip")) << "nothing readable left";
+  d.driver_description = std::u16string(150, u'x');
+  EXPECT_EQ(archive_name_for(package, u"B"), platform::join_path(u"B", std::u16string(100, u'x') + u".zip"));
 }
-
-class backup_flow : public store_test {
- protected:
-  void SetUp() override {
-    store_test::SetUp();
-    backups = folder.below("backups");
-    platform::create_directories(backups);
-    catalogue_file = folder.below("backup.xml");
-  }
-  std::u16string backups, catalogue_file;
-};
 
 TEST_F(backup_flow, backs_up_packages_and_records_them) {
   auto s = store();
   s.collect_driver_packages(devices);
-  backup_catalogue_c catalogue(catalogue_file, backups, devices);
+  backup_catalogue_c catalogue(catalogue_file, backups);
   backup_context context{s, catalogue, backups, "2026-01-02"};
   ASSERT_EQ(backup_worker(context, {&devices[0], &devices[1]}), 0);
 
@@ -221,27 +158,30 @@ TEST_F(backup_flow, backs_up_packages_and_records_them) {
 TEST_F(backup_flow, the_catalogue_reads_back_and_forgets_what_is_gone) {
   auto s = store();
   s.collect_driver_packages(devices);
-  backup_catalogue_c catalogue(catalogue_file, backups, devices);
+  backup_catalogue_c catalogue(catalogue_file, backups);
   backup_context context{s, catalogue, backups, "2026-01-02"};
   ASSERT_EQ(backup_worker(context, {&devices[0], &devices[1]}), 0);
   const std::string saved = read(catalogue_file);
   EXPECT_EQ(saved.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<quillary>\r\n\t<driver>\r\n\t\t<file>", 0), 0u);
   EXPECT_NE(saved.find("<![CDATA[PCI\\NET1]]>"), std::string::npos);
 
-  backup_catalogue_c reread(catalogue_file, backups, devices);
+  backup_catalogue_c reread(catalogue_file, backups);
   ASSERT_EQ(reread.load(), 0);
   ASSERT_EQ(reread.save(), 0);
   EXPECT_EQ(read(catalogue_file), saved) << "byte for byte";
   EXPECT_EQ(reread.entries()[0].devices[0].archive, from_ansi(reread.entries()[0].file));
 
-  // The display archive is deleted, and a device list without NET2 (the
-  // network entry's second device) is read against.
+  // The display archive is deleted; NET2 (the network entry's second
+  // device) is unplugged.
   platform::remove_file(archive_name_for(s.packages()[1], backups));
-  std::vector<device_record> fewer = {devices[0], devices[3]};
-  backup_catalogue_c partial(catalogue_file, backups, fewer);
+  const std::vector<device_record> fewer = {devices[0], devices[3]};
+  backup_catalogue_c partial(catalogue_file, backups);
   ASSERT_EQ(partial.load(), 0);
   ASSERT_EQ(partial.entries().size(), 1u) << "the entry of the deleted archive drops out";
-  EXPECT_EQ(partial.entries()[0].devices.size(), 1u) << "NET2 is not in this device list";
+  const auto network = partial.entries()[0].devices;
+  ASSERT_EQ(network.size(), 2u) << "an unplugged device stays";
+  EXPECT_TRUE(is_present(network[0], fewer));
+  EXPECT_FALSE(is_present(network[1], fewer)) << "NET2 is not in this device list";
 
   write(catalogue_file, "<?xml version=\"1.0\"?><quillary></quillary>");
   EXPECT_EQ(partial.load(), -1);
@@ -251,25 +191,31 @@ TEST_F(backup_flow, the_catalogue_reads_back_and_forgets_what_is_gone) {
 TEST_F(backup_flow, a_reload_during_a_backup_sees_a_whole_catalogue) {
   auto s = store();
   s.collect_driver_packages(devices);
-  backup_catalogue_c catalogue(catalogue_file, backups, devices);
+  backup_catalogue_c catalogue(catalogue_file, backups);
   backup_context context{s, catalogue, backups, "2026-01-02"};
   ASSERT_EQ(backup_worker(context, {&devices[0]}), 0);
+  int failed_backups = 0;
   std::thread worker([&] {
-    for (int i = 0; i < 20; ++i) backup_worker(context, {&devices[1], &devices[0]});
+    for (int i = 0; i < 20; ++i) failed_backups += backup_worker(context, {&devices[1], &devices[0]}) != 0;
   });
-  backup_catalogue_c page(catalogue_file, backups, devices);
+  // A page with a catalogue of its own, and one that shares the worker's.
+  backup_catalogue_c page(catalogue_file, backups);
   for (int i = 0; i < 50; ++i) {
     EXPECT_EQ(page.load(), 0) << "the file is never seen half written";
+    EXPECT_EQ(catalogue.load(), 0);
+    EXPECT_FALSE(catalogue.entries().empty());
   }
   worker.join();
+  EXPECT_EQ(failed_backups, 0);
   ASSERT_EQ(page.load(), 0);
   EXPECT_EQ(page.entries().size(), 2u);
+  EXPECT_TRUE(page.set_aside_files().empty() && catalogue.set_aside_files().empty());
 }
 
 TEST_F(backup_flow, restore_unpacks_beside_the_archive_and_forces_the_installer) {
   auto s = store();
   s.collect_driver_packages(devices);
-  backup_catalogue_c catalogue(catalogue_file, backups, devices);
+  backup_catalogue_c catalogue(catalogue_file, backups);
   backup_context context{s, catalogue, backups, "2026-01-02"};
   ASSERT_EQ(backup_worker(context, {&devices[1]}), 0);
   recording_shell_c shell;
@@ -303,7 +249,7 @@ TEST_F(backup_flow, restore_unpacks_beside_the_archive_and_forces_the_installer)
 TEST_F(backup_flow, a_package_folder_that_is_gone_fails_and_keeps_the_earlier_archive) {
   auto s = store();
   s.collect_driver_packages(devices);
-  backup_catalogue_c catalogue(catalogue_file, backups, devices);
+  backup_catalogue_c catalogue(catalogue_file, backups);
   backup_context context{s, catalogue, backups, "2026-01-02"};
   ASSERT_EQ(backup_worker(context, {&devices[1]}), 0);
   const auto& package = s.packages()[1];

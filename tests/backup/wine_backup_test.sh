@@ -8,8 +8,16 @@
 # reads the catalogue back, and restores one archive through the stand-in
 # driver package installer.
 #
+# Some drivers are renamed first: two packages share one description (in
+# different letter case), and two have descriptions in letters a Western
+# ANSI code page lacks (Cyrillic, Greek), as a driver of a Russian or Greek
+# vendor would on a Western system. Every package must keep an archive of
+# its own that the catalogue finds again.
+#
 # usage: wine_backup_test.sh WINDOWS_BIN STANDIN_DIR
 set -uo pipefail
+# Wine takes the ANSI code page from the locale: 1252 here.
+export LANG=en_US.UTF-8
 windows=$(cd "$1" && pwd)
 standins=$(cd "$2" && pwd)
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -21,6 +29,18 @@ source "$(dirname "${BASH_SOURCE[0]}")/../tools/checks.sh"
 
 "$root/scripts/make-sample-catalogue" "$work/catalogue" >/dev/null || exit 1
 "$root/scripts/make-device-fixture" demo "$work/catalogue/catalogue.json" > "$work/demo-pc.json" || exit 1
+python3 - "$work/demo-pc.json" <<'PY'
+import json, sys
+path = sys.argv[1]
+fixture = json.load(open(path))
+renamed = {"oem10.inf": "Veltrix \u0412\u0438\u0434\u0435\u043e 2140",
+           "oem11.inf": "\u0389\u03c7\u03bf\u03c2", "oem12.inf": "Shared Name", "oem14.inf": "SHARED NAME"}
+for device in fixture["devices"]:
+    driver = device.get("driver", {})
+    if driver.get("InfPath") in renamed:
+        driver["DriverDesc"] = renamed[driver["InfPath"]]
+json.dump(fixture, open(path, "w"), ensure_ascii=False)
+PY
 "$wine_run" "$windows/inject_devices.exe" "$("$wine_run" winepath -w "$work/demo-pc.json" 2>/dev/null)" >/dev/null || exit 1
 
 # The driver store of the devices' drivers: one package folder per INF name.
@@ -70,8 +90,15 @@ check(f"{len(packages)} driver-store packages found, inbox and vendor ones", len
       and any(p["inbox"] for p in packages) and any(not p["inbox"] for p in packages))
 shared = [p for p in packages if len(p["devices"]) > 1]
 check("devices sharing a driver share one package", bool(shared))
-archives = {os.path.basename(p["archive"].replace("\\", "/")) for p in packages}
+archive_of = {p["folder"].split(".inf")[0]: os.path.basename(p["archive"].replace("\\", "/")) for p in packages}
+archives = set(archive_of.values())
 backups = os.path.join(work, "program", "backup")
+check("every package has an archive of its own", len(archives) == len(packages))
+check("packages of one description (in any letter case) keep two archives",
+      archive_of["oem12"].lower() != archive_of["oem14"].lower() and "shared-name" in archive_of["oem14"].lower())
+check("letters the code page lacks become dashes: " + archive_of["oem10"],
+      archive_of["oem10"] == "Veltrix-------2140.zip")
+check("a name without a readable letter left is the INF name: " + archive_of["oem11"], archive_of["oem11"] == "oem11.zip")
 check("every package has its archive in the backup folder", all(os.path.exists(os.path.join(backups, a)) for a in archives))
 check("the catalogue lists every archive once", sorted(e["file"] for e in backup["catalogue"]) == sorted(archives))
 check("backup.xml reads back into the same catalogue", read_back == backup["catalogue"])
@@ -92,5 +119,18 @@ check "the installer is started forced on the unpacked folder" \
 check "the archive's files are unpacked" test -n "$(find "$work/program/backup/${archive%.zip}" -name '*.sys')"
 cli restore Missing.zip > /dev/null
 check "restoring a missing archive fails" test "$?" = 1
+
+# A backup.xml the program cannot read is moved aside and named, never
+# overwritten.
+printf '<quillary><driver>' > "$work/program/backup.xml"
+cli catalogue > /dev/null 2> "$work/catalogue-stderr.txt"
+check "the catalogue command names the file it moved aside" \
+  grep -q "moved aside as backup.xml.unreadable" "$work/catalogue-stderr.txt"
+check "the file moved aside is kept as it was" grep -qxF '<quillary><driver>' "$work/program/backup.xml.unreadable"
+printf 'not xml' > "$work/program/backup.xml"
+device=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["packages"][0]["devices"][0])' "$work/backup.json")
+cli backup --device "$device" > "$work/backup-again.json" 2>/dev/null
+check "backup lists the file it moved aside" python3 -c \
+  'import json, sys; sys.exit(json.load(open(sys.argv[1]))["set_aside"] != ["backup.xml.unreadable-2"])' "$work/backup-again.json"
 
 report_checks wine_backup_test
