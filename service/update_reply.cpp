@@ -8,6 +8,7 @@
 #include "app/last_error.h"
 #include "devices/device_inventory.h"
 #include "platform/text.h"
+#include "service/xml_guard.h"
 
 namespace quillary {
 namespace {
@@ -125,9 +126,21 @@ std::u16string inf_name_of(std::u16string_view infpath) {
   return separator == std::u16string::npos ? path : path.substr(separator + 1);
 }
 
+bool parse_reply_document(const char* body, TiXmlDocument& document) {
+  // The texts are in the client's ANSI code page whatever the declaration
+  // says, so TinyXML reads byte by byte (a character reference above 127
+  // gives one byte); a UTF-8 byte-order mark is no character of the reply.
+  if (std::strncmp(body, "\xEF\xBB\xBF", 3) == 0) body += 3;
+  if (check_xml_nesting(body).verdict != xml_guard_verdict::accepted) return false;
+  document.Parse(body, nullptr, TIXML_ENCODING_LEGACY);
+  // A document cut off or broken part-way is refused as a whole: TinyXML
+  // keeps what it read before the fault, half a link included.
+  return !document.Error();
+}
+
 bool parse_update_reply(const char* body, device_inventory_c& inventory) {
   TiXmlDocument doc;
-  doc.Parse(body);
+  if (!parse_reply_document(body, doc)) return invalid_reply();
   const TiXmlElement* root = doc.RootElement();
   const TiXmlElement* hardwares = root ? root->FirstChildElement("hardwares") : nullptr;
   const TiXmlElement* first = hardwares ? hardwares->FirstChildElement("hardware") : nullptr;

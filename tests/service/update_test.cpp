@@ -174,6 +174,49 @@ TEST_F(reply_test, structural_faults_fail_with_21) {
   EXPECT_TRUE(device(u"PCI\\B").items.empty());
 }
 
+TEST_F(reply_test, deep_nesting_is_refused_before_the_xml_library_recurses) {
+  // Open tags only, as a cut-off attack would send them, and the same
+  // document closed properly: both would take one stack frame per level.
+  std::string open = "<driversm><hardwares>";
+  for (int i = 0; i < 100000; ++i) open += "<a>";
+  std::string closed = open;
+  for (int i = 0; i < 100000; ++i) closed += "</a>";
+  closed += "</hardwares></driversm>";
+  for (const std::string* text : {&open, &closed}) {
+    set_last_error(0);
+    EXPECT_FALSE(parse_update_reply(text->c_str(), *inventory));
+    EXPECT_EQ(last_error(), error_code::invalid_reply);
+  }
+}
+
+TEST_F(reply_test, a_reply_cut_off_or_broken_part_way_gives_no_offers) {
+  const std::string whole = "\xEF\xBB\xBF" + reply(hardware("PCI\\A", "<item><link>http://h/a.zip</link></item>") +
+                                                    hardware("PCI\\B", "<item><link>http://h/b.zip</link></item>"));
+  const auto refused_without_offers = [&](const std::string& text) {
+    set_last_error(0);
+    const bool accepted = parse_update_reply(text.c_str(), *inventory);
+    return !accepted && last_error() == error_code::invalid_reply && device(u"PCI\\A").items.empty() &&
+           device(u"PCI\\B").items.empty();
+  };
+  for (size_t cut = 0; cut < whole.size(); ++cut) {
+    EXPECT_TRUE(refused_without_offers(whole.substr(0, cut))) << whole.substr(0, cut);
+  }
+  // Broken in the middle: a field never closed, a stray end tag.
+  EXPECT_TRUE(refused_without_offers(reply(hardware("PCI\\A", "<item><link>http://h/a.zip</item>"))));
+  EXPECT_TRUE(refused_without_offers(reply(hardware("PCI\\A", "<item/>") + "</x>" + hardware("PCI\\B", "<item/>"))));
+  ASSERT_TRUE(parse_update_reply(whole.c_str(), *inventory)) << "a leading byte-order mark is allowed";
+  EXPECT_EQ(device(u"PCI\\B").items.at(0).link_text(update_item::link), "http://h/b.zip");
+}
+
+TEST_F(reply_test, texts_are_bytes_of_the_ansi_code_page_whatever_the_declaration_says) {
+  const std::string declared_utf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><any><hardwares>" +
+                                    hardware("PCI\\A", "<item><link>http://h/caf&#233;\xE9.zip</link></item>") +
+                                    "</hardwares></any>";
+  ASSERT_TRUE(parse_update_reply(declared_utf8.c_str(), *inventory));
+  EXPECT_EQ(device(u"PCI\\A").items.at(0).link_text(update_item::link), "http://h/caf\xE9\xE9.zip")
+      << "a character reference gives one byte, as the bytes beside it";
+}
+
 // --- choosing and deciding ------------------------------------------------------
 
 update_item offer(uint32_t targetos, uint32_t sign, uint32_t feature, uint32_t cp, const char16_t* date,
