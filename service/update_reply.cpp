@@ -2,7 +2,6 @@
 
 #include <tinyxml.h>
 
-#include <cstdlib>
 #include <cstring>
 
 #include "app/last_error.h"
@@ -81,8 +80,10 @@ update_item read_item(const TiXmlElement& element) {
         item.append_link(static_cast<update_item::link_field>(f.slot), value);
         break;
       case field_kind::number:
+        *numbers[f.slot] = reply_number(value, 10);
+        break;
       case field_kind::hex_number:
-        *numbers[f.slot] = static_cast<uint32_t>(std::strtoul(value, nullptr, f.kind == field_kind::hex_number ? 16 : 10));
+        *numbers[f.slot] = reply_number(value, 16);
         break;
     }
   }
@@ -110,6 +111,14 @@ const char* id_text(const TiXmlElement& hardware) {
   return id ? id->GetText() : nullptr;
 }
 
+bool is_digit_of(char c, int base) {
+  if (c >= '0' && c <= '9') return c - '0' < base;
+  const char lower = static_cast<char>(c | 0x20);
+  return base == 16 && lower >= 'a' && lower <= 'f';
+}
+
+int digit_value(char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
+
 bool invalid_reply() {
   set_last_error(error_code::invalid_reply);
   return false;
@@ -124,6 +133,23 @@ std::u16string inf_name_of(std::u16string_view infpath) {
   }
   const size_t separator = path.find(u'\\');
   return separator == std::u16string::npos ? path : path.substr(separator + 1);
+}
+
+uint32_t reply_number(std::string_view text, int base) {
+  const auto at = [&](size_t i) { return i < text.size() ? text[i] : '\0'; };
+  size_t i = 0;
+  while (at(i) == ' ' || (at(i) >= '\t' && at(i) <= '\r')) ++i;
+  const bool negative = at(i) == '-';
+  if (at(i) == '-' || at(i) == '+') ++i;
+  if (base == 16 && at(i) == '0' && (at(i + 1) | 0x20) == 'x') i += 2;
+  constexpr uint64_t largest = 0xFFFFFFFFu;
+  uint64_t value = 0;
+  for (; is_digit_of(at(i), base); ++i) {
+    value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit_value(at(i)));
+    if (value > largest) return static_cast<uint32_t>(largest);
+  }
+  const auto magnitude = static_cast<uint32_t>(value);
+  return negative ? 0u - magnitude : magnitude;
 }
 
 bool parse_reply_document(const char* body, TiXmlDocument& document) {

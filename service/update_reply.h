@@ -2,7 +2,9 @@
 // to the device records they are for.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 class TiXmlDocument;
 
@@ -24,6 +26,12 @@ bool parse_update_reply(const char* body, device_inventory_c& inventory);
 // refuses the body or TinyXML reports an error (then `document` holds
 // nothing, or what TinyXML read before the error).
 bool parse_reply_document(const char* body, TiXmlDocument& document);
+
+// A number of the reply as a 32-bit strtoul reads it, the same in every
+// build: leading blanks, an optional sign, decimal digits (base 10) or
+// hexadecimal ones after an optional "0x" (base 16); 4294967295 when it does
+// not fit; a negative number wraps; no digits give 0.
+uint32_t reply_number(std::string_view text, int base);
 
 // The package-relative INF path from the reply's "infpath": "/" becomes
 // "\", and what follows the first "\" is kept (the service puts a folder of

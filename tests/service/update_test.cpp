@@ -217,6 +217,41 @@ TEST_F(reply_test, texts_are_bytes_of_the_ansi_code_page_whatever_the_declaratio
       << "a character reference gives one byte, as the bytes beside it";
 }
 
+TEST_F(reply_test, numbers_read_alike_in_every_build_as_32_bit_values) {
+  // The text reaches the number reader as it is, blanks included, inside CDATA.
+  const auto item_with = [&](const std::string& text) {
+    std::string fields;
+    for (const char* name : {"size", "cp", "sign", "feature", "targetos"}) {
+      fields += std::string("<") + name + "><![CDATA[" + text + "]]></" + name + ">";
+    }
+    EXPECT_TRUE(parse_update_reply(reply(hardware("PCI\\A", "<item>" + fields + "</item>")).c_str(), *inventory));
+    return device(u"PCI\\A").items.at(0);
+  };
+  struct expected {
+    const char* text;
+    uint32_t decimal, hexadecimal;
+  };
+  const expected cases[] = {
+      {"4294967295", 4294967295u, 4294967295u},  {"4294967296", 4294967295u, 4294967295u},
+      {"99999999999999999999", 4294967295u, 4294967295u},
+      {"-1", 4294967295u, 4294967295u},          {"-4294967295", 1u, 4294967295u},
+      {"-4294967296", 4294967295u, 4294967295u}, {" \t12", 12u, 0x12u},
+      {"12abc", 12u, 0x12ABCu},                  {"+7", 7u, 7u},
+      {"0x1F", 0u, 31u},                         {"ffffffff", 0u, 4294967295u},
+      {"100000000", 100000000u, 4294967295u},    {"-0x10", 0u, 4294967280u},
+      {"", 0u, 0u},                              {"abc", 0u, 0xABCu},
+      {"xyz", 0u, 0u},                           {"- 1", 0u, 0u},
+  };
+  for (const auto& c : cases) {
+    const update_item item = item_with(c.text);
+    EXPECT_EQ(item.size, c.decimal) << '"' << c.text << '"';
+    EXPECT_EQ(item.cp, c.decimal) << '"' << c.text << '"';
+    EXPECT_EQ(item.sign, c.decimal) << '"' << c.text << '"';
+    EXPECT_EQ(item.targetos, c.decimal) << '"' << c.text << '"';
+    EXPECT_EQ(item.feature, c.hexadecimal) << '"' << c.text << '"';
+  }
+}
+
 // --- choosing and deciding ------------------------------------------------------
 
 update_item offer(uint32_t targetos, uint32_t sign, uint32_t feature, uint32_t cp, const char16_t* date,
