@@ -5,16 +5,18 @@
 #include <cstdlib>
 
 #include "service/xml_guard.h"
+#include "service/xml_text.h"
 
 namespace quillary::server {
 
 namespace {
 
+// The element's whole text: the client splits CDATA sections around "]]>".
 std::string text_of(const TiXmlElement* parent, const char* name) {
   const TiXmlElement* element = parent->FirstChildElement(name);
   if (element == nullptr) return {};
-  const char* text = element->GetText();
-  return text == nullptr ? std::string() : std::string(text);
+  std::string storage;
+  return std::string(element_text(*element, storage).value_or(""));
 }
 
 std::vector<std::string> split_ids(const std::string& text) {

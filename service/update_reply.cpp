@@ -8,6 +8,7 @@
 #include "devices/device_inventory.h"
 #include "platform/text.h"
 #include "service/xml_guard.h"
+#include "service/xml_text.h"
 
 namespace quillary {
 namespace {
@@ -41,7 +42,7 @@ update_item read_item(const TiXmlElement& element) {
   // The first element of each name counts; unknown ones are ignored. The
   // service sends them in one order, so the field after the last one found
   // is tried first.
-  const char* values[std::size(item_fields)] = {};
+  const TiXmlElement* found[std::size(item_fields)] = {};
   size_t expected = 0;
   for (const TiXmlElement* child = element.FirstChildElement(); child; child = child->NextSiblingElement()) {
     const char* name = child->Value();
@@ -50,23 +51,24 @@ update_item read_item(const TiXmlElement& element) {
                    : 0;
     for (; i < std::size(item_fields) && std::strcmp(name, item_fields[i].element) != 0; ++i) {
     }
-    if (i == std::size(item_fields) || values[i]) continue;
-    const char* text = child->GetText();
-    values[i] = text ? text : "";
+    if (i == std::size(item_fields) || found[i]) continue;
+    found[i] = child;
     expected = i + 1;
   }
 
+  std::string_view values[std::size(item_fields)];
+  std::string joined[std::size(item_fields)];
   size_t text_units = 0, link_bytes = 0;
   for (size_t i = 0; i < std::size(item_fields); ++i) {
-    const size_t length = values[i] ? std::strlen(values[i]) : 0;
-    if (item_fields[i].kind == field_kind::text) text_units += length;
-    if (item_fields[i].kind == field_kind::link) link_bytes += length;
+    if (found[i]) values[i] = element_text(*found[i], joined[i]).value_or("");
+    if (item_fields[i].kind == field_kind::text) text_units += values[i].size();
+    if (item_fields[i].kind == field_kind::link) link_bytes += values[i].size();
   }
   update_item item;
   item.reserve(text_units, link_bytes);
   uint32_t* numbers[] = {&item.size, &item.cp, &item.sign, &item.feature, &item.targetos};
   for (size_t i = 0; i < std::size(item_fields); ++i) {
-    const char* value = values[i] ? values[i] : "";
+    const std::string_view value = values[i];
     const auto& f = item_fields[i];
     switch (f.kind) {
       case field_kind::text:
@@ -106,9 +108,10 @@ void read_items(const TiXmlElement& hardware, device_record& device) {
   }
 }
 
-const char* id_text(const TiXmlElement& hardware) {
+// The text of the hardware's "id"; nullopt when it has none.
+std::optional<std::string_view> id_text(const TiXmlElement& hardware, std::string& storage) {
   const TiXmlElement* id = hardware.FirstChildElement("id");
-  return id ? id->GetText() : nullptr;
+  return id ? element_text(*id, storage) : std::nullopt;
 }
 
 bool is_digit_of(char c, int base) {
@@ -170,11 +173,12 @@ bool parse_update_reply(const char* body, device_inventory_c& inventory) {
   const TiXmlElement* root = doc.RootElement();
   const TiXmlElement* hardwares = root ? root->FirstChildElement("hardwares") : nullptr;
   const TiXmlElement* first = hardwares ? hardwares->FirstChildElement("hardware") : nullptr;
-  if (!first || !id_text(*first)) return invalid_reply();
+  std::string storage;
+  if (!first || !id_text(*first, storage)) return invalid_reply();
   for (const TiXmlElement* hardware = first; hardware; hardware = hardware->NextSiblingElement("hardware")) {
-    const char* id = id_text(*hardware);
+    const std::optional<std::string_view> id = id_text(*hardware, storage);
     if (!id) return invalid_reply();
-    if (device_record* device = inventory.find_device(from_ansi(id))) read_items(*hardware, *device);
+    if (device_record* device = inventory.find_device(from_ansi(*id))) read_items(*hardware, *device);
   }
   return true;
 }

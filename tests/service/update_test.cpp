@@ -208,6 +208,22 @@ TEST_F(reply_test, a_reply_cut_off_or_broken_part_way_gives_no_offers) {
   EXPECT_EQ(device(u"PCI\\B").items.at(0).link_text(update_item::link), "http://h/b.zip");
 }
 
+TEST_F(reply_test, texts_split_across_cdata_sections_are_read_whole) {
+  // A writer puts "]]>" into CDATA by ending the section between "]]" and
+  // ">"; the pieces are one text.
+  const std::string item =
+      "<item><link><![CDATA[http://h/a]]]]><![CDATA[>b.zip]]></link><title>T<![CDATA[ &  ]]>U</title>"
+      "<sign><![CDATA[1]]><![CDATA[2]]></sign></item>";
+  ASSERT_TRUE(parse_update_reply(reply("<hardware><id><![CDATA[PCI]]><![CDATA[\\A]]></id>" + item + "</hardware>")
+                                     .c_str(),
+                                 *inventory));
+  const auto& items = device(u"PCI\\A").items;
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].link_text(update_item::link), "http://h/a]]>b.zip");
+  EXPECT_EQ(items[0].text(update_item::title), u"T &  U");
+  EXPECT_EQ(items[0].sign, 12u);
+}
+
 TEST_F(reply_test, texts_are_bytes_of_the_ansi_code_page_whatever_the_declaration_says) {
   const std::string declared_utf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><any><hardwares>" +
                                     hardware("PCI\\A", "<item><link>http://h/caf&#233;\xE9.zip</link></item>") +
