@@ -53,20 +53,24 @@ class nesting_scan_c {
   // TinyXML's Identify, plus the end tag that ReadValue checks first.
   bool at_markup() {
     const std::string_view rest = text_.substr(at_);
-    if (starts_with_ignoring_ascii_case(rest, "<?xml")) return declaration();
-    if (rest.starts_with("<!--")) return skip_past("-->", 4);
-    if (rest.starts_with("<![CDATA[")) return skip_past("]]>", 9);
-    if (rest.starts_with("<!")) return skip_past(">", 2);
-    if (rest.starts_with("</")) {
-      // Inside an element this ends it (or TinyXML stops with an error when
-      // the name differs); outside any element TinyXML reads it as an
-      // unknown node up to '>'.
-      if (depth_ > 0) --depth_;
-      return skip_past(">", 2);
+    switch (peek(1)) {
+      case '?':
+        // "<?pi ...>" is an unknown node up to the first '>'.
+        return starts_with_ignoring_ascii_case(rest, "<?xml") ? declaration() : skip_past(">", 1);
+      case '!':
+        if (rest.starts_with("<!--")) return skip_past("-->", 4);
+        if (rest.starts_with("<![CDATA[")) return skip_past("]]>", 9);
+        return skip_past(">", 2);
+      case '/':
+        // Inside an element this ends it (or TinyXML stops with an error
+        // when the name differs); outside any element TinyXML reads it as an
+        // unknown node up to '>'.
+        if (depth_ > 0) --depth_;
+        return skip_past(">", 2);
     }
     if (is_name_start(peek(1))) return element_tag();
     if (is_high_byte(peek(1))) return refuse();
-    // "<?pi ...>", "< a>", "<1>": unknown nodes up to the first '>'.
+    // "< a>", "<1>": unknown nodes up to the first '>'.
     return skip_past(">", 1);
   }
 
