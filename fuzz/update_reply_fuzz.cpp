@@ -1,7 +1,11 @@
 // The update reply: any bytes are parsed onto a small device list, then the
 // offers are chosen and the package rows built, without crash, leak or
-// out-of-bounds access.
+// out-of-bounds access. The nesting guard in front of the XML library must
+// never count less nesting than the library then builds.
+#include <tinyxml.h>
+
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "devices/device_inventory.h"
@@ -9,6 +13,8 @@
 #include "devices/update_package_list.h"
 #include "service/update_matching.h"
 #include "service/update_reply.h"
+#include "service/xml_guard.h"
+#include "tests/xml_depth.h"
 
 namespace {
 
@@ -32,6 +38,21 @@ quillary::raw_scan two_devices() {
   return scan;
 }
 
+// Whatever the guard accepts, at any limit, the library nests no deeper than
+// the guard counted; and the document the reply parser builds stays within
+// the guard's limit.
+void check_nesting_guard(const std::string& body) {
+  const quillary::xml_guard_result guard = quillary::check_xml_nesting(body, 1000);
+  if (guard.verdict == quillary::xml_guard_verdict::accepted) {
+    TiXmlDocument document;
+    document.Parse(body.c_str(), nullptr, TIXML_ENCODING_LEGACY);
+    if (quillary::testing::element_depth(document) > guard.depth) std::abort();
+  }
+  TiXmlDocument reply;
+  quillary::parse_reply_document(body.c_str(), reply);
+  if (quillary::testing::element_depth(reply) > quillary::max_xml_nesting) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -42,6 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // As in the transfer layer's reply buffer: zero bytes behind the reply.
   std::string body(reinterpret_cast<const char*>(data), size);
   body.append(16, '\0');
+  check_nesting_guard(body);
   if (!quillary::parse_update_reply(body.c_str(), inventory)) return 0;
   for (auto& device : inventory.devices()) quillary::choose_items(device, 61, {"http://installed"});
   quillary::device_record* first = nullptr;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "server/text_encoding.h"
+#include "service/xml_text.h"
 
 namespace quillary::server {
 
@@ -20,11 +21,9 @@ std::string cut(const std::string& text, size_t max_chars) {
 }
 
 // The client's bytes inside CDATA, so that its XML library keeps blanks as
-// they are; escaped text in the one case CDATA cannot hold.
-std::string raw_text(const std::string& bytes) {
-  if (bytes.find("]]>") != std::string::npos) return escape_xml(bytes);
-  return "<![CDATA[" + bytes + "]]>";
-}
+// they are; a "]]>" in them is split between two sections, which the client
+// joins again.
+std::string raw_text(const std::string& bytes) { return "<![CDATA[" + split_cdata_terminators(bytes) + "]]>"; }
 
 std::string hex(uint32_t value) {
   char text[16];

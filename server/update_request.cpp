@@ -2,68 +2,22 @@
 
 #include <tinyxml.h>
 
-#include <algorithm>
 #include <cstdlib>
+
+#include "service/xml_guard.h"
+#include "service/xml_text.h"
 
 namespace quillary::server {
 
 namespace {
 
+// The element's whole text: the client splits CDATA sections around "]]>".
 std::string text_of(const TiXmlElement* parent, const char* name) {
   const TiXmlElement* element = parent->FirstChildElement(name);
   if (element == nullptr) return {};
-  const char* text = element->GetText();
-  return text == nullptr ? std::string() : std::string(text);
+  std::string storage;
+  return std::string(element_text(*element, storage).value_or(""));
 }
-
-// The deepest element nesting of the text, stopping early once it passes
-// `limit`. The XML library parses elements recursively, so a document nested
-// a million levels deep would exhaust the thread's stack; the query document
-// is four levels deep.
-size_t nesting_depth(std::string_view xml, size_t limit) {
-  size_t depth = 0, deepest = 0;
-  size_t i = 0;
-  const auto skip_past = [&](std::string_view end) {
-    const size_t found = xml.find(end, i);
-    i = found == std::string_view::npos ? xml.size() : found + end.size();
-  };
-  while (i < xml.size() && deepest <= limit) {
-    if (xml[i] != '<') {
-      ++i;
-      continue;
-    }
-    const std::string_view rest = xml.substr(i);
-    if (rest.substr(0, 4) == "<!--") {
-      skip_past("-->");
-    } else if (rest.substr(0, 9) == "<![CDATA[") {
-      skip_past("]]>");
-    } else if (rest.substr(0, 2) == "<!" || rest.substr(0, 2) == "<?") {
-      skip_past(">");
-    } else if (rest.substr(0, 2) == "</") {
-      if (depth > 0) --depth;
-      skip_past(">");
-    } else {
-      // A start tag: find its end outside attribute quotes.
-      char quote = 0;
-      size_t k = i + 1;
-      for (; k < xml.size(); ++k) {
-        if (quote != 0) {
-          if (xml[k] == quote) quote = 0;
-        } else if (xml[k] == '"' || xml[k] == '\'') {
-          quote = xml[k];
-        } else if (xml[k] == '>') {
-          break;
-        }
-      }
-      const bool empty_element = k < xml.size() && xml[k - 1] == '/';
-      if (!empty_element) deepest = std::max(deepest, ++depth);
-      i = k + 1;
-    }
-  }
-  return deepest;
-}
-
-constexpr size_t max_nesting = 64;
 
 std::vector<std::string> split_ids(const std::string& text) {
   std::vector<std::string> ids;
@@ -87,8 +41,11 @@ bool parse_update_request(std::string_view xml, update_request& out, std::string
     reason = "the document holds a NUL byte";
     return false;
   }
-  if (nesting_depth(xml, max_nesting) > max_nesting) {
-    reason = "elements nested too deeply";
+  // The XML library parses elements recursively: a document nested a
+  // hundred thousand levels deep would exhaust the thread's stack.
+  const xml_guard_verdict verdict = check_xml_nesting(xml).verdict;
+  if (verdict != xml_guard_verdict::accepted) {
+    reason = describe(verdict);
     return false;
   }
   TiXmlDocument document;

@@ -2,12 +2,13 @@
 
 #include <tinyxml.h>
 
-#include <cstdlib>
 #include <cstring>
 
 #include "app/last_error.h"
 #include "devices/device_inventory.h"
 #include "platform/text.h"
+#include "service/xml_guard.h"
+#include "service/xml_text.h"
 
 namespace quillary {
 namespace {
@@ -41,7 +42,7 @@ update_item read_item(const TiXmlElement& element) {
   // The first element of each name counts; unknown ones are ignored. The
   // service sends them in one order, so the field after the last one found
   // is tried first.
-  const char* values[std::size(item_fields)] = {};
+  const TiXmlElement* found[std::size(item_fields)] = {};
   size_t expected = 0;
   for (const TiXmlElement* child = element.FirstChildElement(); child; child = child->NextSiblingElement()) {
     const char* name = child->Value();
@@ -50,23 +51,24 @@ update_item read_item(const TiXmlElement& element) {
                    : 0;
     for (; i < std::size(item_fields) && std::strcmp(name, item_fields[i].element) != 0; ++i) {
     }
-    if (i == std::size(item_fields) || values[i]) continue;
-    const char* text = child->GetText();
-    values[i] = text ? text : "";
+    if (i == std::size(item_fields) || found[i]) continue;
+    found[i] = child;
     expected = i + 1;
   }
 
+  std::string_view values[std::size(item_fields)];
+  std::string joined[std::size(item_fields)];
   size_t text_units = 0, link_bytes = 0;
   for (size_t i = 0; i < std::size(item_fields); ++i) {
-    const size_t length = values[i] ? std::strlen(values[i]) : 0;
-    if (item_fields[i].kind == field_kind::text) text_units += length;
-    if (item_fields[i].kind == field_kind::link) link_bytes += length;
+    if (found[i]) values[i] = element_text(*found[i], joined[i]).value_or("");
+    if (item_fields[i].kind == field_kind::text) text_units += values[i].size();
+    if (item_fields[i].kind == field_kind::link) link_bytes += values[i].size();
   }
   update_item item;
   item.reserve(text_units, link_bytes);
   uint32_t* numbers[] = {&item.size, &item.cp, &item.sign, &item.feature, &item.targetos};
   for (size_t i = 0; i < std::size(item_fields); ++i) {
-    const char* value = values[i] ? values[i] : "";
+    const std::string_view value = values[i];
     const auto& f = item_fields[i];
     switch (f.kind) {
       case field_kind::text:
@@ -80,8 +82,10 @@ update_item read_item(const TiXmlElement& element) {
         item.append_link(static_cast<update_item::link_field>(f.slot), value);
         break;
       case field_kind::number:
+        *numbers[f.slot] = reply_number(value, 10);
+        break;
       case field_kind::hex_number:
-        *numbers[f.slot] = static_cast<uint32_t>(std::strtoul(value, nullptr, f.kind == field_kind::hex_number ? 16 : 10));
+        *numbers[f.slot] = reply_number(value, 16);
         break;
     }
   }
@@ -104,10 +108,19 @@ void read_items(const TiXmlElement& hardware, device_record& device) {
   }
 }
 
-const char* id_text(const TiXmlElement& hardware) {
+// The text of the hardware's "id"; nullopt when it has none.
+std::optional<std::string_view> id_text(const TiXmlElement& hardware, std::string& storage) {
   const TiXmlElement* id = hardware.FirstChildElement("id");
-  return id ? id->GetText() : nullptr;
+  return id ? element_text(*id, storage) : std::nullopt;
 }
+
+bool is_digit_of(char c, int base) {
+  if (c >= '0' && c <= '9') return c - '0' < base;
+  const char lower = static_cast<char>(c | 0x20);
+  return base == 16 && lower >= 'a' && lower <= 'f';
+}
+
+int digit_value(char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
 
 bool invalid_reply() {
   set_last_error(error_code::invalid_reply);
@@ -125,17 +138,47 @@ std::u16string inf_name_of(std::u16string_view infpath) {
   return separator == std::u16string::npos ? path : path.substr(separator + 1);
 }
 
+uint32_t reply_number(std::string_view text, int base) {
+  const auto at = [&](size_t i) { return i < text.size() ? text[i] : '\0'; };
+  size_t i = 0;
+  while (at(i) == ' ' || (at(i) >= '\t' && at(i) <= '\r')) ++i;
+  const bool negative = at(i) == '-';
+  if (at(i) == '-' || at(i) == '+') ++i;
+  if (base == 16 && at(i) == '0' && (at(i + 1) | 0x20) == 'x') i += 2;
+  constexpr uint64_t largest = 0xFFFFFFFFu;
+  uint64_t value = 0;
+  for (; is_digit_of(at(i), base); ++i) {
+    value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit_value(at(i)));
+    if (value > largest) return static_cast<uint32_t>(largest);
+  }
+  const auto magnitude = static_cast<uint32_t>(value);
+  return negative ? 0u - magnitude : magnitude;
+}
+
+bool parse_reply_document(const char* body, TiXmlDocument& document) {
+  // The texts are in the client's ANSI code page whatever the declaration
+  // says, so TinyXML reads byte by byte (a character reference above 127
+  // gives one byte); a UTF-8 byte-order mark is no character of the reply.
+  if (std::strncmp(body, "\xEF\xBB\xBF", 3) == 0) body += 3;
+  if (check_xml_nesting(body).verdict != xml_guard_verdict::accepted) return false;
+  document.Parse(body, nullptr, TIXML_ENCODING_LEGACY);
+  // A document cut off or broken part-way is refused as a whole: TinyXML
+  // keeps what it read before the fault, half a link included.
+  return !document.Error();
+}
+
 bool parse_update_reply(const char* body, device_inventory_c& inventory) {
   TiXmlDocument doc;
-  doc.Parse(body);
+  if (!parse_reply_document(body, doc)) return invalid_reply();
   const TiXmlElement* root = doc.RootElement();
   const TiXmlElement* hardwares = root ? root->FirstChildElement("hardwares") : nullptr;
   const TiXmlElement* first = hardwares ? hardwares->FirstChildElement("hardware") : nullptr;
-  if (!first || !id_text(*first)) return invalid_reply();
+  std::string storage;
+  if (!first || !id_text(*first, storage)) return invalid_reply();
   for (const TiXmlElement* hardware = first; hardware; hardware = hardware->NextSiblingElement("hardware")) {
-    const char* id = id_text(*hardware);
+    const std::optional<std::string_view> id = id_text(*hardware, storage);
     if (!id) return invalid_reply();
-    if (device_record* device = inventory.find_device(from_ansi(id))) read_items(*hardware, *device);
+    if (device_record* device = inventory.find_device(from_ansi(*id))) read_items(*hardware, *device);
   }
   return true;
 }

@@ -2,7 +2,11 @@
 // to the device records they are for.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
+
+class TiXmlDocument;
 
 namespace quillary {
 
@@ -11,11 +15,23 @@ class device_inventory_c;
 // At most this many items are kept per device.
 constexpr size_t max_items_per_device = 500;
 
-// Parses the zero-terminated reply body. A document without a root, without
-// "hardwares", without a first "hardware" or with a "hardware" lacking its
-// "id" text fails with last error 21; devices handled before a bad
-// "hardware" keep their new items.
+// Parses the zero-terminated reply body. A document that is no complete
+// XML (cut off, broken part-way, nested too deeply), or has no root, no
+// "hardwares", no first "hardware" or a "hardware" lacking its "id" text,
+// fails with last error 21; devices handled before a bad "hardware" keep
+// their new items.
 bool parse_update_reply(const char* body, device_inventory_c& inventory);
+
+// The XML reading under parse_update_reply: false when the nesting guard
+// refuses the body or TinyXML reports an error (then `document` holds
+// nothing, or what TinyXML read before the error).
+bool parse_reply_document(const char* body, TiXmlDocument& document);
+
+// A number of the reply as a 32-bit strtoul reads it, the same in every
+// build: leading blanks, an optional sign, decimal digits (base 10) or
+// hexadecimal ones after an optional "0x" (base 16); 4294967295 when it does
+// not fit; a negative number wraps; no digits give 0.
+uint32_t reply_number(std::string_view text, int base);
 
 // The package-relative INF path from the reply's "infpath": "/" becomes
 // "\", and what follows the first "\" is kept (the service puts a folder of

@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include "platform/text.h"
+#include "service/xml_text.h"
 
 namespace quillary {
 namespace {
@@ -17,9 +18,11 @@ std::string joined(const std::vector<std::u16string>& ids) {
   return out;
 }
 
+// The printer writes the text between <![CDATA[ and ]]> as it is, so an ID
+// holding "]]>" is split between two sections; the service joins them.
 void add_cdata(TiXmlElement& parent, const char* name, const std::string& text) {
   auto* element = new TiXmlElement(name);
-  auto* content = new TiXmlText(text);
+  auto* content = new TiXmlText(split_cdata_terminators(text));
   content->SetCDATA(true);
   element->LinkEndChild(content);
   parent.LinkEndChild(element);

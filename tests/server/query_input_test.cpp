@@ -103,6 +103,12 @@ TEST(RequestDocument, RejectsOtherStructures) {
   for (int i = 0; i < 100000; ++i) deep += "<a>";
   EXPECT_TRUE(rejects(deep));
   EXPECT_EQ(reason, "elements nested too deeply");
+  // "&#x" runs to the first ';' after it, so each text below hides the end
+  // tag before it from the XML library, which then nests every <a> inside
+  // the one before.
+  std::string hidden = "<driversm><client/><hardwares/>";
+  for (int i = 0; i < 100000; ++i) hidden += "<a>&#x</a>&#x;";
+  EXPECT_TRUE(rejects(hidden));
   // A request without devices, and an unreadable lang, are fine.
   ASSERT_FALSE(rejects("<driversm><client os=\"WIN7\" lang=\"x\"/><hardwares/></driversm>"));
   EXPECT_TRUE(request.devices.empty());

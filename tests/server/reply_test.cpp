@@ -3,10 +3,17 @@
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
+#include <set>
+
+#include "devices/device_inventory.h"
+#include "devices/raw_scan.h"
+#include "platform/text.h"
 #include "server/code_page.h"
 #include "server/update_query.h"
 #include "server/update_reply.h"
 #include "server_test_support.h"
+#include "service/update_reply.h"
+#include "service/update_request.h"
 
 namespace quillary::server {
 namespace {
@@ -49,8 +56,10 @@ class Reply : public ::testing::Test {
 
   // Posts the request through the whole query path; returns the body.
   http_answer post(const std::string& os, const std::string& lang, const std::vector<testing::test_device>& devices) {
-    const std::string body = testing::multipart_body(
-        "xyz", {{"driversm", testing::zlib_compress(testing::request_document(os, lang, devices))}});
+    return post_document(testing::request_document(os, lang, devices));
+  }
+  http_answer post_document(const std::string& document) {
+    const std::string body = testing::multipart_body("xyz", {{"driversm", testing::zlib_compress(document)}});
     query_summary summary;
     return answer_update_query("multipart/form-data; boundary=xyz", body, catalogue,
                                "http://127.0.0.1:8080/packages/", summary);
@@ -153,6 +162,53 @@ TEST_F(Reply, DeviceIdsComeBackAsTheirBytesInAnyCodePage) {
     const TiXmlElement* hardware = doc.RootElement()->FirstChildElement("hardwares")->FirstChildElement("hardware");
     EXPECT_EQ(text_of(hardware, "id"), odd.id) << lang;
     EXPECT_EQ(text_of(hardware->FirstChildElement("item"), "hardid"), "PCI\\VEN_1E0B&DEV_4A21") << lang;
+  }
+}
+
+// The client's own request and reply code around the service: IDs that one
+// CDATA section cannot hold, blanks at both ends, line feeds between the
+// hardware IDs, all intact on the way there and back.
+TEST_F(Reply, AwkwardDeviceIdsMakeTheRoundTripWithTheClient) {
+  const std::u16string ids[] = {u"PCI\\A]]>B", u"PCI\\]]]]>", u"  PCI\\BLANKS  ", u"PCI\\X]]> <y> & ]]>z ",
+                                u"PCI\\ENDS]]"};
+  const std::vector<std::u16string> hardware_ids = {u"PCI\\ODD]]>ID", u"PCI\\VEN_1E0B&DEV_4A21"};
+  quillary::raw_scan scan;
+  scan.classes = {{u"{4D36E972-E325-11CE-BFC1-08002BE10318}", u"Net", u"Network adapters", 0}};
+  for (const auto& id : ids) {
+    quillary::raw_device d;
+    d.instance_id = id + u"\\1";
+    d.texts[quillary::device_property::device_desc] = u"x";
+    d.texts[quillary::device_property::class_name] = u"Net";
+    d.texts[quillary::device_property::class_guid] = u"{4D36E972-E325-11CE-BFC1-08002BE10318}";
+    d.lists[quillary::device_property::hardware_id] = hardware_ids;
+    d.lists[quillary::device_property::compatible_ids] = {u"PCI\\CC_0200"};
+    scan.devices.push_back(d);
+  }
+  quillary::device_inventory_c inventory(quillary::make_fixture_source(scan));
+  quillary::scan_progress progress;
+  ASSERT_EQ(inventory.scan_devices(progress), 0);
+  ASSERT_EQ(inventory.devices().size(), std::size(ids));
+  quillary::update_request_info info;
+  info.os_code_name = "WIN764";
+  info.oem_code_page = 437;
+  const std::string document = quillary::build_update_request(inventory.devices(), info);
+
+  update_request request;
+  std::string reason;
+  ASSERT_TRUE(parse_update_request(document, request, reason)) << reason;
+  std::set<std::string> sent;
+  for (const auto& device : request.devices) {
+    sent.insert(device.id);
+    EXPECT_EQ(device.hardware_ids, (std::vector<std::string>{"PCI\\ODD]]>ID", "PCI\\VEN_1E0B&DEV_4A21"}));
+    EXPECT_EQ(device.compatible_ids, std::vector<std::string>{"PCI\\CC_0200"});
+  }
+  for (const auto& id : ids) EXPECT_EQ(sent.count(quillary::to_ansi(id)), 1u) << quillary::to_ansi(id);
+
+  const http_answer answer = post_document(document);
+  ASSERT_EQ(answer.status, 200);
+  ASSERT_TRUE(quillary::parse_update_reply(answer.body.c_str(), inventory));
+  for (const auto& id : ids) {
+    EXPECT_FALSE(inventory.find_device(id)->items.empty()) << quillary::to_ansi(id) << " got no offers";
   }
 }
 

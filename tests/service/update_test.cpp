@@ -174,6 +174,100 @@ TEST_F(reply_test, structural_faults_fail_with_21) {
   EXPECT_TRUE(device(u"PCI\\B").items.empty());
 }
 
+TEST_F(reply_test, deep_nesting_is_refused_before_the_xml_library_recurses) {
+  // Open tags only, as a cut-off attack would send them, and the same
+  // document closed properly: both would take one stack frame per level.
+  std::string open = "<driversm><hardwares>";
+  for (int i = 0; i < 100000; ++i) open += "<a>";
+  std::string closed = open;
+  for (int i = 0; i < 100000; ++i) closed += "</a>";
+  closed += "</hardwares></driversm>";
+  for (const std::string* text : {&open, &closed}) {
+    set_last_error(0);
+    EXPECT_FALSE(parse_update_reply(text->c_str(), *inventory));
+    EXPECT_EQ(last_error(), error_code::invalid_reply);
+  }
+}
+
+TEST_F(reply_test, a_reply_cut_off_or_broken_part_way_gives_no_offers) {
+  const std::string whole = "\xEF\xBB\xBF" + reply(hardware("PCI\\A", "<item><link>http://h/a.zip</link></item>") +
+                                                    hardware("PCI\\B", "<item><link>http://h/b.zip</link></item>"));
+  const auto refused_without_offers = [&](const std::string& text) {
+    set_last_error(0);
+    const bool accepted = parse_update_reply(text.c_str(), *inventory);
+    return !accepted && last_error() == error_code::invalid_reply && device(u"PCI\\A").items.empty() &&
+           device(u"PCI\\B").items.empty();
+  };
+  for (size_t cut = 0; cut < whole.size(); ++cut) {
+    EXPECT_TRUE(refused_without_offers(whole.substr(0, cut))) << whole.substr(0, cut);
+  }
+  // Broken in the middle: a field never closed, a stray end tag.
+  EXPECT_TRUE(refused_without_offers(reply(hardware("PCI\\A", "<item><link>http://h/a.zip</item>"))));
+  EXPECT_TRUE(refused_without_offers(reply(hardware("PCI\\A", "<item/>") + "</x>" + hardware("PCI\\B", "<item/>"))));
+  ASSERT_TRUE(parse_update_reply(whole.c_str(), *inventory)) << "a leading byte-order mark is allowed";
+  EXPECT_EQ(device(u"PCI\\B").items.at(0).link_text(update_item::link), "http://h/b.zip");
+}
+
+TEST_F(reply_test, texts_split_across_cdata_sections_are_read_whole) {
+  // A writer puts "]]>" into CDATA by ending the section between "]]" and
+  // ">"; the pieces are one text.
+  const std::string item =
+      "<item><link><![CDATA[http://h/a]]]]><![CDATA[>b.zip]]></link><title>T<![CDATA[ &  ]]>U</title>"
+      "<sign><![CDATA[1]]><![CDATA[2]]></sign></item>";
+  ASSERT_TRUE(parse_update_reply(reply("<hardware><id><![CDATA[PCI]]><![CDATA[\\A]]></id>" + item + "</hardware>")
+                                     .c_str(),
+                                 *inventory));
+  const auto& items = device(u"PCI\\A").items;
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].link_text(update_item::link), "http://h/a]]>b.zip");
+  EXPECT_EQ(items[0].text(update_item::title), u"T &  U");
+  EXPECT_EQ(items[0].sign, 12u);
+}
+
+TEST_F(reply_test, texts_are_bytes_of_the_ansi_code_page_whatever_the_declaration_says) {
+  const std::string declared_utf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><any><hardwares>" +
+                                    hardware("PCI\\A", "<item><link>http://h/caf&#233;\xE9.zip</link></item>") +
+                                    "</hardwares></any>";
+  ASSERT_TRUE(parse_update_reply(declared_utf8.c_str(), *inventory));
+  EXPECT_EQ(device(u"PCI\\A").items.at(0).link_text(update_item::link), "http://h/caf\xE9\xE9.zip")
+      << "a character reference gives one byte, as the bytes beside it";
+}
+
+TEST_F(reply_test, numbers_read_alike_in_every_build_as_32_bit_values) {
+  // The text reaches the number reader as it is, blanks included, inside CDATA.
+  const auto item_with = [&](const std::string& text) {
+    std::string fields;
+    for (const char* name : {"size", "cp", "sign", "feature", "targetos"}) {
+      fields += std::string("<") + name + "><![CDATA[" + text + "]]></" + name + ">";
+    }
+    EXPECT_TRUE(parse_update_reply(reply(hardware("PCI\\A", "<item>" + fields + "</item>")).c_str(), *inventory));
+    return device(u"PCI\\A").items.at(0);
+  };
+  struct expected {
+    const char* text;
+    uint32_t decimal, hexadecimal;
+  };
+  const expected cases[] = {
+      {"4294967295", 4294967295u, 4294967295u},  {"4294967296", 4294967295u, 4294967295u},
+      {"99999999999999999999", 4294967295u, 4294967295u},
+      {"-1", 4294967295u, 4294967295u},          {"-4294967295", 1u, 4294967295u},
+      {"-4294967296", 4294967295u, 4294967295u}, {" \t12", 12u, 0x12u},
+      {"12abc", 12u, 0x12ABCu},                  {"+7", 7u, 7u},
+      {"0x1F", 0u, 31u},                         {"ffffffff", 0u, 4294967295u},
+      {"100000000", 100000000u, 4294967295u},    {"-0x10", 0u, 4294967280u},
+      {"", 0u, 0u},                              {"abc", 0u, 0xABCu},
+      {"xyz", 0u, 0u},                           {"- 1", 0u, 0u},
+  };
+  for (const auto& c : cases) {
+    const update_item item = item_with(c.text);
+    EXPECT_EQ(item.size, c.decimal) << '"' << c.text << '"';
+    EXPECT_EQ(item.cp, c.decimal) << '"' << c.text << '"';
+    EXPECT_EQ(item.sign, c.decimal) << '"' << c.text << '"';
+    EXPECT_EQ(item.targetos, c.decimal) << '"' << c.text << '"';
+    EXPECT_EQ(item.feature, c.hexadecimal) << '"' << c.text << '"';
+  }
+}
+
 // --- choosing and deciding ------------------------------------------------------
 
 update_item offer(uint32_t targetos, uint32_t sign, uint32_t feature, uint32_t cp, const char16_t* date,
