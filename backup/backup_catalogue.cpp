@@ -10,6 +10,8 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "service/xml_guard.h"
+#include "service/xml_text.h"
 
 namespace quillary {
 namespace {
@@ -81,28 +83,15 @@ bool same_file_name(const std::u16string& a, const std::u16string& b) { return e
 bool child_text(const TiXmlElement& parent, const char* name, std::string& out) {
   const TiXmlElement* child = parent.FirstChildElement(name);
   if (!child) return false;
-  out.clear();
-  for (const TiXmlNode* node = child->FirstChild(); node; node = node->NextSibling()) {
-    if (const TiXmlText* text = node->ToText()) out += text->Value();
-  }
+  std::string storage;
+  const auto text = element_text(*child, storage);
+  out.assign(text ? *text : std::string_view());
   return true;
-}
-
-// A CDATA section ends at the first "]]>", and the printer writes the text
-// as it is: such a text is split into two sections between "]]" and ">".
-std::string cdata_safe(const std::string& text) {
-  const std::string end = "]]>";
-  std::string out;
-  size_t from = 0;
-  for (size_t at; (at = text.find(end, from)) != std::string::npos; from = at + end.size()) {
-    out.append(text, from, at - from).append("]]]]><![CDATA[>");
-  }
-  return out.append(text, from);
 }
 
 void add_text(TiXmlElement& parent, const char* name, const std::string& text, bool cdata) {
   auto* element = new TiXmlElement(name);
-  auto* content = new TiXmlText(cdata ? cdata_safe(text) : text);
+  auto* content = new TiXmlText(cdata ? split_cdata_terminators(text) : text);
   content->SetCDATA(cdata);
   element->LinkEndChild(content);
   parent.LinkEndChild(element);
@@ -123,6 +112,9 @@ std::string as_plain_text(const std::string& text) {
 // The bytes are in the ANSI code page although the declaration says UTF-8:
 // they are read as they are.
 bool parse_catalogue(const std::string& bytes, TiXmlDocument& doc) {
+  // Nested deeper than any catalogue, a damaged or planted file would
+  // overflow the parser's stack.
+  if (check_xml_nesting(bytes).verdict != xml_guard_verdict::accepted) return false;
   doc.Parse(bytes.c_str(), nullptr, TIXML_ENCODING_LEGACY);
   return !doc.Error() && doc.RootElement();
 }

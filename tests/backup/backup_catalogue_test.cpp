@@ -190,6 +190,16 @@ TEST_F(catalogue_safety, an_unreadable_catalogue_is_set_aside_and_never_overwrit
   EXPECT_EQ(reread.entries().size(), 2u) << "the entry loaded before the damage, and the new one";
 }
 
+TEST_F(catalogue_safety, a_catalogue_nested_too_deep_is_set_aside_not_parsed) {
+  // Deep enough to overflow the parser's stack, natively and under Wine.
+  std::string deep = "<quillary><driver>";
+  for (int i = 0; i < 200000; ++i) deep += "<a>";
+  write(catalogue_file, deep);
+  backup_catalogue_c catalogue(catalogue_file, backups);
+  EXPECT_EQ(catalogue.load(), -1);
+  EXPECT_EQ(read(catalogue_file + u".unreadable"), deep);
+}
+
 TEST_F(catalogue_safety, a_backup_without_a_load_keeps_the_entries_on_disk_and_a_save_never_replaces_them) {
   auto s = store();
   s.collect_driver_packages(devices);
