@@ -244,3 +244,35 @@ int start_button_bitmap(int state) {
 }
 
 }  // namespace quillary
+
+namespace quillary {
+
+std::u16string format_language_text(std::u16string_view format, std::initializer_list<std::u16string_view> values) {
+  std::u16string out;
+  out.reserve(format.size());
+  auto next = values.begin();
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] != u'%' || i + 1 == format.size()) {
+      out += format[i];
+      continue;
+    }
+    const char16_t kind = format[i + 1];
+    if (kind == u'%') {
+      out += u'%';
+      ++i;
+    } else if ((kind == u'd' || kind == u's') && next != values.end()) {
+      out += *next++;
+      ++i;
+    } else {
+      out += format[i];
+    }
+  }
+  return out;
+}
+
+std::u16string format_language_text(std::u16string_view format, long long number) {
+  const std::u16string digits = ascii_to_utf16(std::to_string(number));
+  return format_language_text(format, {digits});
+}
+
+}  // namespace quillary

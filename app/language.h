@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <istream>
 #include <map>
 #include <optional>
@@ -87,5 +88,14 @@ std::string product_page_link();
 std::string faq_link();
 int home_banner_bitmap();
 int start_button_bitmap(int state);
+
+// A language text used as a format: each "%d" or "%s" takes the next of
+// `values` in turn, "%%" is a percent sign, and anything else stays as it
+// is. Only these placeholders are filled, never handed to printf, so a
+// stray or extra one in a translation is harmless: once the values have run
+// out, placeholders stay as they are.
+std::u16string format_language_text(std::u16string_view format, std::initializer_list<std::u16string_view> values);
+// The common case: one number.
+std::u16string format_language_text(std::u16string_view format, long long number);
 
 }  // namespace quillary

@@ -20,7 +20,8 @@
 #include "download/download_session.h"
 #include "platform/text.h"
 #include "platform/win32.h"
-#include "ui/interim_main_window_win32.h"
+#include "ui/main_window_win32.h"
+#include "ui/pages/scan_page_win32.h"
 #include "ui/skin/skin_fonts_win32.h"
 #include "ui/window/message_loop_win32.h"
 #include "ui/window_messages.h"
@@ -116,8 +117,8 @@ int run_application(HINSTANCE instance, int show_command) {
   register_message_loop(&loop);
   int result = -1;
   {
-    interim_main_window_c window;
-    if (window.create(instance)) {
+    main_window_c window;
+    if (window.create(instance, start_switch_of(command_line_arguments()) == start_switch::autoscan)) {
       ShowWindow(window.handle(), show_command);
       result = loop.run();
     }
@@ -131,7 +132,9 @@ void release_application() {
   // next run; their threads get a moment to end, so that no transfer is
   // under way when the transfer library's global state goes.
   const bool transfers_ended = download_sessions().stop_all(std::chrono::seconds(3));
-  release_device_inventory(transfers_ended);
+  // A scan's worker still running uses the device list and the transfer
+  // state: the process then ends with both in place.
+  release_device_inventory(transfers_ended && !scan_workers_running());
   CoUninitialize();
 }
 

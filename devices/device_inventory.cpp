@@ -47,11 +47,13 @@ int init_device_inventory() {
   return 0;
 }
 
-void release_device_inventory(bool transfers_ended) {
-  // No transfer object may outlive the library's global state; while a
-  // download thread still runs, the process ends with the state in place.
+void release_device_inventory(bool workers_ended) {
+  // While a worker still runs (a download, a scan), the process ends with
+  // everything it uses in place.
+  if (!workers_ended) return;
+  // No transfer object may outlive the library's global state.
   client.reset();
-  if (transfers_ended) transfer_library_cleanup();
+  transfer_library_cleanup();
   inventory.reset();
 }
 

@@ -44,9 +44,9 @@ class update_client_c;
 // device source with its update client. 0, or -1 when they cannot be made.
 int init_device_inventory();
 // The reverse, at exit: the client (and its transfer object) before the
-// transfer library's state (left in place while other transfers may still
-// run), then the inventory.
-void release_device_inventory(bool transfers_ended = true);
+// transfer library's state, then the inventory; nothing while a worker
+// thread (a download, a scan) may still use them.
+void release_device_inventory(bool workers_ended = true);
 device_inventory_c* device_inventory();
 update_client_c* update_client();
 

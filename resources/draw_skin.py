@@ -363,6 +363,29 @@ def glyph_magnifier(c, ox, oy, size, colour, stroke, hole_colour):
     c.line(m([(20.5, 20.5), (27.5, 27.5)]), colour, stroke * 1.35)
 
 
+def glyph_monitor(c, ox, oy, size, colour, stroke):
+    m = _map(ox, oy, size)
+    c.line(m([(3.5, 6.5), (28.5, 6.5), (28.5, 22.5), (3.5, 22.5), (3.5, 6.5)]), colour, stroke)
+    c.line(m([(16, 22.5), (16, 27)]), colour, stroke)
+    c.line(m([(10.5, 27.5), (21.5, 27.5)]), colour, stroke)
+
+
+def glyph_refresh(c, ox, oy, size, colour, stroke):
+    """Two arrows chasing each other round a circle: done again and again."""
+    k = size / 32.0
+    cx, cy, r = ox + 16 * k, oy + 16 * k, 10.5 * k
+    for start in (200, 20):
+        c.arc(cx, cy, r, start, start + 125, colour, stroke)
+        a = math.radians(start + 125)
+        tip = (cx + r * math.cos(a), cy + r * math.sin(a))
+        # The head points along the arc, clockwise.
+        t = (-math.sin(a), math.cos(a))
+        n = (math.cos(a), math.sin(a))
+        h = 4.2 * k
+        c.line([(tip[0] - t[0] * h + n[0] * h, tip[1] - t[1] * h + n[1] * h), tip,
+                (tip[0] - t[0] * h - n[0] * h, tip[1] - t[1] * h - n[1] * h)], colour, stroke)
+
+
 # --- The application mark --------------------------------------------------------
 
 
@@ -637,7 +660,66 @@ def section_header(kind):
     return c.finish()
 
 
-# --- Home page pictures ------------------------------------------------------------------
+# --- Home and scan page pictures -----------------------------------------------------------
+
+
+def home_footer_rule():
+    """A hairline that fades out to the right, under the foot of the home page."""
+    w, h = 520, 2
+    img = Image.new('RGB', (w, h), WHITE)
+    d = ImageDraw.Draw(img)
+    for x in range(w):
+        t = min(1.0, x / (w * 0.9))
+        d.point((x, 0), fill=lerp((200, 220, 246), WHITE, t))
+        d.point((x, 1), fill=lerp((226, 238, 252), WHITE, t))
+    return img
+
+
+def home_footer_icon():
+    c = Canvas(24, 24, bg=WHITE)
+    c.circle(12, 12, 11.5, fill=(226, 240, 253))
+    glyph_refresh(c, 2, 2, 20, ACCENT, 1.8)
+    return c.finish()
+
+
+def scan_header_icon():
+    """A round badge with the magnifier of the start button."""
+    c = Canvas(56, 56, bg=WHITE)
+    c.circle(28, 28, 27.5, fill=(226, 240, 253))
+    c.circle(28, 28, 22, fill=BUTTON['normal'][0])
+    glyph_magnifier(c, 13, 13, 30, WHITE, 3.2, BUTTON['normal'][0])
+    return c.finish()
+
+
+def scan_header_art():
+    """Devices being looked at: a monitor, a card and a disc on a soft band."""
+    w, h = 120, 56
+    c = Canvas(w, h, bg=WHITE)
+    c.rounded((0, 8, w, 48), 20, (238, 245, 254))
+    glyph_monitor(c, 6, 10, 36, ACCENT, 2.0)
+    # An expansion card with its contacts.
+    c.rounded((50, 20, 78, 38), 2, WHITE, edge=ACCENT, edge_width=2)
+    for x in range(54, 76, 4):
+        c.rect((x, 38, x + 2, 42), ACCENT)
+    c.circle(64, 29, 4, fill=(200, 220, 246))
+    # A disc.
+    c.circle(98, 28, 13, fill=WHITE, outline=ACCENT, width=2)
+    c.circle(98, 28, 3.5, fill=ACCENT)
+    return c.finish()
+
+
+def side_bar_header():
+    """The side bar's heading: a light panel with a monitor at the left; the
+    program writes the heading at (54, 23)."""
+    w, h = 242, 56
+    c = Canvas(w, h, bg=(226, 240, 253))
+    c.gradient_rounded((1, 10, w - 1, h - 2), 6, WHITE, (234, 244, 254), edge=(194, 218, 244))
+    c.circle(27, 32, 17, fill=(226, 240, 253))
+    glyph_monitor(c, 13, 18, 28, ACCENT, 2.0)
+    return c.finish()
+
+
+# --- Home page banner and start buttons -------------------------------------------------
 
 SEGMENTS = [(0, 200), (200, 373), (373, 520)]
 
@@ -821,6 +903,12 @@ def catalogue():
     bitmap('backup_settings_header', 460, 22, lambda: section_header('backup'))
     bitmap('information_header', 460, 22, lambda: section_header('information'))
     bitmap('restore_settings_header', 460, 22, lambda: section_header('restore'))
+
+    bitmap('home_footer_rule', 520, 2, home_footer_rule)
+    bitmap('home_footer_icon', 24, 24, home_footer_icon)
+    bitmap('scan_header_icon', 56, 56, scan_header_icon)
+    bitmap('scan_header_art', 120, 56, scan_header_art)
+    bitmap('side_bar_header', 242, 56, side_bar_header)
 
     words = read_language_texts(os.path.join(HERE, 'language.ini'), 'home_start_scan')
     for code, (section, _) in LANGUAGES.items():

@@ -89,6 +89,18 @@ enum resource_id : int {
   bitmap_start_button_es_hover = 466,
   bitmap_start_button_es_pressed = 467,
 
+  // The home page's foot: a rule along the bottom (520 x 2) and, above it,
+  // the picture before "home_brindle_automatically" (24 x 24).
+  bitmap_home_footer_rule = 480,
+  bitmap_home_footer_icon = 481,
+  // Scan page: the picture before "scan_scanning" (56 x 56) and the one at
+  // the right of the header (120 x 56).
+  bitmap_scan_header_icon = 482,
+  bitmap_scan_header_art = 483,
+  // Side bar of the home and scan pages: the heading picture (242 x 56); the
+  // program writes "sidebar_system_info" on it at (54, 23) of the picture.
+  bitmap_side_bar_header = 484,
+
   // --- Dialog frames, message box, settings, about ----------------------------
   // Caption close button of the dialogs, 31 x 21.
   bitmap_close_normal = 323,

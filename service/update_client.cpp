@@ -113,13 +113,8 @@ std::u16string query_failure_message(int32_t code, const update_request_info& in
       return text_of("error_invalid_date");
     case error_code::network_error: {
       if (!info.error_text.empty()) return from_ansi(info.error_text);
-      // The text is a format with the status as its one number; only that
-      // placeholder is filled, so a stray one in a translation is harmless.
-      std::u16string text = text_of("error_network_error");
-      if (const size_t at = text.find(u"%d"); at != std::u16string::npos) {
-        text.replace(at, 2, ascii_to_utf16(std::to_string(info.http_status)));
-      }
-      return text.substr(0, 1023);
+      // The text is a format with the status as its one number.
+      return format_language_text(text_of("error_network_error"), info.http_status).substr(0, 1023);
     }
     default:
       return {};

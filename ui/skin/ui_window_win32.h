@@ -90,6 +90,23 @@ class ui_window_c {
 
 // --- implementation ----------------------------------------------------------
 
+// The hit-test codes of the borders that resize a window.
+inline bool is_resizing_edge(LRESULT hit) {
+  switch (hit) {
+    case HTLEFT:
+    case HTRIGHT:
+    case HTTOP:
+    case HTTOPLEFT:
+    case HTTOPRIGHT:
+    case HTBOTTOM:
+    case HTBOTTOMLEFT:
+    case HTBOTTOMRIGHT:
+      return true;
+    default:
+      return false;
+  }
+}
+
 template <typename T>
 RECT ui_window_c<T>::frame_area() const {
   RECT window{};
@@ -160,6 +177,24 @@ bool ui_window_c<T>::handle_frame_message(UINT message, WPARAM wparam, LPARAM lp
       result = DefWindowProcW(frame_handle(), message, wparam, lparam);
       paint_frame();
       handled = true;
+      break;
+    }
+    case WM_NCHITTEST: {
+      // The whole skinned caption band, not just the system's own caption
+      // height at its top, drags the window (and a double click there
+      // maximises a window that can be maximised). The resizing edges and
+      // the client area stay as the system finds them; over a caption
+      // button the button rules take the press, so no drag starts there.
+      result = DefWindowProcW(frame_handle(), message, wparam, lparam);
+      handled = true;
+      if (result == HTCLIENT || is_resizing_edge(result)) break;
+      const POINT p = window_point(lparam);
+      RECT client{};
+      GetClientRect(frame_handle(), &client);
+      MapWindowPoints(frame_handle(), nullptr, reinterpret_cast<POINT*>(&client), 2);
+      RECT window{};
+      GetWindowRect(frame_handle(), &window);
+      if (p.y < client.top - window.top) result = HTCAPTION;
       break;
     }
     case WM_NCMOUSEMOVE: {

@@ -1,0 +1,486 @@
+#include "ui/main_window_win32.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "app/language.h"
+#include "app/settings.h"
+#include "download/download_session.h"
+#include "platform/shell.h"
+#include "platform/text.h"
+#include "platform/win32.h"
+#include "resources/resource_ids.h"
+#include "ui/skin/message_window_win32.h"
+#include "ui/window_messages.h"
+
+namespace quillary {
+namespace {
+
+constexpr int window_width = 800;
+constexpr int window_height = 600;
+constexpr COLORREF page_ground = RGB(255, 255, 255);
+
+uint32_t background_scan_delay = background_scan_delay_ms;
+
+struct header_button {
+  int images[3];
+  RECT place;  // before the frame offsets
+  const char* label;
+};
+
+// The navigation buttons, left to right.
+constexpr header_button navigation[5] = {
+    {{bitmap_top_home_normal, bitmap_top_home_hover, bitmap_top_home_pressed}, {10, 23, 93, 90}, "top_home"},
+    {{bitmap_top_download_normal, bitmap_top_download_hover, bitmap_top_download_pressed},
+     {92, 23, 175, 90},
+     "top_download"},
+    {{bitmap_top_backup_normal, bitmap_top_backup_hover, bitmap_top_backup_pressed}, {174, 23, 257, 90}, "top_backup"},
+    {{bitmap_top_restore_normal, bitmap_top_restore_hover, bitmap_top_restore_pressed},
+     {256, 23, 339, 90},
+     "top_restore"},
+    {{bitmap_top_settings_normal, bitmap_top_settings_hover, bitmap_top_settings_pressed},
+     {338, 23, 421, 90},
+     "top_settings"},
+};
+
+// The caption buttons, measured from the right edge.
+constexpr header_button caption[4] = {
+    {{bitmap_caption_close_normal, bitmap_caption_close_hover, bitmap_caption_close_pressed}, {0, 0, 30, 21}, nullptr},
+    {{bitmap_caption_maximise_normal, bitmap_caption_maximise_hover, bitmap_caption_maximise_pressed},
+     {30, 0, 60, 21},
+     nullptr},
+    {{bitmap_caption_minimise_normal, bitmap_caption_minimise_hover, bitmap_caption_minimise_pressed},
+     {60, 0, 90, 21},
+     nullptr},
+    {{bitmap_caption_menu_normal, bitmap_caption_menu_hover, bitmap_caption_menu_pressed}, {90, 0, 120, 21}, nullptr},
+};
+
+void set_menu_texts(HMENU popup) {
+  const std::pair<UINT, const char*> items[] = {{command_settings, "menu_settings"},
+                                                {command_help, "menu_help"},
+                                                {command_exit, "menu_exit"},
+                                                {command_about, "menu_about"}};
+  for (const auto& [id, key] : items) {
+    ModifyMenuW(popup, id, MF_BYCOMMAND | MF_STRING, id, wide(text_of(key)));
+  }
+}
+
+// A point on no monitor goes into the horizontal range of the nearest
+// monitor's work area.
+int clamped_menu_x(int x, int y) {
+  const POINT point{x, y};
+  if (MonitorFromPoint(point, MONITOR_DEFAULTTONULL)) return x;
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoW(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST), &info)) return x;
+  return std::clamp<int>(x, info.rcWork.left, info.rcWork.right - 1);
+}
+
+HICON load_icon(HINSTANCE instance, int number, int size_metric) {
+  const int size = GetSystemMetrics(size_metric);
+  return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(number), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
+}  // namespace
+
+void main_window_c::set_background_scan_delay(uint32_t milliseconds) { background_scan_delay = milliseconds; }
+
+main_window_c::main_window_c() : ui_window_c<main_window_c>(header_height) {}
+
+main_window_c::~main_window_c() {
+  destroy();
+  if (strip_brush_) DeleteObject(strip_brush_);
+  if (strip_bitmap_) DeleteObject(strip_bitmap_);
+  for (HICON icon : {large_icon_, alert_icon_, small_icon_}) {
+    if (icon) DestroyIcon(icon);
+  }
+}
+
+bool main_window_c::create(HINSTANCE instance, bool scan_at_once) {
+  scan_at_once_ = scan_at_once;
+  RECT work{0, 0, window_width, window_height};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const int x = work.left + ((work.right - work.left) - window_width) / 2;
+  const int y = work.top + ((work.bottom - work.top) - window_height) / 2;
+  large_icon_ = load_icon(instance, icon_application, SM_CXICON);
+  small_icon_ = load_icon(instance, icon_application, SM_CXSMICON);
+  alert_icon_ = load_icon(instance, icon_alert, SM_CXSMICON);
+  const window_class_info info{main_window_class, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, nullptr,
+                               reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1), large_icon_, small_icon_};
+  const DWORD style = WS_CAPTION | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN;
+  return window_c::create(info, nullptr, from_wide(main_window_title), style, 0,
+                          RECT{x, y, x + window_width, y + window_height}) != nullptr;
+}
+
+bool main_window_c::on_create() {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  if (message_loop_c* loop = current_message_loop()) {
+    loop->add_filter(this);
+    loop->add_idle_handler(this);
+  }
+  add_header_buttons(instance);
+  strip_bitmap_ = load_skin_bitmap(instance, bitmap_header_strip);
+  if (strip_bitmap_) strip_brush_ = CreatePatternBrush(strip_bitmap_);
+  logo_.load(instance, bitmap_logo);
+
+  RECT client{};
+  GetClientRect(handle(), &client);
+  if (!home_.create(handle(), client, true) || !scan_.create(handle(), client) ||
+      !download_.create(handle(), client)) {
+    return false;
+  }
+  current_ = &home_;
+  caption_menu_ = LoadMenuW(instance, MAKEINTRESOURCEW(menu_main));
+
+  SendMessageW(handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(large_icon_));
+  SendMessageW(handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_));
+  tray_message_ = RegisterWindowMessageW(L"WM_TRAYICON");
+  tray_.add(handle(), tray_icon_id, tray_message_, small_icon_, u"Quillary");
+  set_window_region();
+
+  // The logo goes last: it is found after the caption buttons.
+  const RECT logo_place{20 + frame_height, 40 + frame_width, 20 + frame_height + logo_.width(),
+                        40 + frame_width + logo_.height()};
+  auto logo = std::make_unique<system_button_c<main_window_c>>();
+  logo->create(instance, bitmap_logo, bitmap_logo, bitmap_logo, logo_place, u"");
+  logo->action = &main_window_c::logo_clicked;
+  add_button(std::move(logo));
+
+  if (scan_at_once_) SendMessageW(handle(), UM_START_SCAN, 0, 0);
+  return true;
+}
+
+void main_window_c::add_header_buttons(HINSTANCE instance) {
+  using action = void (main_window_c::*)();
+  const action navigation_actions[5] = {&main_window_c::home_clicked, &main_window_c::download_clicked,
+                                        &main_window_c::backup_clicked, &main_window_c::restore_clicked,
+                                        &main_window_c::settings_clicked};
+  for (size_t i = 0; i < std::size(navigation); ++i) {
+    const header_button& b = navigation[i];
+    RECT place = b.place;
+    OffsetRect(&place, frame_height, frame_width);
+    auto button = std::make_unique<top_button_c<main_window_c>>();
+    button->create(instance, b.images[0], b.images[1], b.images[2], place, text_of(b.label));
+    button->action = navigation_actions[i];
+    add_button(std::move(button));
+  }
+  const action caption_actions[4] = {&main_window_c::close_clicked, &main_window_c::maximise_clicked,
+                                     &main_window_c::minimise_clicked, &main_window_c::menu_clicked};
+  for (size_t i = 0; i < std::size(caption); ++i) {
+    const header_button& b = caption[i];
+    RECT place = b.place;
+    OffsetRect(&place, frame_height, frame_width);
+    auto button = std::make_unique<system_button_c<main_window_c>>();
+    button->create(instance, b.images[0], b.images[1], b.images[2], place, u"");
+    button->action = caption_actions[i];
+    button_c<main_window_c>* raw = add_button(std::move(button));
+    if (i == 1) maximise_button_ = raw;
+  }
+}
+
+void main_window_c::set_maximise_images(bool maximised) {
+  if (!maximise_button_) return;
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  if (maximised) {
+    maximise_button_->set_images(instance, bitmap_caption_restore_normal, bitmap_caption_restore_hover,
+                                 bitmap_caption_restore_pressed);
+  } else {
+    maximise_button_->set_images(instance, bitmap_caption_maximise_normal, bitmap_caption_maximise_hover,
+                                 bitmap_caption_maximise_pressed);
+  }
+}
+
+void main_window_c::on_destroy() {
+  KillTimer(handle(), background_timer_id);
+  tray_.remove();
+  if (caption_menu_) DestroyMenu(caption_menu_);
+  caption_menu_ = nullptr;
+  if (message_loop_c* loop = current_message_loop()) {
+    loop->remove_filter(this);
+    loop->remove_idle_handler(this);
+  }
+  PostQuitMessage(0);
+}
+
+bool main_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  if (handle_frame_message(message, wparam, lparam, result)) return true;
+  if (message == tray_message_ && tray_message_ != 0) {
+    if (wparam == tray_icon_id) tray_message(lparam);
+    return true;
+  }
+  if (message == taskbar_created_message()) {
+    tray_.add_again();
+    return true;
+  }
+  switch (message) {
+    case WM_CREATE:
+      result = on_create() ? 0 : -1;
+      return true;
+    case WM_DESTROY:
+      on_destroy();
+      return true;
+    case WM_SIZE:
+      on_size(wparam);
+      return true;
+    case WM_SETFOCUS:
+      if (current_ && current_->handle()) SetFocus(current_->handle());
+      return true;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      BeginPaint(handle(), &ps);
+      EndPaint(handle(), &ps);
+      return true;
+    }
+    case WM_CLOSE:
+      close_window();
+      return true;
+    case WM_ERASEBKGND: {
+      RECT client{};
+      GetClientRect(handle(), &client);
+      InflateRect(&client, -1, -1);
+      HBRUSH white = CreateSolidBrush(page_ground);
+      FillRect(reinterpret_cast<HDC>(wparam), &client, white);
+      DeleteObject(white);
+      result = 1;
+      return true;
+    }
+    case WM_SHOWWINDOW:
+      if (wparam && state_.window_shown()) tray_.set_icon(small_icon_);
+      return false;
+    case WM_GETMINMAXINFO: {
+      auto* limits = reinterpret_cast<MINMAXINFO*>(lparam);
+      limits->ptMinTrackSize = POINT{window_width, window_height};
+      return true;
+    }
+    case WM_COMMAND:
+      menu_command(LOWORD(wparam));
+      return true;
+    case WM_TIMER:
+      background_timer();
+      return true;
+    case UM_START_SCAN:
+      start_scan();
+      return true;
+    case UM_SCAN_FINISHED:
+      scan_finished(static_cast<int32_t>(wparam));
+      return true;
+    case UM_SCAN_ABANDONED:
+      scan_abandoned();
+      return true;
+    case UM_ACTIVATE_INSTANCE:
+      activate(wparam != 0);
+      return true;
+    default:
+      return window_c::handle_message(message, wparam, lparam, result);
+  }
+}
+
+void main_window_c::on_size(WPARAM kind) {
+  if (kind == SIZE_RESTORED) set_maximise_images(false);
+  if (kind == SIZE_MAXIMIZED) set_maximise_images(true);
+  RECT client{};
+  GetClientRect(handle(), &client);
+  if (current_ && current_->handle()) {
+    MoveWindow(current_->handle(), 0, 0, client.right, client.bottom, TRUE);
+  }
+  set_window_region();
+  RedrawWindow(handle(), nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+}
+
+void main_window_c::show_page(window_c& next) {
+  if (&next == current_) return;
+  if (current_) ShowWindow(current_->handle(), SW_HIDE);
+  current_ = &next;
+  RECT client{};
+  GetClientRect(handle(), &client);
+  MoveWindow(next.handle(), 0, 0, client.right, client.bottom, TRUE);
+  ShowWindow(next.handle(), SW_SHOW);
+  SetFocus(next.handle());
+}
+
+window_c& main_window_c::page(page_id id) {
+  switch (id) {
+    case page_id::scan: return scan_;
+    case page_id::download: return download_;
+    default: return home_;
+  }
+}
+
+void main_window_c::open_page(page_id id) {
+  if (id == page_id::home) {
+    show_page(page(state_.home_page()));
+    return;
+  }
+  if (!state_.can_open(id)) {
+    show_message(handle(), text_of(blocked_message_key(id)), 1);
+    return;
+  }
+  // The backup and restore pages are not built yet: their buttons open
+  // nothing once there are results.
+  if (id == page_id::download) show_page(download_);
+}
+
+void main_window_c::start_scan() {
+  state_.scan_started();
+  // The scan empties the device list the download page points into.
+  download_.clear_results();
+  show_page(scan_);
+  RedrawWindow(scan_.handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  scan_.begin();
+}
+
+void main_window_c::scan_finished(int32_t device_count) {
+  const bool notify = state_.scan_finished();
+  scan_.reset_phase();
+  download_.take_result(device_count);
+  show_page(download_);
+  SetFocus(download_.focus_target());
+  if (notify) notify_new_drivers();
+}
+
+void main_window_c::scan_abandoned() {
+  state_.scan_abandoned();
+  show_page(home_);
+}
+
+void main_window_c::activate(bool scan) {
+  ShowWindow(handle(), SW_SHOW);
+  SetForegroundWindow(handle());
+  BringWindowToTop(handle());
+  if (scan && state_.scan() != scan_state::scanning) SendMessageW(handle(), UM_START_SCAN, 0, 0);
+}
+
+void main_window_c::close_window() {
+  switch (close_action_for(settings().close_to_tray)) {
+    case close_action::quit:
+      quit();
+      return;
+    case close_action::hide_after_notice:
+      show_message(handle(), text_of("system_tray_warning"), 0);
+      settings().close_to_tray = 2;
+      save_settings();
+      break;
+    case close_action::hide:
+      break;
+  }
+  ShowWindow(handle(), SW_HIDE);
+  if (state_.hiding_arms_background_timer()) {
+    KillTimer(handle(), background_timer_id);
+    SetTimer(handle(), background_timer_id, background_scan_delay, nullptr);
+  }
+}
+
+void main_window_c::quit() {
+  if (download_sessions().any_downloading()) {
+    if (show_message(handle(), text_of("quit_confirm"), 3) == 2) return;
+  }
+  DestroyWindow(handle());
+}
+
+void main_window_c::background_timer() {
+  if (!state_.background_timer_fired()) return;
+  KillTimer(handle(), background_timer_id);
+  // The state already counts this scan as started.
+  start_scan();
+}
+
+void main_window_c::notify_new_drivers() {
+  const int32_t count = download_.out_of_date_count();
+  if (count <= 0) return;
+  tray_.set_icon(alert_icon_);
+  tray_.show_balloon(u"Quillary", new_driver_notice(text_of("new_driver_notify"), count));
+}
+
+void main_window_c::tray_message(LPARAM mouse_message) {
+  switch (static_cast<UINT>(mouse_message)) {
+    case WM_RBUTTONUP: {
+      HMENU loaded = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(menu_main));
+      if (!loaded) return;
+      POINT cursor{};
+      GetCursorPos(&cursor);
+      // The menu must belong to the foreground window to close when the
+      // user clicks elsewhere.
+      SetForegroundWindow(handle());
+      show_menu(cursor.x, cursor.y, TPM_LEFTBUTTON, loaded);
+      PostMessageW(handle(), WM_NULL, 0, 0);
+      DestroyMenu(loaded);
+      return;
+    }
+    case WM_LBUTTONUP:
+      if (IsWindowVisible(handle())) {
+        ShowWindow(handle(), SW_HIDE);
+      } else {
+        ShowWindow(handle(), SW_SHOW);
+        SetForegroundWindow(handle());
+      }
+      return;
+    default:
+      return;
+  }
+}
+
+void main_window_c::show_menu(int x, int y, UINT tracking, HMENU menu) {
+  HMENU popup = GetSubMenu(menu, 0);
+  if (!popup) return;
+  set_menu_texts(popup);
+  TrackPopupMenu(popup, tracking, clamped_menu_x(x, y), y, 0, handle(), nullptr);
+}
+
+void main_window_c::menu_clicked() {
+  if (!caption_menu_) return;
+  RECT window{}, client{};
+  GetWindowRect(handle(), &window);
+  GetClientRect(handle(), &client);
+  show_menu(window.left + client.right - 103, window.top + 10, TPM_RIGHTBUTTON, caption_menu_);
+}
+
+void main_window_c::menu_command(UINT id) {
+  switch (id) {
+    case command_settings:
+      settings_clicked();
+      break;
+    case command_help:
+      platform::system_shell().open(ascii_to_utf16(help_link()), u"");
+      break;
+    case command_about:
+      // The about dialog is not built yet.
+      break;
+    case command_exit:
+      quit();
+      break;
+    default:
+      break;
+  }
+}
+
+void main_window_c::settings_clicked() {
+  // The settings dialog is not built yet.
+}
+
+void main_window_c::maximise_clicked() {
+  WINDOWPLACEMENT placement{};
+  placement.length = sizeof placement;
+  GetWindowPlacement(handle(), &placement);
+  ShowWindow(handle(), placement.showCmd == SW_SHOWMAXIMIZED ? SW_SHOWNORMAL : SW_SHOWMAXIMIZED);
+}
+
+void main_window_c::logo_clicked() { platform::system_shell().open(ascii_to_utf16(product_page_link()), u""); }
+
+void main_window_c::paint_frame_contents(HDC dc, const RECT& window) {
+  fill_caption_band(dc, window);
+  if (strip_brush_) {
+    RECT strip{window.left, window.top, window.right, window.top + 24};
+    FillRect(dc, &strip, strip_brush_);
+  }
+  draw_border(dc, window);
+  draw_buttons(dc, window);
+  if (!trimmed_window_text(handle()).empty()) {
+    DrawIconEx(dc, 5, 5, large_icon_, 20, 20, 0, nullptr, DI_NORMAL);
+    draw_caption_title(dc, 30, 8);
+  }
+}
+
+}  // namespace quillary

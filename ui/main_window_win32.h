@@ -1,0 +1,109 @@
+// The program's main window: the skinned header with its navigation,
+// caption buttons and logo; one page at a time below it; the tray icon with
+// its menu and balloon; what closing means; the one background scan of a
+// run; and the scan flow that the pages and a second instance drive
+// through window messages.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "ui/main_window_state.h"
+#include "ui/pages/download_page_win32.h"
+#include "ui/pages/home_page_win32.h"
+#include "ui/pages/scan_page_win32.h"
+#include "ui/skin/ui_window_win32.h"
+#include "ui/tray_icon_win32.h"
+#include "ui/window/message_loop_win32.h"
+#include "ui/window/window_win32.h"
+
+namespace quillary {
+
+class main_window_c : public window_c,
+                      public ui_window_c<main_window_c>,
+                      public message_filter_i,
+                      public idle_handler_i {
+ public:
+  main_window_c();
+  ~main_window_c() override;
+
+  // Creates the window, 800 × 600 centred on the work area, not yet shown;
+  // with `scan_at_once` (the --autoscan start) a scan is under way before
+  // it is first shown.
+  bool create(HINSTANCE instance, bool scan_at_once);
+  // Whether a scan's worker thread still runs (it uses the device list and
+  // the transfer library until it ends).
+  bool scan_workers_running() const { return scan_.workers_running(); }
+
+  // The header: caption band, the strip, border, buttons, icon and title.
+  void paint_frame_contents(HDC dc, const RECT& window);
+
+  bool pre_translate_message(MSG&) override { return false; }
+  void on_idle() override {}
+
+  // How long the window stays hidden before the background scan; only the
+  // test build of the program changes it.
+  static void set_background_scan_delay(uint32_t milliseconds);
+
+  static constexpr int header_height = 100;
+  static constexpr UINT tray_icon_id = 333;
+  static constexpr UINT_PTR background_timer_id = 0;
+
+ protected:
+  bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+
+ private:
+  bool on_create();
+  void on_destroy();
+  void on_size(WPARAM kind);
+  void show_page(window_c& page);
+  window_c& page(page_id id);
+  void open_page(page_id id);
+
+  void start_scan();
+  void scan_finished(int32_t device_count);
+  void scan_abandoned();
+  void activate(bool start_scan);
+  void close_window();
+  void quit();
+  void background_timer();
+  void notify_new_drivers();
+  void tray_message(LPARAM mouse_message);
+  void show_menu(int x, int y, UINT tracking, HMENU loaded);
+  void menu_command(UINT id);
+
+  // Button actions.
+  void home_clicked() { open_page(page_id::home); }
+  void download_clicked() { open_page(page_id::download); }
+  void backup_clicked() { open_page(page_id::backup); }
+  void restore_clicked() { open_page(page_id::restore); }
+  void settings_clicked();
+  void close_clicked() { close_window(); }
+  void maximise_clicked();
+  void minimise_clicked() { ShowWindow(handle(), SW_MINIMIZE); }
+  void menu_clicked();
+  void logo_clicked();
+
+  void add_header_buttons(HINSTANCE instance);
+  void set_maximise_images(bool maximised);
+
+  main_window_state_c state_;
+  tray_icon_c tray_;
+  UINT tray_message_ = 0;
+  HBITMAP strip_bitmap_ = nullptr;
+  HBRUSH strip_brush_ = nullptr;
+  skin_image_c logo_;
+  HICON large_icon_ = nullptr;
+  HICON alert_icon_ = nullptr;
+  HICON small_icon_ = nullptr;
+  home_window_c home_;
+  scan_window_c scan_;
+  download_window_c download_;
+  window_c* current_ = nullptr;
+  HMENU caption_menu_ = nullptr;
+  button_c<main_window_c>* maximise_button_ = nullptr;
+  bool scan_at_once_ = false;
+};
+
+}  // namespace quillary

@@ -1,0 +1,123 @@
+#include "ui/pages/home_page_win32.h"
+
+#include <windowsx.h>
+
+#include "app/language.h"
+#include "resources/resource_ids.h"
+#include "ui/pages/home_layout.h"
+#include "ui/pages/page_paint_win32.h"
+#include "ui/skin/skin_fonts_win32.h"
+#include "ui/window_messages.h"
+
+namespace quillary {
+
+bool home_window_c::create(HWND parent, const RECT& rect, bool visible) {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  banner_.load(instance, home_banner_bitmap());
+  footer_rule_.load(instance, bitmap_home_footer_rule);
+  footer_icon_.load(instance, bitmap_home_footer_icon);
+  side_bar_.load(instance);
+  auto start = std::make_unique<home_button_c<home_window_c>>();
+  start->create(instance, start_button_bitmap(0), start_button_bitmap(1), start_button_bitmap(2), RECT{},
+                text_of("home_start_scan"));
+  start->action = &home_window_c::start_clicked;
+  buttons_.push_back(std::move(start));
+
+  static const window_class_info info{L"QuillaryHomePage", CS_DBLCLKS, nullptr, nullptr};
+  const DWORD style = WS_CHILD | WS_CLIPCHILDREN | (visible ? WS_VISIBLE : 0);
+  return window_c::create(info, parent, u"", style, 0, rect) != nullptr;
+}
+
+skin_box home_window_c::start_button_box() const {
+  RECT client{};
+  GetClientRect(handle(), &client);
+  return static_cast<home_button_c<home_window_c>*>(buttons_.front().get())->box(client);
+}
+
+void home_window_c::start_clicked() { SendMessageW(GetParent(handle()), UM_START_SCAN, 0, 0); }
+
+void home_window_c::route_mouse(UINT message, int x, int y) {
+  RECT client{};
+  GetClientRect(handle(), &client);
+  button_rule_effect effect;
+  switch (message) {
+    case WM_MOUSEMOVE:
+      effect = apply_hover_rule(buttons_, x, y, client, tracking_);
+      break;
+    case WM_LBUTTONDOWN:
+      effect = apply_press_rule(buttons_, x, y, client);
+      if (effect.consumed) SetCapture(handle());
+      break;
+    case WM_LBUTTONUP:
+      if (GetCapture() == handle()) ReleaseCapture();
+      effect = apply_click_rule(buttons_, x, y, client);
+      break;
+    default:
+      effect = apply_leave_rule(buttons_);
+      tracking_ = false;
+      break;
+  }
+  if (effect.start_leave_tracking) {
+    TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, handle(), 0};
+    tracking_ = TrackMouseEvent(&track) != 0;
+  }
+  if (effect.redraw) InvalidateRect(handle(), nullptr, FALSE);
+  // The action sends the scan request, which shows another page: last.
+  if (effect.fire >= 0) buttons_[static_cast<size_t>(effect.fire)]->click(*this);
+}
+
+bool home_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  switch (message) {
+    case WM_PAINT:
+      paint_buffered(handle(), [this](HDC dc, const RECT& client) { paint(dc, client); });
+      return true;
+    case WM_ERASEBKGND:
+      result = 1;
+      return true;
+    case WM_SIZE:
+      InvalidateRect(handle(), nullptr, FALSE);
+      return true;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+      route_mouse(message, GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam));
+      return true;
+    case WM_MOUSELEAVE:
+      route_mouse(message, 0, 0);
+      return true;
+    case WM_GETDLGCODE:
+      result = DLGC_WANTALLKEYS;
+      return true;
+    case WM_KEYDOWN:
+      // The start button is the page's one action: Enter or Space runs it.
+      if (wparam == VK_RETURN || wparam == VK_SPACE) {
+        start_clicked();
+        return true;
+      }
+      return false;
+    default:
+      return window_c::handle_message(message, wparam, lparam, result);
+  }
+}
+
+void home_window_c::paint(HDC dc, const RECT& client) {
+  const home_layout layout =
+      place_home(client.right, client.bottom, banner_.width(), banner_.height(), footer_rule_.height());
+  draw_text_at(dc, text_of("home_scan_for_driver_updates"), 15, 10, font_verdana_12_bold, page_colour::heading);
+  banner_.draw(dc, layout.banner.x, layout.banner.y);
+  // French, Italian and Spanish step names are long: a smaller face.
+  const bool long_steps = is_language("fr") || is_language("it") || is_language("es");
+  HFONT step_font = long_steps ? font_verdana_8_bold : font_verdana_10_bold;
+  const char* const steps[3] = {"home_scan_for_drivers", "home_download", "home_install"};
+  for (int i = 0; i < 3; ++i) {
+    draw_text_at(dc, text_of(steps[i]), layout.steps[i].x, layout.steps[i].y, step_font, page_colour::heading);
+  }
+  for (auto& button : buttons_) button->draw(dc, client);
+  footer_rule_.draw(dc, layout.footer_rule.x, layout.footer_rule.y);
+  footer_icon_.draw(dc, layout.footer_icon.x, layout.footer_icon.y);
+  draw_text_at(dc, text_of("home_brindle_automatically"), layout.footer_text.x, layout.footer_text.y,
+               font_verdana_8_bold, page_colour::heading);
+  side_bar_.paint(dc, client, side_bar_indent(true, language_code(), side_bar_c::widest_label(dc)));
+}
+
+}  // namespace quillary

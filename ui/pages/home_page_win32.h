@@ -1,0 +1,42 @@
+// The home page: the banner with the three steps, the large start button,
+// the foot line and the side bar with the system summary. The start button
+// asks the main window for a scan.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "ui/pages/side_bar_win32.h"
+#include "ui/skin/button_win32.h"
+#include "ui/skin/skin_image_win32.h"
+#include "ui/window/window_win32.h"
+
+namespace quillary {
+
+class home_window_c : public window_c {
+ public:
+  // A hidden child of `parent` filling `rect`.
+  bool create(HWND parent, const RECT& rect, bool visible);
+  // Whether the start button is under the client point (for tests and the
+  // cursor).
+  skin_box start_button_box() const;
+
+ protected:
+  bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+
+ private:
+  void paint(HDC dc, const RECT& client);
+  void start_clicked();
+  void route_mouse(UINT message, int x, int y);
+
+  skin_image_c banner_;
+  skin_image_c footer_rule_;
+  skin_image_c footer_icon_;
+  side_bar_c side_bar_;
+  std::vector<std::unique_ptr<button_c<home_window_c>>> buttons_;
+  bool tracking_ = false;
+};
+
+}  // namespace quillary

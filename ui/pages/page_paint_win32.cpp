@@ -1,0 +1,55 @@
+#include "ui/pages/page_paint_win32.h"
+
+#include "platform/win32.h"
+#include "ui/skin/wrapped_text_win32.h"
+
+namespace quillary {
+
+void paint_buffered(HWND window, const std::function<void(HDC, const RECT&)>& draw) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(window, &ps);
+  RECT client{};
+  GetClientRect(window, &client);
+  if (client.right > 0 && client.bottom > 0) {
+    HDC canvas = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
+    HGDIOBJ previous = SelectObject(canvas, bitmap);
+    FillRect(canvas, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    draw(canvas, client);
+    BitBlt(dc, 0, 0, client.right, client.bottom, canvas, 0, 0, SRCCOPY);
+    SelectObject(canvas, previous);
+    DeleteObject(bitmap);
+    DeleteDC(canvas);
+  }
+  EndPaint(window, &ps);
+}
+
+void draw_text_at(HDC dc, const std::u16string& text, int x, int y, HFONT font, COLORREF colour) {
+  HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
+  const int mode = SetBkMode(dc, TRANSPARENT);
+  const COLORREF old_colour = SetTextColor(dc, colour);
+  TextOutW(dc, x, y, wide(text), static_cast<int>(text.size()));
+  SetTextColor(dc, old_colour);
+  SetBkMode(dc, mode);
+  if (previous) SelectObject(dc, previous);
+}
+
+SIZE text_extent(HDC dc, const std::u16string& text, HFONT font) {
+  HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
+  SIZE size{};
+  GetTextExtentPoint32W(dc, wide(text), static_cast<int>(text.size()), &size);
+  if (previous) SelectObject(dc, previous);
+  return size;
+}
+
+void draw_paragraph(HDC dc, const std::u16string& text, RECT& rect, HFONT font, COLORREF colour, int line_gap) {
+  HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
+  const int mode = SetBkMode(dc, TRANSPARENT);
+  const COLORREF old_colour = SetTextColor(dc, colour);
+  draw_wrapped_text(dc, text, rect, line_gap, 0);
+  SetTextColor(dc, old_colour);
+  SetBkMode(dc, mode);
+  if (previous) SelectObject(dc, previous);
+}
+
+}  // namespace quillary

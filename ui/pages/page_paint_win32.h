@@ -1,0 +1,37 @@
+// What the pages share when they paint: drawing into an off-screen bitmap
+// first (the scan page repaints five times a second and must not flicker),
+// texts at a point, and the colours of the page contents.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace quillary {
+
+namespace page_colour {
+// The blue of headings and step names.
+constexpr COLORREF heading = RGB(76, 146, 206);
+// The side bar's ground, its edge and its rows.
+constexpr COLORREF side_bar = RGB(226, 240, 253);
+constexpr COLORREF side_bar_edge = RGB(194, 218, 244);
+constexpr COLORREF side_bar_text = RGB(67, 110, 152);
+constexpr COLORREF white = RGB(255, 255, 255);
+}  // namespace page_colour
+
+// Paints the window's client area through an off-screen bitmap: `draw`
+// gets a device context of the whole client area, white beneath.
+void paint_buffered(HWND window, const std::function<void(HDC, const RECT&)>& draw);
+
+// One line of text at (x, y) in `font` and `colour`, transparent.
+void draw_text_at(HDC dc, const std::u16string& text, int x, int y, HFONT font, COLORREF colour);
+
+// The size of one line of text in `font`.
+SIZE text_extent(HDC dc, const std::u16string& text, HFONT font);
+
+// Draws `text` in `font` from the rectangle's top-left corner in the
+// reading order of the interface language, with the skin's word wrap.
+void draw_paragraph(HDC dc, const std::u16string& text, RECT& rect, HFONT font, COLORREF colour, int line_gap);
+
+}  // namespace quillary

@@ -1,0 +1,24 @@
+// The side bar of the home and scan pages: the system summary in seven
+// rows, each value wrapped in its column.
+#pragma once
+
+#include <windows.h>
+
+#include "ui/skin/skin_image_win32.h"
+
+namespace quillary {
+
+class side_bar_c {
+ public:
+  void load(HINSTANCE instance);
+  // Paints the bar along the right edge of `client`; `indent` is where the
+  // values begin, from the bar's left edge.
+  void paint(HDC dc, const RECT& client, int indent) const;
+  // The width of the widest row label in the current language.
+  static int widest_label(HDC dc);
+
+ private:
+  skin_image_c heading_;
+};
+
+}  // namespace quillary
