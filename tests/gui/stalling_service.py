@@ -7,7 +7,7 @@ Every connection is accepted and its request read; then nothing is sent for
 SECONDS, and the connection is closed without an answer. The program's scan
 page sits in its query phase meanwhile, and the query ends as a failure
 (no answer at all). Runs until killed; prints one "listening" line per
-address once it accepts.
+address once it accepts, and a "connection" line for each connection.
 """
 import argparse
 import socket
@@ -23,6 +23,7 @@ def serve(sock, hold):
 
 
 def hold_connection(connection, hold):
+    print("stalling_service: connection", flush=True)
     connection.settimeout(hold)
     try:
         connection.recv(65536)

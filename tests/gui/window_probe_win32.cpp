@@ -5,6 +5,11 @@
 //   window_probe wait  TITLE [SEL] [--timeout MS] [--visible]   prints the window handle
 //   window_probe find  TITLE [SEL]               prints the window handle
 //   window_probe state TITLE [SEL]               {"visible":..,"iconic":..,"foreground":..}
+//   window_probe tooltips                        JSON lines {"text": ..}: the visible tool tips
+//                                                of every process (the tray's balloons among them)
+//   window_probe post  TITLE NAME [SEL]          posts the registered message NAME to the window
+//   window_probe objects TITLE [SEL]             {"gdi":..,"user":..}: the object counts of the
+//                                                window's process
 //   window_probe info  TITLE [SEL]               JSON: text, class, visible, enabled,
 //                                                iconic, zoomed, foreground, window and
 //                                                client rectangles (screen coordinates)
@@ -32,6 +37,7 @@
 // Exit codes: 0 done, 1 no such window (or timeout, or the action failed),
 // 2 bad command line.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -228,6 +234,44 @@ void press_key(WORD key) {
 
 // --- commands -------------------------------------------------------------------------
 
+// The visible tool tips of every process (the notification area's balloons
+// belong to the shell): the text of each one's first tool. The
+// tool's record and its text are read in the tool tip's own process.
+BOOL CALLBACK print_tooltip(HWND window, LPARAM) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  if (_wcsicmp(name, TOOLTIPS_CLASSW) != 0 || !IsWindowVisible(window)) return TRUE;
+  DWORD process_id = 0;
+  GetWindowThreadProcessId(window, &process_id);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process_id);
+  if (!process) return TRUE;
+  constexpr size_t text_chars = 1024;
+  const size_t size = sizeof(TTTOOLINFOW) + text_chars * sizeof(wchar_t);
+  auto* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+  if (remote) {
+    auto* remote_info = reinterpret_cast<TTTOOLINFOW*>(remote);
+    auto* remote_text = reinterpret_cast<wchar_t*>(remote + sizeof(TTTOOLINFOW));
+    TTTOOLINFOW info{};
+    info.cbSize = sizeof info;
+    info.lpszText = remote_text;
+    WriteProcessMemory(process, remote_info, &info, sizeof info, nullptr);
+    std::wstring text;
+    if (SendMessageW(window, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(remote_info))) {
+      ReadProcessMemory(process, remote_info, &info, sizeof info, nullptr);
+      info.lpszText = remote_text;
+      WriteProcessMemory(process, remote_info, &info, sizeof info, nullptr);
+      SendMessageW(window, TTM_GETTEXTW, text_chars, reinterpret_cast<LPARAM>(remote_info));
+      wchar_t buffer[text_chars] = {};
+      ReadProcessMemory(process, remote_text, buffer, sizeof buffer - sizeof(wchar_t), nullptr);
+      text = buffer;
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    print_utf8(L"{\"text\": " + json_string(text) + L"}");
+  }
+  CloseHandle(process);
+  return TRUE;
+}
+
 int start_program(int argc, wchar_t** argv) {
   if (argc < 3) return usage();
   std::wstring command_line;
@@ -256,6 +300,10 @@ int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return usage();
   const std::wstring command = argv[1];
   if (command == L"start") return start_program(argc, argv);
+  if (command == L"tooltips") {
+    EnumWindows(print_tooltip, 0);
+    return 0;
+  }
   if (argc < 3) return usage();
 
   query q;
@@ -324,6 +372,19 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("{\"visible\": %s, \"iconic\": %s, \"foreground\": %s}\n",
                 IsWindowVisible(window) ? "true" : "false", IsIconic(window) ? "true" : "false",
                 GetForegroundWindow() == window ? "true" : "false");
+  } else if (command == L"post") {
+    // A registered message, by name, posted to the window.
+    if (positional.size() != 1) return usage();
+    PostMessageW(window, RegisterWindowMessageW(positional[0].c_str()), 0, 0);
+  } else if (command == L"objects") {
+    // The window's process's counts of GDI and USER objects.
+    DWORD process_id = 0;
+    GetWindowThreadProcessId(window, &process_id);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, process_id);
+    if (!process) return fail("cannot open the window's process");
+    std::printf("{\"gdi\": %lu, \"user\": %lu}\n", GetGuiResources(process, GR_GDIOBJECTS),
+                GetGuiResources(process, GR_USEROBJECTS));
+    CloseHandle(process);
   } else if (command == L"info") {
     RECT bounds{}, client{};
     GetWindowRect(window, &bounds);

@@ -133,6 +133,11 @@ void message_window_c::initialise() {
     prepare_button(b.item == 1 ? first_button_ : second_button_, b.item, b.text_key, b.x);
   }
 
+  // The box draws its text itself; a hidden static control carries it too,
+  // so that tools that read windows (automation, our GUI tests) find it.
+  CreateWindowExW(0, L"STATIC", wide(text_), WS_CHILD | SS_NOPREFIX, 80, 30, 192, 70, handle(),
+                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(message_text_id)), instance, nullptr);
+
   background_brush_ = CreateSolidBrush(skin_colour::message_background);
   band_brush_ = CreateSolidBrush(skin_colour::caption_band);
   SetWindowPos(handle(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);

@@ -40,6 +40,8 @@ class message_window_c : public dialog_c, public ui_window_c<message_window_c> {
   static constexpr int width = 300;
   static constexpr int height = 200;
   static constexpr int band_top = 130;
+  // The hidden static control that holds the text for tools that read it.
+  static constexpr int message_text_id = 1000;
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;

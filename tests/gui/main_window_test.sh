@@ -1,0 +1,395 @@
+#!/usr/bin/env bash
+# The main window, the home and scan pages and the tray under Wine, with real
+# input (window_probe's SendInput, xdotool for drags), against
+# quillary-service on the program's three server addresses: the window's
+# place and size, navigation before results, maximise and restore, the
+# minimum size, dragging by the header, a scan to its result, the failure
+# reports, a resize during a scan, the --autoscan and --autorun starts, the
+# tray's clicks and menu, what closing does, the one background scan of a
+# run with its alert icon and balloon, and GDI and USER objects across 20
+# scans.
+#
+# usage: main_window_test.sh WINDOWS_BIN NATIVE_BIN ART_DIR [SECTION...]
+# Sections: window starts tray background objects (all by default).
+# Needs an X display (the Windows tests run inside xvfb-run).
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/window_test.sh" main_window_test "$1"
+native=$(cd "$2" && pwd)
+art=$(cd "$3" && pwd)
+shift 3
+sections=("$@")
+[ ${#sections[@]} -gt 0 ] || sections=(window starts tray background objects)
+gui="$root/tests/gui"
+
+probe() { "$wine_run" "$bin/window_probe.exe" "$@" | tr -d '\r'; }
+windows_path() { "$wine_run" winepath -w "$1" 2>/dev/null; }
+json() { python3 -c "import json,sys; d=json.loads(sys.argv[1]); print($2)" "$1"; }
+wait_until() {  # wait_until SECONDS COMMAND...: until the command succeeds
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@" >/dev/null 2>&1; do
+    [ "$SECONDS" -ge "$deadline" ] && return 1
+    sleep 0.2
+  done
+}
+main() {  # main COMMAND ARG...: a probe command on the main window
+  local command=$1
+  shift
+  probe "$command" Quillary "$@" --class MainWindow
+}
+page_visible() { main info --child-class "$1" | grep -q '"visible": true'; }
+visible() { main state | grep -q '"visible": true'; }
+hidden() { main state | grep -q '"visible": false'; }
+foreground() { main state | grep -q '"foreground": true'; }
+zoomed() { main info | grep -q '"zoomed": true'; }
+not_zoomed() { main info | grep -q '"zoomed": false'; }
+box_up() { probe wait "" --class '#32770' --visible --timeout 100 >/dev/null; }
+no_box() { ! probe wait "" --class '#32770' --visible --timeout 1000 >/dev/null; }
+box_text() { probe texts "" --class '#32770' | head -n 1; }
+box_answer() { probe mouse "" click 30 10 --class '#32770' --child-id "$1" >/dev/null; }
+
+# --- the program, the demo PC and the services ---------------------------------
+program="$work/program"
+mkdir -p "$program"
+cp "$bin/quillary.exe" "$bin/quillary-test.exe" "$bin/language.ini" "$program/"
+"$root/scripts/make-sample-catalogue" "$work/sample" >/dev/null || exit 1
+"$root/scripts/make-device-fixture" demo "$work/sample/catalogue.json" > "$work/demo-pc.json" || exit 1
+"$wine_run" "$bin/inject_devices.exe" "$(windows_path "$work/demo-pc.json")" >/dev/null || exit 1
+"$gui/make_update_catalogue.py" "$work/demo-pc.json" "$work/updates" 3 || exit 1
+
+service=
+stop_service() {
+  [ -n "$service" ] && kill "$service" 2>/dev/null && wait "$service" 2>/dev/null
+  service=
+}
+service_ready() { [ "$(grep -c listening "$work/service.out")" = 3 ]; }
+serve() {  # serve CATALOGUE [FAULT]: quillary-service on the program's three addresses
+  stop_service
+  "$native/quillary-service" --catalogue "$1" ${2:+--fault "$2"} \
+    --listen 127.0.0.1:18081 --listen 127.0.0.1:18082 --listen 127.0.0.1:18083 > "$work/service.out" 2>&1 &
+  service=$!
+  wait_until 20 service_ready
+}
+stall() {  # stall SECONDS: a service that keeps each query waiting and never answers
+  stop_service
+  "$gui/stalling_service.py" --hold "$1" \
+    --listen 127.0.0.1:18081 --listen 127.0.0.1:18082 --listen 127.0.0.1:18083 > "$work/service.out" 2>&1 &
+  service=$!
+  wait_until 20 service_ready
+}
+connections() { grep -c connection "$work/service.out"; }
+queries() { grep -c '"POST /"' "$work/service.out"; }
+
+start() {  # start [test] [ARG...]: the program (or its test build) from its folder, shown
+  local exe=quillary.exe
+  [ "${1:-}" = test ] && exe=quillary-test.exe && shift
+  (cd "$program" && "$wine_run" "$exe" "$@") &
+  target=$!
+  main wait --timeout 60000 --visible >/dev/null
+}
+ended_with=
+ended() {  # the program's process has gone; its exit code in $ended_with
+  [ -z "$target" ] && return 0
+  kill -0 "$target" 2>/dev/null && return 1
+  wait "$target"
+  ended_with=$?
+  target=
+}
+stop_program() {
+  [ -z "$target" ] && return
+  "$wine_run" taskkill /f /im quillary.exe >/dev/null 2>&1
+  "$wine_run" taskkill /f /im quillary-test.exe >/dev/null 2>&1
+  wait "$target" 2>/dev/null
+  target=
+}
+trap 'stop_program; stop_service; cleanup' EXIT
+fresh_settings() { "$wine_run" reg delete 'HKCU\Software\Korvane' /f >/dev/null 2>&1; }
+set_setting() { "$wine_run" reg add 'HKCU\Software\Korvane' /v "$1" /t REG_DWORD /d "$2" /f >/dev/null 2>&1; }
+setting() { "$wine_run" reg query 'HKCU\Software\Korvane' /v "$1" 2>/dev/null | tr -d '\r' | awk '/REG_/ {print $3}'; }
+
+geometry() {  # the window's rectangle and frame thickness, as variables
+  local info
+  info=$(main info)
+  read -r window_left window_top window_right window_bottom < <(json "$info" '" ".join(map(str, d["window"]))')
+  window_width=$((window_right - window_left))
+  window_height=$((window_bottom - window_top))
+  frame=$(json "$info" 'd["client"][0]-d["window"][0]')
+}
+# Buttons of the header, in window coordinates.
+nav() { geometry; main mouse click $((frame + 51 + 82 * $1)) $((frame + 56)) --window >/dev/null; }  # 0 home .. 4 settings
+caption() { geometry; main mouse click $((window_width - frame - 15 - 30 * $1)) $((frame + 10)) --window >/dev/null; }  # 0 close, 1 maximise, 2 minimise, 3 menu
+start_button() { main mouse click 270 230 >/dev/null; }
+away() { main mouse move 300 300 >/dev/null; }
+drag() {  # drag X Y X2 Y2: a press, a move and a release at screen points
+  xdotool mousemove "$1" "$2" mousedown 1 mousemove $((($1 + $3) / 2)) $((($2 + $4) / 2)) \
+    mousemove "$3" "$4" mouseup 1
+  sleep 0.5
+}
+shows_picture() {  # shows_picture NAME: the skin picture NAME.bmp is in the window's caption
+  import -window root "$work/screen.png" 2>/dev/null || return 1
+  geometry
+  "$gui/find_picture.py" "$work/screen.png" "$art/$1.bmp" $((window_right - 200)) "$window_top" \
+    "$window_right" $((window_top + 40)) >/dev/null
+}
+shot() { import -window root "$work/$1.png" 2>/dev/null; }
+tray() { probe "$@" "Wine System Tray"; }
+tray_click() { probe mouse "Wine System Tray" "$1" 10 10 >/dev/null; }  # the program's icon comes first
+tray_alert() {  # the tray icon carries the alert picture's orange badge
+  probe screenshot "Wine System Tray" "$(windows_path "$work/tray.png")" --client >/dev/null || return 1
+  /usr/bin/python3 - "$work/tray.png" <<'PY'
+import sys
+from PIL import Image
+im = Image.open(sys.argv[1]).convert('RGB').crop((0, 0, 20, 20))
+orange = sum(1 for r, g, b in im.getdata() if r > 200 and 60 < g < 150 and b < 90)
+sys.exit(0 if orange >= 6 else 1)
+PY
+}
+tray_normal() { ! tray_alert; }
+
+# --- the window, navigation, a scan, failure reports, a resize during a scan ---------
+section_window() {
+  fresh_settings
+  serve "$work/updates"
+  local screen
+  screen=$(xdpyinfo 2>/dev/null | awk '/dimensions:/ {print $2}')
+  start
+  geometry
+  check "the main window is 800 x 600" test "${window_width}x${window_height}" = 800x600
+  check "... centred on the work area" \
+    test "$window_left $window_top" = "$(( (${screen%x*} - 800) / 2 )) $(( (${screen#*x} - 600) / 2 ))"
+  check "... titled Quillary" test "$(main text)" = Quillary
+  check "... with the client area 100 pixels below the frame" \
+    test "$(json "$(main info)" 'd["client"][1]-d["window"][1]')" = $((100 + frame))
+  check "the home page shows" page_visible QuillaryHomePage
+  check "the header's strip at the top" test "$(main pixel 600 12 --window)" = '#6898DE'
+  check "... and the band below it" test "$(main pixel 560 80 --window)" = '#8BB8F1'
+
+  nav 1
+  check "the download button before results asks for a scan" wait_until 10 box_up
+  check "... with home_download_msg" test "$(box_text)" = "Please scan your computer first to find driver updates."
+  box_answer 1
+  check "... and the home page stays" page_visible QuillaryHomePage
+  nav 2
+  wait_until 10 box_up
+  check "the backup button before results: home_backup_msg" test "$(box_text)" = "Please scan your computer before backing up drivers."
+  box_answer 1
+  nav 3
+  wait_until 10 box_up
+  check "the restore button before results: home_restore_msg" test "$(box_text)" = "Please scan your computer before restoring drivers."
+  box_answer 1
+
+  away
+  check "the maximise picture shows" shows_picture bitmap_caption_maximise_normal
+  caption 1
+  check "the maximise button maximises" wait_until 10 zoomed
+  away
+  check "... and shows the restore picture" wait_until 5 shows_picture bitmap_caption_restore_normal
+  shot maximised
+  caption 1
+  check "the same button restores" wait_until 10 not_zoomed
+  away
+  check "... and brings the maximise picture back" wait_until 5 shows_picture bitmap_caption_maximise_normal
+
+  geometry
+  drag $((window_right - 2)) $((window_bottom - 2)) $((window_right - 300)) $((window_bottom - 250))
+  geometry
+  check "dragging the corner inwards stops at 800 x 600" test "${window_width}x${window_height}" = 800x600
+  # Below the system's own caption height, between the buttons and the logo.
+  local before=$window_left
+  drag $((window_left + 500)) $((window_top + 70)) $((window_left + 440)) $((window_top + 70))
+  geometry
+  check "a press low in the header drags the window" test "$window_left" = $((before - 60))
+
+  start_button
+  check "the start button leads to the download page with the scan's result" wait_until 60 page_visible DownloadWindow
+  nav 0
+  check "home shows the home page after a scan" wait_until 5 page_visible QuillaryHomePage
+  nav 1
+  check "the download button opens the download page after results" wait_until 5 page_visible DownloadWindow
+  check "... asking nothing" no_box
+
+  report() {  # a scan from the home page up to its failure report
+    nav 0
+    wait_until 5 page_visible QuillaryHomePage
+    start_button
+    wait_until 60 box_up
+  }
+  stop_service  # nothing listens: every connection is refused
+  report
+  check "all servers refused: error_network_timeout" \
+    test "$(box_text)" = "Cannot reach the update server. Please check your Internet connection."
+  box_answer 2
+  check "... Cancel goes home" wait_until 10 page_visible QuillaryHomePage
+  report
+  box_answer 1
+  check "... Retry scans again" wait_until 60 box_up
+  check "... and fails the same way" \
+    test "$(box_text)" = "Cannot reach the update server. Please check your Internet connection."
+  box_answer 2
+  wait_until 10 page_visible QuillaryHomePage
+  serve "$work/updates" status:503
+  report
+  check "a 503: error_network_error with the status" \
+    test "$(box_text)" = "The update server returned an error (HTTP 503). Please try again."
+  box_answer 2
+  serve "$work/updates" oversize
+  report
+  local text
+  text=$(box_text)
+  check "a reply too large: the transfer's own error text ($text)" \
+    bash -c "[ -n \"\$1\" ] && ! grep -q -e HTTP -e 'Cannot reach' <<<\"\$1\"" _ "$text"
+  box_answer 2
+  serve "$work/updates" bad-xml
+  report
+  check "a reply that is not XML: error_invalid_date" \
+    test "$(box_text)" = "The update server sent an invalid reply. Please try again."
+  shot failure-report
+  box_answer 2
+  wait_until 10 page_visible QuillaryHomePage
+
+  # The band behind the first status line is centred on the main area (the
+  # client area less the 250-pixel side bar), to the pixel.
+  band_offset() {
+    main screenshot "$(windows_path "$work/status.png")" --client >/dev/null
+    /usr/bin/python3 - "$work/status.png" <<'PY'
+import sys
+from PIL import Image
+im = Image.open(sys.argv[1]).convert('RGB')
+band = (226, 240, 253)
+main_width = im.width - 250
+for y in range(120, im.height - 60):
+    xs = [x for x in range(main_width) if im.getpixel((x, y)) == band]
+    if len(xs) > 100:
+        print(abs((xs[0] + xs[-1] + 1) / 2 - main_width / 2) <= 1)
+        break
+PY
+  }
+  stall 30
+  nav 0
+  start_button
+  wait_until 10 page_visible QuillaryScanPage
+  sleep 1
+  shot scan-page
+  check "the status lines are centred on the main area" test "$(band_offset)" = True
+  caption 1  # maximised: a resize while the scan runs
+  wait_until 10 zoomed
+  sleep 0.5
+  check "... and again after a resize during the scan" test "$(band_offset)" = True
+  check "... which goes on" page_visible QuillaryScanPage
+  stop_program
+}
+
+# --- --autoscan and --autorun ----------------------------------------------------------
+section_starts() {
+  stall 4
+  start --autoscan
+  check "--autoscan: the scan page with a scan under way at first sight" page_visible QuillaryScanPage
+  wait_until 60 box_up
+  box_answer 2
+  wait_until 10 page_visible QuillaryHomePage
+  stall 4
+  (cd "$program" && "$wine_run" quillary.exe --autorun)
+  check "a second start with --autorun exits with -1" test "$?" = 255
+  check "... and starts a scan in the idle window" wait_until 10 page_visible QuillaryScanPage
+  wait_until 10 bash -c "grep -q connection '$work/service.out'"
+  (cd "$program" && "$wine_run" quillary.exe --autorun)
+  check "a second --autorun while scanning exits with -1" test "$?" = 255
+  wait_until 60 box_up
+  check "... and only brings the window to the front: one scan's three queries" test "$(connections)" = 3
+  box_answer 2
+  stop_program
+}
+
+# --- the tray and what closing does ---------------------------------------------------
+section_tray() {
+  serve "$work/updates"
+  fresh_settings
+  start
+  check "the tray icon is in the notification area" tray info
+  tray_click left
+  check "a left click on the tray icon hides the window" wait_until 10 hidden
+  tray_click left
+  check "... and the next shows it" wait_until 10 visible
+  check "... in the foreground" wait_until 10 foreground
+  tray_click right
+  check "a right click opens the menu" wait_until 10 probe wait "" --class '#32768' --visible --timeout 100
+  shot tray-menu
+  probe key "" escape --class '#32768' >/dev/null
+  sleep 0.5
+
+  caption 0
+  check "closing with the default setting says once that the program stays in the tray" wait_until 10 box_up
+  check "... with system_tray_warning" test "$(box_text)" = "Quillary will keep running in the system tray."
+  box_answer 1
+  check "... then hides the window" wait_until 10 hidden
+  check "... and keeps close_to_tray 2" test "$(setting close_to_tray)" = 0x2
+  tray_click left
+  wait_until 10 visible
+  caption 0
+  check "the next close hides it" wait_until 10 hidden
+  check "... without a word" no_box
+  stop_program
+  set_setting close_to_tray 0
+  start
+  caption 0
+  check "with close_to_tray 0 closing ends the program" wait_until 20 ended
+  check "... with exit code 0" test "$ended_with" = 0
+}
+
+# --- the background scan -----------------------------------------------------------------
+section_background() {
+  set_setting close_to_tray 2
+  serve "$work/updates"  # three devices out of date
+  QUILLARY_TEST_BACKGROUND_MS=3000 start test
+  check "the tray shows the normal icon" tray_normal
+  caption 0
+  wait_until 10 hidden
+  check "15 minutes (here 3 seconds) after hiding, a scan runs in the background" wait_until 60 tray_alert
+  check "... and the alert icon stays" tray_alert
+  check "... with a balloon telling of 3 new drivers" wait_until 20 \
+    bash -c "'$wine_run' '$bin/window_probe.exe' tooltips | tr -d '\r' | grep -qxF '{\"text\": \"Driver updates available: 3\"}'"
+  shot balloon
+  tray_click left
+  wait_until 10 visible
+  check "showing the window puts the normal icon back" wait_until 10 tray_normal
+  check "... on the download page" page_visible DownloadWindow
+  local scans
+  scans=$(queries)
+  caption 0
+  wait_until 10 hidden
+  sleep 6
+  check "hiding again in the same run starts no second background scan" test "$(queries)" = "$scans"
+  stop_program
+}
+
+# --- objects across scans -----------------------------------------------------------------
+section_objects() {
+  serve "$work/updates"
+  local objects="$work/objects.txt"
+  QUILLARY_TEST_OBJECT_LOG=$(windows_path "$objects") start test
+  scan_once() {
+    nav 0
+    wait_until 10 page_visible QuillaryHomePage
+    start_button
+    wait_until 60 page_visible DownloadWindow
+  }
+  scan_once
+  main post QuillaryTestCountObjects >/dev/null
+  wait_until 60 test -s "$objects"
+  for _ in $(seq 19); do scan_once; done
+  main post QuillaryTestCountObjects >/dev/null
+  wait_until 60 bash -c "[ \$(wc -l < '$objects') = 2 ]"
+  local gdi_first user_first gdi_last user_last
+  read -r gdi_first user_first < <(head -n 1 "$objects" | tr -d '\r')
+  read -r gdi_last user_last < <(tail -n 1 "$objects" | tr -d '\r')
+  check "after 20 scans the GDI objects are within 5 of the first scan's ($gdi_first, now $gdi_last)" \
+    test $((gdi_last - gdi_first)) -le 5 -a "${gdi_first:-0}" -gt 0
+  check "... and the USER objects ($user_first, now $user_last)" \
+    test $((user_last - user_first)) -le 5 -a "${user_first:-0}" -gt 0
+  stop_program
+}
+
+for section in "${sections[@]}"; do "section_$section"; done
+mkdir -p "$root/out/main-window"
+cp "$work"/*.png "$root/out/main-window/" 2>/dev/null
+report_checks main_window_test
