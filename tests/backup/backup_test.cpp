@@ -215,11 +215,7 @@ TEST_F(backup_flow, a_reload_during_a_backup_sees_a_whole_catalogue) {
 }
 
 TEST_F(backup_flow, restore_unpacks_beside_the_archive_and_forces_the_installer) {
-  auto s = store();
-  s.collect_driver_packages(devices);
-  backup_catalogue_c catalogue(catalogue_file, backups);
-  backup_context context{s, catalogue, backups, "2026-01-02"};
-  ASSERT_EQ(backup_worker(context, {&devices[1]}), 0);
+  ASSERT_EQ(back_up_display(), 0);
   std::vector<std::string> events;
   testing::counting_restore_points_c points;
   points.events = &events;
@@ -265,11 +261,7 @@ TEST_F(backup_flow, restore_unpacks_beside_the_archive_and_forces_the_installer)
 }
 
 TEST_F(backup_flow, without_dpinst_windows_10_restores_through_pnputil) {
-  auto s = store();
-  s.collect_driver_packages(devices);
-  backup_catalogue_c catalogue(catalogue_file, backups);
-  backup_context context{s, catalogue, backups, "2026-01-02"};
-  ASSERT_EQ(backup_worker(context, {&devices[1]}), 0);
+  ASSERT_EQ(back_up_display(), 0);
   const auto system_folder = folder.below("System32");
   platform::create_directories(system_folder);
   write(in(system_folder, u"pnputil.exe"), "a program");
