@@ -225,6 +225,7 @@ int install_package(const std::u16string& package_path, const std::set<std::u16s
 
 int install_job_run(void* argument) {
   auto& job = *static_cast<install_job*>(argument);
+  job.report = install_report{};  // a job runs again with the panel's next click
   const auto restore_points =
       job.restore_points ? job.restore_points : std::make_shared<restore_point_batch_c>(platform::system_restore_points());
   install_options options;
