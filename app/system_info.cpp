@@ -14,6 +14,21 @@ system_snapshot& system_info() {
   return snapshot;
 }
 
+namespace {
+
+int nt6_type(uint32_t minor, bool workstation) {
+  using namespace os_type_code;
+  switch (minor) {
+    case 0: return workstation ? windows_vista : windows_2008;
+    case 1: return workstation ? windows_7 : windows_2008_r2;
+    case 2: return windows_8;
+    case 3: return windows_81;
+    default: return windows_xp;  // newer than the table knows
+  }
+}
+
+}  // namespace
+
 int os_type_for(const os_version_record& version, int previous) {
   using namespace os_type_code;
   if (version.platform_id == os_version_record::platform_win32s) return not_supported;
@@ -26,10 +41,12 @@ int os_type_for(const os_version_record& version, int previous) {
       if (version.minor == 2) return version.server_r2 ? windows_2003_r2 : windows_2003;
       return windows_xp;
     case 6:
-      if (version.minor == 0) return workstation ? windows_vista : windows_2008;
-      if (version.minor == 1) return workstation ? windows_7 : windows_2008_r2;
-      if (version.minor == 2) return windows_8;
-      return windows_xp;
+      return nt6_type(version.minor, workstation);
+    case 10:
+      // Windows 11 kept the version number of Windows 10; only its builds
+      // tell them apart.
+      if (version.minor != 0) return windows_xp;
+      return version.build >= windows_11_first_build ? windows_11 : windows_10;
     default:
       // NT 4 and older are not supported; versions newer than the table
       // knows fall back to the oldest supported name.
@@ -37,30 +54,65 @@ int os_type_for(const os_version_record& version, int previous) {
   }
 }
 
-const char* os_code_name_for(int os_type, bool is_64bit) {
+const char* os_code_name_for(int os_type, os_architecture architecture) {
   struct names {
     const char* x86;
     const char* x64;
+    const char* arm64;  // only systems that ran on ARM64 PCs have a name here
   };
   static constexpr names table[] = {
-      {"NOT_SUPPORTED", "NOT_SUPPORTED"},
-      {"WIN2000", ""},
-      {"WINXP", "WINXP64"},
-      {"WIN2003", "WIN200364"},
-      {"WIN2003", "WIN200364"},
-      {"VISTA", "VISTA64"},
-      {"WIN2008", "WIN200864"},
-      {"WIN2008", "WIN200864"},
-      {"WIN7", "WIN764"},
-      {"WIN8", "WIN864"},
-      {"UNKNOWN", "UNKNOWN"},
+      {"NOT_SUPPORTED", "NOT_SUPPORTED", "NOT_SUPPORTED"},
+      {"WIN2000", "", ""},
+      {"WINXP", "WINXP64", ""},
+      {"WIN2003", "WIN200364", ""},
+      {"WIN2003", "WIN200364", ""},
+      {"VISTA", "VISTA64", ""},
+      {"WIN2008", "WIN200864", ""},
+      {"WIN2008", "WIN200864", ""},
+      {"WIN7", "WIN764", ""},
+      {"WIN8", "WIN864", ""},
+      {"UNKNOWN", "UNKNOWN", "UNKNOWN"},
+      {"WIN81", "WIN8164", ""},
+      {"WIN10", "WIN1064", "WIN10ARM64"},
+      {"WIN11", "WIN1164", "WIN11ARM64"},
   };
   if (os_type < 0 || os_type >= static_cast<int>(std::size(table))) return "";
-  return is_64bit ? table[os_type].x64 : table[os_type].x86;
+  const names& row = table[os_type];
+  switch (architecture) {
+    case os_architecture::x86: return row.x86;
+    case os_architecture::x64: return row.x64;
+    case os_architecture::arm64: return row.arm64;
+  }
+  return "";
 }
 
 bool is_64bit_for(uint16_t processor_architecture, bool wow64) {
   return (processor_architecture & 0xF) != 0 || wow64;
+}
+
+os_architecture architecture_for(uint16_t processor_architecture, bool wow64, uint16_t native_machine) {
+  constexpr uint16_t processor_arm64 = 12;  // PROCESSOR_ARCHITECTURE_ARM64
+  if (native_machine == machine_type::arm64 || processor_architecture == processor_arm64) {
+    return os_architecture::arm64;
+  }
+  return is_64bit_for(processor_architecture, wow64) ? os_architecture::x64 : os_architecture::x86;
+}
+
+const char* architecture_name(os_architecture architecture) {
+  switch (architecture) {
+    case os_architecture::x86: return "x86";
+    case os_architecture::x64: return "x64";
+    case os_architecture::arm64: return "arm64";
+  }
+  return "";
+}
+
+std::u16string native_system_folder_for(const std::u16string& windows_folder, const std::u16string& system_folder,
+                                        bool wow64) {
+  // A 32-bit process asking for System32 gets SysWOW64, whose programs are
+  // the 32-bit ones; Sysnative exists for exactly such a process.
+  if (wow64 && !windows_folder.empty()) return platform::join_path(windows_folder, u"Sysnative");
+  return system_folder;
 }
 
 std::u16string format_byte_size(int64_t count) {
@@ -102,27 +154,31 @@ int64_t parse_capacity(const std::u16string& text) {
   return negative ? -static_cast<int64_t>(value) : static_cast<int64_t>(value);
 }
 
-bool detect_os_type() {
+bool detect_os_type(platform::system_probe_i& system) {
   auto& info = system_info();
   os_version_record version;
-  if (!platform::read_os_version(version)) return false;
+  if (!system.read_os_version(version)) return false;
   info.version = version;
   info.os_type = os_type_for(version, info.os_type);
   return true;
 }
 
-bool capture_system_snapshot() {
+bool capture_system_snapshot(platform::system_probe_i& system) {
   auto& info = system_info();
-  if (!detect_os_type()) {
+  if (!detect_os_type(system)) {
     set_last_error(error_code::os_version_unknown);
     return false;
   }
-  if (!platform::power_status_available()) {
+  if (!system.power_status_available()) {
     set_last_error(error_code::power_status_failed);
     return false;
   }
-  info.oem_code_page = platform::oem_code_page();
-  info.processor_architecture = platform::processor_architecture();
+  info.oem_code_page = system.oem_code_page();
+  info.processor_architecture = system.processor_architecture();
+  // Only an x86 process needs to ask whether it runs under WOW64.
+  info.wow64 = (info.processor_architecture & 0xF) == 0 && system.is_wow64_process();
+  info.native_machine = system.native_machine();
+  info.system_folder = native_system_folder_for(system.windows_folder(), system.system_folder(), info.wow64);
   info.module_path = platform::module_file_path();
   info.working_folder = platform::current_directory();
   // A root folder already ends with its separator; never double it.
@@ -133,12 +189,16 @@ bool capture_system_snapshot() {
 }
 
 bool is_64bit_system() {
-  const uint16_t architecture = system_info().processor_architecture;
-  // Only an x86 process needs to ask whether it runs under WOW64.
-  return is_64bit_for(architecture, (architecture & 0xF) == 0 && platform::is_wow64_process());
+  const auto& info = system_info();
+  return is_64bit_for(info.processor_architecture, info.wow64);
 }
 
-const char* os_code_name() { return os_code_name_for(system_info().os_type, is_64bit_system()); }
+os_architecture system_architecture() {
+  const auto& info = system_info();
+  return architecture_for(info.processor_architecture, info.wow64, info.native_machine);
+}
+
+const char* os_code_name() { return os_code_name_for(system_info().os_type, system_architecture()); }
 
 int32_t os_version_code() {
   const auto& version = system_info().version;

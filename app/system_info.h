@@ -13,8 +13,9 @@ namespace quillary {
 
 class wmi_connection_i;
 
-// Windows type codes. Detection sets 0 and 2 to 9; 1 and 10 exist only in
-// the code-name table.
+// Windows type codes. Detection sets 0, 2 to 9 and 11 to 13; 1 and 10 exist
+// only in the code-name table. The codes of newer systems come after the old
+// ones, which keep their numbers.
 namespace os_type_code {
 constexpr int not_supported = 0;
 constexpr int windows_2000 = 1;
@@ -27,7 +28,17 @@ constexpr int windows_2008_r2 = 7;
 constexpr int windows_7 = 8;
 constexpr int windows_8 = 9;
 constexpr int unknown = 10;
+constexpr int windows_81 = 11;
+constexpr int windows_10 = 12;
+constexpr int windows_11 = 13;
 }  // namespace os_type_code
+
+// Windows 11 still reports NT 10.0: its builds start here.
+constexpr uint32_t windows_11_first_build = 22000;
+
+// The machine's instruction set as drivers are built for it. An x64 program
+// emulated on an ARM64 PC sees x64 everywhere but in the native machine.
+enum class os_architecture { x86, x64, arm64 };
 
 struct system_summary {
   std::u16string model;
@@ -45,6 +56,11 @@ struct system_snapshot {
   int os_type = os_type_code::not_supported;
   uint16_t processor_architecture = 0;
   bool wow64 = false;
+  uint16_t native_machine = machine_type::unknown;
+  // Where the system's own programs (pnputil.exe) are for this process:
+  // System32, or for a 32-bit process on 64-bit Windows the Sysnative alias
+  // that reaches the real System32 past the redirection.
+  std::u16string system_folder;
   uint32_t oem_code_page = 0;
   std::u16string module_path;
   std::u16string working_folder;  // ends with a path separator
@@ -59,11 +75,21 @@ system_snapshot& system_info();
 // other than NT and Win32s.
 int os_type_for(const os_version_record& version, int previous);
 
-// The code name the update service expects; empty for codes outside the table.
-const char* os_code_name_for(int os_type, bool is_64bit);
+// The code name the update service expects; empty for codes outside the
+// table and for systems that never ran on the architecture.
+const char* os_code_name_for(int os_type, os_architecture architecture);
 
 // Any architecture but x86 is 64-bit; on x86 it is WOW64 that tells.
 bool is_64bit_for(uint16_t processor_architecture, bool wow64);
+
+// ARM64 when the native machine (or, for a native ARM64 program, the
+// processor) says so; otherwise x64 or x86 by the system's width.
+os_architecture architecture_for(uint16_t processor_architecture, bool wow64, uint16_t native_machine);
+const char* architecture_name(os_architecture architecture);  // "x86", "x64", "arm64"
+
+// The folder of the system's own programs as this process must name it.
+std::u16string native_system_folder_for(const std::u16string& windows_folder, const std::u16string& system_folder,
+                                        bool wow64);
 
 // "%dB", "%.2fK", "%.2fM" or "%.2fG" with the thresholds as strict comparisons.
 std::u16string format_byte_size(int64_t count);
@@ -77,11 +103,13 @@ int64_t parse_capacity(const std::u16string& text);
 
 // --- The process-wide snapshot -----------------------------------------
 
-// Fills the snapshot; false with last error 10 (version) or 12 (power status).
-bool capture_system_snapshot();
-bool detect_os_type();
+// Fills the snapshot from the system (tests pass a probe of their own);
+// false with last error 10 (version) or 12 (power status).
+bool capture_system_snapshot(platform::system_probe_i& system = platform::running_system());
+bool detect_os_type(platform::system_probe_i& system = platform::running_system());
 const char* os_code_name();
 bool is_64bit_system();
+os_architecture system_architecture();
 int32_t os_version_code();
 
 // The WMI step of start-up: -1 when the connection cannot be made.

@@ -10,8 +10,9 @@
 #include "backup/backup.h"
 #include "backup/restore.h"
 #include "cli/cli.h"
+#include "cli/install_output.h"
 #include "devices/device_inventory.h"
-#include "platform/shell.h"
+#include "platform/restore_point.h"
 #include "platform/text.h"
 
 namespace quillary::cli {
@@ -185,27 +186,13 @@ int run_restore(const arguments& args) {
   restore_request request;
   request.archive = utf8_to_utf16(options.archive);
   request.busy = 1;
-  recording_shell_c seen;
-  struct both_shell_c : shell_i {
-    explicit both_shell_c(recording_shell_c& record) : record_(record) {}
-    bool open(const std::u16string& target, const std::u16string& parameters) override {
-      record_.open(target, parameters);
-      return platform::system_shell().open(target, parameters);
-    }
-    recording_shell_c& record_;
-  } shell(seen);
-  const int result = restore_archive(request, settings().backup_path, shell);
+  reporting_shell_c shell;
+  restore_point_batch_c restore_points(platform::system_restore_points());
+  const int result = restore_archive(request, settings().backup_path, shell, restore_points);
   json_writer_c json;
   json.begin_object();
   json.key("result").value(result);
-  json.key("launched").begin_array();
-  for (const auto& call : seen.calls) {
-    json.begin_object();
-    json.key("target").value(call.target);
-    json.key("parameters").value(call.parameters);
-    json.end_object();
-  }
-  json.end_array();
+  write_install_report(json, shell, request.report);
   json.end_object();
   print(json.text());
   return result == 0 ? exit_code::success : exit_code::failed;

@@ -1,28 +1,14 @@
 #include "app/json_writer.h"
 #include "cli/cli.h"
+#include "cli/install_output.h"
 #include "download/installation.h"
 #include "platform/files.h"
-#include "platform/shell.h"
+#include "platform/restore_point.h"
 #include "platform/system.h"
 #include "platform/text.h"
 
 namespace quillary::cli {
 namespace {
-
-// Passes every launch to the system's shell and keeps what it was asked.
-class reporting_shell_c : public shell_i {
- public:
-  struct call {
-    std::u16string target, parameters;
-    bool started;
-  };
-  bool open(const std::u16string& target, const std::u16string& parameters) override {
-    const bool started = platform::system_shell().open(target, parameters);
-    calls.push_back({target, parameters, started});
-    return started;
-  }
-  std::vector<call> calls;
-};
 
 std::u16string absolute(const std::string& path) {
   const std::u16string text = utf8_to_utf16(path);
@@ -35,15 +21,17 @@ std::u16string absolute(const std::string& path) {
 int run_install(const arguments& args) {
   std::string package, link;
   std::set<std::u16string> inf_paths;
-  bool force = false;
+  install_options options;
   for (size_t i = 0; i < args.size(); ++i) {
     const bool has_value = i + 1 < args.size();
     if (args[i] == "--inf" && has_value) {
       inf_paths.insert(utf8_to_utf16(args[++i]));
     } else if (args[i] == "--link" && has_value) {
       link = args[++i];
+    } else if (args[i] == "--name" && has_value) {
+      options.package_name = utf8_to_utf16(args[++i]);
     } else if (args[i] == "--force") {
-      force = true;
+      options.force = true;
     } else if (package.empty() && args[i].rfind("--", 0) != 0) {
       package = args[i];
     } else {
@@ -63,26 +51,24 @@ int run_install(const arguments& args) {
   }
   reporting_shell_c shell;
   std::u16string folder = package_path.substr(0, package_path.find_last_of(u"\\/"));
-  std::u16string used_folder;
-  const int result = install_package(package_path, inf_paths, folder, shell, force, &used_folder);
+  // One installation is a batch of its own: one restore point before it.
+  restore_point_batch_c restore_points(platform::system_restore_points());
+  options.restore_points = &restore_points;
+  install_report report;
+  const int result = install_package(package_path, inf_paths, folder, shell, options, &report);
   if (result == damaged_package) {
     return fail("the package is damaged or incomplete: an entry could not be extracted whole; nothing was started");
   }
-  if (result < 0) shell.open(package_path, u"");  // not an archive: opened as itself
+  if (result < 0) {  // not an archive: opened as itself
+    report.restore_point = restore_points.before_installing(package_title(options.package_name, package_path));
+    shell.open(package_path, u"");
+  }
 
   json_writer_c json;
   json.begin_object();
   json.key("extracted").value(result == 0);
-  json.key("extraction_folder").value(result == 0 ? used_folder : extraction_folder(package_path, folder));
-  json.key("launched").begin_array();
-  for (const auto& call : shell.calls) {
-    json.begin_object();
-    json.key("target").value(call.target);
-    json.key("parameters").value(call.parameters);
-    json.key("started").value(call.started);
-    json.end_object();
-  }
-  json.end_array();
+  json.key("extraction_folder").value(result == 0 ? report.folder : extraction_folder(package_path, folder));
+  write_install_report(json, shell, report);
   json.end_object();
   print(json.text());
   return exit_code::success;

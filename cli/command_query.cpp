@@ -95,6 +95,7 @@ int run_query(const arguments& args) {
   query_options options;
   options.info.os_code_name = os_code_name();
   options.info.os_version_code = os_version_code();
+  options.info.os_build = system_info().version.build;
   options.info.oem_code_page = system_info().oem_code_page;
   options.info.model = system_info().summary.model;
 
@@ -113,6 +114,9 @@ int run_query(const arguments& args) {
       options.info.os_code_name = args[++i];
     } else if (args[i] == "--os-version" && has_value && number_argument(args[i + 1], number)) {
       options.info.os_version_code = number;
+      ++i;
+    } else if (args[i] == "--os-build" && has_value && number_argument(args[i + 1], number) && number >= 0) {
+      options.info.os_build = static_cast<uint32_t>(number);
       ++i;
     } else if (args[i] == "--oem-code-page" && has_value && number_argument(args[i + 1], number)) {
       options.info.oem_code_page = static_cast<uint32_t>(number);

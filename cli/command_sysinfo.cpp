@@ -16,7 +16,10 @@ int run_sysinfo(const arguments& args) {
   json.key("os_type").value(info.os_type);
   json.key("os_code_name").value(os_code_name());
   json.key("os_version_code").value(os_version_code());
+  json.key("os_build").value(info.version.build);
   json.key("is_64bit").value(is_64bit_system());
+  json.key("architecture").value(architecture_name(system_architecture()));
+  json.key("system_folder").value(info.system_folder);
   json.key("oem_code_page").value(info.oem_code_page);
   json.key("module_path").value(info.module_path);
   json.key("working_folder").value(info.working_folder);

@@ -6,6 +6,7 @@
 #include "app/system_info.h"
 #include "download/package_extraction.h"
 #include "platform/files.h"
+#include "platform/restore_point.h"
 #include "platform/shell.h"
 #include "platform/text.h"
 
@@ -24,16 +25,36 @@ void delete_pages(const std::u16string& folder) {
   }
 }
 
+std::u16string without_trailing_separator(std::u16string path) {
+  if (!path.empty() && (path.back() == u'\\' || path.back() == platform::path_separator)) path.pop_back();
+  return path;
+}
+
+std::u16string dpinst_name() { return is_64bit_system() ? u"DPInst64.exe" : u"DPInst32.exe"; }
+
+std::u16string pnputil_path() { return platform::join_path(system_info().system_folder, u"pnputil.exe"); }
+
+std::u16string in_program_folder(const std::u16string& name) {
+  const std::u16string& folder = system_info().working_folder;
+  return folder.empty() ? name : platform::join_path(folder, name);
+}
+
+bool pnputil_adds_drivers() {
+  const int32_t version = os_version_code();
+  return version > 100 || (version == 100 && system_info().version.build >= pnputil_add_driver_first_build);
+}
+
 // The installer for the extracted package in `folder`.
 void start_installer(const std::u16string& folder, const std::set<std::u16string>& inf_paths, shell_i& shell,
-                     bool force) {
+                     bool force, install_report& report) {
   const std::u16string common = common_inf_folder(inf_paths);
   std::u16string target = folder + platform::path_separator;
   if (!common.empty()) target = platform::join_path(folder, platform::native_separators(common));
   if (platform::is_directory(target)) {
     for (const auto& inf : inf_paths) {
       if (platform::file_exists(platform::join_path(folder, platform::native_separators(inf)))) {
-        run_driver_installer(target, force, shell);
+        report.driver_installer_chosen = true;
+        report.installer = run_driver_installer(target, force, shell);
         return;
       }
     }
@@ -52,6 +73,10 @@ void start_installer(const std::u16string& folder, const std::set<std::u16string
 }
 
 }  // namespace
+
+std::u16string package_title(const std::u16string& given, const std::u16string& package_path) {
+  return given.empty() ? platform::file_name_part(package_path) : given;
+}
 
 std::u16string extraction_folder(const std::u16string& package_path, const std::u16string& base_folder) {
   std::u16string name = platform::file_name_part(package_path);
@@ -96,14 +121,75 @@ int find_setup_program(const std::u16string& folder, shell_i& shell) {
 std::u16string driver_installer_parameters(const std::u16string& folder, bool force) {
   // A folder with a trailing separator would put "\"" at the end, which the
   // installer reads as an escaped quote: the closing quote takes its place.
-  std::u16string path = folder;
-  if (!path.empty() && (path.back() == u'\\' || path.back() == platform::path_separator)) path.pop_back();
-  std::u16string parameters = (force ? u"/SH /F /PATH \"" : u"/SH /PATH \"") + path + u"\"";
+  std::u16string parameters =
+      (force ? u"/SH /F /PATH \"" : u"/SH /PATH \"") + without_trailing_separator(folder) + u"\"";
   return parameters.substr(0, 1023);
 }
 
-void run_driver_installer(const std::u16string& folder, bool force, shell_i& shell) {
-  shell.open(is_64bit_system() ? u"DPInst64.exe" : u"DPInst32.exe", driver_installer_parameters(folder, force));
+std::u16string pnputil_parameters(const std::u16string& folder) {
+  // The wildcard takes every INF of the folder, /subdirs those below it;
+  // /install puts each on the devices it fits where it ranks best.
+  return u"/add-driver \"" + platform::join_path(without_trailing_separator(folder), u"*.inf") +
+         u"\" /subdirs /install";
+}
+
+driver_installer choose_driver_installer(const installer_situation& situation) {
+  const bool pnputil = situation.pnputil_present && situation.pnputil_adds_drivers;
+  if (situation.arm64) return pnputil ? driver_installer::pnputil : driver_installer::none;
+  if (situation.dpinst_present) return driver_installer::dpinst;
+  return pnputil ? driver_installer::pnputil : driver_installer::dpinst;
+}
+
+installer_situation this_systems_installer_situation() {
+  installer_situation situation;
+  situation.arm64 = system_architecture() == os_architecture::arm64;
+  situation.dpinst_present = platform::file_exists(in_program_folder(dpinst_name()));
+  situation.pnputil_present = !system_info().system_folder.empty() && platform::file_exists(pnputil_path());
+  situation.pnputil_adds_drivers = pnputil_adds_drivers();
+  return situation;
+}
+
+const char* installer_name(driver_installer installer) {
+  switch (installer) {
+    case driver_installer::none: return "none";
+    case driver_installer::dpinst: return "dpinst";
+    case driver_installer::pnputil: return "pnputil";
+  }
+  return "";
+}
+
+std::string describe_pnputil_exit(uint32_t exit_code) {
+  switch (exit_code) {
+    case 0: return "installed";
+    case 259: return "nothing installed: no device fits, or the devices already have a better or newer driver";
+    case 1641: return "installed; the system is restarting";
+    case 3010: return "installed; a restart completes the installation";
+    default: return "failed (error " + std::to_string(exit_code) + ")";
+  }
+}
+
+installer_run run_driver_installer(const std::u16string& folder, bool force, shell_i& shell) {
+  installer_run run;
+  run.installer = choose_driver_installer(this_systems_installer_situation());
+  switch (run.installer) {
+    case driver_installer::none:
+      break;
+    case driver_installer::dpinst:
+      run.program = dpinst_name();
+      run.parameters = driver_installer_parameters(folder, force);
+      run.started = shell.open(run.program, run.parameters);
+      break;
+    case driver_installer::pnputil:
+      // pnputil has no window to show its outcome: the thread waits for its
+      // exit code. It has no switch to force either; a driver that ranks
+      // below the installed one is added to the store but not put on.
+      run.program = pnputil_path();
+      run.parameters = pnputil_parameters(folder);
+      run.started = shell.run_and_wait(run.program, run.parameters, run.exit_code);
+      run.waited = run.started;
+      break;
+  }
+  return run;
 }
 
 std::set<std::u16string> contained_inf_paths(const std::set<std::u16string>& inf_paths) {
@@ -115,7 +201,10 @@ std::set<std::u16string> contained_inf_paths(const std::set<std::u16string>& inf
 }
 
 int install_package(const std::u16string& package_path, const std::set<std::u16string>& inf_paths,
-                    const std::u16string& download_folder, shell_i& shell, bool force, std::u16string* used_folder) {
+                    const std::u16string& download_folder, shell_i& shell, const install_options& options,
+                    install_report* report) {
+  install_report unread;
+  install_report& out = report ? *report : unread;
   const std::u16string folder = extraction_folder(package_path, download_folder);
   // Into the folder by absolute paths: no thread's current directory changes.
   const package_extraction extraction = extract_fresh(package_path, folder);
@@ -123,20 +212,33 @@ int install_package(const std::u16string& package_path, const std::set<std::u16s
   // An installer started on part of a package would install something
   // other than the package.
   if (extraction.status == extraction_status::damaged) return damaged_package;
-  if (used_folder) *used_folder = extraction.folder;
+  out.folder = extraction.folder;
   delete_pages(extraction.folder);
+  if (options.restore_points) {
+    out.restore_point = options.restore_points->before_installing(package_title(options.package_name, package_path));
+  }
   // The INF paths come from the network: one that names anything outside
   // the package must not point the installer there.
-  start_installer(extraction.folder, contained_inf_paths(inf_paths), shell, force);
+  start_installer(extraction.folder, contained_inf_paths(inf_paths), shell, options.force, out);
   return 0;
 }
 
 int install_job_run(void* argument) {
   auto& job = *static_cast<install_job*>(argument);
-  const int result = install_package(job.package_path, job.inf_paths, job.download_folder, *job.shell);
+  job.report = install_report{};  // a job runs again with the panel's next click
+  const auto restore_points =
+      job.restore_points ? job.restore_points : std::make_shared<restore_point_batch_c>(platform::system_restore_points());
+  install_options options;
+  options.package_name = job.package_name;
+  options.restore_points = restore_points.get();
+  const int result = install_package(job.package_path, job.inf_paths, job.download_folder, *job.shell, options,
+                                     &job.report);
   // Not an archive: a program of its own, or a file for the application
   // that opens its kind.
-  if (result == -1) job.shell->open(job.package_path, u"");
+  if (result == -1) {
+    job.report.restore_point = restore_points->before_installing(package_title(job.package_name, job.package_path));
+    job.shell->open(job.package_path, u"");
+  }
   return result;
 }
 

@@ -1,21 +1,86 @@
 // Driver package installation: a downloaded package is extracted into a
-// folder of its own beside it and Microsoft's driver package installer is
-// pointed at the folder holding the package's INF files; without such INF
-// files the package's own setup program is started, and a download that is
-// no archive at all is opened through the shell. Nothing is waited for.
+// folder of its own beside it and a driver package installer is pointed at
+// the folder holding the package's INF files: Microsoft's DPInst from the
+// program's folder, started and left to its own window, or, where DPInst is
+// not there (and always on ARM64 PCs), Windows' own pnputil, which the
+// installation waits for. Without such INF files the package's own setup
+// program is started, and a download that is no archive at all is opened
+// through the shell. A restore point comes first.
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <set>
 #include <string>
 #include <thread>
 
+#include "download/restore_point_batch.h"
 #include "download/thread_call.h"
 
 namespace quillary {
 
 class shell_i;
+
+enum class driver_installer { none, dpinst, pnputil };
+
+// What decides the driver package installer.
+struct installer_situation {
+  // DPInst64 is an x64 program: on an ARM64 PC it would install the x64
+  // drivers of a package, which cannot run there. pnputil is native.
+  bool arm64 = false;
+  bool dpinst_present = false;   // DPInst64.exe or DPInst32.exe, by width, in the program's folder
+  bool pnputil_present = false;  // pnputil.exe in the system folder
+  bool pnputil_adds_drivers = false;  // it knows /add-driver: Windows 10 1607 (build 14393) and later
+};
+
+// DPInst where it lies in the program's folder (as the program always did),
+// else pnputil where it can install; else DPInst's start is tried as
+// before, and fails. On ARM64 PCs only pnputil, or nothing.
+driver_installer choose_driver_installer(const installer_situation& situation);
+
+// The situation on this system: the snapshot and the files present.
+installer_situation this_systems_installer_situation();
+
+// The first build whose pnputil has /add-driver, /subdirs and /install.
+constexpr uint32_t pnputil_add_driver_first_build = 14393;
+
+// What came of starting the driver package installer.
+struct installer_run {
+  driver_installer installer = driver_installer::none;
+  std::u16string program;
+  std::u16string parameters;
+  bool started = false;
+  // pnputil is waited for and its exit code kept; DPInst's own window
+  // takes over and nobody waits for it.
+  bool waited = false;
+  uint32_t exit_code = 0;
+};
+
+const char* installer_name(driver_installer installer);  // "none", "dpinst", "pnputil"
+// What pnputil's exit code means, in English for the command line.
+std::string describe_pnputil_exit(uint32_t exit_code);
+
+// How one installation is to run.
+struct install_options {
+  // Installs even drivers that are not better than the installed ones
+  // (DPInst's /F; pnputil has no such switch).
+  bool force = false;
+  // Names the restore point; the package's file name when empty.
+  std::u16string package_name;
+  // Asked for a restore point before anything is started; none without.
+  restore_point_batch_c* restore_points = nullptr;
+};
+
+// What one installation did.
+struct install_report {
+  std::u16string folder;  // the extraction folder
+  // Whether the package's INF files were found, so that a driver package
+  // installer was to start on them; `installer` says which one did.
+  bool driver_installer_chosen = false;
+  installer_run installer;
+  restore_point_outcome restore_point;
+};
 
 // What one installation needs. Lives as long as its thread: the panel that
 // starts it and the thread share it.
@@ -25,10 +90,20 @@ struct install_job {
   // package's devices, in plain character order.
   std::set<std::u16string> inf_paths;
   std::u16string download_folder;
+  std::u16string package_name;  // the title the user knows the package by
   shell_i* shell = nullptr;
+  // Shared by the jobs of one batch ("download all"); a job without one
+  // makes a batch of its own.
+  std::shared_ptr<restore_point_batch_c> restore_points;
   std::atomic<bool> busy{false};
   thread_call call;
+  // Written by the job's thread; read once `call.ended` is seen.
+  install_report report;
 };
+
+// The name a restore point gives the package: the title the user knows it
+// by, else its file name.
+std::u16string package_title(const std::u16string& given, const std::u16string& package_path);
 
 // The folder a package is extracted into: the base folder joined with the
 // package's file name without its extension.
@@ -41,11 +116,10 @@ std::u16string extraction_folder(const std::u16string& package_path, const std::
 // would land outside the folder (nothing is started then). `force` has the
 // installer install even drivers that are not better than the installed
 // ones. INF paths that would lead outside the package are ignored.
-// `used_folder` receives the folder the installer was started on.
 constexpr int damaged_package = -2;
 int install_package(const std::u16string& package_path, const std::set<std::u16string>& inf_paths,
-                    const std::u16string& download_folder, shell_i& shell, bool force = false,
-                    std::u16string* used_folder = nullptr);
+                    const std::u16string& download_folder, shell_i& shell, const install_options& options = {},
+                    install_report* report = nullptr);
 
 // The INF paths that stay inside the package: absolute ones, drive
 // letters, climbing parts ("..") and device names are dropped.
@@ -59,14 +133,18 @@ std::u16string common_inf_folder(const std::set<std::u16string>& inf_paths);
 // autorun.exe): 0 when one was started, -1 otherwise.
 int find_setup_program(const std::u16string& folder, shell_i& shell);
 
-// Starts DPInst64.exe or DPInst32.exe (by the system's width, found in the
-// program's folder, the current directory) on a folder; `force` installs
-// even drivers that are not better than the installed ones.
-void run_driver_installer(const std::u16string& folder, bool force, shell_i& shell);
+// Starts the driver package installer chosen for this system on a folder:
+// DPInst64.exe or DPInst32.exe (by the system's width, found in the
+// program's folder, the current directory), or pnputil.exe from the system
+// folder, waited for. `force` installs even drivers that are not better
+// than the installed ones where the installer can.
+installer_run run_driver_installer(const std::u16string& folder, bool force, shell_i& shell);
 std::u16string driver_installer_parameters(const std::u16string& folder, bool force);
+// pnputil on every INF file of the folder and its sub-folders.
+std::u16string pnputil_parameters(const std::u16string& folder);
 
-// The body of an installation thread: install, and open the package itself
-// with the shell when it is no archive.
+// The body of an installation thread: a restore point, then install, and
+// open the package itself with the shell when it is no archive.
 int install_job_run(void* job);
 
 // Appends a package link to the list of installed packages ("setup.dat").

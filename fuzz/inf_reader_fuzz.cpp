@@ -17,8 +17,10 @@ namespace {
 
 using namespace quillary::server;
 
-const char* const systems[] = {"WINXP", "WINXP64", "WIN2003", "WIN200364", "VISTA", "VISTA64",
-                               "WIN2008", "WIN200864", "WIN7", "WIN764", "WIN8", "WIN864"};
+const char* const systems[] = {"WINXP",   "WINXP64", "WIN2003", "WIN200364", "VISTA",      "VISTA64",
+                               "WIN2008", "WIN200864", "WIN7", "WIN764",   "WIN8",       "WIN864",
+                               "WIN81",   "WIN8164", "WIN10",   "WIN1064",   "WIN10ARM64", "WIN11",
+                               "WIN1164", "WIN11ARM64"};
 
 }  // namespace
 

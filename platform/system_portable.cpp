@@ -7,29 +7,40 @@
 #include <cstring>
 
 namespace quillary::platform {
+namespace {
 
-bool read_os_version(os_version_record& out) {
-  out = os_version_record{};
-  out.platform_id = os_version_record::platform_not_windows;
-  return true;
-}
+class linux_system_c : public system_probe_i {
+ public:
+  bool read_os_version(os_version_record& out) override {
+    out = os_version_record{};
+    out.platform_id = os_version_record::platform_not_windows;
+    return true;
+  }
+  bool power_status_available() override { return true; }
+  // The UTF-8 code page: the native build's text at the edges is UTF-8.
+  uint32_t oem_code_page() override { return 65001; }
+  uint16_t processor_architecture() override {
+    utsname name{};
+    if (uname(&name) != 0) return 0;
+    if (std::strcmp(name.machine, "x86_64") == 0) return 9;    // PROCESSOR_ARCHITECTURE_AMD64
+    if (std::strcmp(name.machine, "aarch64") == 0) return 12;  // PROCESSOR_ARCHITECTURE_ARM64
+    return 0;
+  }
+  bool is_wow64_process() override { return false; }
+  uint16_t native_machine() override { return machine_type::unknown; }
+  // No Windows folders: nothing of Windows is started from the native build.
+  std::u16string windows_folder() override { return {}; }
+  std::u16string system_folder() override { return {}; }
+};
 
-bool power_status_available() { return true; }
+}  // namespace
 
-// The UTF-8 code page: the native build's text at the edges is UTF-8.
-uint32_t oem_code_page() { return 65001; }
-
-uint16_t processor_architecture() {
-  utsname name{};
-  if (uname(&name) != 0) return 0;
-  if (std::strcmp(name.machine, "x86_64") == 0) return 9;   // PROCESSOR_ARCHITECTURE_AMD64
-  if (std::strcmp(name.machine, "aarch64") == 0) return 12; // PROCESSOR_ARCHITECTURE_ARM64
-  return 0;
+system_probe_i& running_system() {
+  static linux_system_c system;
+  return system;
 }
 
 bool is_wine() { return false; }
-
-bool is_wow64_process() { return false; }
 
 }  // namespace quillary::platform
 

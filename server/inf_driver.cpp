@@ -24,6 +24,7 @@ std::string architecture_suffix(const target_decoration& decoration) {
   switch (decoration.arch) {
     case cpu_arch::amd64: return ".NTamd64";
     case cpu_arch::x86: return ".NTx86";
+    case cpu_arch::arm64: return ".NTarm64";
     default: return ".NTia64";
   }
 }

@@ -51,8 +51,10 @@ bool parse_decoration(std::string_view text, target_decoration& out) {
   } else if (equal_ignore_case_ascii(arch, "amd64")) {
     out.has_arch = true;
     out.arch = cpu_arch::amd64;
-  } else if (equal_ignore_case_ascii(arch, "ia64") || equal_ignore_case_ascii(arch, "arm") ||
-             equal_ignore_case_ascii(arch, "arm64")) {
+  } else if (equal_ignore_case_ascii(arch, "arm64")) {
+    out.has_arch = true;
+    out.arch = cpu_arch::arm64;
+  } else if (equal_ignore_case_ascii(arch, "ia64") || equal_ignore_case_ascii(arch, "arm")) {
     out.has_arch = true;
     out.arch = cpu_arch::other;
   } else {
@@ -79,24 +81,33 @@ bool parse_decoration(std::string_view text, target_decoration& out) {
   return true;
 }
 
-client_os client_os_for(std::string_view code_name) {
+client_os client_os_for(std::string_view code_name, long reported_build) {
   struct row {
     const char* name;
     cpu_arch arch;
     int major, minor, product_type;
-    long build;
+    long build;        // the first release build
+    long next_build;   // the first build that has another name; 0: none
   };
-  // Builds are those of each version's first release.
+  // Windows 11 reports the version of Windows 10; the names part at its
+  // first build. Windows 10 came to ARM64 PCs with build 16299.
   static const row rows[] = {
-      {"WINXP", cpu_arch::x86, 5, 1, 1, 2600},       {"WINXP64", cpu_arch::amd64, 5, 2, 1, 3790},
-      {"WIN2003", cpu_arch::x86, 5, 2, 3, 3790},     {"WIN200364", cpu_arch::amd64, 5, 2, 3, 3790},
-      {"VISTA", cpu_arch::x86, 6, 0, 1, 6000},       {"VISTA64", cpu_arch::amd64, 6, 0, 1, 6000},
-      {"WIN2008", cpu_arch::x86, 6, 0, 3, 6001},     {"WIN200864", cpu_arch::amd64, 6, 0, 3, 6001},
-      {"WIN7", cpu_arch::x86, 6, 1, 1, 7600},        {"WIN764", cpu_arch::amd64, 6, 1, 1, 7600},
-      {"WIN8", cpu_arch::x86, 6, 2, 1, 9200},        {"WIN864", cpu_arch::amd64, 6, 2, 1, 9200},
+      {"WINXP", cpu_arch::x86, 5, 1, 1, 2600, 0},          {"WINXP64", cpu_arch::amd64, 5, 2, 1, 3790, 0},
+      {"WIN2003", cpu_arch::x86, 5, 2, 3, 3790, 0},        {"WIN200364", cpu_arch::amd64, 5, 2, 3, 3790, 0},
+      {"VISTA", cpu_arch::x86, 6, 0, 1, 6000, 0},          {"VISTA64", cpu_arch::amd64, 6, 0, 1, 6000, 0},
+      {"WIN2008", cpu_arch::x86, 6, 0, 3, 6001, 0},        {"WIN200864", cpu_arch::amd64, 6, 0, 3, 6001, 0},
+      {"WIN7", cpu_arch::x86, 6, 1, 1, 7600, 0},           {"WIN764", cpu_arch::amd64, 6, 1, 1, 7600, 0},
+      {"WIN8", cpu_arch::x86, 6, 2, 1, 9200, 0},           {"WIN864", cpu_arch::amd64, 6, 2, 1, 9200, 0},
+      {"WIN81", cpu_arch::x86, 6, 3, 1, 9600, 0},          {"WIN8164", cpu_arch::amd64, 6, 3, 1, 9600, 0},
+      {"WIN10", cpu_arch::x86, 10, 0, 1, 10240, 22000},    {"WIN1064", cpu_arch::amd64, 10, 0, 1, 10240, 22000},
+      {"WIN10ARM64", cpu_arch::arm64, 10, 0, 1, 16299, 22000},
+      {"WIN11", cpu_arch::x86, 10, 0, 1, 22000, 0},        {"WIN1164", cpu_arch::amd64, 10, 0, 1, 22000, 0},
+      {"WIN11ARM64", cpu_arch::arm64, 10, 0, 1, 22000, 0},
   };
   for (const auto& r : rows) {
-    if (code_name == r.name) return client_os{true, r.arch, r.major, r.minor, r.product_type, r.build};
+    if (code_name != r.name) continue;
+    const bool fits = reported_build >= r.build && (r.next_build == 0 || reported_build < r.next_build);
+    return client_os{true, r.arch, r.major, r.minor, r.product_type, fits ? reported_build : r.build};
   }
   return client_os{};
 }
@@ -119,7 +130,11 @@ bool decoration_fits(const target_decoration& decoration, const client_os& os) {
 
 uint32_t decoration_target_os(const target_decoration& decoration) {
   if (decoration.major >= 0) return static_cast<uint32_t>(decoration.major * 10 + decoration.minor);
-  return decoration.arch == cpu_arch::amd64 ? 52 : 50;
+  switch (decoration.arch) {
+    case cpu_arch::amd64: return 52;
+    case cpu_arch::arm64: return 100;
+    default: return 50;
+  }
 }
 
 int compare_specificity(const target_decoration& a, const target_decoration& b) {

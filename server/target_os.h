@@ -2,9 +2,10 @@
 //
 // A models section name carries a decoration after its base name:
 //   NT[Architecture][.[OSMajor][.[OSMinor][.[ProductType][.[SuiteMask][.Build]]]]]
-// such as NTamd64.6.1 or NTx86...1. Only x86 and amd64 clients exist for
-// the program, so other architectures are read but never fit. A section
-// without decoration, or decorated with plain "NT", is for x86 only.
+// such as NTamd64.6.1 or NTamd64.10.0...22000 (Windows 11 and later). The
+// program runs on x86, x64 and ARM64 PCs; ia64 and 32-bit ARM sections are
+// read but never fit. A section without decoration, or decorated with plain
+// "NT", is for x86 only.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +13,7 @@
 
 namespace quillary::server {
 
-enum class cpu_arch { x86, amd64, other };
+enum class cpu_arch { x86, amd64, arm64, other };
 
 struct target_decoration {
   cpu_arch arch = cpu_arch::x86;
@@ -27,17 +28,21 @@ struct target_decoration {
 // False when the text is not a decoration (it must begin with "NT").
 bool parse_decoration(std::string_view text, target_decoration& out);
 
-// The client's system as its code name says (WIN764, VISTA, WINXP, ...).
+// The client's system as its code name says (WIN764, WIN1164, WIN11ARM64,
+// ...), with the build it reports when that fits the name.
 struct client_os {
   bool known = false;  // false for NOT_SUPPORTED and unknown names
   cpu_arch arch = cpu_arch::x86;
   int major = 0;
   int minor = 0;
   int product_type = 1;
-  long build = 0;  // the release build of that version
+  long build = 0;
   int version_code() const { return major * 10 + minor; }
 };
-client_os client_os_for(std::string_view code_name);
+// `reported_build` (0 when the request has none) counts when it lies within
+// the builds the name stands for (a WIN10 client below 22000, a WIN11 one
+// from there); otherwise the name's first release build is assumed.
+client_os client_os_for(std::string_view code_name, long reported_build = 0);
 
 // Whether a section with this decoration applies to the client: same
 // architecture, a version (and build) not above the client's, the same kind
@@ -47,7 +52,8 @@ bool decoration_fits(const target_decoration& decoration, const client_os& os);
 
 // The version code a section is built for: major * 10 + minor, or, with no
 // version in the decoration, the first version that ran the architecture
-// (50, Windows 2000, for x86; 52, Windows XP x64, for amd64).
+// (50, Windows 2000, for x86; 52, Windows XP x64, for amd64; 100, Windows
+// 10, for arm64).
 uint32_t decoration_target_os(const target_decoration& decoration);
 
 // Orders two fitting decorations as the system picks among them: the higher

@@ -50,7 +50,7 @@ http_answer answer_update_query(std::string_view content_type, std::string_view 
   code_page_converter_c converter;
   if (!converter.open(code_page.iconv_name, reason)) return text_answer(500, reason);
 
-  const client_os os = client_os_for(request.os);
+  const client_os os = client_os_for(request.os, request.build);
   std::vector<std::vector<offer>> offers;
   offers.reserve(request.devices.size());
   for (const auto& device : request.devices) offers.push_back(match_device(catalogue, os, ids_of(device, converter)));

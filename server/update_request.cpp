@@ -33,6 +33,14 @@ std::vector<std::string> split_ids(const std::string& text) {
   return ids;
 }
 
+// A decimal attribute from 1 to below `limit`; 0 when absent or anything else.
+long positive_number(const char* text, long limit) {
+  if (text == nullptr) return 0;
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  return end != text && *end == '\0' && value > 0 && value < limit ? value : 0;
+}
+
 }  // namespace
 
 bool parse_update_request(std::string_view xml, update_request& out, std::string& reason) {
@@ -66,11 +74,8 @@ bool parse_update_request(std::string_view xml, update_request& out, std::string
     return false;
   }
   if (const char* os = client->Attribute("os")) out.os = os;
-  if (const char* lang = client->Attribute("lang")) {
-    char* end = nullptr;
-    const long value = std::strtol(lang, &end, 10);
-    if (end != lang && *end == '\0' && value > 0 && value < 100000) out.oem_code_page = value;
-  }
+  out.oem_code_page = positive_number(client->Attribute("lang"), 100000);
+  out.build = positive_number(client->Attribute("build"), 1000000000);
   const TiXmlElement* hardwares = root->FirstChildElement("hardwares");
   if (hardwares == nullptr) {
     reason = "no hardwares element";

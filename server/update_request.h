@@ -1,7 +1,7 @@
 // The update query's document, as the client builds it:
 //   <driversm>
 //     <action>ACTION_UPDATE_DRIVER</action>
-//     <client version="" os="WIN764" lang="437" model="..."/>
+//     <client version="" os="WIN764" lang="437" model="..." build="7601"/>
 //     <hardwares>
 //       <hardware><id/><matchid/><hardids/><compids/></hardware> ...
 // The four texts of a hardware are CDATA; hardids and compids hold their IDs
@@ -25,6 +25,7 @@ struct request_device {
 struct update_request {
   std::string os;          // code name, such as WIN764
   long oem_code_page = 0;  // `lang`; 0 when absent or not a number
+  long build = 0;          // `build`, the system's build number; 0 when absent or not a number
   std::vector<request_device> devices;
 };
 

@@ -46,6 +46,7 @@ std::string build_update_request(const std::vector<device_record>& devices,
   client->SetAttribute("os", info.os_code_name);
   client->SetAttribute("lang", std::to_string(info.oem_code_page));
   client->SetAttribute("model", to_ansi(info.model));
+  if (info.os_build != 0) client->SetAttribute("build", std::to_string(info.os_build));
   root->LinkEndChild(client);
 
   auto* hardwares = new TiXmlElement("hardwares");

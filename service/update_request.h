@@ -15,6 +15,10 @@ struct update_request_info {
   std::string os_code_name;  // "WIN764", ...
   std::u16string model;
   int32_t os_version_code = 0;  // major * 10 + minor
+  // The system's build number; 0 when not known. Sent so that the service
+  // can tell which builds of one version (Windows 10's many releases) a
+  // driver is for.
+  uint32_t os_build = 0;
   uint32_t oem_code_page = 0;
   // Out: the HTTP status of the last server asked, and a transfer error text
   // (at most 255 characters).

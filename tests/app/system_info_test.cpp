@@ -5,18 +5,22 @@
 #include <map>
 #include <vector>
 
+#include "fake_system.h"
+#include "platform/files.h"
 #include "platform/wmi.h"
 
 namespace quillary {
 namespace {
 
-os_version_record nt(uint32_t major, uint32_t minor, uint8_t product_type = 1, bool r2 = false) {
+os_version_record nt(uint32_t major, uint32_t minor, uint8_t product_type = 1, bool r2 = false,
+                     uint32_t build = 0) {
   os_version_record v;
   v.platform_id = os_version_record::platform_nt;
   v.major = major;
   v.minor = minor;
   v.product_type = product_type;
   v.server_r2 = r2;
+  v.build = build;
   return v;
 }
 
@@ -33,8 +37,15 @@ TEST(os_type, follows_the_version_table) {
   EXPECT_EQ(os_type_for(nt(6, 1, 1), 0), windows_7);
   EXPECT_EQ(os_type_for(nt(6, 1, 3), 0), windows_2008_r2);
   EXPECT_EQ(os_type_for(nt(6, 2, 3), 0), windows_8);
-  EXPECT_EQ(os_type_for(nt(6, 3), 0), windows_xp);
-  EXPECT_EQ(os_type_for(nt(10, 0), 0), windows_xp);
+  EXPECT_EQ(os_type_for(nt(6, 3, 1), 0), windows_81);
+  EXPECT_EQ(os_type_for(nt(6, 3, 3), 0), windows_81) << "any product type, as for 6.2";
+  EXPECT_EQ(os_type_for(nt(6, 4), 0), windows_xp) << "a version the table does not know";
+  EXPECT_EQ(os_type_for(nt(10, 0, 1, false, 10240), 0), windows_10);
+  EXPECT_EQ(os_type_for(nt(10, 0, 1, false, 21999), 0), windows_10);
+  EXPECT_EQ(os_type_for(nt(10, 0, 1, false, 22000), 0), windows_11) << "Windows 11 is told by its build";
+  EXPECT_EQ(os_type_for(nt(10, 0, 3, false, 26100), 0), windows_11);
+  EXPECT_EQ(os_type_for(nt(10, 1, 1, false, 30000), 0), windows_xp);
+  EXPECT_EQ(os_type_for(nt(11, 0), 0), windows_xp);
   // Without the extended record the product type is 0: not a workstation.
   EXPECT_EQ(os_type_for(nt(6, 1, 0), 0), windows_2008_r2);
 }
@@ -50,21 +61,32 @@ TEST(os_type, other_platforms) {
   EXPECT_EQ(os_type_for(v, 0), os_type_code::not_supported);
 }
 
-TEST(os_code_name, by_type_and_width) {
-  EXPECT_STREQ(os_code_name_for(os_type_code::windows_7, true), "WIN764");
-  EXPECT_STREQ(os_code_name_for(os_type_code::windows_7, false), "WIN7");
-  EXPECT_STREQ(os_code_name_for(os_type_code::windows_2008_r2, false), "WIN2008");
-  EXPECT_STREQ(os_code_name_for(os_type_code::windows_2008_r2, true), "WIN200864");
-  EXPECT_STREQ(os_code_name_for(os_type_code::windows_xp, true), "WINXP64");
-  EXPECT_STREQ(os_code_name_for(os_type_code::windows_2003_r2, true), "WIN200364");
-  EXPECT_STREQ(os_code_name_for(os_type_code::windows_vista, true), "VISTA64");
-  EXPECT_STREQ(os_code_name_for(os_type_code::windows_8, false), "WIN8");
-  EXPECT_STREQ(os_code_name_for(os_type_code::not_supported, true), "NOT_SUPPORTED");
-  EXPECT_STREQ(os_code_name_for(os_type_code::windows_2000, false), "WIN2000");
-  EXPECT_STREQ(os_code_name_for(os_type_code::windows_2000, true), "");
-  EXPECT_STREQ(os_code_name_for(os_type_code::unknown, true), "UNKNOWN");
-  EXPECT_STREQ(os_code_name_for(11, false), "");
-  EXPECT_STREQ(os_code_name_for(-1, true), "");
+TEST(os_code_name, by_type_and_architecture) {
+  using enum os_architecture;
+  EXPECT_STREQ(os_code_name_for(os_type_code::windows_7, x64), "WIN764");
+  EXPECT_STREQ(os_code_name_for(os_type_code::windows_7, x86), "WIN7");
+  EXPECT_STREQ(os_code_name_for(os_type_code::windows_2008_r2, x86), "WIN2008");
+  EXPECT_STREQ(os_code_name_for(os_type_code::windows_2008_r2, x64), "WIN200864");
+  EXPECT_STREQ(os_code_name_for(os_type_code::windows_xp, x64), "WINXP64");
+  EXPECT_STREQ(os_code_name_for(os_type_code::windows_2003_r2, x64), "WIN200364");
+  EXPECT_STREQ(os_code_name_for(os_type_code::windows_vista, x64), "VISTA64");
+  EXPECT_STREQ(os_code_name_for(os_type_code::windows_8, x86), "WIN8");
+  EXPECT_STREQ(os_code_name_for(os_type_code::not_supported, x64), "NOT_SUPPORTED");
+  EXPECT_STREQ(os_code_name_for(os_type_code::windows_2000, x86), "WIN2000");
+  EXPECT_STREQ(os_code_name_for(os_type_code::windows_2000, x64), "");
+  EXPECT_STREQ(os_code_name_for(os_type_code::unknown, x64), "UNKNOWN");
+  EXPECT_STREQ(os_code_name_for(os_type_code::windows_81, x86), "WIN81");
+  EXPECT_STREQ(os_code_name_for(os_type_code::windows_81, x64), "WIN8164");
+  EXPECT_STREQ(os_code_name_for(os_type_code::windows_10, x86), "WIN10");
+  EXPECT_STREQ(os_code_name_for(os_type_code::windows_10, x64), "WIN1064");
+  EXPECT_STREQ(os_code_name_for(os_type_code::windows_10, arm64), "WIN10ARM64");
+  EXPECT_STREQ(os_code_name_for(os_type_code::windows_11, x64), "WIN1164");
+  EXPECT_STREQ(os_code_name_for(os_type_code::windows_11, arm64), "WIN11ARM64");
+  // Systems that never ran on an ARM64 PC have no name for one: the service
+  // then offers nothing rather than drivers of another architecture.
+  EXPECT_STREQ(os_code_name_for(os_type_code::windows_7, arm64), "");
+  EXPECT_STREQ(os_code_name_for(14, x86), "");
+  EXPECT_STREQ(os_code_name_for(-1, x64), "");
 }
 
 TEST(is_64bit, architecture_or_wow64) {
@@ -74,6 +96,99 @@ TEST(is_64bit, architecture_or_wow64) {
   EXPECT_FALSE(is_64bit_for(0, false));   // x86
   EXPECT_TRUE(is_64bit_for(0, true));     // x86 under WOW64
   EXPECT_FALSE(is_64bit_for(0x10, false)) << "only the low four bits count";
+}
+
+TEST(architecture, the_native_machine_wins_over_what_the_process_sees) {
+  using enum os_architecture;
+  EXPECT_EQ(architecture_for(9, false, machine_type::unknown), x64) << "no IsWow64Process2: not ARM";
+  EXPECT_EQ(architecture_for(9, false, machine_type::amd64), x64);
+  EXPECT_EQ(architecture_for(9, false, machine_type::arm64), arm64) << "x64 emulated on ARM64";
+  EXPECT_EQ(architecture_for(0, true, machine_type::arm64), arm64) << "x86 on ARM64";
+  EXPECT_EQ(architecture_for(12, false, machine_type::unknown), arm64) << "a native ARM64 program";
+  EXPECT_EQ(architecture_for(0, true, machine_type::amd64), x64);
+  EXPECT_EQ(architecture_for(0, false, machine_type::unknown), x86);
+}
+
+TEST(native_system_folder, a_32_bit_process_on_64_bit_windows_goes_through_sysnative) {
+  EXPECT_EQ(native_system_folder_for(u"C:\\Windows", u"C:\\Windows\\system32", false), u"C:\\Windows\\system32");
+  EXPECT_EQ(native_system_folder_for(u"C:\\Windows", u"C:\\Windows\\system32", true),
+            platform::join_path(u"C:\\Windows", u"Sysnative"));
+  EXPECT_EQ(native_system_folder_for(u"", u"C:\\Windows\\system32", true), u"C:\\Windows\\system32");
+}
+
+// Every kind of machine through the same snapshot code the program runs:
+// version, build, product type, processor, WOW64 and native machine in; type,
+// code name, version code and width out. The rows of the older systems are
+// what the program always reported for them.
+TEST(system_snapshot, each_machine_gets_its_type_code_name_and_version_code) {
+  struct machine {
+    uint32_t major, minor, build;
+    uint8_t product_type;
+    uint16_t processor;
+    bool wow64;
+    uint16_t native;
+    int os_type;
+    const char* code_name;
+    int32_t version_code;
+  };
+  using namespace os_type_code;
+  constexpr uint16_t x86 = 0, x64 = 9, arm64_cpu = 12, none = machine_type::unknown;
+  constexpr uint16_t amd64 = machine_type::amd64, arm64 = machine_type::arm64;
+  const machine machines[] = {
+      {5, 1, 2600, 1, x86, false, none, windows_xp, "WINXP", 51},
+      {5, 2, 3790, 1, x64, false, none, windows_2003, "WIN200364", 52},
+      {6, 0, 6002, 1, x86, false, none, windows_vista, "VISTA", 60},
+      {6, 0, 6002, 3, x64, false, none, windows_2008, "WIN200864", 60},
+      {6, 1, 7601, 1, x86, true, none, windows_7, "WIN764", 61},
+      {6, 1, 7601, 1, x86, false, none, windows_7, "WIN7", 61},
+      {6, 1, 7601, 3, x64, false, none, windows_2008_r2, "WIN200864", 61},
+      {6, 2, 9200, 1, x64, false, none, windows_8, "WIN864", 62},
+      {6, 3, 9600, 1, x86, false, none, windows_81, "WIN81", 63},
+      {6, 3, 9600, 1, x64, false, amd64, windows_81, "WIN8164", 63},
+      {6, 3, 9600, 3, x64, false, none, windows_81, "WIN8164", 63},
+      {10, 0, 10240, 1, x86, false, none, windows_10, "WIN10", 100},
+      {10, 0, 19045, 1, x64, false, amd64, windows_10, "WIN1064", 100},
+      {10, 0, 19045, 1, x86, true, amd64, windows_10, "WIN1064", 100},
+      {10, 0, 21999, 3, x64, false, amd64, windows_10, "WIN1064", 100},
+      {10, 0, 19045, 1, x64, false, arm64, windows_10, "WIN10ARM64", 100},
+      {10, 0, 22000, 1, x64, false, amd64, windows_11, "WIN1164", 100},
+      {10, 0, 22631, 1, x64, false, arm64, windows_11, "WIN11ARM64", 100},
+      {10, 0, 26100, 1, x86, true, arm64, windows_11, "WIN11ARM64", 100},
+      {10, 0, 26100, 1, arm64_cpu, false, arm64, windows_11, "WIN11ARM64", 100},
+  };
+  for (const auto& m : machines) {
+    testing::fake_system_c system(m.major, m.minor, m.build, m.product_type);
+    system.processor = m.processor;
+    system.wow64 = m.wow64;
+    system.native = m.native;
+    testing::scoped_snapshot_c snapshot(system);
+    const std::string row = std::to_string(m.major) + "." + std::to_string(m.minor) + "." +
+                            std::to_string(m.build) + " type " + std::to_string(m.product_type) + " cpu " +
+                            std::to_string(m.processor) + (m.wow64 ? " wow64" : "") + " native " +
+                            std::to_string(m.native);
+    ASSERT_TRUE(snapshot.captured()) << row;
+    EXPECT_EQ(system_info().os_type, m.os_type) << row;
+    EXPECT_STREQ(os_code_name(), m.code_name) << row;
+    EXPECT_EQ(os_version_code(), m.version_code) << row;
+    EXPECT_EQ(is_64bit_system(), m.processor != x86 || m.wow64) << row;
+  }
+}
+
+TEST(system_snapshot, the_system_folder_is_the_one_of_the_native_programs) {
+  testing::fake_system_c system(10, 0, 19045);
+  system.processor = 0;
+  system.wow64 = true;
+  system.system = u"C:\\Windows\\SysWOW64";  // what a redirected process is told
+  {
+    testing::scoped_snapshot_c snapshot(system);
+    EXPECT_EQ(system_info().system_folder, platform::join_path(u"C:\\Windows", u"Sysnative"));
+  }
+  system.processor = 9;
+  system.wow64 = false;
+  system.system = u"C:\\Windows\\System32";
+  testing::scoped_snapshot_c snapshot(system);
+  EXPECT_EQ(system_info().system_folder, u"C:\\Windows\\System32");
+  EXPECT_FALSE(system_info().wow64);
 }
 
 TEST(format_byte_size, thresholds_are_strict) {

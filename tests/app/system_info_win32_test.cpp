@@ -14,6 +14,10 @@ TEST(system_snapshot_win32, reads_the_version_of_the_running_system) {
   EXPECT_NE(info.module_path.find(u"quillary_tests.exe"), std::u16string::npos);
   EXPECT_EQ(info.oem_code_page, GetOEMCP());
   EXPECT_TRUE(is_64bit_system()) << "a 64-bit program runs only on a 64-bit system";
+  EXPECT_NE(system_architecture(), os_architecture::x86);
+  wchar_t system32[MAX_PATH] = {};
+  GetSystemDirectoryW(system32, MAX_PATH);
+  EXPECT_EQ(info.system_folder, from_wide(system32)) << "a 64-bit process is not redirected";
   if (testing::running_under_wine()) {
     // Wine presents itself as Windows 7 SP1, a workstation.
     EXPECT_EQ(info.os_type, os_type_code::windows_7);

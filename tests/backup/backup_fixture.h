@@ -76,6 +76,14 @@ class backup_flow : public store_test {
     platform::create_directories(backups);
     catalogue_file = folder.below("backup.xml");
   }
+  // The display adapter's package, backed up as Display.zip.
+  int back_up_display() {
+    auto s = store();
+    s.collect_driver_packages(devices);
+    backup_catalogue_c catalogue(catalogue_file, backups);
+    backup_context context{s, catalogue, backups, "2026-01-02"};
+    return backup_worker(context, {&devices[1]});
+  }
   std::u16string backups, catalogue_file;
 };
 

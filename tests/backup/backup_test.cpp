@@ -9,6 +9,8 @@
 #include "backup/restore.h"
 #include "backup_fixture.h"
 #include "download/zip_archive.h"
+#include "fake_restore_points.h"
+#include "fake_system.h"
 #include "platform/files.h"
 #include "platform/shell.h"
 
@@ -213,37 +215,75 @@ TEST_F(backup_flow, a_reload_during_a_backup_sees_a_whole_catalogue) {
 }
 
 TEST_F(backup_flow, restore_unpacks_beside_the_archive_and_forces_the_installer) {
-  auto s = store();
-  s.collect_driver_packages(devices);
-  backup_catalogue_c catalogue(catalogue_file, backups);
-  backup_context context{s, catalogue, backups, "2026-01-02"};
-  ASSERT_EQ(backup_worker(context, {&devices[1]}), 0);
-  recording_shell_c shell;
+  ASSERT_EQ(back_up_display(), 0);
+  std::vector<std::string> events;
+  testing::counting_restore_points_c points;
+  points.events = &events;
+  testing::event_shell_c shell(events);
   restore_request request;
   request.archive = u"Display.zip";
   request.busy = 1;
-  ASSERT_EQ(restore_archive(request, backups, shell), 0);
+  {
+    restore_point_batch_c batch(points);
+    ASSERT_EQ(restore_archive(request, backups, shell, batch), 0);
+  }
   EXPECT_EQ(request.busy, 0);
   EXPECT_EQ(read(in(backups, u"Display\\disp.inf")), "[Version]\r\ndisplay\r\n");
   ASSERT_EQ(shell.calls.size(), 1u);
   EXPECT_EQ(shell.calls[0].parameters, u"/SH /F /PATH \"" + in(backups, u"Display") + u"\"");
+  EXPECT_EQ(points.begun, std::vector<std::u16string>{u"Quillary: before installing Display"});
+  EXPECT_EQ(events, (std::vector<std::string>{"restore point", "open"})) << "the restore point comes first";
+  EXPECT_EQ(request.report.restore_point.state, restore_point_state::made);
 
   // A later restore of that name installs what the archive holds, not what
-  // an earlier restore left in the folder.
+  // an earlier restore left in the folder. Without System Restore it goes on.
   write(in(backups, u"Display\\disp.inf"), "left by an earlier restore");
   write(in(backups, u"Display\\stale\\old.inf"), "an older backup's driver");
   request.busy = 1;
-  ASSERT_EQ(restore_archive(request, backups, shell), 0);
+  points.answer = {false, false, 0, 0};
+  restore_point_batch_c batch(points);
+  ASSERT_EQ(restore_archive(request, backups, shell, batch), 0);
   EXPECT_EQ(read(in(backups, u"Display\\disp.inf")), "[Version]\r\ndisplay\r\n");
   EXPECT_FALSE(platform::file_exists(in(backups, u"Display\\stale"))) << "the forced installer would take it too";
+  EXPECT_EQ(shell.calls.size(), 2u);
+  EXPECT_EQ(request.report.restore_point.state, restore_point_state::not_supported);
   shell.calls.clear();
 
   request.archive = u"Missing.zip";
   request.busy = 1;
-  EXPECT_EQ(restore_archive(request, backups, shell), -1);
+  points.begun.clear();
+  restore_point_batch_c another(points);
+  EXPECT_EQ(restore_archive(request, backups, shell, another), -1);
   EXPECT_EQ(request.busy, 0);
   EXPECT_FALSE(platform::file_exists(in(backups, u"Missing"))) << "no folder for a missing archive";
   EXPECT_TRUE(shell.calls.empty());
+  EXPECT_TRUE(points.begun.empty()) << "nothing to restore, no restore point";
+}
+
+TEST_F(backup_flow, without_dpinst_windows_10_restores_through_pnputil) {
+  ASSERT_EQ(back_up_display(), 0);
+  const auto system_folder = folder.below("System32");
+  platform::create_directories(system_folder);
+  write(in(system_folder, u"pnputil.exe"), "a program");
+  testing::fake_system_c windows_10(10, 0, 19045);
+  windows_10.system = system_folder;
+  testing::scoped_snapshot_c snapshot(windows_10);
+  system_info().working_folder = folder.below("program");  // no DPInst there
+  recording_shell_c shell;
+  shell.exit_code = 259;
+  testing::counting_restore_points_c points;
+  restore_point_batch_c batch(points);
+  restore_request request;
+  request.archive = u"Display.zip";
+  ASSERT_EQ(restore_archive(request, backups, shell, batch), 0);
+  const std::vector<recording_shell_c::call> expected{
+      {in(system_folder, u"pnputil.exe"),
+       u"/add-driver \"" + in(in(backups, u"Display"), u"*.inf") + u"\" /subdirs /install", true}};
+  EXPECT_EQ(shell.calls, expected);
+  // pnputil cannot force: an older driver than the installed one stays in
+  // the store, and the report says so.
+  EXPECT_EQ(request.report.installer.exit_code, 259u);
+  EXPECT_EQ(points.begun.size(), 1u);
 }
 
 TEST_F(backup_flow, a_package_folder_that_is_gone_fails_and_keeps_the_earlier_archive) {

@@ -9,6 +9,8 @@
 
 #include "download/installation.h"
 #include "download/zip_archive.h"
+#include "fake_restore_points.h"
+#include "fake_system.h"
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "platform/text.h"
@@ -143,9 +145,9 @@ TEST_F(installation_test, an_installation_runs_on_exactly_the_files_of_its_packa
   // A newer package under the same name.
   std::filesystem::remove(std::filesystem::path(path));
   package("k.zip", {{"d/a.inf", "second"}});
-  std::u16string used;
-  ASSERT_EQ(install_package(path, {u"d\\a.inf"}, folder.text(), shell, false, &used), 0);
-  EXPECT_EQ(used, extracted);
+  install_report report;
+  ASSERT_EQ(install_package(path, {u"d\\a.inf"}, folder.text(), shell, {}, &report), 0);
+  EXPECT_EQ(report.folder, extracted);
   std::ifstream inf{std::filesystem::path(in(extracted, u"d\\a.inf"))};
   std::string text;
   std::getline(inf, text);
@@ -223,6 +225,197 @@ TEST_F(installation_test, a_busy_job_does_not_start_again_and_links_are_recorded
   std::stringstream text;
   text << in_file.rdbuf();
   EXPECT_EQ(text.str(), "http://a/1.zip\r\nhttp://b/2.zip\r\n");
+}
+
+// --- the driver package installer of the system ----------------------------
+
+TEST(driver_installer, dpinst_where_it_lies_pnputil_where_it_does_not_and_never_x64_on_arm) {
+  using enum driver_installer;
+  const auto choose = [](bool arm64, bool dpinst, bool pnputil, bool adds_drivers) {
+    return choose_driver_installer({arm64, dpinst, pnputil, adds_drivers});
+  };
+  EXPECT_EQ(choose(false, true, true, true), dpinst) << "DPInst in the program's folder, as always";
+  EXPECT_EQ(choose(false, false, true, true), pnputil);
+  EXPECT_EQ(choose(false, false, true, false), dpinst) << "an older pnputil cannot add drivers: as before";
+  EXPECT_EQ(choose(false, false, false, true), dpinst) << "nothing better: DPInst is tried as before";
+  EXPECT_EQ(choose(true, true, true, true), pnputil) << "DPInst64 would install the x64 drivers";
+  EXPECT_EQ(choose(true, true, false, true), none);
+  EXPECT_EQ(choose(true, false, true, false), none);
+}
+
+TEST(driver_installer, pnputil_takes_every_inf_below_the_folder) {
+  const std::u16string folder = platform::join_path(u"pkg", u"A");
+  EXPECT_EQ(pnputil_parameters(folder + platform::path_separator),
+            u"/add-driver \"" + platform::join_path(folder, u"*.inf") + u"\" /subdirs /install");
+  EXPECT_EQ(pnputil_parameters(folder), pnputil_parameters(folder + platform::path_separator));
+  EXPECT_EQ(describe_pnputil_exit(0), "installed");
+  EXPECT_EQ(describe_pnputil_exit(3010), "installed; a restart completes the installation");
+  EXPECT_NE(describe_pnputil_exit(259).find("nothing installed"), std::string::npos);
+  EXPECT_EQ(describe_pnputil_exit(5), "failed (error 5)");
+}
+
+// Installations on a machine the test describes: the program's folder and
+// the system folder are temporary folders, so that the installers lie
+// there or not as each test needs.
+class installer_choice_test : public installation_test {
+ protected:
+  installer_choice_test() {
+    platform::create_directories(program_folder);
+    platform::create_directories(system_folder);
+  }
+  void machine(uint32_t major, uint32_t minor, uint32_t build, uint16_t native = machine_type::amd64) {
+    testing::fake_system_c system(major, minor, build);
+    system.native = native;
+    system.system = system_folder;
+    snapshot = std::make_unique<testing::scoped_snapshot_c>(system);
+    ASSERT_TRUE(snapshot->captured());
+    system_info().working_folder = program_folder + platform::path_separator;
+  }
+  void place(const std::u16string& in_folder, const char16_t* name) {
+    std::ofstream(std::filesystem::path(platform::join_path(in_folder, name))) << "a program";
+  }
+  std::u16string network_package() {
+    return package("n.zip", {{"Win10/x64/n.inf", "inf"}, {"Win10/x64/n.sys", "sys"}});
+  }
+  std::u16string pnputil() const { return platform::join_path(system_folder, u"pnputil.exe"); }
+
+  std::u16string program_folder = folder.below("program");
+  std::u16string system_folder = folder.below("System32");
+  std::unique_ptr<testing::scoped_snapshot_c> snapshot;
+};
+
+TEST_F(installer_choice_test, without_dpinst_pnputil_installs_and_is_waited_for) {
+  machine(10, 0, 19045);
+  place(system_folder, u"pnputil.exe");
+  shell.exit_code = 3010;
+  install_report report;
+  ASSERT_EQ(install_package(network_package(), {u"Win10\\x64\\n.inf"}, folder.text(), shell, {}, &report), 0);
+  const auto target = in(folder.below("n"), u"Win10\\x64");
+  const std::vector<recording_shell_c::call> expected{
+      {pnputil(), u"/add-driver \"" + platform::join_path(target, u"*.inf") + u"\" /subdirs /install", true}};
+  EXPECT_EQ(shell.calls, expected);
+  EXPECT_TRUE(report.driver_installer_chosen);
+  EXPECT_EQ(report.installer.installer, driver_installer::pnputil);
+  EXPECT_TRUE(report.installer.waited);
+  EXPECT_EQ(report.installer.exit_code, 3010u) << "its exit code is kept for the report";
+}
+
+TEST_F(installer_choice_test, with_dpinst_in_the_program_folder_dpinst_is_started_as_before) {
+  machine(10, 0, 22631);
+  place(system_folder, u"pnputil.exe");
+  place(program_folder, u"DPInst64.exe");
+  install_report report;
+  ASSERT_EQ(install_package(network_package(), {u"Win10\\x64\\n.inf"}, folder.text(), shell, {}, &report), 0);
+  const std::vector<recording_shell_c::call> expected{
+      {u"DPInst64.exe", u"/SH /PATH \"" + in(folder.below("n"), u"Win10\\x64") + u"\"", false}};
+  EXPECT_EQ(shell.calls, expected);
+  EXPECT_EQ(report.installer.installer, driver_installer::dpinst);
+  EXPECT_FALSE(report.installer.waited) << "DPInst's window takes over";
+}
+
+TEST_F(installer_choice_test, a_system_before_windows_10_1607_keeps_to_dpinst) {
+  machine(6, 3, 9600);
+  place(system_folder, u"pnputil.exe");  // Windows 8.1's pnputil has no /add-driver
+  ASSERT_EQ(install_package(network_package(), {u"Win10\\x64\\n.inf"}, folder.text(), shell), 0);
+  ASSERT_EQ(shell.calls.size(), 1u);
+  EXPECT_EQ(shell.calls[0].target, u"DPInst64.exe");
+}
+
+TEST_F(installer_choice_test, an_arm64_pc_never_gets_dpinst) {
+  machine(10, 0, 22631, machine_type::arm64);
+  place(program_folder, u"DPInst64.exe");
+  install_report report;
+  ASSERT_EQ(install_package(network_package(), {u"Win10\\x64\\n.inf"}, folder.text(), shell, {}, &report), 0);
+  EXPECT_TRUE(shell.calls.empty()) << "no pnputil: nothing at all, not the x64 installer";
+  EXPECT_TRUE(report.driver_installer_chosen);
+  EXPECT_EQ(report.installer.installer, driver_installer::none);
+
+  place(system_folder, u"pnputil.exe");
+  ASSERT_EQ(install_package(network_package(), {u"Win10\\x64\\n.inf"}, folder.text(), shell), 0);
+  ASSERT_EQ(shell.calls.size(), 1u);
+  EXPECT_EQ(shell.calls[0].target, pnputil());
+}
+
+// --- the restore point -----------------------------------------------------
+
+TEST_F(installation_test, a_restore_point_comes_before_the_installer_and_its_failure_stops_nothing) {
+  std::vector<std::string> events;
+  testing::counting_restore_points_c points;
+  points.events = &events;
+  testing::event_shell_c ordered(events);
+  const auto path = package("r.zip", {{"d/a.inf", "inf"}});
+  {
+    restore_point_batch_c batch(points);
+    install_report report;
+    ASSERT_EQ(install_package(path, {u"d\\a.inf"}, folder.text(), ordered, {false, u"Veltrix Display 9.17", &batch},
+                              &report),
+              0);
+    EXPECT_EQ(points.begun, std::vector<std::u16string>{u"Quillary: before installing Veltrix Display 9.17"});
+    EXPECT_EQ(events, (std::vector<std::string>{"restore point", "open"}));
+    EXPECT_EQ(report.restore_point.state, restore_point_state::made);
+    EXPECT_TRUE(points.ended.empty()) << "the change ends with the batch";
+  }
+  EXPECT_EQ(points.ended, std::vector<int64_t>{41});
+
+  // System protection off: the installation goes on, and says why.
+  points.answer = {true, false, 1058, 0};
+  events.clear();
+  restore_point_batch_c batch(points);
+  install_report report;
+  ASSERT_EQ(install_package(path, {u"d\\a.inf"}, folder.text(), ordered, {false, u"", &batch}, &report), 0);
+  EXPECT_EQ(events, (std::vector<std::string>{"restore point", "open"}));
+  EXPECT_EQ(points.begun.back(), u"Quillary: before installing r.zip") << "without a title, the file's name";
+  EXPECT_EQ(report.restore_point.state, restore_point_state::protection_off);
+  EXPECT_EQ(describe(report.restore_point), "system protection is turned off");
+}
+
+TEST_F(installation_test, a_batch_makes_one_restore_point_and_a_damaged_package_asks_for_none) {
+  testing::counting_restore_points_c points;
+  const auto damaged = folder.below("damaged.zip");
+  { std::ofstream(std::filesystem::path(damaged), std::ios::binary) << "PK\x03\x04 cut short"; }
+  {
+    restore_point_batch_c batch(points);
+    EXPECT_LT(install_package(damaged, {u"d\\a.inf"}, folder.text(), shell, {false, u"", &batch}), 0);
+    EXPECT_TRUE(points.begun.empty()) << "nothing is installed, so nothing needs undoing";
+    std::vector<std::thread> threads;
+    for (const char* name : {"x.zip", "y.zip", "z.zip"}) {
+      const auto path = package(name, {{"d/a.inf", "inf"}});
+      threads.emplace_back([&batch, path, this] {
+        recording_shell_c own;
+        EXPECT_EQ(install_package(path, {u"d\\a.inf"}, folder.text(), own, {false, u"", &batch}), 0);
+      });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(points.begun.size(), 1u) << "\"download all\": one restore point for the batch";
+  }
+  EXPECT_EQ(points.ended.size(), 1u);
+}
+
+TEST(restore_point, what_system_restore_answered) {
+  const auto outcome = [](restore_point_answer answer) { return outcome_of(answer, u"d"); };
+  EXPECT_EQ(outcome({false, false, 0, 0}).state, restore_point_state::not_supported);
+  EXPECT_EQ(outcome({true, true, 0, 7}).sequence_number, 7);
+  EXPECT_EQ(describe(outcome({true, false, 10, 0})), "System Restore does not work in safe mode");
+  EXPECT_EQ(describe(outcome({true, false, 112, 0})), "System Restore is on standby: the disk is nearly full");
+  EXPECT_EQ(describe(outcome({true, false, 87, 0})), "System Restore refused (status 87)");
+  EXPECT_EQ(describe(outcome({false, false, 0, 0})), "this system has no System Restore");
+  EXPECT_EQ(restore_point_description(std::u16string(300, u'x')).size(), 255u) << "what System Restore keeps";
+}
+
+TEST_F(installation_test, a_job_without_a_batch_makes_its_own_and_reports_the_outcome) {
+  const auto path = package("j.zip", {{"d/a.inf", "inf"}});
+  auto job = std::make_shared<install_job>();
+  job->package_path = path;
+  job->inf_paths = {u"d\\a.inf"};
+  job->download_folder = folder.text();
+  job->shell = &shell;
+  ASSERT_TRUE(start_install_job(job));
+  for (int i = 0; i < 500 && job->busy; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(job->call.ended);
+  // The native build has no System Restore: the job says so and installs.
+  EXPECT_EQ(job->report.restore_point.state, restore_point_state::not_supported);
+  EXPECT_EQ(job->report.restore_point.description, u"Quillary: before installing j.zip");
+  EXPECT_EQ(shell.calls.size(), 1u);
 }
 
 }  // namespace

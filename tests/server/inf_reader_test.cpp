@@ -123,6 +123,8 @@ TEST(InfDecoration, ParsesEveryField) {
   ASSERT_TRUE(parse_decoration("NTamd64.10.0...17763", d));
   EXPECT_EQ(d.build, 17763);
   ASSERT_TRUE(parse_decoration("NTarm64", d));
+  EXPECT_EQ(d.arch, cpu_arch::arm64);
+  ASSERT_TRUE(parse_decoration("NTarm", d));
   EXPECT_EQ(d.arch, cpu_arch::other);
   for (const char* bad : {"", "x86", "NTmips", "NTamd64.six", "NTamd64..1", "NTx86.6.1.7", "NTx86.6.1.1.0.1.2"}) {
     EXPECT_FALSE(parse_decoration(bad, d)) << bad;
@@ -151,6 +153,47 @@ TEST(InfDecoration, FitsByArchitectureVersionAndProductType) {
   EXPECT_FALSE(fits("NTarm64", "WIN864"));
   EXPECT_FALSE(fits("NTx86", "NOT_SUPPORTED"));
   EXPECT_FALSE(fits("NTx86", "WIN2000"));
+}
+
+TEST(InfDecoration, CurrentSystemsByVersionBuildAndArchitecture) {
+  const auto fits = [](const char* decoration, const char* os, long build = 0) {
+    target_decoration d;
+    EXPECT_TRUE(parse_decoration(decoration, d)) << decoration;
+    return decoration_fits(d, client_os_for(os, build));
+  };
+  EXPECT_TRUE(fits("NTamd64.6.3", "WIN8164"));
+  EXPECT_FALSE(fits("NTamd64.6.3", "WIN864"));
+  EXPECT_FALSE(fits("NTamd64.10.0", "WIN8164"));
+  EXPECT_TRUE(fits("NTx86.6.3", "WIN81"));
+  EXPECT_TRUE(fits("NTamd64.10.0", "WIN1064"));
+  EXPECT_TRUE(fits("NTx86.10.0", "WIN10"));
+  EXPECT_FALSE(fits("NTx86.10.0", "WIN1064"));
+  EXPECT_TRUE(fits("NTamd64.10.0", "WIN1164"));
+  // The build condition: Windows 11 sections need a build from 22000 on.
+  EXPECT_FALSE(fits("NTamd64.10.0...22000", "WIN1064"));
+  EXPECT_FALSE(fits("NTamd64.10.0...22000", "WIN1064", 22631)) << "a WIN10 client is never past 21999";
+  EXPECT_TRUE(fits("NTamd64.10.0...22000", "WIN1164"));
+  EXPECT_TRUE(fits("NTamd64.10.0...22000", "WIN1164", 22631));
+  EXPECT_FALSE(fits("NTamd64.10.0...22621", "WIN1164")) << "only the first build is known";
+  EXPECT_TRUE(fits("NTamd64.10.0...22621", "WIN1164", 22631));
+  // A reported build within the name's range counts: Windows 10 22H2 takes
+  // a section for version 1809 and later, the first release does not.
+  EXPECT_FALSE(fits("NTamd64.10.0...17763", "WIN1064"));
+  EXPECT_TRUE(fits("NTamd64.10.0...17763", "WIN1064", 19045));
+  EXPECT_FALSE(fits("NTamd64.10.0...17763", "WIN1064", 9600)) << "a build below the name's first is ignored";
+  EXPECT_TRUE(fits("NTamd64.6.3...9999", "WIN1064")) << "an older version fits whatever its build";
+  EXPECT_TRUE(fits("NTamd64.10.0.1", "WIN1164"));
+  EXPECT_FALSE(fits("NTamd64.10.0.3", "WIN1164")) << "a server section";
+  // ARM64 PCs take ARM64 sections and nothing of x86 or x64.
+  EXPECT_TRUE(fits("NTarm64", "WIN11ARM64"));
+  EXPECT_TRUE(fits("NTarm64.10.0", "WIN10ARM64"));
+  EXPECT_TRUE(fits("NTarm64.10.0...22000", "WIN11ARM64"));
+  EXPECT_FALSE(fits("NTarm64.10.0...22000", "WIN10ARM64"));
+  EXPECT_FALSE(fits("NTamd64.10.0", "WIN11ARM64"));
+  EXPECT_FALSE(fits("NTx86", "WIN11ARM64"));
+  EXPECT_FALSE(fits("NT", "WIN11ARM64"));
+  EXPECT_FALSE(fits("NTarm64.10.0", "WIN1164"));
+  EXPECT_FALSE(fits("NTarm", "WIN11ARM64"));
 }
 
 TEST(InfDriver, VersionValuesAndModels) {
@@ -221,6 +264,8 @@ TEST(InfDriver, MostSpecificFittingSectionIsChosen) {
   EXPECT_EQ(chosen("WINXP64"), "M.NTamd64");
   EXPECT_EQ(chosen("WIN7"), "M.NTx86.6.0");
   EXPECT_EQ(chosen("WINXP"), "M");  // undecorated: x86 when nothing else fits
+  EXPECT_EQ(chosen("WIN1164"), "M.NTamd64.6.1");
+  EXPECT_EQ(chosen("WIN11ARM64"), "none") << "no ARM64 section, and never the x86 one";
   EXPECT_EQ(chosen("NOT_SUPPORTED"), "none");
 }
 

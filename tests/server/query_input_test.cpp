@@ -78,6 +78,7 @@ TEST(RequestDocument, ReadsClientAndDevicesByteForByte) {
   ASSERT_TRUE(parse_update_request(doc, request, reason)) << reason;
   EXPECT_EQ(request.os, "WIN764");
   EXPECT_EQ(request.oem_code_page, 850);
+  EXPECT_EQ(request.build, 0) << "an older client sends no build";
   ASSERT_EQ(request.devices.size(), 2u);
   EXPECT_EQ(request.devices[0].id, "PCI\\VEN_1&DEV_2\\ caf\xE9  x");
   EXPECT_EQ(request.devices[0].hardware_ids,
@@ -113,6 +114,21 @@ TEST(RequestDocument, RejectsOtherStructures) {
   ASSERT_FALSE(rejects("<driversm><client os=\"WIN7\" lang=\"x\"/><hardwares/></driversm>"));
   EXPECT_TRUE(request.devices.empty());
   EXPECT_EQ(request.oem_code_page, 0);
+}
+
+TEST(RequestDocument, TheBuildIsANumberOrNothing) {
+  update_request request;
+  std::string reason;
+  const auto build_of = [&](const std::string& attribute) {
+    const std::string doc = "<driversm><client os=\"WIN1164\" " + attribute + "/><hardwares/></driversm>";
+    EXPECT_TRUE(parse_update_request(doc, request, reason)) << reason;
+    return request.build;
+  };
+  EXPECT_EQ(build_of("build=\"22631\""), 22631);
+  EXPECT_EQ(build_of("build=\"22631x\""), 0);
+  EXPECT_EQ(build_of("build=\"-5\""), 0);
+  EXPECT_EQ(build_of("build=\"99999999999999999999\""), 0);
+  EXPECT_EQ(build_of(""), 0);
 }
 
 }  // namespace

@@ -61,12 +61,13 @@ def curl(*args, data=None):
     return result.returncode, result.stdout
 
 
-def request_document(os_name, devices, lang=437):
+def request_document(os_name, devices, lang=437, build=None):
     """The request document as the client prints it (CDATA lists, tabs)."""
     def cdata(text):
         return "<![CDATA[" + text + "]]>"
+    build_attribute = f' build="{build}"' if build else ""
     parts = ['<?xml version="1.0" encoding="UTF-8" ?>\n<driversm>\n\t<action>ACTION_UPDATE_DRIVER</action>\n',
-             f'\t<client version="" os="{os_name}" lang="{lang}" model="Demo PC" />\n\t<hardwares>\n']
+             f'\t<client version="" os="{os_name}" lang="{lang}" model="Demo PC"{build_attribute} />\n\t<hardwares>\n']
     for d in devices:
         parts.append("\t\t<hardware>\n\t\t\t<id>" + cdata(d["device_id"]) + "</id>\n")
         installed = d.get("installed_driver") or {}
@@ -140,6 +141,29 @@ class EndToEnd(unittest.TestCase):
                 self.assertTrue(item["link"].startswith(self.service.base + "packages/"))
                 self.assertEqual(int(item["size"]), sizes[item["link"].rsplit("/", 1)[1]])
                 self.assertRegex(item["date"], r"^\d{4}-\d{2}-\d{2}$")
+
+    def test_each_system_gets_its_documented_offers(self):
+        # Windows 8.1, 10 and 11 and an ARM64 PC: each the sections and
+        # packages made for it, Windows 11 its own package first, an ARM64
+        # PC nothing of x86 or x64.
+        devices = self.description["demo_pc"]["devices"]
+        for system in devices[0]["expected_offers"]:
+            status, body = self.post_query(self.service, request_document(system, devices))
+            self.assertEqual(status, 200, system)
+            offers = self.offers(body)
+            for device in devices:
+                got = [(item["link"].rsplit("/", 1)[1], item["infpath"], item["hardid"], int(item["cp"]),
+                        int(item["sign"]), int(item["targetos"])) for item in offers.get(device["device_id"], [])]
+                want = [(o["package"], o["infpath"], o["hardid"], o["cp"], o["sign"], o["targetos"])
+                        for o in device["expected_offers"][system]]
+                self.assertEqual(got, want, f"{system} {device['key']}")
+
+    def test_the_build_a_client_reports_counts_within_its_name(self):
+        display = [d for d in self.description["demo_pc"]["devices"] if d["key"] == "display"]
+        first = lambda document: self.offers(self.post_query(self.service, document)[1])[display[0]["device_id"]][0]
+        # A WIN10 client is never a Windows 11 build, whatever it reports.
+        self.assertIn("20.19.15.4531", first(request_document("WIN1064", display, build=22631))["link"])
+        self.assertIn("_win11", first(request_document("WIN1164", display, build=22631))["link"])
 
     def test_offered_links_download_their_announced_size(self):
         devices = self.description["demo_pc"]["devices"]
@@ -310,7 +334,7 @@ class EndToEnd(unittest.TestCase):
         match = re.fullmatch(r"quillary-service: listening on (http://127\.0\.0\.1:\d+/)\n", second)
         self.assertIsNotNone(match, second)
         code, out = curl(match.group(1))
-        self.assertIn(b"15 packages", out)
+        self.assertIn(f"{len(self.description['packages'])} packages".encode(), out)
         code, elapsed, stderr = service.stop()
         self.assertEqual(code, 0)
         self.assertLess(elapsed, 3)

@@ -7,6 +7,9 @@
 # Wine result is compared with the native query of the raw scan Wine itself
 # gave: they must be the same.
 #
+# The current systems (Windows 8.1, 10, 11, Windows 11 on ARM64) are asked
+# for natively as well: each must get the offers catalogue.json lists for it.
+#
 # usage: demo_query_test.sh NATIVE_BIN [WINDOWS_BIN]
 set -uo pipefail
 native=$(cd "$1" && pwd)
@@ -31,6 +34,11 @@ url=$(sed -n 's/.*listening on \(http[^ ]*\).*/\1/p' "$work/service.out" | head 
 as_windows_7=(--os WIN764 --os-version 61 --oem-code-page 437 --model Wine)
 "$native/quillary-cli" query --devices "$work/demo-pc.json" --server "$url" --installed "$work/none" \
   "${as_windows_7[@]}" > "$work/native.json" || exit 1
+for system in WIN8164:63:9600 WIN1064:100:19045 WIN1164:100:22631 WIN11ARM64:100:26100; do
+  IFS=: read -r name version build <<<"$system"
+  "$native/quillary-cli" query --devices "$work/demo-pc.json" --server "$url" --installed "$work/none" \
+    --os "$name" --os-version "$version" --os-build "$build" --oem-code-page 437 > "$work/native-$name.json" || exit 1
+done
 if [ -n "$windows" ]; then
   wine_run="$root/scripts/wine-run"
   "$wine_run" "$windows/inject_devices.exe" "$("$wine_run" winepath -w "$work/demo-pc.json" 2>/dev/null)" >/dev/null || exit 1
@@ -65,6 +73,10 @@ check("the card reader has no driver: out of date under both choices",
       card.get("best_is_update") is True and card.get("latest_is_update") is True)
 others = [d for d in native.values() if d["device_id"] not in {c["device_id"] for c in catalogue}]
 check("devices the catalogue does not serve get no offers", all(not d["items"] for d in others))
+for system in ("WIN8164", "WIN1064", "WIN1164", "WIN11ARM64"):
+    got = {d["device_id"]: [i["link"].rsplit("/", 1)[-1] for i in d["items"]] for d in load(f"native-{system}.json")["devices"]}
+    check(f"{system}: every device gets the offers the catalogue lists for it, best first",
+          all(got.get(d["device_id"], []) == [e["package"] for e in d["expected_offers"][system]] for d in catalogue))
 rows = load("native.json")["packages"]
 check("package rows: updates first, the display adapter's on top",
       rows and "veltrix" in rows[0]["link"] and [r["not_needed"] for r in rows] == sorted(r["not_needed"] for r in rows))

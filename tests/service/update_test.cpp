@@ -61,6 +61,13 @@ TEST(update_request, document_matches_the_hand_written_one) {
             "</driversm>\n");
   EXPECT_NE(build_update_request({}, info).find("<hardwares />"), std::string::npos)
       << "an empty device list still sends the element";
+  info.os_code_name = "WIN1164";
+  info.model = u"M";
+  info.os_build = 22631;
+  EXPECT_NE(build_update_request({}, info).find("<client version=\"\" os=\"WIN1164\" lang=\"437\" model=\"M\" "
+                                                "build=\"22631\" />"),
+            std::string::npos)
+      << "a known build follows the other attributes";
 }
 
 TEST(update_request, compression_is_a_zlib_stream_of_the_text) {

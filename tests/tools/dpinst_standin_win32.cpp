@@ -1,11 +1,27 @@
-// A stand-in for Microsoft's driver package installer (DPInst64.exe /
-// DPInst32.exe), which is not ours to ship or run here. It appends its own
-// name and command line to dpinst-calls.txt in its folder, one line per
-// start, and exits with 0, so tests can check how the program started it.
+// A stand-in for the driver package installers, which are not ours to ship
+// or run here: Microsoft's DPInst64.exe / DPInst32.exe and Windows' own
+// pnputil.exe. It appends its own name and command line to dpinst-calls.txt
+// in its folder, one line per start, so tests can check how the program
+// started it. It exits with 0, or with the number in NAME.exit beside it
+// (pnputil.exe.exit), so tests can have it answer as pnputil does.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+
+namespace {
+
+int exit_code_from(const std::wstring& file) {
+  FILE* in = _wfopen(file.c_str(), L"rb");
+  if (!in) return 0;
+  char text[32] = {};
+  std::fread(text, 1, sizeof text - 1, in);
+  std::fclose(in);
+  return std::atoi(text);
+}
+
+}  // namespace
 
 int wmain() {
   wchar_t path[MAX_PATH] = {};
@@ -20,5 +36,5 @@ int wmain() {
     if (size > 1) std::fwrite(utf8, 1, size - 1, log);
     std::fclose(log);
   }
-  return 0;
+  return exit_code_from(folder + L"\\" + name + L".exit");
 }

@@ -1,0 +1,34 @@
+// What install and restore report: every program they started, the driver
+// package installer's outcome and the restore point's.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "download/installation.h"
+#include "platform/shell.h"
+
+namespace quillary {
+class json_writer_c;
+}
+
+namespace quillary::cli {
+
+// Passes every launch to the system's shell and keeps what it was asked.
+class reporting_shell_c : public shell_i {
+ public:
+  struct call {
+    std::u16string target, parameters;
+    bool started = false;
+    bool waited = false;
+    uint32_t exit_code = 0;
+  };
+  bool open(const std::u16string& target, const std::u16string& parameters) override;
+  bool run_and_wait(const std::u16string& program, const std::u16string& parameters, uint32_t& exit_code) override;
+  std::vector<call> calls;
+};
+
+// Members "launched", "installer" and "restore_point" of the open object.
+void write_install_report(json_writer_c& json, const reporting_shell_c& shell, const install_report& report);
+
+}  // namespace quillary::cli
