@@ -409,6 +409,11 @@ void main_window_c::tray_message(LPARAM mouse_message) {
       DestroyMenu(loaded);
       return;
     }
+    case NIN_BALLOONUSERCLICK:
+      // The new-driver balloon leads to what it tells of.
+      ShowWindow(handle(), SW_SHOW);
+      SetForegroundWindow(handle());
+      return;
     case WM_LBUTTONUP:
       if (IsWindowVisible(handle())) {
         ShowWindow(handle(), SW_HIDE);

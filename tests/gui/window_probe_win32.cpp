@@ -18,7 +18,8 @@
 //   window_probe text  TITLE [SEL]               the window's own text
 //   window_probe press TITLE BUTTON [SEL]        clicks the button with that text (BM_CLICK)
 //   window_probe mouse TITLE ACTION X Y [SEL] [--window] [--delta N]
-//                      ACTION: move, down, up, click, double, wheel (N × 120, default 1)
+//                      ACTION: move, down, up, click, double, right (a right click),
+//                      wheel (N × 120, default 1)
 //                      at client coordinates, or window coordinates with --window
 //                      (the caption and frame); real input through SendInput
 //   window_probe key   TITLE KEY [SEL]           brings the window to the front and
@@ -194,6 +195,9 @@ bool mouse_action(const std::wstring& action, POINT at, int delta) {
   } else if (action == L"click") {
     send_mouse(MOUSEEVENTF_LEFTDOWN);
     send_mouse(MOUSEEVENTF_LEFTUP);
+  } else if (action == L"right") {
+    send_mouse(MOUSEEVENTF_RIGHTDOWN);
+    send_mouse(MOUSEEVENTF_RIGHTUP);
   } else if (action == L"double") {
     for (int i = 0; i < 2; ++i) {
       send_mouse(MOUSEEVENTF_LEFTDOWN);
