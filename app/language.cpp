@@ -236,6 +236,8 @@ bool is_language(std::string_view code) {
 
 std::string product_page_link() { return product_page_link_for(current_language()); }
 std::string faq_link() { return faq_link_for(current_language()); }
+bool language_is_right_to_left() { return is_language("ar"); }
+
 int home_banner_bitmap() { return language_row_for(current_language()).banner_bitmap; }
 
 int start_button_bitmap(int state) {

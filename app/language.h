@@ -84,6 +84,9 @@ const std::vector<std::u16string>& language_list();
 std::u16string current_language();
 const char* language_code();
 bool is_language(std::string_view code);
+// Whether the interface language is written from right to left (Arabic):
+// its lines are drawn in right-to-left reading order.
+bool language_is_right_to_left();
 std::string product_page_link();
 std::string faq_link();
 int home_banner_bitmap();

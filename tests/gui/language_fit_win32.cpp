@@ -1,7 +1,8 @@
 // Checks that the texts of every language fit the places the windows give
 // them, measured with the skin's own fonts on this system: message box texts
 // in their three lines, button labels on their button pictures, navigation
-// labels, check boxes, the download page's choices and the side bar's labels.
+// labels, check boxes, the download page's choices, the side bar, the home
+// and scan pages' texts, and the tray balloon's length.
 //
 //   language_fit PATH\language.ini
 //
@@ -17,6 +18,7 @@
 #include "app/language.h"
 #include "platform/text.h"
 #include "ui/skin/skin_fonts_win32.h"
+#include "ui/pages/home_layout.h"
 #include "ui/skin/wrapped_text_win32.h"
 
 namespace {
@@ -45,12 +47,19 @@ class fit_checker {
 
   // The text of `key` on one line no wider than `width` in `font`.
   void single_line(const char* key, HFONT font, int width, const char* place) {
-    const std::u16string& text = table_.text_of(key);
+    single_line_of(table_.text_of(key), key, font, width, place);
+  }
+  // The same for a text built from `key`'s.
+  void single_line_of(const std::u16string& text, const char* key, HFONT font, int width, const char* place) {
     SelectObject(dc_, font);
     SIZE size{};
     GetTextExtentPoint32W(dc_, reinterpret_cast<const wchar_t*>(text.c_str()), static_cast<int>(text.size()), &size);
     ++checked;
     if (size.cx > width) report(key, place, std::to_string(size.cx) + " px wide, room for " + std::to_string(width));
+  }
+  void report_now(const char* key, const char* place, const std::string& detail) {
+    ++checked;
+    report(key, place, detail);
   }
 
   // The message box: verdana 10 in (80,30)-(272,100), 6 pixels between lines.
@@ -126,10 +135,35 @@ int wmain(int argc, wchar_t** argv) {
     const int wider = wide_choices ? 30 : 0;
     check.single_line("download_cbb_best", quillary::font_verdana_8, 110 + wider - 18, "choice");
     check.single_line("download_cbb_latest", quillary::font_verdana_8, 80 + wider - 18, "choice");
-    // Side-bar labels before their values, 55 pixels in (72 for French).
+    // Side-bar labels: the values move in for the widest one; the values'
+    // column keeps at least 120 of the bar's 250 pixels.
     for (const char* key : {"sidebar_model", "sidebar_os", "sidebar_cpu", "sidebar_memory",
                             "sidebar_display", "sidebar_sound", "sidebar_storage"})
-      check.single_line(key, quillary::font_verdana_8, (code == "fr" ? 72 : 55) - 4, "side bar label");
+      check.single_line(key, quillary::font_verdana_8, 250 - 120 - 10 - 6, "side bar label");
+    check.single_line("sidebar_system_info", quillary::font_verdana_10_bold, 247 - 54 - 8, "side bar heading");
+    // The home page: the title, the three step names on the banner (their
+    // segments less the step number), the foot line.
+    check.single_line("home_scan_for_driver_updates", quillary::font_verdana_12_bold, 540 - 15, "home title");
+    // (a name too wide in its language's face takes the smaller one).
+    const quillary::home_layout home = quillary::place_home(790, 470, 520, 100, 2);
+    const char* const steps[3] = {"home_scan_for_drivers", "home_download", "home_install"};
+    for (int i = 0; i < 3; ++i) {
+      check.single_line(steps[i], quillary::font_verdana_8_bold, home.step_room[i], "home step");
+    }
+    check.single_line("home_brindle_automatically", quillary::font_verdana_8_bold, 540 - 40, "home foot");
+    // The scan page: the header between its two pictures, the title and the
+    // status lines across the main area's frame, the waiting box.
+    check.single_line("scan_scanning", quillary::font_verdana_16_bold, 540 - 10 - 120 - 80 - 10, "scan header");
+    check.single_line("scan_scanning_your_computer", quillary::font_verdana_12_bold, 540 - 2 * 90, "scan title");
+    check.single_line_of(table.text_of("scan_status") + table.text_of("scan_status2") + u"...", "scan_status2",
+                         quillary::font_verdana_10, 540 - 20 - 2 * 15, "status line");
+    check.single_line_of(table.text_of("scan_time_elapsed") + u"00:00:00", "scan_time_elapsed",
+                         quillary::font_verdana_10, 540 - 20 - 2 * 15, "status line");
+    check.single_line_of(table.text_of("scan_waiting") + u"...", "scan_waiting", quillary::font_verdana_10,
+                         200 - 45 - 5, "waiting box");
+    // The tray balloon keeps 31 characters: a count of three digits must stay.
+    if (quillary::format_language_text(table.text_of("new_driver_notify"), 999).size() > 31)
+      check.report_now("new_driver_notify", "tray balloon", "longer than 31 characters with a count of 999");
     // Panel labels "%s:" before their values, 90 pixels in.
     for (const char* key : {"device_detail_list_device_id", "device_detail_list_device_desc",
                             "device_detail_list_manufacturer", "device_detail_list_inf_name",

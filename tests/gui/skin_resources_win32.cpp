@@ -56,6 +56,11 @@ const bitmap_range bitmaps[] = {
     {468, 470, 280, 56, "backup and restore action button"},
     {471, 472, 460, 22, "backup settings and information headings"},
     {475, 475, 460, 22, "restore settings heading"},
+    {480, 480, 520, 2, "home page foot rule"},
+    {481, 481, 24, 24, "home page foot picture"},
+    {482, 482, 56, 56, "scan page header picture"},
+    {483, 483, 120, 56, "scan page header art"},
+    {484, 484, 242, 56, "side bar heading"},
 };
 
 struct loaded_bitmap {

@@ -423,6 +423,7 @@ TEST(installed_links, lines_are_trimmed_and_a_missing_file_changes_nothing) {
 }
 
 TEST(failure_messages, by_last_error_code) {
+  language_table() = language_table_c();  // the process's table: only these texts
   language_table().load_text("[English]\nerror_network_error=\"Server said %d (%d).\"\n"
                               "error_network_timeout=\"No answer.\"\n", u"English", false);
   update_request_info info;

@@ -109,6 +109,8 @@ class scan_status_test : public ::testing::Test {
     language_table() = language_table_c();
     language_table().load_text(bytes.str(), u"English", true);
   }
+  // The table is the process's: the next tests start without these texts.
+  static void TearDownTestSuite() { language_table() = language_table_c(); }
 };
 
 TEST_F(scan_status_test, elapsed_time_is_a_time_of_day_of_the_difference) {
@@ -201,11 +203,12 @@ TEST(scan_status, progress_is_a_share_of_the_total) {
 TEST(home_layout, banner_steps_and_foot) {
   const home_layout layout = place_home(790, 470, 520, 100, 2);
   EXPECT_EQ(layout.banner.x, 10);  // (790 - 250 - 520) / 2
-  EXPECT_EQ(layout.banner.y, 60);  // ends 10 above the button at (470 - 150) / 2
+  EXPECT_EQ(layout.banner.y, 50);  // ends 10 above the button at (470 - 150) / 2
   EXPECT_EQ(layout.steps[0].x, 36);
   EXPECT_EQ(layout.steps[1].x, 236);
   EXPECT_EQ(layout.steps[2].x, 409);
-  EXPECT_EQ(layout.steps[0].y, 85);
+  EXPECT_EQ(layout.steps[0].y, 75);
+  EXPECT_EQ(layout.step_room[0], 124) << "up to the banner's first picture";
   EXPECT_EQ(layout.footer_rule.y, 470 - 2 - 10);
   EXPECT_EQ(layout.footer_icon.y, layout.footer_rule.y - 25);
   EXPECT_EQ(layout.footer_text.x, 40);

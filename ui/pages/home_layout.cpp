@@ -13,7 +13,13 @@ home_layout place_home(int width, int height, int banner_width, int banner_heigh
   // middle; the step names go 25 pixels into the banner.
   layout.banner = {(width - side_bar_width - banner_width) / 2, middle - banner_height - 10};
   constexpr int step_offsets[3] = {0, 200, 373};
-  for (int i = 0; i < 3; ++i) layout.steps[i] = {layout.banner.x + 26 + step_offsets[i], layout.banner.y + 25};
+  // The banner's step pictures begin 46, 46 and 42 pixels before the ends of
+  // the segments (200, 373, 520); 4 pixels stay free before them.
+  constexpr int step_room[3] = {200 - 46 - 26 - 4, 373 - 46 - 200 - 26 - 4, 520 - 42 - 373 - 26 - 4};
+  for (int i = 0; i < 3; ++i) {
+    layout.steps[i] = {layout.banner.x + 26 + step_offsets[i], layout.banner.y + 25};
+    layout.step_room[i] = step_room[i];
+  }
   layout.footer_rule = {10, height - rule_height - 10};
   layout.footer_icon = {10, layout.footer_rule.y - 25};
   layout.footer_text = {40, layout.footer_icon.y + 2};

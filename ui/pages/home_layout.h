@@ -13,6 +13,9 @@ struct home_layout {
   // The three step names on the banner: "home_scan_for_drivers",
   // "home_download", "home_install".
   std::array<skin_point, 3> steps;
+  // How wide each step name may be before it runs into the banner's faint
+  // picture of that step.
+  std::array<int, 3> step_room;
   skin_point footer_rule;
   skin_point footer_icon;
   skin_point footer_text;

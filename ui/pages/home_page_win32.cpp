@@ -105,12 +105,15 @@ void home_window_c::paint(HDC dc, const RECT& client) {
       place_home(client.right, client.bottom, banner_.width(), banner_.height(), footer_rule_.height());
   draw_text_at(dc, text_of("home_scan_for_driver_updates"), 15, 10, font_verdana_12_bold, page_colour::heading);
   banner_.draw(dc, layout.banner.x, layout.banner.y);
-  // French, Italian and Spanish step names are long: a smaller face.
+  // French, Italian and Spanish step names are long: a smaller face; so is
+  // any name in any language that would run into the banner's pictures.
   const bool long_steps = is_language("fr") || is_language("it") || is_language("es");
-  HFONT step_font = long_steps ? font_verdana_8_bold : font_verdana_10_bold;
   const char* const steps[3] = {"home_scan_for_drivers", "home_download", "home_install"};
   for (int i = 0; i < 3; ++i) {
-    draw_text_at(dc, text_of(steps[i]), layout.steps[i].x, layout.steps[i].y, step_font, page_colour::heading);
+    const std::u16string& name = text_of(steps[i]);
+    HFONT font = long_steps ? font_verdana_8_bold : font_verdana_10_bold;
+    if (text_extent(dc, name, font).cx > layout.step_room[i]) font = font_verdana_8_bold;
+    draw_text_at(dc, name, layout.steps[i].x, layout.steps[i].y, font, page_colour::heading);
   }
   for (auto& button : buttons_) button->draw(dc, client);
   footer_rule_.draw(dc, layout.footer_rule.x, layout.footer_rule.y);

@@ -1,5 +1,6 @@
 #include "ui/pages/page_paint_win32.h"
 
+#include "app/language.h"
 #include "platform/win32.h"
 #include "ui/skin/wrapped_text_win32.h"
 
@@ -28,7 +29,9 @@ void draw_text_at(HDC dc, const std::u16string& text, int x, int y, HFONT font, 
   HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
   const int mode = SetBkMode(dc, TRANSPARENT);
   const COLORREF old_colour = SetTextColor(dc, colour);
-  TextOutW(dc, x, y, wide(text), static_cast<int>(text.size()));
+  // Right-to-left languages read from the right; the text still starts at x.
+  const UINT reading = language_is_right_to_left() ? ETO_RTLREADING : 0;
+  ExtTextOutW(dc, x, y, reading, nullptr, wide(text), static_cast<UINT>(text.size()), nullptr);
   SetTextColor(dc, old_colour);
   SetBkMode(dc, mode);
   if (previous) SelectObject(dc, previous);

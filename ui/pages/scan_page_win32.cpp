@@ -254,6 +254,7 @@ void scan_window_c::paint_status(HDC dc, const RECT& client) {
   // its records never move while it runs.
   if (const char16_t* name = job_->progress.current_name.load()) input.current_item = name;
   const scan_status_lines lines = status_lines(input);
+  const UINT reading = language_is_right_to_left() ? DT_RTLREADING : 0;
 
   for (size_t i = 0; i < lines.size(); ++i) {
     const int top = area_.top + static_cast<int>(i) * (area_.line_height + line_gap);
@@ -267,7 +268,7 @@ void scan_window_c::paint_status(HDC dc, const RECT& client) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, page_colour::side_bar_text);
     // A long device name ends in an ellipsis rather than running on.
-    DrawTextW(dc, wide(lines[i]), -1, &line, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    DrawTextW(dc, wide(lines[i]), -1, &line, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS | reading);
     SelectObject(dc, previous);
   }
 
@@ -281,7 +282,7 @@ void scan_window_c::paint_status(HDC dc, const RECT& client) {
     RECT text{left + 45, top, box.right, box.bottom};
     HGDIOBJ previous = SelectObject(dc, font_verdana_10);
     SetTextColor(dc, waiting_text);
-    DrawTextW(dc, wide(waiting), -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    DrawTextW(dc, wide(waiting), -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | reading);
     SelectObject(dc, previous);
   }
 }

@@ -1,5 +1,6 @@
 #include "ui/skin/wrapped_text_win32.h"
 
+#include "app/language.h"
 #include "platform/win32.h"
 #include "ui/skin/text_wrap.h"
 
@@ -17,12 +18,19 @@ void draw_wrapped_text(HDC dc, const std::u16string& text, RECT& rect, int line_
   if (layout.empty) return;
 
   if ((format & DT_CALCRECT) == 0) {
+    // A right-to-left language reads each line from the right: its full
+    // stop ends the sentence on the left. The lines stay where they are.
+    const UINT reading = language_is_right_to_left() ? DT_RTLREADING : 0;
     for (const wrapped_line& line : layout.lines) {
       const wchar_t* start = wide(text) + line.start;
       if (layout.single_line) {
         RECT box = rect;
         DrawTextW(dc, start, static_cast<int>(line.length), &box,
-                  format | DT_SINGLELINE | DT_EXPANDTABS);
+                  format | reading | DT_SINGLELINE | DT_EXPANDTABS);
+      } else if (reading) {
+        RECT box{rect.left, line.top, rect.right, line.top + line.height};
+        DrawTextW(dc, start, static_cast<int>(line.length), &box,
+                  reading | DT_SINGLELINE | DT_EXPANDTABS | DT_NOPREFIX | DT_NOCLIP);
       } else {
         TabbedTextOutW(dc, rect.left, line.top, start, static_cast<int>(line.length), 0, nullptr,
                        rect.left);
