@@ -90,7 +90,7 @@ int initialize_application() {
   int failure = 0;
   if (!capture_system_snapshot()) {
     failure = startup_failure::system_snapshot;
-  } else if (collect_system_summary() != 0) {
+  } else if (start_system_summary() != 0) {
     failure = startup_failure::system_summary;
   } else if (!load_settings()) {
     failure = startup_failure::settings;
@@ -128,6 +128,7 @@ int run_application(HINSTANCE instance, int show_command) {
 }
 
 void release_application() {
+  finish_system_summary();
   // Downloads still running are paused, their partial files kept for the
   // next run; their threads get a moment to end, so that no transfer is
   // under way when the transfer library's global state goes.

@@ -1,5 +1,9 @@
 #include "app/system_info.h"
 
+#include <atomic>
+#include <system_error>
+#include <thread>
+
 #include <cstdio>
 
 #include "app/last_error.h"
@@ -241,11 +245,41 @@ void collect_system_summary(wmi_connection_i& wmi, system_summary& out) {
   wmi_first_value(wmi, u"SELECT * FROM Win32_ComputerSystem", u"Model", out.model);
 }
 
+namespace {
+std::atomic<bool> summary_ready{false};
+std::thread summary_thread;
+}  // namespace
+
 int collect_system_summary() {
   const auto wmi = platform::connect_wmi();
   if (!wmi) return -1;
   collect_system_summary(*wmi, system_info().summary);
+  summary_ready.store(true, std::memory_order_release);
   return 0;
+}
+
+int start_system_summary() {
+  if (!platform::connect_wmi()) return -1;
+  try {
+    summary_thread = std::thread([] {
+      const platform::wmi_thread_scope_c com;
+      // The values go into a record of this thread's first; the readers see
+      // them only once the flag is set.
+      system_summary summary;
+      if (const auto wmi = platform::connect_wmi()) collect_system_summary(*wmi, summary);
+      system_info().summary = std::move(summary);
+      summary_ready.store(true, std::memory_order_release);
+    });
+  } catch (const std::system_error&) {
+    return collect_system_summary();
+  }
+  return 0;
+}
+
+bool system_summary_ready() { return summary_ready.load(std::memory_order_acquire); }
+
+void finish_system_summary() {
+  if (summary_thread.joinable()) summary_thread.join();
 }
 
 }  // namespace quillary

@@ -112,8 +112,17 @@ bool is_64bit_system();
 os_architecture system_architecture();
 int32_t os_version_code();
 
-// The WMI step of start-up: -1 when the connection cannot be made.
+// The WMI summary, read now: -1 when the connection cannot be made.
 int collect_system_summary();
+// The WMI step of the program's start-up: the connection is made here (-1
+// when it cannot be, as with collect_system_summary), and the queries,
+// which take half a second, run on a thread of their own, so that the
+// window shows meanwhile. The summary's fields may be read once
+// system_summary_ready() says so; finish_system_summary() waits for the
+// thread (at exit, before the values go).
+int start_system_summary();
+bool system_summary_ready();
+void finish_system_summary();
 // The same over a given connection (tests, the CLI).
 void collect_system_summary(wmi_connection_i& wmi, system_summary& out);
 int wmi_first_value(wmi_connection_i& wmi, const std::u16string& query,

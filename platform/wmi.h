@@ -20,6 +20,19 @@ class wmi_connection_i {
 
 namespace platform {
 
+// Makes WMI usable on the calling thread (COM, multi-threaded, on Windows)
+// for the scope's lifetime.
+class wmi_thread_scope_c {
+ public:
+  wmi_thread_scope_c();
+  ~wmi_thread_scope_c();
+  wmi_thread_scope_c(const wmi_thread_scope_c&) = delete;
+  wmi_thread_scope_c& operator=(const wmi_thread_scope_c&) = delete;
+
+ private:
+  bool initialised_ = false;
+};
+
 // Connects to ROOT\CIMV2 as the current user (process security, locator,
 // namespace, proxy blanket). Null when any of these fails. The native build
 // answers the summary's queries from the Linux host's own files.

@@ -58,6 +58,12 @@ class wmi_connection_c : public wmi_connection_i {
 
 }  // namespace
 
+wmi_thread_scope_c::wmi_thread_scope_c() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {}
+
+wmi_thread_scope_c::~wmi_thread_scope_c() {
+  if (initialised_) CoUninitialize();
+}
+
 std::unique_ptr<wmi_connection_i> connect_wmi() {
   // Security can be set once per process; a second caller finds it set
   // (RPC_E_TOO_LATE), which leaves it usable.

@@ -7,6 +7,7 @@
 
 #include "app/language.h"
 #include "app/settings.h"
+#include "app/system_info.h"
 #include "download/download_session.h"
 #include "platform/shell.h"
 #include "platform/text.h"
@@ -137,7 +138,9 @@ bool main_window_c::on_create() {
   SendMessageW(handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(large_icon_));
   SendMessageW(handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_));
   tray_message_ = RegisterWindowMessageW(L"WM_TRAYICON");
-  tray_.add(handle(), tray_icon_id, tray_message_, small_icon_, u"Quillary");
+  // The tray icon waits for the first paint: adding it asks the shell, in
+  // another process, and the window should not wait for that.
+  SetTimer(handle(), tray_timer_id, 0, nullptr);
   set_window_region();
 
   // The logo goes last: it is found after the caption buttons.
@@ -148,6 +151,8 @@ bool main_window_c::on_create() {
   logo->action = &main_window_c::logo_clicked;
   add_button(std::move(logo));
 
+  // The side bars show the system summary once its queries are done.
+  if (!system_summary_ready()) SetTimer(handle(), summary_timer_id, summary_poll_ms, nullptr);
   if (scan_at_once_) SendMessageW(handle(), UM_START_SCAN, 0, 0);
   return true;
 }
@@ -258,7 +263,14 @@ bool main_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, L
       menu_command(LOWORD(wparam));
       return true;
     case WM_TIMER:
-      background_timer();
+      if (wparam == summary_timer_id) {
+        summary_arrived();
+      } else if (wparam == tray_timer_id) {
+        KillTimer(handle(), tray_timer_id);
+        tray_.add(handle(), tray_icon_id, tray_message_, small_icon_, u"Quillary");
+      } else {
+        background_timer();
+      }
       return true;
     case UM_START_SCAN:
       start_scan();
@@ -286,6 +298,8 @@ void main_window_c::on_size(WPARAM kind) {
     MoveWindow(current_->handle(), 0, 0, client.right, client.bottom, TRUE);
   }
   set_window_region();
+  // Before the window is first shown the coming paint draws it all anyway.
+  if (!IsWindowVisible(handle())) return;
   RedrawWindow(handle(), nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
 }
@@ -378,6 +392,12 @@ void main_window_c::quit() {
     if (show_message(handle(), text_of("quit_confirm"), 3) == 2) return;
   }
   DestroyWindow(handle());
+}
+
+void main_window_c::summary_arrived() {
+  if (!system_summary_ready()) return;
+  KillTimer(handle(), summary_timer_id);
+  if (current_ && current_->handle()) InvalidateRect(current_->handle(), nullptr, FALSE);
 }
 
 void main_window_c::background_timer() {

@@ -49,6 +49,11 @@ class main_window_c : public window_c,
   static constexpr int header_height = 100;
   static constexpr UINT tray_icon_id = 333;
   static constexpr UINT_PTR background_timer_id = 0;
+  // Polls for the system summary, read in the background at start-up.
+  static constexpr UINT_PTR summary_timer_id = 2;
+  static constexpr UINT summary_poll_ms = 100;
+  // Adds the tray icon once the window has been painted.
+  static constexpr UINT_PTR tray_timer_id = 3;
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
@@ -68,6 +73,7 @@ class main_window_c : public window_c,
   void close_window();
   void quit();
   void background_timer();
+  void summary_arrived();
   void notify_new_drivers();
   void tray_message(LPARAM mouse_message);
   void show_menu(int x, int y, UINT tracking, HMENU loaded);

@@ -76,7 +76,6 @@ bool scan_workers_running() { return running_workers.load() > 0; }
 
 scan_window_c::scan_window_c() : job_(std::make_shared<scan_job>()) {
   job_->request.os_code_name = os_code_name();
-  job_->request.model = system_info().summary.model;
   job_->request.os_version_code = os_version_code();
   job_->request.oem_code_page = system_info().oem_code_page;
   job_->scan_call.function = run_device_scan;
@@ -131,7 +130,9 @@ void scan_window_c::tick() {
       if (!workers_running()) start_device_scan();
       break;
     case scan_phase::scanning_devices:
-      if (ended(scan_thread_, job_->scan_call)) device_scan_ended();
+      // The query names the computer's model, which the start-up's summary
+      // reads in the background: it waits for it.
+      if (ended(scan_thread_, job_->scan_call) && system_summary_ready()) device_scan_ended();
       break;
     case scan_phase::querying:
       if (ended(update_thread_, job_->update_call)) update_query_ended();
@@ -171,6 +172,7 @@ void scan_window_c::device_scan_ended() {
     PostMessageW(main_window, UM_SCAN_ABANDONED, 0, 0);
     return;
   }
+  job_->request.model = system_info().summary.model;
   job_->request.http_status = 0;
   job_->request.error_text.clear();
   job_->update_call.result = 0;

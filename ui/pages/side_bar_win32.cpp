@@ -46,7 +46,9 @@ void side_bar_c::paint(HDC dc, const RECT& client, int indent) const {
   draw_text_at(dc, text_of("sidebar_system_info"), client.right - 193, 28, font_verdana_10_bold,
                page_colour::heading);
 
-  const auto& summary = system_info().summary;
+  // Until the summary's queries have finished, the rows show their labels.
+  static const system_summary nothing;
+  const auto& summary = system_summary_ready() ? system_info().summary : nothing;
   const std::u16string* values[] = {&summary.model,   &summary.os_name, &summary.processor, &summary.memory,
                                     &summary.display, &summary.sound,   &summary.disk};
   int top = first_row_top;

@@ -18,8 +18,9 @@ void set_rectangular_region(HWND window) {
   RECT bounds{};
   if (!GetWindowRect(window, &bounds)) return;
   HRGN region = CreateRectRgn(0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top);
-  // The window owns the region from here on.
-  if (!SetWindowRgn(window, region, TRUE)) DeleteObject(region);
+  // The window owns the region from here on. A window not yet shown has
+  // nothing to redraw.
+  if (!SetWindowRgn(window, region, IsWindowVisible(window))) DeleteObject(region);
 }
 
 }  // namespace quillary
