@@ -90,15 +90,17 @@ std::array<uint8_t, 16> md5_c::finish() {
   return digest;
 }
 
-std::string to_hex(const std::array<uint8_t, 16>& digest) {
+std::string hex_text(const uint8_t* bytes, size_t size) {
   static constexpr char digits[] = "0123456789abcdef";
   std::string out;
-  for (const uint8_t byte : digest) {
-    out += digits[byte >> 4];
-    out += digits[byte & 15];
+  for (size_t i = 0; i < size; ++i) {
+    out += digits[bytes[i] >> 4];
+    out += digits[bytes[i] & 15];
   }
   return out;
 }
+
+std::string to_hex(const std::array<uint8_t, 16>& digest) { return hex_text(digest.data(), digest.size()); }
 
 std::string md5_hex(std::string_view data) {
   md5_c md5;
