@@ -35,11 +35,15 @@ constexpr char usage_text[] =
     "             --latest). --installed names the list of installed package\n"
     "             links (default: setup.dat in the program's folder); the\n"
     "             other options replace what the system snapshot says\n"
-    "  download LINK --size N [--dir D]\n"
+    "  download LINK --size N [--sha256 HEX] [--dir D]\n"
     "             downloads a package into the download folder (or D) under\n"
     "             the program's file names, resuming a partial file; Ctrl-C\n"
-    "             pauses and keeps it. Prints the session as JSON; exit code\n"
-    "             0 complete, 3 paused, 1 failed\n"
+    "             pauses and keeps it. With --sha256 (the offer's digest, 64\n"
+    "             hexadecimal digits) the bytes are checked before the file\n"
+    "             counts as complete (a complete file already there is\n"
+    "             checked too); a file that does not match is deleted. Prints\n"
+    "             the session as JSON; exit code 0 complete, 3 paused,\n"
+    "             4 SHA-256 mismatch, 1 failed\n"
     "  install PACKAGE [--inf PATH ...] [--link URL] [--force]\n"
     "             extracts the package beside itself and starts the driver\n"
     "             package installer on the folder of the named INF files (or\n"
@@ -73,7 +77,10 @@ constexpr char usage_text[] =
     "Exit codes:\n"
     "  0  success\n"
     "  1  the command failed; the reason is on stderr\n"
-    "  2  the command line is wrong\n";
+    "  2  the command line is wrong\n"
+    "  3  download: paused (the partial file stays for a later run)\n"
+    "  4  download: the bytes did not give the offer's SHA-256; the file was\n"
+    "     deleted\n";
 
 }  // namespace
 

@@ -35,6 +35,7 @@ void write_item(json_writer_c& json, const update_item& item) {
   json.key("sign").value(item.sign);
   json.key("feature").value(item.feature);
   json.key("targetos").value(item.targetos);
+  json.key("sha256").value(item.sha256() ? to_hex(*item.sha256()) : std::string());
   json.end_object();
 }
 
