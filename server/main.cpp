@@ -1,4 +1,5 @@
 // quillary-service: the reference update service. See server/README.md.
+#include <malloc.h>
 #include <signal.h>
 #include <sys/resource.h>
 
@@ -57,6 +58,13 @@ int write_index(const service_options& options) {
   return 0;
 }
 
+// Queries hold buffers of megabytes for a moment (the inflated document,
+// the reply). With a fixed threshold glibc maps each of them on its own and
+// gives it back when freed; left to itself it raises the threshold after
+// the first such free and keeps later ones in its heaps, where they stay
+// part of the process after a burst of large queries.
+void return_large_buffers() { mallopt(M_MMAP_THRESHOLD, 256 * 1024); }
+
 // Many slow clients each hold a descriptor while their request arrives.
 void raise_descriptor_limit() {
   rlimit limit{};
@@ -91,6 +99,7 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   signal(SIGPIPE, SIG_IGN);
   raise_descriptor_limit();
+  return_large_buffers();
 
   std::shared_ptr<const catalogue_c> catalogue = load_catalogue(options, reason);
   if (!catalogue) return fail(1, reason);
