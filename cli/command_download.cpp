@@ -50,6 +50,8 @@ int run_download(const arguments& args) {
       } else {
         return usage_error("download: --sha256 takes 64 hexadecimal digits");
       }
+    } else if (args[i] == "--ca" && has_value) {
+      set_transfer_ca_bundle(args[++i]);
     } else if (args[i] == "--dir" && has_value) {
       folder = args[++i];
     } else if (args[i] == "--retry-pause" && has_value) {

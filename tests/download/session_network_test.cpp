@@ -336,5 +336,30 @@ TEST_F(session_test, a_partial_file_damaged_between_runs_is_caught_when_the_down
   EXPECT_FALSE(platform::file_exists(s->final_path()));
 }
 
+// The catalogue served for real by scripts/serve-catalogue: nginx in front
+// of two services, over HTTP and over HTTPS with a self-signed certificate
+// (trusted natively through its file; Schannel under Wine takes it as is).
+TEST_F(session_test, the_nginx_deployment_answers_queries_and_serves_the_offered_package) {
+  const std::string http_base = env("QUILLARY_TEST_DEPLOYED_HTTP");
+  const std::string https_base = env("QUILLARY_TEST_DEPLOYED_HTTPS");
+  ASSERT_FALSE(http_base.empty());
+  const offered_package over_http = query_offer(http_base, u"PCI\\VEN_1AF4&DEV_1041");
+  EXPECT_EQ(over_http.link, https_base + "packages/transfer-test.zip") << "links point at nginx";
+#ifndef _WIN32
+  set_transfer_ca_bundle(env("QUILLARY_TEST_DEPLOYED_CA"));
+#endif
+  const offered_package over_https = query_offer(https_base, u"PCI\\VEN_1AF4&DEV_1041");
+  EXPECT_EQ(over_https.link, over_http.link);
+  EXPECT_EQ(over_https.digest, over_http.digest) << "both services read the same index";
+  auto s = registry.find_or_create(over_https.link, over_https.size, &over_https.digest);
+  ASSERT_TRUE(s->start());
+  observe_to_end(*s);
+  set_transfer_ca_bundle("");
+  EXPECT_EQ(s->state(), download_state::complete);
+  EXPECT_EQ(s->progress().http_status, 200);
+  EXPECT_FALSE(s->digest_mismatch());
+  EXPECT_EQ(md5_of_file(s->final_path()), env("QUILLARY_TEST_PACKAGE_MD5"));
+}
+
 }  // namespace
 }  // namespace quillary

@@ -5,7 +5,10 @@ Starts, on 127.0.0.1 with free ports:
   - nginx, serving a payload folder over HTTP and HTTPS (a self-signed
     certificate), with /slow/ throttled so a download can be paused mid-file;
   - quillary-service on a small catalogue, once normally and once per fault
-    mode the tests need (rate: downloads slow enough to pause).
+    mode the tests need (rate: downloads slow enough to pause);
+  - the same catalogue served for real by scripts/serve-catalogue: nginx
+    (HTTP and HTTPS with a self-signed certificate) in front of two
+    services.
 The test command gets their addresses in QUILLARY_TEST_* environment
 variables, and the payload's facts (size, MD5). Everything stops afterwards.
 
@@ -142,6 +145,21 @@ def start_service(service, catalogue, fault):
     return process, port
 
 
+def start_deployment(work, catalogue, service):
+    """scripts/serve-catalogue in the foreground; returns the process, its
+    two base addresses and its certificate."""
+    http_port, https_port = free_port(), free_port()
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "serve-catalogue")
+    state = os.path.join(work, "deployment")
+    process = subprocess.Popen([sys.executable, script, catalogue, "--listen", f"127.0.0.1:{http_port}",
+                                "--tls-listen", f"127.0.0.1:{https_port}", "--state", state,
+                                "--service", service, "--foreground"],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait_for_port(https_port, process, "serve-catalogue")
+    return (process, f"http://127.0.0.1:{http_port}/", f"https://127.0.0.1:{https_port}/",
+            os.path.join(state, "tls", "cert.pem"))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--service", required=True)
@@ -186,6 +204,10 @@ def main():
             process, port = start_service(args.service, catalogue, fault)
             processes.append(process)
             env[f"QUILLARY_TEST_SERVICE_{name}"] = f"http://127.0.0.1:{port}/"
+        deployment, deployed_http, deployed_https, deployed_cert = start_deployment(work, catalogue, args.service)
+        processes.append(deployment)
+        env.update({"QUILLARY_TEST_DEPLOYED_HTTP": deployed_http, "QUILLARY_TEST_DEPLOYED_HTTPS": deployed_https,
+                    "QUILLARY_TEST_DEPLOYED_CA": deployed_cert})
         return subprocess.run(command, env=env).returncode
     finally:
         for process in processes:
