@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/block_feed.h"
 #include "app/md5.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -161,19 +162,9 @@ void sha256_c::reset() {
 }
 
 void sha256_c::update(const void* data, size_t size) {
-  const auto* bytes = static_cast<const uint8_t*>(data);
-  const size_t filled = length_ % 64;
+  feed_blocks(buffer_, length_, static_cast<const uint8_t*>(data), size,
+              [this](const uint8_t* blocks, size_t count) { blocks_(state_, blocks, count); });
   length_ += size;
-  if (filled) {
-    const size_t take = std::min(size, 64 - filled);
-    std::memcpy(buffer_ + filled, bytes, take);
-    bytes += take;
-    size -= take;
-    if (filled + take < 64) return;
-    blocks_(state_, buffer_, 1);
-  }
-  blocks_(state_, bytes, size / 64);
-  std::memcpy(buffer_, bytes + size / 64 * 64, size % 64);
 }
 
 sha256_digest sha256_c::digest() const {

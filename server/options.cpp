@@ -93,6 +93,11 @@ bool parse_options(const std::vector<std::string>& args, service_options& out, s
       into = args[++i];
       return true;
     };
+    // The reason when the option's value could not be read.
+    const auto read_value = [&](bool read, const char* expected) {
+      if (!read) reason = arg + " takes " + expected;
+      return read;
+    };
     std::string text;
     if (arg == "--help" || arg == "-h") {
       out.help = true;
@@ -106,9 +111,7 @@ bool parse_options(const std::vector<std::string>& args, service_options& out, s
       if (!value(text) || !parse_listen_address(text, address, reason)) return false;
       out.listen.push_back(address);
     } else if (arg == "--package-base") {
-      if (!value(text)) return false;
-      if (!parse_package_base(text, out.package_base)) {
-        reason = "--package-base takes an http:// or https:// address";
+      if (!value(text) || !read_value(parse_package_base(text, out.package_base), "an http:// or https:// address")) {
         return false;
       }
     } else if (arg == "--index") {
@@ -116,15 +119,11 @@ bool parse_options(const std::vector<std::string>& args, service_options& out, s
     } else if (arg == "--write-index") {
       if (!value(out.write_index)) return false;
     } else if (arg == "--request-deadline") {
-      if (!value(text)) return false;
-      if (!parse_seconds(text, out.request_deadline)) {
-        reason = "--request-deadline takes seconds above 0, at most 3600";
+      if (!value(text) || !read_value(parse_seconds(text, out.request_deadline), "seconds above 0, at most 3600")) {
         return false;
       }
     } else if (arg == "--max-per-client") {
-      if (!value(text)) return false;
-      if (!parse_count(text, out.max_per_client)) {
-        reason = "--max-per-client takes a number of connections (0: no limit)";
+      if (!value(text) || !read_value(parse_count(text, out.max_per_client), "a number of connections (0: no limit)")) {
         return false;
       }
     } else if (arg == "--fault") {

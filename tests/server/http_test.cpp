@@ -124,6 +124,19 @@ TEST(CommandLine, Options) {
   EXPECT_EQ(options.listen[1].port, 8081);
   EXPECT_EQ(options.fault.kind, fault_kind::stall);
   EXPECT_TRUE(options.quiet);
+  EXPECT_EQ(options.request_deadline, std::chrono::seconds(10));
+  EXPECT_EQ(options.max_per_client, 32u);
+  ASSERT_TRUE(parse_options({"--catalogue", "dir", "--listen", "127.0.0.1:0", "--package-base",
+                             "https://updates.example/drivers", "--request-deadline", "2.5", "--max-per-client", "0",
+                             "--index", "dir.index"},
+                            options, reason))
+      << reason;
+  EXPECT_EQ(options.package_base, "https://updates.example/drivers/");
+  EXPECT_EQ(options.request_deadline, std::chrono::milliseconds(2500));
+  EXPECT_EQ(options.max_per_client, 0u);
+  EXPECT_EQ(options.index, "dir.index");
+  ASSERT_TRUE(parse_options({"--catalogue", "dir", "--write-index", "dir.index"}, options, reason)) << reason;
+  EXPECT_EQ(options.write_index, "dir.index");
   EXPECT_TRUE(parse_options({"--help"}, options, reason));
   EXPECT_TRUE(options.help);
   const std::vector<std::vector<std::string>> bad = {
@@ -135,6 +148,14 @@ TEST(CommandLine, Options) {
       {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--fault", "refuse", "--fault", "bad-xml"},
       {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--verbose"},
       {"--catalogue"},
+      {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--package-base", "ftp://h/"},
+      {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--package-base", "http:///x"},
+      {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--package-base", "http://h/<a>"},
+      {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--request-deadline", "0"},
+      {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--request-deadline", "1.2.3"},
+      {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--request-deadline", "7200"},
+      {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--max-per-client", "-1"},
+      {"--catalogue", "dir", "--write-index", "i", "--listen", "127.0.0.1:0"},
   };
   for (const auto& args : bad) {
     EXPECT_FALSE(parse_options(args, options, reason)) << args.back();
