@@ -51,8 +51,6 @@ class request_reader_c {
   step take(std::string_view bytes);
   // Whether any byte of this request arrived.
   bool started() const { return !buffer_.empty() || phase_ != phase::head; }
-  // Bytes held, for the memory they take.
-  size_t held() const { return buffer_.size() + result_.body.size(); }
 
   received_request& result() { return result_; }
   // The bytes after the request, for the next reader of the connection.

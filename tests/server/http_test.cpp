@@ -16,6 +16,7 @@
 #include "server/fault_mode.h"
 #include "server/http_request.h"
 #include "server/options.h"
+#include "server/request_reader.h"
 #include "server/url_path.h"
 #include "server_test_support.h"
 #include "test_support.h"
@@ -57,6 +58,56 @@ TEST(HttpHead, IncompleteBadAndTooLarge) {
                           "POST / HTTP/1.1\r\nContent-Length: -1\r\n\r\n", "GET /\x01 HTTP/1.1\r\n\r\n"}) {
     EXPECT_EQ(parse(bad, request, size), head_status::bad) << bad;
   }
+}
+
+// --- Requests collected from the bytes as they arrive -------------------------
+
+TEST(RequestReader, AHeadByteByByteThenTheBodyAndTheNextRequestKept) {
+  const std::string body = "0123456789";
+  const std::string first = "POST / HTTP/1.1\r\nContent-Length: 10\r\nExpect: 100-continue\r\n\r\n";
+  const std::string next = "GET / HTTP/1.1\r\n\r\n";
+  request_reader_c reader;
+  EXPECT_FALSE(reader.started());
+  for (size_t i = 0; i + 1 < first.size(); ++i) {
+    ASSERT_EQ(reader.take(first.substr(i, 1)), request_reader_c::step::more) << i;
+  }
+  EXPECT_TRUE(reader.started());
+  EXPECT_EQ(reader.take(first.substr(first.size() - 1)), request_reader_c::step::send_continue);
+  EXPECT_EQ(reader.wanted(), body.size()) << "never past the body";
+  EXPECT_EQ(reader.take(body.substr(0, 4)), request_reader_c::step::more);
+  EXPECT_EQ(reader.take(body.substr(4) + next), request_reader_c::step::done);
+  EXPECT_TRUE(reader.result().body_read);
+  EXPECT_EQ(reader.result().body, body);
+
+  // Everything in one piece: the body and the next request are split off.
+  request_reader_c whole;
+  ASSERT_EQ(whole.take(first + body + next), request_reader_c::step::done);
+  EXPECT_EQ(whole.result().body, body);
+  request_reader_c second({}, whole.take_leftover());
+  ASSERT_EQ(second.take({}), request_reader_c::step::done);
+  EXPECT_EQ(second.result().request.method, "GET");
+  EXPECT_EQ(second.take_leftover(), "");
+}
+
+TEST(RequestReader, BodiesItDoesNotTakeAndHeadsItCannotRead) {
+  request_reader_c get;
+  ASSERT_EQ(get.take("GET /packages/a.zip HTTP/1.1\nContent-Length: 5\n\nabcde"), request_reader_c::step::done);
+  EXPECT_FALSE(get.result().body_read) << "only a query's body is read";
+  request_reader_c huge;
+  ASSERT_EQ(huge.take("POST / HTTP/1.1\r\nContent-Length: " + std::to_string(max_request_body + 1) + "\r\n\r\n"),
+            request_reader_c::step::done);
+  EXPECT_FALSE(huge.result().body_read);
+  request_reader_c status_fault(fault_mode{fault_kind::status, 500});
+  EXPECT_EQ(status_fault.take("POST / HTTP/1.1\r\nContent-Length: 3\r\n\r\n"), request_reader_c::step::done);
+
+  request_reader_c endless;
+  const std::string line = "X: " + std::string(1000, 'a') + "\r\n";
+  request_reader_c::step step = endless.take("GET / HTTP/1.1\r\n");
+  while (step == request_reader_c::step::more) step = endless.take(line);
+  EXPECT_EQ(endless.result().head, head_status::too_large);
+  request_reader_c bad;
+  ASSERT_EQ(bad.take("GET / HTTP/2\r\n\r\n"), request_reader_c::step::done);
+  EXPECT_EQ(bad.result().head, head_status::bad);
 }
 
 TEST(ByteRanges, FormsOfTheRangeHeader) {
