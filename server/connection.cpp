@@ -1,5 +1,7 @@
 #include "server/connection.h"
 
+#include <algorithm>
+
 #include "server/http_answer.h"
 #include "server/http_response.h"
 #include "server/package_download.h"
@@ -14,11 +16,17 @@ namespace {
 // The body of the bad-xml fault: no XML library finds an element in it.
 constexpr const char* not_xml_body = "quillary-service: this reply is deliberately not XML\n";
 
-// Whether the client lets the connection carry another request.
+// Whether the client lets the connection carry another request: HTTP/1.1
+// unless one of the Connection header's options is "close".
 bool client_keeps_connection(const http_request& request) {
   if (request.version != "HTTP/1.1") return false;
   const std::string* connection = request.header("Connection");
-  return connection == nullptr || !equal_ignore_case_ascii(trim_blanks(*connection), "close");
+  for (std::string_view rest = connection ? *connection : std::string_view(); !rest.empty();) {
+    const size_t comma = std::min(rest.find(','), rest.size());
+    if (equal_ignore_case_ascii(trim_blanks(rest.substr(0, comma)), "close")) return false;
+    rest.remove_prefix(std::min(comma + 1, rest.size()));
+  }
+  return true;
 }
 
 // One request on its way to its answer.

@@ -425,7 +425,8 @@ TEST_F(Connection, DownloadFaultsShapeTheBody) {
 TEST_F(Connection, ConnectionsCarryRequestAfterRequestUntilAskedToClose) {
   const auto& s = service();
   const int fd = connect_from("127.0.0.1", s.port());
-  send_text(fd, "GET / HTTP/1.1\r\n\r\nHEAD /packages/pkg.zip HTTP/1.1\r\n\r\nGET / HTTP/1.1\r\nConnection: close\r\n\r\n");
+  send_text(fd, "GET / HTTP/1.1\r\n\r\nHEAD /packages/pkg.zip HTTP/1.1\r\n\r\n"
+                "GET / HTTP/1.1\r\nConnection: TE, Close\r\n\r\n");
   // No shutdown here: the service closes after the third answer by itself.
   const std::string replies = read_to_end(fd);
   close(fd);
