@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "app/last_error.h"
 #include "platform/files.h"
+#include "service/background_digest.h"
 
 namespace quillary {
 namespace {
@@ -88,7 +90,7 @@ size_t write_to_file(char* data, size_t size, size_t count, void* user) {
     set_last_error(error_code::file_write_failed);
     return 0;
   }
-  if (t.digest_) t.digest_->update(data, n);
+  if (t.hashing_) t.hashing_->add(data, n);
   progress.written.store(static_cast<uint32_t>(written + n));
   return n;
 }
@@ -160,7 +162,11 @@ int download_attempt(http_transfer_c& t, const std::string& link, const std::u16
   // with this option libcurl fails the transfer before any of it is written.
   curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L);
 
+  std::optional<background_digest_c> hashing;
+  if (t.digest_) t.hashing_ = &hashing.emplace(*t.digest_);
   const CURLcode result = curl_easy_perform(e);
+  if (hashing) hashing->finish();
+  t.hashing_ = nullptr;
   long status = 0;
   curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
   std::fclose(t.output_);

@@ -75,8 +75,10 @@ struct http_transfer_c {
   // During a download attempt only.
   std::FILE* output_ = nullptr;
   download_progress* progress_ = nullptr;
-  // The running digest of the file, when the download keeps one.
+  // The running digest of the file, when the download keeps one, and
+  // during an attempt the thread that hashes what is written.
   sha256_c* digest_ = nullptr;
+  class background_digest_c* hashing_ = nullptr;
   // This attempt received more than the expected size.
   bool oversize_ = false;
 };
