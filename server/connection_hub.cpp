@@ -210,10 +210,13 @@ void connection_hub_c::read_from(connection& c) {
 
 void connection_hub_c::take_returned() {
   std::vector<std::unique_ptr<connection>> returned;
+  std::vector<int> finished;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     returned.swap(returned_);
+    finished.swap(finished_);
   }
+  for (const int fd : finished) close_after(fd, nullptr);
   for (auto& c : returned) {
     c->deadline = clock::now() + context_.options().request_deadline;
     // The bytes after the last request may hold the next one whole.
@@ -232,12 +235,20 @@ void connection_hub_c::take_returned() {
 
 void connection_hub_c::dispatch(std::unique_ptr<connection> c) {
   bool taken = false;
+  bool more_threads = false;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (answering_ < max_answering) {
       ++answering_;
       answering_fds_.insert(c->fd);
+      ready_.push_back(std::move(c));
       taken = true;
+      // Threads are made as requests need them and kept for the next ones:
+      // making one per request would cost more than most answers.
+      if (ready_.size() > idle_threads_ && threads_ < max_answering) {
+        ++threads_;
+        more_threads = true;
+      }
     }
   }
   if (!taken) {
@@ -246,47 +257,58 @@ void connection_hub_c::dispatch(std::unique_ptr<connection> c) {
     close_after(c->fd, &busy_answer());
     return;
   }
-  connection* raw = c.release();
+  work_.notify_one();
+  if (!more_threads) return;
   try {
-    std::thread([this, raw] { answer(std::unique_ptr<connection>(raw)); }).detach();
+    std::thread([this] { answer_requests(); }).detach();
   } catch (const std::system_error& error) {
+    // The threads there are take the request in their turn.
     context_.warn(std::string("cannot start a thread to answer: ") + error.what());
-    const std::unique_ptr<connection> lost(raw);
-    {
-      const std::lock_guard<std::mutex> lock(mutex_);
-      --answering_;
-      answering_fds_.erase(answering_fds_.find(lost->fd));
-    }
-    release_slot(lost->client);
-    close_after(lost->fd, &busy_answer());
+    const std::lock_guard<std::mutex> lock(mutex_);
+    --threads_;
   }
+}
+
+void connection_hub_c::answer_requests() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    ++idle_threads_;
+    work_.wait(lock, [this] { return !ready_.empty() || context_.stopping().load(); });
+    --idle_threads_;
+    if (ready_.empty()) break;
+    std::unique_ptr<connection> c = std::move(ready_.front());
+    ready_.pop_front();
+    lock.unlock();
+    answer(std::move(c));
+    lock.lock();
+  }
+  --threads_;
+  idle_.notify_all();
 }
 
 void connection_hub_c::answer(std::unique_ptr<connection> c) {
   const connection_info info{c->fd, c->peer, listeners_.authorities()[c->listener]};
   const bool again = answer_request(info, c->reader.result(), context_) && !context_.stopping().load();
-  if (again) {
-    c->reader = request_reader_c(context_.fault(), c->reader.take_leftover());
-    c->reused = true;
-    {
-      const std::lock_guard<std::mutex> lock(mutex_);
-      --answering_;
-      answering_fds_.erase(answering_fds_.find(c->fd));
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    --answering_;
+    answering_fds_.erase(c->fd);
+    if (again) {
+      c->reader = request_reader_c(context_.fault(), c->reader.take_leftover());
+      c->reused = true;
       returned_.push_back(std::move(c));
-      idle_.notify_all();
+    } else {
+      // The hub closes it once the client has read the answer; this thread
+      // does not wait for that.
+      release_slot_locked(c->client);
+      finished_.push_back(c->fd);
     }
-    const char wake = 1;
-    if (write(wake_pipe_[1], &wake, 1) < 0) {
-      // The pipe is full: the hub is woken up already.
-    }
-    return;
+    idle_.notify_all();
   }
-  close_gracefully(c->fd);
-  const std::lock_guard<std::mutex> lock(mutex_);
-  --answering_;
-  answering_fds_.erase(answering_fds_.find(c->fd));
-  release_slot_locked(c->client);
-  idle_.notify_all();
+  const char wake = 1;
+  if (write(wake_pipe_[1], &wake, 1) < 0) {
+    // The pipe is full: the hub is woken up already.
+  }
 }
 
 void connection_hub_c::sweep_deadlines() {
@@ -382,9 +404,13 @@ bool connection_hub_c::stop() {
   // The answering threads still own their sockets; shutting them down makes
   // their writes fail at once.
   for (const int fd : answering_fds_) shutdown(fd, SHUT_RDWR);
-  const bool ended = idle_.wait_for(lock, std::chrono::seconds(5), [this] { return answering_ == 0; });
+  work_.notify_all();
+  const bool ended =
+      idle_.wait_for(lock, std::chrono::seconds(5), [this] { return answering_ == 0 && threads_ == 0; });
   for (const auto& c : returned_) close(c->fd);
+  for (const int fd : finished_) close(fd);
   returned_.clear();
+  finished_.clear();
   return ended;
 }
 

@@ -1,7 +1,8 @@
 // The connections of the running service: one thread accepts them and
 // collects their requests, all at once, without a thread per connection;
-// each request that has arrived whole is answered on a thread of its own,
-// and a connection that stays open comes back to collect the next one.
+// each request that has arrived whole is answered by one of the answering
+// threads, and a connection that stays open comes back to collect the next
+// one.
 //
 // What holds the service up under slow or many clients:
 // - the whole request, head and body, must arrive within the request
@@ -16,6 +17,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -32,7 +34,8 @@ namespace quillary::server {
 
 class connection_hub_c {
  public:
-  // Requests answered at once (each on its thread); beyond, 503.
+  // Requests taken to be answered at once, and answering threads at most;
+  // beyond, 503.
   static constexpr size_t max_answering = 256;
 
   connection_hub_c(const listener_set_c& listeners, service_context_c& context);
@@ -53,11 +56,15 @@ class connection_hub_c {
   void run();
   void accept_from(size_t listener);
   void read_from(connection& c);
+  // Takes back the connections the answering threads are done with.
   void take_returned();
   // Looks at what the reader holds (after a read, or the leftover of the
   // previous request) and hands a complete request on.
   void advance(std::unique_ptr<connection> c, request_reader_c::step step);
   void dispatch(std::unique_ptr<connection> c);
+  // An answering thread: takes the requests that are ready, one after the
+  // other, until the service stops.
+  void answer_requests();
   void answer(std::unique_ptr<connection> c);
   void sweep_deadlines();
   // Sends a short answer (when there is one) and keeps the socket until the
@@ -87,12 +94,19 @@ class connection_hub_c {
   std::mutex mutex_;
   std::condition_variable idle_;
   std::unordered_map<std::string, size_t> per_client_;
+  std::condition_variable work_;
+  std::deque<std::unique_ptr<connection>> ready_;  // complete requests no thread has taken yet
   size_t open_ = 0;       // connections waiting or being answered
-  size_t answering_ = 0;  // threads answering a request
-  // A multiset: a thread closes its socket before it takes the number out,
-  // so the number may already belong to a new connection meanwhile.
-  std::multiset<int> answering_fds_;
+  size_t answering_ = 0;  // requests ready or being answered
+  size_t threads_ = 0;       // answering threads
+  size_t idle_threads_ = 0;  // of them, waiting for a request
+  // The sockets of the requests ready or being answered, shut down when the
+  // service stops. Only the hub closes sockets, after they left this set.
+  std::set<int> answering_fds_;
+  // Answered connections back to the hub: to wait for the next request,
+  // or to be closed.
   std::vector<std::unique_ptr<connection>> returned_;
+  std::vector<int> finished_;
 };
 
 }  // namespace quillary::server

@@ -55,26 +55,4 @@ bool sleep_unless_stopping(std::chrono::milliseconds duration, const std::atomic
   return false;
 }
 
-void close_gracefully(int fd) {
-  shutdown(fd, SHUT_WR);
-  // At most about two seconds and 4 MiB of what the peer still sends.
-  char buffer[65536];
-  size_t drained = 0;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-  while (drained < (4u << 20) && std::chrono::steady_clock::now() < end) {
-    pollfd p{fd, POLLIN, 0};
-    const int ready = poll(&p, 1, 100);
-    if (ready < 0 && errno != EINTR) break;
-    if (ready <= 0) continue;
-    const ssize_t n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-      break;
-    }
-    drained += static_cast<size_t>(n);
-  }
-  close(fd);
-}
-
 }  // namespace quillary::server

@@ -24,10 +24,4 @@ void wait_for_peer_close(int fd, const std::atomic<bool>& stopping);
 // Sleeps for the given time in short slices; false when `stopping` was set.
 bool sleep_unless_stopping(std::chrono::milliseconds duration, const std::atomic<bool>& stopping);
 
-// Ends a connection after its response: the write side is shut first and
-// what the peer still sends (a request body the service did not read) is
-// drained for a moment, so that the peer reads the response before the
-// connection goes away, rather than a reset.
-void close_gracefully(int fd);
-
 }  // namespace quillary::server
