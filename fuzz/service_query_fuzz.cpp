@@ -19,6 +19,10 @@
 namespace {
 
 using namespace quillary::server;
+using quillary::parse_sha256_hex;
+using quillary::sha256_digest;
+using quillary::sha256_of;
+using quillary::to_hex;
 
 std::string inf(const std::string& manufacturer, const std::string& sections) {
   return "[Version]\nSignature=\"$Windows NT$\"\nClass=Net\nClassGuid={4d36e972-e325-11ce-bfc1-08002be10318}\n"
