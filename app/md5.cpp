@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "app/block_feed.h"
+
 namespace quillary {
 namespace {
 
@@ -61,19 +63,10 @@ void md5_c::transform(const uint8_t block[64]) {
 }
 
 void md5_c::update(const void* data, size_t size) {
-  const auto* bytes = static_cast<const uint8_t*>(data);
-  size_t filled = length_ % 64;
+  feed_blocks(buffer_, length_, static_cast<const uint8_t*>(data), size, [this](const uint8_t* blocks, size_t count) {
+    for (size_t i = 0; i < count; ++i) transform(blocks + 64 * i);
+  });
   length_ += size;
-  if (filled) {
-    const size_t take = std::min(size, 64 - filled);
-    std::memcpy(buffer_ + filled, bytes, take);
-    bytes += take;
-    size -= take;
-    if (filled + take < 64) return;
-    transform(buffer_);
-  }
-  for (; size >= 64; bytes += 64, size -= 64) transform(bytes);
-  std::memcpy(buffer_, bytes, size);
 }
 
 std::array<uint8_t, 16> md5_c::finish() {
@@ -90,15 +83,17 @@ std::array<uint8_t, 16> md5_c::finish() {
   return digest;
 }
 
-std::string to_hex(const std::array<uint8_t, 16>& digest) {
+std::string hex_text(const uint8_t* bytes, size_t size) {
   static constexpr char digits[] = "0123456789abcdef";
   std::string out;
-  for (const uint8_t byte : digest) {
-    out += digits[byte >> 4];
-    out += digits[byte & 15];
+  for (size_t i = 0; i < size; ++i) {
+    out += digits[bytes[i] >> 4];
+    out += digits[bytes[i] & 15];
   }
   return out;
 }
+
+std::string to_hex(const std::array<uint8_t, 16>& digest) { return hex_text(digest.data(), digest.size()); }
 
 std::string md5_hex(std::string_view data) {
   md5_c md5;

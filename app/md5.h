@@ -25,5 +25,7 @@ class md5_c {
 
 std::string md5_hex(std::string_view data);
 std::string to_hex(const std::array<uint8_t, 16>& digest);
+// Bytes as lower-case hexadecimal digits, two per byte.
+std::string hex_text(const uint8_t* bytes, size_t size);
 
 }  // namespace quillary

@@ -1,6 +1,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <thread>
 
 #include "app/json_writer.h"
@@ -26,12 +27,15 @@ const char* state_name(download_state state) {
 }
 
 constexpr int exit_paused = 3;
+// The bytes did not give the digest the offer named; the file was deleted.
+constexpr int exit_digest_mismatch = 4;
 
 }  // namespace
 
 int run_download(const arguments& args) {
   std::string link, folder;
   long long size = -1;
+  std::optional<sha256_digest> digest;
   download_options options;
   for (size_t i = 0; i < args.size(); ++i) {
     const bool has_value = i + 1 < args.size();
@@ -40,6 +44,14 @@ int run_download(const arguments& args) {
       size = std::strtoll(args[i + 1].c_str(), &end, 10);
       if (*end || size < 0 || size > 0xFFFFFFFFll) return usage_error("download: --size takes a byte count");
       ++i;
+    } else if (args[i] == "--sha256" && has_value) {
+      if (sha256_digest read; parse_sha256_hex(args[++i], read)) {
+        digest = read;
+      } else {
+        return usage_error("download: --sha256 takes 64 hexadecimal digits");
+      }
+    } else if (args[i] == "--ca" && has_value) {
+      set_transfer_ca_bundle(args[++i]);
     } else if (args[i] == "--dir" && has_value) {
       folder = args[++i];
     } else if (args[i] == "--retry-pause" && has_value) {
@@ -64,11 +76,15 @@ int run_download(const arguments& args) {
   if (!platform::is_directory(download_folder)) return fail("no download folder " + utf16_to_utf8(download_folder));
 
   download_registry_c registry(download_folder, options);
-  auto session = registry.find_or_create(link, static_cast<uint32_t>(size));
+  auto session = registry.find_or_create(link, static_cast<uint32_t>(size), digest ? &*digest : nullptr);
+  // A complete file found on disk is being checked against the digest
+  // already; anything else is downloaded (or resumed).
   if (session->state() != download_state::complete) {
     platform::catch_interrupts();
     const bool terminal = platform::stderr_is_terminal();
-    if (!session->start()) return fail("cannot start the download thread");
+    if (session->state() != download_state::downloading && !session->start()) {
+      return fail("cannot start the download thread");
+    }
     bool pausing = false;
     while (session->state() == download_state::downloading) {
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -94,10 +110,17 @@ int run_download(const arguments& args) {
   json.key("expected_size").value(p.expected_size.load());
   json.key("http_status").value(p.http_status.load());
   json.key("transfer_result").value(p.transfer_result.load());
+  json.key("sha256").value(digest ? to_hex(*digest) : std::string());
+  json.key("sha256_mismatch").value(session->digest_mismatch());
   json.key("temp_path").value(session->temp_path());
   json.key("final_path").value(session->final_path());
   json.end_object();
   print(json.text());
+  if (session->digest_mismatch()) {
+    std::fprintf(stderr, "quillary-cli: the downloaded bytes do not give the SHA-256 the offer names; the file was "
+                         "deleted and nothing was installed\n");
+    return exit_digest_mismatch;
+  }
   switch (session->state()) {
     case download_state::complete: return exit_code::success;
     case download_state::paused: return exit_paused;

@@ -8,6 +8,7 @@
 #include "devices/device_inventory.h"
 #include "devices/update_package_list.h"
 #include "platform/text.h"
+#include "service/http_transfer.h"
 #include "service/update_client.h"
 
 namespace quillary::cli {
@@ -35,6 +36,7 @@ void write_item(json_writer_c& json, const update_item& item) {
   json.key("sign").value(item.sign);
   json.key("feature").value(item.feature);
   json.key("targetos").value(item.targetos);
+  json.key("sha256").value(item.sha256() ? to_hex(*item.sha256()) : std::string());
   json.end_object();
 }
 
@@ -123,6 +125,8 @@ int run_query(const arguments& args) {
       ++i;
     } else if (args[i] == "--model" && has_value) {
       options.info.model = utf8_to_utf16(args[++i]);
+    } else if (args[i] == "--ca" && has_value) {
+      set_transfer_ca_bundle(args[++i]);
     } else {
       return usage_error("query: unexpected argument \"" + args[i] + "\"");
     }

@@ -121,11 +121,38 @@ download_session_c::~download_session_c() {
 
 int download_session_c::run(void* self) {
   auto& session = *static_cast<download_session_c*>(self);
-  return download_file(session.link_, session.progress_, session.paths_.temp_path, session.options_);
+  const download_progress& p = session.progress_;
+  // Every byte may be there already (a run ended before the file was
+  // checked and moved): only the check is left.
+  const bool whole = p.expected_size != 0 && p.written == p.expected_size;
+  int result = 0;
+  if (!session.check_only_ && !whole) {
+    sha256_c* digest = session.thread_digest_ ? &session.running_digest_ : nullptr;
+    result = download_file(session.link_, session.progress_, session.paths_.temp_path, session.options_, digest);
+  }
+  if (session.thread_digest_) session.verdict_ = session.verify_file();
+  return result;
+}
+
+download_session_c::digest_verdict download_session_c::verify_file() {
+  const std::u16string* file = &paths_.final_path;
+  uint64_t length = platform::file_size(paths_.final_path);
+  if (!check_only_) {
+    const bool complete = !progress_.stop_requested && progress_.transfer_result == 0 &&
+                          progress_.written == progress_.expected_size;
+    if (!complete) return digest_verdict::none;
+    file = &paths_.temp_path;
+    length = progress_.written;
+  }
+  // After a download the digest covers the file already; only a check of a
+  // file written earlier reads it.
+  if (!hash_file_start(running_digest_, *file, length)) return digest_verdict::mismatched;
+  return running_digest_.digest() == *thread_digest_ ? digest_verdict::matched : digest_verdict::mismatched;
 }
 
 bool download_session_c::start() {
   if (thread_) return true;
+  digest_mismatch_ = false;
   if (const uint64_t size = platform::file_size(paths_.temp_path); size > 0) {
     progress_.written = static_cast<uint32_t>(std::min<uint64_t>(size, UINT32_MAX));
     if (size > progress_.expected_size) {
@@ -140,13 +167,20 @@ bool download_session_c::start() {
     // count would write only the package's tail into a new file.
     progress_.written = 0;
   }
-  if (progress_.expected_size != 0 && progress_.written == progress_.expected_size) {
+  if (progress_.expected_size != 0 && progress_.written == progress_.expected_size && !expected_digest_) {
     // Every byte arrived, but the program ended before the file was moved
     // into place: asking for more would only be refused.
     platform::move_file_no_replace(paths_.temp_path, paths_.final_path);
     state_ = download_state::complete;
     return true;
   }
+  return start_thread(false);
+}
+
+bool download_session_c::start_thread(bool check_only) {
+  check_only_ = check_only;
+  thread_digest_ = expected_digest_;
+  verdict_ = digest_verdict::none;
   progress_.stop_requested = 0;
   progress_.transfer_result = 0;
   progress_.http_status = 0;
@@ -155,22 +189,62 @@ bool download_session_c::start() {
   return thread_ != nullptr;
 }
 
+void download_session_c::start_check_when_unverified() {
+  if (state_ == download_state::complete && !thread_ && expected_digest_ && verified_digest_ != expected_digest_) {
+    start_thread(true);
+  }
+}
+
+void download_session_c::expect_digest(const sha256_digest& digest) {
+  expected_digest_ = digest;
+  start_check_when_unverified();
+}
+
 void download_session_c::pause() { progress_.stop_requested = 1; }
 
 void download_session_c::observe() {
   if (!thread_ || !call_.ended) return;
   thread_->join();
   thread_.reset();
-  if (progress_.stop_requested) {
+  apply_thread_end();
+}
+
+void download_session_c::apply_thread_end() {
+  const bool was_check = check_only_;
+  const digest_verdict verdict = verdict_;
+  check_only_ = false;
+  verdict_ = digest_verdict::none;
+  if (verdict == digest_verdict::mismatched) {
+    // Not the package the offer names: nothing of it may be installed, and
+    // a resume must not build on it.
+    platform::remove_file(was_check ? paths_.final_path : paths_.temp_path);
+    progress_.written = 0;
+    progress_.stop_requested = 0;
+    running_digest_.reset();
+    verified_digest_.reset();
+    digest_mismatch_ = true;
+    state_ = download_state::error;
+    return;
+  }
+  if (was_check) {
+    // A stop request (at exit) does not cut a check short.
+    progress_.stop_requested = 0;
+    verified_digest_ = thread_digest_;
+    state_ = download_state::complete;
+  } else if (progress_.stop_requested) {
     state_ = download_state::paused;
     progress_.stop_requested = 0;
   } else if (progress_.transfer_result != 0 || progress_.written != progress_.expected_size) {
     state_ = download_state::error;
   } else {
-    // A final file that exists already stays; the state is complete either way.
+    // A final file that exists already stays; the state is complete either
+    // way, and that older file is checked next when a digest is expected.
     state_ = download_state::complete;
-    platform::move_file_no_replace(paths_.temp_path, paths_.final_path);
+    const bool moved = platform::move_file_no_replace(paths_.temp_path, paths_.final_path);
+    verified_digest_.reset();
+    if (moved && verdict == digest_verdict::matched) verified_digest_ = thread_digest_;
   }
+  start_check_when_unverified();
 }
 
 bool download_session_c::remove() {
@@ -179,17 +253,23 @@ bool download_session_c::remove() {
   if (state_ == download_state::complete) file = &paths_.final_path;
   if (!file || !platform::remove_file(*file)) return false;
   progress_.written = 0;
+  running_digest_.reset();
+  verified_digest_.reset();
   state_ = download_state::not_downloaded;
   return true;
 }
 
 std::shared_ptr<download_session_c> download_registry_c::find_or_create(const std::string& link,
-                                                                         uint32_t expected_size) {
-  for (const auto& session : sessions_) {
-    if (session->link() == link) return session;
+                                                                         uint32_t expected_size,
+                                                                         const sha256_digest* expected_digest) {
+  auto found = std::find_if(sessions_.begin(), sessions_.end(), [&](const auto& s) { return s->link() == link; });
+  if (found == sessions_.end()) {
+    sessions_.push_back(std::make_shared<download_session_c>(link, expected_size, folder_, options_));
+    found = sessions_.end() - 1;
   }
-  sessions_.push_back(std::make_shared<download_session_c>(link, expected_size, folder_, options_));
-  return sessions_.back();
+  // After the session is owned: a check it starts holds it alive.
+  if (expected_digest) (*found)->expect_digest(*expected_digest);
+  return *found;
 }
 
 bool download_registry_c::any_downloading() const {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,6 +40,14 @@ std::string extension_for_link(const std::string& link);
 
 // Sessions are owned by shared pointers (the registry's): a running
 // download thread holds one too.
+//
+// When the offer names the package's SHA-256, a session checks the bytes
+// before it calls itself complete: the digest is computed while the file is
+// written, and a file that does not give it is deleted and the session ends
+// in error. A complete file that was not checked against the digest now
+// expected (left by an earlier run, or downloaded before an offer named the
+// digest) is checked on the download thread as soon as the digest is known:
+// the state reads downloading meanwhile, then complete or error.
 class download_session_c : public std::enable_shared_from_this<download_session_c> {
  public:
   download_session_c(std::string link, uint32_t expected_size, const std::u16string& download_folder,
@@ -61,6 +70,16 @@ class download_session_c : public std::enable_shared_from_this<download_session_
   // Deletes the partial or complete file; false (and nothing changes) when
   // the deletion fails or the state has no file to remove.
   bool remove();
+  // The digest the package's bytes must give from now on. A session keeps
+  // the latest digest an offer named (a later offer without one does not
+  // take it away). A complete file not yet checked against it is checked
+  // at once (see above); a running download keeps to the digest it started
+  // with, and its file is checked again when it ends.
+  void expect_digest(const sha256_digest& digest);
+  const std::optional<sha256_digest>& expected_digest() const { return expected_digest_; }
+  // The last download or check ended because the bytes did not give the
+  // expected digest; the file was deleted. Cleared by start().
+  bool digest_mismatch() const { return digest_mismatch_; }
 
   const std::string& link() const { return link_; }
   download_state state() const { return state_; }
@@ -72,7 +91,18 @@ class download_session_c : public std::enable_shared_from_this<download_session_
   const std::u16string& final_path() const { return paths_.final_path; }
 
  private:
+  enum class digest_verdict { none, matched, mismatched };
+
   static int run(void* self);
+  // Starts the download thread for a download or, with `check_only`, for a
+  // check of the complete file; the state is downloading afterwards (error
+  // when no thread can be made).
+  bool start_thread(bool check_only);
+  void start_check_when_unverified();
+  // On the download thread, after the transfer: the file against the digest
+  // the thread started with.
+  digest_verdict verify_file();
+  void apply_thread_end();
 
   std::string link_;
   download_paths paths_;
@@ -81,6 +111,17 @@ class download_session_c : public std::enable_shared_from_this<download_session_
   thread_call call_;
   std::unique_ptr<std::thread> thread_;
   download_state state_ = download_state::not_downloaded;
+
+  std::optional<sha256_digest> expected_digest_;
+  // The digest the final file was found to give; checks are not repeated.
+  std::optional<sha256_digest> verified_digest_;
+  bool digest_mismatch_ = false;
+  // Set before the thread starts and read by it; the thread alone touches
+  // `running_digest_` and writes `verdict_` while it runs.
+  bool check_only_ = false;
+  std::optional<sha256_digest> thread_digest_;
+  sha256_c running_digest_;
+  digest_verdict verdict_ = digest_verdict::none;
 };
 
 // Every session of the run, in order of creation; sessions live until the
@@ -91,7 +132,10 @@ class download_registry_c {
       : folder_(std::move(download_folder)), options_(options) {}
   // The session of that link (compared byte by byte), made when new. Links
   // are kept whole, however long, so a long link finds its session again.
-  std::shared_ptr<download_session_c> find_or_create(const std::string& link, uint32_t expected_size);
+  // With `expected_digest` (the offer's sha256), the session expects it
+  // (see download_session_c::expect_digest), whether new or not.
+  std::shared_ptr<download_session_c> find_or_create(const std::string& link, uint32_t expected_size,
+                                                     const sha256_digest* expected_digest = nullptr);
   const std::vector<std::shared_ptr<download_session_c>>& sessions() const { return sessions_; }
   // Whether any session's download is under way (asked before quitting).
   bool any_downloading() const;

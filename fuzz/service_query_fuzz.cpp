@@ -12,12 +12,17 @@
 #include <string>
 #include <string_view>
 
+#include "app/sha256.h"
 #include "server/catalogue.h"
 #include "server/update_query.h"
 
 namespace {
 
 using namespace quillary::server;
+using quillary::parse_sha256_hex;
+using quillary::sha256_digest;
+using quillary::sha256_of;
+using quillary::to_hex;
 
 std::string inf(const std::string& manufacturer, const std::string& sections) {
   return "[Version]\nSignature=\"$Windows NT$\"\nClass=Net\nClassGuid={4d36e972-e325-11ce-bfc1-08002be10318}\n"
@@ -33,7 +38,8 @@ const catalogue_c& small_catalogue() {
       listing.paths = {path, "a.cat"};
       listing.infs = {archive_file{path, text}};
       std::string reason;
-      c.add_package(catalogue_package{name, "", 6282}, listing, [](const std::string&) {}, reason);
+      c.add_package(catalogue_package{name, "", 6282, to_hex(sha256_of(name))}, listing, [](const std::string&) {},
+                    reason);
     };
     add("norvik lan.zip", "Win7/x64/a.inf",
         inf("%Maker%=M,NTamd64,NTamd64.6.1,NTx86", "[M.NTamd64]\nA=Install,PCI\\VEN_1E0B&DEV_4A21\n"
@@ -80,7 +86,11 @@ void check(const http_answer& answer) {
     for (const TiXmlElement* item = hw->FirstChildElement("item"); item; item = item->NextSiblingElement("item")) {
       int children = 0;
       for (const TiXmlElement* c = item->FirstChildElement(); c; c = c->NextSiblingElement()) ++children;
-      if (children != 15 || ++items > 500) std::abort();
+      if (children != 16 || ++items > 500) std::abort();
+      // Every package of this catalogue has its digest, which the client reads.
+      const TiXmlElement* digest = item->FirstChildElement("sha256");
+      sha256_digest read;
+      if (digest == nullptr || digest->GetText() == nullptr || !parse_sha256_hex(digest->GetText(), read)) std::abort();
     }
   }
 }

@@ -38,15 +38,16 @@ quillary::raw_scan two_devices() {
   return scan;
 }
 
-// Whatever the guard accepts, at any limit, the library nests no deeper than
-// the guard counted; and the document the reply parser builds stays within
-// the guard's limit.
+// Whatever the guard accepts, at any limit, the library nests no deeper and
+// allocates no more nodes than the guard counted; and the document the reply
+// parser builds stays within the guard's limit.
 void check_nesting_guard(const std::string& body) {
   const quillary::xml_guard_result guard = quillary::check_xml_nesting(body, 1000);
   if (guard.verdict == quillary::xml_guard_verdict::accepted) {
     TiXmlDocument document;
     document.Parse(body.c_str(), nullptr, TIXML_ENCODING_LEGACY);
     if (quillary::testing::element_depth(document) > guard.depth) std::abort();
+    if (quillary::testing::node_count(document) > guard.nodes) std::abort();
   }
   TiXmlDocument reply;
   quillary::parse_reply_document(body.c_str(), reply);

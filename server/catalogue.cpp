@@ -3,16 +3,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <set>
-#include <system_error>
 
 #include "server/text_encoding.h"
 
 namespace quillary::server {
 
 namespace {
-
-// The reply's `size` is read into 32 bits by the client.
-constexpr uint64_t max_package_size = 0xFFFFFFFFull;
 
 std::string folder_of(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -79,48 +75,28 @@ bool catalogue_c::add_package(catalogue_package package, const archive_listing& 
 }
 
 bool catalogue_c::index_folder(const std::string& folder, const warning_sink& warn, std::string& reason) {
-  namespace fs = std::filesystem;
-  std::error_code error;
-  fs::directory_iterator it(folder, error);
-  if (error) {
-    reason = "cannot list " + folder + ": " + error.message();
-    return false;
-  }
-  std::vector<fs::path> archives;
-  for (; it != fs::directory_iterator(); it.increment(error)) {
-    if (error) break;
-    const fs::path& path = it->path();
-    const std::string name = path.filename().string();
-    if (name.size() > 4 && equal_ignore_case_ascii(name.substr(name.size() - 4), ".zip") &&
-        it->is_regular_file(error)) {
-      archives.push_back(path);
-    }
-  }
-  if (error) {
-    reason = "cannot list " + folder + ": " + error.message();
-    return false;
-  }
-  std::sort(archives.begin(), archives.end());
+  std::vector<package_file> files;
+  if (!list_package_files(folder, warn, files, reason)) return false;
+  hash_package_files(folder, files, {}, warn);
+  add_package_files(folder, files, warn);
+  return true;
+}
 
-  for (const auto& path : archives) {
-    const std::string name = path.filename().string();
-    const uint64_t size = fs::file_size(path, error);
-    if (error) {
-      warn(name + ": " + error.message());
+void catalogue_c::add_package_files(const std::string& folder, const std::vector<package_file>& files,
+                                    const warning_sink& warn) {
+  for (const auto& file : files) {
+    if (!package_file_unchanged(folder, file)) {
+      warn(file.name + ": gone or changed since it was indexed");
       continue;
     }
-    if (size > max_package_size) {
-      warn(name + ": 4 GiB or larger, which the client cannot take");
-      continue;
-    }
+    const std::string path = (std::filesystem::path(folder) / file.name).string();
     archive_listing listing;
     std::string why;
-    if (!read_archive(path.string(), listing, why) ||
-        !add_package(catalogue_package{name, path.string(), size}, listing, warn, why)) {
-      warn(name + ": " + why);
+    if (!read_archive(path, listing, why) ||
+        !add_package(catalogue_package{file.name, path, file.size, file.sha256}, listing, warn, why)) {
+      warn(file.name + ": " + why);
     }
   }
-  return true;
 }
 
 const std::vector<catalogue_hit>* catalogue_c::find_id(std::string_view id) const {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "server/inf_driver.h"
+#include "server/package_index.h"
 #include "server/zip_archive.h"
 
 namespace quillary::server {
@@ -19,6 +20,7 @@ struct catalogue_package {
   std::string file_name;  // the archive's name in the folder (bytes as on disk)
   std::string file_path;  // where to read it from; empty for packages built in memory
   uint64_t size = 0;      // bytes, as the reply's `size` announces it
+  std::string sha256;     // 64 lower-case hexadecimal digits; empty when unknown
 };
 
 struct catalogue_inf {
@@ -40,8 +42,6 @@ struct catalogue_hit {
   uint32_t position = 0;
 };
 
-using warning_sink = std::function<void(const std::string&)>;
-
 class catalogue_c {
  public:
   // Adds one package from its archive listing. Each INF that cannot be read
@@ -51,10 +51,16 @@ class catalogue_c {
                    std::string& reason);
 
   // Indexes every *.zip file directly in `folder` (not its sub-folders), in
-  // name order. Archives that cannot be read, have no usable INF or are 4 GiB
-  // or larger are reported to `warn` and skipped. False when the folder
-  // cannot be listed.
+  // name order, with its SHA-256. Archives that cannot be read, have no
+  // usable INF or are 4 GiB or larger are reported to `warn` and skipped.
+  // False when the folder cannot be listed.
   bool index_folder(const std::string& folder, const warning_sink& warn, std::string& reason);
+
+  // Adds the listed files of `folder` (as an index file lists them). A file
+  // that is gone, or whose size or time differs from its record, is
+  // reported and skipped: the recorded digest would not be its own.
+  void add_package_files(const std::string& folder, const std::vector<package_file>& files,
+                         const warning_sink& warn);
 
   // The models naming this ID (compared without regard to ASCII case).
   const std::vector<catalogue_hit>* find_id(std::string_view id) const;

@@ -1,8 +1,9 @@
-// One connection: read one request, answer it, close.
+// Answering one request that has arrived whole on a connection.
 #pragma once
 
 #include <string>
 
+#include "server/request_reader.h"
 #include "server/service_context.h"
 
 namespace quillary::server {
@@ -13,12 +14,13 @@ struct connection_info {
   std::string authority;  // the listener's "127.0.0.1:8080", for links when Host is missing
 };
 
-// Largest request head and request body accepted.
-constexpr size_t max_request_head = 64u << 10;
-constexpr uint64_t max_request_body = 16u << 20;
-
-// Serves the connection and closes its socket.
-void serve_connection(const connection_info& connection, const service_context_c& context);
+// Answers the request with blocking writes (a socket in non-blocking mode
+// is waited on). True when the connection can carry another request: an
+// HTTP/1.1 request that did not ask to close, whose body was read whole,
+// answered in full, with no fault mode in force. The socket stays open
+// either way; the caller closes it.
+bool answer_request(const connection_info& connection, const received_request& received,
+                    const service_context_c& context);
 
 // The authority to put into package links: the request's Host header when
 // it is a plain host name or address with an optional port, else the

@@ -4,20 +4,20 @@
 
 namespace quillary::server {
 
-std::string response_head(int status, const header_list& headers, uint64_t content_length) {
+std::string response_head(int status, const header_list& headers, uint64_t content_length, bool keep_alive) {
   std::string head = "HTTP/1.1 " + std::to_string(status) + " " + reason_phrase(status) + "\r\n";
   head += "Server: quillary-service\r\n";
   for (const auto& [name, value] : headers) head += name + ": " + value + "\r\n";
   head += "Content-Length: " + std::to_string(content_length) + "\r\n";
-  head += "Connection: close\r\n\r\n";
-  return head;
+  if (!keep_alive) head += "Connection: close\r\n";
+  return head + "\r\n";
 }
 
 bool send_answer(int fd, const http_answer& answer, bool head_only, const std::atomic<bool>& stopping,
-                 const header_list& extra) {
+                 const header_list& extra, bool keep_alive) {
   header_list headers = {{"Content-Type", answer.content_type}};
   headers.insert(headers.end(), extra.begin(), extra.end());
-  std::string out = response_head(answer.status, headers, answer.body.size());
+  std::string out = response_head(answer.status, headers, answer.body.size(), keep_alive);
   if (!head_only) out += answer.body;
   return send_all(fd, out, stopping);
 }

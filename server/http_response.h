@@ -1,5 +1,6 @@
-// Status line and header fields of a response. Every response carries
-// "Connection: close": each connection serves one request.
+// Status line and header fields of a response. A response that ends its
+// connection says "Connection: close"; one on a connection that stays open
+// for the next request says nothing (HTTP/1.1 keeps connections open).
 #pragma once
 
 #include <atomic>
@@ -14,13 +15,13 @@ namespace quillary::server {
 
 using header_list = std::vector<std::pair<std::string, std::string>>;
 
-std::string response_head(int status, const header_list& headers, uint64_t content_length);
+std::string response_head(int status, const header_list& headers, uint64_t content_length, bool keep_alive = false);
 
 // Sends a whole answer with its Content-Type and the `extra` header fields.
 // For HEAD only the head goes out, but with the Content-Length the GET
 // would carry, as HEAD is meant to tell.
 bool send_answer(int fd, const http_answer& answer, bool head_only, const std::atomic<bool>& stopping,
-                 const header_list& extra = {});
+                 const header_list& extra = {}, bool keep_alive = false);
 
 // The small HTML page of the status fault and of plain errors in HTML.
 std::string status_page(int status);

@@ -3,22 +3,13 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 
-#include "server/connection.h"
-
 namespace quillary::server {
-
-namespace {
-
-// How long the accept loop rests when accept fails for want of resources.
-constexpr int accept_pause_ms = 100;
 
 std::string address_text(const sockaddr_storage& address) {
   char host[INET6_ADDRSTRLEN] = "";
@@ -31,6 +22,13 @@ std::string address_text(const sockaddr_storage& address) {
   inet_ntop(AF_INET, &a.sin_addr, host, sizeof host);
   return std::string(host) + ":" + std::to_string(ntohs(a.sin_port));
 }
+
+std::string host_text(const sockaddr_storage& address) {
+  const std::string text = address_text(address);
+  return text.substr(0, text.rfind(':'));
+}
+
+namespace {
 
 int open_one(const listen_address& where, std::string& authority, std::string& reason) {
   sockaddr_storage address{};
@@ -48,7 +46,7 @@ int open_one(const listen_address& where, std::string& authority, std::string& r
     inet_pton(AF_INET, where.host.c_str(), &a.sin_addr);
     length = sizeof a;
   }
-  const int fd = socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int fd = socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) {
     reason = std::string("socket: ") + std::strerror(errno);
     return -1;
@@ -56,7 +54,7 @@ int open_one(const listen_address& where, std::string& authority, std::string& r
   const int on = 1;
   setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   if (where.ipv6) setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(fd, 128) != 0) {
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(fd, SOMAXCONN) != 0) {
     reason = "cannot listen on " + where.host + ":" + std::to_string(where.port) + ": " + std::strerror(errno);
     close(fd);
     return -1;
@@ -89,101 +87,6 @@ bool listener_set_c::open(const std::vector<listen_address>& addresses, std::str
 void listener_set_c::close_all() {
   for (const int fd : sockets_) close(fd);
   sockets_.clear();
-}
-
-accept_loop_c::accept_loop_c(const listener_set_c& listeners, service_context_c& context)
-    : listeners_(listeners), context_(context) {}
-
-accept_loop_c::~accept_loop_c() {
-  stop();
-  if (wake_pipe_[0] >= 0) close(wake_pipe_[0]);
-  if (wake_pipe_[1] >= 0) close(wake_pipe_[1]);
-}
-
-bool accept_loop_c::start(std::string& reason) {
-  if (pipe2(wake_pipe_, O_CLOEXEC) != 0) {
-    reason = std::string("pipe: ") + std::strerror(errno);
-    return false;
-  }
-  thread_ = std::thread([this] { run(); });
-  return true;
-}
-
-void accept_loop_c::run() {
-  const auto& sockets = listeners_.sockets();
-  std::vector<pollfd> polled;
-  for (const int fd : sockets) polled.push_back(pollfd{fd, POLLIN, 0});
-  polled.push_back(pollfd{wake_pipe_[0], POLLIN, 0});
-  while (!context_.stopping().load()) {
-    if (poll(polled.data(), polled.size(), -1) < 0) {
-      if (errno == EINTR) continue;
-      context_.warn(std::string("poll: ") + std::strerror(errno));
-      return;
-    }
-    if (polled.back().revents != 0) return;
-    for (size_t i = 0; i + 1 < polled.size(); ++i) {
-      if ((polled[i].revents & POLLIN) == 0) continue;
-      sockaddr_storage peer{};
-      socklen_t peer_length = sizeof peer;
-      const int fd = accept4(polled[i].fd, reinterpret_cast<sockaddr*>(&peer), &peer_length, SOCK_CLOEXEC);
-      if (fd < 0) {
-        // Out of descriptors or memory, the connection stays queued and the
-        // listener polls ready again at once; a short pause (cut short by
-        // stop) keeps the loop from spinning until some connection ends.
-        // Other errors mean the peer gave up already.
-        if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-          pollfd wake{wake_pipe_[0], POLLIN, 0};
-          poll(&wake, 1, accept_pause_ms);
-        }
-        continue;
-      }
-      {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        if (running_ >= max_connections) {
-          static const char busy[] =
-              "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
-          send(fd, busy, sizeof busy - 1, MSG_DONTWAIT | MSG_NOSIGNAL);  // best effort
-          close(fd);
-          continue;
-        }
-        open_connections_.insert(fd);
-        ++running_;
-      }
-      try {
-        std::thread(&accept_loop_c::serve, this, fd, address_text(peer), listeners_.authorities()[i]).detach();
-      } catch (const std::system_error& error) {
-        context_.warn(std::string("cannot start a connection thread: ") + error.what());
-        const std::lock_guard<std::mutex> lock(mutex_);
-        open_connections_.erase(open_connections_.find(fd));
-        --running_;
-        close(fd);
-      }
-    }
-  }
-}
-
-void accept_loop_c::serve(int fd, std::string peer, std::string authority) {
-  serve_connection(connection_info{fd, std::move(peer), std::move(authority)}, context_);
-  const std::lock_guard<std::mutex> lock(mutex_);
-  open_connections_.erase(open_connections_.find(fd));
-  --running_;
-  idle_.notify_all();
-}
-
-bool accept_loop_c::stop() {
-  context_.request_stop();
-  if (thread_.joinable()) {
-    const char wake = 1;
-    if (write(wake_pipe_[1], &wake, 1) < 0) {
-      // The accept loop also sees the stop flag at its next wake-up.
-    }
-    thread_.join();
-  }
-  std::unique_lock<std::mutex> lock(mutex_);
-  // The connection threads still own their sockets; shutting them down makes
-  // their blocking calls return at once.
-  for (const int fd : open_connections_) shutdown(fd, SHUT_RDWR);
-  return idle_.wait_for(lock, std::chrono::seconds(5), [this] { return running_ == 0; });
 }
 
 }  // namespace quillary::server

@@ -1,14 +1,19 @@
 // quillary-service: the reference update service. See server/README.md.
+#include <malloc.h>
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "server/catalogue.h"
+#include "server/connection_hub.h"
 #include "server/listener.h"
 #include "server/options.h"
+#include "server/package_index.h"
 #include "server/service_context.h"
 
 using namespace quillary::server;
@@ -18,6 +23,55 @@ namespace {
 int fail(int code, const std::string& reason) {
   std::fprintf(stderr, "quillary-service: %s\n", reason.c_str());
   return code;
+}
+
+void warn_skipped(const std::string& line) { std::fprintf(stderr, "quillary-service: skipped %s\n", line.c_str()); }
+
+// The catalogue from the index file, or from the folder itself.
+std::shared_ptr<const catalogue_c> load_catalogue(const service_options& options, std::string& reason) {
+  auto catalogue = std::make_shared<catalogue_c>();
+  if (options.index.empty()) {
+    if (!catalogue->index_folder(options.catalogue, warn_skipped, reason)) return nullptr;
+  } else {
+    std::vector<package_file> files;
+    if (!read_package_index(options.index, files, reason)) return nullptr;
+    catalogue->add_package_files(options.catalogue, files, warn_skipped);
+  }
+  if (catalogue->packages().empty()) {
+    std::fprintf(stderr, "quillary-service: warning: no usable package in %s\n", options.catalogue.c_str());
+  }
+  return catalogue;
+}
+
+// --write-index: hashes what the old index does not vouch for, and puts the
+// new index in place.
+int write_index(const service_options& options) {
+  std::string reason;
+  std::vector<package_file> known;
+  std::string ignored;
+  read_package_index(options.write_index, known, ignored);  // a first index has none
+  std::vector<package_file> files;
+  if (!list_package_files(options.catalogue, warn_skipped, files, reason)) return fail(1, reason);
+  hash_package_files(options.catalogue, files, known, warn_skipped);
+  if (!write_package_index(options.write_index, files, reason)) return fail(1, reason);
+  std::printf("quillary-service: %zu package files in %s\n", files.size(), options.write_index.c_str());
+  return 0;
+}
+
+// Queries hold buffers of megabytes for a moment (the inflated document,
+// the reply). With a fixed threshold glibc maps each of them on its own and
+// gives it back when freed; left to itself it raises the threshold after
+// the first such free and keeps later ones in its heaps, where they stay
+// part of the process after a burst of large queries.
+void return_large_buffers() { mallopt(M_MMAP_THRESHOLD, 256 * 1024); }
+
+// Many slow clients each hold a descriptor while their request arrives.
+void raise_descriptor_limit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+  }
 }
 
 }  // namespace
@@ -31,23 +85,24 @@ int main(int argc, char** argv) {
     std::fputs(usage_text(), stdout);
     return 0;
   }
+  if (!options.write_index.empty()) return write_index(options);
 
-  // The signals that stop the service are taken by sigwait on the main
-  // thread; every thread started later inherits the mask. Writes to a closed
-  // connection must not end the process.
-  sigset_t stop_signals;
-  sigemptyset(&stop_signals);
-  sigaddset(&stop_signals, SIGINT);
-  sigaddset(&stop_signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  // The signals that stop the service, and the one that reads the catalogue
+  // again, are taken by sigwait on the main thread; every thread started
+  // later inherits the mask. Writes to a closed connection must not end the
+  // process.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  raise_descriptor_limit();
+  return_large_buffers();
 
-  catalogue_c catalogue;
-  const auto warn = [](const std::string& line) { std::fprintf(stderr, "quillary-service: skipped %s\n", line.c_str()); };
-  if (!catalogue.index_folder(options.catalogue, warn, reason)) return fail(1, reason);
-  if (catalogue.packages().empty()) {
-    std::fprintf(stderr, "quillary-service: warning: no usable package in %s\n", options.catalogue.c_str());
-  }
+  std::shared_ptr<const catalogue_c> catalogue = load_catalogue(options, reason);
+  if (!catalogue) return fail(1, reason);
 
   listener_set_c listeners;
   if (!listeners.open(options.listen, reason)) return fail(1, reason);
@@ -56,18 +111,26 @@ int main(int argc, char** argv) {
   }
   std::fflush(stdout);
 
-  service_context_c context(catalogue, options.fault, options.quiet);
-  accept_loop_c loop(listeners, context);
+  service_context_c context(std::move(catalogue), options);
+  connection_hub_c hub(listeners, context);
   if (options.fault.kind == fault_kind::refuse) {
     // Nothing listens on the ports any more: connections are refused.
     listeners.close_all();
-  } else if (!loop.start(reason)) {
+  } else if (!hub.start(reason)) {
     return fail(1, reason);
   }
 
   int received = 0;
-  sigwait(&stop_signals, &received);
-  if (!loop.stop()) {
+  while (sigwait(&signals, &received) == 0 && received == SIGHUP) {
+    // Requests under way keep the catalogue they started with.
+    if (auto fresh = load_catalogue(options, reason)) {
+      context.replace_catalogue(std::move(fresh));
+      context.warn("catalogue read again: " + std::to_string(context.catalogue()->packages().size()) + " packages");
+    } else {
+      context.warn("catalogue not read again, the old one stays: " + reason);
+    }
+  }
+  if (!hub.stop()) {
     // A connection thread did not end in time; it still uses the catalogue,
     // so the process must not run its destructors under it.
     std::fflush(stderr);

@@ -40,6 +40,46 @@ bool parse_listen_address(const std::string& text, listen_address& out, std::str
   return true;
 }
 
+namespace {
+
+// "10", "2.5": seconds with an optional fraction, above 0 and up to an hour.
+bool parse_seconds(const std::string& text, std::chrono::milliseconds& out) {
+  if (text.empty() || text.size() > 12 || text.find_first_not_of("0123456789.") != std::string::npos ||
+      text.find('.') != text.rfind('.') || text.front() == '.' || text.back() == '.') {
+    return false;
+  }
+  const double seconds = std::stod(text);
+  if (seconds <= 0 || seconds > 3600) return false;
+  out = std::chrono::milliseconds(static_cast<long long>(seconds * 1000 + 0.5));
+  return out.count() > 0;
+}
+
+bool parse_count(const std::string& text, size_t& out) {
+  if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  out = std::stoul(text);
+  return true;
+}
+
+// An http:// or https:// address with a host, ending in '/' (added when
+// missing), so that package names can follow it.
+bool parse_package_base(const std::string& text, std::string& out) {
+  const size_t scheme = text.find("://");
+  if (scheme == std::string::npos || (text.compare(0, scheme, "http") != 0 && text.compare(0, scheme, "https") != 0)) {
+    return false;
+  }
+  if (text.size() == scheme + 3 || text[scheme + 3] == '/') return false;
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) <= 32 || static_cast<unsigned char>(c) >= 127 || c == '<' || c == '>' ||
+        c == '"' || c == '&') {
+      return false;
+    }
+  }
+  out = text.back() == '/' ? text : text + "/";
+  return true;
+}
+
+}  // namespace
+
 bool parse_options(const std::vector<std::string>& args, service_options& out, std::string& reason) {
   out = service_options{};
   bool have_fault = false;
@@ -53,6 +93,11 @@ bool parse_options(const std::vector<std::string>& args, service_options& out, s
       into = args[++i];
       return true;
     };
+    // The reason when the option's value could not be read.
+    const auto read_value = [&](bool read, const char* expected) {
+      if (!read) reason = arg + " takes " + expected;
+      return read;
+    };
     std::string text;
     if (arg == "--help" || arg == "-h") {
       out.help = true;
@@ -65,6 +110,22 @@ bool parse_options(const std::vector<std::string>& args, service_options& out, s
       listen_address address;
       if (!value(text) || !parse_listen_address(text, address, reason)) return false;
       out.listen.push_back(address);
+    } else if (arg == "--package-base") {
+      if (!value(text) || !read_value(parse_package_base(text, out.package_base), "an http:// or https:// address")) {
+        return false;
+      }
+    } else if (arg == "--index") {
+      if (!value(out.index)) return false;
+    } else if (arg == "--write-index") {
+      if (!value(out.write_index)) return false;
+    } else if (arg == "--request-deadline") {
+      if (!value(text) || !read_value(parse_seconds(text, out.request_deadline), "seconds above 0, at most 3600")) {
+        return false;
+      }
+    } else if (arg == "--max-per-client") {
+      if (!value(text) || !read_value(parse_count(text, out.max_per_client), "a number of connections (0: no limit)")) {
+        return false;
+      }
     } else if (arg == "--fault") {
       if (have_fault) {
         reason = "only one --fault per process";
@@ -81,6 +142,13 @@ bool parse_options(const std::vector<std::string>& args, service_options& out, s
     reason = "--catalogue DIR is required";
     return false;
   }
+  if (!out.write_index.empty()) {
+    if (!out.index.empty() || !out.listen.empty()) {
+      reason = "--write-index only writes the index: no --index or --listen with it";
+      return false;
+    }
+    return true;
+  }
   if (out.listen.empty()) {
     reason = "at least one --listen ADDRESS:PORT is required";
     return false;
@@ -90,18 +158,38 @@ bool parse_options(const std::vector<std::string>& args, service_options& out, s
 
 const char* usage_text() {
   return R"(usage: quillary-service --catalogue DIR --listen ADDRESS:PORT [--listen ADDRESS:PORT ...]
-                        [--fault MODE] [--quiet]
+                        [--index FILE] [--package-base URL] [--request-deadline SECONDS]
+                        [--max-per-client N] [--fault MODE] [--quiet]
+       quillary-service --catalogue DIR --write-index FILE
 
 The reference update service of Quillary: answers the driver-update query
 from a catalogue of driver packages and serves the package files.
 
   --catalogue DIR   folder of driver packages: every *.zip directly in it (not
                     in sub-folders) is indexed at start with the INF files
-                    inside; unreadable archives and INF files are reported on
-                    stderr and skipped
+                    inside and its SHA-256; unreadable archives and INF files
+                    are reported on stderr and skipped
   --listen A:P      numeric address and port to listen on; port 0 takes a free
                     one; repeat for more listeners (all serve the same
                     catalogue); IPv6 as [ADDRESS]:PORT
+  --write-index FILE
+                    hash the folder's packages into the index FILE and exit;
+                    packages whose name, size and time the old FILE records
+                    are not hashed again
+  --index FILE      take the packages (and their digests) that FILE lists
+                    instead of listing and hashing the folder; a package
+                    changed since is skipped
+  --package-base URL
+                    package links are URL followed by the file name (the
+                    server that serves DIR, such as nginx); default: this
+                    service's /packages/ at the address the client used
+  --request-deadline SECONDS
+                    the whole request, head and body, must arrive within this
+                    time after the connection opened or went idle (default 10);
+                    later ones get 408 and are closed
+  --max-per-client N
+                    connections one client address may hold at once (default
+                    32; 0: no limit, for services behind a proxy); more get 503
   --fault MODE      misbehave in one way, for tests (one mode per process):
       status:CODE     every request gets status CODE with a small HTML body
       refuse          the listeners close once the ready lines are printed, so
@@ -123,7 +211,8 @@ from a catalogue of driver packages and serves the package files.
 
 Once the catalogue is indexed, one line per listener goes to stdout:
   quillary-service: listening on http://ADDRESS:PORT/
-SIGINT or SIGTERM stops the service.
+SIGHUP reads the catalogue again (the index file with --index) and answers
+new requests from it; SIGINT or SIGTERM stops the service.
 
 Endpoints:
   POST /                  the update query (multipart/form-data, part

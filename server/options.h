@@ -1,6 +1,8 @@
 // The command line of quillary-service.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,19 @@ struct service_options {
   fault_mode fault;
   bool quiet = false;
   bool help = false;
+  // Where package links point ("https://updates.example/packages/"), when
+  // another server (nginx) serves the files; empty: this service's own
+  // address as the client reached it.
+  std::string package_base;
+  // The index file to take the packages from instead of hashing the folder.
+  std::string index;
+  // Write the index file of the folder and exit, instead of serving.
+  std::string write_index;
+  // The whole request (head and body) must arrive within this time.
+  std::chrono::milliseconds request_deadline{10000};
+  // Connections one client address may hold at once; 0: no limit (behind
+  // a proxy, every connection comes from the proxy's address).
+  size_t max_per_client = 32;
 };
 
 // Reads "ADDR:PORT" or "[ADDR6]:PORT" with a numeric address.

@@ -47,7 +47,7 @@ class pacer_c {
 }  // namespace
 
 download_result send_package(int fd, const http_request& request, const catalogue_package& package,
-                             const service_context_c& context) {
+                             const service_context_c& context, bool keep_alive) {
   const std::atomic<bool>& stopping = context.stopping();
   const fault_mode& fault = context.fault();
   const bool head_only = request.method == "HEAD";
@@ -56,8 +56,7 @@ download_result send_package(int fd, const http_request& request, const catalogu
   struct stat info{};
   if (file.fd < 0 || fstat(file.fd, &info) != 0) {
     const http_answer answer = text_answer(404, "the package file is gone");
-    send_answer(fd, answer, head_only, stopping);
-    return {answer.status, 0};
+    return {answer.status, 0, send_answer(fd, answer, head_only, stopping, {}, keep_alive)};
   }
   const auto size = static_cast<uint64_t>(info.st_size);
 
@@ -70,8 +69,9 @@ download_result send_package(int fd, const http_request& request, const catalogu
   }
   if (range.kind == range_kind::unsatisfiable) {
     const http_answer answer = text_answer(416, "the range lies beyond the end of the file");
-    send_answer(fd, answer, head_only, stopping, {{"Content-Range", "bytes */" + std::to_string(size)}});
-    return {416, 0};
+    return {416, 0,
+            send_answer(fd, answer, head_only, stopping, {{"Content-Range", "bytes */" + std::to_string(size)}},
+                        keep_alive)};
   }
 
   header_list headers = {{"Content-Type", "application/zip"}, {"Accept-Ranges", "bytes"}};
@@ -86,8 +86,8 @@ download_result send_package(int fd, const http_request& request, const catalogu
                                               std::to_string(range.last) + "/" + std::to_string(size));
   }
   const uint64_t extra = fault.kind == fault_kind::extra ? fault.value : 0;
-  if (!send_all(fd, response_head(status, headers, length + extra), stopping)) return {status, 0};
-  if (head_only) return {status, 0};
+  if (!send_all(fd, response_head(status, headers, length + extra, keep_alive), stopping)) return {status, 0};
+  if (head_only) return {status, 0, true};
 
   // How much of the body goes out before the fault takes over.
   uint64_t limit = length + extra;
@@ -117,7 +117,7 @@ download_result send_package(int fd, const http_request& request, const catalogu
     sent += got;
   }
   if (fault.kind == fault_kind::stall) wait_for_peer_close(fd, stopping);
-  return {status, sent};
+  return {status, sent, sent == length};
 }
 
 }  // namespace quillary::server

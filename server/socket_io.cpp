@@ -2,7 +2,6 @@
 
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,46 +10,25 @@
 
 namespace quillary::server {
 
-namespace {
-
-timeval to_timeval(std::chrono::seconds s) {
-  timeval tv{};
-  tv.tv_sec = static_cast<time_t>(s.count());
-  return tv;
-}
-
-}  // namespace
-
-void set_socket_timeouts(int fd, std::chrono::seconds receive, std::chrono::seconds send) {
-  const timeval r = to_timeval(receive);
-  const timeval s = to_timeval(send);
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &r, sizeof r);
-  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &s, sizeof s);
-}
-
 bool send_all(int fd, std::string_view data, const std::atomic<bool>& stopping) {
+  auto last_progress = std::chrono::steady_clock::now();
   while (!data.empty()) {
     if (stopping.load()) return false;
     const ssize_t sent = send(fd, data.data(), data.size(), MSG_NOSIGNAL);
     if (sent < 0) {
       if (errno == EINTR) continue;
-      return false;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
+      // A socket in non-blocking mode: wait until the peer reads on, as a
+      // blocking socket's send time-out would.
+      if (std::chrono::steady_clock::now() - last_progress > send_timeout) return false;
+      pollfd p{fd, POLLOUT, 0};
+      poll(&p, 1, 200);
+      continue;
     }
     data.remove_prefix(static_cast<size_t>(sent));
+    last_progress = std::chrono::steady_clock::now();
   }
   return true;
-}
-
-long receive_some(int fd, std::string& into, size_t max) {
-  char buffer[65536];
-  const size_t want = max < sizeof buffer ? max : sizeof buffer;
-  while (true) {
-    const ssize_t n = recv(fd, buffer, want, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return -1;
-    into.append(buffer, static_cast<size_t>(n));
-    return static_cast<long>(n);
-  }
 }
 
 void wait_for_peer_close(int fd, const std::atomic<bool>& stopping) {
@@ -75,28 +53,6 @@ bool sleep_unless_stopping(std::chrono::milliseconds duration, const std::atomic
     std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(end - now, std::chrono::milliseconds(50)));
   }
   return false;
-}
-
-void close_gracefully(int fd) {
-  shutdown(fd, SHUT_WR);
-  // At most about two seconds and 4 MiB of what the peer still sends.
-  char buffer[65536];
-  size_t drained = 0;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-  while (drained < (4u << 20) && std::chrono::steady_clock::now() < end) {
-    pollfd p{fd, POLLIN, 0};
-    const int ready = poll(&p, 1, 100);
-    if (ready < 0 && errno != EINTR) break;
-    if (ready <= 0) continue;
-    const ssize_t n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-      break;
-    }
-    drained += static_cast<size_t>(n);
-  }
-  close(fd);
 }
 
 }  // namespace quillary::server

@@ -44,20 +44,23 @@ http_answer answer_update_query(std::string_view content_type, std::string_view 
   }
   update_request request;
   std::string reason;
-  if (!parse_update_request(document, request, reason)) return text_answer(400, reason);
+  switch (parse_update_request(document, request, reason)) {
+    case request_verdict::accepted: break;
+    case request_verdict::malformed: return text_answer(400, reason);
+    case request_verdict::too_large: return text_answer(413, reason);
+  }
+  // From here on the request holds what is needed of the document.
+  std::string().swap(document);
 
   const code_page_info code_page = code_page_for_oem(request.oem_code_page);
   code_page_converter_c converter;
   if (!converter.open(code_page.iconv_name, reason)) return text_answer(500, reason);
 
   const client_os os = client_os_for(request.os, request.build);
-  std::vector<std::vector<offer>> offers;
-  offers.reserve(request.devices.size());
-  for (const auto& device : request.devices) offers.push_back(match_device(catalogue, os, ids_of(device, converter)));
-
+  const auto offers_for = [&](size_t d) { return match_device(catalogue, os, ids_of(request.devices[d], converter)); };
   reply_stats stats;
   http_answer answer{200, "text/xml",
-                     write_update_reply(request, offers, package_base, code_page, converter, reply_limits{}, stats)};
+                     write_update_reply(request, offers_for, package_base, code_page, converter, reply_limits{}, stats)};
   summary.os = request.os;
   summary.devices = request.devices.size();
   summary.devices_with_offers = stats.devices_with_offers;

@@ -12,8 +12,9 @@
 
 namespace quillary::server {
 
-// Largest request document after inflating.
-constexpr size_t max_request_document = 64u << 20;
+// Largest request document after inflating: inflating stops as soon as a
+// stream passes it, however small the stream.
+constexpr size_t max_request_document = 4u << 20;
 
 struct query_summary {
   std::string os;
@@ -25,7 +26,8 @@ struct query_summary {
 
 // 200 with the reply (text/xml); 400 with a short reason when the body is
 // not a multipart form with one "driversm" part holding a zlib stream of the
-// request document; 413 when the document inflates beyond its limit.
+// request document; 413 when the document inflates beyond its limit or goes
+// beyond the request limits (update_request.h).
 http_answer answer_update_query(std::string_view content_type, std::string_view body, const catalogue_c& catalogue,
                                 const std::string& package_base, query_summary& summary);
 

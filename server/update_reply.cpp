@@ -57,6 +57,7 @@ std::string write_item(const item_values& v, const code_page_converter_c& conver
   add("targetos", v.targetos, false);
   add("date", v.date, false);
   add("desc", v.desc, false);
+  if (!v.sha256.empty()) add("sha256", v.sha256, false);
   out += "\t\t\t</item>\n";
   return out;
 }
@@ -112,6 +113,7 @@ item_values make_item_values(const offer& o, const std::string& package_base) {
   v.targetos = std::to_string(decoration_target_os(o.section->decoration));
   v.date = driver.date;
   v.desc = cut(o.model->description, 1024);
+  v.sha256 = o.package->sha256;
   return v;
 }
 
@@ -138,7 +140,7 @@ std::string escape_xml(const std::string& text) {
   return out;
 }
 
-std::string write_update_reply(const update_request& request, const std::vector<std::vector<offer>>& offers,
+std::string write_update_reply(const update_request& request, const offer_source& offers_for,
                                const std::string& package_base, const code_page_info& code_page,
                                const code_page_converter_c& converter, const reply_limits& limits,
                                reply_stats& stats) {
@@ -147,7 +149,7 @@ std::string write_update_reply(const update_request& request, const std::vector<
   out += "<driversm>\n\t<hardwares>\n";
   const std::string closing = "\t</hardwares>\n</driversm>\n";
   for (size_t d = 0; d < request.devices.size(); ++d) {
-    const auto& device_offers = offers[d];
+    const std::vector<offer> device_offers = offers_for(d);
     if (device_offers.empty()) continue;
     const std::string opening = "\t\t<hardware>\n\t\t\t<id>" + raw_text(request.devices[d].id) + "</id>\n";
     const std::string ending = "\t\t</hardware>\n";

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,10 +19,11 @@
 namespace quillary::server {
 
 // The fifteen values of one item, as UTF-8 except `hardid`, which keeps the
-// client's bytes.
+// client's bytes, and the package's SHA-256 (written when known; clients
+// that do not check packages ignore it as an unknown element).
 struct item_values {
   std::string hardid, title, ver, size, guid, link, infpath, official_link, cp, manu, sign, feature, targetos,
-      date, desc;
+      date, desc, sha256;
 };
 
 // `package_base` is the address packages are served under, such as
@@ -52,11 +54,16 @@ struct reply_stats {
   size_t devices_left_out = 0;  // devices with offers cut by the size limit
 };
 
-// `offers[i]` are the offers for `request.devices[i]`, best first. Devices
-// without offers are left out, except that when no device has any, the first
-// one is written with its id alone (the client rejects a reply without any
-// hardware); a request without devices gets an empty `hardwares`.
-std::string write_update_reply(const update_request& request, const std::vector<std::vector<offer>>& offers,
+// The offers for device number i of the request, best first. Asked for one
+// device after the other while the reply is written, so that only one
+// device's offers exist at a time.
+using offer_source = std::function<std::vector<offer>(size_t device)>;
+
+// Devices without offers are left out, except that when no device has any,
+// the first one is written with its id alone (the client rejects a reply
+// without any hardware); a request without devices gets an empty
+// `hardwares`.
+std::string write_update_reply(const update_request& request, const offer_source& offers_for,
                                const std::string& package_base, const code_page_info& code_page,
                                const code_page_converter_c& converter, const reply_limits& limits,
                                reply_stats& stats);

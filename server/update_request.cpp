@@ -43,35 +43,42 @@ long positive_number(const char* text, long limit) {
 
 }  // namespace
 
-bool parse_update_request(std::string_view xml, update_request& out, std::string& reason) {
+request_verdict parse_update_request(const std::string& xml, update_request& out, std::string& reason,
+                                     const request_limits& limits) {
   out = update_request{};
-  if (xml.find('\0') != std::string_view::npos) {
+  const request_verdict malformed = request_verdict::malformed;
+  if (xml.find('\0') != std::string::npos) {
     reason = "the document holds a NUL byte";
-    return false;
+    return malformed;
   }
   // The XML library parses elements recursively: a document nested a
-  // hundred thousand levels deep would exhaust the thread's stack.
-  const xml_guard_verdict verdict = check_xml_nesting(xml).verdict;
+  // hundred thousand levels deep would exhaust the thread's stack. And it
+  // allocates per node: a few megabytes of tiny elements would take a
+  // gigabyte.
+  const xml_guard_verdict verdict = check_xml_nesting(xml, max_xml_nesting, limits.max_nodes).verdict;
+  if (verdict == xml_guard_verdict::too_many_nodes) {
+    reason = std::string(describe(verdict)) + " (at most " + std::to_string(limits.max_nodes) + ")";
+    return request_verdict::too_large;
+  }
   if (verdict != xml_guard_verdict::accepted) {
     reason = describe(verdict);
-    return false;
+    return malformed;
   }
   TiXmlDocument document;
-  const std::string text(xml);
-  document.Parse(text.c_str(), nullptr, TIXML_ENCODING_LEGACY);
+  document.Parse(xml.c_str(), nullptr, TIXML_ENCODING_LEGACY);
   if (document.Error()) {
     reason = std::string("not XML: ") + document.ErrorDesc();
-    return false;
+    return malformed;
   }
   const TiXmlElement* root = document.RootElement();
   if (root == nullptr || root->ValueStr() != "driversm") {
     reason = "the root element is not driversm";
-    return false;
+    return malformed;
   }
   const TiXmlElement* client = root->FirstChildElement("client");
   if (client == nullptr) {
     reason = "no client element";
-    return false;
+    return malformed;
   }
   if (const char* os = client->Attribute("os")) out.os = os;
   out.oem_code_page = positive_number(client->Attribute("lang"), 100000);
@@ -79,26 +86,34 @@ bool parse_update_request(std::string_view xml, update_request& out, std::string
   const TiXmlElement* hardwares = root->FirstChildElement("hardwares");
   if (hardwares == nullptr) {
     reason = "no hardwares element";
-    return false;
+    return malformed;
   }
   for (const TiXmlElement* hardware = hardwares->FirstChildElement("hardware"); hardware != nullptr;
        hardware = hardware->NextSiblingElement("hardware")) {
+    if (out.devices.size() == limits.max_devices) {
+      reason = "more than " + std::to_string(limits.max_devices) + " devices";
+      return request_verdict::too_large;
+    }
     request_device device;
     device.id = text_of(hardware, "id");
     if (device.id.empty()) {
       reason = "a hardware element without id text";
-      return false;
+      return malformed;
     }
     if (device.id.size() > max_device_id) {
       reason = "a device ID longer than " + std::to_string(max_device_id) + " bytes";
-      return false;
+      return malformed;
     }
     device.match_id = text_of(hardware, "matchid");
     device.hardware_ids = split_ids(text_of(hardware, "hardids"));
     device.compatible_ids = split_ids(text_of(hardware, "compids"));
+    if (device.hardware_ids.size() + device.compatible_ids.size() > limits.max_ids_per_device) {
+      reason = "a device with more than " + std::to_string(limits.max_ids_per_device) + " IDs";
+      return request_verdict::too_large;
+    }
     out.devices.push_back(std::move(device));
   }
-  return true;
+  return request_verdict::accepted;
 }
 
 }  // namespace quillary::server

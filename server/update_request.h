@@ -33,9 +33,25 @@ struct update_request {
 // so a longer one can never be matched to its device again.
 constexpr size_t max_device_id = 4096;
 
-// Fails with a reason when the text is not XML or lacks the root element
-// `driversm`, its `client` or `hardwares` child, or a hardware's `id` text,
-// or when an `id` is longer than max_device_id.
-bool parse_update_request(std::string_view xml, update_request& out, std::string& reason);
+// How much of a request document is read. With the document's own size
+// limit these bound what one query can cost: the node count bounds the
+// parsed document (TinyXML allocates an object of a few hundred bytes per
+// element, attribute and text), the other two the matching. A PC with every
+// device the system ever saw sends a few hundred devices of a dozen IDs.
+struct request_limits {
+  size_t max_nodes = 32768;
+  size_t max_devices = 2048;
+  size_t max_ids_per_device = 128;  // hardware and compatible IDs together
+};
+
+enum class request_verdict { accepted, malformed, too_large };
+
+// `malformed` with a reason when the text is not XML or lacks the root
+// element `driversm`, its `client` or `hardwares` child, or a hardware's
+// `id` text, or when an `id` is longer than max_device_id; `too_large` with
+// a reason when it is beyond the limits (the node count is checked before
+// the XML library parses anything).
+request_verdict parse_update_request(const std::string& xml, update_request& out, std::string& reason,
+                                     const request_limits& limits = {});
 
 }  // namespace quillary::server

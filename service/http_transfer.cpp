@@ -2,12 +2,15 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "app/last_error.h"
 #include "platform/files.h"
+#include "service/background_digest.h"
 
 namespace quillary {
 namespace {
@@ -87,6 +90,7 @@ size_t write_to_file(char* data, size_t size, size_t count, void* user) {
     set_last_error(error_code::file_write_failed);
     return 0;
   }
+  if (t.hashing_) t.hashing_->add(data, n);
   progress.written.store(static_cast<uint32_t>(written + n));
   return n;
 }
@@ -115,6 +119,11 @@ int download_attempt(http_transfer_c& t, const std::string& link, const std::u16
   const char* mode = "wb";
   char range[32] = {};
   if (scheme == link_scheme::http || scheme == link_scheme::https) {
+    if (t.digest_ && !hash_file_start(*t.digest_, file_name, progress.written.load())) {
+      // The partial file is shorter than counted or unreadable: what it
+      // holds cannot be vouched for, so the download starts over.
+      progress.written.store(0);
+    }
     const uint32_t written = progress.written.load();
     if (written != 0) {
       mode = "ab";
@@ -134,6 +143,7 @@ int download_attempt(http_transfer_c& t, const std::string& link, const std::u16
   }
   t.progress_ = &progress;
   t.oversize_ = false;
+  if (t.digest_ && progress.written.load() == 0) t.digest_->reset();
 
   CURL* e = t.easy_;
   curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
@@ -152,7 +162,11 @@ int download_attempt(http_transfer_c& t, const std::string& link, const std::u16
   // with this option libcurl fails the transfer before any of it is written.
   curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L);
 
+  std::optional<background_digest_c> hashing;
+  if (t.digest_) t.hashing_ = &hashing.emplace(*t.digest_);
   const CURLcode result = curl_easy_perform(e);
+  if (hashing) hashing->finish();
+  t.hashing_ = nullptr;
   long status = 0;
   curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
   std::fclose(t.output_);
@@ -251,13 +265,14 @@ const transfer_outcome& request(http_transfer_c& t, const std::string& url, int 
   return o;
 }
 
-int download_file(const std::string& link, download_progress& progress,
-                  const std::u16string& file_name, const download_options& options) {
+int download_file(const std::string& link, download_progress& progress, const std::u16string& file_name,
+                  const download_options& options, sha256_c* digest) {
   const auto t = create_transfer(0, options.limits);
   if (!t) {
     set_last_error(error_code::transfer_unavailable);
     return -1;
   }
+  t->digest_ = digest;
   const std::string escaped = escape_link_spaces(link);
   int result = -1;
   for (int attempt = 0; attempt < options.max_attempts; ++attempt) {
@@ -275,6 +290,27 @@ int download_file(const std::string& link, download_progress& progress,
     if (progress.stop_requested.load()) break;
   }
   return result;
+}
+
+bool hash_file_start(sha256_c& digest, const std::u16string& file_name, uint64_t length) {
+  if (digest.length() == length) return true;
+  digest.reset();
+  if (length == 0) return true;
+  std::FILE* file = platform::open_file(file_name, "rb");
+  if (!file) return false;
+  std::vector<char> buffer(256 * 1024);
+  uint64_t left = length;
+  while (left > 0) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
+    const size_t got = std::fread(buffer.data(), 1, want, file);
+    digest.update(buffer.data(), got);
+    left -= got;
+    if (got < want) break;
+  }
+  std::fclose(file);
+  if (left == 0) return true;
+  digest.reset();
+  return false;
 }
 
 std::string escape_link_spaces(const std::string& link) {

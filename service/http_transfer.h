@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "app/sha256.h"
+
 typedef void CURL;
 struct curl_mime;
 struct curl_slist;
@@ -73,6 +75,10 @@ struct http_transfer_c {
   // During a download attempt only.
   std::FILE* output_ = nullptr;
   download_progress* progress_ = nullptr;
+  // The running digest of the file, when the download keeps one, and
+  // during an attempt the thread that hashes what is written.
+  sha256_c* digest_ = nullptr;
+  class background_digest_c* hashing_ = nullptr;
   // This attempt received more than the expected size.
   bool oversize_ = false;
 };
@@ -109,8 +115,19 @@ struct download_options {
 // (successfully or not: see progress.transfer_result); -1 when it could not
 // be made (unsupported scheme, file not opened) or no transfer object could
 // be created (last error 7).
-int download_file(const std::string& link, download_progress& progress,
-                  const std::u16string& file_name, const download_options& options = {});
+// With `digest`, the SHA-256 of the file is kept in step with what is
+// written, as it is written: a resumed download first hashes the partial
+// file once (unless `digest` covers it already, as after a pause in the
+// same run), and a download that starts over from byte 0 starts the digest
+// over too. Afterwards `digest` covers the first `progress.written` bytes.
+int download_file(const std::string& link, download_progress& progress, const std::u16string& file_name,
+                  const download_options& options = {}, sha256_c* digest = nullptr);
+
+// Makes `digest` cover exactly the first `length` bytes of the file: nothing
+// to do when it covers that many already, else they are read once. False
+// (and `digest` back at its start) when the file holds fewer bytes or cannot
+// be read.
+bool hash_file_start(sha256_c& digest, const std::u16string& file_name, uint64_t length);
 
 // Spaces before the query or fragment become %20; nothing else changes.
 std::string escape_link_spaces(const std::string& link);

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/sha256.h"
 #include "platform/text.h"
 
 namespace quillary {
@@ -55,6 +56,14 @@ class update_item {
   }
   size_t heap_bytes() const { return texts_.capacity() * 2 + links_.capacity(); }
 
+  // The SHA-256 of the package file when the service names one (`sha256`);
+  // null for services that do not.
+  const sha256_digest* sha256() const { return has_sha256_ ? &sha256_ : nullptr; }
+  void set_sha256(const sha256_digest& digest) {
+    sha256_ = digest;
+    has_sha256_ = true;
+  }
+
   uint32_t size = 0;
   uint32_t cp = 0;
   uint32_t sign = 0;
@@ -66,6 +75,8 @@ class update_item {
   std::string links_;
   uint16_t text_ends_[text_field_count] = {};
   uint16_t link_ends_[link_field_count] = {};
+  sha256_digest sha256_{};
+  bool has_sha256_ = false;
 };
 
 }  // namespace quillary

@@ -14,7 +14,7 @@ namespace quillary {
 namespace {
 
 // Where each element of an item goes.
-enum class field_kind { text, link, number, hex_number };
+enum class field_kind { text, link, number, hex_number, digest };
 struct item_field {
   const char* element;
   field_kind kind;
@@ -36,6 +36,9 @@ constexpr item_field item_fields[] = {
     {"sign", field_kind::number, 2},
     {"feature", field_kind::hex_number, 3},
     {"targetos", field_kind::number, 4},
+    // Services that check their packages name each one's SHA-256; a value
+    // that is not 64 hexadecimal digits is ignored like an unknown element.
+    {"sha256", field_kind::digest, 0},
 };
 
 update_item read_item(const TiXmlElement& element) {
@@ -86,6 +89,9 @@ update_item read_item(const TiXmlElement& element) {
         break;
       case field_kind::hex_number:
         *numbers[f.slot] = reply_number(value, 16);
+        break;
+      case field_kind::digest:
+        if (sha256_digest digest; parse_sha256_hex(value, digest)) item.set_sha256(digest);
         break;
     }
   }

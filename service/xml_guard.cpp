@@ -32,15 +32,17 @@ bool starts_with_ignoring_ascii_case(std::string_view text, std::string_view pre
 // comes next. Each step returns false to refuse the text.
 class nesting_scan_c {
  public:
-  nesting_scan_c(std::string_view text, size_t max_depth) : text_(text), max_depth_(max_depth) {}
+  nesting_scan_c(std::string_view text, size_t max_depth, size_t max_nodes)
+      : text_(text), max_depth_(max_depth), max_nodes_(max_nodes) {}
 
   xml_guard_result run() {
     while (at_ < text_.size()) {
       const bool read = text_[at_] == '<' ? at_markup() : character_data();
-      if (!read) return {refusal_, deepest_};
-      if (deepest_ > max_depth_) return {xml_guard_verdict::too_deep, deepest_};
+      if (!read) return {refusal_, deepest_, nodes_};
+      if (deepest_ > max_depth_) return {xml_guard_verdict::too_deep, deepest_, nodes_};
+      if (nodes_ > max_nodes_) return {xml_guard_verdict::too_many_nodes, deepest_, nodes_};
     }
-    return {xml_guard_verdict::accepted, deepest_};
+    return {xml_guard_verdict::accepted, deepest_, nodes_};
   }
 
  private:
@@ -50,8 +52,10 @@ class nesting_scan_c {
     return false;
   }
 
-  // TinyXML's Identify, plus the end tag that ReadValue checks first.
+  // TinyXML's Identify, plus the end tag that ReadValue checks first. Every
+  // markup but an end tag is a node of the parsed document.
   bool at_markup() {
+    if (peek(1) != '/' || depth_ == 0) ++nodes_;
     const std::string_view rest = text_.substr(at_);
     switch (peek(1)) {
       case '?':
@@ -112,6 +116,7 @@ class nesting_scan_c {
         return true;
       }
       if (!blanks || !attribute()) return refuse();
+      ++nodes_;
       if (++attributes > max_xml_attributes) return refuse(xml_guard_verdict::too_many_attributes);
     }
   }
@@ -143,6 +148,9 @@ class nesting_scan_c {
   bool character_data() {
     const size_t end = std::min(text_.find('<', at_), text_.size());
     if (!entities_stay_within(at_, end)) return refuse();
+    // TinyXML skips blanks between elements (it condenses white space).
+    const std::string_view text = text_.substr(at_, end - at_);
+    if (std::any_of(text.begin(), text.end(), [](char c) { return !is_blank(c); })) ++nodes_;
     at_ = end;
     return true;
   }
@@ -196,6 +204,8 @@ class nesting_scan_c {
 
   std::string_view text_;
   size_t max_depth_;
+  size_t max_nodes_;
+  size_t nodes_ = 0;
   size_t at_ = 0;
   size_t depth_ = 0;
   size_t deepest_ = 0;
@@ -204,9 +214,9 @@ class nesting_scan_c {
 
 }  // namespace
 
-xml_guard_result check_xml_nesting(std::string_view text, size_t max_depth) {
+xml_guard_result check_xml_nesting(std::string_view text, size_t max_depth, size_t max_nodes) {
   // TinyXML reads a zero-terminated text.
-  return nesting_scan_c(text.substr(0, text.find('\0')), max_depth).run();
+  return nesting_scan_c(text.substr(0, text.find('\0')), max_depth, max_nodes).run();
 }
 
 const char* describe(xml_guard_verdict verdict) {
@@ -214,6 +224,7 @@ const char* describe(xml_guard_verdict verdict) {
     case xml_guard_verdict::accepted: return "accepted";
     case xml_guard_verdict::too_deep: return "elements nested too deeply";
     case xml_guard_verdict::too_many_attributes: return "too many attributes on one element";
+    case xml_guard_verdict::too_many_nodes: return "too many elements, attributes and texts";
     case xml_guard_verdict::unread_markup: return "markup outside the XML this program reads";
   }
   return "";

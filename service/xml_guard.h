@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace quillary {
@@ -23,18 +24,23 @@ constexpr size_t max_xml_nesting = 32;
 // thousand of them takes minutes to parse. The request's `client` has four.
 constexpr size_t max_xml_attributes = 32;
 
-enum class xml_guard_verdict { accepted, too_deep, too_many_attributes, unread_markup };
+enum class xml_guard_verdict { accepted, too_deep, too_many_attributes, too_many_nodes, unread_markup };
 
 struct xml_guard_result {
   xml_guard_verdict verdict = xml_guard_verdict::accepted;
   // The deepest element nesting counted (over the whole text when
   // accepted); an empty element counts as a level of its own.
   size_t depth = 0;
+  // Elements, attributes, texts and other markup counted: never fewer than
+  // the objects TinyXML allocates for the text, so that a caller can bound
+  // the memory of the parsed document before it exists.
+  size_t nodes = 0;
 };
 
 // Checks the text TinyXML will see (up to its first NUL) against
-// `max_depth` and max_xml_attributes.
-xml_guard_result check_xml_nesting(std::string_view text, size_t max_depth = max_xml_nesting);
+// `max_depth`, max_xml_attributes and `max_nodes`.
+xml_guard_result check_xml_nesting(std::string_view text, size_t max_depth = max_xml_nesting,
+                                   size_t max_nodes = SIZE_MAX);
 
 // A short reason for a refusal, for logs and error answers.
 const char* describe(xml_guard_verdict verdict);

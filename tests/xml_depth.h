@@ -31,4 +31,24 @@ inline size_t element_depth(const TiXmlDocument& document) {
   return deepest;
 }
 
+// The objects TinyXML allocated for the document: every node below it and
+// every attribute.
+inline size_t node_count(const TiXmlDocument& document) {
+  size_t count = 0;
+  const TiXmlNode* node = document.FirstChild();
+  while (node != nullptr) {
+    ++count;
+    if (const TiXmlElement* element = node->ToElement()) {
+      for (const TiXmlAttribute* a = element->FirstAttribute(); a != nullptr; a = a->Next()) ++count;
+    }
+    if (node->FirstChild() != nullptr) {
+      node = node->FirstChild();
+      continue;
+    }
+    while (node != &document && node->NextSibling() == nullptr) node = node->Parent();
+    node = node == &document ? nullptr : node->NextSibling();
+  }
+  return count;
+}
+
 }  // namespace quillary::testing

@@ -8,9 +8,15 @@
 #include <sstream>
 #include <thread>
 
+#include "app/last_error.h"
 #include "app/md5.h"
+#include "app/sha256.h"
+#include "devices/device_inventory.h"
+#include "devices/raw_scan.h"
 #include "download/download_session.h"
 #include "platform/files.h"
+#include "platform/text.h"
+#include "service/update_client.h"
 #include "test_support.h"
 
 namespace quillary {
@@ -28,6 +34,14 @@ std::string md5_of_file(const std::u16string& path) {
   return md5_hex(bytes.str());
 }
 
+// Observes, as the panel's timer does, until the state leaves downloading.
+void observe_to_end(download_session_c& s) {
+  for (int i = 0; i < 3000 && s.state() == download_state::downloading; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    s.observe();
+  }
+}
+
 class session_test : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { transfer_library_init(); }
@@ -39,14 +53,6 @@ class session_test : public ::testing::Test {
     options.limits.low_speed_seconds = 2;
     return options;
   }
-  // Observes, as the panel's timer does, until the state leaves downloading.
-  static void observe_to_end(download_session_c& s) {
-    for (int i = 0; i < 3000 && s.state() == download_state::downloading; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      s.observe();
-    }
-  }
-
   testing::temp_folder_c folder;
   download_registry_c registry{folder.text(), quick()};
   const std::string http = env("QUILLARY_TEST_HTTP");
@@ -166,6 +172,193 @@ TEST_F(session_test, completing_beside_an_existing_final_file_keeps_both) {
   EXPECT_EQ(s->state(), download_state::complete);
   EXPECT_EQ(platform::file_size(paths.final_path), 5u) << "the move does not replace";
   EXPECT_EQ(platform::file_size(paths.temp_path), size);
+}
+
+// --- packages offered with their SHA-256 by the real service ---------------
+
+struct offered_package {
+  std::string link;
+  uint32_t size = 0;
+  sha256_digest digest{};
+};
+
+// Asks the service (as the update query does) for the package of a network
+// adapter with the given hardware ID.
+offered_package query_offer(const std::string& server, const std::u16string& hardware_id) {
+  raw_scan scan;
+  scan.classes = {{u"{4D36E972-E325-11CE-BFC1-08002BE10318}", u"Net", u"Network adapters", 0}};
+  raw_device d;
+  d.instance_id = hardware_id + u"&SUBSYS_11001AF4&REV_01\\3&267A616A&0&18";
+  d.texts[device_property::device_desc] = u"Adapter";
+  d.texts[device_property::class_name] = u"Net";
+  d.texts[device_property::class_guid] = u"{4d36e972-e325-11ce-bfc1-08002be10318}";
+  d.lists[device_property::hardware_id] = {hardware_id + u"&SUBSYS_11001AF4&REV_01", hardware_id};
+  d.lists[device_property::compatible_ids] = {u"PCI\\CC_020000"};
+  scan.devices.push_back(d);
+  device_inventory_c inventory(make_fixture_source(scan));
+  scan_progress progress;
+  EXPECT_EQ(inventory.scan_devices(progress), 0);
+  update_client_c client(inventory, {server});
+  update_request_info info;
+  info.os_code_name = "WIN764";
+  info.os_version_code = 61;
+  info.oem_code_page = 437;
+  offered_package offer;
+  EXPECT_TRUE(client.query_updates(info)) << "last error " << last_error() << ", HTTP " << info.http_status;
+  if (inventory.devices().empty() || inventory.devices()[0].items.empty()) return offer;
+  const update_item& item = inventory.devices()[0].items[0];
+  offer.link = std::string(item.link_text(update_item::link));
+  offer.size = item.size;
+  EXPECT_NE(item.sha256(), nullptr) << "the service names the digest";
+  if (item.sha256()) offer.digest = *item.sha256();
+  return offer;
+}
+
+// A file of the service's catalogue, as this program spells its path.
+std::u16string catalogue_file(const char* name) {
+#ifdef _WIN32
+  const std::string drive = "Z:";  // Wine's view of the Linux root
+#else
+  const std::string drive;
+#endif
+  return utf8_to_utf16(drive + env("QUILLARY_TEST_CATALOGUE") + "/" + name);
+}
+
+// The package's bytes on the server replaced by others of the same length
+// for as long as it lives, as a cache or an attacker on the way could.
+class swapped_package_c {
+ public:
+  explicit swapped_package_c(const std::u16string& path) : path_(path) {
+    EXPECT_TRUE(platform::read_whole_file(path_, original_));
+    std::string other = original_;
+    for (size_t i = other.size() / 2; i < other.size() / 2 + 64; ++i) {
+      other[i] = static_cast<char>(other[i] ^ 0x5A);
+    }
+    write(other);
+  }
+  ~swapped_package_c() { write(original_); }
+
+ private:
+  void write(const std::string& bytes) {
+    std::ofstream out(std::filesystem::path(path_), std::ios::binary | std::ios::trunc);
+    out << bytes;
+  }
+  std::u16string path_;
+  std::string original_;
+};
+
+TEST_F(session_test, a_package_swapped_on_the_server_after_the_query_is_deleted_and_never_complete) {
+  const auto service = env("QUILLARY_TEST_SERVICE_NORMAL");
+  const offered_package offer = query_offer(service, u"PCI\\VEN_1AF4&DEV_1042");
+  ASSERT_FALSE(offer.link.empty());
+  {
+    const swapped_package_c swapped(catalogue_file("swap-test.zip"));
+    auto s = registry.find_or_create(offer.link, offer.size, &offer.digest);
+    ASSERT_TRUE(s->start());
+    observe_to_end(*s);
+    EXPECT_EQ(s->state(), download_state::error) << "the page offers to try again";
+    EXPECT_TRUE(s->digest_mismatch());
+    EXPECT_EQ(s->progress().transfer_result, 0) << "every byte arrived; only they were the wrong ones";
+    EXPECT_FALSE(platform::file_exists(s->temp_path()));
+    EXPECT_FALSE(platform::file_exists(s->final_path())) << "nothing there to install";
+  }
+  // The server's own bytes again: trying again completes.
+  auto s = registry.find_or_create(offer.link, offer.size, &offer.digest);
+  ASSERT_TRUE(s->start());
+  observe_to_end(*s);
+  EXPECT_EQ(s->state(), download_state::complete);
+  EXPECT_FALSE(s->digest_mismatch());
+  std::string bytes;
+  ASSERT_TRUE(platform::read_whole_file(s->final_path(), bytes));
+  EXPECT_EQ(sha256_of(bytes), offer.digest);
+}
+
+// Pauses a download from the slow service part-way and returns its session.
+std::shared_ptr<download_session_c> paused_part_way(download_registry_c& registry, const offered_package& offer) {
+  auto s = registry.find_or_create(offer.link, offer.size, &offer.digest);
+  EXPECT_TRUE(s->start());
+  while (s->progress().written < 300000 && !s->thread_ended()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  s->pause();
+  observe_to_end(*s);
+  EXPECT_EQ(s->state(), download_state::paused);
+  EXPECT_GT(s->progress().written, 0u);
+  EXPECT_LT(s->progress().written, offer.size);
+  return s;
+}
+
+TEST_F(session_test, a_resumed_download_is_checked_whole_in_the_same_run_and_after_a_restart) {
+  const offered_package offer = query_offer(env("QUILLARY_TEST_SERVICE_RATE"), u"PCI\\VEN_1AF4&DEV_1041");
+  ASSERT_FALSE(offer.link.empty());
+  // Paused and resumed within the run: the digest goes on from where it was.
+  auto s = paused_part_way(registry, offer);
+  ASSERT_TRUE(s->start());
+  observe_to_end(*s);
+  EXPECT_EQ(s->state(), download_state::complete);
+  EXPECT_EQ(s->progress().http_status, 206) << "resumed with a range";
+  EXPECT_FALSE(s->digest_mismatch());
+  ASSERT_TRUE(platform::remove_file(s->final_path()));
+
+  // Paused, then the program ends; the next run hashes the partial file once
+  // and goes on.
+  testing::temp_folder_c other_folder;
+  {
+    download_registry_c first_run(other_folder.text(), quick());
+    paused_part_way(first_run, offer);
+  }
+  download_registry_c next_run(other_folder.text(), quick());
+  auto resumed = next_run.find_or_create(offer.link, offer.size, &offer.digest);
+  ASSERT_EQ(resumed->state(), download_state::paused);
+  ASSERT_TRUE(resumed->start());
+  observe_to_end(*resumed);
+  EXPECT_EQ(resumed->state(), download_state::complete);
+  EXPECT_EQ(resumed->progress().http_status, 206);
+  EXPECT_FALSE(resumed->digest_mismatch());
+}
+
+TEST_F(session_test, a_partial_file_damaged_between_runs_is_caught_when_the_download_ends) {
+  const offered_package offer = query_offer(env("QUILLARY_TEST_SERVICE_RATE"), u"PCI\\VEN_1AF4&DEV_1041");
+  ASSERT_FALSE(offer.link.empty());
+  {
+    download_registry_c first_run(folder.text(), quick());
+    auto s = paused_part_way(first_run, offer);
+    std::fstream partial(std::filesystem::path(s->temp_path()), std::ios::in | std::ios::out | std::ios::binary);
+    partial.seekp(100);
+    partial.put('\x7f');
+  }
+  download_registry_c next_run(folder.text(), quick());
+  auto s = next_run.find_or_create(offer.link, offer.size, &offer.digest);
+  ASSERT_TRUE(s->start());
+  observe_to_end(*s);
+  EXPECT_EQ(s->state(), download_state::error) << "the partial file was hashed, not assumed";
+  EXPECT_TRUE(s->digest_mismatch());
+  EXPECT_FALSE(platform::file_exists(s->final_path()));
+}
+
+// The catalogue served for real by scripts/serve-catalogue: nginx in front
+// of two services, over HTTP and over HTTPS with a self-signed certificate
+// (trusted natively through its file; Schannel under Wine takes it as is).
+TEST_F(session_test, the_nginx_deployment_answers_queries_and_serves_the_offered_package) {
+  const std::string http_base = env("QUILLARY_TEST_DEPLOYED_HTTP");
+  const std::string https_base = env("QUILLARY_TEST_DEPLOYED_HTTPS");
+  ASSERT_FALSE(http_base.empty());
+  const offered_package over_http = query_offer(http_base, u"PCI\\VEN_1AF4&DEV_1041");
+  EXPECT_EQ(over_http.link, https_base + "packages/transfer-test.zip") << "links point at nginx";
+#ifndef _WIN32
+  set_transfer_ca_bundle(env("QUILLARY_TEST_DEPLOYED_CA"));
+#endif
+  const offered_package over_https = query_offer(https_base, u"PCI\\VEN_1AF4&DEV_1041");
+  EXPECT_EQ(over_https.link, over_http.link);
+  EXPECT_EQ(over_https.digest, over_http.digest) << "both services read the same index";
+  auto s = registry.find_or_create(over_https.link, over_https.size, &over_https.digest);
+  ASSERT_TRUE(s->start());
+  observe_to_end(*s);
+  set_transfer_ca_bundle("");
+  EXPECT_EQ(s->state(), download_state::complete);
+  EXPECT_EQ(s->progress().http_status, 200);
+  EXPECT_FALSE(s->digest_mismatch());
+  EXPECT_EQ(md5_of_file(s->final_path()), env("QUILLARY_TEST_PACKAGE_MD5"));
 }
 
 }  // namespace

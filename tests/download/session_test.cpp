@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/md5.h"
+#include "app/sha256.h"
 #include "download/download_session.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -173,6 +174,90 @@ TEST_F(session_threads, stopping_all_at_exit_pauses_the_running_downloads) {
   s->observe();
   EXPECT_EQ(s->state(), download_state::paused);
   EXPECT_EQ(idle->state(), download_state::not_downloaded);
+}
+
+// --- the digest an offer names, for files already on disk -------------------
+
+class session_digests : public session_files {
+ protected:
+  // Writes the bytes of "package" at a path of the link.
+  static void write_bytes(const std::u16string& path, const std::string& bytes) {
+    std::ofstream out(std::filesystem::path(path), std::ios::binary);
+    out << bytes;
+  }
+  // Observes, as the panel's timer does, until the check has ended.
+  static void observe_to_end(download_session_c& s) {
+    for (int i = 0; i < 500 && s.state() == download_state::downloading; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      s.observe();
+    }
+  }
+  const std::string link = "http://h/checked.zip";
+  const std::string bytes = std::string(100000, 'p') + "package";
+  const sha256_digest right = sha256_of(bytes);
+  const sha256_digest wrong = sha256_of("another package");
+  const download_paths paths = paths_for_link(link, folder.text());
+  const uint32_t size = static_cast<uint32_t>(bytes.size());
+};
+
+TEST_F(session_digests, a_complete_file_left_by_an_earlier_run_is_checked_before_it_counts_as_complete) {
+  write_bytes(paths.final_path, bytes);
+  auto s = registry.find_or_create(link, size, &right);
+  EXPECT_EQ(s->state(), download_state::downloading) << "being checked on the download thread";
+  observe_to_end(*s);
+  EXPECT_EQ(s->state(), download_state::complete);
+  EXPECT_FALSE(s->digest_mismatch());
+  // The same offer again: checked already, not again.
+  EXPECT_EQ(registry.find_or_create(link, size, &right)->state(), download_state::complete);
+  EXPECT_FALSE(s->has_thread());
+}
+
+TEST_F(session_digests, a_complete_file_that_does_not_match_is_deleted_and_the_session_is_in_error) {
+  write_bytes(paths.final_path, bytes);
+  download_registry_c fresh(folder.text());
+  auto s = fresh.find_or_create(link, size, &wrong);
+  observe_to_end(*s);
+  EXPECT_EQ(s->state(), download_state::error);
+  EXPECT_TRUE(s->digest_mismatch());
+  EXPECT_FALSE(platform::file_exists(paths.final_path)) << "nothing left to install";
+  EXPECT_EQ(s->progress().written, 0u) << "a resume starts from the first byte";
+}
+
+TEST_F(session_digests, a_session_made_without_a_digest_takes_the_one_a_later_offer_names) {
+  write_bytes(paths.final_path, bytes);
+  auto s = registry.find_or_create(link, size);
+  EXPECT_EQ(s->state(), download_state::complete) << "an offer without digest: as before";
+  EXPECT_FALSE(s->expected_digest());
+  EXPECT_EQ(registry.find_or_create(link, size, &wrong), s);
+  ASSERT_TRUE(s->expected_digest());
+  EXPECT_EQ(*s->expected_digest(), wrong);
+  observe_to_end(*s);
+  EXPECT_EQ(s->state(), download_state::error) << "the later offer's digest was checked";
+  // An offer without a digest does not take the digest away.
+  registry.find_or_create(link, size);
+  EXPECT_EQ(*s->expected_digest(), wrong);
+}
+
+TEST_F(session_digests, a_whole_partial_file_is_checked_before_it_is_moved_into_place) {
+  write_bytes(paths.temp_path, bytes);
+  auto s = registry.find_or_create(link, size, &right);
+  ASSERT_EQ(s->state(), download_state::paused);
+  ASSERT_TRUE(s->start());
+  EXPECT_TRUE(s->has_thread()) << "the check runs on the download thread, without a request";
+  observe_to_end(*s);
+  EXPECT_EQ(s->state(), download_state::complete);
+  EXPECT_TRUE(platform::file_exists(paths.final_path));
+
+  const std::string other_link = "http://h/other.zip";
+  const auto other = paths_for_link(other_link, folder.text());
+  write_bytes(other.temp_path, bytes);
+  auto mismatched = registry.find_or_create(other_link, size, &wrong);
+  ASSERT_TRUE(mismatched->start());
+  observe_to_end(*mismatched);
+  EXPECT_EQ(mismatched->state(), download_state::error);
+  EXPECT_TRUE(mismatched->digest_mismatch());
+  EXPECT_FALSE(platform::file_exists(other.temp_path));
+  EXPECT_FALSE(platform::file_exists(other.final_path));
 }
 
 TEST_F(session_files, long_links_are_kept_whole) {

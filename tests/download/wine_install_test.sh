@@ -2,8 +2,9 @@
 # A package from the sample catalogue, under Wine through quillary-cli.exe:
 # downloaded from a throttled server, paused with Ctrl-C, resumed from a
 # second run (a byte range) to completion, then installed: the stand-in
-# driver package installer records how it was started. A download that is
-# no archive is opened as it is.
+# driver package installer records how it was started. A download whose
+# bytes do not give the offer's SHA-256 is refused. A download that is no
+# archive is opened as it is.
 #
 # usage: wine_install_test.sh WINDOWS_BIN STANDIN_DIR NATIVE_BIN
 set -uo pipefail
@@ -78,6 +79,20 @@ check "the 64-bit driver package installer is started" grep -q '^DPInst64.exe|' 
 check "... with /SH /PATH on the folder of the named INF" grep -qF "/SH /PATH \"$extraction\\Win7\\x64\"" <<<"$call"
 check "the package's files are extracted" test -f "$("$wine_run" winepath -u "$extraction" 2>/dev/null)/Win7/x64/nvklan61.inf"
 check "setup.dat records the link" grep -qF "${slow}packages/$package" "$work/program/setup.dat"
+
+# --- the offer's SHA-256 -------------------------------------------------------
+start_service "$work/normal.out"
+normal=$(address "$work/normal.out")
+digest=$(sha256sum "$work/catalogue/$package" | cut -d' ' -f1)
+other=$(echo other | sha256sum | cut -d' ' -f1)
+checked=$(windows_path "$work/checked")
+cli download "${normal}packages/$package" --size "$size" --sha256 "$other" --dir "$checked" > "$work/wrong.json" \
+  2> "$work/wrong.err"
+check "bytes that do not give the offer's SHA-256: exit 4" test "$?" = 4
+check "... saying so" grep -q "SHA-256" "$work/wrong.err"
+check "... and no file is left to install" test -z "$(ls -A "$work/checked")"
+cli download "${normal}packages/$package" --size "$size" --sha256 "$digest" --dir "$checked" > "$work/right.json"
+check "the right SHA-256: complete (exit 0)" test "$?" = 0
 
 # A download that is no archive: opened as itself.
 cp "$standins/DPInst32.exe" "$work/downloads/vendor-setup.exe"

@@ -1,17 +1,22 @@
 // The HTTP side: request heads, ranges, package paths, the command line and
-// whole connections over a socket pair.
+// whole connections to a running service.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <thread>
 
+#include "app/sha256.h"
 #include "server/byte_range.h"
 #include "server/connection.h"
+#include "server/connection_hub.h"
 #include "server/fault_mode.h"
 #include "server/http_request.h"
 #include "server/options.h"
+#include "server/request_reader.h"
 #include "server/url_path.h"
 #include "server_test_support.h"
 #include "test_support.h"
@@ -53,6 +58,56 @@ TEST(HttpHead, IncompleteBadAndTooLarge) {
                           "POST / HTTP/1.1\r\nContent-Length: -1\r\n\r\n", "GET /\x01 HTTP/1.1\r\n\r\n"}) {
     EXPECT_EQ(parse(bad, request, size), head_status::bad) << bad;
   }
+}
+
+// --- Requests collected from the bytes as they arrive -------------------------
+
+TEST(RequestReader, AHeadByteByByteThenTheBodyAndTheNextRequestKept) {
+  const std::string body = "0123456789";
+  const std::string first = "POST / HTTP/1.1\r\nContent-Length: 10\r\nExpect: 100-continue\r\n\r\n";
+  const std::string next = "GET / HTTP/1.1\r\n\r\n";
+  request_reader_c reader;
+  EXPECT_FALSE(reader.started());
+  for (size_t i = 0; i + 1 < first.size(); ++i) {
+    ASSERT_EQ(reader.take(first.substr(i, 1)), request_reader_c::step::more) << i;
+  }
+  EXPECT_TRUE(reader.started());
+  EXPECT_EQ(reader.take(first.substr(first.size() - 1)), request_reader_c::step::send_continue);
+  EXPECT_EQ(reader.wanted(), body.size()) << "never past the body";
+  EXPECT_EQ(reader.take(body.substr(0, 4)), request_reader_c::step::more);
+  EXPECT_EQ(reader.take(body.substr(4) + next), request_reader_c::step::done);
+  EXPECT_TRUE(reader.result().body_read);
+  EXPECT_EQ(reader.result().body, body);
+
+  // Everything in one piece: the body and the next request are split off.
+  request_reader_c whole;
+  ASSERT_EQ(whole.take(first + body + next), request_reader_c::step::done);
+  EXPECT_EQ(whole.result().body, body);
+  request_reader_c second({}, whole.take_leftover());
+  ASSERT_EQ(second.take({}), request_reader_c::step::done);
+  EXPECT_EQ(second.result().request.method, "GET");
+  EXPECT_EQ(second.take_leftover(), "");
+}
+
+TEST(RequestReader, BodiesItDoesNotTakeAndHeadsItCannotRead) {
+  request_reader_c get;
+  ASSERT_EQ(get.take("GET /packages/a.zip HTTP/1.1\nContent-Length: 5\n\nabcde"), request_reader_c::step::done);
+  EXPECT_FALSE(get.result().body_read) << "only a query's body is read";
+  request_reader_c huge;
+  ASSERT_EQ(huge.take("POST / HTTP/1.1\r\nContent-Length: " + std::to_string(max_request_body + 1) + "\r\n\r\n"),
+            request_reader_c::step::done);
+  EXPECT_FALSE(huge.result().body_read);
+  request_reader_c status_fault(fault_mode{fault_kind::status, 500});
+  EXPECT_EQ(status_fault.take("POST / HTTP/1.1\r\nContent-Length: 3\r\n\r\n"), request_reader_c::step::done);
+
+  request_reader_c endless;
+  const std::string line = "X: " + std::string(1000, 'a') + "\r\n";
+  request_reader_c::step step = endless.take("GET / HTTP/1.1\r\n");
+  while (step == request_reader_c::step::more) step = endless.take(line);
+  EXPECT_EQ(endless.result().head, head_status::too_large);
+  request_reader_c bad;
+  ASSERT_EQ(bad.take("GET / HTTP/2\r\n\r\n"), request_reader_c::step::done);
+  EXPECT_EQ(bad.result().head, head_status::bad);
 }
 
 TEST(ByteRanges, FormsOfTheRangeHeader) {
@@ -120,6 +175,19 @@ TEST(CommandLine, Options) {
   EXPECT_EQ(options.listen[1].port, 8081);
   EXPECT_EQ(options.fault.kind, fault_kind::stall);
   EXPECT_TRUE(options.quiet);
+  EXPECT_EQ(options.request_deadline, std::chrono::seconds(10));
+  EXPECT_EQ(options.max_per_client, 32u);
+  ASSERT_TRUE(parse_options({"--catalogue", "dir", "--listen", "127.0.0.1:0", "--package-base",
+                             "https://updates.example/drivers", "--request-deadline", "2.5", "--max-per-client", "0",
+                             "--index", "dir.index"},
+                            options, reason))
+      << reason;
+  EXPECT_EQ(options.package_base, "https://updates.example/drivers/");
+  EXPECT_EQ(options.request_deadline, std::chrono::milliseconds(2500));
+  EXPECT_EQ(options.max_per_client, 0u);
+  EXPECT_EQ(options.index, "dir.index");
+  ASSERT_TRUE(parse_options({"--catalogue", "dir", "--write-index", "dir.index"}, options, reason)) << reason;
+  EXPECT_EQ(options.write_index, "dir.index");
   EXPECT_TRUE(parse_options({"--help"}, options, reason));
   EXPECT_TRUE(options.help);
   const std::vector<std::vector<std::string>> bad = {
@@ -131,6 +199,14 @@ TEST(CommandLine, Options) {
       {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--fault", "refuse", "--fault", "bad-xml"},
       {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--verbose"},
       {"--catalogue"},
+      {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--package-base", "ftp://h/"},
+      {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--package-base", "http:///x"},
+      {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--package-base", "http://h/<a>"},
+      {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--request-deadline", "0"},
+      {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--request-deadline", "1.2.3"},
+      {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--request-deadline", "7200"},
+      {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--max-per-client", "-1"},
+      {"--catalogue", "dir", "--write-index", "i", "--listen", "127.0.0.1:0"},
   };
   for (const auto& args : bad) {
     EXPECT_FALSE(parse_options(args, options, reason)) << args.back();
@@ -148,7 +224,70 @@ TEST(LinkAuthority, HostHeaderWhenItIsPlain) {
   EXPECT_EQ(link_authority(nullptr, listener), listener);
 }
 
-// --- Whole connections over a socket pair ----------------------------------
+// --- Whole connections to a running service --------------------------------
+
+// A connection from `from` (any address of 127.0.0.0/8 is this machine) to
+// the port; reads give up after ten seconds.
+int connect_from(const char* from, int port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  inet_pton(AF_INET, from, &local.sin_addr);
+  EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+  sockaddr_in remote{};
+  remote.sin_family = AF_INET;
+  remote.sin_port = htons(static_cast<uint16_t>(port));
+  inet_pton(AF_INET, "127.0.0.1", &remote.sin_addr);
+  EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote), 0);
+  const timeval ten_seconds{10, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &ten_seconds, sizeof ten_seconds);
+  return fd;
+}
+
+void send_text(int fd, const std::string& text) {
+  EXPECT_EQ(send(fd, text.data(), text.size(), MSG_NOSIGNAL), static_cast<ssize_t>(text.size()));
+}
+
+// Everything until the service closes (or a read fails: then what came).
+std::string read_to_end(int fd) {
+  std::string reply;
+  char buffer[65536];
+  ssize_t n;
+  while ((n = recv(fd, buffer, sizeof buffer, 0)) > 0) reply.append(buffer, static_cast<size_t>(n));
+  return reply;
+}
+
+size_t count_of(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+// quillary-service's connection handling on a free port of 127.0.0.1.
+class running_service_c {
+ public:
+  running_service_c(std::shared_ptr<const catalogue_c> catalogue, service_options options)
+      : context_(std::move(catalogue), with_free_port(std::move(options))), hub_(listeners_, context_) {
+    std::string reason;
+    EXPECT_TRUE(listeners_.open(context_.options().listen, reason)) << reason;
+    EXPECT_TRUE(hub_.start(reason)) << reason;
+  }
+  int port() const {
+    const std::string& authority = listeners_.authorities().at(0);
+    return std::stoi(authority.substr(authority.rfind(':') + 1));
+  }
+  std::string authority() const { return listeners_.authorities().at(0); }
+
+ private:
+  static service_options with_free_port(service_options options) {
+    options.listen = {listen_address{"127.0.0.1", 0, false}};
+    options.quiet = true;
+    return options;
+  }
+  service_context_c context_;
+  listener_set_c listeners_;
+  connection_hub_c hub_;
+};
 
 class Connection : public ::testing::Test {
  protected:
@@ -157,109 +296,208 @@ class Connection : public ::testing::Test {
     const std::string zip = (folder.path() / "pkg.zip").string();
     ASSERT_TRUE(testing::write_zip(zip, {{"a.inf", inf}, {"data.bin", std::string(200000, 'd')}}));
     std::string reason;
-    ASSERT_TRUE(catalogue.index_folder(folder.path().string(), [](const std::string&) {}, reason));
-    ASSERT_EQ(catalogue.packages().size(), 1u);
+    auto indexed = std::make_shared<catalogue_c>();
+    ASSERT_TRUE(indexed->index_folder(folder.path().string(), [](const std::string&) {}, reason));
+    ASSERT_EQ(indexed->packages().size(), 1u);
+    catalogue = indexed;
     std::ifstream in(zip, std::ios::binary);
     file.assign(std::istreambuf_iterator<char>(in), {});
   }
 
-  // Sends `request` (in pieces, waiting for an interim response when asked)
-  // and returns everything the service wrote back.
-  std::string exchange(const service_context_c& context, const std::string& head, const std::string& body = "",
-                       bool await_continue = false) {
-    int pair[2];
-    EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
-    std::thread server([&] { serve_connection(connection_info{pair[0], "test", "127.0.0.1:8080"}, context); });
+  running_service_c& service(fault_mode fault = {}) {
+    service_options options;
+    options.fault = fault;
+    running = std::make_unique<running_service_c>(catalogue, options);
+    return *running;
+  }
+
+  // Sends the request (waiting for an interim response when asked), ends
+  // the sending side and returns everything the service wrote back.
+  static std::string exchange(const running_service_c& to, const std::string& head, const std::string& body = "",
+                              bool await_continue = false) {
+    const int fd = connect_from("127.0.0.1", to.port());
+    send_text(fd, head);
     std::string reply;
-    char buffer[65536];
-    EXPECT_EQ(write(pair[1], head.data(), head.size()), static_cast<ssize_t>(head.size()));
     if (await_continue) {
-      const ssize_t n = read(pair[1], buffer, sizeof buffer);
+      char buffer[4096];
+      const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
       reply.append(buffer, n > 0 ? static_cast<size_t>(n) : 0);
     }
-    if (!body.empty()) {
-      EXPECT_EQ(write(pair[1], body.data(), body.size()), static_cast<ssize_t>(body.size()));
-    }
-    shutdown(pair[1], SHUT_WR);
-    ssize_t n;
-    while ((n = read(pair[1], buffer, sizeof buffer)) > 0) reply.append(buffer, static_cast<size_t>(n));
-    server.join();
-    close(pair[1]);
+    if (!body.empty()) send_text(fd, body);
+    shutdown(fd, SHUT_WR);
+    reply += read_to_end(fd);
+    close(fd);
     return reply;
   }
 
   quillary::testing::temp_folder_c folder;
-  catalogue_c catalogue;
+  std::shared_ptr<const catalogue_c> catalogue;
   std::string file;
+  std::unique_ptr<running_service_c> running;
 };
 
 TEST_F(Connection, ExpectContinueGetsAnInterimResponseBeforeTheBody) {
-  const service_context_c context(catalogue, fault_mode{}, true);
+  const auto& s = service();
   const std::string body = testing::multipart_body(
       "b", {{"driversm", testing::zlib_compress(testing::request_document("WIN764", "437", {{"PCI\\X", {"PCI\\VEN_1"}, {}}}))}});
-  const std::string head = "POST / HTTP/1.1\r\nHost: example.test:81\r\nExpect: 100-continue\r\n"
+  const std::string head = "POST / HTTP/1.1\r\nHost: example.test:81\r\nExpect: 100-continue\r\nConnection: close\r\n"
                            "Content-Type: multipart/form-data; boundary=b\r\nContent-Length: " +
                            std::to_string(body.size()) + "\r\n\r\n";
-  const std::string reply = exchange(context, head, body, true);
+  const std::string reply = exchange(s, head, body, true);
   ASSERT_EQ(reply.rfind("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\n", 0), 0u) << reply.substr(0, 200);
   EXPECT_NE(reply.find("Connection: close\r\n"), std::string::npos);
   EXPECT_NE(reply.find("<link>http://example.test:81/packages/pkg.zip</link>"), std::string::npos);
+  EXPECT_NE(reply.find("<sha256>" + catalogue->packages()[0].sha256 + "</sha256>"), std::string::npos);
+  EXPECT_EQ(catalogue->packages()[0].sha256, to_hex(sha256_of(file)));
+}
+
+TEST_F(Connection, PackageLinksPointAtTheGivenBase) {
+  service_options options;
+  options.package_base = "https://updates.example/drivers/";
+  running_service_c s(catalogue, options);
+  const std::string body = testing::multipart_body(
+      "b", {{"driversm", testing::zlib_compress(testing::request_document("WIN764", "437", {{"PCI\\X", {"PCI\\VEN_1"}, {}}}))}});
+  const std::string reply = exchange(s, "POST / HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=b\r\n"
+                                        "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n", body);
+  EXPECT_NE(reply.find("<link>https://updates.example/drivers/pkg.zip</link>"), std::string::npos) << reply;
 }
 
 TEST_F(Connection, QueryErrorsAndLimits) {
-  const service_context_c context(catalogue, fault_mode{}, true);
-  EXPECT_EQ(exchange(context, "POST / HTTP/1.1\r\nContent-Length: 99999999\r\n\r\n").substr(0, 12), "HTTP/1.1 413");
-  EXPECT_EQ(exchange(context, "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n").substr(0, 12), "HTTP/1.1 501");
-  EXPECT_EQ(exchange(context, "POST / HTTP/1.1\r\n\r\n").substr(0, 12), "HTTP/1.1 411");
-  EXPECT_EQ(exchange(context, "POST / HTTP/1.1\r\nContent-Length: 3\r\n\r\n", "abc").substr(0, 12), "HTTP/1.1 400");
-  EXPECT_EQ(exchange(context, "GET / HTTP/1.1\r\nX: " + std::string(70000, 'a') + "\r\n\r\n").substr(0, 12),
+  const auto& s = service();
+  EXPECT_EQ(exchange(s, "POST / HTTP/1.1\r\nContent-Length: 99999999\r\n\r\n").substr(0, 12), "HTTP/1.1 413");
+  EXPECT_EQ(exchange(s, "POST / HTTP/1.1\r\nContent-Length: " + std::to_string(max_request_body + 1) + "\r\n\r\n")
+                .substr(0, 12),
             "HTTP/1.1 413");
-  EXPECT_EQ(exchange(context, "DELETE / HTTP/1.1\r\n\r\n").substr(0, 12), "HTTP/1.1 405");
-  EXPECT_EQ(exchange(context, "POST /x HTTP/1.1\r\nContent-Length: 0\r\n\r\n").substr(0, 12), "HTTP/1.1 404");
+  EXPECT_EQ(exchange(s, "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n").substr(0, 12), "HTTP/1.1 501");
+  EXPECT_EQ(exchange(s, "POST / HTTP/1.1\r\n\r\n").substr(0, 12), "HTTP/1.1 411");
+  EXPECT_EQ(exchange(s, "POST / HTTP/1.1\r\nContent-Length: 3\r\n\r\n", "abc").substr(0, 12), "HTTP/1.1 400");
+  EXPECT_EQ(exchange(s, "GET / HTTP/1.1\r\nX: " + std::string(70000, 'a') + "\r\n\r\n").substr(0, 12),
+            "HTTP/1.1 413");
+  EXPECT_EQ(exchange(s, "GET / HTTP/1.1\r\nX: a\r\n folded\r\n\r\n").substr(0, 12), "HTTP/1.1 400");
+  EXPECT_EQ(exchange(s, "DELETE / HTTP/1.1\r\n\r\n").substr(0, 12), "HTTP/1.1 405");
+  EXPECT_EQ(exchange(s, "POST /x HTTP/1.1\r\nContent-Length: 0\r\n\r\n").substr(0, 12), "HTTP/1.1 404");
   // A body cut short is not answered at all.
-  EXPECT_EQ(exchange(context, "POST / HTTP/1.1\r\nContent-Length: 10\r\n\r\n", "abc"), "");
+  EXPECT_EQ(exchange(s, "POST / HTTP/1.1\r\nContent-Length: 10\r\n\r\n", "abc"), "");
 }
 
 TEST_F(Connection, PackageDownloadsWholeAndInRanges) {
-  const service_context_c context(catalogue, fault_mode{}, true);
-  std::string reply = exchange(context, "GET /packages/pkg.zip HTTP/1.1\r\n\r\n");
+  const auto& s = service();
+  std::string reply = exchange(s, "GET /packages/pkg.zip HTTP/1.1\r\n\r\n");
   const size_t body = reply.find("\r\n\r\n") + 4;
   EXPECT_EQ(reply.substr(0, 15), "HTTP/1.1 200 OK");
   EXPECT_NE(reply.find("Content-Length: " + std::to_string(file.size()) + "\r\n"), std::string::npos);
   EXPECT_NE(reply.find("Accept-Ranges: bytes\r\n"), std::string::npos);
   EXPECT_TRUE(reply.substr(body) == file);
 
-  reply = exchange(context, "GET /packages/pkg.zip HTTP/1.1\r\nRange: bytes=100-\r\n\r\n");
+  reply = exchange(s, "GET /packages/pkg.zip HTTP/1.1\r\nRange: bytes=100-\r\n\r\n");
   EXPECT_EQ(reply.substr(0, 12), "HTTP/1.1 206");
   EXPECT_NE(reply.find("Content-Range: bytes 100-" + std::to_string(file.size() - 1) + "/" +
                        std::to_string(file.size()) + "\r\n"),
             std::string::npos);
   EXPECT_TRUE(reply.substr(reply.find("\r\n\r\n") + 4) == file.substr(100));
 
-  reply = exchange(context, "HEAD /packages/pkg.zip HTTP/1.1\r\nRange: bytes=999999-\r\n\r\n");
+  reply = exchange(s, "HEAD /packages/pkg.zip HTTP/1.1\r\nRange: bytes=999999-\r\n\r\n");
   EXPECT_EQ(reply.substr(0, 12), "HTTP/1.1 416");
   EXPECT_NE(reply.find("Content-Range: bytes */" + std::to_string(file.size())), std::string::npos);
   EXPECT_EQ(reply.substr(reply.find("\r\n\r\n") + 4), "");
   // HEAD announces the same head, Content-Length included, as the GET.
-  const std::string get = exchange(context, "GET /packages/pkg.zip HTTP/1.1\r\nRange: bytes=999999-\r\n\r\n");
+  const std::string get = exchange(s, "GET /packages/pkg.zip HTTP/1.1\r\nRange: bytes=999999-\r\n\r\n");
   EXPECT_EQ(reply, get.substr(0, get.find("\r\n\r\n") + 4));
 
-  EXPECT_EQ(exchange(context, "GET /packages/other.zip HTTP/1.1\r\n\r\n").substr(0, 12), "HTTP/1.1 404");
-  EXPECT_EQ(exchange(context, "GET /packages/..%2Fpkg.zip HTTP/1.1\r\n\r\n").substr(0, 12), "HTTP/1.1 404");
+  EXPECT_EQ(exchange(s, "GET /packages/other.zip HTTP/1.1\r\n\r\n").substr(0, 12), "HTTP/1.1 404");
+  EXPECT_EQ(exchange(s, "GET /packages/..%2Fpkg.zip HTTP/1.1\r\n\r\n").substr(0, 12), "HTTP/1.1 404");
 }
 
 TEST_F(Connection, DownloadFaultsShapeTheBody) {
   const auto body_of = [&](fault_mode fault, const std::string& head) {
-    const service_context_c context(catalogue, fault, true);
-    const std::string reply = exchange(context, head);
+    const std::string reply = exchange(service(fault), head);
     return reply.substr(reply.find("\r\n\r\n") + 4);
   };
   const std::string get = "GET /packages/pkg.zip HTTP/1.1\r\nRange: bytes=10-\r\n\r\n";
   EXPECT_TRUE(body_of({fault_kind::truncate, 1000}, get) == file.substr(10, 1000));
   EXPECT_TRUE(body_of({fault_kind::extra, 7}, get) == file.substr(10) + std::string(7, '\0'));
   EXPECT_TRUE(body_of({fault_kind::ignore_range, 0}, get) == file);
-  const service_context_c status(catalogue, fault_mode{fault_kind::status, 503}, true);
-  EXPECT_EQ(exchange(status, get).substr(0, 12), "HTTP/1.1 503");
+  EXPECT_EQ(exchange(service({fault_kind::status, 503}), get).substr(0, 12), "HTTP/1.1 503");
+}
+
+// HTTP/1.1 connections carry one request after another (a proxy in front
+// keeps them open), pipelined ones too; "Connection: close" ends them.
+TEST_F(Connection, ConnectionsCarryRequestAfterRequestUntilAskedToClose) {
+  const auto& s = service();
+  const int fd = connect_from("127.0.0.1", s.port());
+  send_text(fd, "GET / HTTP/1.1\r\n\r\nHEAD /packages/pkg.zip HTTP/1.1\r\n\r\n"
+                "GET / HTTP/1.1\r\nConnection: TE, Close\r\n\r\n");
+  // No shutdown here: the service closes after the third answer by itself.
+  const std::string replies = read_to_end(fd);
+  close(fd);
+  EXPECT_EQ(count_of(replies, "HTTP/1.1 200 OK\r\n"), 3u) << replies;
+  EXPECT_EQ(count_of(replies, "Connection: close\r\n"), 1u) << "only the last answer ends the connection";
+  EXPECT_TRUE(replies.ends_with("POST the update query here.\n")) << "the closing answer comes last";
+  EXPECT_NE(replies.find("application/zip"), std::string::npos) << "the HEAD between them";
+  // HTTP/1.0 connections carry one request.
+  EXPECT_EQ(count_of(exchange(s, "GET / HTTP/1.0\r\n\r\nGET / HTTP/1.0\r\n\r\n"), "HTTP/1.1 200"), 1u);
+}
+
+// A request must arrive whole within the deadline: a head that trickles in
+// gets 408 and the connection closes; a kept connection that stays idle is
+// closed without a word.
+TEST_F(Connection, RequestsThatDoNotArriveInTimeGet408) {
+  service_options options;
+  options.request_deadline = std::chrono::milliseconds(400);
+  running_service_c s(catalogue, options);
+  const auto started = std::chrono::steady_clock::now();
+  const int slow = connect_from("127.0.0.1", s.port());
+  const int silent = connect_from("127.0.0.1", s.port());
+  send_text(slow, "GET / HTTP/1.1\r\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  send_text(slow, "Host: x\r\n");
+  EXPECT_EQ(read_to_end(slow).substr(0, 12), "HTTP/1.1 408");
+  EXPECT_EQ(read_to_end(silent).substr(0, 12), "HTTP/1.1 408");
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+  close(slow);
+  close(silent);
+
+  const int kept = connect_from("127.0.0.1", s.port());
+  send_text(kept, "GET / HTTP/1.1\r\n\r\n");
+  const std::string reply = read_to_end(kept);
+  close(kept);
+  EXPECT_EQ(count_of(reply, "HTTP/1.1 "), 1u) << reply;
+  EXPECT_EQ(reply.substr(0, 15), "HTTP/1.1 200 OK");
+}
+
+// One address may hold only so many connections; the next one is answered
+// 503 (not reset), while other addresses are served, and a slot comes back
+// when its connection closes.
+TEST_F(Connection, ClientsBeyondTheirShareOfConnectionsGet503) {
+  service_options options;
+  options.max_per_client = 2;
+  running_service_c s(catalogue, options);
+  const int first = connect_from("127.0.0.3", s.port());
+  const int second = connect_from("127.0.0.3", s.port());
+  send_text(first, "GET / HTTP/1.1\r\n");  // a request that is not finished yet
+  const int third = connect_from("127.0.0.3", s.port());
+  send_text(third, "GET / HTTP/1.1\r\nHost: x\r\n\r\n");
+  const std::string refused = read_to_end(third);
+  EXPECT_EQ(refused.substr(0, 12), "HTTP/1.1 503") << refused;
+  EXPECT_NE(refused.find("too many connections from your address"), std::string::npos);
+  close(third);
+
+  const int other = connect_from("127.0.0.4", s.port());
+  send_text(other, "GET / HTTP/1.1\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(read_to_end(other).substr(0, 15), "HTTP/1.1 200 OK");
+  close(other);
+
+  close(second);
+  std::string again;
+  for (int attempt = 0; attempt < 50 && again.rfind("HTTP/1.1 200", 0) != 0; ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const int fd = connect_from("127.0.0.3", s.port());
+    send_text(fd, "GET / HTTP/1.1\r\nConnection: close\r\n\r\n");
+    again = read_to_end(fd);
+    close(fd);
+  }
+  EXPECT_EQ(again.substr(0, 15), "HTTP/1.1 200 OK") << "the closed connection's slot is free again";
+  close(first);
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ TEST(RequestDocument, ReadsClientAndDevicesByteForByte) {
   doc.replace(doc.find("&SUBSYS_3\n"), 10, "&SUBSYS_3\r\n\n");  // CRLF and an empty line are tolerated
   update_request request;
   std::string reason;
-  ASSERT_TRUE(parse_update_request(doc, request, reason)) << reason;
+  ASSERT_EQ(parse_update_request(doc, request, reason), request_verdict::accepted) << reason;
   EXPECT_EQ(request.os, "WIN764");
   EXPECT_EQ(request.oem_code_page, 850);
   EXPECT_EQ(request.build, 0) << "an older client sends no build";
@@ -90,7 +90,9 @@ TEST(RequestDocument, ReadsClientAndDevicesByteForByte) {
 TEST(RequestDocument, RejectsOtherStructures) {
   update_request request;
   std::string reason;
-  const auto rejects = [&](const std::string& doc) { return !parse_update_request(doc, request, reason); };
+  const auto rejects = [&](const std::string& doc) {
+    return parse_update_request(doc, request, reason) == request_verdict::malformed;
+  };
   EXPECT_TRUE(rejects("not xml"));
   EXPECT_TRUE(rejects("<driversm><client os=\"WIN7\"/><hardwares>"));
   EXPECT_TRUE(rejects("<other><client os=\"WIN7\"/><hardwares/></other>"));

@@ -48,7 +48,7 @@ class Reply : public ::testing::Test {
         "[Install.NTamd64]\nFeatureScore=FE\n",
         "10/9/2012,7.52.0.2012");
     ASSERT_TRUE(add_memory_package(catalogue, "norvik lan+7.52.zip",
-                                   {{"Win7/x64/nvk.inf", inf}, {"Win7/x64/pkg.cat", ""}}, 6282));
+                                   {{"Win7/x64/nvk.inf", inf}, {"Win7/x64/pkg.cat", ""}}, 6282, nullptr, digest));
     ASSERT_TRUE(add_memory_package(catalogue, "old.zip", {{"nvk.inf", small_inf("%Maker% = M, NTamd64",
                                                           "[M.NTamd64]\n%Desc% = Install, PCI\\VEN_1E0B&DEV_4A21\n",
                                                           "4/22/2010,7.4")}}));
@@ -69,10 +69,11 @@ class Reply : public ::testing::Test {
                                  {"PCI\\VEN_1E0B&DEV_4A21&SUBSYS_4A211E0B&REV_06"},
                                  {"PCI\\VEN_1E0B&DEV_4A21&REV_06", "PCI\\VEN_1E0B&DEV_4A21"}};
   const testing::test_device unknown{"USB\\VID_FFFF&PID_0001", {"USB\\VID_FFFF&PID_0001"}, {"USB\\Class_FF"}};
+  const std::string digest = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
   catalogue_c catalogue;
 };
 
-TEST_F(Reply, EveryItemCarriesTheFifteenValues) {
+TEST_F(Reply, EveryItemCarriesTheFifteenValuesAndTheDigestWhenKnown) {
   const http_answer answer = post("WIN764", "437", {unknown, nic});
   ASSERT_EQ(answer.status, 200);
   EXPECT_EQ(answer.content_type, "text/xml");
@@ -106,6 +107,7 @@ TEST_F(Reply, EveryItemCarriesTheFifteenValues) {
   // Windows-1252: the é survives, the Japanese character becomes '?'.
   EXPECT_EQ(text_of(item, "desc"), "Carte r\xE9seau <Norvik> & ?");
   EXPECT_EQ(text_of(item, "title"), "Carte r\xE9seau <Norvik> & ? (Norvik Networks 7.52.0.2012)");
+  EXPECT_EQ(text_of(item, "sha256"), digest);
 
   const TiXmlElement* second = item->NextSiblingElement("item");
   ASSERT_NE(second, nullptr);
@@ -114,6 +116,7 @@ TEST_F(Reply, EveryItemCarriesTheFifteenValues) {
   EXPECT_EQ(text_of(second, "feature"), "ff");
   EXPECT_EQ(text_of(second, "targetos"), "52");
   EXPECT_EQ(text_of(second, "ver"), "7.4");
+  EXPECT_EQ(second->FirstChildElement("sha256"), nullptr) << "a package without a known digest names none";
   EXPECT_EQ(second->NextSiblingElement("item"), nullptr);
 }
 
@@ -195,7 +198,7 @@ TEST_F(Reply, AwkwardDeviceIdsMakeTheRoundTripWithTheClient) {
 
   update_request request;
   std::string reason;
-  ASSERT_TRUE(parse_update_request(document, request, reason)) << reason;
+  ASSERT_EQ(parse_update_request(document, request, reason), request_verdict::accepted) << reason;
   std::set<std::string> sent;
   for (const auto& device : request.devices) {
     sent.insert(device.id);
@@ -208,7 +211,10 @@ TEST_F(Reply, AwkwardDeviceIdsMakeTheRoundTripWithTheClient) {
   ASSERT_EQ(answer.status, 200);
   ASSERT_TRUE(quillary::parse_update_reply(answer.body.c_str(), inventory));
   for (const auto& id : ids) {
-    EXPECT_FALSE(inventory.find_device(id)->items.empty()) << quillary::to_ansi(id) << " got no offers";
+    const auto& items = inventory.find_device(id)->items;
+    ASSERT_FALSE(items.empty()) << quillary::to_ansi(id) << " got no offers";
+    ASSERT_NE(items[0].sha256(), nullptr);
+    EXPECT_EQ(quillary::to_hex(*items[0].sha256()), digest) << "the client keeps the digest with the offer";
   }
 }
 
@@ -249,17 +255,18 @@ TEST(ReplyLimits, ItemsPerDeviceAndTotalSize) {
     offers.push_back(match_device(catalogue, client_os_for("WIN764"), ids));
   }
   ASSERT_EQ(offers[0].size(), 520u);
+  const auto offers_for = [&](size_t d) { return offers[d]; };
   code_page_converter_c converter;
   std::string reason;
   ASSERT_TRUE(converter.open("CP1252", reason));
   reply_stats stats;
   reply_limits limits;
-  std::string reply = write_update_reply(request, offers, "http://h/packages/", code_page_for_oem(437), converter,
+  std::string reply = write_update_reply(request, offers_for, "http://h/packages/", code_page_for_oem(437), converter,
                                          limits, stats);
   EXPECT_EQ(stats.items, 1500u);
   EXPECT_EQ(stats.items_left_out, 0u);
   limits.max_bytes = 300000;
-  reply = write_update_reply(request, offers, "http://h/packages/", code_page_for_oem(437), converter, limits, stats);
+  reply = write_update_reply(request, offers_for, "http://h/packages/", code_page_for_oem(437), converter, limits, stats);
   EXPECT_LE(reply.size(), limits.max_bytes);
   EXPECT_GT(stats.items_left_out, 0u);
   TiXmlDocument doc;
@@ -269,7 +276,7 @@ TEST(ReplyLimits, ItemsPerDeviceAndTotalSize) {
   request.devices.resize(20000, request.devices[0]);
   offers.resize(20000, offers[0]);
   limits.max_bytes = 1000000;
-  reply = write_update_reply(request, offers, "http://h/packages/", code_page_for_oem(437), converter, limits, stats);
+  reply = write_update_reply(request, offers_for, "http://h/packages/", code_page_for_oem(437), converter, limits, stats);
   EXPECT_LE(reply.size(), limits.max_bytes);
   EXPECT_GT(stats.devices_left_out, 0u);
   EXPECT_EQ(stats.devices_with_offers + stats.devices_left_out, 20000u);
@@ -308,6 +315,35 @@ TEST_F(Reply, MalformedQueriesGetShortErrors) {
             400);
   const std::string huge = testing::zlib_compress(std::string(max_request_document + 1, ' '));
   EXPECT_EQ(status("multipart/form-data; boundary=b", testing::multipart_body("b", {{"driversm", huge}})), 413);
+}
+
+// Each limit of the request document gives 413, just past it; at it, the
+// query is answered.
+TEST_F(Reply, DocumentsBeyondTheRequestLimitsGet413) {
+  query_summary summary;
+  const auto status = [&](const std::string& document) {
+    const std::string body = testing::multipart_body("b", {{"driversm", testing::zlib_compress(document)}});
+    return answer_update_query("multipart/form-data; boundary=b", body, catalogue, "http://h/packages/", summary)
+        .status;
+  };
+  const request_limits limits;
+  std::vector<testing::test_device> devices(limits.max_devices, nic);
+  EXPECT_EQ(status(testing::request_document("WIN764", "437", devices)), 200);
+  EXPECT_EQ(summary.devices, limits.max_devices);
+  devices.push_back(nic);
+  EXPECT_EQ(status(testing::request_document("WIN764", "437", devices)), 413);
+
+  testing::test_device many = nic;
+  many.hardware_ids.resize(limits.max_ids_per_device - many.compatible_ids.size(), "PCI\\X");
+  EXPECT_EQ(status(testing::request_document("WIN764", "437", {many})), 200);
+  many.hardware_ids.push_back("PCI\\Y");
+  EXPECT_EQ(status(testing::request_document("WIN764", "437", {many})), 413);
+
+  // Small elements, well under the size limit, but more than the parsed
+  // document may hold.
+  std::string swarm = "<driversm><client os=\"WIN764\"/><hardwares/>";
+  for (size_t i = 0; i < limits.max_nodes; ++i) swarm += "<a/>";
+  EXPECT_EQ(status(swarm + "</driversm>"), 413);
 }
 
 }  // namespace

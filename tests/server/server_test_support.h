@@ -29,7 +29,7 @@ inline std::string small_inf(const std::string& manufacturer_line, const std::st
 // it.
 inline bool add_memory_package(catalogue_c& catalogue, const std::string& name,
                                const std::vector<std::pair<std::string, std::string>>& files, uint64_t size = 1000,
-                               std::vector<std::string>* warnings = nullptr) {
+                               std::vector<std::string>* warnings = nullptr, const std::string& sha256 = {}) {
   archive_listing listing;
   for (const auto& [path, data] : files) {
     listing.paths.push_back(path);
@@ -38,7 +38,7 @@ inline bool add_memory_package(catalogue_c& catalogue, const std::string& name,
     }
   }
   std::string reason;
-  return catalogue.add_package(catalogue_package{name, "", size}, listing,
+  return catalogue.add_package(catalogue_package{name, "", size, sha256}, listing,
                                [warnings](const std::string& line) {
                                  if (warnings) warnings->push_back(line);
                                },

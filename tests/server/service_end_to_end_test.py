@@ -5,6 +5,7 @@
 usage: service_end_to_end_test.py QUILLARY_SERVICE MAKE_SAMPLE_CATALOGUE
 """
 
+import hashlib
 import json
 import os
 import re
@@ -115,7 +116,7 @@ class EndToEnd(unittest.TestCase):
             items = []
             for item in hardware.findall("item"):
                 values = {child.tag: child.text or "" for child in item}
-                self.assertEqual(len(values), 15, values)
+                self.assertEqual(len(values), 16, values)  # the fifteen values and the package's sha256
                 items.append(values)
             result[hardware.find("id").text] = items
         return result
@@ -176,6 +177,8 @@ class EndToEnd(unittest.TestCase):
             self.assertEqual(len(data), size, link)
             with open(os.path.join(self.catalogue, link.rsplit("/", 1)[1]), "rb") as f:
                 self.assertEqual(data, f.read())
+            digest = next(item["sha256"] for item in items if item["link"] == link)
+            self.assertEqual(hashlib.sha256(data).hexdigest(), digest, link)
 
     def test_a_32_bit_windows_7_is_offered_x86_sections(self):
         audio = [d for d in self.description["demo_pc"]["devices"] if d["key"] == "audio"]
@@ -324,6 +327,64 @@ class EndToEnd(unittest.TestCase):
         elapsed = time.monotonic() - start
         self.assertEqual(out, data)
         self.assertGreaterEqual(elapsed, len(data) / 10000 - 0.15)
+
+    # --- The index file and reading the catalogue again -----------------------
+
+    def package_links(self, service):
+        devices = self.description["demo_pc"]["devices"]
+        status, body = self.post_query(service, request_document("WIN764", devices))
+        self.assertEqual(status, 200)
+        return {item["link"].rsplit("/", 1)[1]: item["sha256"]
+                for found in self.offers(body).values() for item in found}
+
+    def test_an_index_file_is_what_services_offer_until_they_read_it_again(self):
+        folder = os.path.join(self.folder, "indexed")
+        shutil.copytree(self.catalogue, folder)
+        index = os.path.join(self.folder, "packages.index")
+        written = subprocess.run([SERVICE, "--catalogue", folder, "--write-index", index],
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        self.assertEqual(written.returncode, 0, written.stderr)
+        self.assertIn("16 package files", written.stdout)  # the broken one too: it is skipped on loading
+        service = service_process(folder, "--index", index, "--package-base", "https://cdn.example/drivers")
+        try:
+            offered = self.package_links(service)
+            self.assertEqual(offered, self.package_links(self.service), "the same digests as hashing the folder")
+            status, body = self.post_query(service, request_document("WIN764", self.description["demo_pc"]["devices"]))
+            self.assertIn(b"<link>https://cdn.example/drivers/veltrix_display_9.17.10.2932.zip</link>", body)
+
+            # A package added to the folder is offered only once the index has it
+            # and the service has read it again; one changed in place is dropped,
+            # for its recorded digest would no longer be its own.
+            added = "veltrix_display_9.99.0.1.zip"
+            shutil.copy(os.path.join(folder, "veltrix_display_9.17.10.2932.zip"), os.path.join(folder, added))
+            with open(os.path.join(folder, "calder_sdhost_3.0.0.8.zip"), "ab") as f:
+                f.write(b"appended")
+            self.assertNotIn(added, self.package_links(service))
+            written = subprocess.run([SERVICE, "--catalogue", folder, "--write-index", index],
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+            self.assertEqual(written.returncode, 0, written.stderr)
+            service.process.send_signal(signal.SIGHUP)
+            deadline = time.monotonic() + 10
+            while added not in self.package_links(service) and time.monotonic() < deadline:
+                time.sleep(0.1)
+            offered = self.package_links(service)
+            self.assertEqual(offered[added], offered["veltrix_display_9.17.10.2932.zip"])
+            with open(os.path.join(folder, "calder_sdhost_3.0.0.8.zip"), "rb") as f:
+                self.assertEqual(offered["calder_sdhost_3.0.0.8.zip"], hashlib.sha256(f.read()).hexdigest())
+        finally:
+            code, _, stderr = service.stop()
+        self.assertEqual(code, 0)
+        self.assertIn("catalogue read again", stderr)
+
+        # Changed after the index was written: skipped, with a warning.
+        with open(os.path.join(folder, "calder_sdhost_3.0.0.8.zip"), "ab") as f:
+            f.write(b"again")
+        service = service_process(folder, "--index", index)
+        try:
+            self.assertNotIn("calder_sdhost_3.0.0.8.zip", self.package_links(service))
+        finally:
+            code, _, stderr = service.stop()
+        self.assertIn("calder_sdhost_3.0.0.8.zip: gone or changed since it was indexed", stderr)
 
     # --- Process behaviour --------------------------------------------------
 

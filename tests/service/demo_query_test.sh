@@ -10,6 +10,12 @@
 # The current systems (Windows 8.1, 10, 11, Windows 11 on ARM64) are asked
 # for natively as well: each must get the offers catalogue.json lists for it.
 #
+# The same query also goes through the deployment of scripts/serve-catalogue
+# (nginx in front of two services): over HTTP and over HTTPS with its
+# self-signed certificate (natively trusted through --ca; under Wine taken
+# by Schannel as it is). It must give the same offers, with the links
+# pointing at nginx.
+#
 # usage: demo_query_test.sh NATIVE_BIN [WINDOWS_BIN]
 set -uo pipefail
 native=$(cd "$1" && pwd)
@@ -17,8 +23,10 @@ windows=${2:+$(cd "$2" && pwd)}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 work=$(mktemp -d)
 service=
+deployment=
 cleanup() {
   [ -n "$service" ] && kill "$service" 2>/dev/null && wait "$service" 2>/dev/null
+  [ -n "$deployment" ] && kill "$deployment" 2>/dev/null && wait "$deployment" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -31,6 +39,17 @@ for _ in $(seq 100); do grep -q listening "$work/service.out" && break; sleep 0.
 url=$(sed -n 's/.*listening on \(http[^ ]*\).*/\1/p' "$work/service.out" | head -n 1)
 [ -n "$url" ] || { echo "demo_query_test: the service did not start"; exit 1; }
 
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+chmod -R a+rX "$work"  # nginx's workers may run as another user
+http_port=$(free_port)
+https_port=$(free_port)
+"$root/scripts/serve-catalogue" "$work/catalogue" --listen "127.0.0.1:$http_port" \
+  --tls-listen "127.0.0.1:$https_port" --state "$work/deployment" --service "$native/quillary-service" \
+  --foreground > "$work/deployment.out" 2>&1 &
+deployment=$!
+for _ in $(seq 100); do grep -q "queries and packages" "$work/deployment.out" && break; sleep 0.1; done
+grep -q "queries and packages" "$work/deployment.out" || { echo "demo_query_test: serve-catalogue did not start"; cat "$work/deployment.out"; exit 1; }
+
 as_windows_7=(--os WIN764 --os-version 61 --oem-code-page 437 --model Wine)
 "$native/quillary-cli" query --devices "$work/demo-pc.json" --server "$url" --installed "$work/none" \
   "${as_windows_7[@]}" > "$work/native.json" || exit 1
@@ -39,6 +58,10 @@ for system in WIN8164:63:9600 WIN1064:100:19045 WIN1164:100:22631 WIN11ARM64:100
   "$native/quillary-cli" query --devices "$work/demo-pc.json" --server "$url" --installed "$work/none" \
     --os "$name" --os-version "$version" --os-build "$build" --oem-code-page 437 > "$work/native-$name.json" || exit 1
 done
+"$native/quillary-cli" query --devices "$work/demo-pc.json" --server "http://127.0.0.1:$http_port/" \
+  --installed "$work/none" "${as_windows_7[@]}" > "$work/deployed-http.json" || exit 1
+"$native/quillary-cli" query --devices "$work/demo-pc.json" --server "https://127.0.0.1:$https_port/" \
+  --ca "$work/deployment/tls/cert.pem" --installed "$work/none" "${as_windows_7[@]}" > "$work/deployed-https.json" || exit 1
 if [ -n "$windows" ]; then
   wine_run="$root/scripts/wine-run"
   "$wine_run" "$windows/inject_devices.exe" "$("$wine_run" winepath -w "$work/demo-pc.json" 2>/dev/null)" >/dev/null || exit 1
@@ -46,7 +69,11 @@ if [ -n "$windows" ]; then
   "$wine_run" "$windows/quillary-cli.exe" query --server "$url" --installed 'C:\none' > "$work/wine.json" || exit 1
   "$native/quillary-cli" query --devices "$work/wine-raw.json" --server "$url" --installed "$work/none" \
     "${as_windows_7[@]}" > "$work/replayed.json" || exit 1
+  # Through nginx over HTTPS, Schannel taking the self-signed certificate.
+  "$wine_run" "$windows/quillary-cli.exe" query --server "https://127.0.0.1:$https_port/" --installed 'C:\none' \
+    > "$work/wine-deployed.json" || exit 1
 fi
+echo "https://127.0.0.1:$https_port/packages/" > "$work/deployed-base"
 
 python3 - "$work" "${windows:+wine}" <<'PY'
 import json, os, sys
@@ -80,8 +107,22 @@ for system in ("WIN8164", "WIN1064", "WIN1164", "WIN11ARM64"):
 rows = load("native.json")["packages"]
 check("package rows: updates first, the display adapter's on top",
       rows and "veltrix" in rows[0]["link"] and [r["not_needed"] for r in rows] == sorted(r["not_needed"] for r in rows))
+direct_base = next(i["link"] for d in native.values() for i in d["items"]).rsplit("/", 1)[0] + "/"
+deployed_base = open(os.path.join(work, "deployed-base")).read().strip()
+def through_nginx(result):
+    """The query result with the links the direct service would give."""
+    text = json.dumps(result)
+    return json.loads(text.replace(deployed_base, direct_base)), deployed_base in text
+for name in ("deployed-http.json", "deployed-https.json"):
+    deployed, links_to_nginx = through_nginx(load(name))
+    check(f"{name}: links point at nginx", links_to_nginx)
+    check(f"{name}: the same offers, digests and decisions as the service alone", deployed == load("native.json"))
+check("every offer names its package's SHA-256",
+      all(len(i["sha256"]) == 64 for d in native.values() for i in d["items"]))
 if wine:
     wine_result, replayed = load("wine.json"), load("replayed.json")
+    check("under Wine, through nginx over HTTPS, the same result as directly",
+          through_nginx(load("wine-deployed.json"))[0] == wine_result)
     check("under Wine the same devices get the same offers and decisions as the replayed raw scan",
           wine_result == replayed)
     served_ids = {c["device_id"] for c in catalogue}

@@ -15,6 +15,7 @@
 
 #include "app/last_error.h"
 #include "app/md5.h"
+#include "app/sha256.h"
 #include "test_support.h"
 
 namespace quillary {
@@ -265,16 +266,44 @@ TEST_F(service_faults, truncated_bodies_are_resumed_until_complete) {
   EXPECT_EQ(md5_hex(file_bytes(target())), package_md5);
 }
 
-TEST_F(service_faults, an_ignored_range_restarts_from_the_beginning) {
+TEST_F(service_faults, an_ignored_range_restarts_from_the_beginning_and_so_does_the_digest) {
   progress.expected_size = package_size;
-  ASSERT_EQ(download_file(package("NORMAL"), progress, target(), quick()), 0);
+  sha256_c digest;
+  ASSERT_EQ(download_file(package("NORMAL"), progress, target(), quick(), &digest), 0);
+  const std::string whole = file_bytes(target());
+  EXPECT_EQ(digest.digest(), sha256_of(whole)) << "hashed while written";
   // Pretend the last 5000 bytes are missing and resume at a server that
-  // answers ranges with the whole file.
+  // answers ranges with the whole file; the digest of this run knows
+  // nothing of the partial file yet.
   std::filesystem::resize_file(std::filesystem::path(target()), package_size - 5000);
   progress.written = package_size - 5000;
-  ASSERT_EQ(download_file(package("IGNORE_RANGE"), progress, target(), quick()), 0);
+  sha256_c resumed;
+  ASSERT_EQ(download_file(package("IGNORE_RANGE"), progress, target(), quick(), &resumed), 0);
   EXPECT_EQ(progress.transfer_result, 0);
   EXPECT_EQ(md5_hex(file_bytes(target())), package_md5);
+  EXPECT_EQ(resumed.length(), package_size);
+  EXPECT_EQ(resumed.digest(), sha256_of(whole)) << "started over with the file";
+}
+
+TEST_F(service_faults, a_resumed_download_hashes_the_partial_file_once_then_what_arrives) {
+  progress.expected_size = package_size;
+  ASSERT_EQ(download_file(package("NORMAL"), progress, target(), quick()), 0);
+  const std::string whole = file_bytes(target());
+  std::filesystem::resize_file(std::filesystem::path(target()), 700000);
+  progress.written = 700000;
+  sha256_c digest;
+  ASSERT_EQ(download_file(package("NORMAL"), progress, target(), quick(), &digest), 0);
+  EXPECT_EQ(progress.http_status, 206);
+  EXPECT_EQ(digest.digest(), sha256_of(whole));
+  // A partial file shorter than counted cannot be vouched for: the
+  // download starts over rather than hash a hole.
+  std::filesystem::resize_file(std::filesystem::path(target()), 1000);
+  progress.written = 900000;
+  sha256_c fresh;
+  ASSERT_EQ(download_file(package("NORMAL"), progress, target(), quick(), &fresh), 0);
+  EXPECT_EQ(progress.http_status, 200);
+  EXPECT_EQ(fresh.digest(), sha256_of(whole));
+  EXPECT_EQ(file_bytes(target()), whole);
 }
 
 TEST_F(service_faults, extra_bytes_never_leave_a_file_behind) {

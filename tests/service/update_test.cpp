@@ -151,6 +151,24 @@ TEST_F(reply_test, missing_elements_read_as_empty_or_zero) {
   EXPECT_EQ(inf_name_of(u"a\\b/c.inf"), u"b\\c.inf");
 }
 
+TEST_F(reply_test, an_items_sha256_is_kept_when_it_is_64_hexadecimal_digits) {
+  const std::string digest = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";  // of "abc"
+  const std::string items = "<item><sha256>" + digest + "</sha256><cp>1</cp></item>"
+                            "<item><sha256>" + digest.substr(1) + "</sha256></item>"
+                            "<item><sha256>" + digest.substr(0, 63) + "x</sha256></item>"
+                            "<item><cp>4</cp></item>";
+  ASSERT_TRUE(parse_update_reply(reply(hardware("PCI\\A", items)).c_str(), *inventory));
+  const auto& read = device(u"PCI\\A").items;
+  ASSERT_EQ(read.size(), 4u);
+  ASSERT_NE(read[0].sha256(), nullptr);
+  EXPECT_EQ(*read[0].sha256(), sha256_of("abc"));
+  EXPECT_EQ(read[0].cp, 1u);
+  EXPECT_EQ(read[1].sha256(), nullptr) << "too short: no digest";
+  EXPECT_EQ(read[2].sha256(), nullptr) << "not hexadecimal: no digest";
+  EXPECT_EQ(read[3].sha256(), nullptr) << "a service that names none";
+  EXPECT_EQ(read[3].cp, 4u);
+}
+
 TEST_F(reply_test, at_most_500_items_a_device) {
   std::string items;
   for (int i = 0; i < 600; ++i) items += "<item><cp>" + std::to_string(i) + "</cp></item>";

@@ -5,7 +5,10 @@ Starts, on 127.0.0.1 with free ports:
   - nginx, serving a payload folder over HTTP and HTTPS (a self-signed
     certificate), with /slow/ throttled so a download can be paused mid-file;
   - quillary-service on a small catalogue, once normally and once per fault
-    mode the tests need.
+    mode the tests need (rate: downloads slow enough to pause);
+  - the same catalogue served for real by scripts/serve-catalogue: nginx
+    (HTTP and HTTPS with a self-signed certificate) in front of two
+    services.
 The test command gets their addresses in QUILLARY_TEST_* environment
 variables, and the payload's facts (size, MD5). Everything stops afterwards.
 
@@ -99,26 +102,32 @@ http {{
     return process, http_port, https_port, cert
 
 
-def make_catalogue(work, www):
-    """One package: a small driver INF and the payload, so that the
-    service both indexes it and serves a file large enough to cut."""
-    folder = os.path.join(work, "catalogue")
-    os.makedirs(folder)
-    inf = "\r\n".join([
+def package_inf(device_id):
+    return "\r\n".join([
         "[Version]", 'Signature="$WINDOWS NT$"', "Class=Net",
         "ClassGuid={4d36e972-e325-11ce-bfc1-08002be10318}", "Provider=%Maker%",
         "DriverVer=05/04/2021,2.0.0.1", "CatalogFile=test.cat", "",
         "[Manufacturer]", "%Maker%=Models,NTamd64,NTx86", "",
-        "[Models.NTamd64]", "%Desc%=Install,PCI\\VEN_1AF4&DEV_1041", "",
-        "[Models.NTx86]", "%Desc%=Install,PCI\\VEN_1AF4&DEV_1041", "",
+        "[Models.NTamd64]", f"%Desc%=Install,{device_id}", "",
+        "[Models.NTx86]", f"%Desc%=Install,{device_id}", "",
         "[Install]", "CopyFiles=Files", "", "[Files]", "payload.bin", "",
         "[Strings]", 'Maker="Transfer Test"', 'Desc="Transfer test adapter"', ""])
-    path = os.path.join(folder, "transfer-test.zip")
-    with zipfile.ZipFile(path, "w", zipfile.ZIP_STORED) as z:
-        z.writestr("net/test.inf", inf)
-        z.writestr("net/test.cat", "catalog")
-        z.write(os.path.join(www, "payload.bin"), "net/payload.bin")
-    with open(path, "rb") as f:
+
+
+def make_catalogue(work, www):
+    """Two packages of a small driver INF and the payload, so that the
+    service both indexes them and serves files large enough to cut: one
+    for PCI\\VEN_1AF4&DEV_1041, and one for ...&DEV_1042 that the tests
+    may swap for other bytes after the query."""
+    folder = os.path.join(work, "catalogue")
+    os.makedirs(folder)
+    for name, device_id in (("transfer-test.zip", "PCI\\VEN_1AF4&DEV_1041"),
+                            ("swap-test.zip", "PCI\\VEN_1AF4&DEV_1042")):
+        with zipfile.ZipFile(os.path.join(folder, name), "w", zipfile.ZIP_STORED) as z:
+            z.writestr("net/test.inf", package_inf(device_id))
+            z.writestr("net/test.cat", "catalog")
+            z.write(os.path.join(www, "payload.bin"), "net/payload.bin")
+    with open(os.path.join(folder, "transfer-test.zip"), "rb") as f:
         data = f.read()
     return folder, len(data), hashlib.md5(data).hexdigest()
 
@@ -134,6 +143,21 @@ def start_service(service, catalogue, fault):
     else:
         wait_for_port(port, process, f"quillary-service --fault {fault}")
     return process, port
+
+
+def start_deployment(work, catalogue, service):
+    """scripts/serve-catalogue in the foreground; returns the process, its
+    two base addresses and its certificate."""
+    http_port, https_port = free_port(), free_port()
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "serve-catalogue")
+    state = os.path.join(work, "deployment")
+    process = subprocess.Popen([sys.executable, script, catalogue, "--listen", f"127.0.0.1:{http_port}",
+                                "--tls-listen", f"127.0.0.1:{https_port}", "--state", state,
+                                "--service", service, "--foreground"],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait_for_port(https_port, process, "serve-catalogue")
+    return (process, f"http://127.0.0.1:{http_port}/", f"https://127.0.0.1:{https_port}/",
+            os.path.join(state, "tls", "cert.pem"))
 
 
 def main():
@@ -169,16 +193,21 @@ def main():
             "QUILLARY_TEST_PACKAGE": "transfer-test.zip",
             "QUILLARY_TEST_PACKAGE_SIZE": str(package_size),
             "QUILLARY_TEST_PACKAGE_MD5": package_md5,
+            "QUILLARY_TEST_CATALOGUE": catalogue,
             "QUILLARY_TEST_CLOSED": f"http://127.0.0.1:{free_port()}",
         })
         faults = {"NORMAL": None, "STATUS_503": "status:503", "REFUSE": "refuse",
                   "STALL": "stall:100000", "TRUNCATE": "truncate:700000", "EXTRA": "extra:1000",
                   "IGNORE_RANGE": "ignore-range", "OVERSIZE": "oversize", "BAD_XML": "bad-xml",
-                  "STATUS_500": "status:500"}
+                  "STATUS_500": "status:500", "RATE": "rate:2000000"}
         for name, fault in faults.items():
             process, port = start_service(args.service, catalogue, fault)
             processes.append(process)
             env[f"QUILLARY_TEST_SERVICE_{name}"] = f"http://127.0.0.1:{port}/"
+        deployment, deployed_http, deployed_https, deployed_cert = start_deployment(work, catalogue, args.service)
+        processes.append(deployment)
+        env.update({"QUILLARY_TEST_DEPLOYED_HTTP": deployed_http, "QUILLARY_TEST_DEPLOYED_HTTPS": deployed_https,
+                    "QUILLARY_TEST_DEPLOYED_CA": deployed_cert})
         return subprocess.run(command, env=env).returncode
     finally:
         for process in processes:

@@ -18,6 +18,12 @@ size_t library_depth(const std::string& text) {
   return testing::element_depth(document);
 }
 
+size_t library_nodes(const std::string& text) {
+  TiXmlDocument document;
+  document.Parse(text.c_str(), nullptr, TIXML_ENCODING_LEGACY);
+  return testing::node_count(document);
+}
+
 TEST(xml_guard, counts_the_nesting_the_library_builds) {
   struct expected {
     std::string text;
@@ -96,13 +102,26 @@ TEST(xml_guard, refuses_markup_it_cannot_follow) {
   }
 }
 
+TEST(xml_guard, counts_the_nodes_the_library_allocates_and_refuses_beyond_a_limit) {
+  const std::string text = "<?xml version=\"1.0\"?>\n<a x='1' y=\"2\">\n\t<b/> text <![CDATA[c]]><!-- d -->\n</a>\n";
+  const xml_guard_result result = check_xml_nesting(text);
+  ASSERT_EQ(result.verdict, xml_guard_verdict::accepted);
+  // Declaration, a, two attributes, b, the text, the CDATA section, the
+  // comment; the blanks between them are no nodes.
+  EXPECT_EQ(result.nodes, 8u);
+  EXPECT_EQ(library_nodes(text), 8u);
+  EXPECT_EQ(check_xml_nesting(text, max_xml_nesting, 8).verdict, xml_guard_verdict::accepted);
+  EXPECT_EQ(check_xml_nesting(text, max_xml_nesting, 7).verdict, xml_guard_verdict::too_many_nodes);
+}
+
 // Every document of up to five pieces where TinyXML's reading is delicate
-// (entities, CDATA, comments, quoted values, declarations): whenever the
-// guard accepts one, TinyXML nests no deeper. Each piece list that hides an
-// end tag from TinyXML, such as <a>&#x</a>&#x;<a>, is among them.
+// (entities, CDATA, comments, quoted values, declarations, blanks): whenever
+// the guard accepts one, TinyXML nests no deeper and allocates no more
+// nodes than it counts. Each piece list that hides an end tag from TinyXML,
+// such as <a>&#x</a>&#x;<a>, is among them.
 TEST(xml_guard, never_counts_less_than_the_library_on_small_documents) {
-  const std::string pieces[] = {"<a>",   "</a>", "&#x",  "&#x;", "<![CDATA[>", "]]>",
-                                "<!-->", "-->",  "<b x='", "'>",  "'/>",        "<?xml ?>"};
+  const std::string pieces[] = {"<a>",   "</a>", "&#x",  "&#x;", "<![CDATA[>", "]]>",   "<!-->",
+                                "-->",   "<b x='", "'>",  "'/>",  "<?xml ?>",   "\n\t", "t"};
   constexpr size_t most_pieces = 5;
   size_t accepted = 0;
   std::vector<size_t> chosen;
@@ -115,6 +134,7 @@ TEST(xml_guard, never_counts_less_than_the_library_on_small_documents) {
     if (result.verdict == xml_guard_verdict::accepted) {
       ++accepted;
       ASSERT_LE(library_depth(text), result.depth) << text;
+      ASSERT_LE(library_nodes(text), result.nodes) << text;
     }
     size_t digit = 0;
     while (digit < chosen.size() && ++chosen[digit] == std::size(pieces)) chosen[digit++] = 0;

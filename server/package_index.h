@@ -1,0 +1,51 @@
+// The package files of a catalogue folder as the service knows them before
+// it opens the archives: name, size, modification time and SHA-256.
+//
+// Hashing every package takes a while on a large catalogue, so it can be
+// done once: `--write-index FILE` writes these records into an index file,
+// and services started with `--index FILE` take the packages it lists, with
+// their digests, instead of listing and hashing the folder. Several
+// instances then start fast and offer exactly the same packages.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quillary::server {
+
+using warning_sink = std::function<void(const std::string&)>;
+
+struct package_file {
+  std::string name;  // the file name in the folder (bytes as on disk)
+  uint64_t size = 0;
+  int64_t modified = 0;  // the file's modification time, in nanoseconds of the file clock
+  std::string sha256;    // 64 lower-case hexadecimal digits
+};
+
+// The *.zip files directly in `folder` (not its sub-folders), in name order,
+// without digests. Files of 4 GiB or more are reported to `warn` and left
+// out (the client reads `size` into 32 bits). False when the folder cannot
+// be listed.
+bool list_package_files(const std::string& folder, const warning_sink& warn, std::vector<package_file>& out,
+                        std::string& reason);
+
+// Fills in every file's digest: from `known` where a record has the same
+// name, size and time, else by reading the file. Files that cannot be read
+// are reported to `warn` and dropped.
+void hash_package_files(const std::string& folder, std::vector<package_file>& files,
+                        const std::vector<package_file>& known, const warning_sink& warn);
+
+// The index file: a first line naming the format, then one line per package,
+// "SHA256 SIZE TIME NAME". False with a reason when the file cannot be read
+// or is not such an index.
+bool read_package_index(const std::string& path, std::vector<package_file>& out, std::string& reason);
+// Written beside its place and then renamed over it, so that a service
+// loading it meanwhile reads the old index or the new one, never half.
+bool write_package_index(const std::string& path, const std::vector<package_file>& files, std::string& reason);
+
+// Whether the file in `folder` still has the size and time the record says.
+bool package_file_unchanged(const std::string& folder, const package_file& file);
+
+}  // namespace quillary::server
