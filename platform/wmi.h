@@ -30,7 +30,7 @@ class wmi_thread_scope_c {
   wmi_thread_scope_c& operator=(const wmi_thread_scope_c&) = delete;
 
  private:
-  bool initialised_ = false;
+  [[maybe_unused]] bool initialised_ = false;  // COM was set up here (Windows)
 };
 
 // Connects to ROOT\CIMV2 as the current user (process security, locator,

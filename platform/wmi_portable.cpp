@@ -111,9 +111,6 @@ class host_connection_c : public wmi_connection_i {
 wmi_thread_scope_c::wmi_thread_scope_c() = default;
 wmi_thread_scope_c::~wmi_thread_scope_c() = default;
 
-wmi_thread_scope_c::wmi_thread_scope_c() = default;
-wmi_thread_scope_c::~wmi_thread_scope_c() = default;
-
 std::unique_ptr<wmi_connection_i> connect_wmi() { return std::make_unique<host_connection_c>(); }
 
 }  // namespace quillary::platform

@@ -123,7 +123,7 @@ TEST(RequestDocument, TheBuildIsANumberOrNothing) {
   std::string reason;
   const auto build_of = [&](const std::string& attribute) {
     const std::string doc = "<driversm><client os=\"WIN1164\" " + attribute + "/><hardwares/></driversm>";
-    EXPECT_TRUE(parse_update_request(doc, request, reason)) << reason;
+    EXPECT_EQ(parse_update_request(doc, request, reason), request_verdict::accepted) << reason;
     return request.build;
   };
   EXPECT_EQ(build_of("build=\"22631\""), 22631);
