@@ -39,7 +39,7 @@ std::unique_ptr<update_client_c> client;
 }  // namespace
 
 int init_device_inventory() {
-  transfer_library_init();
+  // The transfer library makes its global state with the first transfer.
   auto source = make_system_device_source();
   if (!source) return -1;
   inventory = std::make_unique<device_inventory_c>(std::move(source));

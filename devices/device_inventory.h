@@ -40,8 +40,9 @@ class device_inventory_c {
 class update_client_c;
 
 // The process-wide inventory of the program (Windows start-up): the
-// transfer library's global state, then the inventory over the system's
-// device source with its update client. 0, or -1 when they cannot be made.
+// inventory over the system's device source with its update client (whose
+// first transfer makes the transfer library's global state). 0, or -1 when
+// they cannot be made.
 int init_device_inventory();
 // The reverse, at exit: the client (and its transfer object) before the
 // transfer library's state, then the inventory; nothing while a worker

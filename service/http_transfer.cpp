@@ -205,9 +205,26 @@ bool http_transfer_c::add_form_part(const std::string& name, const void* data, s
          curl_mime_data(part, static_cast<const char*>(data), size) == CURLE_OK;
 }
 
-bool transfer_library_init() { return curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK; }
+namespace {
+// The library's global state, made once: by transfer_library_init() or by
+// the first transfer object, whichever comes first. Making it loads the
+// system's TLS and network libraries, which the program's start need not
+// wait for.
+std::mutex library_lock;
+bool library_ready = false;
+}  // namespace
 
-void transfer_library_cleanup() { curl_global_cleanup(); }
+bool transfer_library_init() {
+  std::lock_guard<std::mutex> hold(library_lock);
+  if (!library_ready) library_ready = curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK;
+  return library_ready;
+}
+
+void transfer_library_cleanup() {
+  std::lock_guard<std::mutex> hold(library_lock);
+  if (library_ready) curl_global_cleanup();
+  library_ready = false;
+}
 
 void set_transfer_ca_bundle(const std::string& pem_file) {
   std::lock_guard<std::mutex> hold(ca_bundle_lock);
@@ -215,6 +232,7 @@ void set_transfer_ca_bundle(const std::string& pem_file) {
 }
 
 std::unique_ptr<http_transfer_c> create_transfer(size_t body_capacity, const transfer_limits& limits) {
+  if (!transfer_library_init()) return nullptr;
   auto t = std::make_unique<http_transfer_c>();
   t->easy_ = curl_easy_init();
   t->headers_ = curl_slist_append(nullptr, "Connection: close");

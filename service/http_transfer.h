@@ -85,8 +85,9 @@ struct http_transfer_c {
 
 enum class request_method { get = 0, post = 1 };
 
-// Process-wide libcurl state: before any transfer object exists, and after
-// the last one is gone.
+// Process-wide libcurl state, made by the first transfer object when not
+// before (calls after the first change nothing); released after the last
+// transfer object is gone.
 bool transfer_library_init();
 void transfer_library_cleanup();
 
