@@ -28,7 +28,7 @@ cp "$bin/quillary.exe" "$bin/language.ini" "$program/"
 "$root/tests/gui/stalling_service.py" --hold 6 \
   --listen 127.0.0.1:18081 --listen 127.0.0.1:18082 --listen 127.0.0.1:18083 > "$work/service.out" 2>&1 &
 service=$!
-trap 'kill $service 2>/dev/null; [ -n "$target" ] && kill "$target" 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill "$service" 2>/dev/null; wait "$service" 2>/dev/null; cleanup' EXIT
 
 start_in() {  # start_in LANGUAGE: a program showing that language
   "$wine_run" reg add 'HKCU\Software\Korvane' /v language /t REG_SZ /d "$1" /f >/dev/null 2>&1

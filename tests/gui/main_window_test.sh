@@ -68,14 +68,14 @@ serve() {  # serve CATALOGUE [FAULT]: quillary-service on the program's three ad
   "$native/quillary-service" --catalogue "$1" ${2:+--fault "$2"} \
     --listen 127.0.0.1:18081 --listen 127.0.0.1:18082 --listen 127.0.0.1:18083 > "$work/service.out" 2>&1 &
   service=$!
-  wait_until 20 service_ready
+  wait_until 20 service_ready || { echo "main_window_test: quillary-service did not start"; cat "$work/service.out"; exit 1; }
 }
 stall() {  # stall SECONDS: a service that keeps each query waiting and never answers
   stop_service
   "$gui/stalling_service.py" --hold "$1" \
     --listen 127.0.0.1:18081 --listen 127.0.0.1:18082 --listen 127.0.0.1:18083 > "$work/service.out" 2>&1 &
   service=$!
-  wait_until 20 service_ready
+  wait_until 20 service_ready || { echo "main_window_test: the stalling service did not start"; cat "$work/service.out"; exit 1; }
 }
 connections() { grep -c connection "$work/service.out"; }
 queries() { grep -c '"POST /"' "$work/service.out"; }
