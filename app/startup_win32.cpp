@@ -106,6 +106,9 @@ int initialize_application() {
   }
   if (failure) {
     show_failure(failure);
+    // The summary's thread may still run; it must end before the process
+    // does, or its handle's destruction aborts the program.
+    finish_system_summary();
     return -1;
   }
   init_driver_store();  // without the system's lookup the digest search stands in
