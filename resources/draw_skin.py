@@ -566,6 +566,30 @@ def action_button(state):
     return c.finish()
 
 
+PANEL_TINT = (244, 246, 251)    # a download panel whose package is not needed
+DOWNLOAD_BAR = (236, 242, 250)  # the download-all bar under the list
+GREEN = (46, 170, 72)
+
+
+def status_picture(kind):
+    """16 x 16 mark before each device of a download panel: an amber arrow
+    for a needed update, a green tick for one not needed, a red bang for a
+    device without a driver."""
+    ground = PANEL_TINT if kind == 'not_needed' else WHITE
+    c = Canvas(16, 16, bg=ground)
+    colour = {'needed': AMBER, 'not_needed': GREEN, 'no_driver': RED}[kind]
+    c.circle(8, 8, 7.2, fill=colour)
+    if kind == 'needed':
+        c.line([(8, 12), (8, 4.5)], WHITE, 1.8)
+        c.line([(4.8, 7.6), (8, 4.3), (11.2, 7.6)], WHITE, 1.8)
+    elif kind == 'not_needed':
+        c.line([(4.5, 8.3), (7, 10.8), (11.6, 5.6)], WHITE, 1.8)
+    else:
+        c.line([(8, 4), (8, 9)], WHITE, 2)
+        c.circle(8, 11.8, 1.2, fill=WHITE)
+    return c.finish()
+
+
 def message_picture(kind):
     w = h = 48
     c = Canvas(w, h, bg=MESSAGE_BG)
@@ -895,6 +919,8 @@ def catalogue():
         bitmap(f'about_button_{s}', 130, 24, lambda s=s: filled_button(130, 24, s, BAND))
         bitmap(f'message_button_{s}', 70, 24, lambda s=s: filled_button(70, 24, s, BAND))
         bitmap(f'action_button_{s}', 280, 56, lambda s=s: action_button(s))
+        bitmap(f'panel_button_{s}', 90, 24, lambda s=s: filled_button(90, 24, s, WHITE))
+        bitmap(f'download_all_{s}', 106, 27, lambda s=s: filled_button(106, 27, s, DOWNLOAD_BAR))
     bitmap('settings_divider', 3, 217, settings_divider)
     bitmap('about_header', 64, 64, about_header)
     bitmap('about_band', 460, 2, about_band)
@@ -909,6 +935,8 @@ def catalogue():
     bitmap('scan_header_icon', 56, 56, scan_header_icon)
     bitmap('scan_header_art', 120, 56, scan_header_art)
     bitmap('side_bar_header', 242, 56, side_bar_header)
+    for kind in ('needed', 'not_needed', 'no_driver'):
+        bitmap(f'status_{kind}', 16, 16, lambda kind=kind: status_picture(kind))
 
     words = read_language_texts(os.path.join(HERE, 'language.ini'), 'home_start_scan')
     for code, (section, _) in LANGUAGES.items():

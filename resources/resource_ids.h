@@ -101,6 +101,20 @@ enum resource_id : int {
   // program writes "sidebar_system_info" on it at (54, 23) of the picture.
   bitmap_side_bar_header = 484,
 
+  // --- Download page -------------------------------------------------------------
+  // A panel's action button, 90 x 24, and the bar's "download all", 106 x 27;
+  // the program writes their texts.
+  bitmap_panel_button_normal = 485,
+  bitmap_panel_button_hover = 486,
+  bitmap_panel_button_pressed = 487,
+  bitmap_download_all_normal = 488,
+  bitmap_download_all_hover = 489,
+  bitmap_download_all_pressed = 490,
+  // The mark before each device of a panel, 16 x 16.
+  bitmap_status_needed = 491,
+  bitmap_status_not_needed = 492,
+  bitmap_status_no_driver = 493,
+
   // --- Dialog frames, message box, settings, about ----------------------------
   // Caption close button of the dialogs, 31 x 21.
   bitmap_close_normal = 323,

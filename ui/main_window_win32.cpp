@@ -68,17 +68,6 @@ void set_menu_texts(HMENU popup) {
   }
 }
 
-// A point on no monitor goes into the horizontal range of the nearest
-// monitor's work area.
-int clamped_menu_x(int x, int y) {
-  const POINT point{x, y};
-  if (MonitorFromPoint(point, MONITOR_DEFAULTTONULL)) return x;
-  MONITORINFO info{};
-  info.cbSize = sizeof info;
-  if (!GetMonitorInfoW(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST), &info)) return x;
-  return std::clamp<int>(x, info.rcWork.left, info.rcWork.right - 1);
-}
-
 HICON load_icon(HINSTANCE instance, int number, int size_metric) {
   const int size = GetSystemMetrics(size_metric);
   return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(number), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
@@ -283,6 +272,9 @@ bool main_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, L
       return true;
     case UM_ACTIVATE_INSTANCE:
       activate(wparam != 0);
+      return true;
+    case UM_OPEN_SETTINGS:
+      settings_clicked();
       return true;
     default:
       return window_c::handle_message(message, wparam, lparam, result);

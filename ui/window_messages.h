@@ -11,6 +11,13 @@ constexpr UINT UM_SCAN_ABANDONED = WM_USER + 4;
 // From a second instance: show and activate; wParam 1 also starts a scan.
 constexpr UINT UM_ACTIVATE_INSTANCE = WM_USER + 5;
 
+// The download page's bar to the page, which hands them on to each panel:
+// tick (wParam 1) or untick the needed panels' boxes; start the ticked ones.
+constexpr UINT UM_CHECK_ALL = WM_USER + 7;
+constexpr UINT UM_DOWNLOAD_ALL = WM_USER + 8;
+// From any page to the main window: open the settings dialog.
+constexpr UINT UM_OPEN_SETTINGS = WM_USER + 9;
+
 // The main window's title, by which a second instance finds it.
 inline constexpr wchar_t main_window_title[] = L"Quillary";
 inline constexpr wchar_t main_window_class[] = L"MainWindow";

@@ -20,106 +20,10 @@ shift 3
 sections=("$@")
 [ ${#sections[@]} -gt 0 ] || sections=(window starts tray background objects)
 gui="$root/tests/gui"
+test_name=main_window_test
 
-probe() { "$wine_run" "$bin/window_probe.exe" "$@" | tr -d '\r'; }
-windows_path() { "$wine_run" winepath -w "$1" 2>/dev/null; }
-json() { python3 -c "import json,sys; d=json.loads(sys.argv[1]); print($2)" "$1"; }
-wait_until() {  # wait_until SECONDS COMMAND...: until the command succeeds
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@" >/dev/null 2>&1; do
-    [ "$SECONDS" -ge "$deadline" ] && return 1
-    sleep 0.2
-  done
-}
-main() {  # main COMMAND ARG...: a probe command on the main window
-  local command=$1
-  shift
-  probe "$command" Quillary "$@" --class MainWindow
-}
-page_visible() { main info --child-class "$1" | grep -q '"visible": true'; }
-visible() { main state | grep -q '"visible": true'; }
-hidden() { main state | grep -q '"visible": false'; }
-foreground() { main state | grep -q '"foreground": true'; }
-zoomed() { main info | grep -q '"zoomed": true'; }
-not_zoomed() { main info | grep -q '"zoomed": false'; }
-box_up() { probe wait "" --class '#32770' --visible --timeout 100 >/dev/null; }
-no_box() { ! probe wait "" --class '#32770' --visible --timeout 1000 >/dev/null; }
-box_text() { probe texts "" --class '#32770' | head -n 1; }
-box_answer() { probe mouse "" click 30 10 --class '#32770' --child-id "$1" >/dev/null; }
+source "$gui/program_test.sh"
 
-# --- the program, the demo PC and the services ---------------------------------
-program="$work/program"
-mkdir -p "$program"
-cp "$bin/quillary.exe" "$bin/quillary-test.exe" "$bin/language.ini" "$program/"
-"$root/scripts/make-sample-catalogue" "$work/sample" >/dev/null || exit 1
-"$root/scripts/make-device-fixture" demo "$work/sample/catalogue.json" > "$work/demo-pc.json" || exit 1
-"$wine_run" "$bin/inject_devices.exe" "$(windows_path "$work/demo-pc.json")" >/dev/null || exit 1
-"$gui/make_update_catalogue.py" "$work/demo-pc.json" "$work/updates" 3 || exit 1
-
-service=
-stop_service() {
-  [ -n "$service" ] && kill "$service" 2>/dev/null && wait "$service" 2>/dev/null
-  service=
-}
-service_ready() { [ "$(grep -c listening "$work/service.out")" = 3 ]; }
-serve() {  # serve CATALOGUE [FAULT]: quillary-service on the program's three addresses
-  stop_service
-  "$native/quillary-service" --catalogue "$1" ${2:+--fault "$2"} \
-    --listen 127.0.0.1:18081 --listen 127.0.0.1:18082 --listen 127.0.0.1:18083 > "$work/service.out" 2>&1 &
-  service=$!
-  wait_until 20 service_ready || { echo "main_window_test: quillary-service did not start"; cat "$work/service.out"; exit 1; }
-}
-stall() {  # stall SECONDS: a service that keeps each query waiting and never answers
-  stop_service
-  "$gui/stalling_service.py" --hold "$1" \
-    --listen 127.0.0.1:18081 --listen 127.0.0.1:18082 --listen 127.0.0.1:18083 > "$work/service.out" 2>&1 &
-  service=$!
-  wait_until 20 service_ready || { echo "main_window_test: the stalling service did not start"; cat "$work/service.out"; exit 1; }
-}
-connections() { grep -c connection "$work/service.out"; }
-queries() { grep -c '"POST /"' "$work/service.out"; }
-
-start() {  # start [test] [ARG...]: the program (or its test build) from its folder, shown
-  local exe=quillary.exe
-  [ "${1:-}" = test ] && exe=quillary-test.exe && shift
-  (cd "$program" && "$wine_run" "$exe" "$@") &
-  target=$!
-  main wait --timeout 60000 --visible >/dev/null
-}
-ended_with=
-ended() {  # the program's process has gone; its exit code in $ended_with
-  [ -z "$target" ] && return 0
-  kill -0 "$target" 2>/dev/null && return 1
-  wait "$target"
-  ended_with=$?
-  target=
-}
-stop_program() {
-  [ -z "$target" ] && return
-  "$wine_run" taskkill /f /im quillary.exe >/dev/null 2>&1
-  "$wine_run" taskkill /f /im quillary-test.exe >/dev/null 2>&1
-  wait "$target" 2>/dev/null
-  target=
-}
-trap 'stop_program; stop_service; cleanup' EXIT
-fresh_settings() { "$wine_run" reg delete 'HKCU\Software\Korvane' /f >/dev/null 2>&1; }
-set_setting() { "$wine_run" reg add 'HKCU\Software\Korvane' /v "$1" /t REG_DWORD /d "$2" /f >/dev/null 2>&1; }
-setting() { "$wine_run" reg query 'HKCU\Software\Korvane' /v "$1" 2>/dev/null | tr -d '\r' | awk '/REG_/ {print $3}'; }
-
-geometry() {  # the window's rectangle and frame thickness, as variables
-  local info
-  info=$(main info)
-  read -r window_left window_top window_right window_bottom < <(json "$info" '" ".join(map(str, d["window"]))')
-  window_width=$((window_right - window_left))
-  window_height=$((window_bottom - window_top))
-  frame=$(json "$info" 'd["client"][0]-d["window"][0]')
-}
-# Buttons of the header, in window coordinates.
-nav() { geometry; main mouse click $((frame + 51 + 82 * $1)) $((frame + 56)) --window >/dev/null; }  # 0 home .. 4 settings
-caption() { geometry; main mouse click $((window_width - frame - 15 - 30 * $1)) $((frame + 10)) --window >/dev/null; }  # 0 close, 1 maximise, 2 minimise, 3 menu
-start_button() { main mouse click 270 230 >/dev/null; }
-away() { main mouse move 300 300 >/dev/null; }
 drag() {  # drag X Y X2 Y2: a press, a move and a release at screen points
   xdotool mousemove "$1" "$2" mousedown 1 mousemove $((($1 + $3) / 2)) $((($2 + $4) / 2)) \
     mousemove "$3" "$4" mouseup 1

@@ -61,6 +61,9 @@ const bitmap_range bitmaps[] = {
     {482, 482, 56, 56, "scan page header picture"},
     {483, 483, 120, 56, "scan page header art"},
     {484, 484, 242, 56, "side bar heading"},
+    {485, 487, 90, 24, "download panel action button"},
+    {488, 490, 106, 27, "download all button"},
+    {491, 493, 16, 16, "download panel status marks"},
 };
 
 struct loaded_bitmap {

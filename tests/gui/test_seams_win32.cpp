@@ -8,6 +8,10 @@
 //                                message posted to any window of the program
 //                                appends a line "GDI USER": the process's
 //                                counts of GDI and USER objects
+//   QUILLARY_TEST_SHELL_LOG      a file to which the download page's shell
+//                                appends a line "target|parameters" for each
+//                                thing it opens; Explorer and folders are only
+//                                written down, programs (the installers) run
 #include <windows.h>
 
 #include <cstdio>
@@ -15,7 +19,11 @@
 #include <string>
 
 #include "app/startup_win32.h"
+#include "platform/shell.h"
+#include "platform/text.h"
+#include "platform/win32.h"
 #include "ui/main_window_win32.h"
+#include "ui/pages/download_page_win32.h"
 
 namespace {
 
@@ -65,6 +73,31 @@ LRESULT CALLBACK watch_messages(int code, WPARAM wparam, LPARAM lparam) {
   return CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
+// Writes down what the page opens. A window of Explorer would stay open
+// behind the test: folders and Explorer itself are not started.
+class logging_shell_c : public quillary::shell_i {
+ public:
+  explicit logging_shell_c(std::wstring path) : path_(std::move(path)) {}
+  bool open(const std::u16string& target, const std::u16string& parameters) override {
+    if (FILE* log = _wfopen(path_.c_str(), L"ab")) {
+      const std::string line = quillary::utf16_to_utf8(target + u"|" + parameters) + "\n";
+      std::fwrite(line.data(), 1, line.size(), log);
+      std::fclose(log);
+    }
+    const DWORD attributes = GetFileAttributesW(quillary::wide(target));
+    const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (folder || _wcsicmp(quillary::wide(target), L"explorer.exe") == 0) return true;
+    return quillary::platform::system_shell().open(target, parameters);
+  }
+  bool run_and_wait(const std::u16string& program, const std::u16string& parameters,
+                    uint32_t& exit_code) override {
+    return quillary::platform::system_shell().run_and_wait(program, parameters, exit_code);
+  }
+
+ private:
+  std::wstring path_;
+};
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
@@ -75,6 +108,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     object_log = log;
     count_message = RegisterWindowMessageW(L"QuillaryTestCountObjects");
     SetWindowsHookExW(WH_GETMESSAGE, watch_messages, nullptr, GetCurrentThreadId());
+  }
+  if (const wchar_t* log = _wgetenv(L"QUILLARY_TEST_SHELL_LOG")) {
+    static logging_shell_c shell(log);
+    quillary::download_window_c::set_shell(&shell);
   }
   return quillary::run_program(instance, show_command);
 }

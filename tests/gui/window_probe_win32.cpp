@@ -13,6 +13,10 @@
 //   window_probe info  TITLE [SEL]               JSON: text, class, visible, enabled,
 //                                                iconic, zoomed, foreground, window and
 //                                                client rectangles (screen coordinates)
+//   window_probe children TITLE CLASS [SEL]      JSON lines {"text", "visible", "window"}: every
+//                                                child (at any depth) of that class, in order
+//   window_probe items TITLE [SEL]               the rows of a list box or a report list view,
+//                                                one JSON array of its column texts per line
 //   window_probe hide|show|minimize|close TITLE [SEL]
 //   window_probe texts TITLE [SEL]               texts of the window's static controls
 //   window_probe text  TITLE [SEL]               the window's own text
@@ -148,6 +152,17 @@ BOOL CALLBACK collect_child(HWND window, LPARAM context) {
       _wcsicmp(window_text(window).c_str(), search->text.c_str()) == 0) {
     search->button = window;
   }
+  return TRUE;
+}
+
+struct class_search {
+  std::wstring name;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK collect_of_class(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<class_search*>(context);
+  if (_wcsicmp(class_name(window).c_str(), search->name.c_str()) == 0) search->found.push_back(window);
   return TRUE;
 }
 
@@ -298,6 +313,63 @@ int start_program(int argc, wchar_t** argv) {
   return 0;
 }
 
+// Reads the rows of another process's list box or list view. A list view's
+// texts are copied into a buffer that lives in that process.
+int print_items(HWND control) {
+  DWORD process_id = 0;
+  GetWindowThreadProcessId(control, &process_id);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process_id);
+  if (!process) return 1;
+  constexpr SIZE_T text_chars = 2048;
+  const SIZE_T size = sizeof(LVITEMW) + text_chars * sizeof(wchar_t);
+  auto* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+  if (!remote) {
+    CloseHandle(process);
+    return 1;
+  }
+  auto read_text = [&](SIZE_T offset) {
+    std::wstring text(text_chars, L'\0');
+    SIZE_T got = 0;
+    ReadProcessMemory(process, remote + offset, text.data(), text_chars * sizeof(wchar_t), &got);
+    text.resize(wcsnlen(text.c_str(), text_chars));
+    return text;
+  };
+  const std::wstring kind = class_name(control);
+  if (_wcsicmp(kind.c_str(), L"ListBox") == 0) {
+    const LRESULT count = SendMessageW(control, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+      // The system carries a list box's texts across processes itself.
+      const LRESULT length = SendMessageW(control, LB_GETTEXTLEN, i, 0);
+      if (length < 0) continue;
+      std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+      SendMessageW(control, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+      text.resize(wcsnlen(text.c_str(), text.size()));
+      print_utf8(L"[" + json_string(text) + L"]");
+    }
+  } else {
+    const LRESULT rows = SendMessageW(control, LVM_GETITEMCOUNT, 0, 0);
+    HWND header = reinterpret_cast<HWND>(SendMessageW(control, LVM_GETHEADER, 0, 0));
+    const LRESULT columns = header ? SendMessageW(header, HDM_GETITEMCOUNT, 0, 0) : 1;
+    for (LRESULT row = 0; row < rows; ++row) {
+      std::wstring line = L"[";
+      for (LRESULT column = 0; column < columns; ++column) {
+        LVITEMW item{};
+        item.iSubItem = static_cast<int>(column);
+        item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+        item.cchTextMax = static_cast<int>(text_chars);
+        WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+        WriteProcessMemory(process, remote + sizeof(LVITEMW), L"", sizeof(wchar_t), nullptr);
+        SendMessageW(control, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote));
+        line += (column ? L", " : L"") + json_string(read_text(sizeof(LVITEMW)));
+      }
+      print_utf8(line + L"]");
+    }
+  }
+  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -409,6 +481,18 @@ int wmain(int argc, wchar_t** argv) {
     ShowWindow(window, command == L"hide" ? SW_HIDE : command == L"show" ? SW_SHOW : SW_MINIMIZE);
   } else if (command == L"close") {
     PostMessageW(window, WM_CLOSE, 0, 0);
+  } else if (command == L"children") {
+    if (positional.empty()) return usage();
+    class_search search{positional[0], {}};
+    EnumChildWindows(window, collect_of_class, reinterpret_cast<LPARAM>(&search));
+    for (HWND child : search.found) {
+      RECT r{};
+      GetWindowRect(child, &r);
+      print_utf8(L"{\"text\": " + json_string(window_text(child)) + L", \"visible\": " +
+                 (IsWindowVisible(child) ? L"true" : L"false") + L", \"window\": " + json_rect(r) + L"}");
+    }
+  } else if (command == L"items") {
+    return print_items(window);
   } else if (command == L"text") {
     print_utf8(window_text(window));
   } else if (command == L"texts" || command == L"press") {

@@ -1,64 +1,409 @@
 #include "ui/pages/download_page_win32.h"
 
+#include <windowsx.h>
+
 #include "app/language.h"
 #include "devices/device_inventory.h"
+#include "platform/shell.h"
 #include "platform/text.h"
+#include "platform/win32.h"
+#include "resources/resource_ids.h"
+#include "ui/pages/download_page_layout.h"
+#include "ui/pages/download_panel_text.h"
 #include "ui/pages/page_paint_win32.h"
+#include "ui/skin/button_mouse_win32.h"
+#include "ui/skin/message_window_win32.h"
 #include "ui/skin/skin_fonts_win32.h"
+#include "ui/window_messages.h"
 
 namespace quillary {
 
-bool download_window_c::create(HWND parent, const RECT& rect) {
-  static const window_class_info info{L"DownloadWindow", CS_DBLCLKS, nullptr, nullptr};
-  return window_c::create(info, parent, u"", WS_CHILD | WS_CLIPCHILDREN, 0, rect) != nullptr;
+namespace {
+
+constexpr COLORREF header_band = RGB(76, 146, 206);
+constexpr COLORREF count_yellow = RGB(255, 221, 0);
+constexpr COLORREF bar_colour = RGB(236, 242, 250);
+constexpr COLORREF side_text = RGB(67, 110, 152);
+constexpr COLORREF score_red = RGB(220, 30, 30);
+constexpr COLORREF score_green = RGB(22, 170, 31);
+constexpr COLORREF panel_tint = RGB(244, 246, 251);
+// The chart's slices, in this order, with their colours (ARGB).
+constexpr uint32_t slice_out_of_date = 0xFFFF0000;
+constexpr uint32_t slice_no_driver = 0xFFFFFF00;
+constexpr uint32_t slice_up_to_date = 0xFF16CD1F;
+
+shell_i* page_shell = nullptr;
+
+RECT to_rect(const skin_box& box) { return RECT{box.left, box.top, box.right, box.bottom}; }
+
+void move_to(HWND window, const skin_box& box) {
+  if (window) MoveWindow(window, box.left, box.top, box.right - box.left, box.bottom - box.top, TRUE);
 }
 
-void download_window_c::take_result(int32_t device_count) {
-  device_count_ = device_count;
-  has_result_ = true;
-  device_record* devices = nullptr;
-  size_t count = 0;
-  if (device_inventory_c* inventory = device_inventory()) inventory->get_devices(devices, count);
-  packages_.build(devices, count, choice_);
-  recount();
-  InvalidateRect(handle(), nullptr, FALSE);
+void fill(HDC dc, const RECT& rect, COLORREF colour) {
+  const COLORREF previous = SetBkColor(dc, colour);
+  ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
+  SetBkColor(dc, previous);
 }
 
-void download_window_c::clear_results() {
-  packages_ = update_package_list_c();
-  has_result_ = false;
+uint32_t argb_of(COLORREF colour) {
+  return 0xFF000000u | (uint32_t{GetRValue(colour)} << 16) | (uint32_t{GetGValue(colour)} << 8) | GetBValue(colour);
 }
 
-void download_window_c::recount() {
-  device_record* devices = nullptr;
-  size_t count = 0;
-  if (has_result_ && device_inventory()) device_inventory()->get_devices(devices, count);
-  counts_ = count_devices(devices, count, choice_);
+}  // namespace
+
+// --- The bar ---------------------------------------------------------------
+
+download_all_window_c::~download_all_window_c() {
+  destroy();
+  if (background_) DeleteObject(background_);
 }
 
-bool download_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+bool download_all_window_c::create(HWND parent, const RECT& rect) {
+  static const window_class_info info{L"DownloadAllWindow", CS_DBLCLKS, nullptr, nullptr};
+  background_ = CreateSolidBrush(bar_colour);
+  if (!window_c::create(info, parent, u"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, rect)) return false;
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  check_box_ = CreateWindowExW(0, L"BUTTON", wide(text_of("download_all_check")),
+                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 10, 10, 240, 30, handle(),
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(check_box_id)), instance, nullptr);
+  if (check_box_ && font_verdana_8) {
+    SendMessageW(check_box_, WM_SETFONT, reinterpret_cast<WPARAM>(font_verdana_8), FALSE);
+  }
+  auto button = std::make_unique<download_button_c<download_all_window_c>>();
+  // 106 × 27, 12 pixels from the right edge, centred in the bar's height.
+  button->create(instance, bitmap_download_all_normal, bitmap_download_all_hover, bitmap_download_all_pressed,
+                 RECT{12, 12, 118, 39}, text_of("download_all_button"));
+  button->action = &download_all_window_c::download_all_clicked;
+  buttons_.push_back(std::move(button));
+  return true;
+}
+
+void download_all_window_c::download_all_clicked() { SendMessageW(GetParent(handle()), UM_DOWNLOAD_ALL, 0, 0); }
+
+bool download_all_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
   switch (message) {
-    case WM_SHOWWINDOW:
-      if (wparam) recount();
-      return false;
     case WM_PAINT:
       paint_buffered(handle(), [this](HDC dc, const RECT& client) { paint(dc, client); });
       return true;
     case WM_ERASEBKGND:
       result = 1;
       return true;
+    case WM_SIZE:
+      InvalidateRect(handle(), nullptr, FALSE);
+      return false;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      SetBkColor(reinterpret_cast<HDC>(wparam), bar_colour);
+      result = reinterpret_cast<LRESULT>(background_);
+      return true;
+    case WM_COMMAND:
+      if (LOWORD(wparam) == check_box_id && HIWORD(wparam) == BN_CLICKED) {
+        const bool checked = SendMessageW(check_box_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        SendMessageW(GetParent(handle()), UM_CHECK_ALL, checked ? 1 : 0, 0);
+        return true;
+      }
+      return false;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+    case WM_MOUSELEAVE: {
+      RECT client{};
+      GetClientRect(handle(), &client);
+      const int fire = route_button_mouse(handle(), buttons_, tracking_, message, GET_X_LPARAM(lparam),
+                                          GET_Y_LPARAM(lparam), client);
+      if (fire >= 0) buttons_[static_cast<size_t>(fire)]->click(*this);
+      return true;
+    }
     default:
       return window_c::handle_message(message, wparam, lparam, result);
   }
 }
 
-void download_window_c::paint(HDC dc, const RECT&) {
-  const int out_of_date = counts_.out_of_date;
-  const std::u16string heading = out_of_date == 0   ? text_of("download_new_drivers_found3")
-                                 : out_of_date < 9 ? text_of("download_new_drivers_found1")
-                                                   : text_of("download_new_drivers_found2") +
-                                                         ascii_to_utf16(std::to_string(out_of_date));
-  draw_text_at(dc, heading, 15, 10, font_verdana_12_bold, page_colour::heading);
+void download_all_window_c::paint(HDC dc, const RECT& client) {
+  fill(dc, client, bar_colour);
+  fill(dc, RECT{client.left, client.top, client.right, client.top + 1}, RGB(210, 222, 240));
+  HGDIOBJ previous = font_verdana_8_bold ? SelectObject(dc, font_verdana_8_bold) : nullptr;
+  for (auto& button : buttons_) button->draw(dc, client);
+  if (previous) SelectObject(dc, previous);
+}
+
+// --- The page ----------------------------------------------------------------
+
+void download_window_c::set_shell(shell_i* shell) { page_shell = shell; }
+
+download_window_c::~download_window_c() {
+  destroy();
+  if (header_brush_) DeleteObject(header_brush_);
+  if (tint_brush_) DeleteObject(tint_brush_);
+}
+
+bool download_window_c::create(HWND parent, const RECT& rect) {
+  static const window_class_info info{L"DownloadWindow", CS_DBLCLKS, nullptr, nullptr};
+  if (!window_c::create(info, parent, u"", WS_CHILD | WS_CLIPCHILDREN, 0, rect)) return false;
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  header_brush_ = CreateSolidBrush(header_band);
+  tint_brush_ = CreateSolidBrush(panel_tint);
+  status_pictures_[static_cast<int>(panel_status_image::no_driver)].load(instance, bitmap_status_no_driver);
+  status_pictures_[static_cast<int>(panel_status_image::not_needed)].load(instance, bitmap_status_not_needed);
+  status_pictures_[static_cast<int>(panel_status_image::needed)].load(instance, bitmap_status_needed);
+  context_.shell = page_shell ? page_shell : &platform::system_shell();
+  context_.tint_brush = tint_brush_;
+  context_.white_brush = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  context_.status_pictures = status_pictures_;
+
+  RECT client{};
+  GetClientRect(handle(), &client);
+  const download_page_layout layout =
+      place_download_page(client.right, client.bottom, has_wide_choices(language_code()));
+  auto radio = [&](const char* key, int id, DWORD group) {
+    HWND button = CreateWindowExW(0, L"BUTTON", wide(text_of(key)),
+                                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON | group, 0, 0, 10, 10,
+                                  handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    if (button && font_verdana_8_bold) {
+      SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font_verdana_8_bold), FALSE);
+    }
+    return button;
+  };
+  best_ = radio("download_cbb_best", best_choice_id, WS_GROUP);
+  latest_ = radio("download_cbb_latest", latest_choice_id, 0);
+  if (best_) SendMessageW(best_, BM_SETCHECK, BST_CHECKED, 0);
+
+  if (!list_.create(handle(), to_rect(layout.list), list_id) || !bar_.create(handle(), to_rect(layout.bar))) {
+    return false;
+  }
+  chart_.create(handle(), u"Driver score", to_rect(layout.pie), chart_id);
+  chart_.set_background(argb_of(GetSysColor(COLOR_BTNFACE)));
+  chart_.set_labels(false);
+  chart_.set_tilt(35);
+  chart_.set_thickness(50);
+  faq_.create(handle(), to_rect(layout.faq_link), text_of("sidebar_see_faq"), ascii_to_utf16(faq_link()),
+              faq_link_id);
+  faq_.set_shell(context_.shell);
+  faq_.set_font(font_verdana_8);
+  lay_out();
+  return true;
+}
+
+void download_window_c::take_result(int32_t device_count) {
+  device_count_ = device_count;
+  has_result_ = true;
+  rebuild();
+  recount();
+  InvalidateRect(handle(), nullptr, FALSE);
+}
+
+void download_window_c::clear_results() {
+  list_.clear();
+  packages_ = update_package_list_c();
+  has_result_ = false;
+  counts_ = download_counts{};
+}
+
+void download_window_c::rebuild() {
+  device_record* devices = nullptr;
+  size_t count = 0;
+  if (has_result_ && device_inventory()) device_inventory()->get_devices(devices, count);
+  packages_.build(devices, count, choice_);
+
+  // Redrawing each panel as it joins would show the list being built.
+  SendMessageW(list_.handle(), WM_SETREDRAW, FALSE, 0);
+  list_.clear();
+  RECT client{};
+  GetClientRect(list_.handle(), &client);
+  for (const update_package& group : packages_.rows()) {
+    auto panel = std::make_unique<download_panel_c>(group, context_);
+    panel->panel_width = client.right;
+    panel->panel_height = download_panel_height(group.devices.size());
+    list_.add_panel(std::move(panel));
+  }
+  SendMessageW(list_.handle(), WM_SETREDRAW, TRUE, 0);
+  RedrawWindow(list_.handle(), nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+  if (IsWindowVisible(handle())) SetFocus(list_.handle());
+}
+
+void download_window_c::choose(offer_choice choice) {
+  if (choice == choice_) {
+    SetFocus(list_.handle());
+    return;
+  }
+  choice_ = choice;
+  rebuild();
+  InvalidateRect(handle(), nullptr, FALSE);
+}
+
+void download_window_c::recount() {
+  device_record* devices = nullptr;
+  size_t count = 0;
+  if (has_result_ && device_inventory()) device_inventory()->get_devices(devices, count);
+  // The score judges the machine by the service's best offers, whichever
+  // list the user looks at.
+  counts_ = count_devices(devices, count, offer_choice::best);
+  fill_chart();
+  // The page shows no title; its text is the header's, for tools that read
+  // windows (automation, our GUI tests).
+  SetWindowTextW(handle(), wide(header_line()));
+}
+
+std::u16string download_window_c::header_line() const {
+  const header_text header = header_text_for(counts_.out_of_date);
+  std::u16string line = text_of(header.key);
+  if (header.shows_count) line += ascii_to_utf16(std::to_string(counts_.out_of_date));
+  return line;
+}
+
+void download_window_c::fill_chart() {
+  if (!chart_.handle()) return;
+  // 105 pixels wide: each slice stands out by 5.
+  chart_.set_pie_rect(RECT{60, 20, 165, 100});
+  chart_.clear_slices();
+  chart_.add_slice(u"out_of_date", text_of("sidebar_out_of_date"), counts_.out_of_date, slice_out_of_date);
+  chart_.add_slice(u"no_driver", text_of("sidebar_no_driver"), counts_.no_driver, slice_no_driver);
+  chart_.add_slice(u"up_to_date", text_of("sidebar_up_to_date"), std::max(0, counts_.up_to_date()),
+                   slice_up_to_date);
+  for (const char16_t* name : {u"out_of_date", u"no_driver", u"up_to_date"}) {
+    chart_.set_explode(chart_.find_slice(name), 5);
+  }
+}
+
+void download_window_c::lay_out() {
+  RECT client{};
+  GetClientRect(handle(), &client);
+  const download_page_layout layout =
+      place_download_page(client.right, client.bottom, has_wide_choices(language_code()));
+  move_to(best_, layout.best_choice);
+  move_to(latest_, layout.latest_choice);
+  move_to(list_.handle(), layout.list);
+  move_to(bar_.handle(), layout.bar);
+  move_to(chart_.handle(), layout.pie);
+  move_to(faq_.handle(), layout.faq_link);
+  InvalidateRect(handle(), nullptr, FALSE);
+}
+
+void download_window_c::download_all() {
+  if (show_message(GetAncestor(handle(), GA_ROOT), text_of("download_all_warning"), 3) != 1) return;
+  for (const auto& panel : list_.panels()) panel->start_if_checked();
+}
+
+bool download_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  switch (message) {
+    case WM_SHOWWINDOW:
+      if (wparam) {
+        recount();
+        lay_out();
+      }
+      return false;
+    case WM_SIZE:
+      lay_out();
+      return true;
+    case WM_PAINT:
+      paint_buffered(handle(), [this](HDC dc, const RECT& client) { paint(dc, client); });
+      return true;
+    case WM_ERASEBKGND:
+      result = 1;
+      return true;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+      // The two choices sit on the header band: white on blue.
+      const HWND control = reinterpret_cast<HWND>(lparam);
+      if (control != best_ && control != latest_) return false;
+      const HDC dc = reinterpret_cast<HDC>(wparam);
+      SetTextColor(dc, RGB(255, 255, 255));
+      SetBkColor(dc, header_band);
+      result = reinterpret_cast<LRESULT>(header_brush_);
+      return true;
+    }
+    case WM_COMMAND:
+      if (HIWORD(wparam) == BN_CLICKED && LOWORD(wparam) == best_choice_id) {
+        choose(offer_choice::best);
+        return true;
+      }
+      if (HIWORD(wparam) == BN_CLICKED && LOWORD(wparam) == latest_choice_id) {
+        choose(offer_choice::latest);
+        return true;
+      }
+      return false;
+    case UM_CHECK_ALL:
+      for (const auto& panel : list_.panels()) panel->set_checked_from_bar(wparam != 0);
+      return true;
+    case UM_DOWNLOAD_ALL:
+      download_all();
+      return true;
+    default:
+      return window_c::handle_message(message, wparam, lparam, result);
+  }
+}
+
+void download_window_c::paint(HDC dc, const RECT& client) {
+  fill(dc, client, RGB(255, 255, 255));
+  paint_header(dc, client);
+  paint_side(dc, client);
+}
+
+void download_window_c::paint_header(HDC dc, const RECT& client) {
+  const download_page_layout layout =
+      place_download_page(client.right, client.bottom, has_wide_choices(language_code()));
+  fill(dc, to_rect(layout.header), header_band);
+  const header_text header = header_text_for(counts_.out_of_date);
+  // Italian, Spanish and Dutch headings are long: a smaller face; so is
+  // any heading in any language that would run into the choices.
+  const bool small = is_language("it") || is_language("es") || is_language("nl");
+  const std::u16string& text = text_of(header.key);
+  const int room_width = layout.header_text.right - layout.header_text.left - (header.shows_count ? 48 : 0);
+  HFONT font = small ? font_verdana_10_bold : font_verdana_12_bold;
+  for (HFONT smaller : {font_verdana_10_bold, font_verdana_8_bold}) {
+    if (text_extent(dc, text, font).cx <= room_width) break;
+    font = smaller;
+  }
+  const int height = text_extent(dc, text, font).cy;
+  const int y = (layout.header.bottom - height) / 2;
+  RECT room = to_rect(layout.header_text);
+  HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(255, 255, 255));
+  RECT line{room.left, y, room.right, y + height};
+  UINT format = DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS;
+  if (language_is_right_to_left()) format |= DT_RTLREADING;
+  DrawTextW(dc, wide(text), static_cast<int>(text.size()), &line, format);
+  if (header.shows_count) {
+    const int end = std::min<int>(room.left + text_extent(dc, text, font).cx, room.right - 40);
+    SetTextColor(dc, count_yellow);
+    const std::u16string count = ascii_to_utf16(std::to_string(counts_.out_of_date));
+    TextOutW(dc, end + 2, y, wide(count), static_cast<int>(count.size()));
+  }
+  if (previous) SelectObject(dc, previous);
+}
+
+void download_window_c::paint_side(HDC dc, const RECT& client) {
+  const download_page_layout layout =
+      place_download_page(client.right, client.bottom, has_wide_choices(language_code()));
+  fill(dc, to_rect(layout.side), GetSysColor(COLOR_BTNFACE));
+  fill(dc, RECT{layout.side.left, layout.side.top, layout.side.left + 1, layout.side.bottom}, RGB(210, 222, 240));
+
+  draw_text_at(dc, text_of("sidebar_score"), layout.score.left, layout.score.top, font_verdana_10_bold, side_text);
+  const int32_t score = driver_score(counts_.up_to_date(), counts_.offered);
+  draw_text_at(dc, ascii_to_utf16(std::to_string(score)), layout.score.left, layout.score.top + 18,
+               font_arial_25_bold, score < good_score ? score_red : score_green);
+
+  const std::pair<const char*, int64_t> legend[] = {{"sidebar_out_of_date", counts_.out_of_date},
+                                                    {"sidebar_no_driver", counts_.no_driver},
+                                                    {"sidebar_up_to_date", counts_.up_to_date()},
+                                                    {"sidebar_total", device_count_}};
+  const COLORREF swatches[] = {RGB(255, 0, 0), RGB(255, 255, 0), RGB(22, 205, 31)};
+  int y = layout.legend.top;
+  for (size_t i = 0; i < std::size(legend); ++i) {
+    int x = layout.legend.left;
+    if (i < std::size(swatches)) {
+      fill(dc, RECT{x, y + 3, x + 10, y + 13}, swatches[i]);
+      x += 16;
+    }
+    draw_text_at(dc, format_language_text(text_of(legend[i].first), legend[i].second), x, y, font_verdana_8,
+                 side_text);
+    y += 18;
+  }
+  RECT paragraph = to_rect(layout.whql);
+  draw_paragraph(dc, text_of("sidebar_whql"), paragraph, font_verdana_8, side_text, 2);
 }
 
 }  // namespace quillary

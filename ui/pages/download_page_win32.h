@@ -1,6 +1,8 @@
-// The download page: what the last scan found. It takes the scan's result
-// from the main window and keeps the counters the main window's new-driver
-// notice reads.
+// The download page: what the last scan found, one panel per offered
+// package in a scrolling list, the choice between the service's best and
+// latest offers in the header, the download-all bar under the list and, at
+// the right, the machine's driver score with its chart. The main window
+// hands it each scan's result.
 #pragma once
 
 #include <windows.h>
@@ -9,12 +11,42 @@
 
 #include "devices/update_package_list.h"
 #include "ui/pages/download_counts.h"
+#include "ui/pages/download_panel_win32.h"
+#include "ui/skin/button_win32.h"
+#include "ui/skin/panel_list_win32.h"
+#include "ui/skin/pie_chart_win32.h"
+#include "ui/skin/skin_image_win32.h"
+#include "ui/window/link_win32.h"
 #include "ui/window/window_win32.h"
 
 namespace quillary {
 
+class shell_i;
+
+// The bar under the list: "select all" and "download all".
+class download_all_window_c : public window_c {
+ public:
+  ~download_all_window_c() override;
+  bool create(HWND parent, const RECT& rect);
+  HWND check_box() const { return check_box_; }
+  static constexpr int check_box_id = 1;
+
+ protected:
+  bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+
+ private:
+  void paint(HDC dc, const RECT& client);
+  void download_all_clicked();
+
+  HWND check_box_ = nullptr;
+  std::vector<std::unique_ptr<button_c<download_all_window_c>>> buttons_;
+  bool tracking_ = false;
+  HBRUSH background_ = nullptr;
+};
+
 class download_window_c : public window_c {
  public:
+  ~download_window_c() override;
   bool create(HWND parent, const RECT& rect);
 
   // A scan finished with `device_count` device instances: rebuild from the
@@ -24,21 +56,51 @@ class download_window_c : public window_c {
   void clear_results();
   // Recounted each time the page is shown.
   int32_t out_of_date_count() const { return counts_.out_of_date; }
-  // Where the focus goes when the page is shown.
-  HWND focus_target() const { return handle(); }
+  // Where the focus goes when the page is shown: the list.
+  HWND focus_target() const { return list_.handle() ? list_.handle() : handle(); }
+
+  // What opens folders, Explorer and installers; the system's shell unless
+  // a test sets its own.
+  static void set_shell(shell_i* shell);
+
+  static constexpr int best_choice_id = 1;
+  static constexpr int latest_choice_id = 2;
+  static constexpr int list_id = 3;
+  static constexpr int chart_id = 4;
+  static constexpr int faq_link_id = 5;
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
 
  private:
+  void rebuild();
+  void choose(offer_choice choice);
+  void lay_out();
   void recount();
+  // The header's text with the count where it shows one.
+  std::u16string header_line() const;
+  void fill_chart();
+  void download_all();
   void paint(HDC dc, const RECT& client);
+  void paint_header(HDC dc, const RECT& client);
+  void paint_side(HDC dc, const RECT& client);
 
   update_package_list_c packages_;
   offer_choice choice_ = offer_choice::best;
   download_counts counts_;
   int32_t device_count_ = 0;
   bool has_result_ = false;
+
+  panel_list_c<download_panel_c> list_;
+  download_all_window_c bar_;
+  CPieChart chart_;
+  link_c faq_;
+  HWND best_ = nullptr;
+  HWND latest_ = nullptr;
+  HBRUSH header_brush_ = nullptr;
+  HBRUSH tint_brush_ = nullptr;
+  skin_image_c status_pictures_[3];
+  download_panel_context context_;
 };
 
 }  // namespace quillary

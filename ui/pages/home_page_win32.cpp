@@ -6,6 +6,7 @@
 #include "resources/resource_ids.h"
 #include "ui/pages/home_layout.h"
 #include "ui/pages/page_paint_win32.h"
+#include "ui/skin/button_mouse_win32.h"
 #include "ui/skin/skin_fonts_win32.h"
 #include "ui/window_messages.h"
 
@@ -39,31 +40,9 @@ void home_window_c::start_clicked() { SendMessageW(GetParent(handle()), UM_START
 void home_window_c::route_mouse(UINT message, int x, int y) {
   RECT client{};
   GetClientRect(handle(), &client);
-  button_rule_effect effect;
-  switch (message) {
-    case WM_MOUSEMOVE:
-      effect = apply_hover_rule(buttons_, x, y, client, tracking_);
-      break;
-    case WM_LBUTTONDOWN:
-      effect = apply_press_rule(buttons_, x, y, client);
-      if (effect.consumed) SetCapture(handle());
-      break;
-    case WM_LBUTTONUP:
-      if (GetCapture() == handle()) ReleaseCapture();
-      effect = apply_click_rule(buttons_, x, y, client);
-      break;
-    default:
-      effect = apply_leave_rule(buttons_);
-      tracking_ = false;
-      break;
-  }
-  if (effect.start_leave_tracking) {
-    TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, handle(), 0};
-    tracking_ = TrackMouseEvent(&track) != 0;
-  }
-  if (effect.redraw) InvalidateRect(handle(), nullptr, FALSE);
+  const int fire = route_button_mouse(handle(), buttons_, tracking_, message, x, y, client);
   // The action sends the scan request, which shows another page: last.
-  if (effect.fire >= 0) buttons_[static_cast<size_t>(effect.fire)]->click(*this);
+  if (fire >= 0) buttons_[static_cast<size_t>(fire)]->click(*this);
 }
 
 bool home_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {

@@ -254,7 +254,9 @@ void CPieChart::render(HDC dc) {
   {
     Gdiplus::Graphics g(&canvas);
     g.SetSmoothingMode(Gdiplus::SmoothingModeHighQuality);
-    g.Clear(Gdiplus::Color(255, 255, 255, 255));
+    // The chart stands on its owner's background (white unless the owner
+    // says otherwise), so that it blends into the page around it.
+    g.Clear(Gdiplus::Color(static_cast<Gdiplus::ARGB>(model_.background | 0xFF000000u)));
 
     const pie_box box = pie_rect();
     const auto& slices = model_.slices();

@@ -1,5 +1,7 @@
 #include "ui/window/window_win32.h"
 
+#include <algorithm>
+
 #include "platform/win32.h"
 
 namespace quillary {
@@ -287,6 +289,15 @@ void centre_window(HWND window, HWND owner) {
   const int x = area.left + ((area.right - area.left) - width) / 2;
   const int y = area.top + ((area.bottom - area.top) - height) / 2;
   SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int clamped_menu_x(int x, int y) {
+  const POINT point{x, y};
+  if (MonitorFromPoint(point, MONITOR_DEFAULTTONULL)) return x;
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoW(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST), &info)) return x;
+  return std::clamp<int>(x, info.rcWork.left, info.rcWork.right - 1);
 }
 
 }  // namespace quillary

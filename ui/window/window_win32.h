@@ -140,4 +140,8 @@ std::u16string window_text(HWND window);
 // the window when there is no owner.
 void centre_window(HWND window, HWND owner);
 
+// Where a menu opened at (x, y) goes across: a point on no monitor goes into
+// the horizontal range of the nearest monitor's work area.
+int clamped_menu_x(int x, int y);
+
 }  // namespace quillary

@@ -1,0 +1,351 @@
+#!/usr/bin/env bash
+# The download page and the device details dialog under Wine, with real
+# input, against quillary-service: the panels of a scan (one panel for two
+# devices sharing a package, the tint of packages not needed, the header),
+# the context menu (remove greyed where there is nothing to remove, the
+# remove question, the file's location through the shell), the details of a
+# package's devices, a download paused and resumed with the action button,
+# the best/latest switch while a download runs, download all, quitting
+# during a download, an installation with the stand-in installer and the
+# rescan after it, 300 panels scrolled to the end, and GDI and USER objects
+# across 20 rebuilds.
+#
+# usage: download_page_test.sh WINDOWS_BIN NATIVE_BIN ART_DIR [SECTION...]
+# Sections: panels downloads install objects large (all by default; large
+# leaves 400 more devices in the prefix's device tree, so it comes last).
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/window_test.sh" download_page_test "$1"
+native=$(cd "$2" && pwd)
+art=$(cd "$3" && pwd)
+shift 3
+sections=("$@")
+[ ${#sections[@]} -gt 0 ] || sections=(panels downloads install objects large)
+gui="$root/tests/gui"
+test_name=download_page_test
+source "$gui/program_test.sh"
+
+# The sample catalogue with better packages for three devices of the demo
+# PC, the first two sharing one: update1.zip (two devices) and update2.zip
+# are needed, and so is the sample's package for the device without a
+# driver; the webcam's is not.
+mkdir -p "$work/mixed"
+cp "$work/sample/"*.zip "$work/mixed/"
+"$gui/make_update_catalogue.py" "$work/demo-pc.json" "$work/mixed" 3 --shared --decoration NTamd64.6.1 || exit 1
+no_driver_package=calder_cardreader_3.1.2.15.zip
+unneeded_package=lumora_webcam_suite_3.4.1.0.zip
+cp "$bin/../standin/DPInst64.exe" "$bin/../standin/DPInst32.exe" "$program/" || exit 1
+export QUILLARY_TEST_SHELL_LOG
+QUILLARY_TEST_SHELL_LOG=$(windows_path "$work/shell.log")
+downloads="$program/download"
+
+link_of() { echo "http://127.0.0.1:18081/packages/$1"; }
+file_of() {  # file_of PACKAGE: the package's complete file in the download folder
+  local digest
+  digest=$(printf %s "$(link_of "$1")" | md5sum | cut -c1-32)
+  echo "$downloads/$digest.zip"
+}
+panel() {  # panel PACKAGE COMMAND ARG...: a probe command on the package's panel
+  local package=$1 command=$2
+  shift 2
+  probe "$command" Quillary "$@" --class MainWindow --child-text "$(link_of "$package")"
+}
+panel_rect() {  # the panel's client rectangle on the screen: left top right bottom
+  json "$(panel "$1" info)" '" ".join(map(str, d["client"]))'
+}
+list_rect() { json "$(main info --child-class PanelList)" '" ".join(map(str, d["client"]))'; }
+reveal() {  # reveal PACKAGE: scroll the list with the wheel until the whole panel shows
+  local left top right bottom list_left list_top list_right list_bottom
+  for _ in $(seq 60); do
+    read -r left top right bottom < <(panel_rect "$1")
+    read -r list_left list_top list_right list_bottom < <(list_rect)
+    if [ "$top" -lt "$list_top" ]; then
+      main mouse wheel 100 30 --child-class PanelList --delta 1 >/dev/null
+    elif [ "$bottom" -gt "$list_bottom" ]; then
+      main mouse wheel 100 30 --child-class PanelList --delta -1 >/dev/null
+    else
+      return 0
+    fi
+  done
+  return 1
+}
+action() {  # action PACKAGE: a click on the panel's action button
+  reveal "$1" || return 1
+  local left top right bottom
+  read -r left top right bottom < <(panel_rect "$1")
+  panel "$1" mouse click $((right - left - 55)) $((bottom - top - 25)) >/dev/null
+}
+context_menu() {  # context_menu PACKAGE: a right click on the panel's class line
+  reveal "$1" || return 1
+  panel "$1" mouse right 150 14 >/dev/null
+  probe wait "" --class '#32768' --visible --timeout 5000 >/dev/null
+}
+menu_choose() {  # menu_choose N: the Nth item (1 action, 2 remove, 3 location, 4 settings, 5 details)
+  local steps=("" "down" "down down" "down down down" "down down down down" "up")
+  for key in ${steps[$1]}; do probe key "" "$key" --class '#32768' >/dev/null; done
+  probe key "" enter --class '#32768' >/dev/null
+}
+menu_escape() { probe key "" escape --class '#32768' >/dev/null; sleep 0.3; }
+remove_is_grey() {  # the menu's second item is drawn in grey, not in black
+  probe screenshot "" "$(windows_path "$work/menu.png")" --class '#32768' >/dev/null || return 2
+  /usr/bin/python3 - "$work/menu.png" <<'PY'
+import sys
+from PIL import Image
+im = Image.open(sys.argv[1]).convert('RGB')
+w, h = im.size
+def darkest(top, bottom):
+    return min(sum(im.getpixel((x, y))) for x in range(w) for y in range(top, min(h, bottom)))
+# Items are about a fifth of the way down each; the first one's text is black.
+step = 20
+first, second = darkest(2, step), darkest(step + 2, 2 * step)
+sys.exit(0 if first < 60 and second > 150 else 1)
+PY
+}
+remove_is_black() { remove_is_grey; [ $? = 1 ]; }
+device_id_of() {  # device_id_of DESCRIPTION: the demo PC's device ID of that device
+  python3 - "$work/demo-pc.json" "$1" <<'PY'
+import json, sys
+devices = json.load(open(sys.argv[1], encoding="utf-8"))["devices"]
+print(next(d["instance_id"].rsplit("\\", 1)[0] for d in devices if d["properties"].get("DeviceDesc") == sys.argv[2]))
+PY
+}
+on_page() { page_visible DownloadWindow; }
+details_up() { probe wait "Driver information" --class '#32770' --visible --timeout 100 >/dev/null; }
+details_gone() { ! details_up; }
+probe_foreground() { probe state "Driver information" --class '#32770' | grep -q '"foreground": true'; }
+header() { main text --child-class DownloadWindow; }
+scan() {  # scan: from the home page to the download page
+  nav 0
+  wait_until 10 page_visible QuillaryHomePage
+  start_button
+  wait_until 120 on_page
+}
+state_file() {  # state_file PACKAGE: none, partial or complete
+  local file
+  file=$(file_of "$1")
+  if [ -f "$file" ]; then echo complete; elif [ -f "$file.tmp" ]; then echo partial; else echo none; fi
+}
+is_state() { [ "$(state_file "$1")" = "$2" ]; }
+same_as_served() { cmp -s "$(file_of "$1")" "$work/mixed/$1"; }
+partial_size() { stat -c %s "$(file_of "$1").tmp" 2>/dev/null || echo 0; }
+stands_still() {  # the partial file does not grow for a second
+  local before
+  before=$(partial_size "$1")
+  sleep 1
+  [ "$(partial_size "$1")" = "$before" ]
+}
+fresh_program() {  # a fresh start of the test build on the mixed catalogue, scanned
+  stop_program
+  rm -rf "$downloads" "$program/setup.dat" "$program/dpinst-calls.txt" "$work/shell.log"
+  fresh_settings
+  set_setting close_to_tray 0
+  start test
+  scan
+}
+
+# --- panels, menu and details ----------------------------------------------------------
+section_panels() {
+  serve "$work/mixed"
+  fresh_program
+  check "the scan ends on the download page" on_page
+  check "three devices out of date: the header without a count" \
+    test "$(header)" = "Driver updates are available for your devices."
+  check "the two devices sharing update1.zip have one panel" \
+    test "$(main children DownloadPanel | grep -c "update1.zip")" = 1
+  local left top right bottom
+  read -r left top right bottom < <(panel_rect update1.zip)
+  check "... with two device rows (148 pixels)" test $((bottom - top)) = 148
+
+  check "needed packages come first" \
+    test "$(main children DownloadPanel | tail -n 1 | json "$(cat)" 'd["text"]')" = "$(link_of $unneeded_package)"
+  reveal $unneeded_package
+  check "a package not needed is tinted" test "$(panel $unneeded_package pixel 6 30)" = '#F4F6FB'
+  reveal update2.zip
+  check "a needed one is white" test "$(panel update2.zip pixel 6 30)" = '#FFFFFF'
+
+  context_menu update2.zip
+  check "the menu of a package not downloaded greys Remove" remove_is_grey
+  menu_choose 3
+  check "Open file location before the download opens the download folder" \
+    wait_until 5 grep -q "\\download|$" "$work/shell.log"
+
+  context_menu update1.zip
+  menu_choose 5
+  check "Details opens the device details dialog" wait_until 10 details_up
+  check "... in front of the main window" probe_foreground
+  local rows devices
+  devices=$(probe items "Driver information" --class '#32770' --child-class ListBox)
+  check "... listing the package's two devices" test "$(echo "$devices" | wc -l)" = 2
+  probe mouse "Driver information" click 100 19 --class '#32770' --child-class ListBox >/dev/null
+  sleep 0.5
+  rows=$(probe items "Driver information" --class '#32770' --child-class SysListView32)
+  check "selecting the second device shows its 13 rows" test "$(echo "$rows" | wc -l)" = 13
+  local second_id
+  second_id=$(device_id_of "$(echo "$devices" | tail -n 1 | json "$(cat)" 'd[0]')")
+  check "... the first row is its device ID ($second_id)" \
+    test -n "$second_id" -a "$(echo "$rows" | head -n 1 | json "$(cat)" 'd[1]')" = "$second_id"
+  check "... the new driver's INF file without its folder" \
+    test "$(echo "$rows" | sed -n 7p | json "$(cat)" 'd[2]')" = update1.inf
+  check "... the rank as eight hexadecimal digits" \
+    grep -Eq '^\["[^"]+", "[0-9A-F]{8}", "\(blank\)"\]$' <<<"$(echo "$rows" | sed -n 13p)"
+  check "... (blank) where the offer says nothing" \
+    test "$(echo "$rows" | awk 'NR==1||NR==4||NR==5||NR>=10' | grep -c '"(blank)"\]$')" = 7
+  probe key "Driver information" escape --class '#32770' >/dev/null
+  check "Escape closes it" wait_until 5 details_gone
+}
+
+# --- downloads: pause and resume, best/latest, download all, remove, quit ---------------
+section_downloads() {
+  # Slow package downloads, so that a download can be caught under way.
+  serve "$work/mixed" rate:300
+  fresh_program
+  action update1.zip
+  check "Download starts the package's download" wait_until 10 is_state update1.zip partial
+  action update1.zip
+  check "the same button pauses it" wait_until 10 stands_still update1.zip
+  check "... its partial file kept" is_state update1.zip partial
+  context_menu update1.zip
+  check "a paused download may be removed" remove_is_black
+  menu_escape
+  action update1.zip
+  check "Resume finishes it" wait_until 30 is_state update1.zip complete
+  check "... byte for byte the served package" same_as_served update1.zip
+
+  action update2.zip
+  wait_until 10 is_state update2.zip partial
+  main press Latest --child-class DownloadWindow >/dev/null
+  check "switching to the latest offers rebuilds the list with the running package" \
+    wait_until 10 test "$(panel update2.zip text)" = "$(link_of update2.zip)"
+  check "... whose download goes on to the end" wait_until 30 is_state update2.zip complete
+  check "... byte for byte" same_as_served update2.zip
+  main press 'Best match' --child-class DownloadWindow >/dev/null
+
+  # Download all: the bar's box ticks the needed panels only.
+  local bar_width
+  bar_width=$(json "$(main info --child-class DownloadAllWindow)" 'd["client"][2]-d["client"][0]')
+  main mouse click 20 25 --child-class DownloadAllWindow >/dev/null
+  main mouse click $((bar_width - 60)) 25 --child-class DownloadAllWindow >/dev/null
+  check "Download all asks first" wait_until 10 box_up
+  check "... download_all_warning" test "$(box_text)" = "Download all selected drivers now?"
+  box_answer 2
+  sleep 1
+  check "No starts nothing" is_state $no_driver_package none
+  main mouse click $((bar_width - 60)) 25 --child-class DownloadAllWindow >/dev/null
+  wait_until 10 box_up
+  box_answer 1
+  check "Yes downloads every ticked needed package not yet downloaded" \
+    wait_until 30 is_state $no_driver_package complete
+  check "... byte for byte" same_as_served $no_driver_package
+  check "... and none the PC does not need" is_state $unneeded_package none
+
+  context_menu update1.zip
+  menu_choose 3
+  check "Open file location selects the complete file in Explorer" wait_until 5 \
+    grep -qF "explorer.exe|/select,\"$(windows_path "$(file_of update1.zip)")\"" "$work/shell.log"
+  context_menu update2.zip
+  menu_choose 2
+  check "Remove asks remove_confirm" wait_until 10 box_up
+  check "... in its words" test "$(box_text)" = "Remove this download and delete its file?"
+  box_answer 2
+  sleep 0.5
+  check "... No keeps the file" is_state update2.zip complete
+  context_menu update2.zip
+  menu_choose 2
+  wait_until 10 box_up
+  box_answer 1
+  check "... Yes deletes it" wait_until 5 is_state update2.zip none
+
+  action update2.zip
+  wait_until 10 is_state update2.zip partial
+  caption 0
+  check "closing during a download asks quit_confirm" wait_until 10 box_up
+  box_answer 2
+  check "... and No keeps the program and the download" wait_until 30 is_state update2.zip complete
+  check "... byte for byte" same_as_served update2.zip
+}
+
+# --- installation and the rescan after it ----------------------------------------------
+section_install() {
+  serve "$work/mixed"
+  fresh_program
+  action update1.zip
+  wait_until 20 is_state update1.zip complete
+  action update1.zip
+  check "Install starts the driver package installer on the package's INF folder" \
+    wait_until 20 grep -q "update1" "$program/dpinst-calls.txt"
+  check "... with DPInst's parameters" grep -qF "/SH /PATH \"$(windows_path "$downloads")\\" "$program/dpinst-calls.txt"
+  check "setup.dat records the link" grep -qF "$(link_of update1.zip)" "$program/setup.dat"
+
+  action $unneeded_package
+  wait_until 20 is_state $unneeded_package complete
+  action $unneeded_package
+  check "installing a package not needed asks download_setup_warning" wait_until 10 box_up
+  check "... in its words" test "$(box_text)" = "Your current driver is already up to date. Install this one anyway?"
+  box_answer 2
+  sleep 1
+  check "... and No installs nothing" test "$(grep -c "" "$program/dpinst-calls.txt")" = 1
+
+  scan
+  reveal update1.zip
+  check "after the rescan the installed package is no longer needed" test "$(panel update1.zip pixel 6 30)" = '#F4F6FB'
+}
+
+# --- 300 panels -------------------------------------------------------------------------
+section_large() {
+  stop_program
+  "$root/scripts/make-device-fixture" large 400 > "$work/large-pc.json" || return
+  "$wine_run" "$bin/inject_devices.exe" "$(windows_path "$work/large-pc.json")" >/dev/null || return
+  "$gui/make_update_catalogue.py" "$work/large-pc.json" "$work/large" 300 || return
+  serve "$work/large"
+  fresh_settings
+  start test
+  scan
+  local panels
+  panels=$(main children DownloadPanel)
+  check "300 out-of-date devices give 300 panels" test "$(echo "$panels" | grep -c update)" = 300
+  check "... and the header shows the count" test "$(header)" = "Out-of-date drivers found: 300"
+  for _ in $(seq 40); do main mouse wheel 100 30 --child-class PanelList --delta -10 >/dev/null; done
+  local last_left last_top last_right last_bottom list_left list_top list_right list_bottom
+  read -r list_left list_top list_right list_bottom < <(list_rect)
+  read -r last_left last_top last_right last_bottom < <(json "$(main children DownloadPanel | tail -n 1)" '" ".join(map(str, d["window"]))')
+  check "the wheel reaches the last panel" test "$last_bottom" -le "$list_bottom" -a "$last_top" -ge "$list_top"
+  check "no panel draws over another" python3 - <<PY
+import json
+rects = sorted(json.loads(l)["window"] for l in """$(main children DownloadPanel)""".splitlines())
+assert all(b[1] >= a[3] for a, b in zip(rects, rects[1:])), "overlap"
+PY
+  for _ in $(seq 40); do main mouse wheel 100 30 --child-class PanelList --delta 10 >/dev/null; done
+  # The scroll bar's thumb, dragged from the top of the bar to its bottom.
+  drag $((list_right - 8)) $((list_top + 25)) $((list_right - 8)) $((list_bottom + 40))
+  read -r last_left last_top last_right last_bottom < <(json "$(main children DownloadPanel | tail -n 1)" '" ".join(map(str, d["window"]))')
+  check "the scroll bar reaches the last panel" test "$last_bottom" -le "$list_bottom" -a "$last_top" -ge "$list_top"
+  shot large
+  stop_program
+}
+
+# --- objects across rebuilds ------------------------------------------------------------
+section_objects() {
+  serve "$work/mixed"
+  fresh_program
+  main press Latest --child-class DownloadWindow >/dev/null
+  main press 'Best match' --child-class DownloadWindow >/dev/null
+  sleep 1
+  local first last
+  first=$(main objects)
+  for _ in $(seq 10); do
+    main press Latest --child-class DownloadWindow >/dev/null
+    main press 'Best match' --child-class DownloadWindow >/dev/null
+  done
+  sleep 1
+  last=$(main objects)
+  check "20 rebuilds keep the GDI objects within 5 ($first -> $last)" \
+    test $(( $(json "$last" 'd["gdi"]') - $(json "$first" 'd["gdi"]') )) -le 5
+  check "... and the USER objects ($first -> $last)" \
+    test $(( $(json "$last" 'd["user"]') - $(json "$first" 'd["user"]') )) -le 5
+}
+
+for section in "${sections[@]}"; do
+  echo "--- $section"
+  "section_$section"
+done
+stop_program
+report_checks download_page_test

@@ -1,0 +1,161 @@
+#include "ui/dialogs/device_details_win32.h"
+
+#include <memory>
+
+#include "app/language.h"
+#include "platform/win32.h"
+#include "resources/resource_ids.h"
+#include "ui/dialogs/device_details_rows.h"
+#include "ui/pages/download_panel_text.h"
+#include "ui/skin/message_window_win32.h"
+#include "ui/skin/skin_colours.h"
+#include "ui/skin/skin_fonts_win32.h"
+
+namespace quillary {
+
+namespace {
+
+constexpr RECT close_rect{0, 0, 31, 21};
+constexpr int button_width = 80;
+constexpr int button_height = 22;
+
+HWND make_child(HWND parent, const wchar_t* class_name, DWORD style, const RECT& place, int id) {
+  HWND child = CreateWindowExW(0, class_name, L"", WS_CHILD | WS_VISIBLE | WS_BORDER | style, place.left,
+                               place.top, place.right - place.left, place.bottom - place.top, parent,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
+                               nullptr);
+  if (child && font_verdana_8) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_verdana_8), FALSE);
+  return child;
+}
+
+void add_column(HWND table, int index, const char* key, int width) {
+  std::wstring text = wide(text_of(key));
+  LVCOLUMNW column{};
+  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+  column.cx = width;
+  column.pszText = text.data();
+  column.iSubItem = index;
+  SendMessageW(table, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
+}
+
+void set_cell(HWND table, int row, int column, const std::u16string& text) {
+  std::wstring value = wide(text);
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = value.data();
+  SendMessageW(table, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+}  // namespace
+
+devinfo_window_c::devinfo_window_c(std::vector<const device_record*> devices, offer_choice choice)
+    : ui_window_c<devinfo_window_c>(30), devices_(std::move(devices)), choice_(choice) {}
+
+devinfo_window_c::~devinfo_window_c() {
+  if (button_images_) ImageList_Destroy(button_images_);
+}
+
+int devinfo_window_c::run(HWND parent) {
+  return static_cast<int>(run_modal(GetModuleHandleW(nullptr), dialog_device_details, parent));
+}
+
+void devinfo_window_c::initialise() {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  SetWindowTextW(handle(), wide(text_of("device_detail_driver_information")));
+
+  auto close = std::make_unique<system_button_c<devinfo_window_c>>();
+  RECT place = close_rect;
+  OffsetRect(&place, frame_width, frame_height);
+  close->create(instance, bitmap_close_normal, bitmap_close_hover, bitmap_close_pressed, place, u"");
+  close->action = &devinfo_window_c::close_clicked;
+  add_button(std::move(close));
+
+  device_list_ = make_child(handle(), L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
+                            RECT{10, 30, 622, 160}, device_list_id);
+  for (const device_record* device : devices_) {
+    SendMessageW(device_list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(device->description)));
+  }
+  SendMessageW(device_list_, LB_SETCURSEL, 0, 0);
+
+  table_ = make_child(handle(), WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP,
+                      RECT{10, 180, 622, 380}, details_table_id);
+  SendMessageW(table_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  add_column(table_, 0, "device_detail_description", 130);
+  add_column(table_, 1, "device_detail_current_driver", 231);
+  add_column(table_, 2, "device_detail_new_driver", 231);
+  fill_table(0);
+
+  SetWindowPos(handle(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+  centre_window(handle(), GetParent(handle()));
+
+  button_images_ = build_skin_image_list(instance, button_width, button_height,
+                                         {bitmap_dialog_button_normal, bitmap_dialog_button_pressed,
+                                          bitmap_dialog_button_hover});
+  if (HWND ok = GetDlgItem(handle(), IDOK)) {
+    ok_button_.set_image_list(button_images_);
+    ok_button_.set_images({0, 1, 2, -1});
+    ok_button_.set_text_font(font_verdana_8);
+    ok_button_.set_text_colour(skin_colour::button_text);
+    ok_button_.subclass(ok);
+    SetWindowTextW(ok, wide(text_of("btn_ok")));
+    SetWindowPos(ok, nullptr, 290, 400, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  SetFocus(table_);
+  set_window_region();
+}
+
+void devinfo_window_c::fill_table(size_t index) {
+  if (!table_ || index >= devices_.size()) return;
+  const device_record& device = *devices_[index];
+  SendMessageW(table_, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(table_, LVM_DELETEALLITEMS, 0, 0);
+  if (font_verdana_8) SendMessageW(table_, WM_SETFONT, reinterpret_cast<WPARAM>(font_verdana_8), FALSE);
+  const auto rows = device_detail_rows(device, offer_of(device, choice_));
+  for (size_t i = 0; i < rows.size(); ++i) {
+    std::wstring label = wide(text_of(rows[i].key));
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = static_cast<int>(i);
+    item.pszText = label.data();
+    SendMessageW(table_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    set_cell(table_, static_cast<int>(i), 1, rows[i].current);
+    set_cell(table_, static_cast<int>(i), 2, rows[i].offered);
+  }
+  SendMessageW(table_, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(table_, nullptr, TRUE);
+}
+
+bool devinfo_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  if (handle_frame_message(message, wparam, lparam, result)) return true;
+  switch (message) {
+    case WM_INITDIALOG:
+      initialise();
+      result = FALSE;  // the focus is set: the details table
+      return true;
+    case WM_SETFOCUS:
+      if (table_) SetFocus(table_);
+      return table_ != nullptr;
+    case WM_CTLCOLORDLG:
+      result = reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+      return true;
+    case WM_COMMAND:
+      if (LOWORD(wparam) == device_list_id && HIWORD(wparam) == LBN_SELCHANGE) {
+        const LRESULT selected = SendMessageW(device_list_, LB_GETCURSEL, 0, 0);
+        if (selected >= 0) fill_table(static_cast<size_t>(selected));
+        return true;
+      }
+      if (LOWORD(wparam) == IDOK) {
+        end_dialog(1);
+        return true;
+      }
+      if (LOWORD(wparam) == IDCANCEL) {
+        end_dialog(2);
+        return true;
+      }
+      return false;
+    default:
+      return false;
+  }
+}
+
+}  // namespace quillary

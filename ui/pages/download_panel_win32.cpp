@@ -1,0 +1,393 @@
+#include "ui/pages/download_panel_win32.h"
+
+#include <windowsx.h>
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "app/language.h"
+#include "app/program_folder.h"
+#include "app/settings.h"
+#include "platform/shell.h"
+#include "platform/system.h"
+#include "platform/text.h"
+#include "platform/win32.h"
+#include "resources/resource_ids.h"
+#include "ui/dialogs/device_details_win32.h"
+#include "ui/pages/download_page_layout.h"
+#include "ui/pages/download_panel_text.h"
+#include "ui/pages/page_paint_win32.h"
+#include "ui/skin/button_mouse_win32.h"
+#include "ui/skin/message_window_win32.h"
+#include "ui/skin/skin_fonts_win32.h"
+#include "ui/window_messages.h"
+
+namespace quillary {
+
+namespace {
+
+constexpr COLORREF class_text = RGB(71, 130, 195);
+constexpr COLORREF row_frame = RGB(230, 234, 243);
+constexpr COLORREF device_text = RGB(40, 48, 60);
+constexpr COLORREF date_text = RGB(96, 106, 120);
+constexpr COLORREF whql_text = RGB(203, 144, 9);
+constexpr COLORREF bar_frame = RGB(147, 186, 232);
+constexpr COLORREF bar_fill = RGB(180, 213, 213);
+constexpr COLORREF status_text = RGB(56, 173, 0);
+constexpr int check_box_id = 100;
+
+void fill(HDC dc, const RECT& rect, COLORREF colour) {
+  const COLORREF previous = SetBkColor(dc, colour);
+  ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
+  SetBkColor(dc, previous);
+}
+
+void frame(HDC dc, const RECT& rect, COLORREF colour) {
+  fill(dc, RECT{rect.left, rect.top, rect.right, rect.top + 1}, colour);
+  fill(dc, RECT{rect.left, rect.bottom - 1, rect.right, rect.bottom}, colour);
+  fill(dc, RECT{rect.left, rect.top, rect.left + 1, rect.bottom}, colour);
+  fill(dc, RECT{rect.right - 1, rect.top, rect.right, rect.bottom}, colour);
+}
+
+// Single-line text in a box, cut at a word with an ellipsis where it does
+// not fit.
+void draw_line(HDC dc, const std::u16string& text, RECT box, HFONT font, COLORREF colour, UINT extra = 0) {
+  HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
+  const COLORREF old = SetTextColor(dc, colour);
+  const int mode = SetBkMode(dc, TRANSPARENT);
+  UINT format = DT_SINGLELINE | DT_NOPREFIX | DT_VCENTER | DT_WORD_ELLIPSIS | extra;
+  if (language_is_right_to_left()) format |= DT_RTLREADING;
+  DrawTextW(dc, wide(text), static_cast<int>(text.size()), &box, format);
+  SetBkMode(dc, mode);
+  SetTextColor(dc, old);
+  if (previous) SelectObject(dc, previous);
+}
+
+RECT to_rect(const skin_box& box) { return RECT{box.left, box.top, box.right, box.bottom}; }
+
+}  // namespace
+
+download_panel_c::download_panel_c(const update_package& group, const download_panel_context& context)
+    : group_(group), context_(context) {}
+
+download_panel_c::~download_panel_c() {
+  // The window goes before the object's members: its timer and children
+  // must not outlive what they use.
+  destroy();
+}
+
+window_class_info download_panel_c::panel_class() const {
+  return window_class_info{L"DownloadPanel", CS_DBLCLKS, LoadCursorW(nullptr, IDC_ARROW), nullptr};
+}
+
+bool download_panel_c::prepare() {
+  // A panel shows no title; its text names its package for tools that read
+  // windows (automation, our GUI tests).
+  SetWindowTextW(handle(), wide(from_ansi(group_.link)));
+  const update_item* item = group_.item;
+  const sha256_digest* digest = item ? item->sha256() : nullptr;
+  session_ = download_sessions().find_or_create(std::string(group_.link), item ? item->size : 0, digest).get();
+
+  RECT client{};
+  GetClientRect(handle(), &client);
+  const panel_status_row row = place_status_row(client.right, group_.devices.size(), is_language("fr"));
+  check_box_ = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX,
+                               row.check.left, row.check.top, row.check.right - row.check.left,
+                               row.check.bottom - row.check.top, handle(),
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(check_box_id)),
+                               GetModuleHandleW(nullptr), nullptr);
+
+  auto button = std::make_unique<download_button_c<download_panel_c>>();
+  button->create(GetModuleHandleW(nullptr), bitmap_panel_button_normal, bitmap_panel_button_hover,
+                 bitmap_panel_button_pressed, to_rect(row.button), text_of("download_btn_download"));
+  button->action = &download_panel_c::action_clicked;
+  buttons_.push_back(std::move(button));
+
+  if (session_ && session_->state() == download_state::downloading) start_timer();
+  return session_ != nullptr;
+}
+
+bool download_panel_c::checked() const {
+  return check_box_ && SendMessageW(check_box_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+RECT download_panel_c::action_button_rect() const {
+  RECT client{};
+  GetClientRect(handle(), &client);
+  if (buttons_.empty()) return RECT{};
+  const skin_box box = right_anchored_box(buttons_.front()->rect, client);
+  return to_rect(box);
+}
+
+void download_panel_c::set_checked_from_bar(bool checked) {
+  if (group_.not_needed || !check_box_) return;
+  SendMessageW(check_box_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void download_panel_c::start_if_checked() {
+  if (session_ && download_all_starts(checked(), session_->state())) start_download();
+}
+
+void download_panel_c::start_timer() {
+  if (SetTimer(handle(), progress_timer, progress_interval_ms, nullptr)) timer_running_ = true;
+}
+
+void download_panel_c::start_download() {
+  if (!session_) return;
+  session_->start();
+  start_timer();
+  InvalidateRect(handle(), nullptr, FALSE);
+}
+
+void download_panel_c::action_clicked() {
+  if (!session_) return;
+  switch (action_for(session_->state())) {
+    case panel_action::pause:
+      session_->pause();
+      break;
+    case panel_action::install:
+      start_installation();
+      break;
+    case panel_action::start:
+      start_download();
+      break;
+  }
+  InvalidateRect(handle(), nullptr, FALSE);
+}
+
+void download_panel_c::start_installation() {
+  HWND top = GetAncestor(handle(), GA_ROOT);
+  if (group_.not_needed && show_message(top, text_of("download_setup_warning"), 3) == 2) return;
+  if (!platform::user_is_admin()) {
+    show_message(top, text_of("download_setup_require"), 2);
+    return;
+  }
+  if (!job_) job_ = std::make_shared<install_job>();
+  if (job_->busy) return;
+  job_->package_path = session_->final_path();
+  job_->inf_paths = install_inf_paths(group_);
+  job_->download_folder = settings().active_download_path;
+  job_->package_name = group_.item ? std::u16string(group_.item->text(update_item::title)) : u"";
+  job_->shell = context_.shell;
+  record_installed_link(program_folder() + u"\\setup.dat", std::string(group_.link));
+  if (start_install_job(job_)) {
+    watching_job_ = true;
+    start_timer();
+  }
+}
+
+void download_panel_c::report_installation_end() {
+  watching_job_ = false;
+  // Nothing was started from a damaged package; the user must know why.
+  if (job_->call.result == damaged_package) {
+    show_message(GetAncestor(handle(), GA_ROOT), text_of("download_setup_damaged"), 2);
+  }
+}
+
+void download_panel_c::on_timer() {
+  const bool downloading = session_ && session_->state() == download_state::downloading;
+  if (downloading) session_->observe();
+  const bool still_downloading = session_ && session_->state() == download_state::downloading;
+  const bool job_ended = watching_job_ && job_ && job_->call.ended && !job_->busy;
+  if (!still_downloading && (!watching_job_ || job_ended)) {
+    KillTimer(handle(), progress_timer);
+    timer_running_ = false;
+  }
+  InvalidateRect(handle(), nullptr, FALSE);
+  if (job_ended) report_installation_end();
+}
+
+void download_panel_c::show_context_menu(int x, int y) {
+  HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(menu_download_panel));
+  HMENU popup = menu ? GetSubMenu(menu, 0) : nullptr;
+  if (!popup) {
+    if (menu) DestroyMenu(menu);
+    return;
+  }
+  const download_state state = session_ ? session_->state() : download_state::not_downloaded;
+  const std::pair<UINT, const char*> items[] = {{command_panel_action, action_key(state)},
+                                                {command_panel_remove, "menu_remove"},
+                                                {command_panel_open_location, "menu_open_location"},
+                                                {command_panel_settings, "menu_settings"},
+                                                {command_panel_information, "menu_information"}};
+  for (const auto& [id, key] : items) ModifyMenuW(popup, id, MF_BYCOMMAND | MF_STRING, id, wide(text_of(key)));
+  if (!remove_allowed(state)) EnableMenuItem(popup, command_panel_remove, MF_BYCOMMAND | MF_GRAYED);
+  const UINT command = static_cast<UINT>(TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
+                                                        clamped_menu_x(x, y), y, 0, handle(), nullptr));
+  DestroyMenu(menu);
+  switch (command) {
+    case command_panel_action:
+      action_clicked();
+      break;
+    case command_panel_remove:
+      remove_download();
+      break;
+    case command_panel_open_location:
+      open_location();
+      break;
+    case command_panel_settings:
+      PostMessageW(GetAncestor(handle(), GA_ROOT), UM_OPEN_SETTINGS, 0, 0);
+      break;
+    case command_panel_information:
+      show_details();
+      break;
+    default:
+      break;
+  }
+}
+
+void download_panel_c::remove_download() {
+  if (!session_ || !remove_allowed(session_->state())) return;
+  const int answer = show_message(GetAncestor(handle(), GA_ROOT), text_of("remove_confirm"), 3);
+  if (answer == 2) return;  // No or Escape
+  session_->remove();
+  InvalidateRect(handle(), nullptr, FALSE);
+}
+
+void download_panel_c::open_location() {
+  if (!session_ || !context_.shell) return;
+  const download_state state = session_->state();
+  if (state == download_state::not_downloaded) {
+    context_.shell->open(settings().active_download_path, u"");
+  } else {
+    context_.shell->open(u"explorer.exe", explorer_select_parameters(state, *session_));
+  }
+}
+
+void download_panel_c::show_details() {
+  std::vector<const device_record*> devices(group_.devices.begin(), group_.devices.end());
+  devinfo_window_c dialog(std::move(devices), group_.choice);
+  // Over the program's window: the window active a moment ago may have been
+  // the menu, which is gone, and a dialog owned by it would open behind.
+  dialog.run(GetAncestor(handle(), GA_ROOT));
+}
+
+bool download_panel_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  switch (message) {
+    case WM_CREATE:
+      prepare();
+      return false;
+    case WM_PAINT:
+      paint_buffered(handle(), [this](HDC dc, const RECT& client) { paint(dc, client); });
+      return true;
+    case WM_ERASEBKGND:
+      result = 1;
+      return true;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      result = reinterpret_cast<LRESULT>(group_.not_needed ? context_.tint_brush : context_.white_brush);
+      return true;
+    case WM_TIMER:
+      if (wparam != progress_timer) return false;
+      on_timer();
+      return true;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+    case WM_MOUSELEAVE: {
+      RECT client{};
+      GetClientRect(handle(), &client);
+      const int fire = route_button_mouse(handle(), buttons_, tracking_, message, GET_X_LPARAM(lparam),
+                                          GET_Y_LPARAM(lparam), client);
+      if (fire >= 0) buttons_[static_cast<size_t>(fire)]->click(*this);
+      return true;
+    }
+    case WM_CONTEXTMENU: {
+      POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+      if (at.x == -1 && at.y == -1) {  // from the keyboard: below the panel's top left
+        at = POINT{20, 20};
+        ClientToScreen(handle(), &at);
+      } else {
+        POINT client_point = at;
+        ScreenToClient(handle(), &client_point);
+        RECT client{};
+        GetClientRect(handle(), &client);
+        if (!buttons_.empty() && buttons_.front()->hit_test(client_point.x, client_point.y, client)) return true;
+      }
+      show_context_menu(at.x, at.y);
+      return true;
+    }
+    case WM_MOUSEWHEEL:
+      // The list scrolls, not the panel.
+      result = SendMessageW(GetParent(handle()), message, wparam, lparam);
+      return true;
+    case WM_DESTROY:
+      if (timer_running_) KillTimer(handle(), progress_timer);
+      timer_running_ = false;
+      return false;
+    default:
+      return window_c::handle_message(message, wparam, lparam, result);
+  }
+}
+
+void download_panel_c::paint(HDC dc, const RECT& client) {
+  using namespace download_panel_metrics;
+  fill(dc, client, group_.not_needed ? RGB(244, 246, 251) : RGB(255, 255, 255));
+  frame(dc, RECT{client.left + 4, client.top + 3, client.right - 4, client.bottom - 3}, row_frame);
+
+  const device_record* first = group_.devices.empty() ? nullptr : group_.devices.front();
+  const device_class_entry* entry = first ? first->class_entry : nullptr;
+  if (entry && entry->image_list) {
+    ImageList_Draw(static_cast<HIMAGELIST>(entry->image_list), entry->image_index, dc, 12, margin + 2,
+                   ILD_TRANSPARENT);
+  }
+  if (entry) {
+    draw_line(dc, entry->description, RECT{text_left, margin, client.right - 14, margin + class_line}, font_verdana_8_bold,
+              class_text);
+  }
+  for (size_t i = 0; i < group_.devices.size(); ++i) {
+    paint_device(dc, *group_.devices[i], device_line_top(i), client.right);
+  }
+  paint_status_row(dc, client);
+}
+
+void download_panel_c::paint_device(HDC dc, const device_record& device, int top, int right) {
+  using namespace download_panel_metrics;
+  fill(dc, RECT{10, top - 1, right - 10, top}, row_frame);
+  if (context_.status_pictures) {
+    context_.status_pictures[static_cast<int>(status_image_for(group_))].draw(dc, 12,
+                                                                          top + (device_line * 2 - 16) / 2);
+  }
+  draw_line(dc, device.description, RECT{text_left, top, right - 14, top + device_line}, font_verdana_8_bold,
+            device_text);
+  const update_item* offer = offer_of(device, group_.choice);
+  const std::u16string dates = date_line(device.driver_date, offer ? offer->text(update_item::date) : u"");
+  draw_line(dc, dates, RECT{text_left, top + device_line, right - 14, top + 2 * device_line}, font_verdana_8,
+            date_text);
+}
+
+void download_panel_c::paint_status_row(HDC dc, const RECT& client) {
+  const panel_status_row row = place_status_row(client.right, group_.devices.size(), is_language("fr"));
+  const update_item* item = group_.item;
+  if (item && item->sign == 0) {
+    draw_text_at(dc, u"WHQL", row.whql.x, row.whql.y, font_verdana_8_bold, whql_text);
+  }
+
+  const download_state state = session_ ? session_->state() : download_state::not_downloaded;
+  const int64_t expected = item ? item->size : 0;
+  int64_t written = 0;
+  if (session_) {
+    written = state == download_state::complete ? expected : session_->progress().written.load();
+  }
+  const RECT bar = to_rect(row.progress);
+  if (bar.right > bar.left) {
+    fill(dc, bar, RGB(255, 255, 255));
+    const double fraction = expected > 0 ? std::clamp(static_cast<double>(written) / expected, 0.0, 1.0) : 0.0;
+    const int filled = static_cast<int>((bar.right - bar.left - 2) * fraction);
+    fill(dc, RECT{bar.left + 1, bar.top + 1, bar.left + 1 + filled, bar.bottom - 1}, bar_fill);
+    frame(dc, bar, bar_frame);
+    draw_line(dc, progress_text(written, expected), bar, font_verdana_8, device_text, DT_CENTER);
+  }
+  draw_line(dc, text_of(status_text_key(state)), to_rect(row.status_text), font_verdana_8_bold, status_text);
+
+  if (!buttons_.empty()) {
+    button_c<download_panel_c>& button = *buttons_.front();
+    button.text = text_of(action_key(state));
+    HGDIOBJ previous = font_verdana_8_bold ? SelectObject(dc, font_verdana_8_bold) : nullptr;
+    button.draw(dc, client);
+    if (previous) SelectObject(dc, previous);
+  }
+}
+
+}  // namespace quillary

@@ -1,0 +1,86 @@
+// One package on the download page: the devices it is for with their dates,
+// and its download with a progress bar, a state and one action button that
+// downloads, pauses, resumes or installs. The panel owns no download: it
+// finds its package's session in the registry, so a download goes on while
+// panels come and go.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "devices/update_package_list.h"
+#include "download/download_session.h"
+#include "download/installation.h"
+#include "ui/skin/button_win32.h"
+#include "ui/skin/panel_list_win32.h"
+#include "ui/skin/skin_image_win32.h"
+
+namespace quillary {
+
+class shell_i;
+
+// What the panels of one page share.
+struct download_panel_context {
+  shell_i* shell = nullptr;     // opens folders, Explorer and installers
+  HBRUSH tint_brush = nullptr;  // the background of a package not needed
+  HBRUSH white_brush = nullptr;
+  // The rows' pictures, by panel_status_image.
+  const skin_image_c* status_pictures = nullptr;
+};
+
+class download_panel_c : public list_panel_c {
+ public:
+  download_panel_c(const update_package& group, const download_panel_context& context);
+  ~download_panel_c() override;
+
+  // Finds the session and makes the window's parts once it exists; false
+  // when there is no session.
+  bool prepare();
+
+  // From the download-all bar: tick or untick (needed packages only), and
+  // start the download when ticked and not yet running or done.
+  void set_checked_from_bar(bool checked);
+  void start_if_checked();
+
+  const update_package& group() const { return group_; }
+  download_session_c* session() const { return session_; }
+  bool checked() const;
+  // The action button's place in client coordinates, for tests and menus.
+  RECT action_button_rect() const;
+
+  static constexpr UINT_PTR progress_timer = 2;
+  static constexpr UINT progress_interval_ms = 200;
+
+ protected:
+  window_class_info panel_class() const override;
+  bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+
+ private:
+  void paint(HDC dc, const RECT& client);
+  void paint_device(HDC dc, const device_record& device, int top, int right);
+  void paint_status_row(HDC dc, const RECT& client);
+  void action_clicked();
+  void start_download();
+  void start_installation();
+  void show_context_menu(int x, int y);
+  void remove_download();
+  void open_location();
+  void show_details();
+  void on_timer();
+  void start_timer();
+  void report_installation_end();
+
+  update_package group_;
+  download_panel_context context_;
+  download_session_c* session_ = nullptr;
+  std::shared_ptr<install_job> job_;
+  bool watching_job_ = false;
+  HWND check_box_ = nullptr;
+  std::vector<std::unique_ptr<button_c<download_panel_c>>> buttons_;  // the action button
+  bool tracking_ = false;
+  bool timer_running_ = false;
+};
+
+}  // namespace quillary
