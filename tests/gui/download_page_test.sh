@@ -12,7 +12,7 @@
 #
 # usage: download_page_test.sh WINDOWS_BIN NATIVE_BIN ART_DIR [SECTION...]
 # Sections: panels downloads install objects large (all by default; large
-# leaves 400 more devices in the prefix's device tree, so it comes last).
+# leaves 300 more devices in the prefix's device tree, so it comes last).
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/window_test.sh" download_page_test "$1"
 native=$(cd "$2" && pwd)
@@ -127,7 +127,8 @@ state_file() {  # state_file PACKAGE: none, partial or complete
 is_state() { [ "$(state_file "$1")" = "$2" ]; }
 same_as_served() { cmp -s "$(file_of "$1")" "$work/mixed/$1"; }
 partial_size() { stat -c %s "$(file_of "$1").tmp" 2>/dev/null || echo 0; }
-stands_still() {  # the partial file does not grow for a second
+stands_still() {  # the partial file is there and does not grow for a second
+  is_state "$1" partial || return 1
   local before
   before=$(partial_size "$1")
   sleep 1
@@ -196,7 +197,7 @@ section_panels() {
 # --- downloads: pause and resume, best/latest, download all, remove, quit ---------------
 section_downloads() {
   # Slow package downloads, so that a download can be caught under way.
-  serve "$work/mixed" rate:300
+  serve "$work/mixed" rate:100
   fresh_program
   action update1.zip
   check "Download starts the package's download" wait_until 10 is_state update1.zip partial
@@ -292,7 +293,7 @@ section_install() {
 # --- 300 panels -------------------------------------------------------------------------
 section_large() {
   stop_program
-  "$root/scripts/make-device-fixture" large 400 > "$work/large-pc.json" || return
+  "$gui/make_many_devices.py" 300 > "$work/large-pc.json" || return
   "$wine_run" "$bin/inject_devices.exe" "$(windows_path "$work/large-pc.json")" >/dev/null || return
   "$gui/make_update_catalogue.py" "$work/large-pc.json" "$work/large" 300 || return
   serve "$work/large"
@@ -303,7 +304,7 @@ section_large() {
   panels=$(main children DownloadPanel)
   check "300 out-of-date devices give 300 panels" test "$(echo "$panels" | grep -c update)" = 300
   check "... and the header shows the count" test "$(header)" = "Out-of-date drivers found: 300"
-  for _ in $(seq 40); do main mouse wheel 100 30 --child-class PanelList --delta -10 >/dev/null; done
+  for _ in $(seq 30); do main mouse wheel 100 30 --child-class PanelList --delta -100 >/dev/null; done
   local last_left last_top last_right last_bottom list_left list_top list_right list_bottom
   read -r list_left list_top list_right list_bottom < <(list_rect)
   read -r last_left last_top last_right last_bottom < <(json "$(main children DownloadPanel | tail -n 1)" '" ".join(map(str, d["window"]))')
@@ -313,9 +314,15 @@ import json
 rects = sorted(json.loads(l)["window"] for l in """$(main children DownloadPanel)""".splitlines())
 assert all(b[1] >= a[3] for a, b in zip(rects, rects[1:])), "overlap"
 PY
-  for _ in $(seq 40); do main mouse wheel 100 30 --child-class PanelList --delta 10 >/dev/null; done
-  # The scroll bar's thumb, dragged from the top of the bar to its bottom.
-  drag $((list_right - 8)) $((list_top + 25)) $((list_right - 8)) $((list_bottom + 40))
+  for _ in $(seq 30); do main mouse wheel 100 30 --child-class PanelList --delta 100 >/dev/null; done
+  check "... and back to the first" test "$(json "$(main children DownloadPanel | head -n 1)" 'd["window"][1]')" = "$list_top"
+  # The scroll bar's thumb (just below the arrow) dragged to the bottom, in
+  # steps slow enough for the bar to follow.
+  local bar_x=$((list_right + 9))
+  xdotool mousemove $bar_x $((list_top + 21)) sleep 0.3 mousedown 1 sleep 0.3 \
+    mousemove $bar_x $((list_top + 40)) sleep 0.2 mousemove $bar_x $((list_top + 240)) sleep 0.2 \
+    mousemove $bar_x $((list_bottom + 20)) sleep 0.5 mouseup 1
+  sleep 1
   read -r last_left last_top last_right last_bottom < <(json "$(main children DownloadPanel | tail -n 1)" '" ".join(map(str, d["window"]))')
   check "the scroll bar reaches the last panel" test "$last_bottom" -le "$list_bottom" -a "$last_top" -ge "$list_top"
   shot large
@@ -325,22 +332,30 @@ PY
 # --- objects across rebuilds ------------------------------------------------------------
 section_objects() {
   serve "$work/mixed"
-  fresh_program
+  stop_program
+  fresh_settings
+  local objects="$work/objects.txt"
+  rm -f "$objects"
+  QUILLARY_TEST_OBJECT_LOG=$(windows_path "$objects") start test
+  scan
   main press Latest --child-class DownloadWindow >/dev/null
   main press 'Best match' --child-class DownloadWindow >/dev/null
-  sleep 1
-  local first last
-  first=$(main objects)
+  main post QuillaryTestCountObjects >/dev/null
+  wait_until 60 test -s "$objects"
   for _ in $(seq 10); do
     main press Latest --child-class DownloadWindow >/dev/null
     main press 'Best match' --child-class DownloadWindow >/dev/null
   done
-  sleep 1
-  last=$(main objects)
-  check "20 rebuilds keep the GDI objects within 5 ($first -> $last)" \
-    test $(( $(json "$last" 'd["gdi"]') - $(json "$first" 'd["gdi"]') )) -le 5
-  check "... and the USER objects ($first -> $last)" \
-    test $(( $(json "$last" 'd["user"]') - $(json "$first" 'd["user"]') )) -le 5
+  main post QuillaryTestCountObjects >/dev/null
+  wait_until 60 bash -c "[ \$(wc -l < '$objects') = 2 ]"
+  local gdi_first user_first gdi_last user_last
+  read -r gdi_first user_first < <(head -n 1 "$objects" | tr -d '\r')
+  read -r gdi_last user_last < <(tail -n 1 "$objects" | tr -d '\r')
+  check "after 20 rebuilds the GDI objects are within 5 ($gdi_first, now $gdi_last)" \
+    test $((gdi_last - gdi_first)) -le 5 -a "${gdi_first:-0}" -gt 0
+  check "... and the USER objects ($user_first, now $user_last)" \
+    test $((user_last - user_first)) -le 5 -a "${user_first:-0}" -gt 0
+  stop_program
 }
 
 for section in "${sections[@]}"; do

@@ -24,18 +24,12 @@ test_name=main_window_test
 
 source "$gui/program_test.sh"
 
-drag() {  # drag X Y X2 Y2: a press, a move and a release at screen points
-  xdotool mousemove "$1" "$2" mousedown 1 mousemove $((($1 + $3) / 2)) $((($2 + $4) / 2)) \
-    mousemove "$3" "$4" mouseup 1
-  sleep 0.5
-}
 shows_picture() {  # shows_picture NAME: the skin picture NAME.bmp is in the window's caption
   import -window root "$work/screen.png" 2>/dev/null || return 1
   geometry
   "$gui/find_picture.py" "$work/screen.png" "$art/$1.bmp" $((window_right - 200)) "$window_top" \
     "$window_right" $((window_top + 40)) >/dev/null
 }
-shot() { import -window root "$work/$1.png" 2>/dev/null; }
 tray() { probe "$@" "Wine System Tray"; }
 tray_click() { probe mouse "Wine System Tray" "$1" 10 10 >/dev/null; }  # click or right; our icon comes first
 tray_alert() {  # the tray icon carries the alert picture's orange badge

@@ -105,3 +105,9 @@ nav() { geometry; main mouse click $((frame + 51 + 82 * $1)) $((frame + 56)) --w
 caption() { geometry; main mouse click $((window_width - frame - 15 - 30 * $1)) $((frame + 10)) --window >/dev/null; }  # 0 close, 1 maximise, 2 minimise, 3 menu
 start_button() { main mouse click 270 230 >/dev/null; }
 away() { main mouse move 300 300 >/dev/null; }
+drag() {  # drag X Y X2 Y2: a press, a move and a release at screen points
+  xdotool mousemove "$1" "$2" mousedown 1 mousemove $((($1 + $3) / 2)) $((($2 + $4) / 2)) \
+    mousemove "$3" "$4" mouseup 1
+  sleep 0.5
+}
+shot() { import -window root "$work/$1.png" 2>/dev/null; }
