@@ -19,6 +19,7 @@
 #include <string>
 
 #include "app/startup_win32.h"
+#include "tests/gui/object_counts_win32.h"
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "platform/win32.h"
@@ -30,41 +31,11 @@ namespace {
 std::wstring object_log;
 UINT count_message = 0;
 
-// GetGuiResources answers 0 under Wine, whose handles hold their table
-// index in the low 16 bits and accept a zero high word: there every index
-// is asked instead.
-DWORD gdi_objects() {
-  if (const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)) return counted;
-  DWORD count = 0;
-  for (uintptr_t index = 0x20; index < 0x10000; ++index) {
-    if (GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0) ++count;
-  }
-  return count;
-}
-
-bool is_icon(HANDLE handle) {
-  ICONINFO info{};
-  if (!GetIconInfo(static_cast<HICON>(handle), &info)) return false;
-  if (info.hbmMask) DeleteObject(info.hbmMask);
-  if (info.hbmColor) DeleteObject(info.hbmColor);
-  return true;
-}
-
-DWORD user_objects() {
-  if (const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS)) return counted;
-  DWORD count = 0;
-  for (uintptr_t index = 0x20; index < 0xFFF0; index += 2) {
-    const HANDLE handle = reinterpret_cast<HANDLE>(index);
-    if (IsWindow(static_cast<HWND>(handle)) || IsMenu(static_cast<HMENU>(handle)) || is_icon(handle)) ++count;
-  }
-  return count;
-}
-
 LRESULT CALLBACK watch_messages(int code, WPARAM wparam, LPARAM lparam) {
   const MSG* message = reinterpret_cast<const MSG*>(lparam);
   if (code == HC_ACTION && wparam == PM_REMOVE && message->message == count_message) {
-    const DWORD gdi = gdi_objects();
-    const DWORD user = user_objects();
+    const DWORD gdi = quillary::gdi_objects();
+    const DWORD user = quillary::user_objects();
     if (FILE* log = _wfopen(object_log.c_str(), L"a")) {
       std::fprintf(log, "%lu %lu\n", gdi, user);
       std::fclose(log);

@@ -152,6 +152,10 @@ bool download_window_c::create(HWND parent, const RECT& rect) {
   context_.tint_brush = tint_brush_;
   context_.white_brush = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   context_.status_pictures = status_pictures_;
+  button_pictures_[0].load(instance, bitmap_panel_button_normal);
+  button_pictures_[1].load(instance, bitmap_panel_button_hover);
+  button_pictures_[2].load(instance, bitmap_panel_button_pressed);
+  context_.button_pictures = button_pictures_;
 
   RECT client{};
   GetClientRect(handle(), &client);

@@ -100,6 +100,7 @@ class download_window_c : public window_c {
   HBRUSH header_brush_ = nullptr;
   HBRUSH tint_brush_ = nullptr;
   skin_image_c status_pictures_[3];
+  skin_image_c button_pictures_[3];
   download_panel_context context_;
 };
 

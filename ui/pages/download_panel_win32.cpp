@@ -98,8 +98,9 @@ bool download_panel_c::prepare() {
                                GetModuleHandleW(nullptr), nullptr);
 
   auto button = std::make_unique<download_button_c<download_panel_c>>();
-  button->create(GetModuleHandleW(nullptr), bitmap_panel_button_normal, bitmap_panel_button_hover,
-                 bitmap_panel_button_pressed, to_rect(row.button), text_of("download_btn_download"));
+  button->rect = to_rect(row.button);
+  button->text = text_of("download_btn_download");
+  button->shared_images = context_.button_pictures;
   button->action = &download_panel_c::action_clicked;
   buttons_.push_back(std::move(button));
 

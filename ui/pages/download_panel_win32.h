@@ -28,6 +28,8 @@ struct download_panel_context {
   HBRUSH white_brush = nullptr;
   // The rows' pictures, by panel_status_image.
   const skin_image_c* status_pictures = nullptr;
+  // The action button's pictures: normal, hover, pressed.
+  const skin_image_c* button_pictures = nullptr;
 };
 
 class download_panel_c : public list_panel_c {

@@ -54,10 +54,14 @@ class button_c {
     if (action) (owner.*action)();
   }
   const skin_image_c& current_image() const {
-    return images[state >= 0 && state <= 2 ? state : 0];
+    const skin_image_c* set = shared_images ? shared_images : images;
+    return set[state >= 0 && state <= 2 ? state : 0];
   }
 
   skin_image_c images[3];
+  // Pictures owned elsewhere and used instead of `images`: hundreds of
+  // buttons of one kind (the download panels') then share one set.
+  const skin_image_c* shared_images = nullptr;
   int state = button_state::normal;
   RECT rect{};
   std::u16string text;
