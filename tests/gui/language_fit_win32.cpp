@@ -18,6 +18,7 @@
 #include "app/language.h"
 #include "platform/text.h"
 #include "ui/skin/skin_fonts_win32.h"
+#include "ui/pages/download_page_layout.h"
 #include "ui/pages/home_layout.h"
 #include "ui/skin/wrapped_text_win32.h"
 
@@ -38,7 +39,7 @@ const char* const message_keys[] = {
     "backup_no_driver", "backup_failed", "backup_completed", "restore_no_backup",
     "restore_no_driver", "error_internal_error", "error_invalid_date", "error_network_error",
     "error_network_timeout", "config_language_change_notice", "download_setup_require",
-    "download_setup_warning"};
+    "download_setup_warning", "download_setup_damaged"};
 
 class fit_checker {
  public:
@@ -60,6 +61,32 @@ class fit_checker {
   void report_now(const char* key, const char* place, const std::string& detail) {
     ++checked;
     report(key, place, detail);
+  }
+
+  // A paragraph wrapped into `width` in `font`, no taller than `height`.
+  void paragraph(const char* key, HFONT font, int width, int height, int gap, const char* place) {
+    SelectObject(dc_, font);
+    RECT rect{0, 0, width, height};
+    quillary::draw_wrapped_text(dc_, table_.text_of(key), rect, gap, DT_CALCRECT);
+    ++checked;
+    if (rect.bottom > height) {
+      report(key, place, "needs " + std::to_string(rect.bottom) + " px of " + std::to_string(height));
+    }
+  }
+  // A line that takes the second face where the first is too wide.
+  void single_line_either(const std::u16string& text, const char* key, HFONT first, HFONT second, int width,
+                          const char* place) {
+    if (extent(text, first) <= width) {
+      ++checked;
+      return;
+    }
+    single_line_of(text, key, second, width, place);
+  }
+  int extent(const std::u16string& text, HFONT font) {
+    SelectObject(dc_, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc_, reinterpret_cast<const wchar_t*>(text.c_str()), static_cast<int>(text.size()), &size);
+    return size.cx;
   }
 
   // The message box: verdana 10 in (80,30)-(272,100), 6 pixels between lines.
@@ -135,6 +162,45 @@ int wmain(int argc, wchar_t** argv) {
     const int wider = wide_choices ? 30 : 0;
     check.single_line("download_cbb_best", quillary::font_verdana_8, 110 + wider - 18, "choice");
     check.single_line("download_cbb_latest", quillary::font_verdana_8, 80 + wider - 18, "choice");
+    // The download page at its smallest (800 x 500, the list 550 wide less
+    // its scroll bar): the header left of the choices in the smallest of its
+    // faces, the panels' buttons, states and date lines, the bar, and the
+    // side column.
+    const quillary::download_page_layout page = quillary::place_download_page(800, 500, wide_choices);
+    const int header_room = page.header_text.right - page.header_text.left;
+    // (in two lines where one is too short; the count needs one).
+    for (const char* key : {"download_new_drivers_found1", "download_new_drivers_found3"})
+      check.paragraph(key, quillary::font_verdana_8_bold, header_room, quillary::download_header_height - 8, 0,
+                      "download header");
+    check.single_line_of(table.text_of("download_new_drivers_found2") + u"999", "download_new_drivers_found2",
+                         quillary::font_verdana_8_bold, header_room, "download header");
+    for (const char* key : {"download_btn_download", "download_btn_pause", "download_btn_resume", "download_btn_setup"})
+      check.single_line(key, quillary::font_verdana_8_bold, quillary::download_panel_metrics::button_width - 6,
+                        "panel button");
+    const int panel_width = page.list.right - GetSystemMetrics(SM_CXVSCROLL);
+    const quillary::panel_status_row row = quillary::place_status_row(panel_width, 1, code == "fr");
+    for (const char* key : {"download_not_download", "download_downloading", "download_download_paused",
+                            "download_download_error", "download_download_complete"})
+      check.single_line_either(table.text_of(key), key, quillary::font_verdana_8_bold, quillary::font_verdana_8,
+                               row.status_text.right - row.status_text.left, "panel state");
+    const int date_room = panel_width - 14 - quillary::download_panel_metrics::text_left;
+    for (const char* key : {"download_date1", "download_date2"})
+      check.single_line_either(quillary::format_language_text(table.text_of(key), {u"2013-04-30", u"2013-04-30"}), key,
+                               quillary::font_verdana_8, quillary::font_arial_8, date_room, "panel date line");
+    check.single_line("download_all_check", quillary::font_verdana_8, 240 - 20, "download-all box");
+    check.single_line_either(table.text_of("download_all_button"), "download_all_button", quillary::font_verdana_8_bold,
+                             quillary::font_verdana_8, 106 - 6, "download-all button");
+    const int side = page.legend.right - page.legend.left;
+    check.single_line("sidebar_score", quillary::font_verdana_10_bold, side, "score title");
+    for (const char* key : {"sidebar_out_of_date", "sidebar_no_driver", "sidebar_up_to_date"})
+      check.single_line_of(quillary::format_language_text(table.text_of(key), 9999), key, quillary::font_verdana_8,
+                           side - 16, "legend line");
+    check.single_line_of(quillary::format_language_text(table.text_of("sidebar_total"), 9999), "sidebar_total",
+                         quillary::font_verdana_8, side, "legend line");
+    check.paragraph("sidebar_whql", quillary::font_verdana_8, page.whql.right - page.whql.left,
+                    page.whql.bottom - page.whql.top, 2, "WHQL paragraph");
+    // (the link grows to the left for its text).
+    check.single_line("sidebar_see_faq", quillary::font_verdana_8, side, "FAQ link");
     // Side-bar labels: the values move in for the widest one; the values'
     // column keeps at least 120 of the bar's 250 pixels.
     for (const char* key : {"sidebar_model", "sidebar_os", "sidebar_cpu", "sidebar_memory",

@@ -124,9 +124,12 @@ bool download_all_window_c::handle_message(UINT message, WPARAM wparam, LPARAM l
 void download_all_window_c::paint(HDC dc, const RECT& client) {
   fill(dc, client, bar_colour);
   fill(dc, RECT{client.left, client.top, client.right, client.top + 1}, RGB(210, 222, 240));
-  HGDIOBJ previous = font_verdana_8_bold ? SelectObject(dc, font_verdana_8_bold) : nullptr;
-  for (auto& button : buttons_) button->draw(dc, client);
-  if (previous) SelectObject(dc, previous);
+  for (auto& button : buttons_) {
+    HFONT font = first_fitting_font(dc, button->text, 106 - 6, {font_verdana_8_bold, font_verdana_8});
+    HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
+    button->draw(dc, client);
+    if (previous) SelectObject(dc, previous);
+  }
 }
 
 // --- The page ----------------------------------------------------------------
@@ -165,9 +168,7 @@ bool download_window_c::create(HWND parent, const RECT& rect) {
     HWND button = CreateWindowExW(0, L"BUTTON", wide(text_of(key)),
                                   WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON | group, 0, 0, 10, 10,
                                   handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-    if (button && font_verdana_8_bold) {
-      SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font_verdana_8_bold), FALSE);
-    }
+    if (button && font_verdana_8) SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font_verdana_8), FALSE);
     return button;
   };
   best_ = radio("download_cbb_best", best_choice_id, WS_GROUP);
@@ -281,7 +282,15 @@ void download_window_c::lay_out() {
   move_to(list_.handle(), layout.list);
   move_to(bar_.handle(), layout.bar);
   move_to(chart_.handle(), layout.pie);
-  move_to(faq_.handle(), layout.faq_link);
+  // The link keeps its right edge and grows to the left for a long text.
+  skin_box faq = layout.faq_link;
+  if (faq_.handle()) {
+    HDC dc = GetDC(handle());
+    const int needed = text_extent(dc, text_of("sidebar_see_faq"), font_verdana_8).cx + 4;
+    ReleaseDC(handle(), dc);
+    faq.left = std::max(layout.side.left + 11, std::min(faq.left, faq.right - needed));
+  }
+  move_to(faq_.handle(), faq);
   InvalidateRect(handle(), nullptr, FALSE);
 }
 
@@ -355,22 +364,24 @@ void download_window_c::paint_header(HDC dc, const RECT& client) {
   const bool small = is_language("it") || is_language("es") || is_language("nl");
   const std::u16string& text = text_of(header.key);
   const int room_width = layout.header_text.right - layout.header_text.left - (header.shows_count ? 48 : 0);
-  HFONT font = small ? font_verdana_10_bold : font_verdana_12_bold;
-  for (HFONT smaller : {font_verdana_10_bold, font_verdana_8_bold}) {
-    if (text_extent(dc, text, font).cx <= room_width) break;
-    font = smaller;
-  }
+  const HFONT font = small ? first_fitting_font(dc, text, room_width, {font_verdana_10_bold, font_verdana_8_bold})
+                           : first_fitting_font(dc, text, room_width,
+                                                {font_verdana_12_bold, font_verdana_10_bold, font_verdana_8_bold});
   const int height = text_extent(dc, text, font).cy;
-  const int y = (layout.header.bottom - height) / 2;
   RECT room = to_rect(layout.header_text);
+  room.right = room.left + room_width;
   HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, RGB(255, 255, 255));
-  RECT line{room.left, y, room.right, y + height};
-  UINT format = DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS;
+  // Too long for one line even in the smallest face: two lines.
+  const bool two_lines = text_extent(dc, text, font).cx > room_width;
+  const int lines_height = two_lines ? 2 * height : height;
+  const int y = (layout.header.bottom - lines_height) / 2;
+  RECT line{room.left, y, room.right, y + lines_height};
+  UINT format = DT_NOPREFIX | DT_END_ELLIPSIS | (two_lines ? DT_WORDBREAK : DT_SINGLELINE);
   if (language_is_right_to_left()) format |= DT_RTLREADING;
   DrawTextW(dc, wide(text), static_cast<int>(text.size()), &line, format);
-  if (header.shows_count) {
+  if (header.shows_count && !two_lines) {
     const int end = std::min<int>(room.left + text_extent(dc, text, font).cx, room.right - 40);
     SetTextColor(dc, count_yellow);
     const std::u16string count = ascii_to_utf16(std::to_string(counts_.out_of_date));

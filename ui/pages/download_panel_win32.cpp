@@ -354,7 +354,10 @@ void download_panel_c::paint_device(HDC dc, const device_record& device, int top
             device_text);
   const update_item* offer = offer_of(device, group_.choice);
   const std::u16string dates = date_line(device.driver_date, offer ? offer->text(update_item::date) : u"");
-  draw_line(dc, dates, RECT{text_left, top + device_line, right - 14, top + 2 * device_line}, font_verdana_8,
+  // A long language's line takes the narrower face before it is cut: the
+  // offered date at its end is the point of the line.
+  const RECT line{text_left, top + device_line, right - 14, top + 2 * device_line};
+  draw_line(dc, dates, line, first_fitting_font(dc, dates, line.right - line.left, {font_verdana_8, font_arial_8}),
             date_text);
 }
 
@@ -380,7 +383,11 @@ void download_panel_c::paint_status_row(HDC dc, const RECT& client) {
     frame(dc, bar, bar_frame);
     draw_line(dc, progress_text(written, expected), bar, font_verdana_8, device_text, DT_CENTER);
   }
-  draw_line(dc, text_of(status_text_key(state)), to_rect(row.status_text), font_verdana_8_bold, status_text);
+  const std::u16string& state_text = text_of(status_text_key(state));
+  const RECT state_box = to_rect(row.status_text);
+  draw_line(dc, state_text, state_box,
+            first_fitting_font(dc, state_text, state_box.right - state_box.left, {font_verdana_8_bold, font_verdana_8}),
+            status_text);
 
   if (!buttons_.empty()) {
     button_c<download_panel_c>& button = *buttons_.front();

@@ -45,6 +45,15 @@ SIZE text_extent(HDC dc, const std::u16string& text, HFONT font) {
   return size;
 }
 
+HFONT first_fitting_font(HDC dc, const std::u16string& text, int width, std::initializer_list<HFONT> fonts) {
+  HFONT chosen = nullptr;
+  for (HFONT font : fonts) {
+    chosen = font;
+    if (text_extent(dc, text, font).cx <= width) break;
+  }
+  return chosen;
+}
+
 void draw_paragraph(HDC dc, const std::u16string& text, RECT& rect, HFONT font, COLORREF colour, int line_gap) {
   HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
   const int mode = SetBkMode(dc, TRANSPARENT);

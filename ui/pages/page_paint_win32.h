@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <initializer_list>
+
 #include <functional>
 #include <string>
 
@@ -29,6 +31,9 @@ void draw_text_at(HDC dc, const std::u16string& text, int x, int y, HFONT font, 
 
 // The size of one line of text in `font`.
 SIZE text_extent(HDC dc, const std::u16string& text, HFONT font);
+// The first of the faces in which the text is no wider than `width`; the
+// last one when none is.
+HFONT first_fitting_font(HDC dc, const std::u16string& text, int width, std::initializer_list<HFONT> fonts);
 
 // Draws `text` in `font` from the rectangle's top-left corner in the
 // reading order of the interface language, with the skin's word wrap.

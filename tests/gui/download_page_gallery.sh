@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Screenshots of the download page for looking at it, in English, Japanese
+# and Arabic: the page after a scan with one download complete and one
+# running (download-page-CODE.png), a panel's context menu
+# (download-menu-CODE.png), the download-all question
+# (download-all-warning-CODE.png) and the device details dialog
+# (device-details-CODE.png). Runs the program's test build under Wine
+# against quillary-service with slow package downloads.
+#
+# usage: download_page_gallery.sh WINDOWS_BIN NATIVE_BIN OUT_DIR   (inside an X display)
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/window_test.sh" download_page_gallery "$1"
+native=$(cd "$2" && pwd)
+out=$(mkdir -p "$3" && cd "$3" && pwd)
+gui="$root/tests/gui"
+test_name=download_page_gallery
+source "$gui/program_test.sh"
+
+mkdir -p "$work/mixed"
+cp "$work/sample/"*.zip "$work/mixed/"
+"$gui/make_update_catalogue.py" "$work/demo-pc.json" "$work/mixed" 3 --shared --decoration NTamd64.6.1 || exit 1
+link_of() { echo "http://127.0.0.1:18081/packages/$1"; }
+panel() {
+  local package=$1 command=$2
+  shift 2
+  probe "$command" Quillary "$@" --class MainWindow --child-text "$(link_of "$package")"
+}
+action() {
+  local left top right bottom
+  read -r left top right bottom < <(json "$(panel "$1" info)" '" ".join(map(str, d["client"]))')
+  panel "$1" mouse click $((right - left - 55)) $((bottom - top - 25)) >/dev/null
+}
+complete() { [ -f "$program/download/$(printf %s "$(link_of "$1")" | md5sum | cut -c1-32).zip" ]; }
+screen() { import -window root "$out/$1.png" 2>/dev/null; }
+
+serve "$work/mixed" rate:100
+declare -A codes=([English]=en [日本語]=ja [العربية]=ar)
+for language in English 日本語 العربية; do
+  code=${codes[$language]}
+  stop_program
+  rm -rf "$program/download"
+  fresh_settings
+  set_setting close_to_tray 0
+  "$wine_run" reg add 'HKCU\Software\Korvane' /v language /t REG_SZ /d "$language" /f >/dev/null 2>&1
+  start test
+  start_button
+  wait_until 120 page_visible DownloadWindow
+  action update1.zip
+  wait_until 30 complete update1.zip
+  action update2.zip
+  sleep 2
+  away
+  sleep 0.5
+  screen "download-page-$code"
+  panel update1.zip mouse right 150 14 >/dev/null
+  probe wait "" --class '#32768' --visible --timeout 5000 >/dev/null
+  sleep 0.5
+  screen "download-menu-$code"
+  probe key "" up --class '#32768' >/dev/null
+  probe key "" enter --class '#32768' >/dev/null
+  probe wait "*" --class '#32770' --visible --timeout 10000 >/dev/null
+  sleep 0.5
+  screen "device-details-$code"
+  probe key "*" escape --class '#32770' >/dev/null
+  sleep 0.5
+  bar_width=$(json "$(main info --child-class DownloadAllWindow)" 'd["client"][2]-d["client"][0]')
+  main mouse click $((bar_width - 60)) 25 --child-class DownloadAllWindow >/dev/null
+  wait_until 10 box_up
+  sleep 0.5
+  screen "download-all-warning-$code"
+  box_answer 2
+done
+stop_program
+echo "download_page_gallery: screenshots in $out"
