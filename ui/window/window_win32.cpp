@@ -1,6 +1,7 @@
 #include "ui/window/window_win32.h"
 
 #include "platform/win32.h"
+#include "ui/window/placement.h"
 
 namespace quillary {
 namespace {
@@ -271,22 +272,66 @@ std::u16string window_text(HWND window) {
   return from_wide(text.c_str(), static_cast<size_t>(copied > 0 ? copied : 0));
 }
 
+namespace {
+
+screen_box box_of(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+RECT work_area_of(HMONITOR monitor, RECT* monitor_rect = nullptr) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoW(monitor, &info)) {
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    info.rcWork = info.rcMonitor = work;
+  }
+  if (monitor_rect) *monitor_rect = info.rcMonitor;
+  return info.rcWork;
+}
+
+// Where the owner stands for the user: a minimised or hidden window's
+// rectangle is far off the screen (-32000 for a minimised one), so its
+// restored rectangle counts instead.
+RECT owner_rectangle(HWND owner) {
+  RECT area{};
+  if (!IsIconic(owner) && IsWindowVisible(owner)) {
+    GetWindowRect(owner, &area);
+    return area;
+  }
+  WINDOWPLACEMENT placement{};
+  placement.length = sizeof placement;
+  if (!GetWindowPlacement(owner, &placement)) {
+    GetWindowRect(owner, &area);
+    return area;
+  }
+  area = placement.rcNormalPosition;
+  // The restored rectangle of a window that is no tool window counts from
+  // the work area's corner rather than the screen's.
+  if (!(GetWindowLongPtrW(owner, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)) {
+    RECT monitor{};
+    const RECT work = work_area_of(MonitorFromRect(&area, MONITOR_DEFAULTTONEAREST), &monitor);
+    OffsetRect(&area, work.left - monitor.left, work.top - monitor.top);
+  }
+  return area;
+}
+
+}  // namespace
+
 void centre_window(HWND window, HWND owner) {
   RECT own{};
   GetWindowRect(window, &own);
   RECT area{};
+  HMONITOR monitor = nullptr;
   if (owner && IsWindow(owner)) {
-    GetWindowRect(owner, &area);
+    area = owner_rectangle(owner);
+    monitor = MonitorFromRect(&area, MONITOR_DEFAULTTONEAREST);
   } else {
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
-    area = monitor.rcWork;
+    monitor = MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
+    area = work_area_of(monitor);
   }
-  const int width = own.right - own.left, height = own.bottom - own.top;
-  const int x = area.left + ((area.right - area.left) - width) / 2;
-  const int y = area.top + ((area.bottom - area.top) - height) / 2;
-  SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const screen_box place = centred_within(own.right - own.left, own.bottom - own.top,
+                                          box_of(area), box_of(work_area_of(monitor)));
+  SetWindowPos(window, nullptr, place.left, place.top, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace quillary

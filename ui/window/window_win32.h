@@ -136,8 +136,10 @@ class dialog_template_c {
 // the text may change in between): only the characters copied count.
 std::u16string window_text(HWND window);
 
-// Centres `window` on `owner`, or on the work area of the monitor nearest to
-// the window when there is no owner.
+// Centres `window` on `owner` (on its restored rectangle when it is
+// minimised or hidden), or on the work area of the monitor nearest to the
+// window when there is no owner; the window stays inside the work area of
+// the owner's monitor either way.
 void centre_window(HWND window, HWND owner);
 
 }  // namespace quillary
