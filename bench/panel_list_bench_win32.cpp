@@ -47,10 +47,24 @@ void settle(HWND window) {
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
 }
 
-double median(std::vector<double> times) {
+// The median time of `rounds` runs of `step` (given the round's number),
+// each painted before its clock stops.
+template <typename Step>
+double median_time(int rounds, HWND host, Step step) {
+  std::vector<double> times;
+  for (int i = 0; i < rounds; ++i) {
+    const double start = now_ms();
+    step(i);
+    settle(host);
+    times.push_back(now_ms() - start);
+  }
   std::sort(times.begin(), times.end());
   return times.empty() ? 0 : times[times.size() / 2];
 }
+
+// The list's size in round `i` of the resizes: narrower and shorter in turn.
+int round_width(int i) { return list_width - (i % 2) * 40; }
+int round_height(int i) { return list_height - (i % 2) * 120; }
 
 // What each row paints, the same for panels and plain children: a fill and
 // a line of text.
@@ -138,39 +152,20 @@ figures measure_panel_list(int count, int rounds) {
   list->create(host, RECT{0, 0, list_width, list_height}, 1);
   settle(host);
 
-  double start = now_ms();
+  const double start = now_ms();
   for (int i = 0; i < count; ++i) list->add_panel(std::make_unique<bench_panel_c>(i));
   settle(host);
   f.add = now_ms() - start;
 
   const HWND handle = list->handle();
-  std::vector<double> times;
-  for (int i = 0; i < rounds; ++i) {
-    start = now_ms();
+  f.notch = median_time(rounds, host, [handle](int) {
     SendMessageW(handle, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
-    settle(host);
-    times.push_back(now_ms() - start);
-  }
-  f.notch = median(times);
-
-  times.clear();
-  for (int i = 0; i < rounds; ++i) {
-    start = now_ms();
-    SendMessageW(handle, WM_VSCROLL, SB_PAGEDOWN, 0);
-    settle(host);
-    times.push_back(now_ms() - start);
-  }
-  f.page = median(times);
-
-  times.clear();
-  for (int i = 0; i < rounds; ++i) {
-    const int width = list_width - (i % 2) * 40, height = list_height - (i % 2) * 120;
-    start = now_ms();
-    SetWindowPos(handle, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
-    settle(host);
-    times.push_back(now_ms() - start);
-  }
-  f.resize = median(times);
+  });
+  f.page = median_time(rounds, host,
+                       [handle](int) { SendMessageW(handle, WM_VSCROLL, SB_PAGEDOWN, 0); });
+  f.resize = median_time(rounds, host, [handle](int i) {
+    SetWindowPos(handle, nullptr, 0, 0, round_width(i), round_height(i), SWP_NOMOVE | SWP_NOZORDER);
+  });
 
   list.reset();
   DestroyWindow(host);
@@ -186,7 +181,7 @@ figures measure_plain_windows(int count, int rounds) {
   settle(host);
 
   std::vector<HWND> rows;
-  double start = now_ms();
+  const double start = now_ms();
   for (int i = 0; i < count; ++i) {
     rows.push_back(CreateWindowExW(0, L"PlainRow", L"",
                                    WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0,
@@ -210,36 +205,14 @@ figures measure_plain_windows(int count, int rounds) {
     }
     position = next;
   };
-  std::vector<double> times;
-  for (int i = 0; i < rounds; ++i) {
-    start = now_ms();
-    scroll_in_sight(notch_pixels);
-    settle(host);
-    times.push_back(now_ms() - start);
-  }
-  f.notch = median(times);
-
-  times.clear();
-  for (int i = 0; i < rounds; ++i) {
-    start = now_ms();
-    scroll_in_sight(list_height);
-    settle(host);
-    times.push_back(now_ms() - start);
-  }
-  f.page = median(times);
-
-  times.clear();
-  for (int i = 0; i < rounds; ++i) {
-    const int width = list_width - (i % 2) * 40, height = list_height - (i % 2) * 120;
-    start = now_ms();
-    SetWindowPos(parent, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+  f.notch = median_time(rounds, host, [&](int) { scroll_in_sight(notch_pixels); });
+  f.page = median_time(rounds, host, [&](int) { scroll_in_sight(list_height); });
+  f.resize = median_time(rounds, host, [&](int i) {
+    SetWindowPos(parent, nullptr, 0, 0, round_width(i), round_height(i), SWP_NOMOVE | SWP_NOZORDER);
     for (int r = 0; r < count; ++r) {
-      MoveWindow(rows[r], 0, r * panel_height - position, width, panel_height, TRUE);
+      MoveWindow(rows[r], 0, r * panel_height - position, round_width(i), panel_height, TRUE);
     }
-    settle(host);
-    times.push_back(now_ms() - start);
-  }
-  f.resize = median(times);
+  });
 
   DestroyWindow(host);
   return f;
