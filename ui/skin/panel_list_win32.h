@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -165,11 +167,37 @@ class panel_list_c : public window_c {
     }
   }
 
+  // Sets the bar's range, page and position. Drawing the bar costs more
+  // than moving the panels in sight, and with many panels a wheel notch
+  // seldom moves the thumb by a whole pixel: the bar is drawn again only
+  // when its look changes, and then with the next paint, once however many
+  // changes came before (a thousand panels added in a row).
   void update_scroll_bar() {
+    SCROLLBARINFO before{};
+    before.cbSize = sizeof before;
+    const bool known = GetScrollBarInfo(handle(), OBJID_VSCROLL, &before) != FALSE;
     SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL, 0,
                     scroll_.content_height, static_cast<UINT>(scroll_.visible_height),
                     scroll_.position, 0};
-    SetScrollInfo(handle(), SB_VERT, &info, TRUE);
+    SetScrollInfo(handle(), SB_VERT, &info, FALSE);
+    SCROLLBARINFO after{};
+    after.cbSize = sizeof after;
+    if (!GetScrollBarInfo(handle(), OBJID_VSCROLL, &after)) {
+      RedrawWindow(handle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
+      return;
+    }
+    if (known && looks_the_same(before, after)) return;
+    RECT area = after.rcScrollBar;
+    MapWindowPoints(nullptr, handle(), reinterpret_cast<POINT*>(&area), 2);
+    RedrawWindow(handle(), &area, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
+  }
+
+  static bool looks_the_same(const SCROLLBARINFO& a, const SCROLLBARINFO& b) {
+    if (!EqualRect(&a.rcScrollBar, &b.rcScrollBar) || a.xyThumbTop != b.xyThumbTop ||
+        a.xyThumbBottom != b.xyThumbBottom) {
+      return false;
+    }
+    return std::equal(std::begin(a.rgstate), std::end(a.rgstate), std::begin(b.rgstate));
   }
 
   std::vector<std::unique_ptr<T>> panels_;

@@ -9,6 +9,11 @@ namespace {
 // The property that ties a window to its object. A property rather than
 // GWLP_USERDATA, which belongs to whoever owns a subclassed control.
 constexpr wchar_t object_property[] = L"quillary.window";
+// Windows of our own classes keep their object in the class's extra bytes
+// as well, where the window procedure reads it: reading a property is a
+// round trip to the window server under Wine, and a window that moves gets
+// a dozen messages (a scrolled list of panels: a dozen per panel).
+constexpr int object_slot = 0;
 
 // Messages whose dialog-procedure answer is the value itself rather than
 // DWLP_MSGRESULT.
@@ -57,6 +62,8 @@ void window_c::attach(HWND window) {
 }
 
 void window_c::detach() {
+  if (window_ && in_slot_) SetWindowLongPtrW(window_, object_slot, 0);
+  in_slot_ = false;
   if (window_) RemovePropW(window_, object_property);
   window_ = nullptr;
 }
@@ -71,6 +78,7 @@ HWND window_c::create(const window_class_info& class_info, HWND parent, const st
     window_class.cbSize = sizeof window_class;
     window_class.style = class_info.style;
     window_class.lpfnWndProc = window_proc;
+    window_class.cbWndExtra = sizeof(window_c*);
     window_class.hInstance = instance;
     window_class.hCursor = class_info.cursor ? class_info.cursor : LoadCursorW(nullptr, IDC_ARROW);
     window_class.hbrBackground = class_info.background;
@@ -134,10 +142,19 @@ LRESULT window_c::dispatch(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 LRESULT CALLBACK window_c::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  window_c* self = from_handle(window);
+  auto* self = reinterpret_cast<window_c*>(GetWindowLongPtrW(window, object_slot));
+  // A class of that name made elsewhere without the extra bytes: the
+  // property serves.
+  if (!self) self = from_handle(window);
   if (!self && message == WM_NCCREATE) {
     self = static_cast<window_c*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
-    if (self) self->attach(window);
+    if (self) {
+      self->attach(window);
+      if (GetClassLongPtrW(window, GCL_CBWNDEXTRA) >= static_cast<LONG_PTR>(sizeof self)) {
+        SetWindowLongPtrW(window, object_slot, reinterpret_cast<LONG_PTR>(self));
+        self->in_slot_ = true;
+      }
+    }
   }
   if (!self) return DefWindowProcW(window, message, wparam, lparam);
   return self->dispatch(message, wparam, lparam);

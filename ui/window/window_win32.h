@@ -84,6 +84,7 @@ class window_c {
 
   HWND window_ = nullptr;
   WNDPROC original_ = nullptr;  // set while subclassing
+  bool in_slot_ = false;        // the object is in the window's extra bytes
 };
 
 // A dialog from a template: a resource of the program or one built in
