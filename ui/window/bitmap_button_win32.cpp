@@ -15,9 +15,9 @@ constexpr int focus_inset = 3;
 bool bitmap_button_c::subclass(HWND button) {
   if (!window_c::subclass(button)) return false;
   // Owner drawn: the control keeps its clicking, keyboard and focus
-  // behaviour but paints nothing itself; this object paints.
-  // It remembers whether the template made it the default button: the
-  // dialog manager asks the button itself from now on.
+  // behaviour but paints nothing itself; this object paints. Whether the
+  // template made it the default button is kept here, where the dialog
+  // manager asks from now on.
   const LONG_PTR style = GetWindowLongPtrW(button, GWL_STYLE);
   default_ = (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
   SetWindowLongPtrW(button, GWL_STYLE, (style & ~LONG_PTR{BS_TYPEMASK}) | BS_OWNERDRAW);
@@ -50,10 +50,11 @@ int bitmap_button_c::visible_state() const {
 bool bitmap_button_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
   switch (message) {
     case WM_GETDLGCODE:
-      // An owner-drawn button tells the dialog manager it is no push
-      // button, so Tab never made it the default and Enter answered with
-      // the dialog's first default whatever had the focus. As a push button
-      // it becomes the default when it takes the focus, and Enter clicks it.
+      // An owner-drawn control answers DLGC_BUTTON alone, which the dialog
+      // manager takes for no push button: it would never make it the
+      // default, and Enter would answer with the template's default
+      // whatever has the focus. As a push button it becomes the default
+      // when it takes the focus, and Enter clicks it.
       result = DLGC_BUTTON | (default_ ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
       return true;
     case BM_SETSTYLE: {
