@@ -3,11 +3,11 @@
 # input (window_probe's SendInput, xdotool for drags), against
 # quillary-service on the program's three server addresses: the window's
 # place and size, navigation before results, maximise and restore, the
-# minimum size, dragging by the header, a scan to its result, the failure
-# reports, a resize during a scan, the --autoscan and --autorun starts, the
-# tray's clicks and menu, what closing does, the one background scan of a
-# run with its alert icon and balloon, and GDI and USER objects across 20
-# scans.
+# minimum size, dragging by the header and maximising by a double click on
+# it, a scan to its result, the failure reports, a resize during a scan, the
+# --autoscan and --autorun starts, the tray's clicks and menu, what closing
+# does, the one background scan of a run with its alert icon and balloon,
+# and GDI and USER objects across 20 scans.
 #
 # usage: main_window_test.sh WINDOWS_BIN NATIVE_BIN ART_DIR [SECTION...]
 # Sections: window starts tray background objects (all by default).
@@ -97,6 +97,11 @@ section_window() {
   drag $((window_left + 500)) $((window_top + 70)) $((window_left + 440)) $((window_top + 70))
   geometry
   check "a press low in the header drags the window" test "$window_left" = $((before - 60))
+  # A double click there, away from the buttons, maximises; another restores.
+  main mouse double 500 70 --window >/dev/null
+  check "a double click on the header (not over a button) maximises the window" wait_until 10 zoomed
+  main mouse double 500 70 --window >/dev/null
+  check "... and another restores it" wait_until 10 not_zoomed
 
   start_button
   check "the start button leads to the download page with the scan's result" wait_until 60 page_visible DownloadWindow

@@ -7,6 +7,11 @@
 //                                pie-chart.png
 //   ui_gallery message TYPE [LANGUAGE]   shows one message box (title "") and
 //                                exits with its answer
+//   ui_gallery owned-message TYPE   shows a window titled "Message owner",
+//                                minimises it, shows a message box over it,
+//                                prints "owner enabled" (or "owner disabled")
+//                                when the box has gone, and exits with its
+//                                answer
 //   ui_gallery frame             shows a skinned window titled "Skin frame" with
 //                                close, maximise, minimise and menu caption
 //                                buttons; prints each click ("close", "maximise",
@@ -294,6 +299,18 @@ int wmain(int argc, wchar_t** argv) {
     const int type = _wtoi(argv[2]);
     return show_message(nullptr, text_of(message_key(type)), type);
   }
+  if (command == L"owned-message" && argc == 3) {
+    use_language(u"English");
+    const int type = _wtoi(argv[2]);
+    host_c owner;
+    if (!owner.open(u"Message owner", 400, 300)) return -1;
+    ShowWindow(owner.handle(), SW_MINIMIZE);
+    testing::pump(300);
+    const int answer = show_message(owner.handle(), text_of(message_key(type)), type);
+    std::printf("owner %s\n", IsWindowEnabled(owner.handle()) ? "enabled" : "disabled");
+    std::fflush(stdout);
+    return answer;
+  }
   if (command == L"frame" && argc == 2) {
     gallery_frame_c frame;
     if (!frame.open(RECT{100, 100, 520, 360}, true)) return 1;
@@ -304,6 +321,6 @@ int wmain(int argc, wchar_t** argv) {
     }
     return 0;
   }
-  std::fputs("usage: ui_gallery render DIR | message TYPE [LANGUAGE] | frame\n", stderr);
+  std::fputs("usage: ui_gallery render DIR | message TYPE [LANGUAGE] | owned-message TYPE | frame\n", stderr);
   return 2;
 }

@@ -12,12 +12,13 @@
 //                                                window's process
 //   window_probe info  TITLE [SEL]               JSON: text, class, visible, enabled,
 //                                                iconic, zoomed, foreground, window and
-//                                                client rectangles (screen coordinates)
+//                                                client rectangles and the work area of
+//                                                the window's monitor (screen coordinates)
 //   window_probe children TITLE CLASS [SEL]      JSON lines {"text", "visible", "window"}: every
 //                                                child (at any depth) of that class, in order
 //   window_probe items TITLE [SEL]               the rows of a list box or a report list view,
 //                                                one JSON array of its column texts per line
-//   window_probe hide|show|minimize|close TITLE [SEL]
+//   window_probe hide|show|minimize|restore|close TITLE [SEL]
 //   window_probe texts TITLE [SEL]               texts of the window's static controls
 //   window_probe text  TITLE [SEL]               the window's own text
 //   window_probe press TITLE BUTTON [SEL]        clicks the button with that text (BM_CLICK)
@@ -168,8 +169,8 @@ BOOL CALLBACK collect_of_class(HWND window, LPARAM context) {
 
 int usage() {
   std::fputs(
-      "usage: window_probe start|wait|find|state|info|hide|show|minimize|close|texts|text|press|"
-      "mouse|key|pixel|screenshot ... (see the header of window_probe_win32.cpp)\n",
+      "usage: window_probe start|wait|find|state|info|children|items|hide|show|minimize|restore|close|"
+      "texts|text|press|mouse|key|pixel|screenshot ... (see the header of window_probe_win32.cpp)\n",
       stderr);
   return 2;
 }
@@ -464,6 +465,9 @@ int wmain(int argc, wchar_t** argv) {
   } else if (command == L"info") {
     RECT bounds{}, client{};
     GetWindowRect(window, &bounds);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
     GetClientRect(window, &client);
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
     const auto flag = [](bool value) { return value ? L"true" : L"false"; };
@@ -475,10 +479,15 @@ int wmain(int argc, wchar_t** argv) {
                         L", \"zoomed\": " + flag(IsZoomed(window)) +
                         L", \"foreground\": " + flag(GetForegroundWindow() == window) +
                         L", \"window\": " + json_rect(bounds) + L", \"client\": " +
-                        json_rect(client) + L"}";
+                        json_rect(client) + L", \"work_area\": " + json_rect(monitor.rcWork) +
+                        L"}";
     print_utf8(json);
-  } else if (command == L"hide" || command == L"show" || command == L"minimize") {
-    ShowWindow(window, command == L"hide" ? SW_HIDE : command == L"show" ? SW_SHOW : SW_MINIMIZE);
+  } else if (command == L"hide" || command == L"show" || command == L"minimize" ||
+             command == L"restore") {
+    ShowWindow(window, command == L"hide"       ? SW_HIDE
+                       : command == L"show"     ? SW_SHOW
+                       : command == L"minimize" ? SW_MINIMIZE
+                                                : SW_RESTORE);
   } else if (command == L"close") {
     PostMessageW(window, WM_CLOSE, 0, 0);
   } else if (command == L"children") {

@@ -1,7 +1,8 @@
 // The skin's arithmetic without windows: fonts, button rules and places,
-// message box layouts, panel list scrolling.
+// message box layouts, panel list scrolling, centring on an owner.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <string>
@@ -13,6 +14,7 @@
 #include "ui/skin/panel_scroll.h"
 #include "ui/skin/skin_colours.h"
 #include "ui/skin/skin_fonts.h"
+#include "ui/window/placement.h"
 
 namespace quillary {
 namespace {
@@ -281,6 +283,120 @@ TEST(panel_scroll, the_wheel_does_nothing_when_everything_fits) {
   panel_scroll s{150, 0, 0, 200};
   EXPECT_FALSE(s.wheel(-120));
   EXPECT_EQ(s.position, 0);
+}
+
+// A list of `count` panels of `height`, each standing at its content y (a
+// list at the top, `width` wide).
+std::vector<panel_slot> stacked(int count, int height, int width) {
+  std::vector<panel_slot> slots;
+  for (int i = 0; i < count; ++i) slots.push_back({i * height, height, i * height, width});
+  return slots;
+}
+
+// Every panel that shows in 0 ... visible stands at y − position, `width` wide.
+::testing::AssertionResult showing_in_place(const std::vector<panel_slot>& slots, int position,
+                                            int visible, int width) {
+  for (size_t i = 0; i < slots.size(); ++i) {
+    const panel_slot& s = slots[i];
+    const bool shows = s.top < visible && s.top + s.height > 0;
+    if (shows && (s.top != s.y - position || s.width != width)) {
+      return ::testing::AssertionFailure() << "panel " << i << " shows at " << s.top << ", "
+                                           << s.width << " wide; wanted " << s.y - position;
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+TEST(panel_scroll, a_wheel_notch_moves_only_the_panels_in_sight) {
+  auto slots = stacked(1000, 60, 400);
+  // 500 pixels show panels 0 to 8; 15 pixels down they are 0 to 8 still.
+  const auto moves = panels_to_move(slots, 15, 500, 400);
+  EXPECT_EQ(moves, (std::vector<size_t>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(slots[0].top, -15);
+  EXPECT_EQ(slots[9].top, 540);  // out of sight: left where it was
+  EXPECT_TRUE(showing_in_place(slots, 15, 500, 400));
+  // Nothing changed: nothing moves.
+  EXPECT_TRUE(panels_to_move(slots, 15, 500, 400).empty());
+}
+
+TEST(panel_scroll, a_jump_moves_the_panels_leaving_and_those_coming_into_sight) {
+  auto slots = stacked(1000, 60, 400);
+  const auto moves = panels_to_move(slots, 30000, 500, 400);
+  // Panels 0 to 8 leave the view, 500 to 508 come into it.
+  ASSERT_EQ(moves.size(), 18u);
+  EXPECT_EQ(moves[8], 8u);
+  EXPECT_EQ(moves[9], 500u);
+  EXPECT_EQ(slots[0].top, -30000);
+  EXPECT_EQ(slots[500].top, 0);
+  EXPECT_TRUE(showing_in_place(slots, 30000, 500, 400));
+}
+
+TEST(panel_scroll, any_run_of_scrolls_and_resizes_leaves_every_panel_in_sight_in_place) {
+  // Panels of uneven heights; a fixed sequence of positions, heights and
+  // widths such as wheel, pages, thumb and resizes produce.
+  std::vector<panel_slot> slots;
+  panel_scroll s;
+  for (int i = 0; i < 300; ++i) {
+    const int y = s.add_panel(400, 40 + (i * 37) % 70);
+    slots.push_back({y, 40 + (i * 37) % 70, y, 400});
+  }
+  unsigned seed = 12345;
+  auto next = [&seed](int range) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int>((seed >> 8) % static_cast<unsigned>(range));
+  };
+  int width = 400;
+  size_t most_moves = 0;
+  for (int step = 0; step < 2000; ++step) {
+    switch (next(4)) {
+      case 0: s.wheel(next(2) ? 120 : -120); break;
+      case 1: s.position = s.position_for(next(4), 0); break;
+      case 2: s.position = next(s.content_height); break;
+      default:
+        s.visible_height = 100 + next(600);
+        width = 200 + next(600);
+        break;
+    }
+    s.clamp();
+    const auto moves = panels_to_move(slots, s.position, s.visible_height, width);
+    most_moves = std::max(most_moves, moves.size());
+    ASSERT_TRUE(showing_in_place(slots, s.position, s.visible_height, width)) << "step " << step;
+  }
+  // At most the panels of two views move at once, never the whole list.
+  EXPECT_LE(most_moves, 2u * (700 / 40 + 2));
+}
+
+// --- centring on an owner ------------------------------------------------------------
+
+TEST(window_placement, centred_on_the_owner_when_it_fits) {
+  const screen_box work{0, 0, 1280, 770};
+  const screen_box p = centred_within(300, 200, {200, 150, 800, 550}, work);
+  EXPECT_EQ(p.left, 350);
+  EXPECT_EQ(p.top, 250);
+  EXPECT_EQ(p.right, 650);
+  EXPECT_EQ(p.bottom, 450);
+}
+
+TEST(window_placement, kept_inside_the_work_area_on_every_side) {
+  const screen_box work{0, 30, 1280, 800};  // a bar along the top
+  // An owner far off the screen (where a minimised window stands).
+  screen_box p = centred_within(300, 200, {-32000, -32000, -31840, -31973}, work);
+  EXPECT_EQ(p.left, 0);
+  EXPECT_EQ(p.top, 30);
+  // Hanging over the right and bottom edges.
+  p = centred_within(300, 200, {1100, 700, 1300, 820}, work);
+  EXPECT_EQ(p.right, 1280);
+  EXPECT_EQ(p.bottom, 800);
+  // On a second monitor to the left, whose coordinates are negative.
+  p = centred_within(300, 200, {-1900, 100, -1700, 200}, {-1920, 0, 0, 1040});
+  EXPECT_EQ(p.left, -1920);
+  EXPECT_EQ(p.top, 50);
+}
+
+TEST(window_placement, a_window_larger_than_the_work_area_keeps_its_caption_in_sight) {
+  const screen_box p = centred_within(1000, 900, {0, 0, 600, 400}, {0, 20, 800, 600});
+  EXPECT_EQ(p.left, 0);
+  EXPECT_EQ(p.top, 20);
 }
 
 }  // namespace

@@ -348,6 +348,31 @@ TEST_F(bitmap_button, writes_its_text_centred_in_its_colour) {
   EXPECT_EQ(canvas.pixel(39, 19), RGB(255, 0, 0));
 }
 
+TEST_F(bitmap_button, is_a_push_button_to_dialogs_and_shows_the_focus) {
+  // The dialog manager makes a push button that takes the focus the
+  // default (Enter) through these messages; the control stays owner drawn.
+  EXPECT_EQ(SendMessageW(control, WM_GETDLGCODE, 0, 0), DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON);
+  SendMessageW(control, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+  EXPECT_TRUE(button.is_default());
+  EXPECT_EQ(SendMessageW(control, WM_GETDLGCODE, 0, 0), DLGC_BUTTON | DLGC_DEFPUSHBUTTON);
+  EXPECT_EQ(GetWindowLongPtrW(control, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+  SendMessageW(control, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+  EXPECT_FALSE(button.is_default());
+  EXPECT_EQ(GetWindowLongPtrW(control, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+
+  // Focused, it shows the hover image and a focus rectangle inside it.
+  SetFocus(control);
+  ASSERT_TRUE(button.focused());
+  EXPECT_EQ(corner(), RGB(0, 0, 255));
+  canvas_c canvas(40, 20, RGB(1, 2, 3));
+  SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
+  int dotted = 0;  // the rectangle's left line, a dotted one
+  for (int y = 3; y < 17; ++y) dotted += canvas.pixel(3, y) != RGB(0, 0, 255);
+  EXPECT_GE(dotted, 5);
+  SetFocus(host.handle());
+  EXPECT_EQ(corner(), RGB(255, 0, 0));
+}
+
 TEST_F(bitmap_button, still_clicks_like_a_button) {
   SendMessageW(control, BM_CLICK, 0, 0);
   EXPECT_EQ(host.clicks, 1);
@@ -392,7 +417,7 @@ TEST(link, opens_its_target_on_click_enter_and_space) {
   EXPECT_EQ(shell.calls.size(), 3u);
 }
 
-TEST(link, shows_the_hand_a_tool_tip_and_the_hover_colour) {
+TEST(link, shows_the_hand_a_tool_tip_and_the_disabled_colour) {
   host_window_c host;
   link_c link;
   ASSERT_TRUE(link.create(host.handle(), RECT{10, 10, 200, 30}, u"FAQ", u"http://x.example/", 7));
@@ -406,10 +431,19 @@ TEST(link, shows_the_hand_a_tool_tip_and_the_hover_colour) {
   EXPECT_EQ(SendMessageW(link.tool_tip(), TTM_GETTOOLCOUNT, 0, 0), 1);
   const anchor_colours colours = read_anchor_colours();
   EXPECT_EQ(link.text_colour(), colours.normal);
-  SendMessageW(link.handle(), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
-  EXPECT_TRUE(link.hovering());
-  EXPECT_EQ(link.text_colour(), colours.hover);
   EXPECT_TRUE(GetWindowLongPtrW(link.handle(), GWL_STYLE) & WS_TABSTOP);
+
+  // Disabled, its text is painted in the disabled text colour, not as a link.
+  EnableWindow(link.handle(), FALSE);
+  EXPECT_EQ(link.text_colour(), GetSysColor(COLOR_GRAYTEXT));
+  canvas_c canvas(190, 20, RGB(1, 2, 3));
+  SendMessageW(link.handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
+  const COLORREF grey = GetSysColor(COLOR_GRAYTEXT);
+  const COLORREF anchor = colours.normal;
+  EXPECT_GT(canvas.count([grey](COLORREF c) { return c == grey; }), 5);
+  EXPECT_EQ(canvas.count([anchor](COLORREF c) { return c == anchor; }), 0);
+  EnableWindow(link.handle(), TRUE);
+  EXPECT_EQ(link.text_colour(), colours.normal);
 }
 
 // --- panel list ----------------------------------------------------------------------
@@ -453,6 +487,24 @@ class panel_list : public ::testing::Test {
   }
   bool bar_shown() const { return (GetWindowLongPtrW(list.handle(), GWL_STYLE) & WS_VSCROLL) != 0; }
   int first_top() const { return list.panels()[0]->top(); }
+  // Every panel whose window shows in the list stands at its y less the
+  // scroll position, as wide as the list; the others may wait elsewhere.
+  ::testing::AssertionResult showing_in_place() const {
+    RECT client{};
+    GetClientRect(list.handle(), &client);
+    int showing = 0;
+    for (const auto& panel : list.panels()) {
+      const int top = panel->top();
+      if (top >= client.bottom || top + panel->panel_height <= 0) continue;
+      ++showing;
+      if (top != panel->panel_y - list.scroll().position || panel->width() != client.right) {
+        return ::testing::AssertionFailure() << "the panel at " << panel->panel_y << " shows at "
+                                             << top << ", " << panel->width() << " wide";
+      }
+    }
+    if (!showing) return ::testing::AssertionFailure() << "no panel shows";
+    return ::testing::AssertionSuccess();
+  }
 
   host_window_c host{500, 600};
   panel_list_c<test_panel_c> list;
@@ -473,17 +525,20 @@ TEST_F(panel_list, a_resize_that_overflows_shows_the_bar_and_clamps) {
   // Page down three times runs into the clamp: 300 − 150 + 1.
   for (int i = 0; i < 3; ++i) SendMessageW(list.handle(), WM_VSCROLL, SB_PAGEDOWN, 0);
   EXPECT_EQ(list.scroll().position, 151);
-  EXPECT_EQ(first_top(), -151);
+  EXPECT_EQ(list.panels()[3]->top(), 180 - 151);
+  EXPECT_TRUE(showing_in_place());
   // Growing keeps the bar while the panels overflow and clamps again.
   resize(250);
   EXPECT_TRUE(bar_shown());
   EXPECT_EQ(list.scroll().position, 51);
   EXPECT_EQ(first_top(), -51);
+  EXPECT_TRUE(showing_in_place());
   // Growing until everything fits hides the bar and shows all from the top.
   resize(400);
   EXPECT_FALSE(bar_shown());
   EXPECT_EQ(first_top(), 0);
   EXPECT_EQ(list.scroll().position, 0);
+  EXPECT_TRUE(showing_in_place());
 }
 
 TEST_F(panel_list, the_wheel_scrolls_fifteen_pixels_a_notch) {
@@ -523,6 +578,12 @@ TEST_F(panel_list, thumb_tracking_and_clearing) {
   EXPECT_EQ(info.nPage, 150u);
   SendMessageW(list.handle(), WM_VSCROLL, SB_PAGEDOWN, 0);
   EXPECT_EQ(list.scroll().position, 150);
+  // Back and forth: the panels of each place show where they belong.
+  for (int code : {SB_PAGEUP, SB_PAGEDOWN, SB_PAGEDOWN, SB_LINEUP, SB_PAGEUP}) {
+    SendMessageW(list.handle(), WM_VSCROLL, code, 0);
+    EXPECT_TRUE(showing_in_place()) << "at " << list.scroll().position;
+  }
+  EXPECT_EQ(list.scroll().position, 0);
   list.clear();
   EXPECT_TRUE(list.panels().empty());
   EXPECT_EQ(list.scroll().content_height, 0);

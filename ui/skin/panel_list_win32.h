@@ -1,11 +1,15 @@
 // A child window that stacks panels (one window per row: a download row,
 // say) from the top down, each as wide as the list, and scrolls them with
 // its own vertical scroll bar, the scroll bar's arrows and pages, and the
-// mouse wheel (15 pixels a notch).
+// mouse wheel (15 pixels a notch). Scrolling and resizing move only the
+// panels that show (a list of a thousand stays as quick as a short one);
+// a panel out of sight may stand at an old place until it comes into view.
 #pragma once
 
 #include <windows.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -48,6 +52,7 @@ class panel_list_c : public window_c {
     RECT client{};
     GetClientRect(list, &client);
     scroll_.visible_height = client.bottom;
+    width_ = client.right;
     ShowScrollBar(list, SB_VERT, FALSE);
     return list;
   }
@@ -61,6 +66,7 @@ class panel_list_c : public window_c {
     if (!panel->create_panel(handle(), place)) return nullptr;
     panel->panel_x = 0;
     panel->panel_y = scroll_.add_panel(panel->panel_width, panel->panel_height);
+    slots_.push_back(panel_slot{panel->panel_y, panel->panel_height, place.top, client.right});
     panels_.push_back(std::move(panel));
     if (scroll_.content_height > client.bottom) {
       ShowScrollBar(handle(), SB_VERT, TRUE);
@@ -72,6 +78,7 @@ class panel_list_c : public window_c {
   // Destroys every panel and scrolls back to the top.
   void clear() {
     panels_.clear();
+    slots_.clear();
     scroll_ = panel_scroll{0, 0, 0, scroll_.visible_height};
     ShowScrollBar(handle(), SB_VERT, FALSE);
   }
@@ -108,6 +115,7 @@ class panel_list_c : public window_c {
       }
       case WM_DESTROY:
         panels_.clear();
+        slots_.clear();
         return false;
       default:
         (void)result;
@@ -118,40 +126,85 @@ class panel_list_c : public window_c {
  private:
   void resize(int width, int height) {
     scroll_.visible_height = height;
-    for (auto& panel : panels_) {
-      MoveWindow(panel->handle(), panel->panel_x, panel->panel_y, width, panel->panel_height, TRUE);
-    }
+    width_ = width;
     if (scroll_.visible_height < scroll_.content_height) {
       ShowScrollBar(handle(), SB_VERT, TRUE);
       lay_out();
     } else {
-      // Everything shows from the top: the panels now sit at their own y,
-      // so the position is 0 again.
+      // Everything shows from the top: the position is 0 again.
       scroll_.position = 0;
       ShowScrollBar(handle(), SB_VERT, FALSE);
+      move_panels();
     }
   }
 
   void lay_out() {
     scroll_.clamp();
-    for (auto& panel : panels_) {
-      RECT bounds{};
-      GetWindowRect(panel->handle(), &bounds);
-      MoveWindow(panel->handle(), panel->panel_x, panel->panel_y - scroll_.position,
-                 bounds.right - bounds.left, bounds.bottom - bounds.top, TRUE);
-    }
+    move_panels();
     update_scroll_bar();
   }
 
+  // Puts every panel that shows, or showed until now, in its place, all in
+  // one batch; the rest wait out of sight until they come into view.
+  void move_panels() {
+    const std::vector<size_t> moves =
+        panels_to_move(slots_, scroll_.position, scroll_.visible_height, width_);
+    if (moves.empty()) return;
+    HDWP batch = BeginDeferWindowPos(static_cast<int>(moves.size()));
+    for (size_t i : moves) {
+      if (!batch) break;
+      const panel_slot& slot = slots_[i];
+      batch = DeferWindowPos(batch, panels_[i]->handle(), nullptr, panels_[i]->panel_x, slot.top,
+                             slot.width, slot.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (batch && EndDeferWindowPos(batch)) return;
+    // The system could not make or keep the batch (and dropped it): one
+    // move at a time.
+    for (size_t i : moves) {
+      const panel_slot& slot = slots_[i];
+      SetWindowPos(panels_[i]->handle(), nullptr, panels_[i]->panel_x, slot.top, slot.width,
+                   slot.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
+
+  // Sets the bar's range, page and position. Drawing the bar costs more
+  // than moving the panels in sight, and with many panels a wheel notch
+  // seldom moves the thumb by a whole pixel: the bar is drawn again only
+  // when its look changes, and then with the next paint, once however many
+  // changes came before (a thousand panels added in a row).
   void update_scroll_bar() {
+    SCROLLBARINFO before{};
+    before.cbSize = sizeof before;
+    const bool known = GetScrollBarInfo(handle(), OBJID_VSCROLL, &before) != FALSE;
     SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL, 0,
                     scroll_.content_height, static_cast<UINT>(scroll_.visible_height),
                     scroll_.position, 0};
-    SetScrollInfo(handle(), SB_VERT, &info, TRUE);
+    SetScrollInfo(handle(), SB_VERT, &info, FALSE);
+    SCROLLBARINFO after{};
+    after.cbSize = sizeof after;
+    if (!GetScrollBarInfo(handle(), OBJID_VSCROLL, &after)) {
+      RedrawWindow(handle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
+      return;
+    }
+    if (known && looks_the_same(before, after)) return;
+    RECT area = after.rcScrollBar;
+    MapWindowPoints(nullptr, handle(), reinterpret_cast<POINT*>(&area), 2);
+    RedrawWindow(handle(), &area, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
+  }
+
+  static bool looks_the_same(const SCROLLBARINFO& a, const SCROLLBARINFO& b) {
+    if (!EqualRect(&a.rcScrollBar, &b.rcScrollBar) || a.xyThumbTop != b.xyThumbTop ||
+        a.xyThumbBottom != b.xyThumbBottom) {
+      return false;
+    }
+    return std::equal(std::begin(a.rgstate), std::end(a.rgstate), std::begin(b.rgstate));
   }
 
   std::vector<std::unique_ptr<T>> panels_;
+  // Where each panel's window stands, by the panels' order.
+  std::vector<panel_slot> slots_;
   panel_scroll scroll_;
+  int width_ = 0;  // the list's client width
 };
 
 }  // namespace quillary

@@ -35,4 +35,28 @@ bool panel_scroll::wheel(int delta) {
   return true;
 }
 
+namespace {
+
+bool shows(int top, int height, int visible_height) {
+  return top < visible_height && top + height > 0;
+}
+
+}  // namespace
+
+std::vector<size_t> panels_to_move(std::vector<panel_slot>& slots, int position,
+                                   int visible_height, int width) {
+  std::vector<size_t> moves;
+  for (size_t i = 0; i < slots.size(); ++i) {
+    panel_slot& slot = slots[i];
+    const int wanted = slot.y - position;
+    if (slot.top == wanted && slot.width == width) continue;
+    if (!shows(wanted, slot.height, visible_height) && !shows(slot.top, slot.height, visible_height))
+      continue;
+    slot.top = wanted;
+    slot.width = width;
+    moves.push_back(i);
+  }
+  return moves;
+}
+
 }  // namespace quillary

@@ -3,6 +3,9 @@
 // scrolled to, and what the scroll bar and the wheel do to that.
 #pragma once
 
+#include <cstddef>
+#include <vector>
+
 namespace quillary {
 
 // Scroll bar requests, numbered as the system numbers them (SB_LINEUP ...).
@@ -33,5 +36,24 @@ struct panel_scroll {
   // false when the content fits and the wheel does nothing.
   bool wheel(int delta);
 };
+
+// One panel's place: `y` and `height` in the content, `top` and `width`
+// where its window stands now in the list's client area.
+struct panel_slot {
+  int y = 0;
+  int height = 0;
+  int top = 0;
+  int width = 0;
+};
+
+// The panels a layout has to move so that every panel that shows in the
+// list (client rows 0 to visible height) stands at its content y less the
+// scroll position and is as wide as the list: those that show now or will
+// show and stand elsewhere. Their slots take the new top and width. A panel
+// out of sight before and after keeps its old place: moving a thousand
+// windows for each wheel notch is what made long lists slow, and one out of
+// sight is set right before it comes into view.
+std::vector<size_t> panels_to_move(std::vector<panel_slot>& slots, int position,
+                                   int visible_height, int width);
 
 }  // namespace quillary

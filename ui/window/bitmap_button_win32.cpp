@@ -5,12 +5,21 @@
 #include "platform/win32.h"
 
 namespace quillary {
+namespace {
+
+// The focus rectangle's distance from the button's edge.
+constexpr int focus_inset = 3;
+
+}  // namespace
 
 bool bitmap_button_c::subclass(HWND button) {
   if (!window_c::subclass(button)) return false;
   // Owner drawn: the control keeps its clicking, keyboard and focus
-  // behaviour but paints nothing itself; this object paints.
+  // behaviour but paints nothing itself; this object paints. Whether the
+  // template made it the default button is kept here, where the dialog
+  // manager asks from now on.
   const LONG_PTR style = GetWindowLongPtrW(button, GWL_STYLE);
+  default_ = (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
   SetWindowLongPtrW(button, GWL_STYLE, (style & ~LONG_PTR{BS_TYPEMASK}) | BS_OWNERDRAW);
   if (auto_size_) size_to_image();
   InvalidateRect(button, nullptr, TRUE);
@@ -28,15 +37,35 @@ bool bitmap_button_c::pushed() const {
   return handle() && (SendMessageW(handle(), BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
 }
 
+bool bitmap_button_c::focused() const { return handle() && GetFocus() == handle(); }
+
 int bitmap_button_c::visible_state() const {
   if (handle() && !IsWindowEnabled(handle())) return 3;
   if (pushed()) return 1;
-  if (hover_.hovered()) return 2;
+  // The focused button is the one Enter and Space answer: it looks lit.
+  if (hover_.hovered() || focused()) return 2;
   return 0;
 }
 
 bool bitmap_button_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
   switch (message) {
+    case WM_GETDLGCODE:
+      // An owner-drawn control answers DLGC_BUTTON alone, which the dialog
+      // manager takes for no push button: it would never make it the
+      // default, and Enter would answer with the template's default
+      // whatever has the focus. As a push button it becomes the default
+      // when it takes the focus, and Enter clicks it.
+      result = DLGC_BUTTON | (default_ ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+      return true;
+    case BM_SETSTYLE: {
+      // The dialog manager moves the default with BS_DEFPUSHBUTTON and
+      // BS_PUSHBUTTON; the control must stay owner drawn, or it would paint
+      // a system button over the image.
+      default_ = (wparam & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+      result = default_message(message, (wparam & ~WPARAM{BS_TYPEMASK}) | BS_OWNERDRAW, lparam);
+      InvalidateRect(handle(), nullptr, FALSE);
+      return true;
+    }
     case WM_ERASEBKGND:
       result = 1;  // the image covers the button
       return true;
@@ -66,6 +95,7 @@ bool bitmap_button_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam,
     case WM_CAPTURECHANGED:
     case WM_KEYDOWN:
     case WM_KEYUP:
+    case WM_SETFOCUS:
     case WM_KILLFOCUS:
       // The control changes its pushed state (or text) while handling
       // these; show the result.
@@ -95,6 +125,12 @@ void bitmap_button_c::paint(HDC dc) {
   if (index < 0) index = indexes_.normal;
   if (images_ && index >= 0 && index < ImageList_GetImageCount(images_)) {
     ImageList_Draw(images_, index, dc, 0, 0, ILD_NORMAL);
+  }
+  if (focused()) {
+    // Besides the lit image (a button without one would show no change).
+    RECT focus = client;
+    InflateRect(&focus, -focus_inset, -focus_inset);
+    DrawFocusRect(dc, &focus);
   }
 
   const std::u16string text = window_text(handle());

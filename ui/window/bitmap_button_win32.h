@@ -3,7 +3,10 @@
 // the mouse for the hover image, takes the image's size, and writes its
 // window text centred over the image in a chosen font and colour. The
 // button control itself still does the clicking (BN_CLICKED to the parent,
-// Space when focused, the default-button Enter of dialogs).
+// Space when focused). In a dialog it is a push button to the dialog
+// manager: the focused one becomes the default, so Enter answers with the
+// button that has the focus, and that button shows its hover image with a
+// focus rectangle.
 #pragma once
 
 #include <windows.h>
@@ -39,9 +42,12 @@ class bitmap_button_c : public window_c {
   // Sets the image size on the window now (done by subclass).
   void size_to_image();
 
-  // What is shown now: 0 normal, 1 pushed, 2 hover, 3 disabled.
+  // What is shown now: 0 normal, 1 pushed, 2 hover (or focused), 3 disabled.
   int visible_state() const;
   bool hovering() const { return hover_.hovered(); }
+  bool focused() const;
+  // Whether the dialog manager made it the default button (Enter).
+  bool is_default() const { return default_; }
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
@@ -55,6 +61,7 @@ class bitmap_button_c : public window_c {
   HFONT font_ = nullptr;
   COLORREF text_colour_ = RGB(0, 0, 0);
   bool auto_size_ = true;
+  bool default_ = false;
   hover_tracker_c hover_;
 };
 

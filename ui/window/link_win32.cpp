@@ -52,7 +52,6 @@ anchor_colours read_anchor_colours() {
                     KEY_READ, &key) == ERROR_SUCCESS) {
     read_colour_value(key, L"Anchor Color", colours.normal);
     read_colour_value(key, L"Anchor Color Visited", colours.visited);
-    read_colour_value(key, L"Anchor Color Hover", colours.hover);
     RegCloseKey(key);
   }
   return colours;
@@ -135,7 +134,8 @@ void link_c::make_underlined_font(HFONT base) {
 }
 
 COLORREF link_c::text_colour() const {
-  if (hover_.hovered()) return colours_.hover;
+  // A link that cannot be followed must not look as if it could.
+  if (handle() && !IsWindowEnabled(handle())) return GetSysColor(COLOR_GRAYTEXT);
   return visited_ ? colours_.visited : colours_.normal;
 }
 
@@ -193,12 +193,10 @@ bool link_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT&
       if (PtInRect(&client, point)) navigate();
       return true;
     }
-    case WM_MOUSEMOVE:
-      if (hover_.mouse_moved(handle())) InvalidateRect(handle(), nullptr, TRUE);
-      return false;
-    case WM_MOUSELEAVE:
-      if (hover_.mouse_left()) InvalidateRect(handle(), nullptr, TRUE);
-      return false;
+    case WM_ENABLE:
+      // The static control would paint its own plain text here.
+      InvalidateRect(handle(), nullptr, TRUE);
+      return true;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
       InvalidateRect(handle(), nullptr, TRUE);

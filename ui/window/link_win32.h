@@ -1,7 +1,7 @@
 // A hyperlink: a static control that shows its text underlined in the
-// system's anchor colours (normal, visited, and while the pointer is over
-// it), shows the hand cursor and a tool tip with the target, and opens the
-// target through the shell on a click or on Enter or Space when focused.
+// system's anchor colours (normal and visited; the disabled text colour when
+// disabled), shows the hand cursor and a tool tip with the target, and opens
+// the target through the shell on a click or on Enter or Space when focused.
 #pragma once
 
 #include <windows.h>
@@ -9,18 +9,16 @@
 #include <string>
 
 #include "platform/shell.h"
-#include "ui/window/hover_tracker_win32.h"
 #include "ui/window/window_win32.h"
 
 namespace quillary {
 
 // The anchor colours of the user's settings ("Anchor Color", "Anchor Color
-// Visited", "Anchor Color Hover" under the Internet Explorer settings key),
-// with the browser's defaults where a value is missing or unreadable.
+// Visited" under the Internet Explorer settings key), with the browser's
+// defaults where a value is missing or unreadable.
 struct anchor_colours {
   COLORREF normal = RGB(0, 0, 255);
   COLORREF visited = RGB(128, 0, 128);
-  COLORREF hover = RGB(255, 0, 0);
 };
 anchor_colours read_anchor_colours();
 // "r,g,b" as the settings write it; false when malformed.
@@ -43,7 +41,6 @@ class link_c : public window_c {
   void set_font(HFONT font);
 
   bool visited() const { return visited_; }
-  bool hovering() const { return hover_.hovered(); }
   HWND tool_tip() const { return tool_tip_; }
   COLORREF text_colour() const;
 
@@ -64,7 +61,6 @@ class link_c : public window_c {
   HFONT underlined_ = nullptr;
   HWND tool_tip_ = nullptr;
   bool visited_ = false;
-  hover_tracker_c hover_;
   bool pressed_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/win32.h"
+#include "ui/window/placement.h"
 
 namespace quillary {
 namespace {
@@ -10,6 +11,11 @@ namespace {
 // The property that ties a window to its object. A property rather than
 // GWLP_USERDATA, which belongs to whoever owns a subclassed control.
 constexpr wchar_t object_property[] = L"quillary.window";
+// Windows of our own classes keep their object in the class's extra bytes
+// as well, where the window procedure reads it: reading a property is a
+// round trip to the window server under Wine, and a window that moves gets
+// a dozen messages (a scrolled list of panels: a dozen per panel).
+constexpr int object_slot = 0;
 
 // Messages whose dialog-procedure answer is the value itself rather than
 // DWLP_MSGRESULT.
@@ -58,6 +64,8 @@ void window_c::attach(HWND window) {
 }
 
 void window_c::detach() {
+  if (window_ && in_slot_) SetWindowLongPtrW(window_, object_slot, 0);
+  in_slot_ = false;
   if (window_) RemovePropW(window_, object_property);
   window_ = nullptr;
 }
@@ -72,6 +80,7 @@ HWND window_c::create(const window_class_info& class_info, HWND parent, const st
     window_class.cbSize = sizeof window_class;
     window_class.style = class_info.style;
     window_class.lpfnWndProc = window_proc;
+    window_class.cbWndExtra = sizeof(window_c*);
     window_class.hInstance = instance;
     window_class.hCursor = class_info.cursor ? class_info.cursor : LoadCursorW(nullptr, IDC_ARROW);
     window_class.hbrBackground = class_info.background;
@@ -135,10 +144,19 @@ LRESULT window_c::dispatch(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 LRESULT CALLBACK window_c::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  window_c* self = from_handle(window);
+  auto* self = reinterpret_cast<window_c*>(GetWindowLongPtrW(window, object_slot));
+  // A class of that name made elsewhere without the extra bytes: the
+  // property serves.
+  if (!self) self = from_handle(window);
   if (!self && message == WM_NCCREATE) {
     self = static_cast<window_c*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
-    if (self) self->attach(window);
+    if (self) {
+      self->attach(window);
+      if (GetClassLongPtrW(window, GCL_CBWNDEXTRA) >= static_cast<LONG_PTR>(sizeof self)) {
+        SetWindowLongPtrW(window, object_slot, reinterpret_cast<LONG_PTR>(self));
+        self->in_slot_ = true;
+      }
+    }
   }
   if (!self) return DefWindowProcW(window, message, wparam, lparam);
   return self->dispatch(message, wparam, lparam);
@@ -273,22 +291,66 @@ std::u16string window_text(HWND window) {
   return from_wide(text.c_str(), static_cast<size_t>(copied > 0 ? copied : 0));
 }
 
+namespace {
+
+screen_box box_of(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+RECT work_area_of(HMONITOR monitor, RECT* monitor_rect = nullptr) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoW(monitor, &info)) {
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    info.rcWork = info.rcMonitor = work;
+  }
+  if (monitor_rect) *monitor_rect = info.rcMonitor;
+  return info.rcWork;
+}
+
+// Where the owner stands for the user: a minimised or hidden window's
+// rectangle is far off the screen (-32000 for a minimised one), so its
+// restored rectangle counts instead.
+RECT owner_rectangle(HWND owner) {
+  RECT area{};
+  if (!IsIconic(owner) && IsWindowVisible(owner)) {
+    GetWindowRect(owner, &area);
+    return area;
+  }
+  WINDOWPLACEMENT placement{};
+  placement.length = sizeof placement;
+  if (!GetWindowPlacement(owner, &placement)) {
+    GetWindowRect(owner, &area);
+    return area;
+  }
+  area = placement.rcNormalPosition;
+  // The restored rectangle of a window that is no tool window counts from
+  // the work area's corner rather than the screen's.
+  if (!(GetWindowLongPtrW(owner, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)) {
+    RECT monitor{};
+    const RECT work = work_area_of(MonitorFromRect(&area, MONITOR_DEFAULTTONEAREST), &monitor);
+    OffsetRect(&area, work.left - monitor.left, work.top - monitor.top);
+  }
+  return area;
+}
+
+}  // namespace
+
 void centre_window(HWND window, HWND owner) {
   RECT own{};
   GetWindowRect(window, &own);
   RECT area{};
+  HMONITOR monitor = nullptr;
   if (owner && IsWindow(owner)) {
-    GetWindowRect(owner, &area);
+    area = owner_rectangle(owner);
+    monitor = MonitorFromRect(&area, MONITOR_DEFAULTTONEAREST);
   } else {
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
-    area = monitor.rcWork;
+    monitor = MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
+    area = work_area_of(monitor);
   }
-  const int width = own.right - own.left, height = own.bottom - own.top;
-  const int x = area.left + ((area.right - area.left) - width) / 2;
-  const int y = area.top + ((area.bottom - area.top) - height) / 2;
-  SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const screen_box place = centred_within(own.right - own.left, own.bottom - own.top,
+                                          box_of(area), box_of(work_area_of(monitor)));
+  SetWindowPos(window, nullptr, place.left, place.top, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int clamped_menu_x(int x, int y) {

@@ -84,6 +84,7 @@ class window_c {
 
   HWND window_ = nullptr;
   WNDPROC original_ = nullptr;  // set while subclassing
+  bool in_slot_ = false;        // the object is in the window's extra bytes
 };
 
 // A dialog from a template: a resource of the program or one built in
@@ -136,8 +137,10 @@ class dialog_template_c {
 // the text may change in between): only the characters copied count.
 std::u16string window_text(HWND window);
 
-// Centres `window` on `owner`, or on the work area of the monitor nearest to
-// the window when there is no owner.
+// Centres `window` on `owner` (on its restored rectangle when it is
+// minimised or hidden), or on the work area of the monitor nearest to the
+// window when there is no owner; the window stays inside the work area of
+// the owner's monitor either way.
 void centre_window(HWND window, HWND owner);
 
 // Where a menu opened at (x, y) goes across: a point on no monitor goes into
