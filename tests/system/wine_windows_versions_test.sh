@@ -90,8 +90,15 @@ system = json.load(open(os.path.join(work, f"system-{name}.json")))["os_code_nam
 devices = json.load(open(os.path.join(work, "catalogue", "catalogue.json")))["demo_pc"]["devices"]
 got = {d["device_id"]: [i["link"].rsplit("/", 1)[-1] for i in d["items"]]
        for d in json.load(open(os.path.join(work, f"query-{name}.json")))["devices"]}
-wrong = [d["key"] for d in devices
-         if got.get(d["device_id"], []) != [o["package"] for o in d["expected_offers"].get(system, [None])]]
+# Once a program with a window has run in the prefix, Wine lists its own
+# display adapter in place of the demo PC's: a device the scan does not list
+# is passed over, but only that one.
+listed = [d for d in devices if d["device_id"] in got]
+wrong = [d["key"] for d in listed
+         if got[d["device_id"]] != [o["package"] for o in d["expected_offers"].get(system, [None])]]
+missing = [d["key"] for d in devices if d["device_id"] not in got]
+if len(missing) > 1 or (missing and missing != ["display"]):
+    wrong.append("unlisted " + ", ".join(missing))
 print(("ok   " if not wrong else "FAIL ") + f"Wine as {name} ({system}): every device gets the offers of its system"
       + (f"; not so for {', '.join(wrong)}" if wrong else ""))
 sys.exit(1 if wrong else 0)
