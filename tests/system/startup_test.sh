@@ -59,7 +59,7 @@ second_start '"visible": true, "iconic": true' --autoscan
 
 # The caption menu's last item, Exit, ends the program (closing the window
 # would only hide it in the tray, as the settings of a first run say).
-probe show Quillary --class MainWindow
+probe restore Quillary --class MainWindow
 info=$(probe info Quillary --class MainWindow)
 width=$(python3 -c 'import json,sys; w=json.loads(sys.argv[1])["window"]; print(w[2]-w[0])' "$info")
 probe mouse Quillary click $((width - 109)) 14 --window --class MainWindow >/dev/null
