@@ -6,7 +6,6 @@
 #include "platform/win32.h"
 #include "resources/resource_ids.h"
 #include "ui/dialogs/device_details_rows.h"
-#include "ui/pages/download_panel_text.h"
 #include "ui/skin/message_window_win32.h"
 #include "ui/skin/skin_colours.h"
 #include "ui/skin/skin_fonts_win32.h"
@@ -48,8 +47,8 @@ void set_cell(HWND table, int row, int column, const std::u16string& text) {
 
 }  // namespace
 
-devinfo_window_c::devinfo_window_c(std::vector<const device_record*> devices, offer_choice choice)
-    : ui_window_c<devinfo_window_c>(30), devices_(std::move(devices)), choice_(choice) {}
+devinfo_window_c::devinfo_window_c(std::vector<device_details_entry> devices)
+    : ui_window_c<devinfo_window_c>(30), devices_(std::move(devices)) {}
 
 devinfo_window_c::~devinfo_window_c() {
   if (button_images_) ImageList_Destroy(button_images_);
@@ -72,8 +71,8 @@ void devinfo_window_c::initialise() {
 
   device_list_ = make_child(handle(), L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
                             RECT{10, 30, 622, 160}, device_list_id);
-  for (const device_record* device : devices_) {
-    SendMessageW(device_list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(device->description)));
+  for (const device_details_entry& device : devices_) {
+    SendMessageW(device_list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(device.description)));
   }
   SendMessageW(device_list_, LB_SETCURSEL, 0, 0);
 
@@ -106,11 +105,10 @@ void devinfo_window_c::initialise() {
 
 void devinfo_window_c::fill_table(size_t index) {
   if (!table_ || index >= devices_.size()) return;
-  const device_record& device = *devices_[index];
+  const auto& rows = devices_[index].rows;
   SendMessageW(table_, WM_SETREDRAW, FALSE, 0);
   SendMessageW(table_, LVM_DELETEALLITEMS, 0, 0);
   if (font_verdana_8) SendMessageW(table_, WM_SETFONT, reinterpret_cast<WPARAM>(font_verdana_8), FALSE);
-  const auto rows = device_detail_rows(device, offer_of(device, choice_));
   for (size_t i = 0; i < rows.size(); ++i) {
     std::wstring label = wide(text_of(rows[i].key));
     LVITEMW item{};

@@ -8,8 +8,7 @@
 
 #include <vector>
 
-#include "devices/device_record.h"
-#include "devices/update_package_list.h"
+#include "ui/dialogs/device_details_rows.h"
 #include "ui/skin/ui_window_win32.h"
 #include "ui/window/bitmap_button_win32.h"
 #include "ui/window/window_win32.h"
@@ -18,9 +17,7 @@ namespace quillary {
 
 class devinfo_window_c : public dialog_c, public ui_window_c<devinfo_window_c> {
  public:
-  // The devices are not owned; `choice` says which of each device's offers
-  // the package is (the table shows that one).
-  devinfo_window_c(std::vector<const device_record*> devices, offer_choice choice);
+  explicit devinfo_window_c(std::vector<device_details_entry> devices);
   ~devinfo_window_c() override;
 
   // Runs modally over `parent`: 1 for OK or Enter, 2 for Escape, 0 for the
@@ -40,8 +37,7 @@ class devinfo_window_c : public dialog_c, public ui_window_c<devinfo_window_c> {
   void fill_table(size_t index);
   void close_clicked() { end_dialog(0); }
 
-  std::vector<const device_record*> devices_;
-  offer_choice choice_;
+  std::vector<device_details_entry> devices_;
   HWND device_list_ = nullptr;
   HWND table_ = nullptr;
   bitmap_button_c ok_button_;

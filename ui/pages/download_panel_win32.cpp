@@ -13,6 +13,7 @@
 #include "platform/text.h"
 #include "platform/win32.h"
 #include "resources/resource_ids.h"
+#include "ui/dialogs/device_details_rows.h"
 #include "ui/dialogs/device_details_win32.h"
 #include "ui/pages/download_page_layout.h"
 #include "ui/pages/download_panel_text.h"
@@ -71,6 +72,7 @@ download_panel_c::download_panel_c(const update_package& group, const download_p
     : group_(group), context_(context) {}
 
 download_panel_c::~download_panel_c() {
+  *alive_ = false;
   // The window goes before the object's members: its timer and children
   // must not outlive what they use.
   destroy();
@@ -142,6 +144,7 @@ void download_panel_c::start_download() {
 
 void download_panel_c::action_clicked() {
   if (!session_) return;
+  const auto alive = alive_;
   switch (action_for(session_->state())) {
     case panel_action::pause:
       session_->pause();
@@ -153,12 +156,16 @@ void download_panel_c::action_clicked() {
       start_download();
       break;
   }
-  InvalidateRect(handle(), nullptr, FALSE);
+  if (*alive) InvalidateRect(handle(), nullptr, FALSE);
 }
 
 void download_panel_c::start_installation() {
   HWND top = GetAncestor(handle(), GA_ROOT);
-  if (group_.not_needed && show_message(top, text_of("download_setup_warning"), 3) == 2) return;
+  if (group_.not_needed) {
+    const auto alive = alive_;
+    const int answer = show_message(top, text_of("download_setup_warning"), 3);
+    if (!*alive || answer == 2) return;
+  }
   if (!platform::user_is_admin()) {
     show_message(top, text_of("download_setup_require"), 2);
     return;
@@ -213,9 +220,11 @@ void download_panel_c::show_context_menu(int x, int y) {
                                                 {command_panel_information, "menu_information"}};
   for (const auto& [id, key] : items) ModifyMenuW(popup, id, MF_BYCOMMAND | MF_STRING, id, wide(text_of(key)));
   if (!remove_allowed(state)) EnableMenuItem(popup, command_panel_remove, MF_BYCOMMAND | MF_GRAYED);
+  const auto alive = alive_;
   const UINT command = static_cast<UINT>(TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
                                                         clamped_menu_x(x, y), y, 0, handle(), nullptr));
   DestroyMenu(menu);
+  if (!*alive) return;
   switch (command) {
     case command_panel_action:
       action_clicked();
@@ -239,8 +248,9 @@ void download_panel_c::show_context_menu(int x, int y) {
 
 void download_panel_c::remove_download() {
   if (!session_ || !remove_allowed(session_->state())) return;
+  const auto alive = alive_;
   const int answer = show_message(GetAncestor(handle(), GA_ROOT), text_of("remove_confirm"), 3);
-  if (answer == 2) return;  // No or Escape
+  if (!*alive || answer == 2) return;  // gone meanwhile, or No or Escape
   session_->remove();
   InvalidateRect(handle(), nullptr, FALSE);
 }
@@ -256,8 +266,11 @@ void download_panel_c::open_location() {
 }
 
 void download_panel_c::show_details() {
-  std::vector<const device_record*> devices(group_.devices.begin(), group_.devices.end());
-  devinfo_window_c dialog(std::move(devices), group_.choice);
+  std::vector<device_details_entry> devices;
+  for (const device_record* device : group_.devices) {
+    devices.push_back({device->description, device_detail_rows(*device, offer_of(*device, group_.choice))});
+  }
+  devinfo_window_c dialog(std::move(devices));
   // Over the program's window: the window active a moment ago may have been
   // the menu, which is gone, and a dialog owned by it would open behind.
   dialog.run(GetAncestor(handle(), GA_ROOT));

@@ -83,6 +83,9 @@ class download_panel_c : public list_panel_c {
   std::vector<std::unique_ptr<button_c<download_panel_c>>> buttons_;  // the action button
   bool tracking_ = false;
   bool timer_running_ = false;
+  // Menus and message boxes run message loops of their own, in which a scan
+  // may start and the list drop this panel: what runs after one asks first.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace quillary
