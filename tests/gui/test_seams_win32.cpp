@@ -8,13 +8,18 @@
 //                                message posted to any window of the program
 //                                appends a line "GDI USER": the process's
 //                                counts of GDI and USER objects
+//   QUILLARY_TEST_SERVERS        the update service's addresses, separated by
+//                                blanks, instead of the three built in
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include <sstream>
+
 #include "app/startup_win32.h"
+#include "service/update_client.h"
 #include "ui/main_window_win32.h"
 
 namespace {
@@ -70,6 +75,12 @@ LRESULT CALLBACK watch_messages(int code, WPARAM wparam, LPARAM lparam) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   if (const wchar_t* delay = _wgetenv(L"QUILLARY_TEST_BACKGROUND_MS")) {
     quillary::main_window_c::set_background_scan_delay(static_cast<uint32_t>(std::wcstoul(delay, nullptr, 10)));
+  }
+  if (const char* servers = std::getenv("QUILLARY_TEST_SERVERS")) {
+    std::istringstream words(servers);
+    std::vector<std::string> list;
+    for (std::string server; words >> server;) list.push_back(server);
+    quillary::override_configured_servers(list);
   }
   if (const wchar_t* log = _wgetenv(L"QUILLARY_TEST_OBJECT_LOG")) {
     object_log = log;
