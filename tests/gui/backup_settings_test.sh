@@ -96,7 +96,17 @@ stop_program() {
 }
 trap 'stop_program; stop_service; cleanup' EXIT
 set_setting() { "$wine_run" reg add 'HKCU\Software\Korvane' /v "$1" /t "$2" /d "$3" /f >/dev/null 2>&1; }
-setting() { "$wine_run" reg query 'HKCU\Software\Korvane' /v "$1" 2>/dev/null | tr -d '\r' | awk '/REG_/ {$1=$2=""; sub(/^  /, ""); print}'; }
+setting() { "$wine_run" reg query 'HKCU\Software\Korvane' /v "$1" 2>/dev/null | tr -d '\r' | awk '/REG_/ {print $3}'; }
+text_setting() {  # a text value whole, whatever its letters: through regedit's UTF-16 export
+  rm -f "$work/settings.reg"
+  "$wine_run" regedit /E "$(windows_path "$work/settings.reg")" 'HKEY_CURRENT_USER\Software\Korvane' >/dev/null 2>&1
+  python3 - "$work/settings.reg" "$1" <<'PY'
+import re, sys
+text = open(sys.argv[1], "rb").read().decode("utf-16")
+match = re.search(r'^"%s"="(.*)"\r?$' % re.escape(sys.argv[2]), text, re.M)
+print(match.group(1).replace("\\\\", "\\") if match else "")
+PY
+}
 fresh_settings() {
   "$wine_run" reg delete 'HKCU\Software\Korvane' /f >/dev/null 2>&1
   start && stop_program  # the first run seeds the key
@@ -189,13 +199,22 @@ section_backup() {
   tick 'roots[0]'
   check "the group ticked and unticked again: nothing ticked" test "$(tree_query 'any(p["box"] == 2 for p in packages)')" = False
 
-  # Two packages: the last of the Windows group, then the first vendor one.
-  tick 'under(roots[1])[-1]'
+  # Two packages: the first vendor one, then the first of the Windows group.
   tick 'under(roots[0])[0]'
-  local expected
-  expected=$(tree_query 'items[items.index(under(roots[0])[0]) + 1]["text"] + "|" + items[items.index(under(roots[1])[-1]) + 1]["text"]')
+  select_row 'under(roots[0])[0]'
+  main key right >/dev/null
+  sleep 0.3
   select_row 'items[items.index(under(roots[0])[0]) + 1]'
   shot backup-page
+  select_row 'roots[1]'
+  main key right >/dev/null  # unfolds the group, as the keyboard does
+  sleep 0.3
+  check "the Windows group unfolds" test "$(tree_query 'roots[1]["expanded"]')" = True
+  main key down >/dev/null  # its first package, scrolled into sight
+  sleep 0.3
+  tick 'under(roots[1])[0]'
+  local expected
+  expected=$(tree_query 'items[items.index(under(roots[0])[0]) + 1]["text"] + "|" + items[items.index(under(roots[1])[0]) + 1]["text"]')
   action_button
   check "two ticked packages are backed up" wait_until 60 box_up
   check "... backup_completed" test "$(box_text)" = "Backup completed successfully."
@@ -205,7 +224,7 @@ section_backup() {
   recorded=$(python3 - "$program/backup.xml" <<'PY'
 import sys, xml.etree.ElementTree as ET
 root = ET.fromstring(open(sys.argv[1], "rb").read())
-print("|".join(d.find("devices/device/desc").text for d in root.findall("driver")))
+print("|".join(d.find("devices/device/desc").text.strip() for d in root.findall("driver")))
 PY
 )
   check "... in tree order, the vendor group first ($recorded)" test "$recorded" = "$expected"
@@ -235,7 +254,7 @@ section_restore() {
 
   panel() { main screenshot "$(windows_path "$work/$1.png")" --child-class RestoreWindow --visible >/dev/null; }
   same_panel() {
-    python3 - "$work/$1.png" "$work/$2.png" <<'PY'
+    /usr/bin/python3 - "$work/$1.png" "$work/$2.png" <<'PY'
 import sys
 from PIL import Image, ImageChops
 a, b = (Image.open(p).convert("RGB").crop((305, 30, 800, 230)) for p in sys.argv[1:3])
@@ -245,10 +264,13 @@ PY
   panel nothing-selected
   select_row 'roots[1]'
   panel archive-selected
+  main key right >/dev/null
+  sleep 0.3
   select_row 'items[items.index(roots[1]) + 1]'
   panel first-device-selected
   check "a selected archive shows its first device's details" same_panel archive-selected first-device-selected
-  check "... which differ from none at all" bash -c "! $(declare -f same_panel); work='$work' same_panel nothing-selected archive-selected"
+  panels_differ() { ! same_panel "$@"; }
+  check "... which differ from none at all" panels_differ nothing-selected archive-selected
   select_row 'roots[1]'
   shot restore-page
 
@@ -276,8 +298,9 @@ PY
 }
 
 # --- settings ----------------------------------------------------------------------------
+job_file() { find "$windows_folder" -maxdepth 2 -ipath '*/tasks/quillary.job' | head -n 1; }
 job_trigger_flags() {  # the flags of the weekly scan task's first trigger, from its .job file
-  python3 - "$windows_folder/Tasks/Quillary.job" <<'PY'
+  python3 - "$(job_file)" <<'PY'
 import struct, sys
 data = open(sys.argv[1], "rb").read()
 at = 0x44 + 2  # the fixed part, then the running instance count
@@ -305,7 +328,7 @@ section_settings() {
   fresh_settings
   set_setting close_to_tray REG_DWORD 2
   set_setting scheduled_scan REG_DWORD 0
-  rm -f "$windows_folder/Tasks/Quillary.job"
+  rm -f "$(job_file)"
   start
   open_settings
   check "the settings button opens the settings dialog" settings_open
@@ -321,7 +344,7 @@ print(d["client"][2] - d["client"][0], d["client"][3] - d["client"][1])')" = "35
   check "close_to_tray 2: the box shows its third state" test "$(dialog Settings checked --child-id 1005)" = 2
 
   local backup_before
-  backup_before=$(setting backup_path)
+  backup_before=$(text_setting backup_path)
   type_into 1001 'C:\no\such\folder'
   settings_ok
   check "a backup folder that does not exist: invalid download path" \
@@ -333,7 +356,8 @@ print(d["client"][2] - d["client"][0], d["client"][3] - d["client"][1])')" = "35
   check "... the dialog stays" settings_open
   click_item Settings 2
   check "... Cancel closes it" wait_until 10 dialog_gone Settings
-  check "... and nothing was saved" test "$(setting backup_path)" = "$backup_before"
+  check "... and nothing was saved" test "$(text_setting backup_path)" = "$backup_before"
+  check "... (a folder was saved before)" test -n "$backup_before"
 
   open_settings
   settings_ok
@@ -352,7 +376,7 @@ print(d["client"][2] - d["client"][0], d["client"][3] - d["client"][1])')" = "35
   sleep 1
   # The system's property dialog of the task, where Wine has one, is closed unchanged.
   probe wait Quillary.job --visible --timeout 1000 >/dev/null && probe key Quillary.job escape >/dev/null
-  check "checking the weekly scan's box makes the task at once" test -f "$windows_folder/Tasks/Quillary.job"
+  check "checking the weekly scan's box makes the task at once" test -n "$(job_file)"
   check "... enabled" test "$(job_trigger_flags)" = 0
   click_item Settings 2
   wait_until 10 dialog_gone Settings
@@ -372,7 +396,7 @@ print(d["client"][2] - d["client"][0], d["client"][3] - d["client"][1])')" = "35
   box_answer 1
   check "... once" no_box
   check "... the dialog closed" dialog_gone Settings
-  check "... and the language saved" test "$(setting language)" = "Français"
+  check "... and the language saved" test "$(text_setting language)" = "Français"
   open_settings
   check "the dialog keeps the old texts until the next start" \
     test "$(dialog Settings text --child-id 1004)" = "Start with Windows"
@@ -461,6 +485,9 @@ section_gallery() {
     wait_until 10 page_visible BackupWindow
     tick 'under(roots[0])[0]'
     tick 'under(roots[0])[1]'
+    select_row 'under(roots[0])[0]'
+    main key right >/dev/null
+    sleep 0.3
     select_row 'items[items.index(under(roots[0])[0]) + 1]'
     main mouse move 300 5 >/dev/null
     main screenshot "$(windows_path "$out/backup-page-$code.png")" >/dev/null

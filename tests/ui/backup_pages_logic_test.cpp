@@ -230,8 +230,9 @@ struct gate {
 };
 
 struct owned_by_work {
-  std::shared_ptr<gate> g;
+  explicit owned_by_work(std::shared_ptr<gate> held) : g(std::move(held)) {}
   ~owned_by_work() { g->owned_freed = true; }
+  std::shared_ptr<gate> g;
 };
 
 bool eventually(const std::function<bool()>& condition) {
@@ -247,7 +248,7 @@ TEST(worker_task, the_page_reads_the_result_once_the_work_has_ended) {
   worker_task task;
   int32_t result = 0;
   EXPECT_FALSE(task.collect(result));
-  auto owned = std::make_shared<owned_by_work>(owned_by_work{g});
+  auto owned = std::make_shared<owned_by_work>(g);
   ASSERT_TRUE(task.start([g, owned] {
     g->pass();
     return -1;
@@ -275,7 +276,7 @@ TEST(worker_task, work_that_outlives_its_page_frees_itself) {
   auto g = std::make_shared<gate>();
   {
     worker_task task;
-    auto owned = std::make_shared<owned_by_work>(owned_by_work{g});
+    auto owned = std::make_shared<owned_by_work>(g);
     ASSERT_TRUE(task.start([g, owned] {
       g->pass();
       return 0;
@@ -290,7 +291,7 @@ TEST(worker_task, work_that_outlives_its_page_frees_itself) {
   h->release();
   {
     worker_task task;
-    auto owned = std::make_shared<owned_by_work>(owned_by_work{h});
+    auto owned = std::make_shared<owned_by_work>(h);
     ASSERT_TRUE(task.start([h, owned] { return 0; }));
     owned.reset();
     task.wait();
