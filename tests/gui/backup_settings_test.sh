@@ -22,7 +22,6 @@
 # usage: backup_settings_test.sh WINDOWS_BIN STANDIN_DIR NATIVE_BIN [SECTION...]
 # Needs an X display (the Windows tests run inside xvfb-run).
 set -uo pipefail
-export LANG=en_US.UTF-8
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/window_test.sh" backup_settings_test "$1"
 standins=$(cd "$2" && pwd)
 native=$(cd "$3" && pwd)
@@ -516,11 +515,12 @@ section_gallery() {
     click_item About 2
     stop_program
   done
-  for language in Deutsch Español Français Italiano 简体中文 繁體中文 Nederlands Português; do
-    set_setting language REG_SZ "$language"
+  local pair
+  for pair in de:Deutsch es:Español fr:Français it:Italiano zh-cn:简体中文 zh-tw:繁體中文 nl:Nederlands pt:Português; do
+    set_setting language REG_SZ "${pair#*:}"
     start
     open_settings
-    dialog Settings screenshot "$(windows_path "$out/settings-dialog-$language.png")" >/dev/null
+    dialog Settings screenshot "$(windows_path "$out/settings-dialog-${pair%%:*}.png")" >/dev/null
     click_item Settings 2
     stop_program
   done
