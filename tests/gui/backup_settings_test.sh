@@ -427,14 +427,18 @@ PY
 }
 
 # --- about -------------------------------------------------------------------------------
-section_about() {
-  set_setting close_to_tray REG_DWORD 0
-  rm -f "$program/update/dpinst-calls.txt"
-  start
+open_about() {  # the caption menu's About: the menu's third item
   caption 3
   wait_until 10 probe wait "" --class '#32768' --visible --timeout 100
   for _ in 1 2 3; do probe key "" down --class '#32768' >/dev/null; done
   probe key "" enter --class '#32768' >/dev/null
+}
+
+section_about() {
+  set_setting close_to_tray REG_DWORD 0
+  rm -f "$program/update/dpinst-calls.txt"
+  start
+  open_about
   check "the caption menu's About opens the about dialog" wait_until 10 dialog_up About
   local info
   info=$(dialog About info)
@@ -454,10 +458,7 @@ section_about() {
   click_item Settings 2
   wait_until 10 dialog_gone Settings
 
-  caption 3
-  wait_until 10 probe wait "" --class '#32768' --visible --timeout 100
-  for _ in 1 2 3; do probe key "" down --class '#32768' >/dev/null; done
-  probe key "" enter --class '#32768' >/dev/null
+  open_about
   wait_until 10 dialog_up About
   click_item About 1
   check "the updater button closes the dialog" wait_until 10 dialog_gone About
@@ -505,10 +506,7 @@ section_gallery() {
     dialog Settings screenshot "$(windows_path "$out/settings-dialog-$code.png")" >/dev/null
     click_item Settings 2
     wait_until 10 dialog_gone Settings
-    caption 3
-    wait_until 10 probe wait "" --class '#32768' --visible --timeout 100
-    for _ in 1 2 3; do probe key "" down --class '#32768' >/dev/null; done
-    probe key "" enter --class '#32768' >/dev/null
+    open_about
     wait_until 10 dialog_up About
     sleep 0.3
     dialog About screenshot "$(windows_path "$out/about-dialog-$code.png")" >/dev/null

@@ -7,6 +7,7 @@
 #include "platform/win32.h"
 #include "resources/resource_ids.h"
 #include "ui/dialogs/about_text.h"
+#include "ui/dialogs/dialog_button_win32.h"
 #include "ui/skin/message_window_win32.h"
 #include "ui/skin/skin_fonts_win32.h"
 #include "ui/skin/wrapped_text_win32.h"
@@ -34,18 +35,6 @@ about_window_c::~about_window_c() {
 
 INT_PTR about_window_c::run(HWND owner) { return run_modal(GetModuleHandleW(nullptr), dialog_about, owner); }
 
-void about_window_c::prepare_button(bitmap_button_c& button, int item, const char* text_key, int y) {
-  HWND control = GetDlgItem(handle(), item);
-  if (!control) return;
-  button.set_image_list(button_images_);
-  button.set_images({0, 1, 2, -1});
-  button.set_text_font(font_verdana_8);
-  button.set_text_colour(skin_colour::button_text);
-  button.subclass(control);
-  SetWindowTextW(control, wide(text_of(text_key)));
-  SetWindowPos(control, nullptr, button_x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 void about_window_c::initialise() {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   auto close = std::make_unique<system_button_c<about_window_c>>();
@@ -67,8 +56,10 @@ void about_window_c::initialise() {
   button_images_ = build_skin_image_list(instance, button_width, button_height,
                                          {bitmap_about_button_normal, bitmap_about_button_pressed,
                                           bitmap_about_button_hover});
-  prepare_button(updater_button_, IDOK, "about_btn_check", 210);
-  prepare_button(close_button_, IDCANCEL, "about_btn_bk", 250);
+  prepare_dialog_button(updater_button_, handle(), IDOK, button_images_, font_verdana_8, "about_btn_check",
+                        button_x, 210);
+  prepare_dialog_button(close_button_, handle(), IDCANCEL, button_images_, font_verdana_8, "about_btn_bk", button_x,
+                        250);
   SetWindowPos(handle(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
   centre_window(handle(), GetWindow(handle(), GW_OWNER));
   set_window_region();

@@ -37,7 +37,6 @@ class about_window_c : public dialog_c, public ui_window_c<about_window_c> {
 
  private:
   void initialise();
-  void prepare_button(bitmap_button_c& button, int item, const char* text_key, int y);
   void paint(HDC dc);
   void start_updater();
   void close_clicked() { end_dialog(0); }

@@ -10,6 +10,7 @@
 #include "app/settings.h"
 #include "platform/win32.h"
 #include "resources/resource_ids.h"
+#include "ui/dialogs/dialog_button_win32.h"
 #include "ui/dialogs/settings_rules.h"
 #include "ui/skin/message_window_win32.h"
 #include "ui/skin/skin_fonts_win32.h"
@@ -73,18 +74,6 @@ void config_window_c::place(int item, int x, int y, int cx, int cy) {
   SetWindowPos(control, nullptr, x, y, cx, cy, flags);
 }
 
-void config_window_c::prepare_button(bitmap_button_c& button, int item, const char* text_key, int x, int y) {
-  HWND control = GetDlgItem(handle(), item);
-  if (!control) return;
-  button.set_image_list(button_images_);
-  button.set_images({0, 1, 2, -1});
-  button.set_text_font(font_verdana_8);
-  button.set_text_colour(skin_colour::button_text);
-  button.subclass(control);
-  SetWindowTextW(control, wide(text_of(text_key)));
-  place(item, x, y);
-}
-
 void config_window_c::initialise() {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   settings_values& values = settings();
@@ -99,10 +88,18 @@ void config_window_c::initialise() {
   button_images_ = build_skin_image_list(instance, button_width, button_height,
                                          {bitmap_dialog_button_normal, bitmap_dialog_button_pressed,
                                           bitmap_dialog_button_hover});
-  prepare_button(download_button_, control_browse_download_path, "top_download", 468, 54);
-  prepare_button(backup_button_, control_browse_backup_path, "top_backup", 468, 105);
-  prepare_button(ok_button_, IDOK, "btn_ok", 375, 360);
-  prepare_button(cancel_button_, IDCANCEL, "btn_cancel", 155, 360);
+  const struct {
+    bitmap_button_c& button;
+    int item;
+    const char* text_key;
+    int x, y;
+  } image_buttons[] = {{download_button_, control_browse_download_path, "top_download", 468, 54},
+                       {backup_button_, control_browse_backup_path, "top_backup", 468, 105},
+                       {ok_button_, IDOK, "btn_ok", 375, 360},
+                       {cancel_button_, IDCANCEL, "btn_cancel", 155, 360}};
+  for (const auto& b : image_buttons) {
+    prepare_dialog_button(b.button, handle(), b.item, button_images_, font_verdana_8, b.text_key, b.x, b.y);
+  }
 
   frame_brush_ = CreateSolidBrush(settings_blue);
   white_brush_ = CreateSolidBrush(RGB(255, 255, 255));

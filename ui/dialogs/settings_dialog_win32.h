@@ -32,7 +32,6 @@ class config_window_c : public dialog_c, public ui_window_c<config_window_c> {
 
  private:
   void initialise();
-  void prepare_button(bitmap_button_c& button, int item, const char* text_key, int x, int y);
   void place(int item, int x, int y, int cx = 0, int cy = 0);
   void paint(HDC dc);
   void pick_folder(int edit);

@@ -91,8 +91,10 @@ void backup_window_c::action_clicked() {
                                                      platform::join_path(system_info().working_folder, u"backup.xml"),
                                                      settings().backup_path, local_date_text()});
   const device_record* first = inventory->devices().data();
+  const device_record* end = first + inventory->devices().size();
   for (uintptr_t data : ticked) {
-    job->ticked.push_back(static_cast<size_t>(reinterpret_cast<const device_record*>(data) - first));
+    const auto* device = reinterpret_cast<const device_record*>(data);
+    if (device >= first && device < end) job->ticked.push_back(static_cast<size_t>(device - first));
   }
   SetTimer(handle(), poll_timer_id, poll_ms, nullptr);
   if (!worker_.start([job] { return job->run(); })) {
