@@ -14,9 +14,9 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "app/startup_win32.h"
 #include "service/update_client.h"

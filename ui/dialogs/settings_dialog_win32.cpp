@@ -62,8 +62,10 @@ config_window_c::~config_window_c() {
 INT_PTR config_window_c::run(HWND owner) { return run_modal(GetModuleHandleW(nullptr), dialog_settings, owner); }
 
 void show_settings_dialog(HWND owner) {
+  // A page's menu hands its own window: the dialog belongs to the top one.
+  HWND top = owner ? GetAncestor(owner, GA_ROOT) : nullptr;
   config_window_c dialog(30);
-  dialog.run(owner);
+  dialog.run(top ? top : owner);
 }
 
 void config_window_c::place(int item, int x, int y, int cx, int cy) {
