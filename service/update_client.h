@@ -18,6 +18,10 @@ class device_inventory_c;
 
 // The server base addresses the program was built with.
 std::vector<std::string> configured_servers();
+// Other addresses in their place, before the client is made; only the test
+// build of the program calls it, so that its tests need not take the
+// program's own ports from services running beside them.
+void override_configured_servers(std::vector<std::string> servers);
 
 // The links of packages installed before, one a line; blanks, tabs and line
 // ends around a line do not count. False when the file cannot be read (the

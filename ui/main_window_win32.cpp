@@ -13,6 +13,8 @@
 #include "platform/text.h"
 #include "platform/win32.h"
 #include "resources/resource_ids.h"
+#include "ui/dialogs/about_dialog_win32.h"
+#include "ui/dialogs/settings_dialog_win32.h"
 #include "ui/skin/message_window_win32.h"
 #include "ui/window_messages.h"
 
@@ -118,7 +120,8 @@ bool main_window_c::on_create() {
   RECT client{};
   GetClientRect(handle(), &client);
   if (!home_.create(handle(), client, true) || !scan_.create(handle(), client) ||
-      !download_.create(handle(), client)) {
+      !download_.create(handle(), client) || !backup_.create(handle(), client) ||
+      !restore_.create(handle(), client)) {
     return false;
   }
   current_ = &home_;
@@ -311,6 +314,8 @@ window_c& main_window_c::page(page_id id) {
   switch (id) {
     case page_id::scan: return scan_;
     case page_id::download: return download_;
+    case page_id::backup: return backup_;
+    case page_id::restore: return restore_;
     default: return home_;
   }
 }
@@ -324,15 +329,14 @@ void main_window_c::open_page(page_id id) {
     show_message(handle(), text_of(blocked_message_key(id)), 1);
     return;
   }
-  // The backup and restore pages are not built yet: their buttons open
-  // nothing once there are results.
-  if (id == page_id::download) show_page(download_);
+  show_page(page(id));
 }
 
 void main_window_c::start_scan() {
   state_.scan_started();
   // The scan empties the device list the download page points into.
   download_.clear_results();
+  backup_.clear_results();
   show_page(scan_);
   RedrawWindow(scan_.handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
   scan_.begin();
@@ -463,7 +467,7 @@ void main_window_c::menu_command(UINT id) {
       platform::system_shell().open(ascii_to_utf16(help_link()), u"");
       break;
     case command_about:
-      // The about dialog is not built yet.
+      about_clicked();
       break;
     case command_exit:
       quit();
@@ -473,8 +477,11 @@ void main_window_c::menu_command(UINT id) {
   }
 }
 
-void main_window_c::settings_clicked() {
-  // The settings dialog is not built yet.
+void main_window_c::settings_clicked() { show_settings_dialog(handle()); }
+
+void main_window_c::about_clicked() {
+  about_window_c about(platform::system_shell());
+  about.run(handle());
 }
 
 void main_window_c::maximise_clicked() {

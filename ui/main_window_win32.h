@@ -10,8 +10,10 @@
 #include <cstdint>
 
 #include "ui/main_window_state.h"
+#include "ui/pages/backup_page_win32.h"
 #include "ui/pages/download_page_win32.h"
 #include "ui/pages/home_page_win32.h"
+#include "ui/pages/restore_page_win32.h"
 #include "ui/pages/scan_page_win32.h"
 #include "ui/skin/ui_window_win32.h"
 #include "ui/tray_icon_win32.h"
@@ -38,6 +40,12 @@ class main_window_c : public window_c,
 
   // The header: caption band, the strip, border, buttons, icon and title.
   void paint_frame_contents(HDC dc, const RECT& window);
+
+  // The settings dialog, modal over the main window: from the settings
+  // button, the caption and tray menus, and the pages' own menus.
+  void settings_clicked();
+  // The about dialog, modal over the main window.
+  void about_clicked();
 
   bool pre_translate_message(MSG&) override { return false; }
   void on_idle() override {}
@@ -84,7 +92,6 @@ class main_window_c : public window_c,
   void download_clicked() { open_page(page_id::download); }
   void backup_clicked() { open_page(page_id::backup); }
   void restore_clicked() { open_page(page_id::restore); }
-  void settings_clicked();
   void close_clicked() { close_window(); }
   void maximise_clicked();
   void minimise_clicked() { ShowWindow(handle(), SW_MINIMIZE); }
@@ -106,6 +113,8 @@ class main_window_c : public window_c,
   home_window_c home_;
   scan_window_c scan_;
   download_window_c download_;
+  backup_window_c backup_;
+  restore_window_c restore_;
   window_c* current_ = nullptr;
   HMENU caption_menu_ = nullptr;
   button_c<main_window_c>* maximise_button_ = nullptr;

@@ -45,24 +45,7 @@ PY
 
 # The driver store of the devices' drivers: one package folder per INF name.
 windows_folder=$("$wine_run" winepath -u 'C:\windows' 2>/dev/null)
-python3 - "$work/demo-pc.json" "$windows_folder" <<'PY'
-import hashlib, json, os, sys
-fixture, windows = json.load(open(sys.argv[1])), sys.argv[2]
-store = os.path.join(windows, "system32", "DriverStore", "FileRepository")
-infs = os.path.join(windows, "inf")
-for inf in sorted({d["driver"]["InfPath"] for d in fixture["devices"] if d.get("driver", {}).get("InfPath")}):
-    stem = os.path.splitext(inf)[0]
-    existing = os.path.join(infs, inf)
-    text = open(existing, "rb").read() if os.path.exists(existing) else \
-        f"[Version]\r\nSignature=\"$WINDOWS NT$\"\r\n; the driver of {inf}\r\n".encode()
-    folder = os.path.join(store, f"{inf}_amd64_{hashlib.md5(text).hexdigest()[:8]}")
-    os.makedirs(os.path.join(folder, "x64"), exist_ok=True)
-    open(os.path.join(folder, inf), "wb").write(text)
-    open(os.path.join(folder, stem + ".cat"), "wb").write(b"catalog of " + inf.encode())
-    open(os.path.join(folder, "x64", stem + ".sys"), "wb").write(os.urandom(4096))
-    if not os.path.exists(existing):
-        open(existing, "wb").write(text)
-PY
+"$root/tests/tools/make_driver_store.py" "$work/demo-pc.json" "$windows_folder" || exit 1
 
 mkdir -p "$work/program"
 cp "$windows/quillary-cli.exe" "$standins/DPInst64.exe" "$standins/DPInst32.exe" "$work/program/"

@@ -18,6 +18,8 @@
 #include "app/language.h"
 #include "platform/text.h"
 #include "ui/skin/skin_fonts_win32.h"
+#include "ui/dialogs/about_text.h"
+#include "ui/dialogs/settings_rules.h"
 #include "ui/pages/download_page_layout.h"
 #include "ui/pages/home_layout.h"
 #include "ui/skin/wrapped_text_win32.h"
@@ -57,6 +59,16 @@ class fit_checker {
     GetTextExtentPoint32W(dc_, reinterpret_cast<const wchar_t*>(text.c_str()), static_cast<int>(text.size()), &size);
     ++checked;
     if (size.cx > width) report(key, place, std::to_string(size.cx) + " px wide, room for " + std::to_string(width));
+  }
+  // A text wrapped into `width` by the skin's word wrap, in at most
+  // `height` pixels (the about box's paragraph, two-line check boxes).
+  void wrapped_of(const std::u16string& text, const char* key, HFONT font, int width, int height, int gap,
+                  const char* place) {
+    SelectObject(dc_, font);
+    RECT rect{0, 0, width, 1000};
+    quillary::draw_wrapped_text(dc_, text, rect, gap, DT_CALCRECT);
+    ++checked;
+    if (rect.bottom > height) report(key, place, "needs " + std::to_string(rect.bottom) + " px of " + std::to_string(height));
   }
   void report_now(const char* key, const char* place, const std::string& detail) {
     ++checked;
@@ -235,6 +247,32 @@ int wmain(int argc, wchar_t** argv) {
                             "device_detail_list_manufacturer", "device_detail_list_inf_name",
                             "device_detail_list_inf_date", "device_detail_list_inf_version", "backup_date"})
       check.single_line(key, quillary::font_verdana_8, 90 - 10, "panel label");
+    // The backup and restore pages' headings on their 460-pixel pictures.
+    for (const char* key : {"device_detail_driver_information", "backup_info", "backup_settings", "restore_settings"})
+      check.single_line(key, quillary::font_verdana_9_bold, 460 - 20 - 10, "panel heading");
+    // The settings dialog: the left column's headings end before the
+    // divider, the right column's at the dialog's edge; the right column's
+    // check boxes keep the template's size, two lines of 270 pixels.
+    const int divider = quillary::divider_x(code);
+    for (const char* key : {"config_close_option", "config_startup_option", "config_language"})
+      check.single_line(key, quillary::font_verdana_8_bold, divider - 95 - 5, "settings heading");
+    for (const char* key : {"config_scan_option", "config_scheduled_task"})
+      check.single_line(key, quillary::font_verdana_8_bold, 640 - 340 - 20, "settings heading");
+    for (const char* key : {"config_download_path", "config_backup_path"})
+      check.single_line(key, quillary::font_verdana_8_bold, 468 - 93, "settings heading");
+    for (const char* key : {"config_scan_non_present_devices", "config_enable_scheduled_automatic_scan"})
+      check.wrapped_of(table.text_of(key), key, quillary::font_verdana_8, 270 - 18, 32, 0, "check box");
+    if (code == "fr" || code == "es" || code == "pt")
+      for (const char* key : {"config_close_to_system_tray", "config_start_when_windows_startup"})
+        check.wrapped_of(table.text_of(key), key, quillary::font_verdana_8, 222 - 18, 32, 0, "check box");
+    // The about dialog: the name on the header, the two lines on the band,
+    // the paragraph in its box, Close on its button.
+    check.single_line("about_name", quillary::font_arial_25_bold, 490 - 90, "about name");
+    for (const char* key : {"about_copyright", "about_information"})
+      check.single_line(key, quillary::font_verdana_8, 470 - 15, "about line");
+    check.wrapped_of(quillary::about_paragraph(table.text_of("about_info1"), u"Apr 18 2013", u"11:55:01"),
+                     "about_info1", quillary::font_verdana_8, 455 - 10, 100 - 20, 6, "about box");
+    check.single_line("about_btn_bk", quillary::font_verdana_8, 130 - 8, "about button");
   }
   DeleteDC(dc);
   std::printf("%d texts measured in %zu languages: %s\n", checked, std::size(languages),

@@ -12,17 +12,22 @@
 //                                appends a line "target|parameters" for each
 //                                thing it opens; Explorer and folders are only
 //                                written down, programs (the installers) run
+//   QUILLARY_TEST_SERVERS        the update service's addresses, separated by
+//                                blanks, instead of the three built in
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/startup_win32.h"
-#include "tests/gui/object_counts_win32.h"
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "platform/win32.h"
+#include "service/update_client.h"
+#include "tests/gui/object_counts_win32.h"
 #include "ui/main_window_win32.h"
 #include "ui/pages/download_page_win32.h"
 
@@ -74,6 +79,12 @@ class logging_shell_c : public quillary::shell_i {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   if (const wchar_t* delay = _wgetenv(L"QUILLARY_TEST_BACKGROUND_MS")) {
     quillary::main_window_c::set_background_scan_delay(static_cast<uint32_t>(std::wcstoul(delay, nullptr, 10)));
+  }
+  if (const char* servers = std::getenv("QUILLARY_TEST_SERVERS")) {
+    std::istringstream words(servers);
+    std::vector<std::string> list;
+    for (std::string server; words >> server;) list.push_back(server);
+    quillary::override_configured_servers(list);
   }
   if (const wchar_t* log = _wgetenv(L"QUILLARY_TEST_OBJECT_LOG")) {
     object_log = log;

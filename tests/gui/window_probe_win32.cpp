@@ -30,6 +30,12 @@
 //   window_probe key   TITLE KEY [SEL]           brings the window to the front and
 //                      types KEY: escape, enter, space, tab, up, down, left, right,
 //                      a single character, or a virtual-key number
+//   window_probe tree  TITLE [SEL]               JSON lines, one per item of the tree view SEL
+//                      finds, depth first: text, level, box (0 none, 1 unticked,
+//                      2 ticked), expanded, selected, and where to click in client
+//                      coordinates: "row" (the text) and "check" (the box), or null
+//                      while the item is scrolled or folded away
+//   window_probe checked TITLE [SEL]             a check box's state: 0, 1, or 2 (the third)
 //   window_probe pixel TITLE X Y [SEL] [--window]   the screen's colour there: #RRGGBB
 //   window_probe screenshot TITLE FILE.png [SEL] [--client]  the window (or its client
 //                      area) as the screen shows it, as PNG
@@ -40,6 +46,7 @@
 //   --child-class C  then a child (at any depth) of that class
 //   --child-id N     then a child with that control id
 //   --child-text T   then a child with that text
+//   --visible        the window (and the child) must be visible
 // Exit codes: 0 done, 1 no such window (or timeout, or the action failed),
 // 2 bad command line.
 #include <windows.h>
@@ -47,6 +54,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -95,6 +103,8 @@ BOOL CALLBACK match_child(HWND window, LPARAM context) {
   if (q->child_id >= 0 && GetDlgCtrlID(window) != q->child_id) return TRUE;
   if (!q->child_text.empty() && _wcsicmp(window_text(window).c_str(), q->child_text.c_str()) != 0)
     return TRUE;
+  // With --visible the child must show too (two pages may hold alike controls).
+  if (q->visible_only && !IsWindowVisible(window)) return TRUE;
   q->found = window;
   return FALSE;
 }
@@ -170,7 +180,7 @@ BOOL CALLBACK collect_of_class(HWND window, LPARAM context) {
 int usage() {
   std::fputs(
       "usage: window_probe start|wait|find|state|info|children|items|hide|show|minimize|restore|close|"
-      "texts|text|press|mouse|key|pixel|screenshot ... (see the header of window_probe_win32.cpp)\n",
+      "texts|text|press|mouse|key|tree|pixel|screenshot ... (see the header of window_probe_win32.cpp)\n",
       stderr);
   return 2;
 }
@@ -291,6 +301,94 @@ BOOL CALLBACK print_tooltip(HWND window, LPARAM) {
   CloseHandle(process);
   return TRUE;
 }
+
+// A tree view of another process: its item records and rectangles are read
+// through a buffer in that process, since the pointers in tree-view
+// messages are the receiver's.
+class remote_tree {
+ public:
+  explicit remote_tree(HWND tree) : tree_(tree) {
+    DWORD process_id = 0;
+    GetWindowThreadProcessId(tree, &process_id);
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process_id);
+    if (process_) remote_ = static_cast<char*>(VirtualAllocEx(process_, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
+  }
+  ~remote_tree() {
+    if (remote_) VirtualFreeEx(process_, remote_, 0, MEM_RELEASE);
+    if (process_) CloseHandle(process_);
+  }
+  bool ready() const { return remote_ != nullptr; }
+
+  void print(HTREEITEM item, int level) {
+    for (; item; item = next(item, TVGN_NEXT)) {
+      TVITEMW tv{};
+      tv.mask = TVIF_TEXT | TVIF_STATE | TVIF_HANDLE;
+      tv.hItem = item;
+      tv.stateMask = TVIS_STATEIMAGEMASK | TVIS_EXPANDED | TVIS_SELECTED;
+      tv.pszText = reinterpret_cast<wchar_t*>(remote_ + 512);
+      tv.cchTextMax = 1000;
+      WriteProcessMemory(process_, remote_, &tv, sizeof tv, nullptr);
+      SendMessageW(tree_, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote_));
+      ReadProcessMemory(process_, remote_, &tv, sizeof tv, nullptr);
+      wchar_t text[1001] = {};
+      ReadProcessMemory(process_, remote_ + 512, text, 1000 * sizeof(wchar_t), nullptr);
+      const int box = static_cast<int>((tv.state & TVIS_STATEIMAGEMASK) >> 12);
+      wchar_t head[160];
+      std::swprintf(head, 160, L", \"level\": %d, \"box\": %d, \"expanded\": %ls, \"selected\": %ls", level, box,
+                    (tv.state & TVIS_EXPANDED) ? L"true" : L"false", (tv.state & TVIS_SELECTED) ? L"true" : L"false");
+      print_utf8(L"{\"text\": " + json_string(text) + head + L", \"row\": " + row_point(item) +
+                 L", \"check\": " + check_point(item) + L"}");
+      print(next(item, TVGN_CHILD), level + 1);
+    }
+  }
+  HTREEITEM root() { return next(nullptr, TVGN_ROOT); }
+
+ private:
+  HTREEITEM next(HTREEITEM item, UINT relation) {
+    return reinterpret_cast<HTREEITEM>(
+        SendMessageW(tree_, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+  }
+  bool text_rect(HTREEITEM item, RECT& rect) {
+    std::memcpy(&rect, &item, sizeof item);
+    WriteProcessMemory(process_, remote_, &rect, sizeof rect, nullptr);
+    if (!SendMessageW(tree_, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(remote_))) return false;
+    ReadProcessMemory(process_, remote_, &rect, sizeof rect, nullptr);
+    RECT client{};
+    GetClientRect(tree_, &client);
+    return rect.bottom > 0 && rect.top < client.bottom;
+  }
+  static std::wstring point(int x, int y) { return L"[" + std::to_wstring(x) + L", " + std::to_wstring(y) + L"]"; }
+  std::wstring row_point(HTREEITEM item) {
+    RECT rect{};
+    if (!text_rect(item, rect)) return L"null";
+    return point((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+  }
+  // The middle of the stretch left of the text where the tree's hit test
+  // finds the item's box.
+  std::wstring check_point(HTREEITEM item) {
+    RECT rect{};
+    if (!text_rect(item, rect)) return L"null";
+    const int y = (rect.top + rect.bottom) / 2;
+    int first = -1, last = -1;
+    for (int x = 0; x < rect.left; ++x) {
+      TVHITTESTINFO hit{};
+      hit.pt = POINT{x, y};
+      WriteProcessMemory(process_, remote_, &hit, sizeof hit, nullptr);
+      SendMessageW(tree_, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(remote_));
+      ReadProcessMemory(process_, remote_, &hit, sizeof hit, nullptr);
+      if (hit.hItem == item && (hit.flags & TVHT_ONITEMSTATEICON)) {
+        if (first < 0) first = x;
+        last = x;
+      }
+    }
+    if (first < 0) return L"null";
+    return point((first + last) / 2, y);
+  }
+
+  HWND tree_;
+  HANDLE process_ = nullptr;
+  char* remote_ = nullptr;
+};
 
 int start_program(int argc, wchar_t** argv) {
   if (argc < 3) return usage();
@@ -532,6 +630,12 @@ int wmain(int argc, wchar_t** argv) {
     SetForegroundWindow(GetAncestor(window, GA_ROOT));
     Sleep(100);
     press_key(virtual_key(positional[0]));
+  } else if (command == L"checked") {
+    std::printf("%ld\n", static_cast<long>(SendMessageW(window, BM_GETCHECK, 0, 0)));
+  } else if (command == L"tree") {
+    remote_tree tree(window);
+    if (!tree.ready()) return fail("cannot reach the tree's process");
+    tree.print(tree.root(), 0);
   } else if (command == L"pixel") {
     if (positional.size() != 2) return usage();
     const POINT p = screen_point(positional[0], positional[1]);

@@ -1,0 +1,39 @@
+// The backup page: the driver-store packages of the devices of the last
+// scan, vendor drivers and those that came with Windows, each with a box;
+// the ticked ones go into archives in the backup folder on a worker.
+#pragma once
+
+#include "ui/pages/backup_tree.h"
+#include "ui/pages/tree_page_win32.h"
+#include "ui/pages/worker_task.h"
+
+namespace quillary {
+
+class backup_window_c : public tree_page_c {
+ public:
+  backup_window_c();
+  bool create(HWND parent, const RECT& rect) { return tree_page_c::create(parent, rect, L"BackupWindow"); }
+  // A new scan begins: the tree points into the device list.
+  void clear_results();
+
+  static constexpr UINT_PTR poll_timer_id = 1;
+  static constexpr UINT poll_ms = 200;
+
+ protected:
+  bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+  void fill_tree() override;
+  void box_toggled(HTREEITEM item) override;
+  void action_clicked() override;
+  const char* info_heading() const override { return "device_detail_driver_information"; }
+  std::vector<info_line> info_lines(LPARAM selected) const override;
+  const char* settings_heading() const override { return "backup_settings"; }
+
+ private:
+  void poll();
+  void add_group(const char* key, const std::vector<backup_tree_package>& packages, bool expand);
+
+  backup_tree_plan plan_;
+  worker_task worker_;
+};
+
+}  // namespace quillary

@@ -1,0 +1,87 @@
+#include "ui/pages/restore_page_win32.h"
+
+#include <memory>
+
+#include "app/language.h"
+#include "app/settings.h"
+#include "app/system_info.h"
+#include "backup/driver_store.h"
+#include "backup/restore.h"
+#include "devices/device_inventory.h"
+#include "download/restore_point_batch.h"
+#include "platform/files.h"
+#include "platform/restore_point.h"
+#include "platform/shell.h"
+#include "resources/resource_ids.h"
+#include "ui/skin/message_window_win32.h"
+
+namespace quillary {
+
+restore_window_c::restore_window_c() : tree_page_c({bitmap_restore_settings_header, "btn_restore"}) {}
+
+void restore_window_c::fill_tree() {
+  backup_catalogue_c catalogue(platform::join_path(system_info().working_folder, u"backup.xml"),
+                               settings().backup_path);
+  catalogue.load();
+  clear_tree();
+  plan_.clear();
+  entries_ = catalogue.entries();
+  if (entries_.empty()) {
+    PostMessageW(handle(), no_backup_message, 0, 0);
+    return;
+  }
+  static const std::vector<device_record> no_devices;
+  const device_inventory_c* inventory = device_inventory();
+  plan_ = plan_restore_tree(entries_, inventory ? inventory->devices() : no_devices);
+  for (const auto& archive : plan_) {
+    HTREEITEM root = insert_item(nullptr, archive.node.text, archive.node.image,
+                                 reinterpret_cast<LPARAM>(&archive.node), true);
+    for (const auto& device : archive.devices) {
+      insert_item(root, device.text, device.image, reinterpret_cast<LPARAM>(&device), false);
+    }
+  }
+}
+
+void restore_window_c::box_toggled(HTREEITEM item) {
+  tree_adapter_c adapter(tree());
+  keep_single_archive(adapter, reinterpret_cast<check_tree_i::item>(item));
+}
+
+void restore_window_c::action_clicked() {
+  // One restore at a time; a later one first sees the earlier one out.
+  if (worker_.started() && !worker_.ended()) return;
+  int32_t earlier = 0;
+  worker_.collect(earlier);
+
+  tree_adapter_c adapter(tree());
+  const auto* node = reinterpret_cast<const restore_tree_node*>(first_ticked_root(adapter));
+  if (!node) {
+    show_message(handle(), text_of("restore_no_driver"), 1);
+    return;
+  }
+  const std::u16string archive = node->archive;
+  const std::u16string folder = settings().backup_path;
+  worker_.start([archive, folder] {
+    restore_request request;
+    request.archive = archive;
+    request.busy = 1;
+    restore_point_batch_c restore_points(platform::system_restore_points());
+    return static_cast<int32_t>(restore_archive(request, folder, platform::system_shell(), restore_points));
+  });
+}
+
+std::vector<info_line> restore_window_c::info_lines(LPARAM selected) const {
+  const std::u16string inf_directory = driver_store() ? driver_store()->paths().inf_directory : u"";
+  const auto* node = reinterpret_cast<const restore_tree_node*>(selected);
+  return restore_info_lines(node ? node->device : nullptr, inf_directory);
+}
+
+bool restore_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  if (message == no_backup_message) {
+    if (IsWindowVisible(handle())) show_message(handle(), text_of("restore_no_backup"), 0);
+    return true;
+  }
+  return tree_page_c::handle_message(message, wparam, lparam, result);
+}
+
+}  // namespace quillary
