@@ -6,6 +6,7 @@
 #include "platform/win32.h"
 #include "resources/resource_ids.h"
 #include "ui/dialogs/device_details_rows.h"
+#include "ui/dialogs/dialog_button_win32.h"
 #include "ui/skin/message_window_win32.h"
 #include "ui/skin/skin_colours.h"
 #include "ui/skin/skin_fonts_win32.h"
@@ -90,15 +91,7 @@ void devinfo_window_c::initialise() {
   button_images_ = build_skin_image_list(instance, button_width, button_height,
                                          {bitmap_dialog_button_normal, bitmap_dialog_button_pressed,
                                           bitmap_dialog_button_hover});
-  if (HWND ok = GetDlgItem(handle(), IDOK)) {
-    ok_button_.set_image_list(button_images_);
-    ok_button_.set_images({0, 1, 2, -1});
-    ok_button_.set_text_font(font_verdana_8);
-    ok_button_.set_text_colour(skin_colour::button_text);
-    ok_button_.subclass(ok);
-    SetWindowTextW(ok, wide(text_of("btn_ok")));
-    SetWindowPos(ok, nullptr, 290, 400, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
+  prepare_dialog_button(ok_button_, handle(), IDOK, button_images_, font_verdana_8, "btn_ok", 290, 400);
   SetFocus(table_);
   set_window_region();
 }
