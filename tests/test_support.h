@@ -2,10 +2,12 @@
 #pragma once
 
 #include <filesystem>
+#include <fstream>
 #include <ostream>
 #include <random>
 #include <string>
 
+#include "app/language.h"
 #include "platform/task_scheduler.h"
 
 namespace quillary {
@@ -18,6 +20,17 @@ inline void PrintTo(const weekly_trigger& t, std::ostream* out) {
 }  // namespace quillary
 
 namespace quillary::testing {
+
+#ifdef QUILLARY_SOURCE_DIR
+// The shipped language file's English texts, as the program loads them,
+// in place of the process's table.
+inline void load_shipped_english() {
+  std::ifstream file(QUILLARY_SOURCE_DIR "/resources/language.ini", std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  language_table() = language_table_c();
+  language_table().load_text(bytes, u"English", true);
+}
+#endif
 
 // A fresh folder under the system's temporary folder, removed on destruction.
 class temp_folder_c {

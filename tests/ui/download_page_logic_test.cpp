@@ -2,10 +2,9 @@
 // table, without windows.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "app/language.h"
+#include "test_support.h"
 #include "ui/dialogs/device_details_rows.h"
 #include "ui/pages/download_page_layout.h"
 #include "ui/pages/download_panel_text.h"
@@ -15,13 +14,7 @@ namespace {
 
 class download_page_test : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    std::ifstream file(QUILLARY_SOURCE_DIR "/resources/language.ini", std::ios::binary);
-    std::stringstream bytes;
-    bytes << file.rdbuf();
-    language_table() = language_table_c();
-    language_table().load_text(bytes.str(), u"English", true);
-  }
+  static void SetUpTestSuite() { testing::load_shipped_english(); }
   static void TearDownTestSuite() { language_table() = language_table_c(); }
 };
 

@@ -4,10 +4,9 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
-#include <sstream>
 
 #include "app/language.h"
+#include "test_support.h"
 #include "devices/device_record.h"
 #include "platform/clock.h"
 #include "ui/main_window_state.h"
@@ -102,13 +101,7 @@ TEST(language_format, placeholders_are_filled_in_turn_and_never_handed_to_printf
 
 class scan_status_test : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    std::ifstream file(QUILLARY_SOURCE_DIR "/resources/language.ini", std::ios::binary);
-    std::stringstream bytes;
-    bytes << file.rdbuf();
-    language_table() = language_table_c();
-    language_table().load_text(bytes.str(), u"English", true);
-  }
+  static void SetUpTestSuite() { testing::load_shipped_english(); }
   // The table is the process's: the next tests start without these texts.
   static void TearDownTestSuite() { language_table() = language_table_c(); }
 };

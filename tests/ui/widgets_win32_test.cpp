@@ -633,9 +633,10 @@ TEST_F(pie_chart, the_download_page_chart) {
   EXPECT_GT(canvas.count([&](COLORREF c) { return close_to(c, RGB(255, 0, 0)); }), 50);
   EXPECT_GT(canvas.count([&](COLORREF c) { return close_to(c, RGB(22, 205, 31)); }), 200);
   EXPECT_GT(canvas.count([&](COLORREF c) { return close_to(c, RGB(255, 255, 0)); }), 20);
-  // Outside the pie rectangle (and its explode offsets) the chart is white.
-  EXPECT_EQ(canvas.pixel(5, 5), RGB(255, 255, 255));
-  EXPECT_EQ(canvas.pixel(220, 100), RGB(255, 255, 255));
+  // Outside the pie rectangle (and its explode offsets) the chart shows the
+  // background it was given: the button face, a grey.
+  EXPECT_EQ(canvas.pixel(5, 5), GetSysColor(COLOR_BTNFACE));
+  EXPECT_EQ(canvas.pixel(220, 100), GetSysColor(COLOR_BTNFACE));
 }
 
 TEST_F(pie_chart, zero_slices_are_left_out_and_the_rest_fill_the_pie) {

@@ -34,16 +34,8 @@ constexpr uint32_t slice_up_to_date = 0xFF16CD1F;
 
 shell_i* page_shell = nullptr;
 
-RECT to_rect(const skin_box& box) { return RECT{box.left, box.top, box.right, box.bottom}; }
-
 void move_to(HWND window, const skin_box& box) {
   if (window) MoveWindow(window, box.left, box.top, box.right - box.left, box.bottom - box.top, TRUE);
-}
-
-void fill(HDC dc, const RECT& rect, COLORREF colour) {
-  const COLORREF previous = SetBkColor(dc, colour);
-  ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
-  SetBkColor(dc, previous);
 }
 
 uint32_t argb_of(COLORREF colour) {
@@ -82,6 +74,7 @@ bool download_all_window_c::create(HWND parent, const RECT& rect) {
 void download_all_window_c::download_all_clicked() { SendMessageW(GetParent(handle()), UM_DOWNLOAD_ALL, 0, 0); }
 
 bool download_all_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  if (handle_button_mouse(*this, handle(), buttons_, tracking_, message, lparam)) return true;
   switch (message) {
     case WM_PAINT:
       paint_buffered(handle(), [this](HDC dc, const RECT& client) { paint(dc, client); });
@@ -104,26 +97,14 @@ bool download_all_window_c::handle_message(UINT message, WPARAM wparam, LPARAM l
         return true;
       }
       return false;
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-    case WM_LBUTTONUP:
-    case WM_MOUSELEAVE: {
-      RECT client{};
-      GetClientRect(handle(), &client);
-      const int fire = route_button_mouse(handle(), buttons_, tracking_, message, GET_X_LPARAM(lparam),
-                                          GET_Y_LPARAM(lparam), client);
-      if (fire >= 0) buttons_[static_cast<size_t>(fire)]->click(*this);
-      return true;
-    }
     default:
       return window_c::handle_message(message, wparam, lparam, result);
   }
 }
 
 void download_all_window_c::paint(HDC dc, const RECT& client) {
-  fill(dc, client, bar_colour);
-  fill(dc, RECT{client.left, client.top, client.right, client.top + 1}, RGB(210, 222, 240));
+  fill_colour(dc, client, bar_colour);
+  fill_colour(dc, RECT{client.left, client.top, client.right, client.top + 1}, RGB(210, 222, 240));
   for (auto& button : buttons_) {
     HFONT font = first_fitting_font(dc, button->text, 106 - 6, {font_verdana_8_bold, font_verdana_8});
     HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
@@ -349,7 +330,7 @@ bool download_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lpara
 }
 
 void download_window_c::paint(HDC dc, const RECT& client) {
-  fill(dc, client, RGB(255, 255, 255));
+  fill_colour(dc, client, RGB(255, 255, 255));
   paint_header(dc, client);
   paint_side(dc, client);
 }
@@ -357,7 +338,7 @@ void download_window_c::paint(HDC dc, const RECT& client) {
 void download_window_c::paint_header(HDC dc, const RECT& client) {
   const download_page_layout layout =
       place_download_page(client.right, client.bottom, has_wide_choices(language_code()));
-  fill(dc, to_rect(layout.header), header_band);
+  fill_colour(dc, to_rect(layout.header), header_band);
   const header_text header = header_text_for(counts_.out_of_date);
   // Italian, Spanish and Dutch headings are long: a smaller face; so is
   // any heading in any language that would run into the choices.
@@ -393,8 +374,8 @@ void download_window_c::paint_header(HDC dc, const RECT& client) {
 void download_window_c::paint_side(HDC dc, const RECT& client) {
   const download_page_layout layout =
       place_download_page(client.right, client.bottom, has_wide_choices(language_code()));
-  fill(dc, to_rect(layout.side), GetSysColor(COLOR_BTNFACE));
-  fill(dc, RECT{layout.side.left, layout.side.top, layout.side.left + 1, layout.side.bottom}, RGB(210, 222, 240));
+  fill_colour(dc, to_rect(layout.side), GetSysColor(COLOR_BTNFACE));
+  fill_colour(dc, RECT{layout.side.left, layout.side.top, layout.side.left + 1, layout.side.bottom}, RGB(210, 222, 240));
 
   draw_text_at(dc, text_of("sidebar_score"), layout.score.left, layout.score.top, font_verdana_10_bold, side_text);
   const int32_t score = driver_score(counts_.up_to_date(), counts_.offered);
@@ -410,7 +391,7 @@ void download_window_c::paint_side(HDC dc, const RECT& client) {
   for (size_t i = 0; i < std::size(legend); ++i) {
     int x = layout.legend.left;
     if (i < std::size(swatches)) {
-      fill(dc, RECT{x, y + 3, x + 10, y + 13}, swatches[i]);
+      fill_colour(dc, RECT{x, y + 3, x + 10, y + 13}, swatches[i]);
       x += 16;
     }
     draw_text_at(dc, format_language_text(text_of(legend[i].first), legend[i].second), x, y, font_verdana_8,

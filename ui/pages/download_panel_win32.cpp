@@ -37,19 +37,6 @@ constexpr COLORREF bar_fill = RGB(180, 213, 213);
 constexpr COLORREF status_text = RGB(56, 173, 0);
 constexpr int check_box_id = 100;
 
-void fill(HDC dc, const RECT& rect, COLORREF colour) {
-  const COLORREF previous = SetBkColor(dc, colour);
-  ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
-  SetBkColor(dc, previous);
-}
-
-void frame(HDC dc, const RECT& rect, COLORREF colour) {
-  fill(dc, RECT{rect.left, rect.top, rect.right, rect.top + 1}, colour);
-  fill(dc, RECT{rect.left, rect.bottom - 1, rect.right, rect.bottom}, colour);
-  fill(dc, RECT{rect.left, rect.top, rect.left + 1, rect.bottom}, colour);
-  fill(dc, RECT{rect.right - 1, rect.top, rect.right, rect.bottom}, colour);
-}
-
 // Single-line text in a box, cut at a word with an ellipsis where it does
 // not fit.
 void draw_line(HDC dc, const std::u16string& text, RECT box, HFONT font, COLORREF colour, UINT extra = 0) {
@@ -63,8 +50,6 @@ void draw_line(HDC dc, const std::u16string& text, RECT box, HFONT font, COLORRE
   SetTextColor(dc, old);
   if (previous) SelectObject(dc, previous);
 }
-
-RECT to_rect(const skin_box& box) { return RECT{box.left, box.top, box.right, box.bottom}; }
 
 }  // namespace
 
@@ -277,6 +262,7 @@ void download_panel_c::show_details() {
 }
 
 bool download_panel_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  if (handle_button_mouse(*this, handle(), buttons_, tracking_, message, lparam)) return true;
   switch (message) {
     case WM_CREATE:
       prepare();
@@ -295,18 +281,6 @@ bool download_panel_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam
       if (wparam != progress_timer) return false;
       on_timer();
       return true;
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-    case WM_LBUTTONUP:
-    case WM_MOUSELEAVE: {
-      RECT client{};
-      GetClientRect(handle(), &client);
-      const int fire = route_button_mouse(handle(), buttons_, tracking_, message, GET_X_LPARAM(lparam),
-                                          GET_Y_LPARAM(lparam), client);
-      if (fire >= 0) buttons_[static_cast<size_t>(fire)]->click(*this);
-      return true;
-    }
     case WM_CONTEXTMENU: {
       POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
       if (at.x == -1 && at.y == -1) {  // from the keyboard: below the panel's top left
@@ -337,8 +311,8 @@ bool download_panel_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam
 
 void download_panel_c::paint(HDC dc, const RECT& client) {
   using namespace download_panel_metrics;
-  fill(dc, client, group_.not_needed ? RGB(244, 246, 251) : RGB(255, 255, 255));
-  frame(dc, RECT{client.left + 4, client.top + 3, client.right - 4, client.bottom - 3}, row_frame);
+  fill_colour(dc, client, group_.not_needed ? RGB(244, 246, 251) : RGB(255, 255, 255));
+  frame_colour(dc, RECT{client.left + 4, client.top + 3, client.right - 4, client.bottom - 3}, row_frame);
 
   const device_record* first = group_.devices.empty() ? nullptr : group_.devices.front();
   const device_class_entry* entry = first ? first->class_entry : nullptr;
@@ -358,7 +332,7 @@ void download_panel_c::paint(HDC dc, const RECT& client) {
 
 void download_panel_c::paint_device(HDC dc, const device_record& device, int top, int right) {
   using namespace download_panel_metrics;
-  fill(dc, RECT{10, top - 1, right - 10, top}, row_frame);
+  fill_colour(dc, RECT{10, top - 1, right - 10, top}, row_frame);
   if (context_.status_pictures) {
     context_.status_pictures[static_cast<int>(status_image_for(group_))].draw(dc, 12,
                                                                           top + (device_line * 2 - 16) / 2);
@@ -389,11 +363,11 @@ void download_panel_c::paint_status_row(HDC dc, const RECT& client) {
   }
   const RECT bar = to_rect(row.progress);
   if (bar.right > bar.left) {
-    fill(dc, bar, RGB(255, 255, 255));
+    fill_colour(dc, bar, RGB(255, 255, 255));
     const double fraction = expected > 0 ? std::clamp(static_cast<double>(written) / expected, 0.0, 1.0) : 0.0;
     const int filled = static_cast<int>((bar.right - bar.left - 2) * fraction);
-    fill(dc, RECT{bar.left + 1, bar.top + 1, bar.left + 1 + filled, bar.bottom - 1}, bar_fill);
-    frame(dc, bar, bar_frame);
+    fill_colour(dc, RECT{bar.left + 1, bar.top + 1, bar.left + 1 + filled, bar.bottom - 1}, bar_fill);
+    frame_colour(dc, bar, bar_frame);
     draw_line(dc, progress_text(written, expected), bar, font_verdana_8, device_text, DT_CENTER);
   }
   const std::u16string& state_text = text_of(status_text_key(state));

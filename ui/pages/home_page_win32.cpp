@@ -37,15 +37,9 @@ skin_box home_window_c::start_button_box() const {
 
 void home_window_c::start_clicked() { SendMessageW(GetParent(handle()), UM_START_SCAN, 0, 0); }
 
-void home_window_c::route_mouse(UINT message, int x, int y) {
-  RECT client{};
-  GetClientRect(handle(), &client);
-  const int fire = route_button_mouse(handle(), buttons_, tracking_, message, x, y, client);
-  // The action sends the scan request, which shows another page: last.
-  if (fire >= 0) buttons_[static_cast<size_t>(fire)]->click(*this);
-}
-
 bool home_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  // The start button's action shows another page: it runs last.
+  if (handle_button_mouse(*this, handle(), buttons_, tracking_, message, lparam)) return true;
   switch (message) {
     case WM_PAINT:
       paint_buffered(handle(), [this](HDC dc, const RECT& client) { paint(dc, client); });
@@ -55,14 +49,6 @@ bool home_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, L
       return true;
     case WM_SIZE:
       InvalidateRect(handle(), nullptr, FALSE);
-      return true;
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-      route_mouse(message, GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam));
-      return true;
-    case WM_MOUSELEAVE:
-      route_mouse(message, 0, 0);
       return true;
     case WM_GETDLGCODE:
       result = DLGC_WANTALLKEYS;

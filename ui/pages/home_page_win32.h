@@ -29,7 +29,6 @@ class home_window_c : public window_c {
  private:
   void paint(HDC dc, const RECT& client);
   void start_clicked();
-  void route_mouse(UINT message, int x, int y);
 
   skin_image_c banner_;
   skin_image_c footer_rule_;

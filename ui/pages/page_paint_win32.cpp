@@ -45,6 +45,19 @@ SIZE text_extent(HDC dc, const std::u16string& text, HFONT font) {
   return size;
 }
 
+void fill_colour(HDC dc, const RECT& rect, COLORREF colour) {
+  const COLORREF previous = SetBkColor(dc, colour);
+  ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
+  SetBkColor(dc, previous);
+}
+
+void frame_colour(HDC dc, const RECT& rect, COLORREF colour) {
+  fill_colour(dc, RECT{rect.left, rect.top, rect.right, rect.top + 1}, colour);
+  fill_colour(dc, RECT{rect.left, rect.bottom - 1, rect.right, rect.bottom}, colour);
+  fill_colour(dc, RECT{rect.left, rect.top, rect.left + 1, rect.bottom}, colour);
+  fill_colour(dc, RECT{rect.right - 1, rect.top, rect.right, rect.bottom}, colour);
+}
+
 HFONT first_fitting_font(HDC dc, const std::u16string& text, int width, std::initializer_list<HFONT> fonts) {
   HFONT chosen = nullptr;
   for (HFONT font : fonts) {

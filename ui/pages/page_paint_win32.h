@@ -5,10 +5,11 @@
 
 #include <windows.h>
 
-#include <initializer_list>
-
 #include <functional>
+#include <initializer_list>
 #include <string>
+
+#include "ui/skin/button_geometry.h"
 
 namespace quillary {
 
@@ -25,6 +26,12 @@ constexpr COLORREF white = RGB(255, 255, 255);
 // Paints the window's client area through an off-screen bitmap: `draw`
 // gets a device context of the whole client area, white beneath.
 void paint_buffered(HWND window, const std::function<void(HDC, const RECT&)>& draw);
+
+// A rectangle filled, or framed one pixel wide, in a colour (no brush to
+// make and free).
+void fill_colour(HDC dc, const RECT& rect, COLORREF colour);
+void frame_colour(HDC dc, const RECT& rect, COLORREF colour);
+inline RECT to_rect(const skin_box& box) { return RECT{box.left, box.top, box.right, box.bottom}; }
 
 // One line of text at (x, y) in `font` and `colour`, transparent.
 void draw_text_at(HDC dc, const std::u16string& text, int x, int y, HFONT font, COLORREF colour);

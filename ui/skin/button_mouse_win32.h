@@ -6,6 +6,7 @@
 #pragma once
 
 #include <windows.h>
+#include <windowsx.h>
 
 #include "ui/skin/button_rules.h"
 
@@ -39,6 +40,30 @@ int route_button_mouse(HWND window, Buttons& buttons, bool& tracking, UINT messa
   }
   if (effect.redraw) InvalidateRect(window, nullptr, FALSE);
   return effect.fire;
+}
+
+// For a message map: the mouse messages go to the window's buttons, and a
+// button's action runs on `owner` last; false for every other message.
+template <typename Owner, typename Buttons>
+bool handle_button_mouse(Owner& owner, HWND window, Buttons& buttons, bool& tracking, UINT message,
+                         LPARAM lparam) {
+  switch (message) {
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+    case WM_MOUSELEAVE: {
+      RECT client{};
+      GetClientRect(window, &client);
+      const bool left = message == WM_MOUSELEAVE;
+      const int fire = route_button_mouse(window, buttons, tracking, message, left ? 0 : GET_X_LPARAM(lparam),
+                                          left ? 0 : GET_Y_LPARAM(lparam), client);
+      if (fire >= 0) buttons[static_cast<size_t>(fire)]->click(owner);
+      return true;
+    }
+    default:
+      return false;
+  }
 }
 
 }  // namespace quillary
