@@ -33,7 +33,14 @@ port=${QUILLARY_TEST_PORT:-18151}
 export QUILLARY_TEST_SERVERS="http://127.0.0.1:$port/ http://127.0.0.1:$((port + 1))/ http://127.0.0.1:$((port + 2))/"
 
 probe() { "$wine_run" "$bin/window_probe.exe" "$@" | tr -d '\r'; }
-windows_path() { "$wine_run" winepath -w "$1" 2>/dev/null; }
+windows_path() {  # a Unix path as Windows programs see it (asked again should Wine not answer)
+  local path
+  for _ in 1 2 3; do
+    path=$("$wine_run" winepath -w "$1" 2>/dev/null) && [ -n "$path" ] && { echo "$path"; return 0; }
+    sleep 1
+  done
+  return 1
+}
 wait_until() {  # wait_until SECONDS COMMAND...
   local deadline=$((SECONDS + $1))
   shift

@@ -7,7 +7,14 @@
 # usage: after tests/tools/window_test.sh, with test_name, gui, native and art set:
 #   source "$gui/program_test.sh"
 probe() { "$wine_run" "$bin/window_probe.exe" "$@" | tr -d '\r'; }
-windows_path() { "$wine_run" winepath -w "$1" 2>/dev/null; }
+windows_path() {  # a Unix path as Windows programs see it (asked again should Wine not answer)
+  local path
+  for _ in 1 2 3; do
+    path=$("$wine_run" winepath -w "$1" 2>/dev/null) && [ -n "$path" ] && { echo "$path"; return 0; }
+    sleep 1
+  done
+  return 1
+}
 json() { python3 -c "import json,sys; d=json.loads(sys.argv[1]); print($2)" "$1"; }
 wait_until() {  # wait_until SECONDS COMMAND...: until the command succeeds
   local deadline=$((SECONDS + $1))
