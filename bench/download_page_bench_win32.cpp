@@ -161,7 +161,7 @@ int run(int panel_count, int rounds) {
   buttons[0].load(GetModuleHandleW(nullptr), bitmap_panel_button_normal);
   buttons[1].load(GetModuleHandleW(nullptr), bitmap_panel_button_hover);
   buttons[2].load(GetModuleHandleW(nullptr), bitmap_panel_button_pressed);
-  HBRUSH tint = CreateSolidBrush(RGB(244, 246, 251));
+  HBRUSH tint = CreateSolidBrush(download_panel_tint);
   download_panel_context context{&shell, tint, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), pictures, buttons};
   panel_list_c<download_panel_c> list;
   list.create(host, RECT{0, 0, 560, 440}, 1);

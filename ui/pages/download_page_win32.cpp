@@ -26,7 +26,6 @@ constexpr COLORREF bar_colour = RGB(236, 242, 250);
 constexpr COLORREF side_text = RGB(67, 110, 152);
 constexpr COLORREF score_red = RGB(220, 30, 30);
 constexpr COLORREF score_green = RGB(22, 170, 31);
-constexpr COLORREF panel_tint = RGB(244, 246, 251);
 // The chart's slices, in this order, with their colours (ARGB).
 constexpr uint32_t slice_out_of_date = 0xFFFF0000;
 constexpr uint32_t slice_no_driver = 0xFFFFFF00;
@@ -128,7 +127,7 @@ bool download_window_c::create(HWND parent, const RECT& rect) {
   if (!window_c::create(info, parent, u"", WS_CHILD | WS_CLIPCHILDREN, 0, rect)) return false;
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   header_brush_ = CreateSolidBrush(header_band);
-  tint_brush_ = CreateSolidBrush(panel_tint);
+  tint_brush_ = CreateSolidBrush(download_panel_tint);
   status_pictures_[static_cast<int>(panel_status_image::no_driver)].load(instance, bitmap_status_no_driver);
   status_pictures_[static_cast<int>(panel_status_image::not_needed)].load(instance, bitmap_status_not_needed);
   status_pictures_[static_cast<int>(panel_status_image::needed)].load(instance, bitmap_status_needed);

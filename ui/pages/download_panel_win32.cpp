@@ -99,14 +99,6 @@ bool download_panel_c::checked() const {
   return check_box_ && SendMessageW(check_box_, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-RECT download_panel_c::action_button_rect() const {
-  RECT client{};
-  GetClientRect(handle(), &client);
-  if (buttons_.empty()) return RECT{};
-  const skin_box box = right_anchored_box(buttons_.front()->rect, client);
-  return to_rect(box);
-}
-
 void download_panel_c::set_checked_from_bar(bool checked) {
   if (group_.not_needed || !check_box_) return;
   SendMessageW(check_box_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -311,7 +303,7 @@ bool download_panel_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam
 
 void download_panel_c::paint(HDC dc, const RECT& client) {
   using namespace download_panel_metrics;
-  fill_colour(dc, client, group_.not_needed ? RGB(244, 246, 251) : RGB(255, 255, 255));
+  fill_colour(dc, client, group_.not_needed ? download_panel_tint : RGB(255, 255, 255));
   frame_colour(dc, RECT{client.left + 4, client.top + 3, client.right - 4, client.bottom - 3}, row_frame);
 
   const device_record* first = group_.devices.empty() ? nullptr : group_.devices.front();

@@ -21,6 +21,9 @@ namespace quillary {
 
 class shell_i;
 
+// The background of a panel whose package no device needs.
+constexpr COLORREF download_panel_tint = RGB(244, 246, 251);
+
 // What the panels of one page share.
 struct download_panel_context {
   shell_i* shell = nullptr;     // opens folders, Explorer and installers
@@ -49,8 +52,6 @@ class download_panel_c : public list_panel_c {
   const update_package& group() const { return group_; }
   download_session_c* session() const { return session_; }
   bool checked() const;
-  // The action button's place in client coordinates, for tests and menus.
-  RECT action_button_rect() const;
 
   static constexpr UINT_PTR progress_timer = 2;
   static constexpr UINT progress_interval_ms = 200;
