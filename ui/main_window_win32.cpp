@@ -119,11 +119,7 @@ bool main_window_c::on_create() {
 
   RECT client{};
   GetClientRect(handle(), &client);
-  if (!home_.create(handle(), client, true) || !scan_.create(handle(), client) ||
-      !download_.create(handle(), client) || !backup_.create(handle(), client) ||
-      !restore_.create(handle(), client)) {
-    return false;
-  }
+  if (!home_.create(handle(), client, true) || !scan_.create(handle(), client)) return false;
   current_ = &home_;
   caption_menu_ = LoadMenuW(instance, MAKEINTRESOURCEW(menu_main));
 
@@ -329,7 +325,18 @@ void main_window_c::open_page(page_id id) {
     show_message(handle(), text_of(blocked_message_key(id)), 1);
     return;
   }
+  if (!create_result_pages()) return;
   show_page(page(id));
+}
+
+// The pages that show what a scan found are made when first needed: the
+// program's start does not wait for them (the chart alone starts GDI+).
+bool main_window_c::create_result_pages() {
+  RECT client{};
+  GetClientRect(handle(), &client);
+  return (download_.handle() || download_.create(handle(), client)) &&
+         (backup_.handle() || backup_.create(handle(), client)) &&
+         (restore_.handle() || restore_.create(handle(), client));
 }
 
 void main_window_c::start_scan() {
@@ -345,6 +352,10 @@ void main_window_c::start_scan() {
 void main_window_c::scan_finished(int32_t device_count) {
   const bool notify = state_.scan_finished();
   scan_.reset_phase();
+  if (!create_result_pages()) {
+    show_page(home_);
+    return;
+  }
   download_.take_result(device_count);
   show_page(download_);
   SetFocus(download_.focus_target());

@@ -90,6 +90,7 @@ class main_window_c : public window_c,
   // Button actions.
   void home_clicked() { open_page(page_id::home); }
   void download_clicked() { open_page(page_id::download); }
+  bool create_result_pages();
   void backup_clicked() { open_page(page_id::backup); }
   void restore_clicked() { open_page(page_id::restore); }
   void close_clicked() { close_window(); }
