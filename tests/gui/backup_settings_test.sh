@@ -136,31 +136,7 @@ scan() {
 }
 shot() { import -window root "$work/$1.png" 2>/dev/null; }
 
-# The visible tree, one JSON object a line; tree_query PYTHON prints what
-# the expression makes of `items` (the list of them).
-tree_query() {
-  main tree --child-class SysTreeView32 --visible > "$work/tree.json"
-  python3 -c '
-import json, sys
-items = [json.loads(l) for l in open(sys.argv[1]) if l.strip()]
-roots = [i for i in items if i["level"] == 0]
-packages = [i for i in items if i["level"] == 1]
-def under(root):
-    at = items.index(root)
-    out = []
-    for i in items[at + 1:]:
-        if i["level"] == 0: break
-        if i["level"] == 1: out.append(i)
-    return out
-print(eval(sys.argv[2]))' "$work/tree.json" "$1"
-}
-tree_click() {  # tree_click X Y: a real click in the visible tree
-  main mouse click "$1" "$2" --child-class SysTreeView32 --visible >/dev/null
-  sleep 0.4
-}
-tick() { tree_click $(tree_query "' '.join(map(str, $1['check']))"); }  # tick ITEM-EXPRESSION
-select_row() { tree_click $(tree_query "' '.join(map(str, $1['row']))"); }
-action_button() { main mouse click 100 28 --child-id 101 --visible >/dev/null; sleep 0.3; }
+source "$gui/tree_page_test.sh"
 
 # --- backup ------------------------------------------------------------------------------
 section_backup() {

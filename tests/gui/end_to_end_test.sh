@@ -89,7 +89,7 @@ check "a rescan shows its devices up to date (the panel tinted)" test "$(panel u
 nav 2
 check "the backup page opens" wait_until 10 page_visible BackupWindow
 tick 'roots[0]'
-page_action_button
+action_button
 check "backing up the vendor drivers ends" wait_until 120 box_up
 check "... completed" test "$(box_text)" = "Backup completed successfully."
 box_answer 1
@@ -100,7 +100,7 @@ local_archive=$(tree_query 'next(r["text"] for r in roots if r["text"].startswit
 check "the device's driver has its archive ($local_archive)" test -n "$local_archive"
 tree_click $(tree_query "' '.join(map(str, next(r for r in roots if r['text'] == '$local_archive')['check']))")
 : > "$program/dpinst-calls.txt"
-page_action_button
+action_button
 check "restoring it starts the installer forced on its unpacked folder" wait_until 30 \
   grep -qF "/F /PATH \"$(windows_path "$program/backup")\\${local_archive%.zip}\"" "$program/dpinst-calls.txt"
 stop_program

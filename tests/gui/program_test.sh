@@ -119,17 +119,4 @@ drag() {  # drag X Y X2 Y2: a press, a move and a release at screen points
 }
 shot() { import -window root "$work/$1.png" 2>/dev/null; }
 
-# The backup and restore pages' tree: tree_query PYTHON prints what the
-# expression makes of the visible tree's `items` (with `roots`, its top
-# level); tick and select_row click an item's box or its row.
-tree_query() {
-  main tree --child-class SysTreeView32 --visible > "$work/tree.json"
-  python3 -c '
-import json, sys
-items = [json.loads(l) for l in open(sys.argv[1]) if l.strip()]
-roots = [i for i in items if i["level"] == 0]
-print(eval(sys.argv[2]))' "$work/tree.json" "$1"
-}
-tree_click() { main mouse click "$1" "$2" --child-class SysTreeView32 --visible >/dev/null; sleep 0.4; }
-tick() { tree_click $(tree_query "' '.join(map(str, $1['check']))"); }
-page_action_button() { main mouse click 100 28 --child-id 101 --visible >/dev/null; sleep 0.3; }
+source "$(dirname "${BASH_SOURCE[0]}")/tree_page_test.sh"
