@@ -1,5 +1,10 @@
-// The process-wide last-error code: 0 at start; an operation that fails
-// stores its code here and returns failure. Nothing ever clears it.
+// The last-error code: 0 at start; an operation that fails stores its code
+// here and returns failure. Nothing ever clears it.
+//
+// Each thread has its own: a download failing on its thread must not put
+// its code in place of the one an update query left on another. An
+// operation whose caller reads its outcome on another thread hands the
+// code over in its own result (the update query's `error_code`).
 #pragma once
 
 #include <cstdint>
@@ -22,6 +27,7 @@ constexpr int32_t compression_failed = 24;    // update request cannot be compre
 constexpr int32_t oversize_download = 25;     // server sent more than the expected size
 }  // namespace error_code
 
+// The code the calling thread's last failing operation left.
 int32_t last_error();
 void set_last_error(int32_t code);
 

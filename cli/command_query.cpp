@@ -147,7 +147,7 @@ int run_query(const arguments& args) {
   if (!client.query_updates(options.info)) {
     // The message the scan page would show, in English.
     load_language(u"English", true);
-    const int32_t code = last_error();
+    const int32_t code = options.info.error_code;
     return fail("the update query failed (last error " + std::to_string(code) + "): " +
                 utf16_to_utf8(query_failure_message(code, options.info)));
   }

@@ -61,21 +61,28 @@ bool load_installed_links(const std::u16string& path, std::set<std::string>& lin
 update_client_c::update_client_c(device_inventory_c& inventory, std::vector<std::string> servers)
     : inventory_(inventory), servers_(std::move(servers)) {}
 
+namespace {
+
+bool fail(update_request_info& info, int32_t code) {
+  set_last_error(code);
+  info.error_code = code;
+  return false;
+}
+
+}  // namespace
+
 bool update_client_c::query_updates(update_request_info& info) {
   current_ = &info;
   // The page keeps one record across queries: an earlier failure's text
-  // must not stand for this query's.
+  // and code must not stand for this query's.
   info.error_text.clear();
+  info.error_code = 0;
   const std::string document = build_update_request(inventory_.devices(), info);
   if (!transfer_ && !(transfer_ = create_transfer(reply_capacity))) {
-    set_last_error(error_code::transfer_unavailable);
-    return false;
+    return fail(info, error_code::transfer_unavailable);
   }
   std::string compressed;
-  if (compress_request(document, compressed) != 0) {
-    set_last_error(error_code::compression_failed);
-    return false;
-  }
+  if (compress_request(document, compressed) != 0) return fail(info, error_code::compression_failed);
 
   const transfer_outcome* outcome = nullptr;
   for (const auto& server : servers_) {
@@ -86,21 +93,17 @@ bool update_client_c::query_updates(update_request_info& info) {
   }
   if (!outcome || outcome->transfer_result != 0 || outcome->http_status >= 400) {
     // Judged by the last server's answer.
-    if (!outcome || outcome->http_status == 504) {
-      set_last_error(error_code::network_timeout);
-      return false;
-    }
-    set_last_error(error_code::network_error);
+    if (!outcome || outcome->http_status == 504) return fail(info, error_code::network_timeout);
     if (outcome->transfer_result == CURLE_WRITE_ERROR) {
       info.error_text = std::string(outcome->error_text).substr(0, max_error_text);
     } else if (outcome->http_status < 400) {
       info.error_text =
           std::string(curl_easy_strerror(static_cast<CURLcode>(outcome->transfer_result))).substr(0, max_error_text);
     }
-    return false;
+    return fail(info, error_code::network_error);
   }
 
-  if (!parse_update_reply(outcome->body.data(), inventory_)) return false;
+  if (!parse_update_reply(outcome->body.data(), inventory_)) return fail(info, error_code::invalid_reply);
   load_installed_links(installed_links_file_, installed_links_);
   for (auto& device : inventory_.devices()) choose_items(device, info.os_version_code, installed_links_);
   return true;

@@ -24,6 +24,10 @@ struct update_request_info {
   // (at most 255 characters).
   int32_t http_status = 0;
   std::string error_text;
+  // Out: why the query failed (a last-error code), 0 after a success. The
+  // query's own, whatever other threads fail meanwhile: the page that shows
+  // it reads it on another thread than the one the query ran on.
+  int32_t error_code = 0;
 };
 
 std::string build_update_request(const std::vector<device_record>& devices,

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <atomic>
 #include <fstream>
+#include <thread>
 
 #include "app/last_error.h"
 #include "devices/device_inventory.h"
@@ -111,6 +113,32 @@ TEST_F(query_test, an_oversize_reply_is_a_network_error_with_the_library_text) {
 TEST_F(query_test, a_reply_that_is_not_xml_is_invalid) {
   EXPECT_FALSE(query({server("BAD_XML")}));
   EXPECT_EQ(last_error(), error_code::invalid_reply);
+  EXPECT_EQ(info.error_code, error_code::invalid_reply);
+}
+
+// As in the program: the query on a thread of its own, read on another,
+// while a download fails on a third.
+TEST_F(query_test, a_query_keeps_its_own_failure_whatever_other_threads_fail) {
+  set_last_error(0);
+  std::atomic<bool> querying{true};
+  std::thread failing_download([&] {
+    while (querying) set_last_error(error_code::file_write_failed);
+  });
+  bool answered = true;
+  std::thread update_thread([&] {
+    answered = query({server("REFUSE"), server("REFUSE"), server("REFUSE")});
+    querying = false;
+  });
+  update_thread.join();
+  failing_download.join();
+  EXPECT_FALSE(answered);
+  EXPECT_EQ(info.error_code, error_code::network_timeout);
+  EXPECT_EQ(last_error(), 0) << "the reading thread failed nothing";
+
+  // The page keeps its record: a later success clears what it said.
+  update_client_c again(*inventory, {server("NORMAL")});
+  ASSERT_TRUE(again.query_updates(info));
+  EXPECT_EQ(info.error_code, 0);
 }
 
 TEST_F(query_test, the_installed_driver_and_installed_packages_are_no_update) {

@@ -54,12 +54,13 @@ int run_device_scan(void* job) {
 
 int run_update_query(void* job) {
   const worker_counted counted;
+  auto& request = *static_cast<update_request_info*>(job);
   update_client_c* client = update_client();
   if (!client) {
-    set_last_error(error_code::transfer_unavailable);
+    request.error_code = error_code::transfer_unavailable;
     return -1;
   }
-  return client->query_updates(*static_cast<update_request_info*>(job)) ? 0 : -1;
+  return client->query_updates(request) ? 0 : -1;
 }
 
 bool ended(const std::unique_ptr<std::thread>& thread, const thread_call& call) { return !thread || call.ended; }
@@ -175,10 +176,11 @@ void scan_window_c::device_scan_ended() {
   job_->request.model = system_info().summary.model;
   job_->request.http_status = 0;
   job_->request.error_text.clear();
+  job_->request.error_code = 0;
   job_->update_call.result = 0;
   update_thread_ = start_counted(job_->update_call, job_);
   if (!update_thread_) {
-    set_last_error(error_code::transfer_unavailable);
+    job_->request.error_code = error_code::transfer_unavailable;
     job_->update_call.result = -1;
   }
 }
@@ -197,7 +199,7 @@ void scan_window_c::update_query_ended() {
 }
 
 int scan_window_c::report_query_failure() {
-  const std::u16string text = query_failure_message(last_error(), job_->request);
+  const std::u16string text = query_failure_message(job_->request.error_code, job_->request);
   if (text.empty()) return 2;
   return show_message(GetParent(handle()), text, 4);
 }
