@@ -29,6 +29,17 @@ constexpr size_t max_retry_path = 255;
 
 bool is_separator(char16_t c) { return c == u'/' || c == u'\\'; }
 
+// General-purpose flag bit 11: the entry's name is UTF-8. Today's tools
+// (Windows' compressed folders, 7-Zip, Info-ZIP, Python) set it for names
+// beyond ASCII; a name without it is in the code page of the system that
+// wrote it, which is taken to be ours (our own backup archives are
+// written so).
+constexpr uLong utf8_name_flag = 1u << 11;
+
+std::u16string decode_entry_name(const std::string& raw, uLong flags) {
+  return (flags & utf8_name_flag) ? utf8_to_utf16(raw) : from_ansi(raw);
+}
+
 // The parts of an entry name between separators; doubled separators name
 // no folder of their own, so empty parts are dropped.
 std::vector<std::u16string_view> split_name(std::u16string_view name) {
@@ -161,7 +172,7 @@ unzip_archive_c::step unzip_archive_c::extract_current(const std::u16string& fol
   if (raw_name.find('\0') != std::string::npos) return step::stop;
   // Separators are looked for in the wide name: in double-byte code pages
   // the byte of a backslash can be the second half of a character.
-  const std::u16string name = from_ansi(raw_name);
+  const std::u16string name = decode_entry_name(raw_name, info.flag);
   const auto parts = split_name(name);
 
   if (!name.empty() && is_separator(name.back())) {

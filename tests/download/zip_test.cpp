@@ -11,6 +11,7 @@
 #include <fstream>
 #include <set>
 
+#include "platform/text.h"
 #include "test_support.h"
 
 #ifdef _WIN32
@@ -32,6 +33,7 @@ struct entry {
   std::string data;
   uint32_t dos_time = winter_dos;
   int method = Z_DEFLATED;
+  uLong flags = 0;  // general-purpose flags, such as bit 11 (UTF-8 name)
 };
 
 // Archives written by minizip directly, so that names our own writer would
@@ -42,8 +44,9 @@ void write_archive(const fs::path& path, const std::vector<entry>& entries) {
   for (const auto& e : entries) {
     zip_fileinfo info = {};
     info.dosDate = e.dos_time;
-    ASSERT_EQ(zipOpenNewFileInZip(zip, e.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, e.method,
-                                  Z_DEFAULT_COMPRESSION),
+    ASSERT_EQ(zipOpenNewFileInZip4(zip, e.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, e.method,
+                                   Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr,
+                                   0, 0, e.flags),
               ZIP_OK);
     ASSERT_EQ(zipWriteInFileInZip(zip, e.data.data(), static_cast<unsigned>(e.data.size())), ZIP_OK);
     ASSERT_EQ(zipCloseFileInZip(zip), ZIP_OK);
@@ -171,6 +174,25 @@ TEST(unzip_archive, extracts_contents_and_makes_folders_on_demand) {
   EXPECT_EQ(read_file(out / "drivers" / "x64" / "net.sys"), binary);
   EXPECT_EQ(read_file(out / "drivers" / "x86" / "net.sys"), "x86");
   EXPECT_EQ(read_file(out / "stored.bin"), std::string(20000, 's'));
+}
+
+// Names marked UTF-8 (as today's tools write names beyond ASCII) are read
+// as UTF-8; unmarked names in the code page, as our own backups write them.
+TEST(unzip_archive, names_marked_utf8_are_utf8_and_others_are_in_the_code_page) {
+  temp_folder_c temp;
+  constexpr uLong utf8_name = 1u << 11;
+  const std::u16string backup_name = u"B\u00fcro\\liste.txt";
+  write_archive(temp.path() / "p.zip", {{"Ger\xC3\xA4t/ger\xC3\xA4t.inf", "inf", winter_dos, Z_DEFLATED, utf8_name},
+                                        {"\xE6\x97\xA5\xE6\x9C\xAC.txt", "cjk", winter_dos, Z_DEFLATED, utf8_name},
+                                        {to_ansi(backup_name), "backup"}});
+  unzip_archive_c archive;
+  ASSERT_EQ(archive.open(temp.below("p.zip")), 0);
+  const fs::path out = temp.path() / "out";
+  ASSERT_EQ(archive.extract_all(out.u16string()), 0);
+  EXPECT_TRUE(archive.complete());
+  EXPECT_EQ(read_file(out / fs::path(u"Ger\u00e4t") / fs::path(u"ger\u00e4t.inf")), "inf");
+  EXPECT_EQ(read_file(out / fs::path(u"\u65e5\u672c.txt")), "cjk") << "beyond any single-byte code page";
+  EXPECT_EQ(read_file(out / fs::path(u"B\u00fcro") / "liste.txt"), "backup");
 }
 
 TEST(unzip_archive, extracting_again_keeps_existing_files) {
