@@ -88,4 +88,12 @@ bool move_folder(const std::u16string& from, const std::u16string& to);
 namespace quillary::platform {
 // Puts `from` in the place of `to`, replacing it in one step.
 bool replace_file(const std::u16string& from, const std::u16string& to);
+// Cuts an existing file back to its first `size` bytes; false when it
+// cannot be opened or cut (or is shorter).
+bool truncate_file(const std::u16string& path, uint64_t size);
+// Creates one folder that was not there: false when anything is at the
+// path already, or its parent is missing.
+bool create_new_folder(const std::u16string& path);
+// Hides a file from the shell's usual view (natively a leading dot does).
+void hide_file(const std::u16string& path);
 }  // namespace quillary::platform

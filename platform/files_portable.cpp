@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -91,6 +92,17 @@ namespace quillary::platform {
 bool replace_file(const std::u16string& from, const std::u16string& to) {
   return std::rename(utf16_to_utf8(from).c_str(), utf16_to_utf8(to).c_str()) == 0;
 }
+
+bool truncate_file(const std::u16string& path, uint64_t size) {
+  const std::string name = utf16_to_utf8(path);
+  struct stat status {};
+  if (stat(name.c_str(), &status) != 0 || static_cast<uint64_t>(status.st_size) < size) return false;
+  return truncate(name.c_str(), static_cast<off_t>(size)) == 0;
+}
+
+bool create_new_folder(const std::u16string& path) { return mkdir(utf16_to_utf8(path).c_str(), 0777) == 0; }
+
+void hide_file(const std::u16string&) {}
 }  // namespace quillary::platform
 
 namespace quillary::platform {

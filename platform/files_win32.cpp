@@ -94,6 +94,24 @@ namespace quillary::platform {
 bool replace_file(const std::u16string& from, const std::u16string& to) {
   return MoveFileExW(wide(from), wide(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
+
+bool truncate_file(const std::u16string& path, uint64_t size) {
+  HANDLE file = CreateFileW(wide(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER length{}, at{};
+  length.QuadPart = static_cast<LONGLONG>(size);
+  const bool cut = GetFileSizeEx(file, &at) && static_cast<uint64_t>(at.QuadPart) >= size &&
+                   SetFilePointerEx(file, length, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  return CloseHandle(file) && cut;
+}
+
+bool create_new_folder(const std::u16string& path) { return CreateDirectoryW(wide(path), nullptr) != 0; }
+
+void hide_file(const std::u16string& path) {
+  const DWORD attributes = GetFileAttributesW(wide(path));
+  if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(wide(path), attributes | FILE_ATTRIBUTE_HIDDEN);
+}
 }  // namespace quillary::platform
 
 namespace quillary::platform {

@@ -88,6 +88,7 @@ size_t write_to_file(char* data, size_t size, size_t count, void* user) {
   }
   if (std::fwrite(data, 1, n, t.output_) != n || std::fflush(t.output_) != 0) {
     set_last_error(error_code::file_write_failed);
+    t.write_failed_ = true;
     return 0;
   }
   if (t.hashing_) t.hashing_->add(data, n);
@@ -110,6 +111,16 @@ void reset_outcome(http_transfer_c& t) {
   o.used = 0;
 }
 
+// Makes the file hold exactly the `written` bytes counted, so that what is
+// appended follows them: bytes of a write cut short are cut off. A file
+// shorter than counted (or one that cannot be cut) cannot be continued, so
+// the count goes back to 0 and the download starts over.
+void keep_counted_bytes(const std::u16string& file_name, download_progress& progress) {
+  const uint32_t written = progress.written.load();
+  if (written == 0 || platform::file_size(file_name) == written) return;
+  if (!platform::truncate_file(file_name, written)) progress.written.store(0);
+}
+
 // One try of a download. 0 when the transfer ran to its end (result in the
 // progress record); -1 when it could not be made.
 int download_attempt(http_transfer_c& t, const std::string& link, const std::u16string& file_name,
@@ -119,6 +130,7 @@ int download_attempt(http_transfer_c& t, const std::string& link, const std::u16
   const char* mode = "wb";
   char range[32] = {};
   if (scheme == link_scheme::http || scheme == link_scheme::https) {
+    keep_counted_bytes(file_name, progress);
     if (t.digest_ && !hash_file_start(*t.digest_, file_name, progress.written.load())) {
       // The partial file is shorter than counted or unreadable: what it
       // holds cannot be vouched for, so the download starts over.
@@ -143,6 +155,7 @@ int download_attempt(http_transfer_c& t, const std::string& link, const std::u16
   }
   t.progress_ = &progress;
   t.oversize_ = false;
+  t.write_failed_ = false;
   if (t.digest_ && progress.written.load() == 0) t.digest_->reset();
 
   CURL* e = t.easy_;
@@ -169,9 +182,12 @@ int download_attempt(http_transfer_c& t, const std::string& link, const std::u16
   t.hashing_ = nullptr;
   long status = 0;
   curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
-  std::fclose(t.output_);
+  const bool closed = std::fclose(t.output_) == 0;
   t.output_ = nullptr;
   t.progress_ = nullptr;
+  // What is left between attempts, and after the last, is exactly what was
+  // counted (and hashed): a pause or a later run resumes after those bytes.
+  if (t.write_failed_ || !closed) keep_counted_bytes(file_name, progress);
   // A stop request is how a download is paused: not a failure.
   progress.transfer_result.store(result == CURLE_ABORTED_BY_CALLBACK ? 0 : result);
   progress.http_status.store(static_cast<int32_t>(status));

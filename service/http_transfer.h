@@ -81,6 +81,9 @@ struct http_transfer_c {
   class background_digest_c* hashing_ = nullptr;
   // This attempt received more than the expected size.
   bool oversize_ = false;
+  // This attempt could not write all of a chunk (disk full, a quota): the
+  // file may hold part of it after the bytes counted.
+  bool write_failed_ = false;
 };
 
 enum class request_method { get = 0, post = 1 };

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -17,6 +18,10 @@
 #include "app/md5.h"
 #include "app/sha256.h"
 #include "test_support.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 namespace quillary {
 namespace {
@@ -235,6 +240,44 @@ TEST_F(transfer_test, more_bytes_than_expected_restart_the_file) {
   EXPECT_EQ(progress.written, 0u);
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(target())));
 }
+
+#ifndef _WIN32
+// A disk that fills up part-way: a file-size limit makes the system write
+// part of a chunk and then refuse, as a full disk or a quota does.
+TEST_F(transfer_test, a_write_cut_short_leaves_only_the_counted_bytes_and_the_digest_is_the_files) {
+  constexpr rlim_t limit = 1024 * 1024 + 1000;  // inside a chunk
+  ASSERT_GT(payload_size, limit);
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit cut = old;
+  cut.rlim_cur = limit;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &cut), 0);
+  progress.expected_size = payload_size;
+  sha256_c digest;
+  const int first = download_file(http + "/payload.bin", progress, target(), quick(2), &digest);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, old_handler);
+
+  ASSERT_EQ(first, 0);
+  EXPECT_EQ(progress.transfer_result, 23) << "a write error";
+  EXPECT_EQ(last_error(), error_code::file_write_failed);
+  EXPECT_LE(progress.written, limit);
+  EXPECT_EQ(std::filesystem::file_size(std::filesystem::path(target())), progress.written)
+      << "no stray bytes after the counted ones";
+  EXPECT_EQ(digest.length(), progress.written);
+
+  // With room again the download resumes after the counted bytes and ends
+  // as the package, its digest the file's own.
+  ASSERT_EQ(download_file(http + "/payload.bin", progress, target(), quick(), &digest), 0);
+  EXPECT_EQ(progress.transfer_result, 0);
+  EXPECT_EQ(progress.http_status, 206);
+  const std::string bytes = file_bytes(target());
+  EXPECT_EQ(bytes.size(), payload_size);
+  EXPECT_EQ(md5_hex(bytes), payload_md5);
+  EXPECT_EQ(digest.digest(), sha256_of(bytes));
+}
+#endif
 
 // --- the service's fault modes ----------------------------------------------------
 
