@@ -19,19 +19,18 @@ std::u16string absolute(const std::string& path) {
 }  // namespace
 
 int run_install(const arguments& args) {
-  std::string package, link;
-  std::set<std::u16string> inf_paths;
-  install_options options;
+  std::string package;
+  install_job job;
   for (size_t i = 0; i < args.size(); ++i) {
     const bool has_value = i + 1 < args.size();
     if (args[i] == "--inf" && has_value) {
-      inf_paths.insert(utf8_to_utf16(args[++i]));
+      job.inf_paths.insert(utf8_to_utf16(args[++i]));
     } else if (args[i] == "--link" && has_value) {
-      link = args[++i];
+      job.link = args[++i];
     } else if (args[i] == "--name" && has_value) {
-      options.package_name = utf8_to_utf16(args[++i]);
+      job.package_name = utf8_to_utf16(args[++i]);
     } else if (args[i] == "--force") {
-      options.force = true;
+      job.force = true;
     } else if (package.empty() && args[i].rfind("--", 0) != 0) {
       package = args[i];
     } else {
@@ -41,34 +40,35 @@ int run_install(const arguments& args) {
   if (package.empty()) return usage_error("install: give the PACKAGE file");
   // Relative to where the command was given, before the program's folder
   // becomes the current directory (where the installers are found).
-  const std::u16string package_path = absolute(package);
-  if (!platform::file_exists(package_path)) return fail("no such package: " + package);
+  job.package_path = absolute(package);
+  if (!platform::file_exists(job.package_path)) return fail("no such package: " + package);
   if (!take_system_snapshot()) return exit_code::failed;
   if (!platform::user_is_admin()) return fail("installing drivers needs administrator rights");
 
-  if (!link.empty() && !record_installed_link(u"setup.dat", link)) {
-    return fail("cannot record the link in setup.dat");
-  }
   reporting_shell_c shell;
-  std::u16string folder = package_path.substr(0, package_path.find_last_of(u"\\/"));
+  job.shell = &shell;
+  job.download_folder = job.package_path.substr(0, job.package_path.find_last_of(u"\\/"));
+  // As the program records it: only once an installation has started.
+  job.setup_dat = u"setup.dat";
   // One installation is a batch of its own: one restore point before it.
-  restore_point_batch_c restore_points(platform::system_restore_points());
-  options.restore_points = &restore_points;
-  install_report report;
-  const int result = install_package(package_path, inf_paths, folder, shell, options, &report);
+  job.restore_points = std::make_shared<restore_point_batch_c>(platform::system_restore_points());
+  const int result = install_job_run(&job);
   if (result == damaged_package) {
     return fail("the package is damaged or incomplete: an entry could not be extracted whole; nothing was started");
   }
-  if (result < 0) {  // not an archive: opened as itself
-    report.restore_point = restore_points.before_installing(package_title(options.package_name, package_path));
-    shell.open(package_path, u"");
+  if (result == no_extraction_folder) return fail("no folder could be made to extract the package into");
+  if (!job.link.empty() && installation_started(result, job.report) && !job.report.link_recorded) {
+    return fail("cannot record the link in setup.dat");
   }
 
   json_writer_c json;
   json.begin_object();
   json.key("extracted").value(result == 0);
-  json.key("extraction_folder").value(result == 0 ? report.folder : extraction_folder(package_path, folder));
-  write_install_report(json, shell, report);
+  json.key("extraction_folder").value(result == 0 ? job.report.folder
+                                                   : extraction_folder(job.package_path, job.download_folder));
+  json.key("installation_started").value(installation_started(result, job.report));
+  json.key("link_recorded").value(job.report.link_recorded);
+  write_install_report(json, shell, job.report);
   json.end_object();
   print(json.text());
   return exit_code::success;

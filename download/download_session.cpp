@@ -143,6 +143,9 @@ download_session_c::digest_verdict download_session_c::verify_file() {
     if (!complete) return digest_verdict::none;
     file = &paths_.temp_path;
     length = progress_.written;
+    // The digest covers the bytes as they came; it vouches for the file
+    // only when the file is exactly those bytes.
+    if (platform::file_size(*file) != length) return digest_verdict::mismatched;
   }
   // After a download the digest covers the file already; only a check of a
   // file written earlier reads it.
@@ -179,6 +182,7 @@ bool download_session_c::start() {
 
 bool download_session_c::start_thread(bool check_only) {
   check_only_ = check_only;
+  pause_requested_ = false;
   thread_digest_ = expected_digest_;
   verdict_ = digest_verdict::none;
   progress_.stop_requested = 0;
@@ -200,7 +204,52 @@ void download_session_c::expect_digest(const sha256_digest& digest) {
   start_check_when_unverified();
 }
 
-void download_session_c::pause() { progress_.stop_requested = 1; }
+void download_session_c::take_offer(uint32_t size, const sha256_digest* digest) {
+  const bool other_package =
+      size != progress_.expected_size || (digest && expected_digest_ && *digest != *expected_digest_);
+  if (!other_package) {
+    if (digest) expect_digest(*digest);
+    return;
+  }
+  waiting_offer_ = package_offer{size, digest ? std::optional<sha256_digest>(*digest) : std::nullopt};
+  if (thread_) {
+    // The thread works on the old package's file and size: it goes first.
+    progress_.stop_requested = 1;
+    return;
+  }
+  apply_waiting_offer(false);
+}
+
+void download_session_c::apply_waiting_offer(bool download_again) {
+  const package_offer offer = *waiting_offer_;
+  waiting_offer_.reset();
+  // What is on disk is the old package's. Part of it would be completed
+  // into the new package; a complete file of another size cannot be it.
+  platform::remove_file(paths_.temp_path);
+  if (platform::file_exists(paths_.final_path) && platform::file_size(paths_.final_path) != offer.size) {
+    platform::remove_file(paths_.final_path);
+  }
+  progress_.expected_size = offer.size;
+  progress_.stop_requested = 0;
+  expected_digest_ = offer.digest;
+  running_digest_.reset();
+  verified_digest_.reset();
+  digest_mismatch_ = false;
+  if (platform::file_exists(paths_.final_path)) {
+    progress_.written = offer.size;
+    state_ = download_state::complete;
+    start_check_when_unverified();
+    return;
+  }
+  progress_.written = 0;
+  state_ = download_state::not_downloaded;
+  if (download_again) start();
+}
+
+void download_session_c::pause() {
+  pause_requested_ = true;
+  progress_.stop_requested = 1;
+}
 
 void download_session_c::observe() {
   if (!thread_ || !call_.ended) return;
@@ -214,6 +263,11 @@ void download_session_c::apply_thread_end() {
   const digest_verdict verdict = verdict_;
   check_only_ = false;
   verdict_ = digest_verdict::none;
+  if (waiting_offer_) {
+    // Whatever the thread made of the old package is of no use now.
+    apply_waiting_offer(!was_check && !pause_requested_);
+    return;
+  }
   if (verdict == digest_verdict::mismatched) {
     // Not the package the offer names: nothing of it may be installed, and
     // a resume must not build on it.
@@ -234,7 +288,8 @@ void download_session_c::apply_thread_end() {
   } else if (progress_.stop_requested) {
     state_ = download_state::paused;
     progress_.stop_requested = 0;
-  } else if (progress_.transfer_result != 0 || progress_.written != progress_.expected_size) {
+  } else if (progress_.transfer_result != 0 || progress_.written != progress_.expected_size ||
+             platform::file_size(paths_.temp_path) != progress_.expected_size) {
     state_ = download_state::error;
   } else {
     // A final file that exists already stays; the state is complete either
@@ -265,10 +320,11 @@ std::shared_ptr<download_session_c> download_registry_c::find_or_create(const st
   auto found = std::find_if(sessions_.begin(), sessions_.end(), [&](const auto& s) { return s->link() == link; });
   if (found == sessions_.end()) {
     sessions_.push_back(std::make_shared<download_session_c>(link, expected_size, folder_, options_));
-    found = sessions_.end() - 1;
+    // After the session is owned: a check it starts holds it alive.
+    if (expected_digest) sessions_.back()->expect_digest(*expected_digest);
+    return sessions_.back();
   }
-  // After the session is owned: a check it starts holds it alive.
-  if (expected_digest) (*found)->expect_digest(*expected_digest);
+  (*found)->take_offer(expected_size, expected_digest);
   return *found;
 }
 

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "download/installation.h"
 #include "download/thread_call.h"
 #include "service/http_transfer.h"
 
@@ -76,6 +77,16 @@ class download_session_c : public std::enable_shared_from_this<download_session_
   // at once (see above); a running download keeps to the digest it started
   // with, and its file is checked again when it ends.
   void expect_digest(const sha256_digest& digest);
+  // The offer of a later scan for this link. The same size (and no other
+  // digest than the one known) is the same package: only its digest is
+  // taken, as above. A package published again under the link, with
+  // another size or digest, makes what is on disk the old package's: a
+  // partial file is discarded (it must never be completed into the new
+  // package), and so is a complete file of another size; the session then
+  // expects the new size and digest. A download or check running meanwhile
+  // is stopped first; a download that was not paused by the user starts
+  // over on the new package once its thread has ended.
+  void take_offer(uint32_t size, const sha256_digest* digest);
   const std::optional<sha256_digest>& expected_digest() const { return expected_digest_; }
   // The last download or check ended because the bytes did not give the
   // expected digest; the file was deleted. Cleared by start().
@@ -90,6 +101,11 @@ class download_session_c : public std::enable_shared_from_this<download_session_
   const std::u16string& temp_path() const { return paths_.temp_path; }
   const std::u16string& final_path() const { return paths_.final_path; }
 
+  // The installation of the package: one job for the session's whole life,
+  // which every panel of the link finds again, so that the package is never
+  // installed twice at once. Used on the window thread.
+  const std::shared_ptr<install_job>& installation() const { return installation_; }
+
  private:
   enum class digest_verdict { none, matched, mismatched };
 
@@ -103,6 +119,7 @@ class download_session_c : public std::enable_shared_from_this<download_session_
   // the thread started with.
   digest_verdict verify_file();
   void apply_thread_end();
+  void apply_waiting_offer(bool download_again);
 
   std::string link_;
   download_paths paths_;
@@ -116,6 +133,15 @@ class download_session_c : public std::enable_shared_from_this<download_session_
   // The digest the final file was found to give; checks are not repeated.
   std::optional<sha256_digest> verified_digest_;
   bool digest_mismatch_ = false;
+  // The user asked for the running download to stop (not a new offer).
+  bool pause_requested_ = false;
+  // A new package under the link, taken once the running thread has ended.
+  struct package_offer {
+    uint32_t size = 0;
+    std::optional<sha256_digest> digest;
+  };
+  std::optional<package_offer> waiting_offer_;
+  std::shared_ptr<install_job> installation_ = std::make_shared<install_job>();
   // Set before the thread starts and read by it; the thread alone touches
   // `running_digest_` and writes `verdict_` while it runs.
   bool check_only_ = false;
@@ -132,8 +158,9 @@ class download_registry_c {
       : folder_(std::move(download_folder)), options_(options) {}
   // The session of that link (compared byte by byte), made when new. Links
   // are kept whole, however long, so a long link finds its session again.
-  // With `expected_digest` (the offer's sha256), the session expects it
-  // (see download_session_c::expect_digest), whether new or not.
+  // A session found again takes the offer's size and digest (see
+  // download_session_c::take_offer); a new one expects the digest when
+  // there is one.
   std::shared_ptr<download_session_c> find_or_create(const std::string& link, uint32_t expected_size,
                                                      const sha256_digest* expected_digest = nullptr);
   const std::vector<std::shared_ptr<download_session_c>>& sessions() const { return sessions_; }

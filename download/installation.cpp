@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
 
 #include "app/system_info.h"
 #include "download/package_extraction.h"
@@ -64,11 +65,13 @@ void start_installer(const std::u16string& folder, const std::set<std::u16string
   std::u16string prefix = common;
   while (!prefix.empty() && prefix.back() == u'\\') prefix.pop_back();
   while (!prefix.empty()) {
-    if (find_setup_program(platform::join_path(folder, platform::native_separators(prefix)), shell) == 0) return;
+    if (find_setup_program(platform::join_path(folder, platform::native_separators(prefix)), shell, &report) == 0) {
+      return;
+    }
     const size_t cut = prefix.rfind(u'\\');
     prefix = cut == std::u16string::npos ? std::u16string() : prefix.substr(0, cut);
   }
-  if (find_setup_program(folder, shell) == 0) return;
+  if (find_setup_program(folder, shell, &report) == 0) return;
   shell.open(folder, u"");  // let the user see what the package holds
 }
 
@@ -97,7 +100,7 @@ std::u16string common_inf_folder(const std::set<std::u16string>& inf_paths) {
   return cut == std::u16string::npos ? std::u16string() : prefix.substr(0, cut + 1);
 }
 
-int find_setup_program(const std::u16string& folder, shell_i& shell) {
+int find_setup_program(const std::u16string& folder, shell_i& shell, install_report* report) {
   std::vector<std::u16string> programs;
   for (const auto& name : platform::folder_entries(folder)) {
     if (has_extension(name, u".exe")) programs.push_back(name);
@@ -114,7 +117,12 @@ int find_setup_program(const std::u16string& folder, shell_i& shell) {
     }
   }
   if (!chosen) return -1;
-  shell.open(platform::join_path(folder, *chosen), u"");
+  const std::u16string program = platform::join_path(folder, *chosen);
+  const bool started = shell.open(program, u"");
+  if (report) {
+    report->setup_program = program;
+    report->setup_program_started = started;
+  }
   return 0;
 }
 
@@ -209,6 +217,7 @@ int install_package(const std::u16string& package_path, const std::set<std::u16s
   // Into the folder by absolute paths: no thread's current directory changes.
   const package_extraction extraction = extract_fresh(package_path, folder);
   if (extraction.status == extraction_status::not_an_archive) return -1;
+  if (extraction.status == extraction_status::no_folder) return no_extraction_folder;
   // An installer started on part of a package would install something
   // other than the package.
   if (extraction.status == extraction_status::damaged) return damaged_package;
@@ -229,6 +238,7 @@ int install_job_run(void* argument) {
   const auto restore_points =
       job.restore_points ? job.restore_points : std::make_shared<restore_point_batch_c>(platform::system_restore_points());
   install_options options;
+  options.force = job.force;
   options.package_name = job.package_name;
   options.restore_points = restore_points.get();
   const int result = install_package(job.package_path, job.inf_paths, job.download_folder, *job.shell, options,
@@ -237,12 +247,27 @@ int install_job_run(void* argument) {
   // that opens its kind.
   if (result == -1) {
     job.report.restore_point = restore_points->before_installing(package_title(job.package_name, job.package_path));
-    job.shell->open(job.package_path, u"");
+    job.report.package_opened = job.shell->open(job.package_path, u"");
+  }
+  if (!job.link.empty() && !job.setup_dat.empty() && installation_started(result, job.report)) {
+    job.report.link_recorded = record_installed_link(job.setup_dat, job.link);
   }
   return result;
 }
 
+bool pnputil_installed(uint32_t exit_code) { return exit_code == 0 || exit_code == 3010 || exit_code == 1641; }
+
+bool installation_started(int result, const install_report& report) {
+  if (result == -1) return report.package_opened;
+  if (result != 0) return false;
+  if (!report.driver_installer_chosen) return report.setup_program_started;
+  const installer_run& run = report.installer;
+  return run.started && (!run.waited || pnputil_installed(run.exit_code));
+}
+
 bool record_installed_link(const std::u16string& setup_dat, const std::string& link) {
+  static std::mutex one_writer;
+  const std::lock_guard<std::mutex> hold(one_writer);
   std::FILE* file = platform::open_file(setup_dat, "ab");
   if (!file) return false;
   const std::string line = link + "\r\n";

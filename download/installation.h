@@ -79,11 +79,34 @@ struct install_report {
   // installer was to start on them; `installer` says which one did.
   bool driver_installer_chosen = false;
   installer_run installer;
+  // Without them: the package's own setup program, when it has one, and
+  // whether it started; else the folder was shown to the user.
+  std::u16string setup_program;
+  bool setup_program_started = false;
+  // A download that is no archive, opened as it is (a program of its own,
+  // or a file for the application that opens its kind).
+  bool package_opened = false;
   restore_point_outcome restore_point;
+  // Whether the link went into the list of installed packages.
+  bool link_recorded = false;
 };
 
-// What one installation needs. Lives as long as its thread: the panel that
-// starts it and the thread share it.
+// pnputil's codes for drivers it installed (0, and 3010 or 1641 with a
+// restart to follow or under way).
+bool pnputil_installed(uint32_t exit_code);
+
+// Whether `install_package` (result) and what followed started an
+// installation that did not fail as far as the installer reports: a
+// driver package installer that started (pnputil with an installing exit
+// code), the package's setup program, or the package itself. Only then is
+// the package recorded as installed: a device whose package was not
+// installed must be offered it again.
+bool installation_started(int result, const install_report& report);
+
+// What one installation needs. One package has one job (its download
+// session keeps it), so that it is never installed twice at once, whatever
+// panels come and go meanwhile. Lives as long as its thread: the session
+// and the thread share it.
 struct install_job {
   std::u16string package_path;
   // The package-relative INF paths the update service named for the
@@ -91,7 +114,12 @@ struct install_job {
   std::set<std::u16string> inf_paths;
   std::u16string download_folder;
   std::u16string package_name;  // the title the user knows the package by
+  bool force = false;
   shell_i* shell = nullptr;
+  // The package's link and the list of installed packages it goes into
+  // once an installation has really started (none when either is empty).
+  std::string link;
+  std::u16string setup_dat;
   // Shared by the jobs of one batch ("download all"); a job without one
   // makes a batch of its own.
   std::shared_ptr<restore_point_batch_c> restore_points;
@@ -99,6 +127,9 @@ struct install_job {
   thread_call call;
   // Written by the job's thread; read once `call.ended` is seen.
   install_report report;
+  // On the window thread: whether a panel has shown how the last run ended
+  // (the panel that started it may be gone by then).
+  bool end_shown = true;
 };
 
 // The name a restore point gives the package: the title the user knows it
@@ -117,6 +148,8 @@ std::u16string extraction_folder(const std::u16string& package_path, const std::
 // installer install even drivers that are not better than the installed
 // ones. INF paths that would lead outside the package are ignored.
 constexpr int damaged_package = -2;
+// No folder could be made to extract it into (no room, no rights).
+constexpr int no_extraction_folder = -3;
 int install_package(const std::u16string& package_path, const std::set<std::u16string>& inf_paths,
                     const std::u16string& download_folder, shell_i& shell, const install_options& options = {},
                     install_report* report = nullptr);
@@ -130,8 +163,9 @@ std::set<std::u16string> contained_inf_paths(const std::set<std::u16string>& inf
 std::u16string common_inf_folder(const std::set<std::u16string>& inf_paths);
 
 // Starts the one setup program of a folder (or, among several, setup.exe or
-// autorun.exe): 0 when one was started, -1 otherwise.
-int find_setup_program(const std::u16string& folder, shell_i& shell);
+// autorun.exe): 0 when there was one to start (`report` tells which and
+// whether it started), -1 otherwise.
+int find_setup_program(const std::u16string& folder, shell_i& shell, install_report* report = nullptr);
 
 // Starts the driver package installer chosen for this system on a folder:
 // DPInst64.exe or DPInst32.exe (by the system's width, found in the
@@ -143,11 +177,14 @@ std::u16string driver_installer_parameters(const std::u16string& folder, bool fo
 // pnputil on every INF file of the folder and its sub-folders.
 std::u16string pnputil_parameters(const std::u16string& folder);
 
-// The body of an installation thread: a restore point, then install, and
-// open the package itself with the shell when it is no archive.
+// The body of an installation thread (the command line runs it on its own
+// thread): a restore point, then install, and open the package itself with
+// the shell when it is no archive; then, when that started an
+// installation, record the link.
 int install_job_run(void* job);
 
 // Appends a package link to the list of installed packages ("setup.dat").
+// Jobs of several packages may end at once: one line is written at a time.
 bool record_installed_link(const std::u16string& setup_dat, const std::string& link);
 
 // Starts the job on a thread of its own (shared ownership keeps the job as

@@ -3,6 +3,12 @@
 // overwrites, so it always goes into a fresh folder, which then takes the
 // place of what an earlier extraction left; and a package that does not
 // come out whole is not handed on at all.
+//
+// An extraction removes or replaces only what an extraction made: every
+// folder it makes carries a mark (a small hidden file), and a folder of
+// the same name without it (one the user made with "Extract all", say, or
+// the package itself when its name has no extension) stays untouched while
+// the extraction takes the next free name beside it ("NAME (2)", ...).
 #pragma once
 
 #include <string>
@@ -15,7 +21,14 @@ enum class extraction_status {
   // An entry could not be read, decoded or written, or its name would land
   // outside the folder: what came out is not the whole package.
   damaged,
+  // No folder could be made for it (no room, no rights, every name taken).
+  no_folder,
 };
+
+// The mark's file name inside a folder an extraction made.
+inline constexpr char16_t extraction_mark_name[] = u".quillary-extraction";
+// Puts the mark into a folder; false when it cannot be written.
+bool mark_extraction_folder(const std::u16string& folder);
 
 struct package_extraction {
   extraction_status status = extraction_status::not_an_archive;
@@ -26,7 +39,9 @@ struct package_extraction {
 };
 
 // Extracts the archive into a fresh folder that takes the place of `folder`
-// (an absolute path). Leaves nothing of a damaged package behind.
+// (an absolute path) or, when something not made by an extraction is
+// there, of the first numbered name beside it that is free or an
+// extraction's. Leaves nothing of a damaged package behind.
 package_extraction extract_fresh(const std::u16string& archive_path, const std::u16string& folder);
 
 }  // namespace quillary

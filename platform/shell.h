@@ -39,15 +39,17 @@ class recording_shell_c : public shell_i {
   };
   bool open(const std::u16string& target, const std::u16string& parameters) override {
     calls.push_back({target, parameters, false});
-    return true;
+    return starts;
   }
   bool run_and_wait(const std::u16string& program, const std::u16string& parameters, uint32_t& code) override {
     calls.push_back({program, parameters, true});
     code = exit_code;
-    return true;
+    return starts;
   }
   std::vector<call> calls;
   uint32_t exit_code = 0;
+  // False: nothing can be started (a program that is not there, say).
+  bool starts = true;
 };
 
 }  // namespace quillary

@@ -157,6 +157,42 @@ TEST_F(installation_test, an_installation_runs_on_exactly_the_files_of_its_packa
   EXPECT_FALSE(platform::file_exists(extracted + u" (old)"));
 }
 
+// What an extraction finds in its place and did not make stays as it is:
+// the package itself (a name without extension names no other folder), a
+// folder the user unpacked the package into, folders of the names the
+// extraction works under.
+TEST_F(installation_test, an_extraction_never_removes_or_replaces_what_it_did_not_make) {
+  const auto bare = package("0123abcd", {{"d/a.inf", "inf"}});
+  const uint64_t bare_size = platform::file_size(bare);
+  for (int run = 0; run < 2; ++run) {
+    install_report report;
+    ASSERT_EQ(install_package(bare, {u"d\\a.inf"}, folder.text(), shell, {}, &report), 0);
+    EXPECT_EQ(report.folder, bare + u" (2)");
+    EXPECT_FALSE(platform::is_directory(bare));
+    EXPECT_EQ(platform::file_size(bare), bare_size) << "the download is still there, whole";
+    EXPECT_TRUE(platform::file_exists(in(report.folder, u"d\\a.inf")));
+  }
+
+  const auto zip = package("foo.zip", {{"d/a.inf", "inf"}});
+  const auto users = [&](const char* name) {
+    const auto path = folder.below(name);
+    platform::create_directories(path);
+    std::ofstream(std::filesystem::path(platform::join_path(path, u"mine.txt"))) << "the user's";
+    return path;
+  };
+  const std::vector<std::u16string> theirs = {users("foo"), users("foo (2) (new)"), users("foo (2) (old)")};
+  for (int run = 0; run < 2; ++run) {
+    install_report report;
+    ASSERT_EQ(install_package(zip, {u"d\\a.inf"}, folder.text(), shell, {}, &report), 0);
+    EXPECT_EQ(report.folder, folder.below("foo (2)")) << "the next free name, then the extraction's own";
+    EXPECT_TRUE(platform::file_exists(in(report.folder, u"d\\a.inf")));
+    for (const auto& path : theirs) {
+      EXPECT_EQ(platform::folder_entries(path), std::vector<std::u16string>{u"mine.txt"}) << utf16_to_utf8(path);
+    }
+  }
+  EXPECT_EQ(shell.calls.size(), 4u);
+}
+
 TEST_F(installation_test, a_package_with_an_entry_that_cannot_be_written_is_damaged) {
   // A name no file system takes (a part longer than 255 characters); on
   // Windows '?' is refused as well.
@@ -334,6 +370,51 @@ TEST_F(installer_choice_test, an_arm64_pc_never_gets_dpinst) {
   ASSERT_EQ(install_package(network_package(), {u"Win10\\x64\\n.inf"}, folder.text(), shell), 0);
   ASSERT_EQ(shell.calls.size(), 1u);
   EXPECT_EQ(shell.calls[0].target, pnputil());
+}
+
+// The link goes into the list of installed packages only when something
+// was really installed, or at least started, from the package.
+TEST_F(installer_choice_test, only_an_installation_that_started_records_its_link) {
+  machine(10, 0, 19045);
+  place(system_folder, u"pnputil.exe");
+  const auto setup_dat = folder.below("setup.dat");
+  const auto recorded = [&](const std::u16string& path, recording_shell_c& with) {
+    platform::remove_file(setup_dat);
+    install_job job;
+    job.package_path = path;
+    job.inf_paths = {u"Win10\\x64\\n.inf"};
+    job.download_folder = folder.text();
+    job.shell = &with;
+    job.link = "http://h/p.zip";
+    job.setup_dat = setup_dat;
+    install_job_run(&job);
+    std::string text;
+    platform::read_whole_file(setup_dat, text);
+    EXPECT_EQ(job.report.link_recorded, !text.empty());
+    return text == "http://h/p.zip\r\n";
+  };
+  const auto network = network_package();
+  for (const uint32_t code : {0u, 3010u, 1641u, 259u, 5u}) {
+    recording_shell_c pnputil_ends;
+    pnputil_ends.exit_code = code;
+    EXPECT_EQ(recorded(network, pnputil_ends), pnputil_installed(code)) << "pnputil's exit code " << code;
+  }
+  recording_shell_c nothing_starts;
+  nothing_starts.starts = false;
+  EXPECT_FALSE(recorded(network, nothing_starts)) << "the installer did not start";
+
+  // An entry no file system takes: the package does not come out whole.
+  const auto damaged = package("damaged.zip", {{"d/" + std::string(300, 'n') + ".sys", "driver"}});
+  recording_shell_c any;
+  EXPECT_FALSE(recorded(damaged, any));
+  EXPECT_TRUE(any.calls.empty());
+  EXPECT_FALSE(recorded(package("shown.zip", {{"readme.txt", "no driver here"}}), any)) << "only the folder shown";
+  EXPECT_TRUE(recorded(package("own.zip", {{"setup.exe", "MZ"}}), any)) << "the package's setup program";
+
+  const auto program = folder.below("driver.exe");
+  { std::ofstream(std::filesystem::path(program), std::ios::binary) << "MZ not a zip"; }
+  EXPECT_TRUE(recorded(program, any)) << "a package that is a program of its own";
+  EXPECT_FALSE(recorded(program, nothing_starts));
 }
 
 // --- the restore point -----------------------------------------------------

@@ -317,6 +317,30 @@ TEST_F(session_test, a_resumed_download_is_checked_whole_in_the_same_run_and_aft
   EXPECT_FALSE(resumed->digest_mismatch());
 }
 
+// A scan after the package was published again under its link: the running
+// download of the old package stops and the new one is downloaded whole.
+TEST_F(session_test, a_download_running_when_a_new_package_is_offered_starts_over_on_it) {
+  const offered_package offer = query_offer(env("QUILLARY_TEST_SERVICE_RATE"), u"PCI\\VEN_1AF4&DEV_1041");
+  ASSERT_FALSE(offer.link.empty());
+  const sha256_digest old_digest = sha256_of("the package as it was");
+  auto s = registry.find_or_create(offer.link, offer.size + 1000, &old_digest);
+  ASSERT_TRUE(s->start());
+  while (s->progress().written < 100000 && !s->thread_ended()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_EQ(registry.find_or_create(offer.link, offer.size, &offer.digest), s);
+  EXPECT_EQ(s->state(), download_state::downloading);
+  observe_to_end(*s);
+  // The old download's end is applied, then the new one's.
+  observe_to_end(*s);
+  ASSERT_EQ(s->state(), download_state::complete);
+  EXPECT_FALSE(s->digest_mismatch());
+  EXPECT_EQ(s->progress().expected_size, offer.size);
+  std::string bytes;
+  ASSERT_TRUE(platform::read_whole_file(s->final_path(), bytes));
+  EXPECT_EQ(sha256_of(bytes), offer.digest);
+}
+
 TEST_F(session_test, a_partial_file_damaged_between_runs_is_caught_when_the_download_ends) {
   const offered_package offer = query_offer(env("QUILLARY_TEST_SERVICE_RATE"), u"PCI\\VEN_1AF4&DEV_1041");
   ASSERT_FALSE(offer.link.empty());

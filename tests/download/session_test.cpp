@@ -74,10 +74,33 @@ TEST_F(session_files, the_start_state_comes_from_the_files_on_disk) {
   auto s = registry.find_or_create(link, 1000);
   EXPECT_EQ(s->state(), download_state::paused) << "a partial file wins over a complete one";
   EXPECT_EQ(s->progress().written, 120u);
-  EXPECT_EQ(registry.find_or_create(link, 5), s) << "the same link finds the same session";
-  EXPECT_EQ(s->progress().expected_size, 1000u);
+  EXPECT_EQ(registry.find_or_create(link, 1000), s) << "the same link finds the same session";
+  EXPECT_EQ(s->state(), download_state::paused);
   EXPECT_EQ(registry.find_or_create("http://h/b.zip", 1)->state(), download_state::not_downloaded);
   EXPECT_EQ(registry.sessions().size(), 2u);
+}
+
+// The service published another package under the same link.
+TEST_F(session_files, a_new_package_under_the_link_replaces_the_old_ones_files_and_size) {
+  const std::string link = "http://h/republished.zip";
+  const auto paths = paths_for_link(link, folder.text());
+  write_file(paths.temp_path, 120);
+  auto s = registry.find_or_create(link, 1000);
+  ASSERT_EQ(s->state(), download_state::paused);
+  EXPECT_EQ(registry.find_or_create(link, 2000), s);
+  EXPECT_EQ(s->progress().expected_size, 2000u) << "the new offer's size";
+  EXPECT_EQ(s->state(), download_state::not_downloaded);
+  EXPECT_EQ(s->progress().written, 0u);
+  EXPECT_FALSE(platform::file_exists(paths.temp_path)) << "never completed into the new package";
+
+  // A complete file of another size cannot be the new package either.
+  write_file(paths.final_path, 2000);
+  download_registry_c later(folder.text());
+  auto complete = later.find_or_create(link, 2000);
+  ASSERT_EQ(complete->state(), download_state::complete);
+  later.find_or_create(link, 2100);
+  EXPECT_EQ(complete->state(), download_state::not_downloaded);
+  EXPECT_FALSE(platform::file_exists(paths.final_path));
 }
 
 TEST_F(session_files, remove_deletes_the_file_of_the_state) {
@@ -236,6 +259,32 @@ TEST_F(session_digests, a_session_made_without_a_digest_takes_the_one_a_later_of
   // An offer without a digest does not take the digest away.
   registry.find_or_create(link, size);
   EXPECT_EQ(*s->expected_digest(), wrong);
+}
+
+TEST_F(session_digests, another_digest_for_the_link_discards_the_partial_file_and_checks_the_complete_one) {
+  write_bytes(paths.temp_path, bytes.substr(0, 500));
+  auto s = registry.find_or_create(link, size, &wrong);
+  ASSERT_EQ(s->state(), download_state::paused);
+  registry.find_or_create(link, size, &right);
+  EXPECT_EQ(s->state(), download_state::not_downloaded);
+  EXPECT_FALSE(platform::file_exists(paths.temp_path)) << "part of the old package";
+  ASSERT_TRUE(s->expected_digest());
+  EXPECT_EQ(*s->expected_digest(), right);
+
+  // A complete file of the same size may be the new package: the check decides.
+  write_bytes(paths.final_path, bytes);
+  download_registry_c later(folder.text());
+  auto complete = later.find_or_create(link, size, &wrong);
+  observe_to_end(*complete);
+  ASSERT_EQ(complete->state(), download_state::error);
+  write_bytes(paths.final_path, bytes);
+  download_registry_c third(folder.text());
+  auto checked = third.find_or_create(link, size, &wrong);
+  third.find_or_create(link, size, &right);  // while the first check runs
+  observe_to_end(*checked);
+  EXPECT_EQ(checked->state(), download_state::complete);
+  EXPECT_FALSE(checked->digest_mismatch());
+  EXPECT_TRUE(platform::file_exists(paths.final_path));
 }
 
 TEST_F(session_digests, a_whole_partial_file_is_checked_before_it_is_moved_into_place) {

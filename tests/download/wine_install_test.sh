@@ -14,6 +14,8 @@ native=$(cd "$3" && pwd)
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 wine_run="$root/scripts/wine-run"
 work=$(mktemp -d)
+# Wine names files on disk in the locale's character set: UTF-8 here.
+export LANG=C.UTF-8
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
@@ -145,5 +147,44 @@ cli install "$downloads\\climb.zip" --inf '..\..\evil\x.inf' --inf "$(windows_pa
 wait_for_call
 check "INF paths outside the package never point the installer there" \
   grep -qF "/SH /PATH \"$downloads\\climb\\drv\"" <<<"$(dpinst_calls)"
+
+# --- only what an extraction made is ever replaced ---------------------------
+# A folder the user unpacked the package into (Explorer's "Extract all").
+make_zip "$work/downloads/foo.zip" 'drv/a.inf=inf'
+mkdir -p "$work/downloads/foo" && echo mine > "$work/downloads/foo/mine.txt"
+rm -f "$work/program/dpinst-calls.txt"
+cli install "$downloads\\foo.zip" --inf 'drv\a.inf' > /dev/null
+check "a folder of the user's where the package would be extracted stays as it is" \
+  test "$(ls -A "$work/downloads/foo")" = mine.txt
+check "... and the package is extracted beside it" test -f "$work/downloads/foo (2)/drv/a.inf"
+wait_for_call
+check "... where the installer starts" grep -qF "/SH /PATH \"$downloads\\foo (2)\\drv\"" <<<"$(dpinst_calls)"
+# A package whose name has no extension: its folder's name is its own.
+make_zip "$work/downloads/bare" 'drv/a.inf=inf'
+for _ in 1 2; do cli install "$downloads\\bare" --inf 'drv\a.inf' > /dev/null; done
+check "a package named without extension is still there after two installations" \
+  python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).testzip()' "$work/downloads/bare"
+check "... extracted beside itself" test -f "$work/downloads/bare (2)/drv/a.inf"
+
+# --- the link is recorded for an installation that started ------------------
+rm -f "$work/program/setup.dat"
+cli install "$downloads\\broken.zip" --inf 'drv\a.inf' --link http://h/broken.zip > /dev/null 2>&1
+check "a damaged package's link is not recorded" bash -c "! grep -qs broken '$work/program/setup.dat'"
+cli install "$downloads\\foo.zip" --inf 'drv\a.inf' --link http://h/foo.zip > "$work/foo.json"
+check "the link of a package whose installer started is" grep -qF http://h/foo.zip "$work/program/setup.dat"
+check "... and the report says so" grep -q '"link_recorded": *true' "$work/foo.json"
+
+# --- entry names marked UTF-8 ---------------------------------------------------
+# 7-Zip marks names beyond ASCII as UTF-8 (flag bit 11), as Windows' own
+# compressed folders do; the update service names the INF by that name.
+mkdir -p "$work/utf8/Gerät/x64" && echo inf > "$work/utf8/Gerät/x64/gerät.inf"
+(cd "$work/utf8" && 7z a -tzip -mcu=on "$work/downloads/umlaut.zip" Gerät > /dev/null)
+cli unzip "$downloads\\umlaut.zip" "$downloads\\umlaut-out" > /dev/null
+check "a name marked UTF-8 is extracted under its own name" test -f "$work/downloads/umlaut-out/Gerät/x64/gerät.inf"
+rm -f "$work/program/dpinst-calls.txt"
+cli install "$downloads\\umlaut.zip" --inf 'Gerät\x64\gerät.inf' > /dev/null
+wait_for_call
+check "... and the installer starts on the INF folder the service names" \
+  grep -qF "/SH /PATH \"$downloads\\umlaut\\Gerät\\x64\"" <<<"$(dpinst_calls)"
 
 report_checks wine_install_test

@@ -41,7 +41,7 @@ const char* const message_keys[] = {
     "backup_no_driver", "backup_failed", "backup_completed", "restore_no_backup",
     "restore_no_driver", "error_internal_error", "error_invalid_date", "error_network_error",
     "error_network_timeout", "config_language_change_notice", "download_setup_require",
-    "download_setup_warning", "download_setup_damaged"};
+    "download_setup_warning", "download_setup_damaged", "download_setup_failed"};
 
 class fit_checker {
  public:
@@ -192,7 +192,7 @@ int wmain(int argc, wchar_t** argv) {
     const int panel_width = page.list.right - GetSystemMetrics(SM_CXVSCROLL);
     const quillary::panel_status_row row = quillary::place_status_row(panel_width, 1, code == "fr");
     for (const char* key : {"download_not_download", "download_downloading", "download_download_paused",
-                            "download_download_error", "download_download_complete"})
+                            "download_download_error", "download_download_complete", "download_installing"})
       check.single_line_either(table.text_of(key), key, quillary::font_verdana_8_bold, quillary::font_verdana_8,
                                row.status_text.right - row.status_text.left, "panel state");
     const int date_room = panel_width - 14 - quillary::download_panel_metrics::text_left;

@@ -72,12 +72,16 @@ stall() {  # stall SECONDS: a service that keeps each query waiting and never an
 connections() { grep -c connection "$work/service.out"; }
 queries() { grep -c '"POST /"' "$work/service.out"; }
 
+no_main_window() { ! probe find Quillary --class MainWindow >/dev/null 2>&1; }
 start() {  # start [test] [ARG...]: the program (or its test build) from its folder, shown
   local exe=quillary.exe
   [ "${1:-}" = test ] && exe=quillary-test.exe && shift
   (cd "$program" && "$wine_run" "$exe" "$@") &
   target=$!
   main wait --timeout 60000 --visible >/dev/null
+  # The window must be this start's: a start that found another instance
+  # still running would have handed over to it and ended.
+  kill -0 "$target" 2>/dev/null || echo "$test_name: the program ended as it started (another instance still there?)"
 }
 ended_with=
 ended() {  # the program's process has gone; its exit code in $ended_with
@@ -93,6 +97,9 @@ stop_program() {
   "$wine_run" taskkill /f /im quillary-test.exe >/dev/null 2>&1
   wait "$target" 2>/dev/null
   target=
+  # Gone only once its window is: the next start must not find it and hand
+  # over to it as to a running instance.
+  wait_until 30 no_main_window
 }
 trap 'stop_program; stop_service; cleanup' EXIT
 fresh_settings() { "$wine_run" reg delete 'HKCU\Software\Korvane' /f >/dev/null 2>&1; }

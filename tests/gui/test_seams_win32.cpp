@@ -14,6 +14,10 @@
 //                                written down, programs (the installers) run
 //   QUILLARY_TEST_SERVERS        the update service's addresses, separated by
 //                                blanks, instead of the three built in
+//   QUILLARY_TEST_INSTALL_HOLD   a file: while it exists, a program the shell
+//                                is asked to start (an installer) waits after
+//                                its log line, so that a test can act while an
+//                                installation is under way
 #include <windows.h>
 
 #include <cstdio>
@@ -53,7 +57,7 @@ LRESULT CALLBACK watch_messages(int code, WPARAM wparam, LPARAM lparam) {
 // behind the test: folders and Explorer itself are not started.
 class logging_shell_c : public quillary::shell_i {
  public:
-  explicit logging_shell_c(std::wstring path) : path_(std::move(path)) {}
+  logging_shell_c(std::wstring path, std::wstring hold) : path_(std::move(path)), hold_(std::move(hold)) {}
   bool open(const std::u16string& target, const std::u16string& parameters) override {
     if (FILE* log = _wfopen(path_.c_str(), L"ab")) {
       const std::string line = quillary::utf16_to_utf8(target + u"|" + parameters) + "\n";
@@ -63,6 +67,7 @@ class logging_shell_c : public quillary::shell_i {
     const DWORD attributes = GetFileAttributesW(quillary::wide(target));
     const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
     if (folder || _wcsicmp(quillary::wide(target), L"explorer.exe") == 0) return true;
+    while (!hold_.empty() && GetFileAttributesW(hold_.c_str()) != INVALID_FILE_ATTRIBUTES) Sleep(50);
     return quillary::platform::system_shell().open(target, parameters);
   }
   bool run_and_wait(const std::u16string& program, const std::u16string& parameters,
@@ -72,6 +77,7 @@ class logging_shell_c : public quillary::shell_i {
 
  private:
   std::wstring path_;
+  std::wstring hold_;
 };
 
 }  // namespace
@@ -92,7 +98,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     SetWindowsHookExW(WH_GETMESSAGE, watch_messages, nullptr, GetCurrentThreadId());
   }
   if (const wchar_t* log = _wgetenv(L"QUILLARY_TEST_SHELL_LOG")) {
-    static logging_shell_c shell(log);
+    const wchar_t* hold = _wgetenv(L"QUILLARY_TEST_INSTALL_HOLD");
+    static logging_shell_c shell(log, hold ? hold : L"");
     quillary::download_window_c::set_shell(&shell);
   }
   return quillary::run_program(instance, show_command);

@@ -91,7 +91,11 @@ bool download_panel_c::prepare() {
   button->action = &download_panel_c::action_clicked;
   buttons_.push_back(std::move(button));
 
-  if (session_ && session_->state() == download_state::downloading) start_timer();
+  if (session_) job_ = session_->installation();
+  // The package's installation may run on from a panel that is gone: this
+  // one shows it, and how it ended.
+  if (job_ && (job_->busy || !job_->end_shown)) watching_job_ = true;
+  if (session_ && (session_->state() == download_state::downloading || watching_job_)) start_timer();
   return session_ != nullptr;
 }
 
@@ -147,26 +151,33 @@ void download_panel_c::start_installation() {
     show_message(top, text_of("download_setup_require"), 2);
     return;
   }
-  if (!job_) job_ = std::make_shared<install_job>();
-  if (job_->busy) return;
+  // One package is installed once at a time, from whichever panel.
+  if (!job_ || job_->busy) return;
   job_->package_path = session_->final_path();
   job_->inf_paths = install_inf_paths(group_);
   job_->download_folder = settings().active_download_path;
   job_->package_name = group_.item ? std::u16string(group_.item->text(update_item::title)) : u"";
   job_->shell = context_.shell;
-  record_installed_link(program_folder() + u"\\setup.dat", std::string(group_.link));
+  // Recorded by the job once the installation has really started.
+  job_->link = std::string(group_.link);
+  job_->setup_dat = program_folder() + u"\\setup.dat";
+  job_->end_shown = false;
   if (start_install_job(job_)) {
     watching_job_ = true;
     start_timer();
+  } else {
+    job_->end_shown = true;
   }
 }
 
+bool download_panel_c::installing() const { return watching_job_ && job_ && job_->busy; }
+
 void download_panel_c::report_installation_end() {
   watching_job_ = false;
-  // Nothing was started from a damaged package; the user must know why.
-  if (job_->call.result == damaged_package) {
-    show_message(GetAncestor(handle(), GA_ROOT), text_of("download_setup_damaged"), 2);
-  }
+  job_->end_shown = true;
+  // Nothing was started; the user must know why.
+  const char* key = installation_failure_key(job_->call.result);
+  if (key) show_message(GetAncestor(handle(), GA_ROOT), text_of(key), 2);
 }
 
 void download_panel_c::on_timer() {
@@ -196,7 +207,7 @@ void download_panel_c::show_context_menu(int x, int y) {
                                                 {command_panel_settings, "menu_settings"},
                                                 {command_panel_information, "menu_information"}};
   for (const auto& [id, key] : items) ModifyMenuW(popup, id, MF_BYCOMMAND | MF_STRING, id, wide(text_of(key)));
-  if (!remove_allowed(state)) EnableMenuItem(popup, command_panel_remove, MF_BYCOMMAND | MF_GRAYED);
+  if (!remove_allowed(state) || installing()) EnableMenuItem(popup, command_panel_remove, MF_BYCOMMAND | MF_GRAYED);
   const auto alive = alive_;
   const UINT command = static_cast<UINT>(TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
                                                         clamped_menu_x(x, y), y, 0, handle(), nullptr));
@@ -224,7 +235,7 @@ void download_panel_c::show_context_menu(int x, int y) {
 }
 
 void download_panel_c::remove_download() {
-  if (!session_ || !remove_allowed(session_->state())) return;
+  if (!session_ || !remove_allowed(session_->state()) || installing()) return;
   const auto alive = alive_;
   const int answer = show_message(GetAncestor(handle(), GA_ROOT), text_of("remove_confirm"), 3);
   if (!*alive || answer == 2) return;  // gone meanwhile, or No or Escape
@@ -362,7 +373,7 @@ void download_panel_c::paint_status_row(HDC dc, const RECT& client) {
     frame_colour(dc, bar, bar_frame);
     draw_line(dc, progress_text(written, expected), bar, font_verdana_8, device_text, DT_CENTER);
   }
-  const std::u16string& state_text = text_of(status_text_key(state));
+  const std::u16string& state_text = text_of(installing() ? "download_installing" : status_text_key(state));
   const RECT state_box = to_rect(row.status_text);
   draw_line(dc, state_text, state_box,
             first_fitting_font(dc, state_text, state_box.right - state_box.left, {font_verdana_8_bold, font_verdana_8}),

@@ -74,11 +74,13 @@ class download_panel_c : public list_panel_c {
   void on_timer();
   void start_timer();
   void report_installation_end();
+  // The package's installation runs (started here or from a panel before).
+  bool installing() const;
 
   update_package group_;
   download_panel_context context_;
   download_session_c* session_ = nullptr;
-  std::shared_ptr<install_job> job_;
+  std::shared_ptr<install_job> job_;  // the session's
   bool watching_job_ = false;
   HWND check_box_ = nullptr;
   std::vector<std::unique_ptr<button_c<download_panel_c>>> buttons_;  // the action button
