@@ -43,12 +43,10 @@ class exchange_c {
                     (received.body_read ||
                      (request_.content_length == 0 && request_.header("Transfer-Encoding") == nullptr))) {}
 
-  // True when the connection can carry another request.
-  bool answer() {
+  outgoing_answer_c answer() {
     if (context_.fault().kind == fault_kind::status) {
       const int status = static_cast<int>(context_.fault().value);
-      send({status, "text/html", status_page(status)}, " (status fault)");
-      return false;
+      return reply({status, "text/html", status_page(status)}, " (status fault)");
     }
     const std::string path = request_.path();
     if (request_.method == "POST") {
@@ -58,29 +56,29 @@ class exchange_c {
       if (package_name_from_path(path, name)) {
         const auto catalogue = context_.catalogue();
         if (const catalogue_package* package = catalogue->find_package(name)) {
-          const download_result result = send_package(c_.fd, request_, *package, context_, keep_alive_);
-          context_.log_request(log_line(result.status, result.body_bytes));
-          return keep_alive_ && result.complete;
+          package_answer download = prepare_package_answer(request_, *package, context_.fault(), keep_alive_);
+          download.answer.set_log(log_prefix(download.status));
+          return std::move(download.answer);
         }
       } else if (path == "/") {
         const auto catalogue = context_.catalogue();
-        return send({200, "text/plain",
-                     "quillary-service: " + std::to_string(catalogue->packages().size()) + " packages, " +
-                         std::to_string(catalogue->infs().size()) + " INF files. POST the update query here.\n"});
+        return reply({200, "text/plain",
+                      "quillary-service: " + std::to_string(catalogue->packages().size()) + " packages, " +
+                          std::to_string(catalogue->infs().size()) + " INF files. POST the update query here.\n"});
       }
     } else {
-      return send(text_answer(405, "only GET, HEAD and POST"), {}, {{"Allow", "GET, HEAD, POST"}});
+      return reply(text_answer(405, "only GET, HEAD and POST"), {}, {{"Allow", "GET, HEAD, POST"}});
     }
-    return send(text_answer(404, "no such resource"));
+    return reply(text_answer(404, "no such resource"));
   }
 
  private:
-  bool answer_query() {
+  outgoing_answer_c answer_query() {
     if (request_.header("Transfer-Encoding") != nullptr) {
-      return send(text_answer(501, "chunked request bodies are not accepted"));
+      return reply(text_answer(501, "chunked request bodies are not accepted"));
     }
-    if (!request_.has_content_length) return send(text_answer(411, "the query needs a Content-Length"));
-    if (request_.content_length > max_request_body) return send(text_answer(413, "the request body is too large"));
+    if (!request_.has_content_length) return reply(text_answer(411, "the query needs a Content-Length"));
+    if (request_.content_length > max_request_body) return reply(text_answer(413, "the request body is too large"));
 
     const std::string& base = context_.options().package_base;
     const std::string package_base =
@@ -107,20 +105,19 @@ class exchange_c {
       if (summary.items_left_out > 0) note += ", " + std::to_string(summary.items_left_out) + " left out for size";
       note += ")";
     }
-    return send(answer, note);
+    return reply(answer, note);
   }
 
-  // Sends the answer and logs it; true when the connection stays open.
-  bool send(const http_answer& answer, std::string note = {}, const header_list& extra = {}) {
-    const bool sent = send_answer(c_.fd, answer, head_only_, context_.stopping(), extra, keep_alive_);
+  // The answer in one buffer, with its log line.
+  outgoing_answer_c reply(const http_answer& answer, std::string note = {}, const header_list& extra = {}) const {
     if (note.empty() && answer.status >= 400) note = ": " + std::string(trim_blanks(answer.body));
-    context_.log_request(log_line(answer.status, answer.body.size()) + note);
-    return keep_alive_ && sent;
+    outgoing_answer_c out = buffered_answer(answer, head_only_, extra, keep_alive_);
+    out.set_log(log_prefix(answer.status), std::move(note));
+    return out;
   }
 
-  std::string log_line(int status, uint64_t bytes) const {
-    return c_.peer + " \"" + request_.method + " " + request_.target + "\" " + std::to_string(status) + " " +
-           std::to_string(bytes);
+  std::string log_prefix(int status) const {
+    return c_.peer + " \"" + request_.method + " " + request_.target + "\" " + std::to_string(status);
   }
 
   const connection_info& c_;
@@ -146,20 +143,19 @@ std::string link_authority(const std::string* host_header, const std::string& li
   return *host_header;
 }
 
-bool answer_request(const connection_info& c, const received_request& received, const service_context_c& context) {
+outgoing_answer_c answer_request(const connection_info& c, const received_request& received,
+                                 const service_context_c& context) {
   switch (received.head) {
     case head_status::complete: return exchange_c(c, received, context).answer();
     case head_status::bad:
-      send_answer(c.fd, text_answer(400, received.problem), false, context.stopping());
       context.log_request(c.peer + " bad request: " + received.problem);
-      return false;
+      return buffered_answer(text_answer(400, received.problem), false);
     case head_status::too_large:
-      send_answer(c.fd, text_answer(413, "the request head is too large"), false, context.stopping());
       context.log_request(c.peer + " request head too large");
-      return false;
+      return buffered_answer(text_answer(413, "the request head is too large"), false);
     case head_status::incomplete: break;
   }
-  return false;
+  return {};  // never handed over: nothing to send, and the connection closes
 }
 
 }  // namespace quillary::server

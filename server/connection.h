@@ -3,24 +3,24 @@
 
 #include <string>
 
+#include "server/outgoing_answer.h"
 #include "server/request_reader.h"
 #include "server/service_context.h"
 
 namespace quillary::server {
 
 struct connection_info {
-  int fd = -1;
   std::string peer;       // "127.0.0.1:54321", for the log
   std::string authority;  // the listener's "127.0.0.1:8080", for links when Host is missing
 };
 
-// Answers the request with blocking writes (a socket in non-blocking mode
-// is waited on). True when the connection can carry another request: an
-// HTTP/1.1 request that did not ask to close, whose body was read whole,
-// answered in full, with no fault mode in force. The socket stays open
-// either way; the caller closes it.
-bool answer_request(const connection_info& connection, const received_request& received,
-                    const service_context_c& context);
+// Prepares the answer to the request, for the hub to send. It leaves the
+// connection open for another request (after_answer::next_request) after
+// an HTTP/1.1 request that did not ask to close, whose body was read
+// whole, with no fault mode in force. Its log line is written once it has
+// gone out.
+outgoing_answer_c answer_request(const connection_info& connection, const received_request& received,
+                                 const service_context_c& context);
 
 // The authority to put into package links: the request's Host header when
 // it is a plain host name or address with an optional port, else the

@@ -13,6 +13,7 @@
 #include "server/connection.h"
 #include "server/http_answer.h"
 #include "server/http_response.h"
+#include "server/outgoing_answer.h"
 #include "server/socket_io.h"
 
 namespace quillary::server {
@@ -24,11 +25,12 @@ constexpr uint64_t listener_tag = 1ull << 62;
 // How long a refused or timed-out connection is kept to read what its
 // client still sends, so that the client reads the answer, not a reset.
 constexpr auto drain_time = std::chrono::seconds(2);
-// How often the deadlines are looked at.
+// How often the deadlines are looked at, and paced answers sent on.
 constexpr int sweep_ms = 100;
 // How long accepting rests when accept fails for want of descriptors.
 constexpr auto accept_pause = std::chrono::milliseconds(100);
 constexpr char continue_answer[] = "HTTP/1.1 100 Continue\r\n\r\n";
+constexpr char busy_detail[] = "the service is busy; try again shortly";
 
 size_t descriptor_limit() {
   rlimit limit{};
@@ -42,7 +44,7 @@ std::string whole_answer(int status, const std::string& detail) {
 }
 
 const std::string& busy_answer() {
-  static const std::string text = whole_answer(503, "the service is busy; try again shortly");
+  static const std::string text = whole_answer(503, busy_detail);
   return text;
 }
 
@@ -62,23 +64,49 @@ void send_now(int fd, const std::string& text) {
   }
 }
 
+std::string seconds_text(std::chrono::milliseconds time) {
+  const auto tenths = (time.count() + 50) / 100;
+  return std::to_string(tenths / 10) + (tenths % 10 != 0 ? "." + std::to_string(tenths % 10) : "") + " s";
+}
+
 }  // namespace
 
 struct connection_hub_c::connection {
+  // Where the connection is while the hub holds it; while an answering
+  // thread has it, the hub does not.
+  enum class phase {
+    reading,  // collecting its request
+    sending,  // its answer goes out as the client takes it
+    resting,  // its paced answer waits for its next bytes to fall due
+    holding,  // its answer is out, and it stays open until the client closes (the stall fault)
+  };
+
+  explicit connection(buffer_budget_c& budget) : buffers(budget) {}
+  bool cover_buffers() { return buffers.cover(reader->held() + (answer ? answer->held() : 0)); }
+
   int fd = -1;
   std::string client;  // the address alone: the unit of the per-client limit
   std::string peer;    // with the port, for the log
   size_t listener = 0;
-  request_reader_c reader;
-  clock::time_point deadline;
-  bool reused = false;  // it carried a request before
+  phase state = phase::reading;
+  // A reader or answer done with is destroyed, not assigned over: a string
+  // that a short one is moved onto keeps its buffer, and a request body's
+  // buffer must go back as soon as the body has been answered.
+  std::unique_ptr<request_reader_c> reader;
+  std::unique_ptr<outgoing_answer_c> answer;  // while sending or resting
+  budget_share_c buffers;                     // what the reader and the answer hold
+  clock::time_point deadline;  // for the request being read
+  bool reused = false;         // it carried a request before
+  bool watched = false;        // in the epoll set, for `events`
+  uint32_t events = 0;
 };
 
 connection_hub_c::connection_hub_c(const listener_set_c& listeners, service_context_c& context)
     : listeners_(listeners),
       context_(context),
       max_open_(std::clamp<size_t>(descriptor_limit() / 2, 64, 16384)),
-      max_closing_(std::clamp<size_t>(descriptor_limit() / 4, 16, 4096)) {}
+      max_closing_(std::clamp<size_t>(descriptor_limit() / 4, 16, 4096)),
+      budget_(context.options().buffer_budget) {}
 
 connection_hub_c::~connection_hub_c() {
   stop();
@@ -121,22 +149,23 @@ void connection_hub_c::run() {
         take_returned();
       } else if (tag & listener_tag) {
         accept_from(static_cast<size_t>(tag & ~listener_tag));
-      } else if (const int fd = static_cast<int>(tag); waiting_.count(fd) != 0) {
-        read_from(*waiting_[fd]);
-      } else if (closing_.count(fd) != 0) {
-        drain(fd);
+      } else if (const int fd = static_cast<int>(tag); connections_.count(fd) != 0) {
+        on_event(*connections_[fd], events[i].events);
+      } else if (closing_.count(fd) != 0 && !drop_input(fd)) {
+        close(fd);
+        closing_.erase(fd);
       }
     }
     const auto now = clock::now();
     if (!accepting_ && now >= accepting_again_) set_accepting(true);
     if (now >= next_sweep) {
-      sweep_deadlines();
+      sweep();
       next_sweep = now + std::chrono::milliseconds(sweep_ms);
     }
   }
-  for (const auto& [fd, c] : waiting_) close(fd);
+  for (const auto& [fd, c] : connections_) close(fd);
   for (const auto& [fd, until] : closing_) close(fd);
-  waiting_.clear();
+  connections_.clear();
   closing_.clear();
 }
 
@@ -157,12 +186,12 @@ void connection_hub_c::accept_from(size_t listener) {
       }
       return;
     }
-    auto c = std::make_unique<connection>();
+    auto c = std::make_unique<connection>(budget_);
     c->fd = fd;
     c->client = host_text(peer);
     c->peer = address_text(peer);
     c->listener = listener;
-    c->reader = request_reader_c(context_.fault());
+    c->reader = std::make_unique<request_reader_c>(context_.fault());
     c->deadline = clock::now() + context_.options().request_deadline;
     const std::string* refusal = nullptr;
     {
@@ -182,54 +211,63 @@ void connection_hub_c::accept_from(size_t listener) {
       close_after(fd, refusal);
       continue;
     }
-    epoll_event event{EPOLLIN | EPOLLRDHUP, {.u64 = static_cast<uint64_t>(fd)}};
-    epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &event);
-    waiting_.emplace(fd, std::move(c));
+    watch(*c, EPOLLIN | EPOLLRDHUP);
+    connections_.emplace(fd, std::move(c));
+  }
+}
+
+void connection_hub_c::on_event(connection& c, uint32_t events) {
+  switch (c.state) {
+    case connection::phase::reading: read_from(c); return;
+    case connection::phase::sending: send_on(c); return;
+    case connection::phase::resting:
+      // Nothing is watched while it rests; only a failed connection tells.
+      if (events & (EPOLLERR | EPOLLHUP)) close_connection(c.fd);
+      return;
+    case connection::phase::holding:
+      if (!drop_input(c.fd)) close_connection(c.fd);
+      return;
   }
 }
 
 void connection_hub_c::read_from(connection& c) {
   char buffer[65536];
-  const ssize_t got = recv(c.fd, buffer, std::min(sizeof buffer, c.reader.wanted()), 0);
+  const ssize_t got = recv(c.fd, buffer, std::min(sizeof buffer, c.reader->wanted()), 0);
   if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
   if (got <= 0) {
     // The client went away before its request was whole.
-    close_waiting(c.fd);
+    close_connection(c.fd);
     return;
   }
-  const request_reader_c::step step = c.reader.take(std::string_view(buffer, static_cast<size_t>(got)));
-  if (step == request_reader_c::step::done) {
-    auto owned = std::move(waiting_[c.fd]);
-    waiting_.erase(owned->fd);
-    epoll_ctl(epoll_, EPOLL_CTL_DEL, owned->fd, nullptr);
-    dispatch(std::move(owned));
-  } else if (step == request_reader_c::step::send_continue) {
-    send_now(c.fd, continue_answer);
+  look_at_request(c, c.reader->take(std::string_view(buffer, static_cast<size_t>(got))));
+}
+
+void connection_hub_c::look_at_request(connection& c, request_reader_c::step step) {
+  if (!c.cover_buffers()) {
+    refuse_for_budget(c.fd, "request heads and bodies arriving");
+    return;
   }
+  if (step == request_reader_c::step::done) {
+    unwatch(c);
+    dispatch(detach(c.fd));
+    return;
+  }
+  if (step == request_reader_c::step::send_continue) send_now(c.fd, continue_answer);
+  watch(c, EPOLLIN | EPOLLRDHUP);
 }
 
 void connection_hub_c::take_returned() {
   std::vector<std::unique_ptr<connection>> returned;
-  std::vector<int> finished;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     returned.swap(returned_);
-    finished.swap(finished_);
   }
-  for (const int fd : finished) close_after(fd, nullptr);
-  for (auto& c : returned) {
-    c->deadline = clock::now() + context_.options().request_deadline;
-    // The bytes after the last request may hold the next one whole.
-    const request_reader_c::step step = c->reader.take({});
-    if (step == request_reader_c::step::done) {
-      dispatch(std::move(c));
-      continue;
-    }
-    if (step == request_reader_c::step::send_continue) send_now(c->fd, continue_answer);
-    epoll_event event{EPOLLIN | EPOLLRDHUP, {.u64 = static_cast<uint64_t>(c->fd)}};
-    epoll_ctl(epoll_, EPOLL_CTL_ADD, c->fd, &event);
-    const int fd = c->fd;
-    waiting_.emplace(fd, std::move(c));
+  for (auto& owned : returned) {
+    connection& c = *owned;
+    c.state = connection::phase::sending;
+    connections_.emplace(c.fd, std::move(owned));
+    // Most answers fit into the socket at once.
+    send_on(c);
   }
 }
 
@@ -240,7 +278,6 @@ void connection_hub_c::dispatch(std::unique_ptr<connection> c) {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (answering_ < max_answering) {
       ++answering_;
-      answering_fds_.insert(c->fd);
       ready_.push_back(std::move(c));
       taken = true;
       // Threads are made as requests need them and kept for the next ones:
@@ -287,22 +324,21 @@ void connection_hub_c::answer_requests() {
 }
 
 void connection_hub_c::answer(std::unique_ptr<connection> c) {
-  const connection_info info{c->fd, c->peer, listeners_.authorities()[c->listener]};
-  const bool again = answer_request(info, c->reader.result(), context_) && !context_.stopping().load();
+  const connection_info info{c->peer, listeners_.authorities()[c->listener]};
+  c->answer = std::make_unique<outgoing_answer_c>(answer_request(info, c->reader->result(), context_));
+  // The request's buffers go now; the bytes after it stay for the next one.
+  const bool again = c->answer->after() == after_answer::next_request;
+  c->reader = std::make_unique<request_reader_c>(context_.fault(), again ? c->reader->take_leftover() : "");
+  if (!c->cover_buffers()) {
+    context_.log_request(c->peer + " refused: answers waiting for their clients fill the buffer budget");
+    c->answer = std::make_unique<outgoing_answer_c>(buffered_answer(text_answer(503, busy_detail), false));
+    c->reader = std::make_unique<request_reader_c>();
+    c->cover_buffers();  // less than before, so always covered
+  }
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     --answering_;
-    answering_fds_.erase(c->fd);
-    if (again) {
-      c->reader = request_reader_c(context_.fault(), c->reader.take_leftover());
-      c->reused = true;
-      returned_.push_back(std::move(c));
-    } else {
-      // The hub closes it once the client has read the answer; this thread
-      // does not wait for that.
-      release_slot_locked(c->client);
-      finished_.push_back(c->fd);
-    }
+    returned_.push_back(std::move(c));
     idle_.notify_all();
   }
   const char wake = 1;
@@ -311,17 +347,73 @@ void connection_hub_c::answer(std::unique_ptr<connection> c) {
   }
 }
 
-void connection_hub_c::sweep_deadlines() {
+void connection_hub_c::send_on(connection& c) {
+  socket_sink_c sink(c.fd);
+  switch (c.answer->pump(sink, clock::now())) {
+    case outgoing_answer_c::progress::finished: answer_sent(c); return;
+    case outgoing_answer_c::progress::blocked:
+      c.state = connection::phase::sending;
+      watch(c, EPOLLOUT);
+      return;
+    case outgoing_answer_c::progress::resting:
+      c.state = connection::phase::resting;
+      watch(c, 0);
+      return;
+    case outgoing_answer_c::progress::failed:
+      if (const std::string line = c.answer->log_line(); !line.empty()) {
+        context_.log_request(line + " (cut short: the connection failed)");
+      }
+      close_connection(c.fd);
+      return;
+  }
+}
+
+void connection_hub_c::answer_sent(connection& c) {
+  if (const std::string line = c.answer->log_line(); !line.empty()) context_.log_request(line);
+  switch (c.answer->after()) {
+    case after_answer::next_request:
+      c.answer.reset();
+      c.state = connection::phase::reading;
+      c.reused = true;
+      c.deadline = clock::now() + context_.options().request_deadline;
+      // The bytes after the last request may hold the next one whole.
+      look_at_request(c, c.reader->take({}));
+      return;
+    case after_answer::close: {
+      const std::unique_ptr<connection> owned = detach(c.fd);
+      release_slot(owned->client);
+      close_after(owned->fd, nullptr);
+      return;
+    }
+    case after_answer::hold_open:
+      c.answer.reset();
+      c.cover_buffers();
+      c.state = connection::phase::holding;
+      watch(c, EPOLLIN | EPOLLRDHUP);
+      return;
+  }
+}
+
+void connection_hub_c::sweep() {
   const auto now = clock::now();
-  std::vector<int> late;
-  for (const auto& [fd, c] : waiting_) {
-    if (c->deadline <= now) late.push_back(fd);
+  const auto send_timeout = context_.options().send_timeout;
+  std::vector<int> late, stuck, due;
+  for (const auto& [fd, c] : connections_) {
+    switch (c->state) {
+      case connection::phase::reading:
+        if (c->deadline <= now) late.push_back(fd);
+        break;
+      case connection::phase::sending:
+        if (now - c->answer->last_progress() >= send_timeout) stuck.push_back(fd);
+        break;
+      case connection::phase::resting: due.push_back(fd); break;
+      case connection::phase::holding: break;
+    }
   }
   for (const int fd : late) {
-    const std::unique_ptr<connection> c = std::move(waiting_[fd]);
-    waiting_.erase(fd);
+    const std::unique_ptr<connection> c = detach(fd);
     release_slot(c->client);
-    if (c->reused && !c->reader.started()) {
+    if (c->reused && !c->reader->started()) {
       // An idle connection kept open for a next request that never came.
       close(fd);
       continue;
@@ -329,6 +421,15 @@ void connection_hub_c::sweep_deadlines() {
     context_.log_request(c->peer + " request not complete within the deadline: 408");
     close_after(fd, &late_answer());
   }
+  for (const int fd : stuck) {
+    const std::unique_ptr<connection> c = detach(fd);
+    release_slot(c->client);
+    const std::string line = c->answer->log_line();
+    context_.log_request((line.empty() ? c->peer : line) + " (cut: the client took nothing for " +
+                         seconds_text(send_timeout) + ")");
+    reset_connection(fd);
+  }
+  for (const int fd : due) send_on(*connections_.at(fd));
   for (auto it = closing_.begin(); it != closing_.end();) {
     if (it->second <= now) {
       close(it->first);
@@ -353,32 +454,52 @@ void connection_hub_c::close_after(int fd, const std::string* answer) {
   closing_[fd] = clock::now() + drain_time;
 }
 
-void connection_hub_c::drain(int fd) {
+bool connection_hub_c::drop_input(int fd) {
   char buffer[65536];
   for (;;) {
     const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
     if (got > 0) continue;
-    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
     if (got < 0 && errno == EINTR) continue;
-    close(fd);
-    closing_.erase(fd);
-    return;
+    return false;
   }
 }
 
-void connection_hub_c::close_waiting(int fd) {
-  const std::unique_ptr<connection> c = std::move(waiting_[fd]);
-  waiting_.erase(fd);
+std::unique_ptr<connection_hub_c::connection> connection_hub_c::detach(int fd) {
+  const auto it = connections_.find(fd);
+  std::unique_ptr<connection> c = std::move(it->second);
+  connections_.erase(it);
+  return c;
+}
+
+void connection_hub_c::close_connection(int fd) {
+  const std::unique_ptr<connection> c = detach(fd);
   close(fd);
   release_slot(c->client);
 }
 
-void connection_hub_c::release_slot(const std::string& client) {
-  const std::lock_guard<std::mutex> lock(mutex_);
-  release_slot_locked(client);
+void connection_hub_c::refuse_for_budget(int fd, const char* what) {
+  const std::unique_ptr<connection> c = detach(fd);
+  context_.log_request(c->peer + " refused: " + what + " fill the buffer budget");
+  release_slot(c->client);
+  close_after(fd, &busy_answer());
 }
 
-void connection_hub_c::release_slot_locked(const std::string& client) {
+void connection_hub_c::watch(connection& c, uint32_t events) {
+  if (c.watched && c.events == events) return;
+  epoll_event event{events, {.u64 = static_cast<uint64_t>(c.fd)}};
+  epoll_ctl(epoll_, c.watched ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, c.fd, &event);
+  c.watched = true;
+  c.events = events;
+}
+
+void connection_hub_c::unwatch(connection& c) {
+  if (c.watched) epoll_ctl(epoll_, EPOLL_CTL_DEL, c.fd, nullptr);
+  c.watched = false;
+}
+
+void connection_hub_c::release_slot(const std::string& client) {
+  const std::lock_guard<std::mutex> lock(mutex_);
   --open_;
   if (--per_client_[client] == 0) per_client_.erase(client);
 }
@@ -401,16 +522,13 @@ bool connection_hub_c::stop() {
     thread_.join();
   }
   std::unique_lock<std::mutex> lock(mutex_);
-  // The answering threads still own their sockets; shutting them down makes
-  // their writes fail at once.
-  for (const int fd : answering_fds_) shutdown(fd, SHUT_RDWR);
+  // The answering threads touch no socket: they finish the answers they
+  // prepare and end.
   work_.notify_all();
   const bool ended =
       idle_.wait_for(lock, std::chrono::seconds(5), [this] { return answering_ == 0 && threads_ == 0; });
   for (const auto& c : returned_) close(c->fd);
-  for (const int fd : finished_) close(fd);
   returned_.clear();
-  finished_.clear();
   return ended;
 }
 

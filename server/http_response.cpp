@@ -1,7 +1,5 @@
 #include "server/http_response.h"
 
-#include "server/socket_io.h"
-
 namespace quillary::server {
 
 std::string response_head(int status, const header_list& headers, uint64_t content_length, bool keep_alive) {
@@ -13,13 +11,14 @@ std::string response_head(int status, const header_list& headers, uint64_t conte
   return head + "\r\n";
 }
 
-bool send_answer(int fd, const http_answer& answer, bool head_only, const std::atomic<bool>& stopping,
-                 const header_list& extra, bool keep_alive) {
+outgoing_answer_c buffered_answer(const http_answer& answer, bool head_only, const header_list& extra,
+                                  bool keep_alive) {
   header_list headers = {{"Content-Type", answer.content_type}};
   headers.insert(headers.end(), extra.begin(), extra.end());
   std::string out = response_head(answer.status, headers, answer.body.size(), keep_alive);
+  const size_t head_size = out.size();
   if (!head_only) out += answer.body;
-  return send_all(fd, out, stopping);
+  return outgoing_answer_c(std::move(out), head_size, keep_alive ? after_answer::next_request : after_answer::close);
 }
 
 std::string status_page(int status) {

@@ -126,6 +126,16 @@ bool parse_options(const std::vector<std::string>& args, service_options& out, s
       if (!value(text) || !read_value(parse_count(text, out.max_per_client), "a number of connections (0: no limit)")) {
         return false;
       }
+    } else if (arg == "--send-timeout") {
+      if (!value(text) || !read_value(parse_seconds(text, out.send_timeout), "seconds above 0, at most 3600")) {
+        return false;
+      }
+    } else if (arg == "--buffer-budget") {
+      size_t mebibytes = 0;
+      if (!value(text) || !read_value(parse_count(text, mebibytes) && mebibytes > 0, "a number of MiB, at least 1")) {
+        return false;
+      }
+      out.buffer_budget = mebibytes << 20;
     } else if (arg == "--fault") {
       if (have_fault) {
         reason = "only one --fault per process";
@@ -159,7 +169,8 @@ bool parse_options(const std::vector<std::string>& args, service_options& out, s
 const char* usage_text() {
   return R"(usage: quillary-service --catalogue DIR --listen ADDRESS:PORT [--listen ADDRESS:PORT ...]
                         [--index FILE] [--package-base URL] [--request-deadline SECONDS]
-                        [--max-per-client N] [--fault MODE] [--quiet]
+                        [--send-timeout SECONDS] [--max-per-client N] [--buffer-budget MIB]
+                        [--fault MODE] [--quiet]
        quillary-service --catalogue DIR --write-index FILE
 
 The reference update service of Quillary: answers the driver-update query
@@ -187,9 +198,16 @@ from a catalogue of driver packages and serves the package files.
                     the whole request, head and body, must arrive within this
                     time after the connection opened or went idle (default 10);
                     later ones get 408 and are closed
+  --send-timeout SECONDS
+                    a client that takes nothing of its answer for this long is
+                    cut (default 60)
   --max-per-client N
                     connections one client address may hold at once (default
                     32; 0: no limit, for services behind a proxy); more get 503
+  --buffer-budget MIB
+                    what all connections together may buffer beyond 4 KiB
+                    each, request bodies arriving and answers waiting to be
+                    read (default 256); a request or answer beyond gets 503
   --fault MODE      misbehave in one way, for tests (one mode per process):
       status:CODE     every request gets status CODE with a small HTML body
       refuse          the listeners close once the ready lines are printed, so

@@ -35,6 +35,11 @@ struct service_options {
   // Connections one client address may hold at once; 0: no limit (behind
   // a proxy, every connection comes from the proxy's address).
   size_t max_per_client = 32;
+  // A client that takes nothing of its answer for this long is cut.
+  std::chrono::milliseconds send_timeout{60000};
+  // What all connections together may buffer beyond a few KiB each:
+  // request heads and bodies arriving, answers waiting to be read.
+  size_t buffer_budget = size_t{256} << 20;
 };
 
 // Reads "ADDR:PORT" or "[ADDR6]:PORT" with a numeric address.

@@ -1,26 +1,23 @@
-// Sending a package file, whole or one byte range, streamed in chunks, with
-// the download faults applied.
+// The answer to a package download, whole or one byte range, with the
+// download faults applied: prepared here, sent by the hub from the open
+// file as the client takes it.
 #pragma once
 
-#include <cstdint>
-#include <string>
-
 #include "server/catalogue.h"
+#include "server/fault_mode.h"
 #include "server/http_request.h"
-#include "server/service_context.h"
+#include "server/outgoing_answer.h"
 
 namespace quillary::server {
 
-struct download_result {
+struct package_answer {
   int status = 0;
-  uint64_t body_bytes = 0;  // body bytes actually sent
-  bool complete = false;    // the whole answer went out
+  outgoing_answer_c answer;
 };
 
-// Answers GET or HEAD for one package on the connection `fd`. Does not close
-// the connection; the caller does. With `keep_alive` the answer leaves the
-// connection open for another request.
-download_result send_package(int fd, const http_request& request, const catalogue_package& package,
-                             const service_context_c& context, bool keep_alive);
+// Answers GET or HEAD for one package. With `keep_alive` the answer leaves
+// the connection open for another request.
+package_answer prepare_package_answer(const http_request& request, const catalogue_package& package,
+                                      const fault_mode& fault, bool keep_alive);
 
 }  // namespace quillary::server

@@ -17,6 +17,16 @@ size_t head_end(std::string_view buffer, size_t from) {
   return crlf == std::string_view::npos ? std::string_view::npos : crlf + 3;
 }
 
+// The heap bytes of a parsed head. A head of many short lines costs more
+// parsed than as text (an entry of two strings per line); small strings
+// are counted whole, which makes this an upper bound.
+size_t parsed_bytes(const http_request& request) {
+  size_t bytes = request.method.capacity() + request.target.capacity() + request.version.capacity() +
+                 request.headers.capacity() * sizeof(request.headers.front());
+  for (const auto& [name, value] : request.headers) bytes += name.capacity() + value.capacity();
+  return bytes;
+}
+
 }  // namespace
 
 bool takes_body(const http_request& request, const fault_mode& fault) {
@@ -35,6 +45,11 @@ size_t request_reader_c::wanted() const {
     case phase::done: return 0;
   }
   return 0;
+}
+
+size_t request_reader_c::held() const {
+  return buffer_.capacity() + parsed_head_bytes_ + result_.problem.capacity() + result_.body.capacity() +
+         leftover_.capacity();
 }
 
 request_reader_c::step request_reader_c::take(std::string_view bytes) {
@@ -63,6 +78,7 @@ request_reader_c::step request_reader_c::head_arrived(size_t end) {
   size_t head_size = 0;
   result_.head = parse_request_head(std::string_view(buffer_).substr(0, end), max_request_head, result_.request,
                                     head_size, result_.problem);
+  parsed_head_bytes_ = parsed_bytes(result_.request);
   if (result_.head != head_status::complete) {
     phase_ = phase::done;
     return step::done;

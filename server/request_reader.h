@@ -51,6 +51,10 @@ class request_reader_c {
   step take(std::string_view bytes);
   // Whether any byte of this request arrived.
   bool started() const { return !buffer_.empty() || phase_ != phase::head; }
+  // The heap bytes the reader holds, the whole announced body included
+  // from the moment its head has arrived (the body's buffer is set aside
+  // then): what the connection's share of the buffer budget must cover.
+  size_t held() const;
 
   received_request& result() { return result_; }
   // The bytes after the request, for the next reader of the connection.
@@ -64,6 +68,7 @@ class request_reader_c {
   phase phase_ = phase::head;
   std::string buffer_;  // the head so far
   size_t scanned_ = 0;  // bytes of buffer_ searched for the end of the head
+  size_t parsed_head_bytes_ = 0;  // what the parsed head holds
   received_request result_;
   std::string leftover_;
 };

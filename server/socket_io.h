@@ -1,27 +1,27 @@
-// Socket writes for the thread that answers a request, with the time-out
-// and the stop flag that keep a stuck peer from holding a thread for ever.
+// The hub's side of a connection's socket, which is non-blocking: an answer
+// goes out through it as far as the client takes it, never waiting.
 #pragma once
 
-#include <atomic>
-#include <chrono>
-#include <cstddef>
-#include <string>
-#include <string_view>
+#include "server/outgoing_answer.h"
 
 namespace quillary::server {
 
-// How long a peer may take to read on before an answer is given up.
-constexpr std::chrono::seconds send_timeout{60};
+class socket_sink_c final : public byte_sink_c {
+ public:
+  explicit socket_sink_c(int fd) : fd_(fd) {}
+  ssize_t put(std::string_view bytes) override;
+  // With sendfile: the file's bytes go from the page cache to the socket
+  // without a buffer of the service's own. A file not in the page cache is
+  // read from the disk meanwhile, as nginx does by default: the thread
+  // waits on the disk, never on the client.
+  ssize_t put_file(int file, uint64_t offset, size_t count) override;
 
-// Sends everything, on a blocking socket or a non-blocking one; false on an
-// error, when the peer read nothing for send_timeout, or on a stop request.
-bool send_all(int fd, std::string_view data, const std::atomic<bool>& stopping);
+ private:
+  int fd_;
+};
 
-// Waits until the peer closes the connection or `stopping` is set, without
-// sending anything; bytes the peer sends meanwhile are dropped.
-void wait_for_peer_close(int fd, const std::atomic<bool>& stopping);
-
-// Sleeps for the given time in short slices; false when `stopping` was set.
-bool sleep_unless_stopping(std::chrono::milliseconds duration, const std::atomic<bool>& stopping);
+// Ends a connection with a reset rather than a FIN, so that what the
+// client never read does not stay queued in the kernel after the close.
+void reset_connection(int fd);
 
 }  // namespace quillary::server

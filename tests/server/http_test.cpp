@@ -3,10 +3,12 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <fstream>
+#include <random>
 #include <thread>
 
 #include "app/sha256.h"
@@ -177,11 +179,15 @@ TEST(CommandLine, Options) {
   EXPECT_TRUE(options.quiet);
   EXPECT_EQ(options.request_deadline, std::chrono::seconds(10));
   EXPECT_EQ(options.max_per_client, 32u);
+  EXPECT_EQ(options.send_timeout, std::chrono::seconds(60));
+  EXPECT_EQ(options.buffer_budget, size_t{256} << 20);
   ASSERT_TRUE(parse_options({"--catalogue", "dir", "--listen", "127.0.0.1:0", "--package-base",
                              "https://updates.example/drivers", "--request-deadline", "2.5", "--max-per-client", "0",
-                             "--index", "dir.index"},
+                             "--index", "dir.index", "--send-timeout", "0.5", "--buffer-budget", "64"},
                             options, reason))
       << reason;
+  EXPECT_EQ(options.send_timeout, std::chrono::milliseconds(500));
+  EXPECT_EQ(options.buffer_budget, size_t{64} << 20);
   EXPECT_EQ(options.package_base, "https://updates.example/drivers/");
   EXPECT_EQ(options.request_deadline, std::chrono::milliseconds(2500));
   EXPECT_EQ(options.max_per_client, 0u);
@@ -206,6 +212,9 @@ TEST(CommandLine, Options) {
       {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--request-deadline", "1.2.3"},
       {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--request-deadline", "7200"},
       {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--max-per-client", "-1"},
+      {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--send-timeout", "0"},
+      {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--buffer-budget", "0"},
+      {"--catalogue", "dir", "--listen", "127.0.0.1:0", "--buffer-budget", "1.5"},
       {"--catalogue", "dir", "--write-index", "i", "--listen", "127.0.0.1:0"},
   };
   for (const auto& args : bad) {
@@ -227,9 +236,11 @@ TEST(LinkAuthority, HostHeaderWhenItIsPlain) {
 // --- Whole connections to a running service --------------------------------
 
 // A connection from `from` (any address of 127.0.0.0/8 is this machine) to
-// the port; reads give up after ten seconds.
-int connect_from(const char* from, int port) {
+// the port, with the given receive buffer (0: the system's); reads give up
+// after ten seconds.
+int connect_from(const char* from, int port, int receive_buffer = 0) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (receive_buffer > 0) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
   sockaddr_in local{};
   local.sin_family = AF_INET;
   inet_pton(AF_INET, from, &local.sin_addr);
@@ -311,6 +322,17 @@ class Connection : public ::testing::Test {
     return *running;
   }
 
+  // A query for the package's device, as the client posts it.
+  static std::string query_body() {
+    return testing::multipart_body(
+        "b", {{"driversm",
+               testing::zlib_compress(testing::request_document("WIN764", "437", {{"PCI\\X", {"PCI\\VEN_1"}, {}}}))}});
+  }
+  static std::string query_head(size_t body_size) {
+    return "POST / HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=b\r\nContent-Length: " +
+           std::to_string(body_size) + "\r\n\r\n";
+  }
+
   // Sends the request (waiting for an interim response when asked), ends
   // the sending side and returns everything the service wrote back.
   static std::string exchange(const running_service_c& to, const std::string& head, const std::string& body = "",
@@ -338,8 +360,7 @@ class Connection : public ::testing::Test {
 
 TEST_F(Connection, ExpectContinueGetsAnInterimResponseBeforeTheBody) {
   const auto& s = service();
-  const std::string body = testing::multipart_body(
-      "b", {{"driversm", testing::zlib_compress(testing::request_document("WIN764", "437", {{"PCI\\X", {"PCI\\VEN_1"}, {}}}))}});
+  const std::string body = query_body();
   const std::string head = "POST / HTTP/1.1\r\nHost: example.test:81\r\nExpect: 100-continue\r\nConnection: close\r\n"
                            "Content-Type: multipart/form-data; boundary=b\r\nContent-Length: " +
                            std::to_string(body.size()) + "\r\n\r\n";
@@ -355,10 +376,7 @@ TEST_F(Connection, PackageLinksPointAtTheGivenBase) {
   service_options options;
   options.package_base = "https://updates.example/drivers/";
   running_service_c s(catalogue, options);
-  const std::string body = testing::multipart_body(
-      "b", {{"driversm", testing::zlib_compress(testing::request_document("WIN764", "437", {{"PCI\\X", {"PCI\\VEN_1"}, {}}}))}});
-  const std::string reply = exchange(s, "POST / HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=b\r\n"
-                                        "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n", body);
+  const std::string reply = exchange(s, query_head(query_body().size()), query_body());
   EXPECT_NE(reply.find("<link>https://updates.example/drivers/pkg.zip</link>"), std::string::npos) << reply;
 }
 
@@ -498,6 +516,73 @@ TEST_F(Connection, ClientsBeyondTheirShareOfConnectionsGet503) {
   }
   EXPECT_EQ(again.substr(0, 15), "HTTP/1.1 200 OK") << "the closed connection's slot is free again";
   close(first);
+}
+
+// A client that takes nothing of its answer is reset once the send
+// time-out has passed without progress, which frees its address's slot;
+// a client that reads gets the whole file, sent on as it read.
+TEST_F(Connection, AClientThatTakesNothingIsCutAtTheSendTimeout) {
+  // Bytes that do not compress, more than the kernel buffers for a socket
+  // (at most 4 MiB by default), so that the answer cannot be all out.
+  std::string payload(8 << 20, '\0');
+  std::mt19937 noise(5);
+  for (char& c : payload) c = static_cast<char>(noise());
+  const std::string zip = (folder.path() / "large.zip").string();
+  ASSERT_TRUE(testing::write_zip(zip, {{"a.inf", testing::small_inf("%Maker%=M", "[M]\nA=I,PCI\\VEN_2\n")},
+                                       {"payload.bin", payload}}));
+  auto large = std::make_shared<catalogue_c>();
+  std::string reason;
+  ASSERT_TRUE(large->index_folder(folder.path().string(), [](const std::string&) {}, reason));
+  std::ifstream in(zip, std::ios::binary);
+  const std::string whole{std::istreambuf_iterator<char>(in), {}};
+
+  service_options options;
+  options.send_timeout = std::chrono::milliseconds(300);
+  options.max_per_client = 1;
+  running_service_c s(large, options);
+  const std::string get = "GET /packages/large.zip HTTP/1.1\r\nConnection: close\r\n\r\n";
+  const int stalled = connect_from("127.0.0.6", s.port(), 4096);
+  const auto sent = std::chrono::steady_clock::now();
+  send_text(stalled, get);
+  pollfd cut{stalled, POLLRDHUP, 0};
+  ASSERT_EQ(poll(&cut, 1, 10000), 1) << "reset within ten seconds";
+  EXPECT_GE(std::chrono::steady_clock::now() - sent, options.send_timeout);
+  EXPECT_NE(cut.revents & (POLLERR | POLLHUP), 0);
+  EXPECT_LT(read_to_end(stalled).size(), whole.size());
+  close(stalled);
+
+  const int reader = connect_from("127.0.0.6", s.port(), 4096);
+  send_text(reader, get);
+  const std::string reply = read_to_end(reader);
+  close(reader);
+  EXPECT_EQ(reply.substr(0, 15), "HTTP/1.1 200 OK") << "the slot of the cut connection is free again";
+  EXPECT_TRUE(reply.substr(reply.find("\r\n\r\n") + 4) == whole);
+}
+
+// What connections buffer comes out of the budget: a body announced
+// beyond it is refused before it is sent, and so is an answer that would
+// wait beyond it; what fits in a connection's free part or in the budget
+// is answered as ever.
+TEST_F(Connection, RequestsAndAnswersBeyondTheBufferBudgetGet503) {
+  service_options options;
+  options.buffer_budget = 64 << 10;
+  options.fault = {fault_kind::oversize, 0};
+  running_service_c s(catalogue, options);
+  const std::string busy = "HTTP/1.1 503 Service Unavailable\r\n";
+  EXPECT_EQ(exchange(s, query_head(1 << 20)).substr(0, busy.size()), busy) << "no body byte was sent";
+  EXPECT_EQ(exchange(s, query_head(query_body().size()), query_body()).substr(0, busy.size()), busy)
+      << "the padded reply does not fit";
+  EXPECT_EQ(exchange(s, "GET / HTTP/1.1\r\nX: " + std::string(20000, 'a') + "\r\n\r\n").substr(0, 15),
+            "HTTP/1.1 200 OK")
+      << "a longer head that fits";
+
+  running_service_c plain(catalogue, [] {
+    service_options small;
+    small.buffer_budget = 64 << 10;
+    return small;
+  }());
+  EXPECT_EQ(exchange(plain, query_head(query_body().size()), query_body()).substr(0, 15), "HTTP/1.1 200 OK")
+      << "a query whose reply fits";
 }
 
 }  // namespace

@@ -9,7 +9,12 @@ client's check of what it downloads, against the real programs:
   - 300 clients sending their request heads slowly: ordinary queries are
     answered within a second meanwhile, the slow ones get 408 at the
     deadline, and clients beyond their address's share get 503, never a
-    reset.
+    reset;
+  - 256 clients reading a package slowly: ordinary queries are answered
+    meanwhile, and the slow readers still get every byte;
+  - 320 heads announcing the largest body and then stalling: those beyond
+    the buffer budget get 503 at once, and the service's memory stays
+    within the budget.
 
 usage: service_hardening_test.py SERVICE CLI MAKE_SAMPLE_CATALOGUE MAKE_DEVICE_FIXTURE [--no-memory-bound]
 (--no-memory-bound under the sanitizers, whose own bookkeeping dwarfs the
@@ -21,6 +26,7 @@ import json
 import random
 import os
 import re
+import select
 import shutil
 import signal
 import socket
@@ -30,12 +36,18 @@ import tempfile
 import threading
 import time
 import unittest
+import zipfile
 import zlib
 
 SERVICE = CLI = MAKE_CATALOGUE = MAKE_FIXTURE = None
 CHECK_MEMORY = True
 # What one request may cost the service at most.
 REQUEST_BOUND = 32 << 20
+# The service's defaults: what all connections may buffer, the largest
+# request body, the requests answered at once.
+BUFFER_BUDGET = 256 << 20
+MAX_BODY = 2 << 20
+MAX_ANSWERING = 256
 
 
 class service_process:
@@ -89,6 +101,11 @@ def query_bytes(compressed):
     return head.encode() + body
 
 
+def exchange_status(answer):
+    match = re.match(rb"HTTP/1\.1 (\d{3}) ", answer)
+    return int(match.group(1)) if match else 0
+
+
 def exchange(port, data, source="127.0.0.1", timeout=30):
     """Sends the bytes and returns (status, whole answer)."""
     with socket.create_connection(("127.0.0.1", port), timeout=timeout, source_address=(source, 0)) as s:
@@ -96,8 +113,28 @@ def exchange(port, data, source="127.0.0.1", timeout=30):
         answer = b""
         while chunk := s.recv(65536):
             answer += chunk
-    match = re.match(rb"HTTP/1\.1 (\d{3}) ", answer)
-    return (int(match.group(1)) if match else 0), answer
+    return exchange_status(answer), answer
+
+
+def receive_until(s, enough, timeout=10):
+    """Reads until enough(bytes so far) holds; fails on an early end."""
+    s.settimeout(timeout)
+    data = b""
+    while not enough(data):
+        chunk = s.recv(65536)
+        if not chunk:
+            raise AssertionError(f"the connection ended after {len(data)} bytes")
+        data += chunk
+    return data
+
+
+def body_of(data):
+    return data.partition(b"\r\n\r\n")[2]
+
+
+def answered(sockets, timeout):
+    """The sockets among them that have something to read within the time."""
+    return select.select(sockets, [], [], timeout)[0] if sockets else []
 
 
 class Hardening(unittest.TestCase):
@@ -270,6 +307,121 @@ class Hardening(unittest.TestCase):
             self.assertEqual(exchange(service.port, query_bytes(self.demo_query))[0], 200)
         finally:
             for s in slow + crowded:
+                s.close()
+            self.assertEqual(service.stop(), 0)
+
+    # --- slow readers and stalled bodies -------------------------------------
+
+    def large_catalogue(self):
+        """A catalogue of one package far larger than what the kernel buffers
+        for a connection (4 MiB at most by default); its name and bytes."""
+        folder = os.path.join(self.folder, "large")
+        os.makedirs(folder, exist_ok=True)
+        name = "large_package_1.0.zip"
+        path = os.path.join(folder, name)
+        shutil.copy(os.path.join(self.catalogue, "norvik_lan_7.4.1.2010.zip"), path)
+        with zipfile.ZipFile(path, "a") as archive:
+            archive.writestr("payload.bin", random.Random(9).randbytes(16 << 20), zipfile.ZIP_STORED)
+        with open(path, "rb") as f:
+            return folder, name, f.read()
+
+    def test_slow_readers_of_packages_hold_no_answering_thread(self):
+        folder, name, data = self.large_catalogue()
+        service = service_process(folder)
+        request = f"GET /packages/{name} HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n".encode()
+        readers = []
+        try:
+            # As many readers as there are answering threads, from 8 addresses
+            # at their 32 connections each: every one reads its head and 32 KiB
+            # of the file, then reads no more.
+            for i in range(MAX_ANSWERING):
+                s = socket.socket()
+                s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 16384)
+                s.bind((f"127.0.3.{i // 32 + 1}", 0))
+                s.connect(("127.0.0.1", service.port))
+                s.sendall(request)
+                readers.append(s)
+            starts = [receive_until(s, lambda got: len(body_of(got)) >= 32768) for s in readers]
+            self.assertTrue(all(start.startswith(b"HTTP/1.1 200 OK\r\n") for start in starts))
+
+            latencies = []
+            for _ in range(10):
+                sent = time.monotonic()
+                status, _ = exchange(service.port, query_bytes(self.demo_query), timeout=5)
+                latencies.append(time.monotonic() - sent)
+                self.assertEqual(status, 200, f"a query while {MAX_ANSWERING} clients read packages slowly")
+            print(f"\n{MAX_ANSWERING} slow readers of a package: queries meanwhile answered in at most "
+                  f"{max(latencies) * 1000:.0f} ms", file=sys.stderr)
+            self.assertLess(max(latencies), 1.0)
+            status, answer = exchange(service.port, request, source="127.0.3.1")
+            self.assertEqual(status, 503, "the slow readers count against their address's share")
+            self.assertIn(b"too many connections from your address", answer)
+
+            # A slow reader that reads on gets the rest, sent on as it read.
+            first = body_of(starts[0])
+            rest = receive_until(readers[0], lambda got: len(first) + len(got) >= len(data), timeout=30)
+            self.assertTrue(first + rest == data)
+        finally:
+            for s in readers:
+                s.close()
+            self.assertEqual(service.stop(), 0)
+
+    def test_bodies_waiting_to_arrive_stay_within_the_buffer_budget(self):
+        # A generous deadline: the bodies are sent on after all heads are in.
+        service = service_process(self.catalogue, "--request-deadline", "60")
+        head = ("POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: multipart/form-data; boundary=q\r\n"
+                f"Content-Length: {MAX_BODY}\r\n\r\n").encode()
+        waiting = []
+        try:
+            self.assertEqual(exchange(service.port, query_bytes(self.demo_query))[0], 200)
+            idle = service.memory("VmRSS")
+            # 320 heads from 16 addresses, each announcing the largest body
+            # taken: 640 MiB in all, where the budget holds 256.
+            for i in range(320):
+                s = socket.create_connection(("127.0.0.1", service.port), source_address=(f"127.0.4.{i // 20 + 1}", 0))
+                s.sendall(head)
+                waiting.append(s)
+            # Each body is set aside from the budget when its head arrives, but
+            # for the 4 KiB every connection holds freely (too little to let one
+            # more in); those the budget cannot hold are refused at once,
+            # before any byte of their body.
+            admitted = BUFFER_BUDGET // MAX_BODY
+            refused, deadline = [], time.monotonic() + 10
+            while len(refused) < len(waiting) - admitted and time.monotonic() < deadline:
+                for s in answered([s for s in waiting if s not in refused], 0.5):
+                    answer = receive_until(s, lambda got: b"\r\n\r\n" in got)
+                    self.assertTrue(answer.startswith(b"HTTP/1.1 503 "), answer[:100])
+                    refused.append(s)
+            self.assertEqual(len(refused), len(waiting) - admitted, "heads beyond the budget get 503")
+            waiting = [s for s in waiting if s not in refused]
+            for s in refused:
+                s.close()
+            self.assertEqual(answered(waiting, 0), [], "the bodies within the budget are waited for")
+
+            # The admitted bodies arrive all but their last byte, and stall.
+            for s in waiting:
+                s.sendall(b"\0" * (MAX_BODY - 1))
+            self.assertEqual(exchange(service.port, query_bytes(self.demo_query))[0], 200,
+                             "an ordinary query still fits")
+            stalled = service.memory("VmRSS") - idle
+            for s in waiting:
+                s.sendall(b"\0")
+            statuses = [exchange_status(receive_until(s, lambda got: b"\r\n\r\n" in got)) for s in waiting]
+            self.assertEqual(statuses, [400] * admitted, "each body was read whole and answered")
+            peak = service.memory("VmHWM") - idle
+            print(f"\n{len(waiting) + len(refused)} stalled bodies of {MAX_BODY >> 20} MiB: {len(refused)} refused, "
+                  f"{stalled / 2**20:.0f} MiB resident above the idle service while they stalled, peak "
+                  f"{peak / 2**20:.0f} MiB (budget {BUFFER_BUDGET >> 20} MiB)", file=sys.stderr)
+            if CHECK_MEMORY:
+                self.assertLess(peak, BUFFER_BUDGET + REQUEST_BOUND)
+
+            # The budget comes back as the bodies go.
+            late = socket.create_connection(("127.0.0.1", service.port), source_address=("127.0.4.99", 0))
+            waiting.append(late)
+            late.sendall(head + b"\0" * MAX_BODY)
+            self.assertEqual(exchange_status(receive_until(late, lambda got: b"\r\n\r\n" in got)), 400)
+        finally:
+            for s in waiting:
                 s.close()
             self.assertEqual(service.stop(), 0)
 
