@@ -32,6 +32,9 @@ namespace {
 // Held until the process ends; the system releases it then.
 HANDLE instance_mutex = nullptr;
 
+// How long a second start waits for the running instance to answer.
+constexpr UINT activation_timeout_ms = 10000;
+
 std::vector<std::u16string> command_line_arguments() {
   std::vector<std::u16string> arguments;
   int count = 0;
@@ -79,7 +82,11 @@ void notify_running_instance(int start_scan) {
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
   AllowSetForegroundWindow(owner);
-  SendMessageW(window, UM_ACTIVATE_INSTANCE, static_cast<WPARAM>(start_scan), 0);
+  // A running instance that does not answer (hung, or ending) must not
+  // keep this one waiting for good.
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(window, UM_ACTIVATE_INSTANCE, static_cast<WPARAM>(start_scan), 0, SMTO_ABORTIFHUNG,
+                      activation_timeout_ms, &ignored);
 }
 
 int initialize_application() {

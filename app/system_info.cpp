@@ -1,6 +1,7 @@
 #include "app/system_info.h"
 
 #include <atomic>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -245,41 +246,91 @@ void collect_system_summary(wmi_connection_i& wmi, system_summary& out) {
   wmi_first_value(wmi, u"SELECT * FROM Win32_ComputerSystem", u"Model", out.model);
 }
 
+struct background_summary_c::shared_state {
+  system_summary* target = nullptr;
+  std::mutex lock;  // over `target` and `abandoned`
+  bool abandoned = false;
+  std::atomic<bool> ready{false};
+  std::atomic<bool> ended{false};
+};
+
+background_summary_c::background_summary_c(system_summary& target) : state_(std::make_shared<shared_state>()) {
+  state_->target = &target;
+}
+
+background_summary_c::~background_summary_c() { finish(std::chrono::milliseconds(0)); }
+
+bool background_summary_c::start(connector connect) {
+  try {
+    thread_ = std::thread([state = state_, connect = std::move(connect)] {
+      const platform::wmi_thread_scope_c com;
+      // Into a record of this thread's own first; readers see the target
+      // only once `ready` is set.
+      system_summary summary;
+      if (const auto wmi = connect()) collect_system_summary(*wmi, summary);
+      {
+        const std::lock_guard<std::mutex> hold(state->lock);
+        if (!state->abandoned) {
+          *state->target = std::move(summary);
+          state->ready.store(true, std::memory_order_release);
+        }
+      }
+      state->ended.store(true);
+    });
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
+}
+
+bool background_summary_c::ready() const { return state_->ready.load(std::memory_order_acquire); }
+
+void background_summary_c::finish(std::chrono::milliseconds limit) {
+  if (!thread_.joinable()) return;
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!state_->ended.load() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (state_->ended.load()) {
+    thread_.join();
+    return;
+  }
+  // A WMI query that never returns (a damaged repository, a provider that
+  // hangs; Wine's display query on a busy X server) must not keep the
+  // program from ending.
+  {
+    const std::lock_guard<std::mutex> hold(state_->lock);
+    state_->abandoned = true;
+  }
+  thread_.detach();
+}
+
 namespace {
-std::atomic<bool> summary_ready{false};
-std::thread summary_thread;
+std::atomic<bool> summary_ready_now{false};
+background_summary_c& program_summary() {
+  static background_summary_c summary(system_info().summary);
+  return summary;
+}
 }  // namespace
 
 int collect_system_summary() {
   const auto wmi = platform::connect_wmi();
   if (!wmi) return -1;
   collect_system_summary(*wmi, system_info().summary);
-  summary_ready.store(true, std::memory_order_release);
+  summary_ready_now.store(true, std::memory_order_release);
   return 0;
 }
 
 int start_system_summary() {
   if (!platform::connect_wmi()) return -1;
-  try {
-    summary_thread = std::thread([] {
-      const platform::wmi_thread_scope_c com;
-      // The values go into a record of this thread's first; the readers see
-      // them only once the flag is set.
-      system_summary summary;
-      if (const auto wmi = platform::connect_wmi()) collect_system_summary(*wmi, summary);
-      system_info().summary = std::move(summary);
-      summary_ready.store(true, std::memory_order_release);
-    });
-  } catch (const std::system_error&) {
-    return collect_system_summary();
-  }
+  if (!program_summary().start([] { return platform::connect_wmi(); })) return collect_system_summary();
   return 0;
 }
 
-bool system_summary_ready() { return summary_ready.load(std::memory_order_acquire); }
-
-void finish_system_summary() {
-  if (summary_thread.joinable()) summary_thread.join();
+bool system_summary_ready() {
+  return summary_ready_now.load(std::memory_order_acquire) || program_summary().ready();
 }
+
+void finish_system_summary(std::chrono::milliseconds limit) { program_summary().finish(limit); }
 
 }  // namespace quillary

@@ -4,6 +4,11 @@
 // program's own path and folder, and a readable summary from WMI.
 #pragma once
 
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
 #include <cstdint>
 #include <string>
 
@@ -119,12 +124,38 @@ int collect_system_summary();
 // which take half a second, run on a thread of their own, so that the
 // window shows meanwhile. The summary's fields may be read once
 // system_summary_ready() says so; finish_system_summary() waits for the
-// thread (at exit, before the values go).
+// thread (at exit, before the values go), at most `limit`: a query that
+// hangs is left to end with the process, and the summary is never ready.
 int start_system_summary();
 bool system_summary_ready();
-void finish_system_summary();
+void finish_system_summary(std::chrono::milliseconds limit = std::chrono::seconds(3));
 // The same over a given connection (tests, the CLI).
 void collect_system_summary(wmi_connection_i& wmi, system_summary& out);
+
+// A summary collected on a thread of its own and put into `target` once
+// whole. What the thread shares lives as long as the thread, so a thread
+// left behind (finish's limit passed) never writes into anything gone.
+class background_summary_c {
+ public:
+  using connector = std::function<std::unique_ptr<wmi_connection_i>()>;
+  explicit background_summary_c(system_summary& target);
+  ~background_summary_c();  // finish() with no time to wait
+  background_summary_c(const background_summary_c&) = delete;
+  background_summary_c& operator=(const background_summary_c&) = delete;
+
+  // False when no thread can be made.
+  bool start(connector connect);
+  // The target holds the summary: from then on it may be read.
+  bool ready() const;
+  // Waits at most `limit` for the thread. One that has not ended by then
+  // is left to end with the process, and its values are dropped.
+  void finish(std::chrono::milliseconds limit);
+
+ private:
+  struct shared_state;
+  std::shared_ptr<shared_state> state_;
+  std::thread thread_;
+};
 int wmi_first_value(wmi_connection_i& wmi, const std::u16string& query,
                     const std::u16string& property, std::u16string& out);
 

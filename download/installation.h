@@ -177,8 +177,8 @@ std::u16string driver_installer_parameters(const std::u16string& folder, bool fo
 // pnputil on every INF file of the folder and its sub-folders.
 std::u16string pnputil_parameters(const std::u16string& folder);
 
-// The body of an installation thread (the command line runs it on its own
-// thread): a restore point, then install, and open the package itself with
+// The body of an installation thread (the command line runs it directly):
+// a restore point, then install, and open the package itself with
 // the shell when it is no archive; then, when that started an
 // installation, record the link.
 int install_job_run(void* job);

@@ -30,7 +30,7 @@ constexpr size_t max_retry_path = 255;
 bool is_separator(char16_t c) { return c == u'/' || c == u'\\'; }
 
 // General-purpose flag bit 11: the entry's name is UTF-8. Today's tools
-// (Windows' compressed folders, 7-Zip, Info-ZIP, Python) set it for names
+// (Windows' compressed folders, 7-Zip, Python's zipfile) set it for names
 // beyond ASCII; a name without it is in the code page of the system that
 // wrote it, which is taken to be ours (our own backup archives are
 // written so).

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <map>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include "fake_system.h"
@@ -264,6 +268,53 @@ TEST(system_summary, fields_come_from_their_classes_in_order) {
   ASSERT_GE(wmi.asked.size(), 7u);
   EXPECT_EQ(wmi.asked.front(), u"SELECT * FROM Win32_Processor.name");
   EXPECT_EQ(wmi.asked.back(), u"SELECT * FROM Win32_ComputerSystem.Model");
+}
+
+// A WMI whose sound query does not return until the test lets it.
+class hanging_wmi_c : public fake_wmi_c {
+ public:
+  explicit hanging_wmi_c(std::shared_ptr<std::atomic<bool>> released) : released_(std::move(released)) {
+    answers[{u"SELECT * FROM Win32_ComputerSystem", u"Model"}] = {u"Model X"};
+  }
+  int for_each_value(const std::u16string& query, const std::u16string& property,
+                     const std::function<bool(const std::u16string&)>& visit) override {
+    while (query.find(u"SoundDevice") != std::u16string::npos && !*released_) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return fake_wmi_c::for_each_value(query, property, visit);
+  }
+
+ private:
+  std::shared_ptr<std::atomic<bool>> released_;
+};
+
+TEST(system_summary, a_query_that_hangs_keeps_nobody_waiting_and_writes_nothing_later) {
+  auto released = std::make_shared<std::atomic<bool>>(false);
+  const auto connect = [released]() -> std::unique_ptr<wmi_connection_i> {
+    return std::make_unique<hanging_wmi_c>(released);
+  };
+  {
+    system_summary quick;
+    background_summary_c summary(quick);
+    *released = true;
+    ASSERT_TRUE(summary.start(connect));
+    summary.finish(std::chrono::seconds(10));
+    EXPECT_TRUE(summary.ready());
+    EXPECT_EQ(quick.model, u"Model X");
+    *released = false;
+  }
+  auto target = std::make_unique<system_summary>();
+  auto summary = std::make_unique<background_summary_c>(*target);
+  ASSERT_TRUE(summary->start(connect));
+  const auto begin = std::chrono::steady_clock::now();
+  summary->finish(std::chrono::milliseconds(200));
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5)) << "the wait has its limit";
+  EXPECT_FALSE(summary->ready());
+  // The program ends meanwhile: what the thread wrote into would be gone.
+  summary.reset();
+  target.reset();
+  *released = true;
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the thread's late end (ASan would see a write)
 }
 
 TEST(system_summary, failing_queries_leave_their_fields_empty) {

@@ -29,6 +29,9 @@ constexpr COLORREF waiting_text = RGB(255, 0, 0);
 constexpr COLORREF progress_fill = RGB(76, 146, 206);
 // One of the three fixed English texts: it shows whatever the language.
 constexpr char16_t scan_devices_error[] = u"Scan Devices Error";
+// The summary takes about half a second; a scan waits this long for it from
+// its start, then asks without the computer's model.
+constexpr uint64_t summary_wait_ms = 20000;
 
 // Worker threads of scans that have not ended, process-wide: counted
 // before a thread starts, uncounted as its function returns.
@@ -132,8 +135,12 @@ void scan_window_c::tick() {
       break;
     case scan_phase::scanning_devices:
       // The query names the computer's model, which the start-up's summary
-      // reads in the background: it waits for it.
-      if (ended(scan_thread_, job_->scan_call) && system_summary_ready()) device_scan_ended();
+      // reads in the background: it waits for it, but not for a WMI query
+      // that hangs.
+      if (ended(scan_thread_, job_->scan_call) &&
+          (system_summary_ready() || GetTickCount64() >= summary_deadline_ms_)) {
+        device_scan_ended();
+      }
       break;
     case scan_phase::querying:
       if (ended(update_thread_, job_->update_call)) update_query_ended();
@@ -150,6 +157,7 @@ void scan_window_c::start_device_scan() {
   finish(scan_thread_);
   finish(update_thread_);
   phase_ = scan_phase::scanning_devices;
+  summary_deadline_ms_ = GetTickCount64() + summary_wait_ms;
   scan_progress& progress = job_->progress;
   progress.total = 0;
   progress.current = 0;
@@ -173,7 +181,8 @@ void scan_window_c::device_scan_ended() {
     PostMessageW(main_window, UM_SCAN_ABANDONED, 0, 0);
     return;
   }
-  job_->request.model = system_info().summary.model;
+  // Read only once ready: until then the summary's thread may write it.
+  job_->request.model = system_summary_ready() ? system_info().summary.model : std::u16string();
   job_->request.http_status = 0;
   job_->request.error_text.clear();
   job_->request.error_code = 0;

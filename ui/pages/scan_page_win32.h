@@ -71,6 +71,8 @@ class scan_window_c : public window_c {
   std::unique_ptr<std::thread> scan_thread_;
   std::unique_ptr<std::thread> update_thread_;
   scan_phase phase_ = scan_phase::not_started;
+  // Until when the query waits for the system summary (its model).
+  uint64_t summary_deadline_ms_ = 0;
   int64_t start_ = 0;
   local_time start_local_;
   bool timer_running_ = false;
