@@ -3,8 +3,9 @@
 # and Arabic: the page after a scan with one download complete and one
 # running (download-page-CODE.png), a panel's context menu
 # (download-menu-CODE.png), the download-all question
-# (download-all-warning-CODE.png) and the device details dialog
-# (device-details-CODE.png). Runs the program's test build under Wine
+# (download-all-warning-CODE.png), the device details dialog
+# (device-details-CODE.png) and a panel whose installation runs
+# (download-installing-CODE.png). Runs the program's test build under Wine
 # against quillary-service with slow package downloads.
 #
 # usage: download_page_gallery.sh WINDOWS_BIN NATIVE_BIN OUT_DIR   (inside an X display)
@@ -34,6 +35,11 @@ complete() { [ -f "$program/download/$(printf %s "$(link_of "$1")" | md5sum | cu
 screen() { import -window root "$out/$1.png" 2>/dev/null; }
 
 serve "$work/mixed" rate:100
+# The installer's start is held while this file exists, so that a panel can
+# be seen installing.
+export QUILLARY_TEST_SHELL_LOG QUILLARY_TEST_INSTALL_HOLD
+QUILLARY_TEST_SHELL_LOG=$(windows_path "$work/shell.log")
+QUILLARY_TEST_INSTALL_HOLD=$(windows_path "$work/hold")
 declare -A codes=([English]=en [日本語]=ja [العربية]=ar)
 for language in English 日本語 العربية; do
   code=${codes[$language]}
@@ -47,6 +53,13 @@ for language in English 日本語 العربية; do
   wait_until 120 page_visible DownloadWindow
   action update1.zip
   wait_until 30 complete update1.zip
+  touch "$work/hold"
+  action update1.zip
+  wait_until 20 grep -q DPInst "$work/shell.log"
+  away
+  sleep 0.5
+  screen "download-installing-$code"
+  rm -f "$work/hold" "$work/shell.log"
   action update2.zip
   sleep 2
   away
