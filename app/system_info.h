@@ -5,12 +5,11 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
-#include <thread>
-
-#include <cstdint>
 #include <string>
+#include <thread>
 
 #include "platform/system.h"
 

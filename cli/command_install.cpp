@@ -47,7 +47,7 @@ int run_install(const arguments& args) {
 
   reporting_shell_c shell;
   job.shell = &shell;
-  job.download_folder = job.package_path.substr(0, job.package_path.find_last_of(u"\\/"));
+  job.download_folder = platform::parent_folder(job.package_path);
   // As the program records it: only once an installation has started.
   job.setup_dat = u"setup.dat";
   // One installation is a batch of its own: one restore point before it.

@@ -86,8 +86,8 @@ package_extraction extract_fresh(const std::u16string& archive_path, const std::
   if (archive.open(archive_path) != 0) return {extraction_status::not_an_archive, {}};
   const std::u16string place = place_for(folder);
   if (place.empty()) return {extraction_status::no_folder, {}};
-  const size_t cut = place.find_last_of(u"\\/");
-  if (cut != std::u16string::npos && cut > 0) platform::create_directories(place.substr(0, cut));
+  // The base folder (the download folder, the backup folder) may be new.
+  if (const std::u16string base = platform::parent_folder(place); !base.empty()) platform::create_directories(base);
   const std::u16string fresh = claim_fresh_folder(place);
   if (fresh.empty()) return {extraction_status::no_folder, {}};
   if (archive.extract_all(fresh) == -1) {

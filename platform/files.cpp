@@ -18,6 +18,11 @@ std::u16string file_name_part(const std::u16string& path) {
   return cut == std::u16string::npos ? path : path.substr(cut + 1);
 }
 
+std::u16string parent_folder(const std::u16string& path) {
+  const size_t cut = path.find_last_of(u"\\/");
+  return cut == std::u16string::npos ? std::u16string() : path.substr(0, cut);
+}
+
 bool is_device_name(std::u16string_view name) {
   std::u16string base(name.substr(0, name.find(u'.')));
   while (!base.empty() && base.back() == u' ') base.pop_back();

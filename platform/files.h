@@ -27,6 +27,8 @@ std::u16string join_path(const std::u16string& folder, const std::u16string& nam
 // The last component of a path, after its last backslash or slash; the
 // whole path when it has neither.
 std::u16string file_name_part(const std::u16string& path);
+// What comes before that last backslash or slash; empty when there is none.
+std::u16string parent_folder(const std::u16string& path);
 
 // Whether Windows opens a device rather than a file for this name, with any
 // extension and trailing blanks ("nul.txt", "COM1 ").
