@@ -8,6 +8,11 @@
 #include <vector>
 
 #include "devices/device_source.h"
+#include "platform/elevation.h"
+
+namespace quillary {
+struct batch_entry;
+}
 
 namespace quillary::cli {
 
@@ -15,24 +20,33 @@ namespace exit_code {
 constexpr int success = 0;
 constexpr int failed = 1;  // the command ran and failed
 constexpr int usage = 2;   // the command line is wrong
+constexpr int declined = 5;  // install, restore: the request for administrator rights was declined
 }  // namespace exit_code
 
 // Arguments after the command name, as UTF-8.
 using arguments = std::vector<std::string>;
 
-int main(const std::vector<std::string>& argv);
+// `elevator` tells the process's rights and starts the elevated companion
+// for install and restore.
+int main(const std::vector<std::string>& argv, elevator_i& elevator);
 
 int run_sysinfo(const arguments& args);
 int run_settings(const arguments& args);
 int run_scan(const arguments& args);
 int run_query(const arguments& args);
 int run_download(const arguments& args);
-int run_install(const arguments& args);
+int run_install(const arguments& args, elevator_i& elevator);
 int run_catalogue(const arguments& args);
 int run_backup(const arguments& args);
-int run_restore(const arguments& args);
+int run_restore(const arguments& args, elevator_i& elevator);
+int run_batch_file(const arguments& args);
 int run_zip(const arguments& args);
 int run_unzip(const arguments& args);
+
+// Installs a package or restores an archive: here when this process holds
+// administrator rights, else through the elevated companion; prints the
+// outcome.
+int run_system_change(const batch_entry& entry, elevator_i& elevator);
 
 // Output helpers.
 void print(const std::string& text);

@@ -84,6 +84,16 @@ constexpr char usage_text[] =
     "             itself, asks for a restore point and starts the driver\n"
     "             package installer on it (DPInst forced, or pnputil), with\n"
     "             the same JSON as install\n"
+    "             install and restore change the system: run without\n"
+    "             administrator rights (under UAC, an ordinary start), they\n"
+    "             start this program's own companion elevated, after one UAC\n"
+    "             prompt (an administrator's credentials for a standard user),\n"
+    "             and print what it did (\"elevated_companion\": true); exit\n"
+    "             code 5 when the prompt is declined (nothing is installed)\n"
+    "  run-batch BATCH --sha256 HEX\n"
+    "             the elevated companion: installs and restores the entries\n"
+    "             of a batch the program wrote (the batch must give HEX, and\n"
+    "             each file the SHA-256 the batch names), writing BATCH.outcome\n"
     "  --help     this text\n"
     "\n"
     "The commands work in the program's folder, as the program does.\n"
@@ -147,17 +157,18 @@ std::unique_ptr<device_source_i> open_device_source(const std::string& command,
   return make_fixture_source(std::move(fixture));
 }
 
-int main(const std::vector<std::string>& argv) {
-  static const std::map<std::string, std::function<int(const arguments&)>> commands = {
+int main(const std::vector<std::string>& argv, elevator_i& elevator) {
+  const std::map<std::string, std::function<int(const arguments&)>> commands = {
       {"sysinfo", run_sysinfo},
       {"settings", run_settings},
       {"scan", run_scan},
       {"query", run_query},
       {"download", run_download},
-      {"install", run_install},
+      {"install", [&elevator](const arguments& args) { return run_install(args, elevator); }},
       {"catalogue", run_catalogue},
       {"backup", run_backup},
-      {"restore", run_restore},
+      {"restore", [&elevator](const arguments& args) { return run_restore(args, elevator); }},
+      {"run-batch", run_batch_file},
       {"zip", run_zip},
       {"unzip", run_unzip},
   };

@@ -8,10 +8,12 @@
 #include "app/settings.h"
 #include "app/system_info.h"
 #include "backup/backup.h"
+#include "backup/installation_batch.h"
 #include "backup/restore.h"
 #include "cli/cli.h"
 #include "cli/install_output.h"
 #include "devices/device_inventory.h"
+#include "platform/files.h"
 #include "platform/restore_point.h"
 #include "platform/text.h"
 
@@ -176,26 +178,17 @@ int run_backup(const arguments& args) {
   return result == 0 ? exit_code::success : exit_code::failed;
 }
 
-int run_restore(const arguments& args) {
+int run_restore(const arguments& args, elevator_i& elevator) {
   backup_options options;
   int exit = 0;
   if (!parse("restore", args, options, exit)) return exit;
   if (options.archive.empty()) return usage_error("restore: give the ARCHIVE's file name");
   if (!take_system_snapshot()) return exit_code::failed;
   if (!load_settings()) return fail("cannot open or create the settings key");
-  restore_request request;
-  request.archive = utf8_to_utf16(options.archive);
-  request.busy = 1;
-  reporting_shell_c shell;
-  restore_point_batch_c restore_points(platform::system_restore_points());
-  const int result = restore_archive(request, settings().backup_path, shell, restore_points);
-  json_writer_c json;
-  json.begin_object();
-  json.key("result").value(result);
-  write_install_report(json, shell, request.report);
-  json.end_object();
-  print(json.text());
-  return result == 0 ? exit_code::success : exit_code::failed;
+  batch_entry entry;
+  entry.what = batch_entry::kind::backup_archive;
+  entry.path = platform::join_path(settings().backup_path, utf8_to_utf16(options.archive));
+  return run_system_change(entry, elevator);
 }
 
 }  // namespace quillary::cli

@@ -1,10 +1,9 @@
 #include "app/json_writer.h"
+#include "backup/installation_batch.h"
 #include "cli/cli.h"
 #include "cli/install_output.h"
-#include "download/installation.h"
 #include "platform/files.h"
 #include "platform/restore_point.h"
-#include "platform/system.h"
 #include "platform/text.h"
 
 namespace quillary::cli {
@@ -16,21 +15,75 @@ std::u16string absolute(const std::string& path) {
   return rooted ? text : platform::join_path(platform::current_directory(), text);
 }
 
+// Why nothing was started, for the results that start nothing; empty for
+// the others.
+std::string reason_nothing_started(int result) {
+  switch (result) {
+    case damaged_package:
+      return "the package is damaged or incomplete: an entry could not be extracted whole; nothing was started";
+    case no_extraction_folder: return "no folder could be made to extract the package into";
+    case package_changed: return "the file changed after it was checked (or is being written); nothing was started";
+    case elevation_failed: return "the elevated companion (quillary-cli.exe run-batch) could not run or answer";
+    default: return {};
+  }
+}
+
 }  // namespace
 
-int run_install(const arguments& args) {
+int run_system_change(const batch_entry& entry, elevator_i& elevator) {
+  const process_rights rights = elevator.rights();
+  if (rights == process_rights::cannot_elevate) {
+    return fail("installing drivers needs administrator rights, and this user cannot get them");
+  }
+  reporting_shell_c shell;
+  // One installation is a batch of its own: one restore point before it.
+  restore_point_batch_c restore_points(platform::system_restore_points());
+  // As the program records it: only once an installation has started, in
+  // the program's folder (the current directory by now).
+  const local_installation here{&shell, &restore_points, u"setup.dat"};
+  const companion_place companion{platform::module_file_path(), platform::temp_folder()};
+  const batch_run run = run_batch({entry}, elevator, companion, here, 0);
+  const entry_outcome& outcome = run.outcomes.front();
+  if (run.prompted && run.answer == elevation_answer::declined) {
+    return fail("the request for administrator rights was declined; nothing was installed", exit_code::declined);
+  }
+  if (const std::string reason = reason_nothing_started(outcome.result); !reason.empty()) return fail(reason);
+  if (!entry.link.empty() && installation_started(outcome.result, outcome.report) && !outcome.report.link_recorded) {
+    return fail("cannot record the link in setup.dat");
+  }
+
+  json_writer_c json;
+  json.begin_object();
+  json.key("elevated_companion").value(run.prompted);
+  if (entry.what == batch_entry::kind::package) json.key("extracted").value(outcome.result == 0);
+  install_report report = outcome.report;
+  // Where it would have gone, for a download that is no archive.
+  if (report.folder.empty() && entry.what == batch_entry::kind::package) {
+    report.folder = extraction_folder(entry.path, platform::parent_folder(entry.path));
+  }
+  if (run.prompted) {
+    write_outcome_fields(json, outcome.result, report);  // what the companion started, it reported
+  } else {
+    write_install_report(json, shell, outcome.result, report);
+  }
+  json.end_object();
+  print(json.text());
+  return outcome.result == 0 || entry.what == batch_entry::kind::package ? exit_code::success : exit_code::failed;
+}
+
+int run_install(const arguments& args, elevator_i& elevator) {
   std::string package;
-  install_job job;
+  batch_entry entry;
   for (size_t i = 0; i < args.size(); ++i) {
     const bool has_value = i + 1 < args.size();
     if (args[i] == "--inf" && has_value) {
-      job.inf_paths.insert(utf8_to_utf16(args[++i]));
+      entry.inf_paths.insert(utf8_to_utf16(args[++i]));
     } else if (args[i] == "--link" && has_value) {
-      job.link = args[++i];
+      entry.link = args[++i];
     } else if (args[i] == "--name" && has_value) {
-      job.package_name = utf8_to_utf16(args[++i]);
+      entry.name = utf8_to_utf16(args[++i]);
     } else if (args[i] == "--force") {
-      job.force = true;
+      entry.force = true;
     } else if (package.empty() && args[i].rfind("--", 0) != 0) {
       package = args[i];
     } else {
@@ -40,38 +93,10 @@ int run_install(const arguments& args) {
   if (package.empty()) return usage_error("install: give the PACKAGE file");
   // Relative to where the command was given, before the program's folder
   // becomes the current directory (where the installers are found).
-  job.package_path = absolute(package);
-  if (!platform::file_exists(job.package_path)) return fail("no such package: " + package);
+  entry.path = absolute(package);
+  if (!platform::file_exists(entry.path)) return fail("no such package: " + package);
   if (!take_system_snapshot()) return exit_code::failed;
-  if (!platform::user_is_admin()) return fail("installing drivers needs administrator rights");
-
-  reporting_shell_c shell;
-  job.shell = &shell;
-  job.download_folder = platform::parent_folder(job.package_path);
-  // As the program records it: only once an installation has started.
-  job.setup_dat = u"setup.dat";
-  // One installation is a batch of its own: one restore point before it.
-  job.restore_points = std::make_shared<restore_point_batch_c>(platform::system_restore_points());
-  const int result = install_job_run(&job);
-  if (result == damaged_package) {
-    return fail("the package is damaged or incomplete: an entry could not be extracted whole; nothing was started");
-  }
-  if (result == no_extraction_folder) return fail("no folder could be made to extract the package into");
-  if (!job.link.empty() && installation_started(result, job.report) && !job.report.link_recorded) {
-    return fail("cannot record the link in setup.dat");
-  }
-
-  json_writer_c json;
-  json.begin_object();
-  json.key("extracted").value(result == 0);
-  json.key("extraction_folder").value(result == 0 ? job.report.folder
-                                                   : extraction_folder(job.package_path, job.download_folder));
-  json.key("installation_started").value(installation_started(result, job.report));
-  json.key("link_recorded").value(job.report.link_recorded);
-  write_install_report(json, shell, job.report);
-  json.end_object();
-  print(json.text());
-  return exit_code::success;
+  return run_system_change(entry, elevator);
 }
 
 }  // namespace quillary::cli

@@ -14,7 +14,7 @@ int wmain(int argc, wchar_t** argv) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   std::vector<std::string> arguments;
   for (int i = 0; i < argc; ++i) arguments.push_back(quillary::utf16_to_utf8(quillary::from_wide(argv[i])));
-  const int result = quillary::cli::main(arguments);
+  const int result = quillary::cli::main(arguments, quillary::platform::system_elevator());
   CoUninitialize();
   return result;
 }

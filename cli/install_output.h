@@ -28,7 +28,10 @@ class reporting_shell_c : public shell_i {
   std::vector<call> calls;
 };
 
-// Members "launched", "installer" and "restore_point" of the open object.
-void write_install_report(json_writer_c& json, const reporting_shell_c& shell, const install_report& report);
+// The outcome's members (the result, what was started, the restore point)
+// and "launched", every program the shell was asked to start, of the open
+// object.
+void write_install_report(json_writer_c& json, const reporting_shell_c& shell, int result,
+                          const install_report& report);
 
 }  // namespace quillary::cli

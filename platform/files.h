@@ -99,3 +99,33 @@ bool create_new_folder(const std::u16string& path);
 // Hides a file from the shell's usual view (natively a leading dot does).
 void hide_file(const std::u16string& path);
 }  // namespace quillary::platform
+
+namespace quillary::platform {
+// Holds a file open so that nobody can write to it, rename or delete it
+// until the hold ends (on Windows: shared for reading only, so a writer that
+// has it open already makes the hold fail too). Natively the file is only
+// kept open: the native build installs nothing.
+class file_hold_c {
+ public:
+  explicit file_hold_c(const std::u16string& path);
+  ~file_hold_c();
+  file_hold_c(const file_hold_c&) = delete;
+  file_hold_c& operator=(const file_hold_c&) = delete;
+  bool held() const { return handle_ != nullptr; }
+
+ private:
+  void* handle_ = nullptr;
+};
+// Whether the folder is a link or junction (a reparse point) rather than a
+// folder of its own; false for a plain folder or nothing at all.
+bool is_link(const std::u16string& path);
+}  // namespace quillary::platform
+
+namespace quillary::platform {
+// The user's folder for temporary files (GetTempPathW; natively TMPDIR or
+// /tmp), without a trailing separator.
+std::u16string temp_folder();
+// Writes a file that was not there: false when anything is at the path
+// already (a link too, which is never followed) or it cannot be written.
+bool write_new_file(const std::u16string& path, const std::string& bytes);
+}  // namespace quillary::platform

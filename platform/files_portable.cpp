@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -121,4 +122,37 @@ bool move_folder(const std::u16string& from, const std::u16string& to) {
   return std::rename(utf16_to_utf8(from).c_str(), utf16_to_utf8(to).c_str()) == 0;
 }
 
+}  // namespace quillary::platform
+
+namespace quillary::platform {
+file_hold_c::file_hold_c(const std::u16string& path) { handle_ = open_file(path, "rb"); }
+file_hold_c::~file_hold_c() {
+  if (handle_) std::fclose(static_cast<std::FILE*>(handle_));
+}
+bool is_link(const std::u16string& path) {
+  struct stat status {};
+  return lstat(utf16_to_utf8(path).c_str(), &status) == 0 && S_ISLNK(status.st_mode);
+}
+}  // namespace quillary::platform
+
+#include <fcntl.h>
+
+namespace quillary::platform {
+std::u16string temp_folder() {
+  const char* folder = std::getenv("TMPDIR");
+  std::string path = folder && *folder ? folder : "/tmp";
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return utf8_to_utf16(path);
+}
+bool write_new_file(const std::u16string& path, const std::string& bytes) {
+  const int file = ::open(utf16_to_utf8(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+  if (file < 0) return false;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(file, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return ::close(file) == 0 && done == bytes.size();
+}
 }  // namespace quillary::platform

@@ -143,3 +143,37 @@ bool move_folder(const std::u16string& from, const std::u16string& to) {
 }
 
 }  // namespace quillary::platform
+
+namespace quillary::platform {
+file_hold_c::file_hold_c(const std::u16string& path) {
+  const HANDLE file = CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) handle_ = file;
+}
+file_hold_c::~file_hold_c() {
+  if (handle_) CloseHandle(handle_);
+}
+bool is_link(const std::u16string& path) {
+  const DWORD attributes = GetFileAttributesW(wide(path));
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+}  // namespace quillary::platform
+
+namespace quillary::platform {
+std::u16string temp_folder() {
+  wchar_t path[MAX_PATH + 1] = {};
+  DWORD length = GetTempPathW(MAX_PATH + 1, path);
+  if (length == 0 || length > MAX_PATH) return {};
+  while (length > 0 && path[length - 1] == L'\\') --length;
+  return from_wide(path, length);
+}
+bool write_new_file(const std::u16string& path, const std::string& bytes) {
+  const HANDLE file = CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  return CloseHandle(file) && ok;
+}
+}  // namespace quillary::platform

@@ -75,9 +75,8 @@ bool is_wine();
 }  // namespace quillary
 
 namespace quillary::platform {
-// Whether the user has administrator rights (IsUserAnAdmin); always true
-// natively, where nothing is installed.
-bool user_is_admin();
+// This process's identifier.
+uint32_t process_id();
 // Ctrl-C (and Ctrl-Break) no longer ends the process but is remembered:
 // interrupted() says whether one came since catch_interrupts().
 void catch_interrupts();

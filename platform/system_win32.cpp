@@ -121,7 +121,7 @@ BOOL WINAPI on_console_event(DWORD event) {
 }
 }  // namespace
 
-bool user_is_admin() { return IsUserAnAdmin() != FALSE; }
+uint32_t process_id() { return GetCurrentProcessId(); }
 void catch_interrupts() { SetConsoleCtrlHandler(on_console_event, TRUE); }
 bool interrupted() { return interrupt_seen; }
 }  // namespace quillary::platform

@@ -37,7 +37,8 @@ with zipfile.ZipFile(sys.argv[2], "a", zipfile.ZIP_STORED) as z:
 PY
 package=norvik_lan_7.52.0.2012.zip
 size=$(stat -c %s "$work/catalogue/$package")
-cp "$windows/quillary-cli.exe" "$standins/DPInst64.exe" "$standins/DPInst32.exe" "$work/program/"
+cp "$windows/quillary-cli.exe" "$windows/quillary-cli-test.exe" "$standins/DPInst64.exe" "$standins/DPInst32.exe" \
+  "$work/program/"
 
 start_service() {  # start_service OUTFILE [FAULT]
   "$native/quillary-service" --catalogue "$work/catalogue" --listen 127.0.0.1:0 --quiet ${2:+--fault "$2"} > "$1" &
@@ -186,5 +187,49 @@ cli install "$downloads\\umlaut.zip" --inf 'Gerät\x64\gerät.inf' > /dev/null
 wait_for_call
 check "... and the installer starts on the INF folder the service names" \
   grep -qF "/SH /PATH \"$downloads\\umlaut\\Gerät\\x64\"" <<<"$(dpinst_calls)"
+
+# --- through UAC --------------------------------------------------------------
+# The command line as a filtered administrator or a standard user runs it:
+# the installation goes to the elevated companion (here the test build
+# itself, which Wine runs with every right), after one prompt.
+uac() {  # uac RIGHTS ANSWER COMMAND...: quillary-cli-test.exe with that token and answer
+  local rights=$1 answer=$2
+  shift 2
+  (cd "$work/program" && QUILLARY_TEST_RIGHTS=$rights QUILLARY_TEST_ELEVATION=$answer \
+    QUILLARY_TEST_ELEVATION_LOG="$work/prompts.log" "$wine_run" quillary-cli-test.exe "$@")
+}
+make_zip "$work/downloads/uac.zip" 'drv/a.inf=inf'
+rm -f "$work/program/setup.dat" "$work/program/dpinst-calls.txt" "$work/prompts.log"
+before=$(ls -A "$work/downloads" | sort)
+uac can_elevate decline install "$downloads\\uac.zip" --inf 'drv\a.inf' --link http://h/uac.zip \
+  > "$work/declined.json" 2> "$work/declined.err"
+check "a declined prompt: exit 5" test "$?" = 5
+check "... saying so" grep -q declined "$work/declined.err"
+check "... after one prompt for the companion" test "$(grep -c '^prompt|' "$work/prompts.log")" = 1
+check "... with nothing extracted" test "$(ls -A "$work/downloads" | sort)" = "$before"
+check "... nothing recorded in setup.dat" test ! -e "$work/program/setup.dat"
+check "... and nothing started" test ! -e "$work/program/dpinst-calls.txt"
+
+rm -f "$work/prompts.log"
+uac can_elevate accept install "$downloads\\uac.zip" --inf 'drv\a.inf' --link http://h/uac.zip > "$work/uac.json"
+check "an accepted prompt installs through the companion (exit 0)" test "$?" = 0
+check "... which says so" grep -q '"elevated_companion": *true' "$work/uac.json"
+check "... after one prompt" test "$(grep -c '^prompt|' "$work/prompts.log")" = 1
+check "... handing over exactly the chosen package with its SHA-256" python3 - "$work/prompts.log" \
+  "$downloads\\uac.zip" "$(sha256sum "$work/downloads/uac.zip" | cut -d' ' -f1)" <<'PY'
+import json, sys
+log = open(sys.argv[1], encoding="utf-8").read()
+batch = json.loads(log[log.index("\n") + 1:])
+entries = batch["entries"]
+assert [(e["path"], e["sha256"]) for e in entries] == [(sys.argv[2], sys.argv[3])], entries
+PY
+wait_for_call
+check "... the companion starts the installer on the package's INF folder" \
+  grep -qF "/SH /PATH \"$downloads\\uac\\drv\"" <<<"$(dpinst_calls)"
+check "... and records the link in the program's setup.dat" grep -qF http://h/uac.zip "$work/program/setup.dat"
+
+uac cannot_elevate accept install "$downloads\\uac.zip" --inf 'drv\a.inf' > /dev/null 2> "$work/cannot.err"
+check "a user who cannot get administrator rights: exit 1" test "$?" = 1
+check "... saying so" grep -q "administrator rights" "$work/cannot.err"
 
 report_checks wine_install_test

@@ -11,7 +11,7 @@
 # across 20 rebuilds.
 #
 # usage: download_page_test.sh WINDOWS_BIN NATIVE_BIN ART_DIR [SECTION...]
-# Sections: panels downloads install objects large (all by default; large
+# Sections: panels downloads install uac objects large (all by default; large
 # leaves 300 more devices in the prefix's device tree, so it comes last).
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/window_test.sh" download_page_test "$1"
@@ -19,7 +19,7 @@ native=$(cd "$2" && pwd)
 art=$(cd "$3" && pwd)
 shift 3
 sections=("$@")
-[ ${#sections[@]} -gt 0 ] || sections=(panels downloads install objects large)
+[ ${#sections[@]} -gt 0 ] || sections=(panels downloads install uac objects large)
 gui="$root/tests/gui"
 test_name=download_page_test
 source "$gui/program_test.sh"
@@ -317,6 +317,60 @@ section_install() {
   scan
   reveal update1.zip
   check "after the rescan the installed package is no longer needed" test "$(panel update1.zip pixel 6 30)" = '#F4F6FB'
+}
+
+# --- through UAC: the start of a filtered administrator ---------------------------------
+prompts() { grep -c '^prompt|' "$work/prompts.log" 2>/dev/null; }
+batch_paths() {  # the paths of the last batch handed to the companion, sorted
+  python3 - "$work/prompts.log" <<'PY'
+import json, sys
+log = open(sys.argv[1], encoding="utf-8").read()
+batch = log[log.rindex("prompt|"):]
+print("\n".join(sorted(e["path"] for e in json.loads(batch[batch.index("\n") + 1:])["entries"])))
+PY
+}
+section_uac() {
+  serve "$work/mixed"
+  cp "$bin/quillary-cli.exe" "$program/"
+  export QUILLARY_TEST_RIGHTS=can_elevate QUILLARY_TEST_ELEVATION=decline QUILLARY_TEST_ELEVATION_LOG
+  QUILLARY_TEST_ELEVATION_LOG=$(windows_path "$work/prompts.log")
+  rm -f "$work/prompts.log"
+  fresh_program
+  action update1.zip
+  wait_until 20 is_state update1.zip complete
+  local before
+  before=$(ls -A "$downloads" | sort)
+  action update1.zip
+  check "Install by a filtered administrator asks for elevation" wait_until 20 test "$(prompts)" = 1
+  check "... and a declined prompt says so" wait_until 10 box_up
+  check "... in its words" test "$(box_text)" = "Nothing was installed: permission to change the system was not given."
+  box_answer 1
+  check "... having extracted nothing" test "$(ls -A "$downloads" | sort)" = "$before"
+  check "... recorded nothing in setup.dat" test ! -e "$program/setup.dat"
+  check "... and started nothing" test ! -e "$program/dpinst-calls.txt"
+
+  QUILLARY_TEST_ELEVATION=accept
+  stop_program
+  start test
+  scan
+  action update2.zip
+  wait_until 20 is_state update2.zip complete
+  local bar_width
+  bar_width=$(json "$(main info --child-class DownloadAllWindow)" 'd["client"][2]-d["client"][0]')
+  main mouse click 20 25 --child-class DownloadAllWindow >/dev/null
+  main mouse click $((bar_width - 60)) 25 --child-class DownloadAllWindow >/dev/null
+  wait_until 10 box_up
+  box_answer 1
+  check "Download all installs the downloaded packages after one prompt" wait_until 20 test "$(prompts)" = 2
+  check "... handing the companion exactly those two packages" test "$(batch_paths)" = \
+    "$(printf '%s\n' "$(windows_path "$(file_of update1.zip)")" "$(windows_path "$(file_of update2.zip)")" | sort)"
+  check "... whose installers the companion starts" wait_until 20 test "$(grep -c "" "$program/dpinst-calls.txt")" = 2
+  check "... recording both links" wait_until 10 \
+    bash -c "grep -qF '$(link_of update1.zip)' '$program/setup.dat' && grep -qF '$(link_of update2.zip)' '$program/setup.dat'"
+  sleep 1
+  check "... with no more prompts" test "$(prompts)" = 2
+  stop_program
+  unset QUILLARY_TEST_RIGHTS QUILLARY_TEST_ELEVATION QUILLARY_TEST_ELEVATION_LOG
 }
 
 # --- 300 panels -------------------------------------------------------------------------

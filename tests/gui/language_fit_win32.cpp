@@ -41,7 +41,8 @@ const char* const message_keys[] = {
     "backup_no_driver", "backup_failed", "backup_completed", "restore_no_backup",
     "restore_no_driver", "error_internal_error", "error_invalid_date", "error_network_error",
     "error_network_timeout", "config_language_change_notice", "download_setup_require",
-    "download_setup_warning", "download_setup_damaged", "download_setup_failed"};
+    "download_setup_warning", "download_setup_damaged", "download_setup_failed",
+    "download_setup_declined", "download_setup_elevation_failed"};
 
 class fit_checker {
  public:

@@ -18,6 +18,9 @@
 //                                is asked to start (an installer) waits after
 //                                its log line, so that a test can act while an
 //                                installation is under way
+//   QUILLARY_TEST_RIGHTS, QUILLARY_TEST_ELEVATION, QUILLARY_TEST_ELEVATION_LOG
+//                                the process's rights and the answer to the
+//                                elevation prompt (see tests/test_elevator.h)
 #include <windows.h>
 
 #include <cstdio>
@@ -32,8 +35,10 @@
 #include "platform/win32.h"
 #include "service/update_client.h"
 #include "tests/gui/object_counts_win32.h"
+#include "tests/test_elevator.h"
 #include "ui/main_window_win32.h"
 #include "ui/pages/download_page_win32.h"
+#include "ui/pages/system_change_win32.h"
 
 namespace {
 
@@ -102,5 +107,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     static logging_shell_c shell(log, hold ? hold : L"");
     quillary::download_window_c::set_shell(&shell);
   }
+  static const auto elevator = quillary::testing::elevator_from_environment();
+  if (elevator) quillary::set_page_elevator(elevator.get());
   return quillary::run_program(instance, show_command);
 }

@@ -5,6 +5,7 @@
 #include "app/language.h"
 #include "devices/device_inventory.h"
 #include "platform/shell.h"
+#include "ui/pages/system_change_win32.h"
 #include "platform/text.h"
 #include "platform/win32.h"
 #include "resources/resource_ids.h"
@@ -275,8 +276,42 @@ void download_window_c::lay_out() {
 }
 
 void download_window_c::download_all() {
-  if (show_message(GetAncestor(handle(), GA_ROOT), text_of("download_all_warning"), 3) != 1) return;
-  for (const auto& panel : list_.panels()) panel->start_if_checked();
+  const HWND top = GetAncestor(handle(), GA_ROOT);
+  if (show_message(top, text_of("download_all_warning"), 3) != 1) return;
+  // The ticked packages not yet downloaded start downloading; those already
+  // downloaded are installed together: one prompt for administrator rights
+  // and one restore point for all of them.
+  bool any_not_needed = false;
+  for (const auto& panel : list_.panels()) {
+    panel->start_if_checked();
+    if (panel->ready_for_batch() && panel->group().not_needed) any_not_needed = true;
+  }
+  bool with_not_needed = true;
+  // Panels may be rebuilt while a box is up: they are walked again after it.
+  if (any_not_needed) with_not_needed = show_message(top, text_of("download_setup_warning"), 3) != 2;
+  std::vector<download_panel_c*> chosen;
+  for (const auto& panel : list_.panels()) {
+    if (panel->ready_for_batch() && (with_not_needed || !panel->group().not_needed)) chosen.push_back(panel.get());
+  }
+  if (chosen.empty()) return;
+  if (page_elevator().rights() == process_rights::cannot_elevate) {
+    show_message(top, text_of("download_setup_require"), 2);
+    return;
+  }
+  std::vector<std::shared_ptr<install_job>> jobs;
+  std::vector<download_panel_c*> watching;
+  for (download_panel_c* panel : chosen) {
+    if (auto job = panel->prepared_job()) {
+      jobs.push_back(std::move(job));
+      watching.push_back(panel);
+    }
+  }
+  if (jobs.empty()) return;
+  if (start_install_batch(jobs, page_batch_runner(handle()))) {
+    for (download_panel_c* panel : watching) panel->watch_job();
+  } else {
+    for (const auto& job : jobs) job->end_shown = true;
+  }
 }
 
 bool download_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {

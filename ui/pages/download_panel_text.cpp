@@ -58,14 +58,6 @@ const char* status_text_key(download_state state) {
   }
 }
 
-const char* installation_failure_key(int install_result) {
-  switch (install_result) {
-    case damaged_package: return "download_setup_damaged";
-    case no_extraction_folder: return "download_setup_failed";
-    default: return nullptr;
-  }
-}
-
 const char* action_key(download_state state) {
   switch (state) {
     case download_state::downloading: return "download_btn_pause";

@@ -30,10 +30,6 @@ std::u16string date_line(const std::u16string& driver_date, std::u16string_view 
 const char* status_text_key(download_state state);
 const char* action_key(download_state state);
 
-// The message key for an installation that started nothing (a damaged
-// package, no folder to unpack it into); null for the others.
-const char* installation_failure_key(int install_result);
-
 // What pressing the action button does in a state.
 enum class panel_action { start, pause, install };
 panel_action action_for(download_state state);

@@ -9,7 +9,6 @@
 #include "app/program_folder.h"
 #include "app/settings.h"
 #include "platform/shell.h"
-#include "platform/system.h"
 #include "platform/text.h"
 #include "platform/win32.h"
 #include "resources/resource_ids.h"
@@ -18,6 +17,8 @@
 #include "ui/pages/download_page_layout.h"
 #include "ui/pages/download_panel_text.h"
 #include "ui/pages/page_paint_win32.h"
+#include "ui/pages/system_change_text.h"
+#include "ui/pages/system_change_win32.h"
 #include "ui/skin/button_mouse_win32.h"
 #include "ui/skin/message_window_win32.h"
 #include "ui/skin/skin_fonts_win32.h"
@@ -147,12 +148,28 @@ void download_panel_c::start_installation() {
     const int answer = show_message(top, text_of("download_setup_warning"), 3);
     if (!*alive || answer == 2) return;
   }
-  if (!platform::user_is_admin()) {
+  // Under UAC the program runs without the rights; only a user who cannot
+  // get them at all is turned away here.
+  if (page_elevator().rights() == process_rights::cannot_elevate) {
     show_message(top, text_of("download_setup_require"), 2);
     return;
   }
+  const auto job = prepared_job();
+  if (!job) return;
+  if (start_install_batch({job}, page_batch_runner(handle()))) {
+    watch_job();
+  } else {
+    job->end_shown = true;
+  }
+}
+
+bool download_panel_c::ready_for_batch() const {
+  return checked() && session_ && session_->state() == download_state::complete && job_ && !job_->busy;
+}
+
+std::shared_ptr<install_job> download_panel_c::prepared_job() {
   // One package is installed once at a time, from whichever panel.
-  if (!job_ || job_->busy) return;
+  if (!session_ || !job_ || job_->busy) return nullptr;
   job_->package_path = session_->final_path();
   job_->inf_paths = install_inf_paths(group_);
   job_->download_folder = settings().active_download_path;
@@ -162,12 +179,13 @@ void download_panel_c::start_installation() {
   job_->link = std::string(group_.link);
   job_->setup_dat = program_folder() + u"\\setup.dat";
   job_->end_shown = false;
-  if (start_install_job(job_)) {
-    watching_job_ = true;
-    start_timer();
-  } else {
-    job_->end_shown = true;
-  }
+  return job_;
+}
+
+void download_panel_c::watch_job() {
+  watching_job_ = true;
+  start_timer();
+  InvalidateRect(handle(), nullptr, FALSE);
 }
 
 bool download_panel_c::installing() const { return watching_job_ && job_ && job_->busy; }
@@ -176,7 +194,7 @@ void download_panel_c::report_installation_end() {
   watching_job_ = false;
   job_->end_shown = true;
   // Nothing was started; the user must know why.
-  const char* key = installation_failure_key(job_->call.result);
+  const char* key = system_change_failure_key(job_->call.result);
   if (key) show_message(GetAncestor(handle(), GA_ROOT), text_of(key), 2);
 }
 

@@ -48,6 +48,14 @@ class download_panel_c : public list_panel_c {
   // start the download when ticked and not yet running or done.
   void set_checked_from_bar(bool checked);
   void start_if_checked();
+  // Ticked, downloaded, and not being installed: "download all" installs it
+  // in its batch.
+  bool ready_for_batch() const;
+  // The package's job filled for an installation from this panel; null
+  // while its installation runs.
+  std::shared_ptr<install_job> prepared_job();
+  // Shows the job's run and, once it ends, how it ended.
+  void watch_job();
 
   const update_package& group() const { return group_; }
   download_session_c* session() const { return session_; }

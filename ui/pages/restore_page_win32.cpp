@@ -6,13 +6,15 @@
 #include "app/settings.h"
 #include "app/system_info.h"
 #include "backup/driver_store.h"
-#include "backup/restore.h"
+#include "backup/installation_batch.h"
 #include "devices/device_inventory.h"
 #include "download/restore_point_batch.h"
 #include "platform/files.h"
 #include "platform/restore_point.h"
 #include "platform/shell.h"
 #include "resources/resource_ids.h"
+#include "ui/pages/system_change_text.h"
+#include "ui/pages/system_change_win32.h"
 #include "ui/skin/message_window_win32.h"
 
 namespace quillary {
@@ -59,15 +61,34 @@ void restore_window_c::action_clicked() {
     show_message(handle(), text_of("restore_no_driver"), 1);
     return;
   }
-  const std::u16string archive = node->archive;
-  const std::u16string folder = settings().backup_path;
-  worker_.start([archive, folder] {
-    restore_request request;
-    request.archive = archive;
-    request.busy = 1;
+  batch_entry entry;
+  entry.what = batch_entry::kind::backup_archive;
+  entry.path = platform::join_path(settings().backup_path, node->archive);
+  entry.name = platform::file_name_part(node->archive);
+  // Under UAC the restore runs in the elevated companion; only a user who
+  // cannot get the rights at all is turned away.
+  const batch_runner runner = page_batch_runner(handle());
+  if (runner.elevator->rights() == process_rights::cannot_elevate) {
+    show_message(handle(), text_of("download_setup_require"), 2);
+    return;
+  }
+  SetTimer(handle(), poll_timer_id, poll_ms, nullptr);
+  worker_.start([entry, runner] {
     restore_point_batch_c restore_points(platform::system_restore_points());
-    return static_cast<int32_t>(restore_archive(request, folder, platform::system_shell(), restore_points));
+    const local_installation here{&platform::system_shell(), &restore_points, u""};
+    return static_cast<int32_t>(run_batch({entry}, *runner.elevator, runner.companion, here, runner.owner)
+                                    .outcomes.front()
+                                    .result);
   });
+}
+
+void restore_window_c::poll() {
+  int32_t result = 0;
+  if (!worker_.collect(result)) return;
+  KillTimer(handle(), poll_timer_id);
+  // A restore that ran shows its installer; one that did not start because
+  // of the rights must say so.
+  if (const char* key = system_change_failure_key(result)) show_message(handle(), text_of(key), 2);
 }
 
 std::vector<info_line> restore_window_c::info_lines(LPARAM selected) const {
@@ -77,6 +98,10 @@ std::vector<info_line> restore_window_c::info_lines(LPARAM selected) const {
 }
 
 bool restore_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  if (message == WM_TIMER && wparam == poll_timer_id) {
+    poll();
+    return true;
+  }
   if (message == no_backup_message) {
     if (IsWindowVisible(handle())) show_message(handle(), text_of("restore_no_backup"), 0);
     return true;

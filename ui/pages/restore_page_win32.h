@@ -28,6 +28,10 @@ class restore_window_c : public tree_page_c {
   // Posted when the page was shown with an empty catalogue: the box waits
   // until the page is on screen.
   static constexpr UINT no_backup_message = WM_USER + 101;
+  static constexpr UINT_PTR poll_timer_id = 3;
+  static constexpr UINT poll_ms = 200;
+  // Once the restore has ended: why nothing was started, when nothing was.
+  void poll();
 
   std::vector<catalogue_entry> entries_;
   std::vector<restore_tree_archive> plan_;

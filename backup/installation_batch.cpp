@@ -1,0 +1,429 @@
+#include "backup/installation_batch.h"
+
+#include <atomic>
+#include <charconv>
+#include <cstdio>
+#include <thread>
+
+#include "app/json_reader.h"
+#include "app/json_writer.h"
+#include "backup/restore.h"
+#include "platform/files.h"
+#include "platform/restore_point.h"
+#include "platform/system.h"
+#include "platform/text.h"
+
+namespace quillary {
+namespace {
+
+constexpr int batch_format = 1;
+
+const char* kind_name(batch_entry::kind kind) {
+  return kind == batch_entry::kind::package ? "package" : "backup_archive";
+}
+
+// A path the companion may act on: whole, absolute, in one piece. Anything
+// relative would resolve against whatever folder the elevated process
+// happens to be in.
+bool is_full_path(const std::u16string& path) {
+  if (path.size() > 32767 || path.find(u'\0') != std::u16string::npos) return false;
+  if (platform::path_separator == u'/') return path.size() > 1 && path[0] == u'/' && !platform::escapes_folder(path.substr(1));
+  const bool drive = path.size() > 2 && ((path[0] | 0x20) >= u'a' && (path[0] | 0x20) <= u'z') && path[1] == u':' &&
+                     path[2] == u'\\';
+  const bool share = path.size() > 2 && path[0] == u'\\' && path[1] == u'\\';
+  if (!drive && !share) return false;
+  // No part that climbs out of the folders it names.
+  return !platform::escapes_folder(path.substr(drive ? 3 : 2));
+}
+
+bool text_member(const json_value& object, const char* name, std::string& out) {
+  const json_value* member = object.find(name);
+  if (!member || !member->is_string()) return false;
+  out = member->text();
+  return true;
+}
+
+bool bool_member(const json_value& object, const char* name, bool& out) {
+  const json_value* member = object.find(name);
+  if (!member || !member->is_bool()) return false;
+  out = member->boolean();
+  return true;
+}
+
+bool int_member(const json_value& object, const char* name, int64_t& out) {
+  const json_value* member = object.find(name);
+  if (!member || !member->is_number()) return false;
+  const std::string& text = member->text();
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
+  return error == std::errc() && end == text.data() + text.size();
+}
+
+bool read_entry(const json_value& object, batch_entry& entry, std::string& error) {
+  std::string kind, path, digest, name;
+  if (!object.is_object() || !text_member(object, "kind", kind) || !text_member(object, "path", path) ||
+      !text_member(object, "sha256", digest)) {
+    error = "an entry needs its kind, path and sha256";
+    return false;
+  }
+  if (kind == "package") {
+    entry.what = batch_entry::kind::package;
+  } else if (kind == "backup_archive") {
+    entry.what = batch_entry::kind::backup_archive;
+  } else {
+    error = "unknown entry kind \"" + kind + "\"";
+    return false;
+  }
+  entry.path = utf8_to_utf16(path);
+  if (!is_full_path(entry.path)) {
+    error = "not a full path: " + path;
+    return false;
+  }
+  if (!parse_sha256_hex(digest, entry.digest)) {
+    error = "not a SHA-256: " + digest;
+    return false;
+  }
+  if (const json_value* infs = object.find("inf"); infs && infs->is_array()) {
+    for (const auto& inf : infs->items()) {
+      if (!inf.is_string()) {
+        error = "an INF path is not text";
+        return false;
+      }
+      entry.inf_paths.insert(utf8_to_utf16(inf.text()));
+    }
+  }
+  text_member(object, "link", entry.link);
+  if (text_member(object, "name", name)) entry.name = utf8_to_utf16(name);
+  bool_member(object, "force", entry.force);
+  return true;
+}
+
+const char* installer_field(const json_value& installer, const char* name) {
+  const json_value* member = installer.find(name);
+  return member && member->is_string() ? member->text().c_str() : "";
+}
+
+void read_installer(const json_value& installer, installer_run& run) {
+  const std::string name = installer_field(installer, "name");
+  for (const driver_installer kind : {driver_installer::none, driver_installer::dpinst, driver_installer::pnputil}) {
+    if (name == installer_name(kind)) run.installer = kind;
+  }
+  run.program = utf8_to_utf16(installer_field(installer, "program"));
+  run.parameters = utf8_to_utf16(installer_field(installer, "parameters"));
+  bool_member(installer, "started", run.started);
+  bool_member(installer, "waited", run.waited);
+  if (int64_t code = 0; int_member(installer, "exit_code", code)) run.exit_code = static_cast<uint32_t>(code);
+}
+
+void read_restore_point(const json_value& point, restore_point_outcome& outcome) {
+  std::string state, description;
+  if (text_member(point, "state", state)) {
+    for (const restore_point_state candidate :
+         {restore_point_state::not_asked, restore_point_state::made, restore_point_state::not_supported,
+          restore_point_state::protection_off, restore_point_state::failed}) {
+      if (state == state_name(candidate)) outcome.state = candidate;
+    }
+  }
+  if (text_member(point, "description", description)) outcome.description = utf8_to_utf16(description);
+  if (int64_t status = 0; int_member(point, "status", status)) outcome.status = static_cast<uint32_t>(status);
+  int_member(point, "sequence_number", outcome.sequence_number);
+}
+
+void write_installer(json_writer_c& json, const install_report& report) {
+  // No driver package installer when the package had none of its INF files.
+  if (!report.driver_installer_chosen) {
+    json.null();
+    return;
+  }
+  const installer_run& run = report.installer;
+  json.begin_object();
+  json.key("name").value(installer_name(run.installer));
+  json.key("program").value(run.program);
+  json.key("parameters").value(run.parameters);
+  json.key("started").value(run.started);
+  json.key("waited").value(run.waited);
+  if (run.waited) {
+    json.key("exit_code").value(run.exit_code);
+    json.key("result").value(describe_pnputil_exit(run.exit_code));
+  } else if (run.installer == driver_installer::none) {
+    json.key("result").value("no driver package installer for this system: pnputil.exe is missing");
+  }
+  json.end_object();
+}
+
+void write_restore_point(json_writer_c& json, const restore_point_outcome& outcome) {
+  json.begin_object();
+  json.key("made").value(outcome.state == restore_point_state::made);
+  json.key("state").value(state_name(outcome.state));
+  json.key("description").value(outcome.description);
+  if (outcome.state == restore_point_state::made) {
+    json.key("sequence_number").value(outcome.sequence_number);
+  } else {
+    json.key("reason").value(describe(outcome));
+    json.key("status").value(outcome.status);
+  }
+  json.end_object();
+}
+
+std::vector<entry_outcome> all_ending(size_t count, int result) {
+  std::vector<entry_outcome> outcomes(count);
+  for (auto& outcome : outcomes) outcome.result = result;
+  return outcomes;
+}
+
+// A folder of its own for each batch, so that no batch file is ever taken
+// for another's and nothing of an earlier one is read back.
+std::u16string fresh_batch_folder(const std::u16string& below) {
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = "quillary-batch-" + std::to_string(platform::process_id()) + "-" +
+                             std::to_string(counter++);
+    const std::u16string folder = platform::join_path(below, utf8_to_utf16(name));
+    if (platform::create_new_folder(folder)) return folder;
+  }
+  return {};
+}
+
+batch_run through_companion(const std::vector<batch_entry>& entries, elevator_i& elevator,
+                            const companion_place& companion, uintptr_t owner) {
+  batch_run run;
+  run.rights = process_rights::can_elevate;
+  // The digests are taken now, as the user's process sees the files: the
+  // companion installs these bytes or nothing.
+  std::vector<batch_entry> sent = entries;
+  std::vector<bool> readable(sent.size(), true);
+  for (size_t i = 0; i < sent.size(); ++i) readable[i] = sha256_of_file(sent[i].path, sent[i].digest);
+
+  const std::u16string folder = fresh_batch_folder(companion.work_folder);
+  const std::u16string batch_file = platform::join_path(folder, u"batch.json");
+  const std::string text = batch_text(sent);
+  run.outcomes = all_ending(entries.size(), elevation_failed);
+  if (folder.empty() || !platform::write_new_file(batch_file, text)) return run;
+
+  uint32_t exit_code = 0;
+  run.prompted = true;
+  run.answer = elevator.run_elevated(companion.program, companion_parameters(batch_file, sha256_of(text)), owner,
+                                     exit_code);
+  std::string answer;
+  if (run.answer == elevation_answer::declined) {
+    run.outcomes = all_ending(entries.size(), elevation_declined);
+  } else if (run.answer == elevation_answer::ran &&
+             platform::read_whole_file(batch_file + u".outcome", answer)) {
+    std::vector<entry_outcome> outcomes;
+    std::string error;
+    if (parse_outcomes(answer, outcomes, error) && outcomes.size() == entries.size()) run.outcomes = outcomes;
+  }
+  for (size_t i = 0; i < sent.size(); ++i) {
+    if (!readable[i]) run.outcomes[i].result = package_changed;
+  }
+  platform::remove_tree(folder);
+  return run;
+}
+
+}  // namespace
+
+std::string batch_text(const std::vector<batch_entry>& entries) {
+  json_writer_c json;
+  json.begin_object();
+  json.key("format").value(batch_format);
+  json.key("entries").begin_array();
+  for (const auto& entry : entries) {
+    json.begin_object();
+    json.key("kind").value(kind_name(entry.what));
+    json.key("path").value(entry.path);
+    json.key("sha256").value(to_hex(entry.digest));
+    json.key("inf").begin_array();
+    for (const auto& inf : entry.inf_paths) json.value(inf);
+    json.end_array();
+    json.key("link").value(entry.link);
+    json.key("name").value(entry.name);
+    json.key("force").value(entry.force);
+    json.end_object();
+  }
+  json.end_array();
+  json.end_object();
+  return json.text();
+}
+
+bool parse_batch(const std::string& text, std::vector<batch_entry>& entries, std::string& error) {
+  entries.clear();
+  if (text.size() > max_batch_bytes) {
+    error = "the batch is too large";
+    return false;
+  }
+  json_value document;
+  if (!parse_json(text, document, error)) return false;
+  int64_t format = 0;
+  const json_value* list = document.find("entries");
+  if (!int_member(document, "format", format) || format != batch_format || !list || !list->is_array()) {
+    error = "not a batch of this program's format";
+    return false;
+  }
+  if (list->items().size() > max_batch_entries) {
+    error = "too many entries";
+    return false;
+  }
+  for (const auto& item : list->items()) {
+    batch_entry entry;
+    if (!read_entry(item, entry, error)) return false;
+    entries.push_back(std::move(entry));
+  }
+  return true;
+}
+
+void write_outcome_fields(json_writer_c& json, int result, const install_report& report) {
+  json.key("result").value(static_cast<int64_t>(result));
+  json.key("extraction_folder").value(report.folder);
+  json.key("installation_started").value(installation_started(result, report));
+  json.key("link_recorded").value(report.link_recorded);
+  json.key("installer");
+  write_installer(json, report);
+  json.key("setup_program").value(report.setup_program);
+  json.key("setup_program_started").value(report.setup_program_started);
+  json.key("package_opened").value(report.package_opened);
+  json.key("restore_point");
+  write_restore_point(json, report.restore_point);
+}
+
+bool read_outcome(const json_value& object, entry_outcome& out) {
+  int64_t result = 0;
+  if (!object.is_object() || !int_member(object, "result", result)) return false;
+  out = entry_outcome{};
+  out.result = static_cast<int>(result);
+  install_report& report = out.report;
+  std::string text;
+  if (text_member(object, "extraction_folder", text)) report.folder = utf8_to_utf16(text);
+  bool_member(object, "link_recorded", report.link_recorded);
+  if (const json_value* installer = object.find("installer"); installer && installer->is_object()) {
+    report.driver_installer_chosen = true;
+    read_installer(*installer, report.installer);
+  }
+  if (text_member(object, "setup_program", text)) report.setup_program = utf8_to_utf16(text);
+  bool_member(object, "setup_program_started", report.setup_program_started);
+  bool_member(object, "package_opened", report.package_opened);
+  if (const json_value* point = object.find("restore_point"); point && point->is_object()) {
+    read_restore_point(*point, report.restore_point);
+  }
+  return true;
+}
+
+bool parse_outcomes(const std::string& text, std::vector<entry_outcome>& out, std::string& error) {
+  out.clear();
+  json_value document;
+  if (text.size() > max_batch_bytes || !parse_json(text, document, error)) return false;
+  const json_value* list = document.find("entries");
+  if (!list || !list->is_array()) {
+    error = "no entries";
+    return false;
+  }
+  for (const auto& item : list->items()) {
+    entry_outcome outcome;
+    if (!read_outcome(item, outcome)) {
+      error = "an entry without its result";
+      return false;
+    }
+    out.push_back(std::move(outcome));
+  }
+  return true;
+}
+
+bool sha256_of_file(const std::u16string& path, sha256_digest& out) {
+  std::FILE* file = platform::open_file(path, "rb");
+  if (!file) return false;
+  sha256_c hash;
+  std::vector<char> buffer(1 << 20);
+  size_t count = 0;
+  while ((count = std::fread(buffer.data(), 1, buffer.size(), file)) > 0) hash.update(buffer.data(), count);
+  const bool read = std::ferror(file) == 0;
+  std::fclose(file);
+  if (read) out = hash.digest();
+  return read;
+}
+
+entry_outcome run_entry_here(const batch_entry& entry, const local_installation& here) {
+  entry_outcome outcome;
+  if (entry.what == batch_entry::kind::backup_archive) {
+    restore_request request;
+    request.archive = platform::file_name_part(entry.path);
+    request.busy = 1;
+    outcome.result = restore_archive(request, platform::parent_folder(entry.path), *here.shell, *here.restore_points);
+    outcome.report = request.report;
+    return outcome;
+  }
+  install_job job;
+  job.package_path = entry.path;
+  job.inf_paths = entry.inf_paths;
+  job.download_folder = platform::parent_folder(entry.path);
+  job.package_name = entry.name;
+  job.force = entry.force;
+  job.shell = here.shell;
+  job.link = entry.link;
+  job.setup_dat = here.setup_dat;
+  job.restore_points = std::shared_ptr<restore_point_batch_c>(here.restore_points, [](restore_point_batch_c*) {});
+  outcome.result = install_job_run(&job);
+  outcome.report = job.report;
+  return outcome;
+}
+
+batch_run run_batch(const std::vector<batch_entry>& entries, elevator_i& elevator, const companion_place& companion,
+                    const local_installation& here, uintptr_t owner) {
+  const process_rights rights = elevator.rights();
+  if (rights == process_rights::can_elevate) return through_companion(entries, elevator, companion, owner);
+  batch_run run;
+  run.rights = rights;
+  if (rights == process_rights::cannot_elevate) {
+    run.answer = elevation_answer::failed;
+    run.outcomes = all_ending(entries.size(), elevation_failed);
+    return run;
+  }
+  for (const auto& entry : entries) run.outcomes.push_back(run_entry_here(entry, here));
+  return run;
+}
+
+std::u16string companion_parameters(const std::u16string& batch_file, const sha256_digest& digest) {
+  return u"run-batch \"" + batch_file + u"\" --sha256 " + utf8_to_utf16(to_hex(digest));
+}
+
+batch_entry entry_of(const install_job& job) {
+  batch_entry entry;
+  entry.what = batch_entry::kind::package;
+  entry.path = job.package_path;
+  entry.inf_paths = job.inf_paths;
+  entry.link = job.link;
+  entry.name = job.package_name;
+  entry.force = job.force;
+  return entry;
+}
+
+bool start_install_batch(const std::vector<std::shared_ptr<install_job>>& jobs, const batch_runner& runner) {
+  std::vector<std::shared_ptr<install_job>> taken;
+  for (const auto& job : jobs) {
+    if (job->busy.exchange(true)) continue;
+    job->call.ended = false;
+    taken.push_back(job);
+  }
+  if (taken.empty()) return false;
+  // The thread holds its own references: panels destroyed meanwhile do not
+  // take the jobs away from under it. `busy` is cleared last, so a job
+  // started again never has its new outcome written over by this thread.
+  try {
+    std::thread([taken, runner] {
+      std::vector<batch_entry> entries;
+      for (const auto& job : taken) entries.push_back(entry_of(*job));
+      restore_point_batch_c restore_points(platform::system_restore_points());
+      const local_installation here{taken.front()->shell, &restore_points, taken.front()->setup_dat};
+      const batch_run run = run_batch(entries, *runner.elevator, runner.companion, here, runner.owner);
+      for (size_t i = 0; i < taken.size(); ++i) {
+        taken[i]->report = run.outcomes[i].report;
+        taken[i]->call.result = run.outcomes[i].result;
+        taken[i]->call.ended = true;
+        taken[i]->busy = false;
+      }
+    }).detach();
+  } catch (const std::system_error&) {
+    for (const auto& job : taken) job->busy = false;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace quillary

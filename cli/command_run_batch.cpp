@@ -1,0 +1,76 @@
+// The elevated companion: runs a batch of installations and restores that
+// the program (running as the user) wrote, and writes each one's outcome
+// beside the batch. An elevated process must act on nothing but what the
+// user's process chose and checked: the batch must give the digest its
+// command line names (the command line travels through Windows' elevation
+// service, out of reach of the user's other programs), every file must
+// still give the digest the batch names, and it stays held against writers
+// while it is installed. Paths come from the batch alone; the installers
+// and setup.dat are the companion's own, in its folder.
+#include "app/json_writer.h"
+#include "app/sha256.h"
+#include "backup/installation_batch.h"
+#include "cli/cli.h"
+#include "cli/install_output.h"
+#include "platform/files.h"
+#include "platform/restore_point.h"
+#include "platform/text.h"
+
+namespace quillary::cli {
+namespace {
+
+// The file is the one the batch names, unchanged since the program checked
+// it, and nobody can change it while `hold` lasts.
+bool still_as_checked(const batch_entry& entry, const platform::file_hold_c& hold) {
+  sha256_digest digest{};
+  return hold.held() && !platform::is_link(platform::parent_folder(entry.path)) &&
+         sha256_of_file(entry.path, digest) && digest == entry.digest;
+}
+
+}  // namespace
+
+int run_batch_file(const arguments& args) {
+  if (args.size() != 3 || args[1] != "--sha256") return usage_error("run-batch: give BATCH --sha256 HEX");
+  const std::u16string batch_file = utf8_to_utf16(args[0]);
+  sha256_digest expected{};
+  if (!parse_sha256_hex(args[2], expected)) return usage_error("run-batch: --sha256 takes 64 hexadecimal digits");
+  // Read before anything else changes the current directory.
+  std::string text;
+  if (platform::is_link(platform::parent_folder(batch_file)) || platform::file_size(batch_file) > max_batch_bytes ||
+      !platform::read_whole_file(batch_file, text)) {
+    return fail("run-batch: cannot read the batch");
+  }
+  if (sha256_of(text) != expected) return fail("run-batch: the batch is not the one its digest names; nothing was run");
+  std::vector<batch_entry> entries;
+  std::string error;
+  if (!parse_batch(text, entries, error)) return fail("run-batch: " + error);
+  if (!take_system_snapshot()) return exit_code::failed;
+
+  // The batch's installations share one restore point.
+  restore_point_batch_c restore_points(platform::system_restore_points());
+  json_writer_c json;
+  json.begin_object();
+  json.key("entries").begin_array();
+  for (const auto& entry : entries) {
+    reporting_shell_c shell;
+    const local_installation here{&shell, &restore_points, u"setup.dat"};
+    const platform::file_hold_c hold(entry.path);
+    entry_outcome outcome;
+    outcome.result = package_changed;
+    if (still_as_checked(entry, hold)) outcome = run_entry_here(entry, here);
+    json.begin_object();
+    write_install_report(json, shell, outcome.result, outcome.report);
+    json.end_object();
+  }
+  json.end_array();
+  json.end_object();
+  print(json.text());
+  // Never over anything that is there: the program made the folder and
+  // nothing in it but the batch.
+  if (!platform::write_new_file(batch_file + u".outcome", json.text())) {
+    return fail("run-batch: cannot write the outcome beside the batch");
+  }
+  return exit_code::success;
+}
+
+}  // namespace quillary::cli

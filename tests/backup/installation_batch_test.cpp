@@ -1,0 +1,270 @@
+// Installing through the rights the process has: here as an administrator,
+// else through the companion, one prompt per batch, acting only on the
+// files the batch names with the digests the user's process took. The
+// companion here is the command line's own run-batch, run in this process
+// once the test's prompt is accepted.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "app/json_reader.h"
+#include "app/json_writer.h"
+#include "backup/installation_batch.h"
+#include "cli/cli.h"
+#include "download/zip_archive.h"
+#include "fake_restore_points.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "test_elevator.h"
+#include "test_support.h"
+
+namespace quillary {
+namespace {
+
+TEST(process_rights, from_the_token_and_the_uac_switch) {
+  EXPECT_EQ(classify_rights({true, false, true}), process_rights::administrator) << "elevated, or Wine";
+  EXPECT_EQ(classify_rights({true, false, false}), process_rights::administrator) << "an administrator, UAC off";
+  EXPECT_EQ(classify_rights({false, true, true}), process_rights::can_elevate) << "a filtered administrator";
+  EXPECT_EQ(classify_rights({false, false, true}), process_rights::can_elevate) << "a standard user: credentials";
+  EXPECT_EQ(classify_rights({false, false, false}), process_rights::cannot_elevate) << "a standard user, UAC off";
+}
+
+TEST(batch_file, keeps_every_field_and_refuses_what_an_elevated_process_must_not_take) {
+  const std::u16string root = platform::path_separator == u'/' ? u"/d/" : u"C:\\d\\";
+  batch_entry entry;
+  entry.path = root + u"pkg \u00e9.zip";
+  entry.digest = sha256_of("bytes");
+  entry.inf_paths = {u"a\\b.inf", u"c.inf"};
+  entry.link = "http://example.test/pkg.zip";
+  entry.name = u"Veltrix Display";
+  entry.force = true;
+  batch_entry archive;
+  archive.what = batch_entry::kind::backup_archive;
+  archive.path = root + u"backup.zip";
+  std::vector<batch_entry> read;
+  std::string error;
+  ASSERT_TRUE(parse_batch(batch_text({entry, archive}), read, error)) << error;
+  ASSERT_EQ(read.size(), 2u);
+  EXPECT_EQ(read[0].path, entry.path);
+  EXPECT_EQ(read[0].digest, entry.digest);
+  EXPECT_EQ(read[0].inf_paths, entry.inf_paths);
+  EXPECT_EQ(read[0].link, entry.link);
+  EXPECT_EQ(read[0].name, entry.name);
+  EXPECT_TRUE(read[0].force);
+  EXPECT_EQ(read[1].what, batch_entry::kind::backup_archive);
+
+  const auto refused = [&](batch_entry changed, const char* why) {
+    EXPECT_FALSE(parse_batch(batch_text({changed}), read, error)) << why;
+  };
+  batch_entry relative = entry;
+  relative.path = u"pkg.zip";
+  refused(relative, "a relative path resolves against the elevated process's folder");
+  batch_entry climbing = entry;
+  climbing.path = root + u"x" + platform::path_separator + u".." + platform::path_separator + u"y.zip";
+  refused(climbing, "a path that climbs");
+  EXPECT_FALSE(parse_batch("{\"format\": 1, \"entries\": [{\"kind\": \"program\", \"path\": \"C:\\\\x\", "
+                           "\"sha256\": \"" + to_hex(entry.digest) + "\"}]}",
+                           read, error))
+      << "unknown kind";
+  EXPECT_FALSE(parse_batch("{\"format\": 1, \"entries\": [{\"kind\": \"package\", \"path\": \"C:\\\\x\"}]}", read,
+                           error))
+      << "no digest";
+  EXPECT_FALSE(parse_batch("{\"format\": 2, \"entries\": []}", read, error)) << "another format";
+  EXPECT_FALSE(parse_batch("not json", read, error));
+  EXPECT_FALSE(parse_batch(batch_text(std::vector<batch_entry>(max_batch_entries + 1, entry)), read, error));
+}
+
+TEST(batch_outcome, reads_back_what_the_companion_writes) {
+  install_report report;
+  report.folder = u"C:\\d\\pkg";
+  report.driver_installer_chosen = true;
+  report.installer = {driver_installer::pnputil, u"C:\\w\\pnputil.exe", u"/add-driver", true, true, 3010};
+  report.link_recorded = true;
+  report.restore_point.state = restore_point_state::made;
+  report.restore_point.sequence_number = 77;
+  report.restore_point.description = u"Quillary: before installing pkg";
+  json_writer_c json;
+  json.begin_object().key("entries").begin_array().begin_object();
+  write_outcome_fields(json, 0, report);
+  json.end_object().begin_object();
+  install_report opened;
+  opened.package_opened = true;
+  opened.restore_point.state = restore_point_state::protection_off;
+  opened.restore_point.status = 1058;
+  write_outcome_fields(json, -1, opened);
+  json.end_object().end_array().end_object();
+
+  std::vector<entry_outcome> outcomes;
+  std::string error;
+  ASSERT_TRUE(parse_outcomes(json.text(), outcomes, error)) << error;
+  ASSERT_EQ(outcomes.size(), 2u);
+  const install_report& back = outcomes[0].report;
+  EXPECT_EQ(back.folder, report.folder);
+  EXPECT_EQ(back.installer.installer, driver_installer::pnputil);
+  EXPECT_EQ(back.installer.exit_code, 3010u);
+  EXPECT_TRUE(back.installer.waited);
+  EXPECT_TRUE(back.link_recorded);
+  EXPECT_EQ(back.restore_point.state, restore_point_state::made);
+  EXPECT_EQ(back.restore_point.sequence_number, 77);
+  EXPECT_TRUE(installation_started(outcomes[0].result, back));
+  EXPECT_EQ(outcomes[1].result, -1);
+  EXPECT_FALSE(outcomes[1].report.driver_installer_chosen);
+  EXPECT_TRUE(installation_started(outcomes[1].result, outcomes[1].report)) << "the package itself was opened";
+  EXPECT_EQ(outcomes[1].report.restore_point.state, restore_point_state::protection_off);
+  EXPECT_EQ(outcomes[1].report.restore_point.status, 1058u);
+  EXPECT_FALSE(parse_outcomes("{\"entries\": [{\"installer\": null}]}", outcomes, error)) << "no result";
+}
+
+class installation_batch_test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    working = platform::current_directory();
+    platform::create_directories(downloads);
+    platform::create_directories(work);
+    elevator.run = [this](const std::u16string&, const std::u16string& parameters, uint32_t& code) {
+      if (before_companion) before_companion(parameters);
+      const std::u16string file = testing::test_elevator_c::batch_file_of(parameters);
+      const std::string digest = utf16_to_utf8(parameters.substr(parameters.size() - 64));
+      code = static_cast<uint32_t>(
+          cli::main({"quillary-cli", "run-batch", utf16_to_utf8(file), "--sha256", digest}, elevator));
+      return true;
+    };
+  }
+  // The companion enters the program's folder, as it does on Windows.
+  void TearDown() override { platform::set_current_directory(working); }
+
+  std::u16string package(const std::string& name) {
+    const auto path = platform::join_path(downloads, utf8_to_utf16(name));
+    const auto source = folder.below("entry.inf");
+    { std::ofstream(std::filesystem::path(source), std::ios::binary) << "[Version]\n"; }
+    zip_archive_c zip;
+    EXPECT_EQ(zip.create(path), 0);
+    zip.add_file(source, "d/a.inf");
+    EXPECT_EQ(zip.close(), 0);
+    return path;
+  }
+  batch_entry entry(const std::u16string& path) {
+    batch_entry made;
+    made.path = path;
+    made.inf_paths = {u"d\\a.inf"};
+    made.link = "http://example.test/" + utf16_to_utf8(platform::file_name_part(path));
+    return made;
+  }
+  batch_run run(const std::vector<batch_entry>& entries) {
+    const local_installation here{&shell, &restore_points, setup_dat};
+    return run_batch(entries, elevator, {u"quillary-cli", work}, here, 0);
+  }
+  std::vector<std::u16string> downloads_now() { return platform::folder_entries(downloads); }
+
+  testing::temp_folder_c folder;
+  std::u16string downloads = folder.below("downloads");
+  std::u16string work = folder.below("temp");
+  std::u16string setup_dat = folder.below("setup.dat");
+  std::u16string working;
+  recording_shell_c shell;
+  testing::counting_restore_points_c system_restore;
+  restore_point_batch_c restore_points{system_restore};
+  testing::test_elevator_c elevator;
+  std::function<void(const std::u16string&)> before_companion;
+};
+
+TEST_F(installation_batch_test, an_administrator_installs_here_without_a_prompt) {
+  elevator.given_rights = process_rights::administrator;
+  const batch_run result = run({entry(package("a.zip")), entry(package("b.zip"))});
+  EXPECT_EQ(elevator.prompts, 0);
+  EXPECT_FALSE(result.prompted);
+  ASSERT_EQ(result.outcomes.size(), 2u);
+  for (const auto& outcome : result.outcomes) {
+    EXPECT_EQ(outcome.result, 0);
+    EXPECT_TRUE(outcome.report.link_recorded);
+  }
+  EXPECT_EQ(system_restore.begun.size(), 1u) << "one restore point for the batch";
+  std::string links;
+  ASSERT_TRUE(platform::read_whole_file(setup_dat, links));
+  EXPECT_EQ(links, "http://example.test/a.zip\r\nhttp://example.test/b.zip\r\n");
+}
+
+TEST_F(installation_batch_test, a_user_who_cannot_elevate_gets_nothing_started_and_no_prompt) {
+  elevator.given_rights = process_rights::cannot_elevate;
+  const auto before = downloads_now();
+  const batch_run result = run({entry(package("a.zip"))});
+  EXPECT_EQ(elevator.prompts, 0);
+  EXPECT_EQ(result.outcomes.at(0).result, elevation_failed);
+  EXPECT_TRUE(shell.calls.empty());
+  EXPECT_FALSE(platform::file_exists(setup_dat));
+}
+
+TEST_F(installation_batch_test, a_declined_prompt_leaves_setup_dat_and_the_download_folder_as_they_were) {
+  elevator.accept = false;
+  const std::vector<batch_entry> entries = {entry(package("a.zip")), entry(package("b.zip"))};
+  const auto before = downloads_now();
+  const batch_run result = run(entries);
+  EXPECT_EQ(elevator.prompts, 1) << "one prompt for the whole batch";
+  EXPECT_EQ(result.answer, elevation_answer::declined);
+  for (const auto& outcome : result.outcomes) {
+    EXPECT_EQ(outcome.result, elevation_declined);
+    EXPECT_FALSE(installation_started(outcome.result, outcome.report));
+  }
+  EXPECT_EQ(downloads_now(), before) << "nothing extracted";
+  EXPECT_FALSE(platform::file_exists(setup_dat));
+  EXPECT_TRUE(shell.calls.empty());
+  EXPECT_TRUE(system_restore.begun.empty());
+  EXPECT_TRUE(platform::folder_entries(work).empty()) << "the batch's folder goes";
+}
+
+TEST_F(installation_batch_test, the_companion_gets_one_batch_of_exactly_the_chosen_files_with_their_digests) {
+  const auto a = package("a.zip");
+  const auto b = package("b.zip");
+  std::string handed;
+  before_companion = [&](const std::u16string& parameters) {
+    platform::read_whole_file(testing::test_elevator_c::batch_file_of(parameters), handed);
+  };
+  const batch_run result = run({entry(a), entry(b)});
+  EXPECT_EQ(elevator.prompts, 1);
+  EXPECT_TRUE(result.prompted);
+  std::vector<batch_entry> received;
+  std::string error;
+  ASSERT_TRUE(parse_batch(handed, received, error)) << error;
+  ASSERT_EQ(received.size(), 2u);
+  EXPECT_EQ(received[0].path, a);
+  EXPECT_EQ(received[1].path, b);
+  sha256_digest digest{};
+  ASSERT_TRUE(sha256_of_file(a, digest));
+  EXPECT_EQ(received[0].digest, digest);
+  ASSERT_EQ(result.outcomes.size(), 2u);
+  for (const auto& outcome : result.outcomes) {
+    EXPECT_EQ(outcome.result, 0) << "extracted by the companion";
+    EXPECT_TRUE(platform::is_directory(outcome.report.folder));
+    EXPECT_TRUE(outcome.report.driver_installer_chosen);
+  }
+  EXPECT_TRUE(shell.calls.empty()) << "nothing was started by the user's process";
+  EXPECT_TRUE(platform::folder_entries(work).empty());
+}
+
+TEST_F(installation_batch_test, the_companion_installs_nothing_of_a_file_or_batch_changed_after_the_prompt) {
+  const auto a = package("a.zip");
+  const auto b = package("b.zip");
+  before_companion = [&](const std::u16string&) {
+    std::ofstream(std::filesystem::path(b), std::ios::binary | std::ios::app) << "more";
+  };
+  batch_run result = run({entry(a), entry(b)});
+  ASSERT_EQ(result.outcomes.size(), 2u);
+  EXPECT_EQ(result.outcomes[0].result, 0);
+  EXPECT_EQ(result.outcomes[1].result, package_changed);
+  EXPECT_FALSE(platform::is_directory(platform::join_path(downloads, u"b"))) << "not extracted";
+
+  // A batch rewritten under the companion (another path in it) is refused whole.
+  const auto c = package("c.zip");
+  before_companion = [&](const std::u16string& parameters) {
+    std::vector<batch_entry> entries = {entry(c)};
+    sha256_of_file(c, entries[0].digest);
+    const std::u16string file = testing::test_elevator_c::batch_file_of(parameters);
+    std::ofstream(std::filesystem::path(file), std::ios::binary | std::ios::trunc) << batch_text(entries);
+  };
+  result = run({entry(a)});
+  EXPECT_EQ(result.outcomes.at(0).result, elevation_failed);
+  EXPECT_FALSE(platform::is_directory(platform::join_path(downloads, u"c")));
+}
+
+}  // namespace
+}  // namespace quillary
