@@ -137,6 +137,10 @@ stands_still() {  # the partial file is there and does not grow for a second
   sleep 1
   [ "$(partial_size "$1")" = "$before" ]
 }
+# Waited for (a test's words are read anew at each try):
+panel_names() { [ "$(panel "$1" text)" = "$(link_of "$1")" ]; }  # the panel of that package is there
+links_recorded() { [ "$(grep -cF "$(link_of "$1")" "$program/setup.dat" 2>/dev/null)" = "$2" ]; }
+
 fresh_program() {  # a fresh start of the test build on the mixed catalogue, scanned
   stop_program
   rm -rf "$downloads" "$program/setup.dat" "$program/dpinst-calls.txt" "$work/shell.log"
@@ -218,7 +222,7 @@ section_downloads() {
   wait_until 10 is_state update2.zip partial
   main press Latest --child-class DownloadWindow >/dev/null
   check "switching to the latest offers rebuilds the list with the running package" \
-    wait_until 10 test "$(panel update2.zip text)" = "$(link_of update2.zip)"
+    wait_until 10 panel_names update2.zip
   check "... whose download goes on to the end" wait_until 30 is_state update2.zip complete
   check "... byte for byte" same_as_served update2.zip
   main press 'Best match' --child-class DownloadWindow >/dev/null
@@ -291,9 +295,9 @@ section_install() {
   check "an installation that is held at its installer's start" \
     wait_until 20 grep -qF "DPInst64.exe|/SH /PATH \"$folder2" "$work/shell.log"
   main press Latest --child-class DownloadWindow >/dev/null
-  wait_until 10 test "$(panel update2.zip text)" = "$(link_of update2.zip)"
+  wait_until 10 panel_names update2.zip
   main press 'Best match' --child-class DownloadWindow >/dev/null
-  wait_until 10 test "$(panel update2.zip text)" = "$(link_of update2.zip)"
+  wait_until 10 panel_names update2.zip
   action update2.zip
   sleep 1
   check "... is not started again from the rebuilt panel" \
@@ -301,7 +305,7 @@ section_install() {
   check "... nor recorded before its installer has started" bash -c "! grep -qF '$(link_of update2.zip)' '$program/setup.dat'"
   rm -f "$hold"
   check "let go, it starts its installer once" wait_until 20 grep -qF "$folder2" "$program/dpinst-calls.txt"
-  check "... and records its link once" wait_until 10 test "$(grep -cF "$(link_of update2.zip)" "$program/setup.dat")" = 1
+  check "... and records its link once" wait_until 10 links_recorded update2.zip 1
   sleep 1
   check "... and only once" test "$(grep -cF "$folder2" "$program/dpinst-calls.txt")" = 1
 
@@ -321,6 +325,8 @@ section_install() {
 
 # --- through UAC: the start of a filtered administrator ---------------------------------
 prompts() { grep -c '^prompt|' "$work/prompts.log" 2>/dev/null; }
+prompted() { [ "$(prompts)" = "$1" ]; }  # prompted N: N prompts so far
+installer_starts() { [ "$(grep -c "" "$program/dpinst-calls.txt" 2>/dev/null)" = "$1" ]; }
 batch_paths() {  # the paths of the last batch handed to the companion, sorted
   python3 - "$work/prompts.log" <<'PY'
 import json, sys
@@ -341,7 +347,7 @@ section_uac() {
   local before
   before=$(ls -A "$downloads" | sort)
   action update1.zip
-  check "Install by a filtered administrator asks for elevation" wait_until 20 test "$(prompts)" = 1
+  check "Install by a filtered administrator asks for elevation" wait_until 20 prompted 1
   check "... and a declined prompt says so" wait_until 10 box_up
   check "... in its words" test "$(box_text)" = "Nothing was installed: permission to change the system was not given."
   box_answer 1
@@ -361,10 +367,10 @@ section_uac() {
   main mouse click $((bar_width - 60)) 25 --child-class DownloadAllWindow >/dev/null
   wait_until 10 box_up
   box_answer 1
-  check "Download all installs the downloaded packages after one prompt" wait_until 20 test "$(prompts)" = 2
+  check "Download all installs the downloaded packages after one prompt" wait_until 20 prompted 2
   check "... handing the companion exactly those two packages" test "$(batch_paths)" = \
     "$(printf '%s\n' "$(windows_path "$(file_of update1.zip)")" "$(windows_path "$(file_of update2.zip)")" | sort)"
-  check "... whose installers the companion starts" wait_until 20 test "$(grep -c "" "$program/dpinst-calls.txt")" = 2
+  check "... whose installers the companion starts" wait_until 20 installer_starts 2
   check "... recording both links" wait_until 10 \
     bash -c "grep -qF '$(link_of update1.zip)' '$program/setup.dat' && grep -qF '$(link_of update2.zip)' '$program/setup.dat'"
   sleep 1
