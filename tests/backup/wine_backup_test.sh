@@ -48,7 +48,8 @@ windows_folder=$("$wine_run" winepath -u 'C:\windows' 2>/dev/null)
 "$root/tests/tools/make_driver_store.py" "$work/demo-pc.json" "$windows_folder" || exit 1
 
 mkdir -p "$work/program"
-cp "$windows/quillary-cli.exe" "$standins/DPInst64.exe" "$standins/DPInst32.exe" "$work/program/"
+cp "$windows/quillary-cli.exe" "$windows/quillary-cli-test.exe" "$standins/DPInst64.exe" "$standins/DPInst32.exe" \
+  "$work/program/"
 "$wine_run" reg delete 'HKCU\Software\Korvane' /f >/dev/null 2>&1  # first run: backups beside the program
 cli() { (cd "$work/program" && "$wine_run" quillary-cli.exe "$@"); }
 
@@ -102,6 +103,26 @@ check "the installer is started forced on the unpacked folder" \
 check "the archive's files are unpacked" test -n "$(find "$work/program/backup/${archive%.zip}" -name '*.sys')"
 cli restore Missing.zip > /dev/null
 check "restoring a missing archive fails" test "$?" = 1
+
+# As a filtered administrator: the restore goes to the elevated companion.
+uac() {  # uac ANSWER COMMAND...: the test build with a filtered token
+  local answer=$1
+  shift
+  (cd "$work/program" && QUILLARY_TEST_RIGHTS=can_elevate QUILLARY_TEST_ELEVATION=$answer \
+    QUILLARY_TEST_ELEVATION_LOG="$work/prompts.log" "$wine_run" quillary-cli-test.exe "$@")
+}
+rm -f "$work/program/dpinst-calls.txt"
+uac decline restore "$archive" > /dev/null 2>&1
+check "a declined prompt restores nothing (exit 5)" test "$?" = 5
+check "... and starts nothing" test ! -e "$work/program/dpinst-calls.txt"
+uac accept restore "$archive" > "$work/restore-uac.json"
+check "an accepted prompt restores through the companion" grep -q '"elevated_companion": *true' "$work/restore-uac.json"
+for _ in $(seq 100); do [ -s "$work/program/dpinst-calls.txt" ] && break; sleep 0.1; done
+check "... which starts the installer forced on the unpacked folder" \
+  grep -qF "/SH /F /PATH \"$folder\"" "$work/program/dpinst-calls.txt"
+check "... the companion given the archive by its full path" \
+  grep -qF "\"path\": \"$(sed 's/\\/\\\\/g' <<<"$("$wine_run" winepath -w "$work/program/backup/$archive" 2>/dev/null)")\"" \
+  "$work/prompts.log"
 
 # A backup.xml the program cannot read is moved aside and named, never
 # overwritten.

@@ -274,6 +274,21 @@ PY
   check "... forced, on the archive's unpacked folder" grep -qF "/F /PATH \"$folder\"" "$program/dpinst-calls.txt"
   check "... and nothing is said" no_box
 
+  # A filtered administrator whose prompt for the restore is declined.
+  stop_program
+  cp "$bin/quillary-cli.exe" "$program/"
+  QUILLARY_TEST_RIGHTS=can_elevate QUILLARY_TEST_ELEVATION=decline start
+  scan
+  nav 3
+  wait_until 10 page_visible RestoreWindow
+  tick 'roots[0]'
+  rm -f "$program/dpinst-calls.txt"
+  action_button
+  check "a restore whose prompt is declined says so" wait_until 20 box_up
+  check "... in its words" test "$(box_text)" = "Nothing was installed: permission to change the system was not given."
+  box_answer 1
+  check "... having started nothing" test ! -e "$program/dpinst-calls.txt"
+
   rm -f "$program/backup"/*.zip
   nav 2
   nav 3
