@@ -206,7 +206,7 @@ void CALLBACK on_box_timer(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 const char* message_key(int type) {
-  static const char* keys[] = {"backup_completed", "backup_no_driver", "backup_failed",
+  static const char* keys[] = {"backup_completed", "backup_no_driver", "download_setup_declined",
                                "quit_confirm", "error_network_timeout"};
   return type >= 0 && type < 5 ? keys[type] : "backup_completed";
 }
