@@ -228,6 +228,11 @@ check "... the companion starts the installer on the package's INF folder" \
   grep -qF "/SH /PATH \"$downloads\\uac\\drv\"" <<<"$(dpinst_calls)"
 check "... and records the link in the program's setup.dat" grep -qF http://h/uac.zip "$work/program/setup.dat"
 
+rm -f "$work/prompts.log"
+uac administrator accept install "$downloads\\uac.zip" --inf 'drv\a.inf' > "$work/admin.json"
+check "an elevated start installs itself, without a prompt" test "$?" = 0 -a ! -e "$work/prompts.log"
+check "... and says so" grep -q '"elevated_companion": *false' "$work/admin.json"
+
 uac cannot_elevate accept install "$downloads\\uac.zip" --inf 'drv\a.inf' > /dev/null 2> "$work/cannot.err"
 check "a user who cannot get administrator rights: exit 1" test "$?" = 1
 check "... saying so" grep -q "administrator rights" "$work/cannot.err"
