@@ -10,6 +10,9 @@ namespace {
 
 // How much of a bad value a problem line shows.
 constexpr size_t shown_characters = 80;
+// Values of other names told one by one; a key full of them gets one line
+// for the rest rather than a flood.
+constexpr size_t named_unknown_values = 16;
 
 bool is_hex_digit(char16_t c) {
   return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
@@ -194,10 +197,18 @@ machine_policy read_machine_policy(registry_hive_i& hive) {
   std::vector<std::u16string> names;
   if (key->value_names(names)) {
     const auto known = machine_policy_value_names();
+    size_t unknown = 0;
     for (const auto& name : names) {
       const bool read = std::any_of(known.begin(), known.end(),
                                     [&](const std::u16string& k) { return equal_ignore_case(k, name); });
-      if (!read) policy.problems.push_back(ignored(name, "Quillary reads no value of this name"));
+      if (read) continue;
+      if (++unknown <= named_unknown_values) {
+        policy.problems.push_back(ignored(name, "Quillary reads no value of this name"));
+      }
+    }
+    if (unknown > named_unknown_values) {
+      policy.problems.push_back("policy: " + std::to_string(unknown - named_unknown_values) +
+                                " more values of names Quillary does not read ignored");
     }
   }
   return policy;

@@ -98,6 +98,15 @@ TEST_F(policy_test, a_value_the_program_does_not_read_is_named) {
                        "policy value (Default) ignored: Quillary reads no value of this name"}));
 }
 
+TEST_F(policy_test, a_key_full_of_other_values_gives_a_bounded_report) {
+  put_text(u"UpdateServer1", u"http://1.example/");
+  for (int i = 0; i < 5000; ++i) put_text(utf8_to_utf16("junk" + std::to_string(i)).c_str(), u"x");
+  const auto policy = read();
+  EXPECT_EQ(policy.update_servers, std::vector<std::string>{"http://1.example/"});
+  ASSERT_EQ(policy.problems.size(), 17u);
+  EXPECT_EQ(policy.problems.back(), "policy: 4984 more values of names Quillary does not read ignored");
+}
+
 TEST_F(policy_test, without_a_usable_server_the_built_in_ones_are_asked) {
   // No key at all.
   auto choice = choose_update_servers(read(), built_in);

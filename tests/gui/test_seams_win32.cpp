@@ -88,12 +88,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   if (const wchar_t* delay = _wgetenv(L"QUILLARY_TEST_BACKGROUND_MS")) {
     quillary::main_window_c::set_background_scan_delay(static_cast<uint32_t>(std::wcstoul(delay, nullptr, 10)));
   }
-  std::vector<std::string> servers = quillary::configured_servers();
+  std::vector<std::string> servers;
   if (const char* addresses = std::getenv("QUILLARY_TEST_SERVERS")) {
     std::istringstream words(addresses);
-    servers.clear();
     for (std::string server; words >> server;) servers.push_back(server);
   }
+  if (servers.empty()) servers = quillary::configured_servers();
   if (const wchar_t* log = _wgetenv(L"QUILLARY_TEST_OBJECT_LOG")) {
     object_log = log;
     count_message = RegisterWindowMessageW(L"QuillaryTestCountObjects");
