@@ -12,14 +12,17 @@
 
 #include "app/command_line.h"
 #include "app/language.h"
+#include "app/policy.h"
 #include "app/program_folder.h"
 #include "app/settings.h"
 #include "app/system_info.h"
 #include "backup/driver_store.h"
 #include "devices/device_inventory.h"
 #include "download/download_session.h"
+#include "platform/registry.h"
 #include "platform/text.h"
 #include "platform/win32.h"
+#include "service/update_client.h"
 #include "ui/main_window_win32.h"
 #include "ui/pages/scan_page_win32.h"
 #include "ui/skin/skin_fonts_win32.h"
@@ -89,7 +92,7 @@ void notify_running_instance(int start_scan) {
                       activation_timeout_ms, &ignored);
 }
 
-int initialize_application() {
+int initialize_application(const std::vector<std::string>& built_in_servers) {
   WSADATA sockets;
   WSAStartup(MAKEWORD(2, 2), &sockets);
   enter_program_folder();
@@ -108,7 +111,11 @@ int initialize_application() {
     } else {
       // A language other than English takes the English texts it lacks.
       if (!equal_ignore_case(settings().language, u"English")) load_language(u"English", false);
-      if (init_device_inventory() != 0) failure = startup_failure::device_inventory;
+      // An administrator's servers, when the policy names any that can be
+      // used; values it cannot use are passed over (quillary-cli settings
+      // names them), never a reason not to start.
+      const auto servers = choose_update_servers(read_machine_policy(local_machine_registry()), built_in_servers);
+      if (init_device_inventory(servers.servers) != 0) failure = startup_failure::device_inventory;
     }
   }
   if (failure) {
@@ -149,12 +156,12 @@ void release_application() {
   CoUninitialize();
 }
 
-int run_program(HINSTANCE instance, int show_command) {
+int run_program(HINSTANCE instance, int show_command, const std::vector<std::string>& built_in_servers) {
   if (check_single_instance() != 0) return -1;
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
-  if (initialize_application() != 0) return -1;
+  if (initialize_application(built_in_servers) != 0) return -1;
   const int result = run_application(instance, show_command);
   release_application();
   return result;

@@ -198,17 +198,21 @@ bool is_64bit_system() {
   return is_64bit_for(info.processor_architecture, info.wow64);
 }
 
-os_architecture system_architecture() {
-  const auto& info = system_info();
-  return architecture_for(info.processor_architecture, info.wow64, info.native_machine);
+os_architecture architecture_of(const system_snapshot& system) {
+  return architecture_for(system.processor_architecture, system.wow64, system.native_machine);
 }
 
-const char* os_code_name() { return os_code_name_for(system_info().os_type, system_architecture()); }
-
-int32_t os_version_code() {
-  const auto& version = system_info().version;
-  return static_cast<int32_t>(version.major * 10 + version.minor);
+const char* os_code_name_of(const system_snapshot& system) {
+  return os_code_name_for(system.os_type, architecture_of(system));
 }
+
+int32_t os_version_code_of(const system_snapshot& system) {
+  return static_cast<int32_t>(system.version.major * 10 + system.version.minor);
+}
+
+os_architecture system_architecture() { return architecture_of(system_info()); }
+const char* os_code_name() { return os_code_name_of(system_info()); }
+int32_t os_version_code() { return os_version_code_of(system_info()); }
 
 int wmi_first_value(wmi_connection_i& wmi, const std::u16string& query,
                     const std::u16string& property, std::u16string& out) {

@@ -115,6 +115,10 @@ const char* os_code_name();
 bool is_64bit_system();
 os_architecture system_architecture();
 int32_t os_version_code();
+// The same of a given snapshot.
+const char* os_code_name_of(const system_snapshot& system);
+os_architecture architecture_of(const system_snapshot& system);
+int32_t os_version_code_of(const system_snapshot& system);
 
 // The WMI summary, read now: -1 when the connection cannot be made.
 int collect_system_summary();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/policy.h"
 #include "devices/device_source.h"
 #include "platform/elevation.h"
 
@@ -51,6 +52,8 @@ int run_system_change(const batch_entry& entry, elevator_i& elevator);
 // Output helpers.
 void print(const std::string& text);
 int fail(const std::string& message, int code = exit_code::failed);
+// One line on stderr about something the command passed over.
+void warn(const std::string& message);
 int usage_error(const std::string& message);
 // Enters the program's folder and takes the system snapshot, as start-up
 // does; false after printing why not.
@@ -60,6 +63,9 @@ bool take_system_snapshot();
 // the exit code.
 std::unique_ptr<device_source_i> open_device_source(const std::string& command,
                                                     const std::string& fixture_file, int& exit);
+// The machine's policy, with a line on stderr for each value ignored, and
+// the update servers it leads to: the policy's, else the built-in ones.
+update_servers_choice read_policy_servers(machine_policy& policy);
 // Rejects any argument: for commands that take none.
 bool no_arguments(const std::string& command, const arguments& args);
 

@@ -10,6 +10,7 @@
 #include "devices/raw_scan.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "service/update_client.h"
 
 namespace quillary::cli {
 namespace {
@@ -21,7 +22,11 @@ constexpr char usage_text[] =
     "  sysinfo    the system snapshot (the Windows code name and version code,\n"
     "             build, architecture) and the WMI summary, as JSON\n"
     "  settings   the user's eight settings, as JSON; they are loaded as the\n"
-    "             program loads them, so a first run creates them\n"
+    "             program loads them, so a first run creates them. Under\n"
+    "             \"policy\": the update servers the program asks and where\n"
+    "             they come from (\"policy\": the machine policy an\n"
+    "             administrator set; \"built-in\"), and the policy values\n"
+    "             ignored, each also one line on stderr\n"
     "  scan [--all] [--raw] [--devices FILE]\n"
     "             the devices and their installed drivers, as JSON; --all also\n"
     "             lists devices that are not present; --raw prints what the\n"
@@ -31,14 +36,15 @@ constexpr char usage_text[] =
     "        [--os CODE] [--os-version N] [--os-build N] [--oem-code-page N]\n"
     "        [--model TEXT] [--ca FILE]\n"
     "             scans (or reads the fixture), asks the update servers (the\n"
-    "             ones built in, or up to three --server URLs, tried in turn),\n"
-    "             and prints each device's offers with the best and latest\n"
-    "             choice and the package rows (of the latest offers with\n"
-    "             --latest). --installed names the list of installed package\n"
-    "             links (default: setup.dat in the program's folder); --ca\n"
-    "             names certificate authorities (PEM) to trust for https\n"
-    "             instead of the system's; the other options replace what\n"
-    "             the system snapshot says\n"
+    "             machine policy's, else the ones built in, or up to three\n"
+    "             --server URLs, tried in turn), and prints each device's\n"
+    "             offers with the best and latest choice and the package\n"
+    "             rows (of the latest offers with --latest). --installed\n"
+    "             names the list of installed package links (default:\n"
+    "             setup.dat in the program's folder); --ca names certificate\n"
+    "             authorities (PEM) to trust for https instead of the\n"
+    "             system's; the other options replace what the system\n"
+    "             snapshot says\n"
     "  download LINK --size N [--sha256 HEX] [--dir D] [--ca FILE]\n"
     "             downloads a package into the download folder (or D) under\n"
     "             the program's file names, resuming a partial file; Ctrl-C\n"
@@ -113,9 +119,17 @@ void print(const std::string& text) {
   std::fflush(stdout);
 }
 
+void warn(const std::string& message) { std::fprintf(stderr, "quillary-cli: %s\n", message.c_str()); }
+
 int fail(const std::string& message, int code) {
-  std::fprintf(stderr, "quillary-cli: %s\n", message.c_str());
+  warn(message);
   return code;
+}
+
+update_servers_choice read_policy_servers(machine_policy& policy) {
+  policy = read_machine_policy(local_machine_registry());
+  for (const auto& line : policy.problems) warn(line);
+  return choose_update_servers(policy, configured_servers());
 }
 
 int usage_error(const std::string& message) {

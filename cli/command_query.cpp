@@ -95,11 +95,8 @@ int run_query(const arguments& args) {
   if (!take_system_snapshot()) return exit_code::failed;
   collect_system_summary();  // the model; a machine without WMI sends none
   query_options options;
-  options.info.os_code_name = os_code_name();
-  options.info.os_version_code = os_version_code();
-  options.info.os_build = system_info().version.build;
-  options.info.oem_code_page = system_info().oem_code_page;
-  options.info.model = system_info().summary.model;
+  // What the scan page sends; the options below replace parts of it.
+  options.info = request_for_system(system_info(), true);
 
   for (size_t i = 0; i < args.size(); ++i) {
     const bool has_value = i + 1 < args.size();
@@ -142,7 +139,14 @@ int run_query(const arguments& args) {
   if (inventory.scan_devices(progress) != 0) {
     return fail("the device scan failed (last error " + std::to_string(last_error()) + ")");
   }
-  update_client_c client(inventory, options.servers.empty() ? configured_servers() : options.servers);
+  // --server stands in for the machine's servers; the policy's problems are
+  // told only when its servers are the ones asked.
+  std::vector<std::string> servers = options.servers;
+  if (servers.empty()) {
+    machine_policy policy;
+    servers = read_policy_servers(policy).servers;
+  }
+  update_client_c client(inventory, std::move(servers));
   if (!options.installed_file.empty()) client.set_installed_links_file(utf8_to_utf16(options.installed_file));
   if (!client.query_updates(options.info)) {
     // The message the scan page would show, in English.

@@ -38,12 +38,12 @@ std::unique_ptr<device_inventory_c> inventory;
 std::unique_ptr<update_client_c> client;
 }  // namespace
 
-int init_device_inventory() {
+int init_device_inventory(std::vector<std::string> servers) {
   // The transfer library makes its global state with the first transfer.
   auto source = make_system_device_source();
   if (!source) return -1;
   inventory = std::make_unique<device_inventory_c>(std::move(source));
-  client = std::make_unique<update_client_c>(*inventory);
+  client = std::make_unique<update_client_c>(*inventory, std::move(servers));
   return 0;
 }
 

@@ -41,9 +41,9 @@ class update_client_c;
 
 // The process-wide inventory of the program (Windows start-up): the
 // inventory over the system's device source with its update client (whose
-// first transfer makes the transfer library's global state). 0, or -1 when
-// they cannot be made.
-int init_device_inventory();
+// first transfer makes the transfer library's global state), which asks
+// `servers` in turn. 0, or -1 when they cannot be made.
+int init_device_inventory(std::vector<std::string> servers);
 // The reverse, at exit: the client (and its transfer object) before the
 // transfer library's state, then the inventory; nothing while a worker
 // thread (a download, a scan) may still use them.

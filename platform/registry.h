@@ -1,6 +1,7 @@
-// The per-user registry as the settings need it: keys below one root
-// (HKEY_CURRENT_USER), values with a type and raw bytes. The Windows build
-// uses the real registry; tests and the native build use an in-memory one.
+// The registry as the program needs it: keys below one root (the user's
+// HKEY_CURRENT_USER for the settings, HKEY_LOCAL_MACHINE for the machine
+// policy), values with a type and raw bytes. The Windows build uses the real
+// registry; tests and the native build use an in-memory one.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +35,9 @@ class registry_key_i {
   virtual bool set(const std::u16string& name, uint32_t type, const void* data, size_t size) = 0;
   // Deleting a missing value is not an error.
   virtual bool remove(const std::u16string& name) = 0;
+  // The names of the key's values, as they were written; false when they
+  // cannot be listed.
+  virtual bool value_names(std::vector<std::u16string>& out) = 0;
 };
 
 // One registry root.
@@ -49,6 +53,10 @@ class registry_hive_i {
 
 // HKEY_CURRENT_USER of the running user (Windows build only).
 registry_hive_i& current_user_registry();
+// HKEY_LOCAL_MACHINE, where Group Policy writes the machine's policy: read
+// only, in the 64-bit view whatever the program's width (Windows build; an
+// empty hive natively).
+registry_hive_i& local_machine_registry();
 
 // Keys and values held in memory. Key paths and value names compare without
 // regard to case, as in the registry. Keys handed out stay valid as long as
@@ -66,10 +74,15 @@ class memory_registry_c : public registry_hive_i {
   // While set, create_key fails as a registry without write access would.
   bool refuse_create = false;
 
-  using values_t = std::map<std::u16string, registry_value>;
+  // A value with the name it was written under.
+  struct named_value {
+    std::u16string name;
+    registry_value value;
+  };
+  using values_t = std::map<std::u16string, named_value>;  // by folded name
 
  private:
-  std::map<std::u16string, values_t> keys_;  // by folded path; values by folded name
+  std::map<std::u16string, values_t> keys_;  // by folded path
 };
 
 // Value bytes of texts and numbers as the registry stores them.

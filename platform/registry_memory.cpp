@@ -23,7 +23,7 @@ class memory_key_c : public registry_key_i {
   bool query(const std::u16string& name, registry_value& out) override {
     const auto it = values_.find(fold(name));
     if (it == values_.end()) return false;
-    out = it->second;
+    out = it->second.value;
     return true;
   }
 
@@ -32,13 +32,19 @@ class memory_key_c : public registry_key_i {
     registry_value value{type, {}};
     value.data.resize(size);
     if (size) std::memcpy(value.data.data(), data, size);
-    values_[fold(name)] = std::move(value);
+    values_[fold(name)] = {name, std::move(value)};
     return true;
   }
 
   bool remove(const std::u16string& name) override {
     if (!writable_) return false;
     values_.erase(fold(name));
+    return true;
+  }
+
+  bool value_names(std::vector<std::u16string>& out) override {
+    out.clear();
+    for (const auto& [folded, named] : values_) out.push_back(named.name);
     return true;
   }
 
@@ -72,12 +78,12 @@ const registry_value* memory_registry_c::find(const std::u16string& path,
   const auto key = keys_.find(fold(path));
   if (key == keys_.end()) return nullptr;
   const auto value = key->second.find(fold(name));
-  return value == key->second.end() ? nullptr : &value->second;
+  return value == key->second.end() ? nullptr : &value->second.value;
 }
 
 void memory_registry_c::put(const std::u16string& path, const std::u16string& name,
                             uint32_t type, std::vector<uint8_t> data) {
-  keys_[fold(path)][fold(name)] = registry_value{type, std::move(data)};
+  keys_[fold(path)][fold(name)] = {name, registry_value{type, std::move(data)}};
 }
 
 std::vector<uint8_t> registry_sz_bytes(const std::u16string& text) {

@@ -100,7 +100,9 @@ class exchange_c {
     }
     std::string note;
     if (answer.status == 200 && context_.fault().kind != fault_kind::bad_xml) {
-      note = " (" + summary.os + ", " + std::to_string(summary.devices) + " devices, " +
+      // The build as sent, so that a log tells which release asked.
+      const std::string build = summary.build > 0 ? " build " + std::to_string(summary.build) : std::string();
+      note = " (" + summary.os + build + ", " + std::to_string(summary.devices) + " devices, " +
              std::to_string(summary.devices_with_offers) + " with offers, " + std::to_string(summary.items) + " items";
       if (summary.items_left_out > 0) note += ", " + std::to_string(summary.items_left_out) + " left out for size";
       note += ")";

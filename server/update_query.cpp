@@ -62,6 +62,7 @@ http_answer answer_update_query(std::string_view content_type, std::string_view 
   http_answer answer{200, "text/xml",
                      write_update_reply(request, offers_for, package_base, code_page, converter, reply_limits{}, stats)};
   summary.os = request.os;
+  summary.build = request.build;
   summary.devices = request.devices.size();
   summary.devices_with_offers = stats.devices_with_offers;
   summary.items = stats.items;

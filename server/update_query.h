@@ -18,6 +18,7 @@ constexpr size_t max_request_document = 4u << 20;
 
 struct query_summary {
   std::string os;
+  long build = 0;  // as the client reported it; 0 when it did not
   size_t devices = 0;
   size_t devices_with_offers = 0;
   size_t items = 0;

@@ -22,19 +22,9 @@ namespace {
 constexpr size_t reply_capacity = 5242880;
 constexpr size_t max_error_text = 255;
 
-std::vector<std::string>& server_override() {
-  static std::vector<std::string> servers;
-  return servers;
-}
-
 }  // namespace
 
-std::vector<std::string> configured_servers() {
-  if (!server_override().empty()) return server_override();
-  return {QUILLARY_SERVER_1, QUILLARY_SERVER_2, QUILLARY_SERVER_3};
-}
-
-void override_configured_servers(std::vector<std::string> servers) { server_override() = std::move(servers); }
+std::vector<std::string> configured_servers() { return {QUILLARY_SERVER_1, QUILLARY_SERVER_2, QUILLARY_SERVER_3}; }
 
 bool load_installed_links(const std::u16string& path, std::set<std::string>& links) {
   std::string bytes;

@@ -16,12 +16,9 @@ namespace quillary {
 
 class device_inventory_c;
 
-// The server base addresses the program was built with.
+// The server base addresses the program was built with. The machine's
+// policy may name others (app/policy.h); start-up chooses.
 std::vector<std::string> configured_servers();
-// Other addresses in their place, before the client is made; only the test
-// build of the program calls it, so that its tests need not take the
-// program's own ports from services running beside them.
-void override_configured_servers(std::vector<std::string> servers);
 
 // The links of packages installed before, one a line; blanks, tabs and line
 // ends around a line do not count. False when the file cannot be read (the
@@ -30,8 +27,8 @@ bool load_installed_links(const std::u16string& path, std::set<std::string>& lin
 
 class update_client_c {
  public:
-  explicit update_client_c(device_inventory_c& inventory,
-                           std::vector<std::string> servers = configured_servers());
+  // `servers`: the base addresses asked, in this order.
+  update_client_c(device_inventory_c& inventory, std::vector<std::string> servers);
 
   // The body of the update thread: true, or false with last error 3, 7, 20,
   // 21 or 24 and `info` telling the status and error text.

@@ -3,6 +3,7 @@
 #include <tinyxml.h>
 #include <zlib.h>
 
+#include "app/system_info.h"
 #include "platform/text.h"
 #include "service/xml_text.h"
 
@@ -29,6 +30,16 @@ void add_cdata(TiXmlElement& parent, const char* name, const std::string& text) 
 }
 
 }  // namespace
+
+update_request_info request_for_system(const system_snapshot& system, bool summary_ready) {
+  update_request_info info;
+  info.os_code_name = os_code_name_of(system);
+  info.os_version_code = os_version_code_of(system);
+  info.os_build = system.version.build;
+  info.oem_code_page = system.oem_code_page;
+  if (summary_ready) info.model = system.summary.model;
+  return info;
+}
 
 std::string build_update_request(const std::vector<device_record>& devices,
                                  const update_request_info& info) {

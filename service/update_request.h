@@ -30,6 +30,15 @@ struct update_request_info {
   int32_t error_code = 0;
 };
 
+struct system_snapshot;
+
+// The request of the system in `system`, as the scan page and the CLI send
+// it: code name, version code, build, OEM code page, and the computer's
+// model once the WMI summary is ready (`summary_ready`; until then its
+// thread may still write it, and the request goes without). The outputs are
+// cleared. One place for both, so that what they send cannot drift apart.
+update_request_info request_for_system(const system_snapshot& system, bool summary_ready);
+
 std::string build_update_request(const std::vector<device_record>& devices,
                                  const update_request_info& info);
 

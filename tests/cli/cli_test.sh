@@ -36,8 +36,11 @@ check "the code name matches the type" json_has "$out" \
 
 out=$("${cli[@]}" settings); rc=$?
 check "settings exits 0" test "$rc" = 0
-check "settings has the eight values" json_has "$out" \
-  "sorted(d) == sorted(['download_path','backup_path','language','install_date','autorun','scan_offline','close_to_tray','scheduled_scan'])"
+check "settings has the eight values and the machine policy" json_has "$out" \
+  "sorted(d) == sorted(['download_path','backup_path','language','install_date','autorun','scan_offline','close_to_tray','scheduled_scan','policy'])"
+# No test sets a policy here (wine_policy_test.sh does, and takes it away).
+check "... which, unset, leaves the three built-in servers" json_has "$out" \
+  "d['policy'] == {'update_servers': ['http://127.0.0.1:18081/', 'http://127.0.0.1:18082/', 'http://127.0.0.1:18083/'], 'source': 'built-in', 'ignored': []}"
 check "the install date is a date" json_has "$out" \
   "len(d['install_date']) == 10 and d['install_date'][4] == '-'"
 

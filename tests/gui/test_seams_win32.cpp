@@ -13,7 +13,9 @@
 //                                thing it opens; Explorer and folders are only
 //                                written down, programs (the installers) run
 //   QUILLARY_TEST_SERVERS        the update service's addresses, separated by
-//                                blanks, instead of the three built in
+//                                blanks, instead of the three built in (a
+//                                machine policy naming servers still wins,
+//                                as it does over the built-in ones)
 //   QUILLARY_TEST_INSTALL_HOLD   a file: while it exists, a program the shell
 //                                is asked to start (an installer) waits after
 //                                its log line, so that a test can act while an
@@ -91,12 +93,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   if (const wchar_t* delay = _wgetenv(L"QUILLARY_TEST_BACKGROUND_MS")) {
     quillary::main_window_c::set_background_scan_delay(static_cast<uint32_t>(std::wcstoul(delay, nullptr, 10)));
   }
-  if (const char* servers = std::getenv("QUILLARY_TEST_SERVERS")) {
-    std::istringstream words(servers);
-    std::vector<std::string> list;
-    for (std::string server; words >> server;) list.push_back(server);
-    quillary::override_configured_servers(list);
+  std::vector<std::string> servers;
+  if (const char* addresses = std::getenv("QUILLARY_TEST_SERVERS")) {
+    std::istringstream words(addresses);
+    for (std::string server; words >> server;) servers.push_back(server);
   }
+  if (servers.empty()) servers = quillary::configured_servers();
   if (const wchar_t* log = _wgetenv(L"QUILLARY_TEST_OBJECT_LOG")) {
     object_log = log;
     count_message = RegisterWindowMessageW(L"QuillaryTestCountObjects");
@@ -109,5 +111,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   }
   static const auto elevator = quillary::testing::elevator_from_environment();
   if (elevator) quillary::set_page_elevator(elevator.get());
-  return quillary::run_program(instance, show_command);
+  return quillary::run_program(instance, show_command, servers);
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "platform/registry.h"
 #include "platform/win32.h"
@@ -58,6 +60,45 @@ TEST_F(registry_win32, a_key_opened_for_reading_refuses_writes) {
   ASSERT_TRUE(key);
   const auto bytes = registry_dword_bytes(1);
   EXPECT_FALSE(key->set(u"x", registry_type::dword, bytes.data(), bytes.size()));
+}
+
+TEST_F(registry_win32, value_names_are_listed_as_written) {
+  bool created = false;
+  auto key = hive.create_key(test_key, created);
+  ASSERT_TRUE(key);
+  std::vector<std::u16string> names;
+  ASSERT_TRUE(key->value_names(names));
+  EXPECT_TRUE(names.empty());
+  const auto bytes = registry_dword_bytes(1);
+  const std::u16string long_name(300, u'n');
+  for (const auto& name : {std::u16string(u"UpdateServer1"), std::u16string(u"MiXeD"), long_name}) {
+    ASSERT_TRUE(key->set(name, registry_type::dword, bytes.data(), bytes.size()));
+  }
+  ASSERT_TRUE(key->value_names(names));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"MiXeD", u"UpdateServer1", long_name}));
+}
+
+// The machine's policy lies in HKEY_LOCAL_MACHINE, which Wine lets its
+// programs (all administrators) write; the hive only reads it.
+TEST(registry_win32_machine, the_policy_key_is_read_from_the_local_machine) {
+  constexpr wchar_t path[] = L"SOFTWARE\\Policies\\QuillaryTests";
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, path);
+  EXPECT_EQ(local_machine_registry().open_key(u"SOFTWARE\\Policies\\QuillaryTests"), nullptr);
+  const wchar_t text[] = L"http://policy.example/";
+  ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, path, L"UpdateServer1", REG_SZ, text, sizeof text), ERROR_SUCCESS);
+  auto key = local_machine_registry().open_key(u"SOFTWARE\\Policies\\QuillaryTests");
+  ASSERT_TRUE(key);
+  registry_value value;
+  ASSERT_TRUE(key->query(u"UpdateServer1", value));
+  EXPECT_EQ(value.type, registry_type::sz);
+  EXPECT_EQ(value.data, registry_sz_bytes(u"http://policy.example/"));
+  std::vector<std::u16string> names;
+  ASSERT_TRUE(key->value_names(names));
+  EXPECT_EQ(names, std::vector<std::u16string>{u"UpdateServer1"});
+  const auto bytes = registry_dword_bytes(1);
+  EXPECT_FALSE(key->set(u"x", registry_type::dword, bytes.data(), bytes.size())) << "opened for reading only";
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, path);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "app/language.h"
 #include "app/last_error.h"
+#include "app/system_info.h"
 #include "devices/device_inventory.h"
 #include "devices/raw_scan.h"
 #include "devices/update_package_list.h"
@@ -68,6 +69,47 @@ TEST(update_request, document_matches_the_hand_written_one) {
                                                 "build=\"22631\" />"),
             std::string::npos)
       << "a known build follows the other attributes";
+}
+
+// What the scan page and the CLI send comes from one filler: every field
+// from the snapshot, the model only once the summary may be read.
+TEST(update_request, the_request_of_a_system_carries_every_field_of_its_snapshot) {
+  system_snapshot system;
+  system.version.platform_id = os_version_record::platform_nt;
+  system.version.major = 10;
+  system.version.minor = 0;
+  system.version.build = 22631;
+  system.os_type = os_type_code::windows_11;
+  system.processor_architecture = 9;  // x64
+  system.oem_code_page = 850;
+  system.summary.model = u"Desk 9";
+
+  update_request_info info = request_for_system(system, true);
+  EXPECT_EQ(info.os_code_name, "WIN1164");
+  EXPECT_EQ(info.os_version_code, 100);
+  EXPECT_EQ(info.os_build, 22631u);
+  EXPECT_EQ(info.oem_code_page, 850u);
+  EXPECT_EQ(info.model, u"Desk 9");
+  EXPECT_EQ(info.http_status, 0);
+  EXPECT_EQ(info.error_code, 0);
+  EXPECT_TRUE(info.error_text.empty());
+  EXPECT_NE(build_update_request({}, info).find("<client version=\"\" os=\"WIN1164\" lang=\"850\" "
+                                                "model=\"Desk 9\" build=\"22631\" />"),
+            std::string::npos);
+
+  // Windows 7 SP1, as Wine presents it: the service pack's build.
+  system.version.major = 6;
+  system.version.minor = 1;
+  system.version.build = 7601;
+  system.os_type = os_type_code::windows_7;
+  info = request_for_system(system, false);
+  EXPECT_EQ(info.os_code_name, "WIN764");
+  EXPECT_EQ(info.os_version_code, 61);
+  EXPECT_EQ(info.os_build, 7601u);
+  EXPECT_TRUE(info.model.empty()) << "the summary's thread may still be writing the model";
+  system.native_machine = machine_type::arm64;
+  EXPECT_EQ(request_for_system(system, true).os_code_name, "")
+      << "the architecture comes from the snapshot too: Windows 7 never ran on ARM64 PCs";
 }
 
 TEST(update_request, compression_is_a_zlib_stream_of_the_text) {

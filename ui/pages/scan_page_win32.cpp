@@ -79,9 +79,6 @@ void finish(std::unique_ptr<std::thread>& thread) {
 bool scan_workers_running() { return running_workers.load() > 0; }
 
 scan_window_c::scan_window_c() : job_(std::make_shared<scan_job>()) {
-  job_->request.os_code_name = os_code_name();
-  job_->request.os_version_code = os_version_code();
-  job_->request.oem_code_page = system_info().oem_code_page;
   job_->scan_call.function = run_device_scan;
   job_->scan_call.argument = &job_->progress;
   job_->update_call.function = run_update_query;
@@ -181,11 +178,9 @@ void scan_window_c::device_scan_ended() {
     PostMessageW(main_window, UM_SCAN_ABANDONED, 0, 0);
     return;
   }
-  // Read only once ready: until then the summary's thread may write it.
-  job_->request.model = system_summary_ready() ? system_info().summary.model : std::u16string();
-  job_->request.http_status = 0;
-  job_->request.error_text.clear();
-  job_->request.error_code = 0;
+  // The whole request afresh, outputs cleared; the model only once the
+  // summary is ready, since until then its thread may write it.
+  job_->request = request_for_system(system_info(), system_summary_ready());
   job_->update_call.result = 0;
   update_thread_ = start_counted(job_->update_call, job_);
   if (!update_thread_) {
