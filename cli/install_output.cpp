@@ -27,11 +27,18 @@ void write_installer(json_writer_c& json, const install_report& report) {
   json.end_object();
 }
 
+// "made" is true only for a new point made for this installation. A point
+// that exists (new, kept by Windows, or either) has its number and, where
+// known, its creation time (UTC); without a new one, "reason" says why.
 void write_restore_point(json_writer_c& json, const restore_point_outcome& outcome) {
   json.begin_object();
   json.key("made").value(outcome.state == restore_point_state::made);
   json.key("state").value(state_name(outcome.state));
   json.key("description").value(outcome.description);
+  if (has_restore_point(outcome)) {
+    json.key("sequence_number").value(outcome.sequence_number);
+    if (!outcome.created.empty()) json.key("created").value(outcome.created);
+  }
   if (outcome.state != restore_point_state::made) {
     json.key("reason").value(describe(outcome));
     json.key("status").value(outcome.status);
