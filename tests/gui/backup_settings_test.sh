@@ -11,8 +11,9 @@
 #             backed up in tree order
 #   restore   a second archive ticked unticks the first; an archive shows
 #             its first device; nothing ticked "restore_no_driver"; the
-#             ticked archive reaches the driver package installer; every
-#             archive deleted: "restore_no_backup"
+#             ticked archive reaches the driver package installer, and the
+#             page then says no restore point was made (Wine has no System
+#             Restore); every archive deleted: "restore_no_backup"
 #   settings  a backup folder that does not exist; the three-state
 #             close-to-tray box; the weekly scan's box and Cancel; a new
 #             language with its notice, the old texts until the next start,
@@ -272,7 +273,9 @@ PY
   local folder
   folder=$(windows_path "$program/backup/${archive%.zip}")
   check "... forced, on the archive's unpacked folder" grep -qF "/F /PATH \"$folder\"" "$program/dpinst-calls.txt"
-  check "... and nothing is said" no_box
+  check "... and the page says no restore point was made (Wine has no System Restore)" no_restore_point_said
+  shot restore-point-notice
+  box_answer 1
 
   rm -f "$program/backup"/*.zip
   nav 2

@@ -18,6 +18,7 @@
 #include "ui/pages/download_page_layout.h"
 #include "ui/pages/download_panel_text.h"
 #include "ui/pages/page_paint_win32.h"
+#include "ui/pages/restore_point_notice.h"
 #include "ui/skin/button_mouse_win32.h"
 #include "ui/skin/message_window_win32.h"
 #include "ui/skin/skin_fonts_win32.h"
@@ -175,9 +176,16 @@ bool download_panel_c::installing() const { return watching_job_ && job_ && job_
 void download_panel_c::report_installation_end() {
   watching_job_ = false;
   job_->end_shown = true;
+  HWND top = GetAncestor(handle(), GA_ROOT);
   // Nothing was started; the user must know why.
-  const char* key = installation_failure_key(job_->call.result);
-  if (key) show_message(GetAncestor(handle(), GA_ROOT), text_of(key), 2);
+  if (const char* key = installation_failure_key(job_->call.result)) {
+    show_message(top, text_of(key), 2);
+    return;
+  }
+  // Something was: whether System Restore can undo it, unless a new point
+  // was made for it.
+  const std::u16string notice = restore_point_notice(job_->report.restore_point);
+  if (!notice.empty()) show_message(top, notice, 1);
 }
 
 void download_panel_c::on_timer() {

@@ -13,6 +13,7 @@
 #include "platform/restore_point.h"
 #include "platform/shell.h"
 #include "resources/resource_ids.h"
+#include "ui/pages/restore_point_notice.h"
 #include "ui/skin/message_window_win32.h"
 
 namespace quillary {
@@ -59,15 +60,27 @@ void restore_window_c::action_clicked() {
     show_message(handle(), text_of("restore_no_driver"), 1);
     return;
   }
-  const std::u16string archive = node->archive;
+  auto request = std::make_shared<restore_request>();
+  request->archive = node->archive;
+  request->busy = 1;
   const std::u16string folder = settings().backup_path;
-  worker_.start([archive, folder] {
-    restore_request request;
-    request.archive = archive;
-    request.busy = 1;
-    restore_point_batch_c restore_points(platform::system_restore_points());
-    return static_cast<int32_t>(restore_archive(request, folder, platform::system_shell(), restore_points));
-  });
+  request_ = request;
+  SetTimer(handle(), poll_timer_id, poll_ms, nullptr);
+  if (!worker_.start([request, folder] {
+        restore_point_batch_c restore_points(platform::system_restore_points());
+        return static_cast<int32_t>(restore_archive(*request, folder, platform::system_shell(), restore_points));
+      })) {
+    KillTimer(handle(), poll_timer_id);
+  }
+}
+
+void restore_window_c::poll() {
+  int32_t result = 0;
+  if (!worker_.collect(result)) return;
+  KillTimer(handle(), poll_timer_id);
+  // As after an installation: whether System Restore can undo the restore.
+  const std::u16string notice = restore_point_notice(request_->report.restore_point);
+  if (!notice.empty()) show_message(handle(), notice, 1);
 }
 
 std::vector<info_line> restore_window_c::info_lines(LPARAM selected) const {
@@ -77,6 +90,10 @@ std::vector<info_line> restore_window_c::info_lines(LPARAM selected) const {
 }
 
 bool restore_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  if (message == WM_TIMER && wparam == poll_timer_id) {
+    poll();
+    return true;
+  }
   if (message == no_backup_message) {
     if (IsWindowVisible(handle())) show_message(handle(), text_of("restore_no_backup"), 0);
     return true;
