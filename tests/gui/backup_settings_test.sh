@@ -66,6 +66,10 @@ box_answer() {  # box_answer ID: a click on the box's button, then until the box
   probe mouse "" click 30 10 --class '#32770' --child-id "$1" >/dev/null
   wait_until 10 box_changed "$before"
 }
+# The warning after a restore under Wine, which has no System Restore.
+no_restore_point_said() {
+  wait_until 20 box_up && [ "$(box_text)" = "No restore point was made: this PC has no System Restore." ]
+}
 dialog() {  # dialog TITLE COMMAND ARG...: a probe command on a dialog of the program
   local title=$1 command=$2
   shift 2
