@@ -115,15 +115,10 @@ void read_installer(const json_value& installer, installer_run& run) {
 }
 
 void read_restore_point(const json_value& point, restore_point_outcome& outcome) {
-  std::string state, description;
-  if (text_member(point, "state", state)) {
-    for (const restore_point_state candidate :
-         {restore_point_state::not_asked, restore_point_state::made, restore_point_state::not_supported,
-          restore_point_state::protection_off, restore_point_state::failed}) {
-      if (state == state_name(candidate)) outcome.state = candidate;
-    }
-  }
-  if (text_member(point, "description", description)) outcome.description = utf8_to_utf16(description);
+  std::string state, text;
+  if (text_member(point, "state", state)) outcome.state = restore_point_state_from_name(state);
+  if (text_member(point, "description", text)) outcome.description = utf8_to_utf16(text);
+  if (text_member(point, "created", text)) outcome.created = utf8_to_utf16(text);
   if (int64_t status = 0; int_member(point, "status", status)) outcome.status = static_cast<uint32_t>(status);
   int_member(point, "sequence_number", outcome.sequence_number);
 }
@@ -150,14 +145,19 @@ void write_installer(json_writer_c& json, const install_report& report) {
   json.end_object();
 }
 
+// "made" is true only for a new point made for this installation. A point
+// that exists (new, kept by Windows, or either) has its number and, where
+// known, its creation time (UTC); without a new one, "reason" says why.
 void write_restore_point(json_writer_c& json, const restore_point_outcome& outcome) {
   json.begin_object();
   json.key("made").value(outcome.state == restore_point_state::made);
   json.key("state").value(state_name(outcome.state));
   json.key("description").value(outcome.description);
-  if (outcome.state == restore_point_state::made) {
+  if (has_restore_point(outcome)) {
     json.key("sequence_number").value(outcome.sequence_number);
-  } else {
+    if (!outcome.created.empty()) json.key("created").value(outcome.created);
+  }
+  if (outcome.state != restore_point_state::made) {
     json.key("reason").value(describe(outcome));
     json.key("status").value(outcome.status);
   }
@@ -399,6 +399,7 @@ bool start_install_batch(const std::vector<std::shared_ptr<install_job>>& jobs, 
   for (const auto& job : jobs) {
     if (job->busy.exchange(true)) continue;
     job->call.ended = false;
+    job->tells_restore_point = taken.empty();
     taken.push_back(job);
   }
   if (taken.empty()) return false;

@@ -1,5 +1,7 @@
 #include "download/restore_point_batch.h"
 
+#include "platform/text.h"
+
 namespace quillary {
 namespace {
 
@@ -11,6 +13,20 @@ constexpr uint32_t error_timeout = 1460;          // another point was being mad
 
 // System Restore keeps 256 characters with the terminator.
 constexpr size_t description_capacity = 255;
+
+// A point numbered above every point that existed before the request is
+// new; one that is not is an earlier point Windows kept. Without the points
+// before it, or without a number, nobody can say.
+restore_point_state answered_point_state(const restore_point_answer& answer) {
+  if (!answer.previous_known || answer.sequence_number <= 0) return restore_point_state::unknown_whether_new;
+  return answer.sequence_number > answer.previous_sequence_number ? restore_point_state::made
+                                                                  : restore_point_state::reused;
+}
+
+constexpr restore_point_state all_states[] = {
+    restore_point_state::not_asked,      restore_point_state::made,   restore_point_state::not_supported,
+    restore_point_state::protection_off, restore_point_state::failed, restore_point_state::reused,
+    restore_point_state::unknown_whether_new};
 
 }  // namespace
 
@@ -25,14 +41,29 @@ restore_point_outcome outcome_of(const restore_point_answer& answer, const std::
   if (!answer.supported) {
     outcome.state = restore_point_state::not_supported;
   } else if (answer.made) {
-    outcome.state = restore_point_state::made;
+    outcome.state = answered_point_state(answer);
     outcome.status = 0;
     outcome.sequence_number = answer.sequence_number;
+    outcome.created = answer.created;
   } else {
     outcome.state = answer.status == error_service_disabled ? restore_point_state::protection_off
                                                             : restore_point_state::failed;
   }
   return outcome;
+}
+
+bool has_restore_point(const restore_point_outcome& outcome) {
+  return outcome.state == restore_point_state::made || outcome.state == restore_point_state::reused ||
+         outcome.state == restore_point_state::unknown_whether_new;
+}
+
+restore_point_refusal refusal_of(uint32_t status) {
+  switch (status) {
+    case error_bad_environment: return restore_point_refusal::safe_mode;
+    case error_disk_full: return restore_point_refusal::disk_full;
+    case error_timeout: return restore_point_refusal::busy;
+    default: return restore_point_refusal::other;
+  }
 }
 
 const char* state_name(restore_point_state state) {
@@ -42,28 +73,53 @@ const char* state_name(restore_point_state state) {
     case restore_point_state::not_supported: return "not_supported";
     case restore_point_state::protection_off: return "protection_off";
     case restore_point_state::failed: return "failed";
+    case restore_point_state::reused: return "reused";
+    case restore_point_state::unknown_whether_new: return "unknown_whether_new";
   }
   return "";
 }
 
+restore_point_state restore_point_state_from_name(const std::string& name) {
+  for (const restore_point_state state : all_states) {
+    if (name == state_name(state)) return state;
+  }
+  return restore_point_state::unknown_whether_new;
+}
+
 std::string describe(const restore_point_outcome& outcome) {
+  const std::string number = std::to_string(outcome.sequence_number);
   switch (outcome.state) {
     case restore_point_state::made: return {};
     case restore_point_state::not_asked: return "no installation has asked for one";
     case restore_point_state::not_supported: return "this system has no System Restore";
     case restore_point_state::protection_off: return "system protection is turned off";
+    case restore_point_state::reused:
+      return "Windows made no new restore point and kept restore point " + number +
+             (outcome.created.empty() ? "" : " of " + utf16_to_utf8(outcome.created)) +
+             ": it makes at most one a day";
+    case restore_point_state::unknown_whether_new:
+      return "System Restore answered with restore point " + number +
+             ", but the points before it could not be read: it may be an earlier one";
     case restore_point_state::failed: break;
   }
-  switch (outcome.status) {
-    case error_bad_environment: return "System Restore does not work in safe mode";
-    case error_disk_full: return "System Restore is on standby: the disk is nearly full";
-    case error_timeout: return "System Restore was busy making another restore point";
-    default: return "System Restore refused (status " + std::to_string(outcome.status) + ")";
+  switch (refusal_of(outcome.status)) {
+    case restore_point_refusal::safe_mode: return "System Restore does not work in safe mode";
+    case restore_point_refusal::disk_full: return "System Restore is on standby: the disk is nearly full";
+    case restore_point_refusal::busy: return "System Restore was busy making another restore point";
+    case restore_point_refusal::other: break;
   }
+  return "System Restore refused (status " + std::to_string(outcome.status) + ")";
 }
 
 restore_point_batch_c::restore_point_batch_c(restore_points_i& system) : system_(system) {}
 
+// Only a point the batch made is ended. A point Windows kept was begun, and
+// ended, by whoever made it (Windows Update, another installer, an earlier
+// installation of ours); its snapshot was taken when it was begun, so it
+// needs nothing from us, and an END_SYSTEM_CHANGE sent for it would tell
+// System Restore that a change another program began is complete. A point
+// that may or may not be new is left alone for the same reason: if it was
+// ours, it still holds the snapshot taken at its beginning.
 restore_point_batch_c::~restore_point_batch_c() {
   if (outcome_.state == restore_point_state::made) system_.end_change(outcome_.sequence_number);
 }

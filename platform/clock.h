@@ -1,9 +1,11 @@
 // Calendar time as the program needs it: the UTC date for the settings, the
-// local time for the weekly task and the scan page's clock.
+// local time for the weekly task and the scan page's clock, and the times
+// of restore points, which WMI gives as its own DATETIME text.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace quillary {
 
@@ -30,4 +32,13 @@ int64_t current_calendar_time();
 local_time local_time_of(int64_t calendar_time);
 
 }  // namespace platform
+
+// WMI's DATETIME, "yyyymmddHHMMSS.mmmmmmsUUU" (a local time and its offset
+// from UTC in minutes), as seconds since 1970-01-01 00:00 UTC. False for any
+// other text, and for one whose fields are left out (asterisks).
+bool seconds_of_wmi_datetime(std::u16string_view text, int64_t& seconds);
+// A calendar time as "2026-12-09T07:27:00Z", and back (false for any other
+// text).
+std::u16string utc_time_text(int64_t seconds);
+bool seconds_of_utc_time_text(std::u16string_view text, int64_t& seconds);
 }  // namespace quillary

@@ -1,6 +1,7 @@
 #include "platform/restore_point.h"
 
 #include "platform/system.h"
+#include "platform/wmi.h"
 #include "platform/win32.h"
 
 #include <srrestoreptapi.h>
@@ -62,13 +63,21 @@ bool set_restore_point(DWORD event, int64_t sequence_number, const std::u16strin
 class system_restore_c : public restore_points_i {
  public:
   restore_point_answer begin_driver_change(const std::u16string& description) override {
-    restore_point_answer answer;
-    if (!find_set_restore_point()) return answer;
-    STATEMGRSTATUS status;
+    if (!find_set_restore_point()) return {};
+    // One apartment for WMI and System Restore alike.
+    com_on_this_thread_c com;
+    // Listing the points may need the administrator's rights that
+    // installing needs too; without them (or without WMI) whether the point
+    // is new stays unknown, and is reported so.
+    const auto points = connect_wmi(u"ROOT\\DEFAULT");
+    restore_point_answer answer = ask_for_restore_point(points.get(), [&](int64_t& sequence_number, uint32_t& code) {
+      STATEMGRSTATUS status;
+      const bool made = set_restore_point(BEGIN_SYSTEM_CHANGE, 0, description, status);
+      sequence_number = status.llSequenceNumber;
+      code = status.nStatus;
+      return made;
+    });
     answer.supported = true;
-    answer.made = set_restore_point(BEGIN_SYSTEM_CHANGE, 0, description, status);
-    answer.status = status.nStatus;
-    answer.sequence_number = status.llSequenceNumber;
     // Wine's call is a placeholder that refuses without a reason: there is
     // no System Restore behind it.
     if (!answer.made && answer.status == ERROR_SUCCESS && is_wine()) answer.supported = false;

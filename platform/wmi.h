@@ -1,5 +1,6 @@
-// Windows Management Instrumentation, as far as the system summary reads it:
-// WQL queries in ROOT\CIMV2 and one property of every instance they return.
+// Windows Management Instrumentation, as far as the program reads it: WQL
+// queries and one property of every instance they return, in ROOT\CIMV2 for
+// the system summary and in ROOT\DEFAULT for the restore points.
 #pragma once
 
 #include <functional>
@@ -33,10 +34,11 @@ class wmi_thread_scope_c {
   [[maybe_unused]] bool initialised_ = false;  // COM was set up here (Windows)
 };
 
-// Connects to ROOT\CIMV2 as the current user (process security, locator,
+// Connects to a namespace as the current user (process security, locator,
 // namespace, proxy blanket). Null when any of these fails. The native build
-// answers the summary's queries from the Linux host's own files.
-std::unique_ptr<wmi_connection_i> connect_wmi();
+// answers the summary's queries in ROOT\CIMV2 from the Linux host's own
+// files and has no other namespace.
+std::unique_ptr<wmi_connection_i> connect_wmi(const std::u16string& name_space = u"ROOT\\CIMV2");
 
 }  // namespace platform
 }  // namespace quillary

@@ -111,6 +111,9 @@ class host_connection_c : public wmi_connection_i {
 wmi_thread_scope_c::wmi_thread_scope_c() = default;
 wmi_thread_scope_c::~wmi_thread_scope_c() = default;
 
-std::unique_ptr<wmi_connection_i> connect_wmi() { return std::make_unique<host_connection_c>(); }
+std::unique_ptr<wmi_connection_i> connect_wmi(const std::u16string& name_space) {
+  if (!equal_ignore_case(name_space, u"ROOT\\CIMV2")) return nullptr;
+  return std::make_unique<host_connection_c>();
+}
 
 }  // namespace quillary::platform

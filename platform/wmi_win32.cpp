@@ -64,7 +64,7 @@ wmi_thread_scope_c::~wmi_thread_scope_c() {
   if (initialised_) CoUninitialize();
 }
 
-std::unique_ptr<wmi_connection_i> connect_wmi() {
+std::unique_ptr<wmi_connection_i> connect_wmi(const std::u16string& name_space) {
   // Security can be set once per process; a second caller finds it set
   // (RPC_E_TOO_LATE), which leaves it usable.
   const HRESULT security =
@@ -77,7 +77,7 @@ std::unique_ptr<wmi_connection_i> connect_wmi() {
                               connection->locator.out_void()))) {
     return nullptr;
   }
-  const bstr name(u"ROOT\\CIMV2");
+  const bstr name(name_space);
   if (FAILED(connection->locator->ConnectServer(name.value, nullptr, nullptr, nullptr, 0, nullptr,
                                                 nullptr, connection->services.out()))) {
     return nullptr;

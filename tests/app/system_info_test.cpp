@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fake_system.h"
+#include "fake_wmi.h"
 #include "platform/files.h"
 #include "platform/wmi.h"
 
@@ -225,23 +226,7 @@ TEST(parse_capacity, stops_at_the_first_non_digit) {
   EXPECT_EQ(parse_capacity(u"99999999999999999999999"), INT64_MAX);
 }
 
-// Answers queries from a table; a query without an entry cannot be run.
-class fake_wmi_c : public wmi_connection_i {
- public:
-  std::map<std::pair<std::u16string, std::u16string>, std::vector<std::u16string>> answers;
-  std::vector<std::u16string> asked;
-
-  int for_each_value(const std::u16string& query, const std::u16string& property,
-                     const std::function<bool(const std::u16string&)>& visit) override {
-    asked.push_back(query + u"." + property);
-    const auto it = answers.find({query, property});
-    if (it == answers.end()) return -1;
-    for (const auto& value : it->second) {
-      if (!visit(value)) break;
-    }
-    return 0;
-  }
-};
+using testing::fake_wmi_c;
 
 TEST(system_summary, fields_come_from_their_classes_in_order) {
   fake_wmi_c wmi;

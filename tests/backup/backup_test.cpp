@@ -240,7 +240,7 @@ TEST_F(backup_flow, restore_unpacks_beside_the_archive_and_forces_the_installer)
   write(in(backups, u"Display\\disp.inf"), "left by an earlier restore");
   write(in(backups, u"Display\\stale\\old.inf"), "an older backup's driver");
   request.busy = 1;
-  points.answer = {false, false, 0, 0};
+  points.answer = testing::no_system_restore();
   restore_point_batch_c batch(points);
   ASSERT_EQ(restore_archive(request, backups, shell, batch), 0);
   EXPECT_EQ(read(in(backups, u"Display\\disp.inf")), "[Version]\r\ndisplay\r\n");

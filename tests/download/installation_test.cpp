@@ -439,7 +439,7 @@ TEST_F(installation_test, a_restore_point_comes_before_the_installer_and_its_fai
   EXPECT_EQ(points.ended, std::vector<int64_t>{41});
 
   // System protection off: the installation goes on, and says why.
-  points.answer = {true, false, 1058, 0};
+  points.answer = testing::refusal(1058);
   events.clear();
   restore_point_batch_c batch(points);
   install_report report;
@@ -474,13 +474,106 @@ TEST_F(installation_test, a_batch_makes_one_restore_point_and_a_damaged_package_
 
 TEST(restore_point, what_system_restore_answered) {
   const auto outcome = [](restore_point_answer answer) { return outcome_of(answer, u"d"); };
-  EXPECT_EQ(outcome({false, false, 0, 0}).state, restore_point_state::not_supported);
-  EXPECT_EQ(outcome({true, true, 0, 7}).sequence_number, 7);
-  EXPECT_EQ(describe(outcome({true, false, 10, 0})), "System Restore does not work in safe mode");
-  EXPECT_EQ(describe(outcome({true, false, 112, 0})), "System Restore is on standby: the disk is nearly full");
-  EXPECT_EQ(describe(outcome({true, false, 87, 0})), "System Restore refused (status 87)");
-  EXPECT_EQ(describe(outcome({false, false, 0, 0})), "this system has no System Restore");
+  EXPECT_EQ(outcome(testing::no_system_restore()).state, restore_point_state::not_supported);
+  EXPECT_EQ(outcome(testing::new_point(7, 6)).sequence_number, 7);
+  EXPECT_EQ(describe(outcome(testing::refusal(10))), "System Restore does not work in safe mode");
+  EXPECT_EQ(describe(outcome(testing::refusal(112))), "System Restore is on standby: the disk is nearly full");
+  EXPECT_EQ(describe(outcome(testing::refusal(1460))), "System Restore was busy making another restore point");
+  EXPECT_EQ(describe(outcome(testing::refusal(87))), "System Restore refused (status 87)");
+  EXPECT_EQ(outcome(testing::refusal(1058)).state, restore_point_state::protection_off);
+  EXPECT_EQ(describe(outcome(testing::no_system_restore())), "this system has no System Restore");
   EXPECT_EQ(restore_point_description(std::u16string(300, u'x')).size(), 255u) << "what System Restore keeps";
+}
+
+// Since Windows 8 SRSetRestorePointW succeeds within a day of the last point
+// without making one, and answers with that point's number.
+TEST(restore_point, a_new_point_is_told_from_an_earlier_one_windows_kept) {
+  const auto outcome = [](restore_point_answer answer) { return outcome_of(answer, u"d"); };
+  const auto made = outcome(testing::new_point(42, 41));
+  EXPECT_EQ(made.state, restore_point_state::made);
+  EXPECT_EQ(made.created, u"2026-12-09T07:27:00Z");
+  EXPECT_EQ(describe(made), "");
+  EXPECT_EQ(outcome(testing::new_point(1, 0)).state, restore_point_state::made) << "the first point there is";
+
+  const auto kept = outcome(testing::kept_point(41, u"2026-12-08T18:05:00Z"));
+  EXPECT_EQ(kept.state, restore_point_state::reused);
+  EXPECT_EQ(kept.sequence_number, 41);
+  EXPECT_EQ(kept.created, u"2026-12-08T18:05:00Z");
+  EXPECT_EQ(kept.status, 0u);
+  EXPECT_EQ(describe(kept),
+            "Windows made no new restore point and kept restore point 41 of 2026-12-08T18:05:00Z: it makes at most "
+            "one a day");
+  EXPECT_EQ(describe(outcome(testing::kept_point(41, u""))),
+            "Windows made no new restore point and kept restore point 41: it makes at most one a day");
+  auto older = testing::kept_point(39, u"");
+  older.previous_sequence_number = 41;
+  EXPECT_EQ(outcome(older).state, restore_point_state::reused) << "a number not above the newest is no new point";
+
+  // The points before could not be read: neither made nor kept.
+  const auto unknown = outcome(testing::point_of_unknown_age(41));
+  EXPECT_EQ(unknown.state, restore_point_state::unknown_whether_new);
+  EXPECT_EQ(unknown.sequence_number, 41);
+  EXPECT_EQ(describe(unknown),
+            "System Restore answered with restore point 41, but the points before it could not be read: it may be an "
+            "earlier one");
+  EXPECT_EQ(outcome(testing::new_point(0, 0)).state, restore_point_state::unknown_whether_new)
+      << "an answer without a number names no point";
+
+  for (const auto& answer : {testing::new_point(42, 41), testing::kept_point(41, u""),
+                             testing::point_of_unknown_age(41)}) {
+    EXPECT_TRUE(has_restore_point(outcome(answer)));
+  }
+  for (const auto& answer : {testing::refusal(87), testing::refusal(1058), testing::no_system_restore()}) {
+    EXPECT_FALSE(has_restore_point(outcome(answer)));
+  }
+  EXPECT_FALSE(has_restore_point(restore_point_outcome{}));
+}
+
+TEST(restore_point, a_batch_ends_the_change_of_a_point_it_made_and_of_no_other) {
+  const std::pair<restore_point_answer, std::vector<int64_t>> cases[] = {
+      {testing::new_point(42, 41), {42}},
+      {testing::kept_point(41, u"2026-12-08T18:05:00Z"), {}},  // begun and ended by whoever made it
+      {testing::point_of_unknown_age(41), {}},
+      {testing::refusal(87), {}},
+      {testing::no_system_restore(), {}},
+  };
+  for (const auto& [answer, ended] : cases) {
+    testing::counting_restore_points_c points;
+    points.answer = answer;
+    {
+      restore_point_batch_c batch(points);
+      batch.before_installing(u"a");
+      batch.before_installing(u"b");
+    }
+    EXPECT_EQ(points.begun.size(), 1u);
+    EXPECT_EQ(points.ended, ended) << "answered point " << answer.sequence_number;
+  }
+  testing::counting_restore_points_c points;
+  { restore_point_batch_c unused(points); }
+  EXPECT_TRUE(points.begun.empty());
+  EXPECT_TRUE(points.ended.empty()) << "a batch that never asked has nothing to end";
+}
+
+TEST(restore_point, state_names_are_stable_and_read_back) {
+  // What the command line's JSON says, and what is read back from it.
+  const std::pair<restore_point_state, const char*> names[] = {
+      {restore_point_state::not_asked, "not_asked"},
+      {restore_point_state::made, "made"},
+      {restore_point_state::not_supported, "not_supported"},
+      {restore_point_state::protection_off, "protection_off"},
+      {restore_point_state::failed, "failed"},
+      {restore_point_state::reused, "reused"},
+      {restore_point_state::unknown_whether_new, "unknown_whether_new"},
+  };
+  for (const auto& [state, name] : names) {
+    EXPECT_STREQ(state_name(state), name);
+    EXPECT_EQ(restore_point_state_from_name(name), state) << name;
+  }
+  for (const std::string& other : {std::string(), std::string("MADE"), std::string("made "), std::string("new"),
+                                   std::string("made\0", 5)}) {
+    EXPECT_EQ(restore_point_state_from_name(other), restore_point_state::unknown_whether_new)
+        << "never taken for a point made, nor for one missing: " << other;
+  }
 }
 
 TEST_F(installation_test, a_job_without_a_batch_makes_its_own_and_reports_the_outcome) {

@@ -11,8 +11,9 @@
 #             backed up in tree order
 #   restore   a second archive ticked unticks the first; an archive shows
 #             its first device; nothing ticked "restore_no_driver"; the
-#             ticked archive reaches the driver package installer; every
-#             archive deleted: "restore_no_backup"
+#             ticked archive reaches the driver package installer, and the
+#             page then says no restore point was made (Wine has no System
+#             Restore); every archive deleted: "restore_no_backup"
 #   settings  a backup folder that does not exist; the three-state
 #             close-to-tray box; the weekly scan's box and Cancel; a new
 #             language with its notice, the old texts until the next start,
@@ -64,6 +65,10 @@ box_answer() {  # box_answer ID: a click on the box's button, then until the box
   before=$(box_text)
   probe mouse "" click 30 10 --class '#32770' --child-id "$1" >/dev/null
   wait_until 10 box_changed "$before"
+}
+# The warning after a restore under Wine, which has no System Restore.
+no_restore_point_said() {
+  wait_until 20 box_up && [ "$(box_text)" = "No restore point was made: this PC has no System Restore." ]
 }
 dialog() {  # dialog TITLE COMMAND ARG...: a probe command on a dialog of the program
   local title=$1 command=$2
@@ -272,7 +277,9 @@ PY
   local folder
   folder=$(windows_path "$program/backup/${archive%.zip}")
   check "... forced, on the archive's unpacked folder" grep -qF "/F /PATH \"$folder\"" "$program/dpinst-calls.txt"
-  check "... and nothing is said" no_box
+  check "... and the page says no restore point was made (Wine has no System Restore)" no_restore_point_said
+  shot restore-point-notice
+  box_answer 1
 
   # A filtered administrator whose prompt for the restore is declined.
   stop_program

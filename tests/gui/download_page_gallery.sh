@@ -4,8 +4,9 @@
 # running (download-page-CODE.png), a panel's context menu
 # (download-menu-CODE.png), the download-all question
 # (download-all-warning-CODE.png), the device details dialog
-# (device-details-CODE.png) and a panel whose installation runs
-# (download-installing-CODE.png). Runs the program's test build under Wine
+# (device-details-CODE.png), a panel whose installation runs
+# (download-installing-CODE.png) and the warning after it that no restore
+# point was made (download-restore-point-CODE.png). Runs the program's test build under Wine
 # against quillary-service with slow package downloads.
 #
 # usage: download_page_gallery.sh WINDOWS_BIN NATIVE_BIN OUT_DIR   (inside an X display)
@@ -60,6 +61,10 @@ for language in English 日本語 العربية; do
   sleep 0.5
   screen "download-installing-$code"
   rm -f "$work/hold" "$work/shell.log"
+  probe wait "" --class '#32770' --visible --timeout 20000 >/dev/null
+  sleep 0.5
+  screen "download-restore-point-$code"
+  box_answer 1
   action update2.zip
   sleep 2
   away

@@ -282,6 +282,8 @@ section_install() {
     wait_until 20 grep -q "update1" "$program/dpinst-calls.txt"
   check "... with DPInst's parameters" grep -qF "/SH /PATH \"$(windows_path "$downloads")\\" "$program/dpinst-calls.txt"
   check "setup.dat records the link" grep -qF "$(link_of update1.zip)" "$program/setup.dat"
+  check "... and the page says no restore point was made (Wine has no System Restore)" no_restore_point_said
+  box_answer 1
 
   # An installation under way while its panel is rebuilt: the new panel
   # finds it running and does not start a second one.
@@ -306,7 +308,9 @@ section_install() {
   rm -f "$hold"
   check "let go, it starts its installer once" wait_until 20 grep -qF "$folder2" "$program/dpinst-calls.txt"
   check "... and records its link once" wait_until 10 links_recorded update2.zip 1
-  sleep 1
+  check "... and the rebuilt panel tells of the restore point" no_restore_point_said
+  box_answer 1
+  check "... once" no_box
   check "... and only once" test "$(grep -cF "$folder2" "$program/dpinst-calls.txt")" = 1
 
   action $unneeded_package
@@ -317,6 +321,7 @@ section_install() {
   box_answer 2
   sleep 1
   check "... and No installs nothing" test "$(grep -c "" "$program/dpinst-calls.txt")" = 2
+  check "... and says nothing of a restore point" no_box
 
   scan
   reveal update1.zip
@@ -373,7 +378,9 @@ section_uac() {
   check "... whose installers the companion starts" wait_until 20 installer_starts 2
   check "... recording both links" wait_until 10 \
     bash -c "grep -qF '$(link_of update1.zip)' '$program/setup.dat' && grep -qF '$(link_of update2.zip)' '$program/setup.dat'"
-  sleep 1
+  check "... telling of the batch's one restore point" no_restore_point_said
+  box_answer 1
+  check "... once" no_box
   check "... with no more prompts" test "$(prompts)" = 2
   stop_program
   unset QUILLARY_TEST_RIGHTS QUILLARY_TEST_ELEVATION QUILLARY_TEST_ELEVATION_LOG

@@ -3,10 +3,11 @@
 # quillary-service with slow package downloads: a scan, two downloads of
 # which one is paused, quitting while the other runs (Yes to the question),
 # a new start and scan on which both downloads resume and end byte for
-# byte, an installation recorded in setup.dat, a rescan that shows the
-# device up to date, a backup of the vendor drivers, the restore of the
-# device's archive (the forced installer's command line), and backup.xml
-# with every archive intact and listed.
+# byte, an installation recorded in setup.dat (and the warning that no
+# restore point was made: Wine has no System Restore), a rescan that shows
+# the device up to date, a backup of the vendor drivers, the restore of the
+# device's archive (the forced installer's command line, the same warning),
+# and backup.xml with every archive intact and listed.
 #
 # usage: end_to_end_test.sh WINDOWS_BIN STANDIN_DIR NATIVE_BIN ART_DIR
 set -uo pipefail
@@ -83,6 +84,8 @@ check "... and the other" same_as_served update2.zip
 action update1.zip
 check "installing starts the driver package installer" wait_until 30 test -s "$program/dpinst-calls.txt"
 check "... and setup.dat records the link" grep -qF "$(link_of update1.zip)" "$program/setup.dat"
+check "... and the page says no restore point was made" no_restore_point_said
+box_answer 1
 scan
 check "a rescan shows its devices up to date (the panel tinted)" test "$(panel update1.zip pixel 6 30)" = '#F4F6FB'
 
@@ -103,6 +106,8 @@ tree_click $(tree_query "' '.join(map(str, next(r for r in roots if r['text'] ==
 action_button
 check "restoring it starts the installer forced on its unpacked folder" wait_until 30 \
   grep -qF "/F /PATH \"$(windows_path "$program/backup")\\${local_archive%.zip}\"" "$program/dpinst-calls.txt"
+check "... and the restore page says no restore point was made" no_restore_point_said
+box_answer 1
 stop_program
 
 check "backup.xml lists every archive of the folder, and every one it lists is whole" \

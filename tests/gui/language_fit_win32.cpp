@@ -42,7 +42,10 @@ const char* const message_keys[] = {
     "restore_no_driver", "error_internal_error", "error_invalid_date", "error_network_error",
     "error_network_timeout", "config_language_change_notice", "download_setup_require",
     "download_setup_warning", "download_setup_damaged", "download_setup_failed",
-    "download_setup_declined", "download_setup_elevation_failed"};
+    "download_setup_declined", "download_setup_elevation_failed",
+    "restore_point_reused", "restore_point_reused_undated", "restore_point_unknown",
+    "restore_point_not_supported", "restore_point_protection_off", "restore_point_safe_mode",
+    "restore_point_disk_full", "restore_point_busy", "restore_point_refused"};
 
 class fit_checker {
  public:
@@ -106,6 +109,8 @@ class fit_checker {
   void message(const char* key) {
     std::u16string text = table_.text_of(key);
     if (const auto at = text.find(u"%d"); at != std::u16string::npos) text.replace(at, 2, u"404");
+    // A restore point's time, as the pages show it.
+    if (const auto at = text.find(u"%s"); at != std::u16string::npos) text.replace(at, 2, u"2026-12-09 08:27");
     SelectObject(dc_, quillary::font_verdana_10);
     RECT rect{80, 30, 272, 100};
     quillary::draw_wrapped_text(dc_, text, rect, 6, DT_CALCRECT);

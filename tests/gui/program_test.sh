@@ -45,6 +45,11 @@ box_answer() {  # box_answer ID: a click on the box's button, then until the box
   probe mouse "" click 30 10 --class '#32770' --child-id "$1" >/dev/null
   wait_until 10 box_changed "$before"
 }
+# The warning after an installation or a restore under Wine, which has no
+# System Restore: up within 20 seconds, in English.
+no_restore_point_said() {
+  wait_until 20 box_up && [ "$(box_text)" = "No restore point was made: this PC has no System Restore." ]
+}
 
 # --- the program, the demo PC and the services ---------------------------------
 program="$work/program"

@@ -17,6 +17,7 @@
 #include "ui/pages/download_page_layout.h"
 #include "ui/pages/download_panel_text.h"
 #include "ui/pages/page_paint_win32.h"
+#include "ui/pages/restore_point_notice.h"
 #include "ui/pages/system_change_text.h"
 #include "ui/pages/system_change_win32.h"
 #include "ui/skin/button_mouse_win32.h"
@@ -193,9 +194,18 @@ bool download_panel_c::installing() const { return watching_job_ && job_ && job_
 void download_panel_c::report_installation_end() {
   watching_job_ = false;
   job_->end_shown = true;
+  HWND top = GetAncestor(handle(), GA_ROOT);
   // Nothing was started; the user must know why.
-  const char* key = system_change_failure_key(job_->call.result);
-  if (key) show_message(GetAncestor(handle(), GA_ROOT), text_of(key), 2);
+  if (const char* key = system_change_failure_key(job_->call.result)) {
+    show_message(top, text_of(key), 2);
+    return;
+  }
+  // Something was: whether System Restore can undo it, unless a new point
+  // was made for it. The installations of a batch share one point: the
+  // first one's panel tells of it.
+  if (!job_->tells_restore_point) return;
+  const std::u16string notice = restore_point_notice(job_->report.restore_point);
+  if (!notice.empty()) show_message(top, notice, 1);
 }
 
 void download_panel_c::on_timer() {

@@ -13,6 +13,7 @@
 #include "platform/restore_point.h"
 #include "platform/shell.h"
 #include "resources/resource_ids.h"
+#include "ui/pages/restore_point_notice.h"
 #include "ui/pages/system_change_text.h"
 #include "ui/pages/system_change_win32.h"
 #include "ui/skin/message_window_win32.h"
@@ -72,23 +73,31 @@ void restore_window_c::action_clicked() {
     show_message(handle(), text_of("download_setup_require"), 2);
     return;
   }
+  auto outcome = std::make_shared<entry_outcome>();
+  outcome_ = outcome;
   SetTimer(handle(), poll_timer_id, poll_ms, nullptr);
-  worker_.start([entry, runner] {
-    restore_point_batch_c restore_points(platform::system_restore_points());
-    const local_installation here{&platform::system_shell(), &restore_points, u""};
-    return static_cast<int32_t>(run_batch({entry}, *runner.elevator, runner.companion, here, runner.owner)
-                                    .outcomes.front()
-                                    .result);
-  });
+  if (!worker_.start([entry, runner, outcome] {
+        restore_point_batch_c restore_points(platform::system_restore_points());
+        const local_installation here{&platform::system_shell(), &restore_points, u""};
+        *outcome = run_batch({entry}, *runner.elevator, runner.companion, here, runner.owner).outcomes.front();
+        return static_cast<int32_t>(outcome->result);
+      })) {
+    KillTimer(handle(), poll_timer_id);
+  }
 }
 
 void restore_window_c::poll() {
   int32_t result = 0;
   if (!worker_.collect(result)) return;
   KillTimer(handle(), poll_timer_id);
-  // A restore that ran shows its installer; one that did not start because
-  // of the rights must say so.
-  if (const char* key = system_change_failure_key(result)) show_message(handle(), text_of(key), 2);
+  // Nothing was started (the prompt declined, say): why. Something was:
+  // whether System Restore can undo it.
+  if (const char* key = system_change_failure_key(result)) {
+    show_message(handle(), text_of(key), 2);
+    return;
+  }
+  const std::u16string notice = restore_point_notice(outcome_->report.restore_point);
+  if (!notice.empty()) show_message(handle(), notice, 1);
 }
 
 std::vector<info_line> restore_window_c::info_lines(LPARAM selected) const {

@@ -3,7 +3,10 @@
 // package installer on a worker.
 #pragma once
 
+#include <memory>
+
 #include "backup/backup_catalogue.h"
+#include "backup/installation_batch.h"
 #include "ui/pages/backup_tree.h"
 #include "ui/pages/tree_page_win32.h"
 #include "ui/pages/worker_task.h"
@@ -28,14 +31,17 @@ class restore_window_c : public tree_page_c {
   // Posted when the page was shown with an empty catalogue: the box waits
   // until the page is on screen.
   static constexpr UINT no_backup_message = WM_USER + 101;
+  // Watches the restore's worker, to tell once it ends why nothing was
+  // started, or of its restore point.
   static constexpr UINT_PTR poll_timer_id = 3;
   static constexpr UINT poll_ms = 200;
-  // Once the restore has ended: why nothing was started, when nothing was.
   void poll();
 
   std::vector<catalogue_entry> entries_;
   std::vector<restore_tree_archive> plan_;
   worker_task worker_;
+  // The running (or last) restore, shared with its worker.
+  std::shared_ptr<entry_outcome> outcome_;
 };
 
 }  // namespace quillary
