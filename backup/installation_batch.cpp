@@ -78,7 +78,9 @@ bool read_entry(const json_value& object, batch_entry& entry, std::string& error
     error = "not a full path: " + path;
     return false;
   }
-  if (!parse_sha256_hex(digest, entry.digest)) {
+  if (sha256_digest read; parse_sha256_hex(digest, read)) {
+    entry.digest = read;
+  } else {
     error = "not a SHA-256: " + digest;
     return false;
   }
@@ -187,11 +189,17 @@ batch_run through_companion(const std::vector<batch_entry>& entries, elevator_i&
                             const companion_place& companion, uintptr_t owner) {
   batch_run run;
   run.rights = process_rights::can_elevate;
-  // The digests are taken now, as the user's process sees the files: the
+  // A file whose download was checked must still give that digest; any
+  // other's digest is taken now, as the user's process sees it: the
   // companion installs these bytes or nothing.
   std::vector<batch_entry> sent = entries;
   std::vector<bool> readable(sent.size(), true);
-  for (size_t i = 0; i < sent.size(); ++i) readable[i] = sha256_of_file(sent[i].path, sent[i].digest);
+  for (size_t i = 0; i < sent.size(); ++i) {
+    if (sent[i].digest) continue;
+    sha256_digest digest{};
+    readable[i] = sha256_of_file(sent[i].path, digest);
+    sent[i].digest = digest;
+  }
 
   const std::u16string folder = fresh_batch_folder(companion.work_folder);
   const std::u16string batch_file = platform::join_path(folder, u"batch.json");
@@ -230,7 +238,7 @@ std::string batch_text(const std::vector<batch_entry>& entries) {
     json.begin_object();
     json.key("kind").value(kind_name(entry.what));
     json.key("path").value(entry.path);
-    json.key("sha256").value(to_hex(entry.digest));
+    json.key("sha256").value(entry.digest ? to_hex(*entry.digest) : std::string());
     json.key("inf").begin_array();
     for (const auto& inf : entry.inf_paths) json.value(inf);
     json.end_array();
@@ -341,6 +349,14 @@ bool sha256_of_file(const std::u16string& path, sha256_digest& out) {
 
 entry_outcome run_entry_here(const batch_entry& entry, const local_installation& here) {
   entry_outcome outcome;
+  const platform::file_hold_c hold(entry.path);
+  if (entry.digest) {
+    sha256_digest digest{};
+    if (!hold.held() || !sha256_of_file(entry.path, digest) || digest != *entry.digest) {
+      outcome.result = package_changed;
+      return outcome;
+    }
+  }
   if (entry.what == batch_entry::kind::backup_archive) {
     restore_request request;
     request.archive = platform::file_name_part(entry.path);
@@ -391,6 +407,7 @@ batch_entry entry_of(const install_job& job) {
   entry.link = job.link;
   entry.name = job.package_name;
   entry.force = job.force;
+  entry.digest = job.expected_digest;
   return entry;
 }
 

@@ -30,9 +30,10 @@ struct batch_entry {
   enum class kind { package, backup_archive };
   kind what = kind::package;
   std::u16string path;  // the package or the backup archive, a full path
-  // What its bytes gave when the batch was made; the companion installs
-  // only a file that still gives it.
-  sha256_digest digest{};
+  // What its bytes must give: the digest the download was checked against,
+  // else, for the companion, what they gave when the batch was made. The
+  // file is installed only while it gives it (always in a batch file).
+  std::optional<sha256_digest> digest;
   std::set<std::u16string> inf_paths;  // packages only
   std::string link;                    // recorded in setup.dat once an installation started
   std::u16string name;                 // the title that names the restore point
@@ -85,7 +86,9 @@ struct batch_run {
 };
 
 // How one entry runs in a process that holds the rights: the same for the
-// program run as an administrator and for the companion.
+// program run as an administrator and for the companion. A file with a
+// digest is held against writers while it is checked and installed;
+// `package_changed` when it does not give its digest.
 struct local_installation {
   shell_i* shell = nullptr;
   restore_point_batch_c* restore_points = nullptr;
@@ -103,7 +106,8 @@ batch_run run_batch(const std::vector<batch_entry>& entries, elevator_i& elevato
 // The companion's command line for a batch file of that digest.
 std::u16string companion_parameters(const std::u16string& batch_file, const sha256_digest& digest);
 
-// The batch entry of an installation job (its digest not yet taken).
+// The batch entry of an installation job, with the digest its download
+// was checked against when there is one.
 batch_entry entry_of(const install_job& job);
 
 // What a batch of the program's own runs through.

@@ -19,12 +19,9 @@
 namespace quillary::cli {
 namespace {
 
-// The file is the one the batch names, unchanged since the program checked
-// it, and nobody can change it while `hold` lasts.
-bool still_as_checked(const batch_entry& entry, const platform::file_hold_c& hold) {
-  sha256_digest digest{};
-  return hold.held() && !platform::is_link(platform::parent_folder(entry.path)) &&
-         sha256_of_file(entry.path, digest) && digest == entry.digest;
+// Extracted into the file's own folder: not one that leads elsewhere.
+bool in_a_folder_of_its_own(const batch_entry& entry) {
+  return !platform::is_link(platform::parent_folder(entry.path));
 }
 
 }  // namespace
@@ -54,10 +51,11 @@ int run_batch_file(const arguments& args) {
   for (const auto& entry : entries) {
     reporting_shell_c shell;
     const local_installation here{&shell, &restore_points, u"setup.dat"};
-    const platform::file_hold_c hold(entry.path);
+    // Every entry of a batch has its digest: run_entry_here installs the
+    // file only while it gives it, held against writers.
     entry_outcome outcome;
     outcome.result = package_changed;
-    if (still_as_checked(entry, hold)) outcome = run_entry_here(entry, here);
+    if (in_a_folder_of_its_own(entry)) outcome = run_entry_here(entry, here);
     json.begin_object();
     write_install_report(json, shell, outcome.result, outcome.report);
     json.end_object();

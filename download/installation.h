@@ -11,10 +11,12 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
 
+#include "app/sha256.h"
 #include "download/restore_point_batch.h"
 #include "download/thread_call.h"
 
@@ -114,6 +116,9 @@ struct install_job {
   std::set<std::u16string> inf_paths;
   std::u16string download_folder;
   std::u16string package_name;  // the title the user knows the package by
+  // The digest the download was checked against, when the offer named one:
+  // the package is installed only while it still gives it.
+  std::optional<sha256_digest> expected_digest;
   bool force = false;
   shell_i* shell = nullptr;
   // The package's link and the list of installed packages it goes into

@@ -41,6 +41,7 @@ TEST(batch_file, keeps_every_field_and_refuses_what_an_elevated_process_must_not
   batch_entry archive;
   archive.what = batch_entry::kind::backup_archive;
   archive.path = root + u"backup.zip";
+  archive.digest = sha256_of("archive");
   std::vector<batch_entry> read;
   std::string error;
   ASSERT_TRUE(parse_batch(batch_text({entry, archive}), read, error)) << error;
@@ -63,7 +64,7 @@ TEST(batch_file, keeps_every_field_and_refuses_what_an_elevated_process_must_not
   climbing.path = root + u"x" + platform::path_separator + u".." + platform::path_separator + u"y.zip";
   refused(climbing, "a path that climbs");
   EXPECT_FALSE(parse_batch("{\"format\": 1, \"entries\": [{\"kind\": \"program\", \"path\": \"C:\\\\x\", "
-                           "\"sha256\": \"" + to_hex(entry.digest) + "\"}]}",
+                           "\"sha256\": \"" + to_hex(*entry.digest) + "\"}]}",
                            read, error))
       << "unknown kind";
   EXPECT_FALSE(parse_batch("{\"format\": 1, \"entries\": [{\"kind\": \"package\", \"path\": \"C:\\\\x\"}]}", read,
@@ -184,6 +185,21 @@ TEST_F(installation_batch_test, an_administrator_installs_here_without_a_prompt)
   EXPECT_EQ(links, "http://example.test/a.zip\r\nhttp://example.test/b.zip\r\n");
 }
 
+TEST_F(installation_batch_test, a_package_that_no_longer_gives_its_downloads_digest_is_installed_by_nobody) {
+  const auto a = package("a.zip");
+  batch_entry checked = entry(a);
+  checked.digest = sha256_of("the bytes the download was checked against");
+  for (const process_rights rights : {process_rights::administrator, process_rights::can_elevate}) {
+    elevator.given_rights = rights;
+    const batch_run result = run({checked});
+    EXPECT_EQ(result.outcomes.at(0).result, package_changed) << rights_name(rights);
+    EXPECT_FALSE(platform::is_directory(platform::join_path(downloads, u"a"))) << "not extracted";
+  }
+  EXPECT_EQ(elevator.prompts, 1) << "the companion was asked, and refused it";
+  EXPECT_TRUE(shell.calls.empty());
+  EXPECT_FALSE(platform::file_exists(setup_dat));
+}
+
 TEST_F(installation_batch_test, a_user_who_cannot_elevate_gets_nothing_started_and_no_prompt) {
   elevator.given_rights = process_rights::cannot_elevate;
   const auto before = downloads_now();
@@ -257,7 +273,9 @@ TEST_F(installation_batch_test, the_companion_installs_nothing_of_a_file_or_batc
   const auto c = package("c.zip");
   before_companion = [&](const std::u16string& parameters) {
     std::vector<batch_entry> entries = {entry(c)};
-    sha256_of_file(c, entries[0].digest);
+    sha256_digest digest{};
+    sha256_of_file(c, digest);
+    entries[0].digest = digest;
     const std::u16string file = testing::test_elevator_c::batch_file_of(parameters);
     std::ofstream(std::filesystem::path(file), std::ios::binary | std::ios::trunc) << batch_text(entries);
   };
