@@ -11,7 +11,8 @@
 namespace quillary {
 namespace {
 
-json_value restore_point_member(const restore_point_outcome& outcome) {
+// The command line's report of an installation that made this outcome.
+json_value report_of(const restore_point_outcome& outcome) {
   install_report report;
   report.restore_point = outcome;
   json_writer_c json;
@@ -21,6 +22,11 @@ json_value restore_point_member(const restore_point_outcome& outcome) {
   json_value document;
   std::string error;
   EXPECT_TRUE(parse_json(json.text(), document, error)) << error;
+  return document;
+}
+
+json_value restore_point_member(const restore_point_outcome& outcome) {
+  const json_value document = report_of(outcome);
   const json_value* member = document.find("restore_point");
   return member ? *member : json_value{};
 }
@@ -52,17 +58,8 @@ TEST(install_output, a_point_windows_kept_is_not_made_and_names_its_number_and_t
   EXPECT_EQ(point.find("status")->text(), "0");
 
   // As the program reads it back from the elevated companion.
-  install_report report;
-  report.restore_point = kept;
-  json_writer_c json;
-  json.begin_object();
-  write_install_report(json, cli::reporting_shell_c{}, 0, report);
-  json.end_object();
-  json_value document;
-  std::string error;
-  ASSERT_TRUE(parse_json(json.text(), document, error)) << error;
   entry_outcome back;
-  ASSERT_TRUE(read_outcome(document, back));
+  ASSERT_TRUE(read_outcome(report_of(kept), back));
   EXPECT_EQ(back.report.restore_point.state, restore_point_state::reused);
   EXPECT_EQ(back.report.restore_point.sequence_number, 41);
   EXPECT_EQ(back.report.restore_point.created, kept.created);
