@@ -416,7 +416,7 @@ bool start_install_batch(const std::vector<std::shared_ptr<install_job>>& jobs, 
   for (const auto& job : jobs) {
     if (job->busy.exchange(true)) continue;
     job->call.ended = false;
-    job->tells_restore_point = taken.empty();
+    job->speaks_for_batch = taken.empty();
     taken.push_back(job);
   }
   if (taken.empty()) return false;

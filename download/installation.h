@@ -135,9 +135,9 @@ struct install_job {
   // On the window thread: whether a panel has shown how the last run ended
   // (the panel that started it may be gone by then).
   bool end_shown = true;
-  // Whether the panel that shows its end tells of the restore point: the
-  // installations of one batch share one, told of once.
-  bool tells_restore_point = true;
+  // Whether the panel that shows its end tells what its whole batch shares
+  // (the restore point, a declined prompt): told once, by the first job's.
+  bool speaks_for_batch = true;
 };
 
 // The name a restore point gives the package: the title the user knows it

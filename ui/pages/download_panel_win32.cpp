@@ -197,15 +197,17 @@ void download_panel_c::report_installation_end() {
   watching_job_ = false;
   job_->end_shown = true;
   HWND top = GetAncestor(handle(), GA_ROOT);
-  // Nothing was started; the user must know why.
-  if (const char* key = system_change_failure_key(job_->call.result)) {
-    show_message(top, text_of(key), 2);
+  // Nothing was started; the user must know why, once for what the whole
+  // batch shares (a declined prompt, a companion that did not run).
+  const int result = job_->call.result;
+  if (const char* key = system_change_failure_key(result)) {
+    const bool whole_batch = result == elevation_declined || result == elevation_failed;
+    if (!whole_batch || job_->speaks_for_batch) show_message(top, text_of(key), 2);
     return;
   }
   // Something was: whether System Restore can undo it, unless a new point
-  // was made for it. The installations of a batch share one point: the
-  // first one's panel tells of it.
-  if (!job_->tells_restore_point) return;
+  // was made for it. The installations of a batch share one point.
+  if (!job_->speaks_for_batch) return;
   const std::u16string notice = restore_point_notice(job_->report.restore_point);
   if (!notice.empty()) show_message(top, notice, 1);
 }
