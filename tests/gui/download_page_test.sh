@@ -374,17 +374,19 @@ section_uac() {
   check "... recorded nothing in setup.dat" test ! -e "$program/setup.dat"
   check "... and started nothing" test ! -e "$program/dpinst-calls.txt"
 
+  # The first download all also started the other ticked packages' downloads.
+  wait_until 30 is_state $no_driver_package complete
   QUILLARY_TEST_ELEVATION=accept
   stop_program
   start test
   scan
   download_all_ticked
   check "Accepted, download all installs the downloaded packages after one prompt" wait_until 20 prompted 2
-  check "... handing the companion exactly those two packages" test "$(batch_paths)" = \
-    "$(printf '%s\n' "$(windows_path "$(file_of update1.zip)")" "$(windows_path "$(file_of update2.zip)")" | sort)"
-  check "... whose installers the companion starts" wait_until 20 installer_starts 2
-  check "... recording both links" wait_until 10 \
-    bash -c "grep -qF '$(link_of update1.zip)' '$program/setup.dat' && grep -qF '$(link_of update2.zip)' '$program/setup.dat'"
+  check "... handing the companion exactly those three packages" test "$(batch_paths)" = "$(
+    for package in update1.zip update2.zip $no_driver_package; do windows_path "$(file_of $package)"; done | sort)"
+  check "... whose installers the companion starts" wait_until 20 installer_starts 3
+  check "... recording their links" wait_until 10 \
+    bash -c "grep -qF '$(link_of update1.zip)' '$program/setup.dat' && grep -qF '$(link_of $no_driver_package)' '$program/setup.dat'"
   check "... telling of the batch's one restore point" no_restore_point_said
   box_answer 1
   check "... once" no_box
