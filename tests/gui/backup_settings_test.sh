@@ -58,18 +58,7 @@ main() {
 page_visible() { main info --child-class "$1" | grep -q '"visible": true'; }
 box_up() { probe wait "" --class '#32770' --visible --timeout 100 >/dev/null; }
 no_box() { ! probe wait "" --class '#32770' --visible --timeout 1500 >/dev/null; }
-box_text() { probe texts "" --class '#32770' | head -n 1; }
-box_changed() { ! box_up || [ "$(box_text)" != "$1" ]; }  # the box with this text is gone
-box_answer() {  # box_answer ID: a click on the box's button, then until the box has gone
-  local before
-  before=$(box_text)
-  probe mouse "" click 30 10 --class '#32770' --child-id "$1" >/dev/null
-  wait_until 10 box_changed "$before"
-}
-# The warning after a restore under Wine, which has no System Restore.
-no_restore_point_said() {
-  wait_until 20 box_up && [ "$(box_text)" = "No restore point was made: this PC has no System Restore." ]
-}
+source "$(dirname "${BASH_SOURCE[0]}")/message_box.sh"
 dialog() {  # dialog TITLE COMMAND ARG...: a probe command on a dialog of the program
   local title=$1 command=$2
   shift 2
