@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include "platform/text.h"
 
@@ -73,6 +74,11 @@ std::string ignored(std::u16string_view name, const std::string& why) {
   return "policy value " + (name.empty() ? std::string("(Default)") : escaped(name)) + " ignored: " + why;
 }
 
+// A value of a list sub-key, named as regedit shows it: LIST\NAME.
+std::string ignored_in(const char16_t* list, std::u16string_view name, const std::string& why) {
+  return "policy value " + utf16_to_utf8(list) + "\\" + escaped(name) + " ignored: " + why;
+}
+
 // The port after a host: one to five digits, 1 to 65535.
 bool good_port(std::u16string_view port) {
   if (port.empty() || port.size() > 5) return false;
@@ -119,9 +125,10 @@ std::string authority_problem(std::u16string_view authority) {
 }
 
 // The value's text when it is a REG_SZ text; otherwise why not.
-bool policy_text(const registry_value& value, std::u16string& out, std::string& why) {
+bool policy_text(const registry_value& value, std::u16string& out, std::string& why,
+                 const char* what = "an address") {
   if (value.type != registry_type::sz) {
-    why = "a " + type_name(value.type) + " value, where the text (REG_SZ) of an address belongs";
+    why = "a " + type_name(value.type) + " value, where the text (REG_SZ) of " + what + " belongs";
     return false;
   }
   if (value.data.size() % 2 != 0) {
@@ -137,10 +144,101 @@ bool policy_text(const registry_value& value, std::u16string& out, std::string& 
   return true;
 }
 
+// A switch: REG_DWORD 0 or 1.
+bool policy_switch(const registry_value& value, bool& out, std::string& why) {
+  if (value.type != registry_type::dword || value.data.size() != 4) {
+    why = "a " + type_name(value.type) + " value, where a REG_DWORD of 0 or 1 belongs";
+    return false;
+  }
+  const uint32_t number = value.data[0] | value.data[1] << 8 | value.data[2] << 16 | uint32_t(value.data[3]) << 24;
+  if (number > 1) {
+    why = std::to_string(number) + " is neither 0 nor 1";
+    return false;
+  }
+  out = number == 1;
+  return true;
+}
+
+void read_switch(registry_key_i& key, const char16_t* name, machine_policy& policy, std::optional<bool>& out) {
+  registry_value value;
+  if (!key.query(name, value)) return;
+  bool on = false;
+  std::string why;
+  if (policy_switch(value, on, why)) {
+    out = on;
+  } else {
+    policy.problems.push_back(ignored(name, why));
+  }
+}
+
+// The texts of a list sub-key's values (a Group Policy list), with the
+// value's name for the problem lines.
+void read_list(registry_hive_i& hive, const char16_t* list, machine_policy& policy,
+               const std::function<bool(const std::u16string&, std::string&)>& take) {
+  const auto key = hive.open_key(std::u16string(machine_policy_key_path) + u"\\" + list);
+  std::vector<std::u16string> names;
+  if (!key || !key->value_names(names)) return;
+  for (const auto& name : names) {
+    registry_value value;
+    std::u16string text;
+    std::string why;
+    if (!key->query(name, value)) continue;
+    if (!policy_text(value, text, why, "a key")) {
+      policy.problems.push_back(ignored_in(list, name, why));
+      continue;
+    }
+    if (text.empty()) continue;
+    if (!take(text, why)) policy.problems.push_back(ignored_in(list, name, quoted(text) + " " + why));
+  }
+}
+
+void read_signature_policy(registry_hive_i& hive, registry_key_i& key, machine_policy& policy) {
+  read_switch(key, policy_require_signed_value, policy, policy.require_signed_packages);
+  std::optional<bool> https;
+  read_switch(key, policy_require_https_value, policy, https);
+  policy.require_https = https.value_or(false);
+  read_list(hive, policy_trusted_keys_key, policy, [&](const std::u16string& text, std::string& why) {
+    minisign_public_key parsed;
+    if (!parse_minisign_public_key(utf16_to_utf8(text), parsed, why)) {
+      why = "is not a public key: " + why;
+      return false;
+    }
+    policy.trusted_keys.push_back(parsed);
+    return true;
+  });
+  read_list(hive, policy_revoked_keys_key, policy, [&](const std::u16string& text, std::string& why) {
+    // A key ID as minisign prints it, or the whole key.
+    minisign_key_id id{};
+    minisign_public_key parsed;
+    if (parse_key_id(utf16_to_utf8(text), id)) {
+      policy.revoked_keys.push_back(id);
+    } else if (parse_minisign_public_key(utf16_to_utf8(text), parsed, why)) {
+      policy.revoked_keys.push_back(parsed.id);
+    } else {
+      why = "is neither a key ID (16 hexadecimal digits) nor a public key";
+      return false;
+    }
+    return true;
+  });
+}
+
 }  // namespace
 
 std::vector<std::u16string> machine_policy_value_names() {
-  return {std::begin(policy_update_server_values), std::end(policy_update_server_values)};
+  std::vector<std::u16string> names(std::begin(policy_update_server_values), std::end(policy_update_server_values));
+  names.push_back(policy_require_signed_value);
+  names.push_back(policy_require_https_value);
+  return names;
+}
+
+bool is_https_address(std::string_view address) {
+  constexpr std::string_view scheme = "https://";
+  if (address.size() < scheme.size()) return false;
+  for (size_t i = 0; i < scheme.size(); ++i) {
+    const char c = address[i] >= 'A' && address[i] <= 'Z' ? static_cast<char>(address[i] + 32) : address[i];
+    if (c != scheme[i]) return false;
+  }
+  return true;
 }
 
 std::string server_address_problem(std::u16string_view address) {
@@ -192,6 +290,8 @@ machine_policy read_machine_policy(registry_hive_i& hive) {
     policy.update_servers.push_back(utf16_to_utf8(text));
   }
 
+  read_signature_policy(hive, *key, policy);
+
   // A value the program does not read is most likely a misspelt one (or a
   // fourth server): say so, or the administrator would wait for it to work.
   std::vector<std::u16string> names;
@@ -215,8 +315,16 @@ machine_policy read_machine_policy(registry_hive_i& hive) {
 }
 
 update_servers_choice choose_update_servers(const machine_policy& policy, std::vector<std::string> built_in) {
-  if (policy.update_servers.empty()) return {std::move(built_in), false};
-  return {policy.update_servers, true};
+  update_servers_choice choice;
+  choice.from_policy = !policy.update_servers.empty();
+  for (auto& server : choice.from_policy ? policy.update_servers : built_in) {
+    if (policy.require_https && !is_https_address(server)) {
+      choice.refused.push_back(server);
+    } else {
+      choice.servers.push_back(server);
+    }
+  }
+  return choice;
 }
 
 }  // namespace quillary

@@ -18,7 +18,6 @@
 #include "app/system_info.h"
 #include "backup/driver_store.h"
 #include "devices/device_inventory.h"
-#include "download/download_session.h"
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "platform/win32.h"
@@ -114,7 +113,12 @@ int initialize_application(const std::vector<std::string>& built_in_servers) {
       // An administrator's servers, when the policy names any that can be
       // used; values it cannot use are passed over (quillary-cli settings
       // names them), never a reason not to start.
-      const auto servers = choose_update_servers(read_machine_policy(local_machine_registry()), built_in_servers);
+      const machine_policy policy = read_machine_policy(local_machine_registry());
+      const auto servers = choose_update_servers(policy, built_in_servers);
+      // The publishers' keys every download and installation is checked
+      // against: the built-in ones and the policy's.
+      set_download_trust(
+          std::make_shared<const signature_trust>(make_signature_trust(built_in_catalogue_keys(), policy)));
       if (init_device_inventory(servers.servers) != 0) failure = startup_failure::device_inventory;
     }
   }

@@ -93,6 +93,19 @@ bool read_entry(const json_value& object, batch_entry& entry, std::string& error
       entry.inf_paths.insert(utf8_to_utf16(inf.text()));
     }
   }
+  if (const json_value* offered = object.find("offered"); offered && offered->is_array()) {
+    for (const auto& driver : offered->items()) {
+      std::string inf, version, date;
+      if (!text_member(driver, "inf", inf) || !text_member(driver, "version", version) ||
+          !text_member(driver, "date", date)) {
+        error = "an offered driver needs its inf, version and date";
+        return false;
+      }
+      entry.offered[utf8_to_utf16(inf)] = offered_driver{utf8_to_utf16(version), utf8_to_utf16(date)};
+    }
+  }
+  text_member(object, "minisig", entry.minisig);
+  text_member(object, "signed_name", entry.signed_name);
   text_member(object, "link", entry.link);
   if (text_member(object, "name", name)) entry.name = utf8_to_utf16(name);
   bool_member(object, "force", entry.force);
@@ -242,6 +255,17 @@ std::string batch_text(const std::vector<batch_entry>& entries) {
     json.key("inf").begin_array();
     for (const auto& inf : entry.inf_paths) json.value(inf);
     json.end_array();
+    json.key("offered").begin_array();
+    for (const auto& [inf, driver] : entry.offered) {
+      json.begin_object();
+      json.key("inf").value(inf);
+      json.key("version").value(driver.version);
+      json.key("date").value(driver.date);
+      json.end_object();
+    }
+    json.end_array();
+    json.key("minisig").value(entry.minisig);
+    json.key("signed_name").value(entry.signed_name);
     json.key("link").value(entry.link);
     json.key("name").value(entry.name);
     json.key("force").value(entry.force);
@@ -290,6 +314,9 @@ void write_outcome_fields(json_writer_c& json, int result, const install_report&
   json.key("package_opened").value(report.package_opened);
   json.key("restore_point");
   write_restore_point(json, report.restore_point);
+  json.key("signature").value(verdict_name(report.signature));
+  if (result == signature_refused) json.key("signature_problem").value(describe(report.signature));
+  if (!report.offer_mismatch.empty()) json.key("offer_mismatch").value(report.offer_mismatch);
 }
 
 bool read_outcome(const json_value& object, entry_outcome& out) {
@@ -311,6 +338,11 @@ bool read_outcome(const json_value& object, entry_outcome& out) {
   if (const json_value* point = object.find("restore_point"); point && point->is_object()) {
     read_restore_point(*point, report.restore_point);
   }
+  if (text_member(object, "signature", text)) {
+    // An answer this process cannot read as a verdict passes nothing.
+    report.signature = signature_verdict_from_name(text).value_or(signature_verdict::malformed);
+  }
+  text_member(object, "offer_mismatch", report.offer_mismatch);
   return true;
 }
 
@@ -350,11 +382,30 @@ bool sha256_of_file(const std::u16string& path, sha256_digest& out) {
 entry_outcome run_entry_here(const batch_entry& entry, const local_installation& here) {
   entry_outcome outcome;
   const platform::file_hold_c hold(entry.path);
-  if (entry.digest) {
+  // A package is checked against this process's own keys, on the bytes it
+  // holds against writers until the installer has them: what is extracted
+  // is what the publisher signed.
+  const bool check_signature = entry.what == batch_entry::kind::package && here.trust;
+  if (entry.digest || check_signature) {
     sha256_digest digest{};
-    if (!hold.held() || !sha256_of_file(entry.path, digest) || digest != *entry.digest) {
+    blake2b_digest blake2b{};
+    const bool read = hold.held() && (check_signature ? hash_file_for_signature(entry.path, digest, blake2b)
+                                                      : sha256_of_file(entry.path, digest));
+    if (!read || (entry.digest && digest != *entry.digest)) {
       outcome.result = package_changed;
       return outcome;
+    }
+    if (check_signature) {
+      signed_offer offer;
+      offer.file_name = entry.signed_name.empty() ? utf16_to_utf8(platform::file_name_part(entry.path))
+                                                  : entry.signed_name;
+      offer.sha256 = entry.digest;
+      offer.minisig_base64 = entry.minisig;
+      outcome.report.signature = check_package_signature(*here.trust, offer, digest, blake2b);
+      if (!signature_accepted(outcome.report.signature)) {
+        outcome.result = signature_refused;
+        return outcome;
+      }
     }
   }
   if (entry.what == batch_entry::kind::backup_archive) {
@@ -368,6 +419,7 @@ entry_outcome run_entry_here(const batch_entry& entry, const local_installation&
   install_job job;
   job.package_path = entry.path;
   job.inf_paths = entry.inf_paths;
+  job.offered = entry.offered;
   job.download_folder = platform::parent_folder(entry.path);
   job.package_name = entry.name;
   job.force = entry.force;
@@ -376,7 +428,9 @@ entry_outcome run_entry_here(const batch_entry& entry, const local_installation&
   job.setup_dat = here.setup_dat;
   job.restore_points = std::shared_ptr<restore_point_batch_c>(here.restore_points, [](restore_point_batch_c*) {});
   outcome.result = install_job_run(&job);
+  const signature_verdict checked = outcome.report.signature;
   outcome.report = job.report;
+  outcome.report.signature = checked;
   return outcome;
 }
 
@@ -408,6 +462,9 @@ batch_entry entry_of(const install_job& job) {
   entry.name = job.package_name;
   entry.force = job.force;
   entry.digest = job.expected_digest;
+  entry.offered = job.offered;
+  entry.minisig = job.signature.minisig_base64;
+  entry.signed_name = job.signature.file_name;
   return entry;
 }
 
@@ -428,7 +485,8 @@ bool start_install_batch(const std::vector<std::shared_ptr<install_job>>& jobs, 
       std::vector<batch_entry> entries;
       for (const auto& job : taken) entries.push_back(entry_of(*job));
       restore_point_batch_c restore_points(platform::system_restore_points());
-      const local_installation here{taken.front()->shell, &restore_points, taken.front()->setup_dat};
+      const local_installation here{taken.front()->shell, &restore_points, taken.front()->setup_dat,
+                                    runner.trust.get()};
       const batch_run run = run_batch(entries, *runner.elevator, runner.companion, here, runner.owner);
       for (size_t i = 0; i < taken.size(); ++i) {
         taken[i]->report = run.outcomes[i].report;

@@ -35,6 +35,13 @@ struct batch_entry {
   // file is installed only while it gives it (always in a batch file).
   std::optional<sha256_digest> digest;
   std::set<std::u16string> inf_paths;  // packages only
+  offered_drivers offered;             // packages only: what the page showed of them
+  // Packages only: the publisher's signature as the offer carried it (the
+  // `.minisig` file in base64; empty when none) and the file name it must
+  // name (the link's; the file's own when empty). The process that
+  // installs checks it against the keys it trusts itself.
+  std::string minisig;
+  std::string signed_name;
   std::string link;                    // recorded in setup.dat once an installation started
   std::u16string name;                 // the title that names the restore point
   bool force = false;
@@ -93,6 +100,9 @@ struct local_installation {
   shell_i* shell = nullptr;
   restore_point_batch_c* restore_points = nullptr;
   std::u16string setup_dat;  // where links go; none when empty
+  // The keys this process trusts: a package is extracted only when its
+  // signature passes (none: nothing is checked).
+  const signature_trust* trust = nullptr;
 };
 entry_outcome run_entry_here(const batch_entry& entry, const local_installation& here);
 
@@ -115,6 +125,9 @@ struct batch_runner {
   elevator_i* elevator = nullptr;
   companion_place companion;
   uintptr_t owner = 0;  // the window that owns the prompt
+  // What a batch run here checks signatures against (the companion reads
+  // its own from the built-in keys and the machine policy).
+  std::shared_ptr<const signature_trust> trust;
 };
 
 // Starts the jobs as one batch on a thread of its own, which ends each job

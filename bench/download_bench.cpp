@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
   quillary::transfer_library_init();
   quillary::download_progress progress;
   progress.expected_size = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10));
-  quillary::sha256_c digest;
+  quillary::package_digest_c digest;
   const auto start = std::chrono::steady_clock::now();
   const int result = quillary::download_file(argv[1], progress, quillary::utf8_to_utf16(argv[4]), {}, &digest);
   const bool matches = digest.digest() == expected;

@@ -13,6 +13,7 @@
 
 namespace quillary {
 struct batch_entry;
+struct signature_trust;
 }
 
 namespace quillary::cli {
@@ -22,6 +23,13 @@ constexpr int success = 0;
 constexpr int failed = 1;  // the command ran and failed
 constexpr int usage = 2;   // the command line is wrong
 constexpr int declined = 5;  // install, restore: the request for administrator rights was declined
+// download, install: the publisher's signature does not vouch for the
+// package (or there is none while one is required); the file was deleted
+constexpr int signature_refused = 6;
+// download: the policy requires https:// and the link is not
+constexpr int https_required = 7;
+// install: the extracted package does not hold the driver the offer named
+constexpr int offer_mismatch = 8;
 }  // namespace exit_code
 
 // Arguments after the command name, as UTF-8.
@@ -66,6 +74,12 @@ std::unique_ptr<device_source_i> open_device_source(const std::string& command,
 // The machine's policy, with a line on stderr for each value ignored, and
 // the update servers it leads to: the policy's, else the built-in ones.
 update_servers_choice read_policy_servers(machine_policy& policy);
+// The keys this process trusts (built in, and the policy's) and what the
+// policy asks of packages, with a line on stderr for anything ignored.
+std::shared_ptr<const signature_trust> read_signature_trust();
+// A signature for --minisig FILE: the file's bytes in base64, as a reply
+// carries them; false after printing why not.
+bool read_minisig_file(const std::string& command, const std::string& file, std::string& base64);
 // Rejects any argument: for commands that take none.
 bool no_arguments(const std::string& command, const arguments& args);
 

@@ -8,6 +8,7 @@
 #include "cli/cli.h"
 #include "devices/device_inventory.h"
 #include "devices/raw_scan.h"
+#include "download/package_signature.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "service/update_client.h"
@@ -45,7 +46,8 @@ constexpr char usage_text[] =
     "             authorities (PEM) to trust for https instead of the\n"
     "             system's; the other options replace what the system\n"
     "             snapshot says\n"
-    "  download LINK --size N [--sha256 HEX] [--dir D] [--ca FILE]\n"
+    "  download LINK --size N [--sha256 HEX] [--minisig FILE | --minisig-base64 TEXT]\n"
+    "           [--dir D] [--ca FILE]\n"
     "             downloads a package into the download folder (or D) under\n"
     "             the program's file names, resuming a partial file; Ctrl-C\n"
     "             pauses and keeps it. With --sha256 (the offer's digest, 64\n"
@@ -53,8 +55,15 @@ constexpr char usage_text[] =
     "             counts as complete (a complete file already there is\n"
     "             checked too); a file that does not match is deleted. Prints\n"
     "             the session as JSON; exit code 0 complete, 3 paused,\n"
-    "             4 SHA-256 mismatch, 1 failed\n"
+    "             4 SHA-256 mismatch, 6 signature refused, 7 not https, 1 failed.\n"
+    "             --minisig names the publisher's signature file (or\n"
+    "             --minisig-base64 gives it as query prints it): once the\n"
+    "             bytes pass it, it is kept beside the file as FILE.minisig.\n"
+    "             While a publisher's key is trusted (built in, or by policy)\n"
+    "             an unsigned package, or one the signature does not vouch\n"
+    "             for, is refused and its file deleted\n"
     "  install PACKAGE [--inf PATH ...] [--link URL] [--name TEXT] [--force]\n"
+    "          [--minisig FILE] [--offered INF VERSION DATE ...]\n"
     "             extracts the package into a folder beside itself (one a\n"
     "             former extraction made, never a folder of the user's: then\n"
     "             \"NAME (2)\" and so on), asks for a restore point\n"
@@ -67,7 +76,12 @@ constexpr char usage_text[] =
     "             installation has started (from pnputil, one that installed:\n"
     "             exit code 0, 3010 or 1641), --force\n"
     "             has DPInst take drivers that are not newer. Prints what was\n"
-    "             started, pnputil's exit code and the restore point as JSON\n"
+    "             started, pnputil's exit code and the restore point as JSON.\n"
+    "             The package's signature (--minisig, else PACKAGE.minisig)\n"
+    "             must name the file of --link (else the package's own name)\n"
+    "             while a key is trusted: exit code 6 when it does not pass.\n"
+    "             --offered: the INF must be in the package with that\n"
+    "             DriverVer version and date (YYYY-MM-DD), else exit code 8\n"
     "  zip ARCHIVE FILE...\n"
     "             writes a new zip archive of the files, each under its file\n"
     "             name; prints nothing\n"
@@ -110,7 +124,13 @@ constexpr char usage_text[] =
     "  2  the command line is wrong\n"
     "  3  download: paused (the partial file stays for a later run)\n"
     "  4  download: the bytes did not give the offer's SHA-256; the file was\n"
-    "     deleted\n";
+    "     deleted\n"
+    "  5  install, restore: the request for administrator rights was declined\n"
+    "  6  download, install: the package is not signed by a trusted key while\n"
+    "     one is required, or its signature does not vouch for it; the file\n"
+    "     was deleted (download) and nothing was installed\n"
+    "  7  download: the policy requires https:// and the link is not\n"
+    "  8  install: the package does not hold the driver its offer named\n";
 
 }  // namespace
 
@@ -124,6 +144,29 @@ void warn(const std::string& message) { std::fprintf(stderr, "quillary-cli: %s\n
 int fail(const std::string& message, int code) {
   warn(message);
   return code;
+}
+
+std::shared_ptr<const signature_trust> read_signature_trust() {
+  const machine_policy policy = read_machine_policy(local_machine_registry());
+  for (const auto& line : policy.problems) warn(line);
+  std::vector<std::string> problems;
+  auto trust = std::make_shared<signature_trust>(make_signature_trust(built_in_catalogue_keys(), policy, &problems));
+  for (const auto& line : problems) warn(line);
+  return trust;
+}
+
+bool read_minisig_file(const std::string& command, const std::string& file, std::string& base64) {
+  std::string text;
+  if (!platform::read_whole_file(utf8_to_utf16(file), text)) {
+    fail(command + ": cannot read the signature " + file);
+    return false;
+  }
+  if (text.size() > max_minisig_bytes) {
+    fail(command + ": " + file + " is too large for a signature file");
+    return false;
+  }
+  base64 = encode_base64(text);
+  return true;
 }
 
 update_servers_choice read_policy_servers(machine_policy& policy) {

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "app/json_writer.h"
+#include "app/minisign.h"
 #include "app/settings.h"
 #include "cli/cli.h"
 #include "download/download_session.h"
@@ -30,12 +31,23 @@ constexpr int exit_paused = 3;
 // The bytes did not give the digest the offer named; the file was deleted.
 constexpr int exit_digest_mismatch = 4;
 
+// Where a complete signed package keeps its signature, so that `install`
+// finds it beside the file: PACKAGE.minisig.
+bool keep_signature_beside(const download_session_c& session) {
+  std::string text;
+  if (!decode_base64(session.offer_signature().minisig_base64, text)) return false;
+  const std::u16string path = session.final_path() + u".minisig";
+  platform::remove_file(path);
+  return platform::write_new_file(path, text);
+}
+
 }  // namespace
 
 int run_download(const arguments& args) {
   std::string link, folder;
   long long size = -1;
   std::optional<sha256_digest> digest;
+  std::string minisig;
   download_options options;
   for (size_t i = 0; i < args.size(); ++i) {
     const bool has_value = i + 1 < args.size();
@@ -50,6 +62,10 @@ int run_download(const arguments& args) {
       } else {
         return usage_error("download: --sha256 takes 64 hexadecimal digits");
       }
+    } else if (args[i] == "--minisig" && has_value) {
+      if (!read_minisig_file("download", args[++i], minisig)) return exit_code::usage;
+    } else if (args[i] == "--minisig-base64" && has_value) {
+      minisig = args[++i];
     } else if (args[i] == "--ca" && has_value) {
       set_transfer_ca_bundle(args[++i]);
     } else if (args[i] == "--dir" && has_value) {
@@ -75,11 +91,13 @@ int run_download(const arguments& args) {
   }
   if (!platform::is_directory(download_folder)) return fail("no download folder " + utf16_to_utf8(download_folder));
 
-  download_registry_c registry(download_folder, options);
-  auto session = registry.find_or_create(link, static_cast<uint32_t>(size), digest ? &*digest : nullptr);
+  download_registry_c registry(download_folder, options, read_signature_trust());
+  auto session = registry.find_or_create(link, static_cast<uint32_t>(size), digest ? &*digest : nullptr, minisig);
   // A complete file found on disk is being checked against the digest
-  // already; anything else is downloaded (or resumed).
-  if (session->state() != download_state::complete) {
+  // already; anything else is downloaded (or resumed), unless its offer was
+  // refused outright.
+  const bool refused = session->signature_refusal() || session->https_refused();
+  if (session->state() != download_state::complete && !refused) {
     platform::catch_interrupts();
     const bool terminal = platform::stderr_is_terminal();
     if (session->state() != download_state::downloading && !session->start()) {
@@ -110,8 +128,12 @@ int run_download(const arguments& args) {
   json.key("expected_size").value(p.expected_size.load());
   json.key("http_status").value(p.http_status.load());
   json.key("transfer_result").value(p.transfer_result.load());
-  json.key("sha256").value(digest ? to_hex(*digest) : std::string());
+  const auto& expected = session->expected_digest();
+  json.key("sha256").value(expected ? to_hex(*expected) : std::string());
   json.key("sha256_mismatch").value(session->digest_mismatch());
+  json.key("signature_verified").value(session->signature_verified());
+  if (session->signature_refusal()) json.key("signature").value(verdict_name(*session->signature_refusal()));
+  json.key("https_refused").value(session->https_refused());
   json.key("temp_path").value(session->temp_path());
   json.key("final_path").value(session->final_path());
   json.end_object();
@@ -120,6 +142,17 @@ int run_download(const arguments& args) {
     std::fprintf(stderr, "quillary-cli: the downloaded bytes do not give the SHA-256 the offer names; the file was "
                          "deleted and nothing was installed\n");
     return exit_digest_mismatch;
+  }
+  if (session->signature_refusal()) {
+    return fail(describe(*session->signature_refusal()) + "; the file was deleted and nothing was installed",
+                exit_code::signature_refused);
+  }
+  if (session->https_refused()) {
+    return fail("the policy requires https:// for packages, and " + link + " is not; nothing was downloaded",
+                exit_code::https_required);
+  }
+  if (session->signature_verified() && !keep_signature_beside(*session)) {
+    return fail("cannot write the signature beside " + utf16_to_utf8(session->final_path()));
   }
   switch (session->state()) {
     case download_state::complete: return exit_code::success;

@@ -2,6 +2,7 @@
 #include "backup/installation_batch.h"
 #include "cli/cli.h"
 #include "cli/install_output.h"
+#include "download/package_signature.h"
 #include "platform/files.h"
 #include "platform/restore_point.h"
 #include "platform/text.h"
@@ -23,6 +24,7 @@ std::string reason_nothing_started(int result) {
       return "the package is damaged or incomplete: an entry could not be extracted whole; nothing was started";
     case no_extraction_folder: return "no folder could be made to extract the package into";
     case package_changed: return "the file changed after it was checked (or is being written); nothing was started";
+    case offer_mismatch: return "the package does not hold the driver its offer named; nothing was started";
     case elevation_failed: return "the elevated companion (quillary-cli.exe run-batch) could not run or answer";
     default: return {};
   }
@@ -40,12 +42,20 @@ int run_system_change(const batch_entry& entry, elevator_i& elevator) {
   restore_point_batch_c restore_points(platform::system_restore_points());
   // As the program records it: only once an installation has started, in
   // the program's folder (the current directory by now).
-  const local_installation here{&shell, &restore_points, u"setup.dat"};
+  // Checked against this process's own keys (a companion reads its own).
+  const auto trust = read_signature_trust();
+  const local_installation here{&shell, &restore_points, u"setup.dat", trust.get()};
   const companion_place companion{platform::module_file_path(), platform::temp_folder()};
   const batch_run run = run_batch({entry}, elevator, companion, here, 0);
   const entry_outcome& outcome = run.outcomes.front();
   if (run.prompted && run.answer == elevation_answer::declined) {
     return fail("the request for administrator rights was declined; nothing was installed", exit_code::declined);
+  }
+  if (outcome.result == signature_refused) {
+    return fail(describe(outcome.report.signature) + "; nothing was installed", exit_code::signature_refused);
+  }
+  if (outcome.result == offer_mismatch) {
+    return fail(outcome.report.offer_mismatch + "; nothing was installed", exit_code::offer_mismatch);
   }
   if (const std::string reason = reason_nothing_started(outcome.result); !reason.empty()) return fail(reason);
   if (!entry.link.empty() && installation_started(outcome.result, outcome.report) && !outcome.report.link_recorded) {
@@ -72,7 +82,7 @@ int run_system_change(const batch_entry& entry, elevator_i& elevator) {
 }
 
 int run_install(const arguments& args, elevator_i& elevator) {
-  std::string package;
+  std::string package, minisig_file;
   batch_entry entry;
   for (size_t i = 0; i < args.size(); ++i) {
     const bool has_value = i + 1 < args.size();
@@ -82,6 +92,12 @@ int run_install(const arguments& args, elevator_i& elevator) {
       entry.link = args[++i];
     } else if (args[i] == "--name" && has_value) {
       entry.name = utf8_to_utf16(args[++i]);
+    } else if (args[i] == "--minisig" && has_value) {
+      minisig_file = args[++i];
+    } else if (args[i] == "--offered" && i + 3 < args.size()) {
+      // --offered INF VERSION DATE: what the offer said of that INF's driver.
+      entry.offered[utf8_to_utf16(args[i + 1])] = offered_driver{utf8_to_utf16(args[i + 2]), utf8_to_utf16(args[i + 3])};
+      i += 3;
     } else if (args[i] == "--force") {
       entry.force = true;
     } else if (package.empty() && args[i].rfind("--", 0) != 0) {
@@ -95,6 +111,14 @@ int run_install(const arguments& args, elevator_i& elevator) {
   // becomes the current directory (where the installers are found).
   entry.path = absolute(package);
   if (!platform::file_exists(entry.path)) return fail("no such package: " + package);
+  // The signature beside the package (as `download` keeps it), unless
+  // another is named; it must name the link's file, or the package's own.
+  if (minisig_file.empty() && platform::file_exists(entry.path + u".minisig")) {
+    minisig_file = utf16_to_utf8(entry.path + u".minisig");
+  }
+  if (!minisig_file.empty() && !read_minisig_file("install", minisig_file, entry.minisig)) return exit_code::failed;
+  entry.signed_name = entry.link.empty() ? utf16_to_utf8(platform::file_name_part(entry.path))
+                                         : package_file_name(entry.link);
   if (!take_system_snapshot()) return exit_code::failed;
   return run_system_change(entry, elevator);
 }

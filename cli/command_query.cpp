@@ -37,6 +37,9 @@ void write_item(json_writer_c& json, const update_item& item) {
   json.key("feature").value(item.feature);
   json.key("targetos").value(item.targetos);
   json.key("sha256").value(item.sha256() ? to_hex(*item.sha256()) : std::string());
+  // The publisher's signature as the reply carried it (for download's
+  // --minisig-base64); empty when the package has none.
+  json.key("minisig").value(item.signature());
   json.end_object();
 }
 

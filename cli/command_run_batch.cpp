@@ -6,7 +6,9 @@
 // service, out of reach of the user's other programs), every file must
 // still give the digest the batch names, and it stays held against writers
 // while it is installed. Paths come from the batch alone; the installers
-// and setup.dat are the companion's own, in its folder.
+// and setup.dat are the companion's own, in its folder. A package is
+// extracted only when its publisher's signature passes the companion's own
+// check.
 #include "app/json_writer.h"
 #include "app/sha256.h"
 #include "backup/installation_batch.h"
@@ -45,12 +47,16 @@ int run_batch_file(const arguments& args) {
 
   // The batch's installations share one restore point.
   restore_point_batch_c restore_points(platform::system_restore_points());
+  // The keys are the companion's own (built in, and the machine policy that
+  // only administrators write): the user's process cannot vouch for a
+  // package to the elevated one.
+  const auto trust = read_signature_trust();
   json_writer_c json;
   json.begin_object();
   json.key("entries").begin_array();
   for (const auto& entry : entries) {
     reporting_shell_c shell;
-    const local_installation here{&shell, &restore_points, u"setup.dat"};
+    const local_installation here{&shell, &restore_points, u"setup.dat", trust.get()};
     // Every entry of a batch has its digest: run_entry_here installs the
     // file only while it gives it, held against writers.
     entry_outcome outcome;

@@ -3,6 +3,7 @@
 #include "app/settings.h"
 #include "app/system_info.h"
 #include "cli/cli.h"
+#include "download/package_signature.h"
 
 namespace quillary::cli {
 
@@ -32,8 +33,33 @@ int run_settings(const arguments& args) {
   for (const auto& server : servers.servers) json.value(server);
   json.end_array();
   json.key("source").value(servers.source());
+  // Servers the policy's demand for https:// leaves out.
+  json.key("refused_servers").begin_array();
+  for (const auto& server : servers.refused) json.value(server);
+  json.end_array();
+  std::vector<std::string> problems = policy.problems;
+  const signature_trust trust = make_signature_trust(built_in_catalogue_keys(), policy, &problems);
+  json.key("require_https").value(trust.require_https);
+  // Whose packages are installed: the keys trusted (where each comes from),
+  // the ones revoked, and whether unsigned packages are refused.
+  json.key("signatures").begin_object();
+  json.key("require_signed_packages").value(trust.require_signed);
+  json.key("require_signed_source")
+      .value(policy.require_signed_packages ? "policy" : trust.keys.empty() ? "no key trusted" : "a key is trusted");
+  json.key("trusted_keys").begin_array();
+  for (const auto& key : trust.keys) {
+    json.begin_object();
+    json.key("id").value(key_id_text(key.key.id));
+    json.key("source").value(key.source);
+    json.end_object();
+  }
+  json.end_array();
+  json.key("revoked_keys").begin_array();
+  for (const auto& id : trust.revoked) json.value(key_id_text(id));
+  json.end_array();
+  json.end_object();
   json.key("ignored").begin_array();
-  for (const auto& line : policy.problems) json.value(line);
+  for (const auto& line : problems) json.value(line);
   json.end_array();
   json.end_object();
   json.end_object();

@@ -1,6 +1,6 @@
 # The libraries the program links, as imported targets that look the same in
 # both builds:
-#   quillary::curl  quillary::zlib  quillary::minizip  quillary::tinyxml
+#   quillary::curl  quillary::zlib  quillary::minizip  quillary::tinyxml  quillary::sodium
 # Natively they are Debian's -dev packages; for Windows, the static builds
 # that scripts/build-windows-deps puts in the dependency cache.
 include_guard(GLOBAL)
@@ -37,3 +37,15 @@ target_link_libraries(quillary_tinyxml INTERFACE ${QUILLARY_TINYXML_LIBRARY})
 # The library is built with STL strings; the header must agree.
 target_compile_definitions(quillary_tinyxml INTERFACE TIXML_USE_STL)
 add_library(quillary::tinyxml ALIAS quillary_tinyxml)
+
+# libsodium: Ed25519 and BLAKE2b for the publishers' package signatures.
+find_path(QUILLARY_SODIUM_INCLUDE sodium.h REQUIRED)
+find_library(QUILLARY_SODIUM_LIBRARY NAMES libsodium.a sodium REQUIRED)
+add_library(quillary_sodium INTERFACE)
+target_include_directories(quillary_sodium INTERFACE ${QUILLARY_SODIUM_INCLUDE})
+target_link_libraries(quillary_sodium INTERFACE ${QUILLARY_SODIUM_LIBRARY})
+if(WIN32)
+  # The static library's header must not declare its functions dllimport.
+  target_compile_definitions(quillary_sodium INTERFACE SODIUM_STATIC)
+endif()
+add_library(quillary::sodium ALIAS quillary_sodium)

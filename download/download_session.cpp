@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "app/md5.h"
+#include "app/policy.h"
 #include "app/settings.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -100,8 +101,13 @@ download_paths paths_for_link(const std::string& link, const std::u16string& dow
 }
 
 download_session_c::download_session_c(std::string link, uint32_t expected_size,
-                                       const std::u16string& download_folder, download_options options)
-    : link_(std::move(link)), paths_(paths_for_link(link_, download_folder)), options_(options) {
+                                       const std::u16string& download_folder, download_options options,
+                                       std::shared_ptr<const signature_trust> trust)
+    : link_(std::move(link)),
+      paths_(paths_for_link(link_, download_folder)),
+      options_(options),
+      trust_(std::move(trust)) {
+  signed_.file_name = package_file_name(link_);
   progress_.expected_size = expected_size;
   call_.function = run;
   call_.argument = this;
@@ -127,7 +133,7 @@ int download_session_c::run(void* self) {
   const bool whole = p.expected_size != 0 && p.written == p.expected_size;
   int result = 0;
   if (!session.check_only_ && !whole) {
-    sha256_c* digest = session.thread_digest_ ? &session.running_digest_ : nullptr;
+    package_digest_c* digest = session.thread_digest_ ? &session.running_digest_ : nullptr;
     result = download_file(session.link_, session.progress_, session.paths_.temp_path, session.options_, digest);
   }
   if (session.thread_digest_) session.verdict_ = session.verify_file();
@@ -150,12 +156,69 @@ download_session_c::digest_verdict download_session_c::verify_file() {
   // After a download the digest covers the file already; only a check of a
   // file written earlier reads it.
   if (!hash_file_start(running_digest_, *file, length)) return digest_verdict::mismatched;
-  return running_digest_.digest() == *thread_digest_ ? digest_verdict::matched : digest_verdict::mismatched;
+  const sha256_digest sha256 = running_digest_.digest();
+  if (sha256 != *thread_digest_) return digest_verdict::mismatched;
+  if (thread_signature_) {
+    const auto blake2b = running_digest_.blake2b();
+    thread_signature_verdict_ = blake2b ? check_package_signature(*trust_, *thread_signature_, sha256, *blake2b)
+                                        : signature_verdict::bad_signature;
+    if (!signature_accepted(thread_signature_verdict_)) return digest_verdict::signature_refused;
+  }
+  return digest_verdict::matched;
+}
+
+bool download_session_c::checks_signature() const {
+  return trust_ && signature_needs_file_hash(*trust_, signed_);
+}
+
+bool download_session_c::signature_verified() const {
+  return state_ == download_state::complete && checks_signature() && verified_signature_ == signed_.minisig_base64;
+}
+
+bool download_session_c::refuse_unacceptable_offer() {
+  if (!trust_) return false;
+  if (trust_->require_https && !is_https_address(link_)) {
+    refuse(std::nullopt, true);
+    return true;
+  }
+  std::optional<sha256_digest> claimed;
+  const signature_verdict verdict = check_offer_signature(*trust_, signed_, &claimed);
+  if (!signature_accepted(verdict)) {
+    refuse(verdict, false);
+    return true;
+  }
+  // The signed comment names the digest: the bytes must give it, whether
+  // or not the reply named one.
+  if (claimed && !expected_digest_) expected_digest_ = claimed;
+  return false;
+}
+
+void download_session_c::refuse_installation(signature_verdict verdict) {
+  if (!thread_) refuse(verdict, false);
+}
+
+void download_session_c::refuse(std::optional<signature_verdict> verdict, bool https) {
+  // Nothing of a refused package may be installed or resumed into another.
+  platform::remove_file(paths_.temp_path);
+  platform::remove_file(paths_.final_path);
+  progress_.written = 0;
+  progress_.stop_requested = 0;
+  running_digest_.reset();
+  verified_digest_.reset();
+  verified_signature_.reset();
+  signature_refusal_ = verdict;
+  https_refused_ = https;
+  state_ = download_state::error;
 }
 
 bool download_session_c::start() {
   if (thread_) return true;
   digest_mismatch_ = false;
+  // A refusal of the offer itself stands; one of the bytes may not (the
+  // mirror may serve the right ones now).
+  signature_refusal_.reset();
+  https_refused_ = false;
+  if (refuse_unacceptable_offer()) return false;
   if (const uint64_t size = platform::file_size(paths_.temp_path); size > 0) {
     progress_.written = static_cast<uint32_t>(std::min<uint64_t>(size, UINT32_MAX));
     if (size > progress_.expected_size) {
@@ -184,6 +247,13 @@ bool download_session_c::start_thread(bool check_only) {
   check_only_ = check_only;
   pause_requested_ = false;
   thread_digest_ = expected_digest_;
+  thread_signature_.reset();
+  if (checks_signature()) thread_signature_ = signed_;
+  // The digest covers what is on disk already; without the BLAKE2b a
+  // signature needs, it starts again and the partial file is read once.
+  if (running_digest_.with_blake2b() != thread_signature_.has_value()) {
+    running_digest_.reset(thread_signature_.has_value());
+  }
   verdict_ = digest_verdict::none;
   progress_.stop_requested = 0;
   progress_.transfer_result = 0;
@@ -194,9 +264,10 @@ bool download_session_c::start_thread(bool check_only) {
 }
 
 void download_session_c::start_check_when_unverified() {
-  if (state_ == download_state::complete && !thread_ && expected_digest_ && verified_digest_ != expected_digest_) {
-    start_thread(true);
-  }
+  if (state_ != download_state::complete || thread_) return;
+  const bool digest_unverified = expected_digest_ && verified_digest_ != expected_digest_;
+  const bool signature_unverified = checks_signature() && verified_signature_ != signed_.minisig_base64;
+  if (digest_unverified || signature_unverified) start_thread(true);
 }
 
 void download_session_c::expect_digest(const sha256_digest& digest) {
@@ -204,14 +275,28 @@ void download_session_c::expect_digest(const sha256_digest& digest) {
   start_check_when_unverified();
 }
 
-void download_session_c::take_offer(uint32_t size, const sha256_digest* digest) {
-  const bool other_package =
-      size != progress_.expected_size || (digest && expected_digest_ && *digest != *expected_digest_);
+void download_session_c::take_first_offer(const sha256_digest* digest, const std::string& minisig) {
+  signed_.sha256 = digest ? std::optional<sha256_digest>(*digest) : std::nullopt;
+  signed_.minisig_base64 = minisig;
+  if (digest) expected_digest_ = *digest;
+  if (refuse_unacceptable_offer()) return;
+  start_check_when_unverified();
+}
+
+void download_session_c::take_offer(uint32_t size, const sha256_digest* digest, const std::string& minisig) {
+  // Another signature is another offer: it is checked from the start, and
+  // bytes fetched under the old one are not built on.
+  const bool other_package = size != progress_.expected_size ||
+                             (digest && expected_digest_ && *digest != *expected_digest_) ||
+                             minisig != signed_.minisig_base64;
   if (!other_package) {
-    if (digest) expect_digest(*digest);
+    if (digest) {
+      signed_.sha256 = *digest;
+      expect_digest(*digest);
+    }
     return;
   }
-  waiting_offer_ = package_offer{size, digest ? std::optional<sha256_digest>(*digest) : std::nullopt};
+  waiting_offer_ = package_offer{size, digest ? std::optional<sha256_digest>(*digest) : std::nullopt, minisig};
   if (thread_) {
     // The thread works on the old package's file and size: it goes first.
     progress_.stop_requested = 1;
@@ -232,9 +317,15 @@ void download_session_c::apply_waiting_offer(bool download_again) {
   progress_.expected_size = offer.size;
   progress_.stop_requested = 0;
   expected_digest_ = offer.digest;
+  signed_.sha256 = offer.digest;
+  signed_.minisig_base64 = offer.minisig;
   running_digest_.reset();
   verified_digest_.reset();
+  verified_signature_.reset();
   digest_mismatch_ = false;
+  signature_refusal_.reset();
+  https_refused_ = false;
+  if (refuse_unacceptable_offer()) return;
   if (platform::file_exists(paths_.final_path)) {
     progress_.written = offer.size;
     state_ = download_state::complete;
@@ -261,6 +352,8 @@ void download_session_c::observe() {
 void download_session_c::apply_thread_end() {
   const bool was_check = check_only_;
   const digest_verdict verdict = verdict_;
+  const std::optional<signed_offer> checked_signature = std::move(thread_signature_);
+  thread_signature_.reset();
   check_only_ = false;
   verdict_ = digest_verdict::none;
   if (waiting_offer_) {
@@ -280,10 +373,15 @@ void download_session_c::apply_thread_end() {
     state_ = download_state::error;
     return;
   }
+  if (verdict == digest_verdict::signature_refused) {
+    refuse(thread_signature_verdict_, false);
+    return;
+  }
   if (was_check) {
     // A stop request (at exit) does not cut a check short.
     progress_.stop_requested = 0;
     verified_digest_ = thread_digest_;
+    if (checked_signature) verified_signature_ = checked_signature->minisig_base64;
     state_ = download_state::complete;
   } else if (progress_.stop_requested) {
     state_ = download_state::paused;
@@ -297,7 +395,11 @@ void download_session_c::apply_thread_end() {
     state_ = download_state::complete;
     const bool moved = platform::move_file_no_replace(paths_.temp_path, paths_.final_path);
     verified_digest_.reset();
-    if (moved && verdict == digest_verdict::matched) verified_digest_ = thread_digest_;
+    verified_signature_.reset();
+    if (moved && verdict == digest_verdict::matched) {
+      verified_digest_ = thread_digest_;
+      if (checked_signature) verified_signature_ = checked_signature->minisig_base64;
+    }
   }
   start_check_when_unverified();
 }
@@ -310,21 +412,23 @@ bool download_session_c::remove() {
   progress_.written = 0;
   running_digest_.reset();
   verified_digest_.reset();
+  verified_signature_.reset();
   state_ = download_state::not_downloaded;
   return true;
 }
 
 std::shared_ptr<download_session_c> download_registry_c::find_or_create(const std::string& link,
                                                                          uint32_t expected_size,
-                                                                         const sha256_digest* expected_digest) {
+                                                                         const sha256_digest* expected_digest,
+                                                                         const std::string& minisig) {
   auto found = std::find_if(sessions_.begin(), sessions_.end(), [&](const auto& s) { return s->link() == link; });
   if (found == sessions_.end()) {
-    sessions_.push_back(std::make_shared<download_session_c>(link, expected_size, folder_, options_));
+    sessions_.push_back(std::make_shared<download_session_c>(link, expected_size, folder_, options_, trust_));
     // After the session is owned: a check it starts holds it alive.
-    if (expected_digest) sessions_.back()->expect_digest(*expected_digest);
+    sessions_.back()->take_first_offer(expected_digest, minisig);
     return sessions_.back();
   }
-  (*found)->take_offer(expected_size, expected_digest);
+  (*found)->take_offer(expected_size, expected_digest, minisig);
   return *found;
 }
 
@@ -349,8 +453,17 @@ bool download_registry_c::stop_all(std::chrono::milliseconds limit) {
   }
 }
 
+namespace {
+std::shared_ptr<const signature_trust>& program_trust() {
+  static std::shared_ptr<const signature_trust> trust;
+  return trust;
+}
+}  // namespace
+
+void set_download_trust(std::shared_ptr<const signature_trust> trust) { program_trust() = std::move(trust); }
+
 download_registry_c& download_sessions() {
-  static download_registry_c registry(settings().active_download_path);
+  static download_registry_c registry(settings().active_download_path, {}, program_trust());
   return registry;
 }
 

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -17,6 +18,7 @@
 #include <thread>
 
 #include "app/sha256.h"
+#include "download/package_signature.h"
 #include "download/restore_point_batch.h"
 #include "download/thread_call.h"
 
@@ -63,6 +65,15 @@ const char* installer_name(driver_installer installer);  // "none", "dpinst", "p
 // What pnputil's exit code means, in English for the command line.
 std::string describe_pnputil_exit(uint32_t exit_code);
 
+// What the offer told the user about the driver of one INF of the package.
+struct offered_driver {
+  std::u16string version;  // dotted, as the page shows it
+  std::u16string date;     // YYYY-MM-DD
+  bool operator==(const offered_driver& other) const { return version == other.version && date == other.date; }
+};
+// By the package-relative INF path the offer names.
+using offered_drivers = std::map<std::u16string, offered_driver>;
+
 // How one installation is to run.
 struct install_options {
   // Installs even drivers that are not better than the installed ones
@@ -72,6 +83,10 @@ struct install_options {
   std::u16string package_name;
   // Asked for a restore point before anything is started; none without.
   restore_point_batch_c* restore_points = nullptr;
+  // The page showed these versions and dates: each named INF must exist in
+  // the extracted package and its DriverVer must say the same, or nothing
+  // is started.
+  offered_drivers offered;
 };
 
 // What one installation did.
@@ -91,6 +106,12 @@ struct install_report {
   restore_point_outcome restore_point;
   // Whether the link went into the list of installed packages.
   bool link_recorded = false;
+  // What the check of the publisher's signature found, just before the
+  // package was extracted.
+  signature_verdict signature = signature_verdict::not_required;
+  // Why the package is not the one offered (its INF missing, or another
+  // DriverVer), in English; empty when it is.
+  std::string offer_mismatch;
 };
 
 // pnputil's codes for drivers it installed (0, and 3010 or 1641 with a
@@ -114,6 +135,9 @@ struct install_job {
   // The package-relative INF paths the update service named for the
   // package's devices, in plain character order.
   std::set<std::u16string> inf_paths;
+  offered_drivers offered;
+  // The offer's signature, checked again just before extraction.
+  signed_offer signature;
   std::u16string download_folder;
   std::u16string package_name;  // the title the user knows the package by
   // The digest the download was checked against, when the offer named one:
@@ -158,6 +182,12 @@ std::u16string extraction_folder(const std::u16string& package_path, const std::
 constexpr int damaged_package = -2;
 // No folder could be made to extract it into (no room, no rights).
 constexpr int no_extraction_folder = -3;
+// The extracted package does not hold what the offer said (see
+// install_options::offered); nothing was started.
+constexpr int offer_mismatch = -7;
+// The publisher's signature does not vouch for the file (see
+// install_report::signature); it was not extracted.
+constexpr int signature_refused = -9;
 int install_package(const std::u16string& package_path, const std::set<std::u16string>& inf_paths,
                     const std::u16string& download_folder, shell_i& shell, const install_options& options = {},
                     install_report* report = nullptr);

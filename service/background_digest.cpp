@@ -5,7 +5,7 @@
 
 namespace quillary {
 
-background_digest_c::background_digest_c(sha256_c& digest) : digest_(digest) {
+background_digest_c::background_digest_c(package_digest_c& digest) : digest_(digest) {
   try {
     thread_ = std::thread([this] { run(); });
   } catch (const std::system_error&) {

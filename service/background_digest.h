@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/sha256.h"
+#include "app/package_digest.h"
 
 namespace quillary {
 
@@ -21,7 +21,7 @@ class background_digest_c {
   // Bytes waiting to be hashed at most; the write path waits beyond.
   static constexpr size_t max_queued = 8u << 20;
 
-  explicit background_digest_c(sha256_c& digest);
+  explicit background_digest_c(package_digest_c& digest);
   // Finishes first.
   ~background_digest_c();
   background_digest_c(const background_digest_c&) = delete;
@@ -34,7 +34,7 @@ class background_digest_c {
  private:
   void run();
 
-  sha256_c& digest_;
+  package_digest_c& digest_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<std::vector<char>> queued_;

@@ -300,7 +300,7 @@ const transfer_outcome& request(http_transfer_c& t, const std::string& url, int 
 }
 
 int download_file(const std::string& link, download_progress& progress, const std::u16string& file_name,
-                  const download_options& options, sha256_c* digest) {
+                  const download_options& options, package_digest_c* digest) {
   const auto t = create_transfer(0, options.limits);
   if (!t) {
     set_last_error(error_code::transfer_unavailable);
@@ -326,7 +326,7 @@ int download_file(const std::string& link, download_progress& progress, const st
   return result;
 }
 
-bool hash_file_start(sha256_c& digest, const std::u16string& file_name, uint64_t length) {
+bool hash_file_start(package_digest_c& digest, const std::u16string& file_name, uint64_t length) {
   if (digest.length() == length) return true;
   digest.reset();
   if (length == 0) return true;

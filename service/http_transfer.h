@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/sha256.h"
+#include "app/package_digest.h"
 
 typedef void CURL;
 struct curl_mime;
@@ -77,7 +77,7 @@ struct http_transfer_c {
   download_progress* progress_ = nullptr;
   // The running digest of the file, when the download keeps one, and
   // during an attempt the thread that hashes what is written.
-  sha256_c* digest_ = nullptr;
+  package_digest_c* digest_ = nullptr;
   class background_digest_c* hashing_ = nullptr;
   // This attempt received more than the expected size.
   bool oversize_ = false;
@@ -119,19 +119,20 @@ struct download_options {
 // (successfully or not: see progress.transfer_result); -1 when it could not
 // be made (unsupported scheme, file not opened) or no transfer object could
 // be created (last error 7).
-// With `digest`, the SHA-256 of the file is kept in step with what is
+// With `digest`, the file's digests (its SHA-256, and the BLAKE2b of a
+// signed package) are kept in step with what is
 // written, as it is written: a resumed download first hashes the partial
 // file once (unless `digest` covers it already, as after a pause in the
 // same run), and a download that starts over from byte 0 starts the digest
 // over too. Afterwards `digest` covers the first `progress.written` bytes.
 int download_file(const std::string& link, download_progress& progress, const std::u16string& file_name,
-                  const download_options& options = {}, sha256_c* digest = nullptr);
+                  const download_options& options = {}, package_digest_c* digest = nullptr);
 
 // Makes `digest` cover exactly the first `length` bytes of the file: nothing
 // to do when it covers that many already, else they are read once. False
 // (and `digest` back at its start) when the file holds fewer bytes or cannot
 // be read.
-bool hash_file_start(sha256_c& digest, const std::u16string& file_name, uint64_t length);
+bool hash_file_start(package_digest_c& digest, const std::u16string& file_name, uint64_t length);
 
 // Spaces before the query or fragment become %20; nothing else changes.
 std::string escape_link_spaces(const std::string& link);

@@ -64,6 +64,20 @@ class update_item {
     has_sha256_ = true;
   }
 
+  // The publisher's signature as the service carries it: the `.minisig`
+  // file in base64 (blanks around it dropped); empty when there is none.
+  // Text beyond any signature's length is cut, and the cut text fails to
+  // read as one: a package is never taken for unsigned because its
+  // signature was too long.
+  const std::string& signature() const { return signature_; }
+  void set_signature(std::string_view base64) {
+    const size_t begin = base64.find_first_not_of(" \t\r\n");
+    if (begin == std::string_view::npos) return;
+    base64 = base64.substr(begin, base64.find_last_not_of(" \t\r\n") - begin + 1);
+    signature_.assign(base64.substr(0, max_signature_text + 1));
+  }
+  static constexpr size_t max_signature_text = 8192;
+
   uint32_t size = 0;
   uint32_t cp = 0;
   uint32_t sign = 0;
@@ -77,6 +91,7 @@ class update_item {
   uint16_t link_ends_[link_field_count] = {};
   sha256_digest sha256_{};
   bool has_sha256_ = false;
+  std::string signature_;
 };
 
 }  // namespace quillary

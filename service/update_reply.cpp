@@ -14,7 +14,7 @@ namespace quillary {
 namespace {
 
 // Where each element of an item goes.
-enum class field_kind { text, link, number, hex_number, digest };
+enum class field_kind { text, link, number, hex_number, digest, signature };
 struct item_field {
   const char* element;
   field_kind kind;
@@ -39,6 +39,9 @@ constexpr item_field item_fields[] = {
     // Services that check their packages name each one's SHA-256; a value
     // that is not 64 hexadecimal digits is ignored like an unknown element.
     {"sha256", field_kind::digest, 0},
+    // The publisher's signature of the package (its `.minisig` file in
+    // base64), checked before the package counts as downloaded.
+    {"minisig", field_kind::signature, 0},
 };
 
 update_item read_item(const TiXmlElement& element) {
@@ -92,6 +95,9 @@ update_item read_item(const TiXmlElement& element) {
         break;
       case field_kind::digest:
         if (sha256_digest digest; parse_sha256_hex(value, digest)) item.set_sha256(digest);
+        break;
+      case field_kind::signature:
+        item.set_signature(value);
         break;
     }
   }

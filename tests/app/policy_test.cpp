@@ -195,15 +195,28 @@ TEST(policy_template, names_the_key_and_values_the_program_reads) {
   admx.Parse(text.c_str());
   ASSERT_FALSE(admx.Error()) << admx.ErrorDesc();
 
-  std::set<std::u16string> written;
+  std::set<std::u16string> written, lists;
   const TiXmlElement* policies = admx.RootElement()->FirstChildElement("policies");
   ASSERT_NE(policies, nullptr);
   for (auto* policy = policies->FirstChildElement("policy"); policy; policy = policy->NextSiblingElement("policy")) {
     EXPECT_STREQ(policy->Attribute("class"), "Machine") << "the program reads HKEY_LOCAL_MACHINE only";
     ASSERT_NE(policy->Attribute("key"), nullptr);
     EXPECT_EQ(utf8_to_utf16(policy->Attribute("key")), machine_policy_key_path);
+    // A switch writes its own value; a list writes the values of a sub-key.
+    if (const char* value = policy->Attribute("valueName")) {
+      EXPECT_TRUE(policy->FirstChildElement("enabledValue") && policy->FirstChildElement("disabledValue"))
+          << "a REG_DWORD 1 or 0, as the program reads";
+      written.insert(utf8_to_utf16(value));
+      continue;
+    }
     const TiXmlElement* elements = policy->FirstChildElement("elements");
     ASSERT_NE(elements, nullptr);
+    if (const TiXmlElement* list = elements->FirstChildElement("list")) {
+      ASSERT_NE(list->Attribute("key"), nullptr);
+      lists.insert(utf8_to_utf16(list->Attribute("key")));
+      EXPECT_FALSE(list->Attribute("expandable")) << "REG_SZ, as the program reads";
+      continue;
+    }
     for (auto* element = elements->FirstChildElement(); element; element = element->NextSiblingElement()) {
       ASSERT_NE(element->Attribute("valueName"), nullptr);
       EXPECT_FALSE(element->Attribute("key")) << "every value in the policy's own key";
@@ -218,6 +231,9 @@ TEST(policy_template, names_the_key_and_values_the_program_reads) {
   }
   const auto names = machine_policy_value_names();
   EXPECT_EQ(written, std::set<std::u16string>(names.begin(), names.end()));
+  const std::u16string key = machine_policy_key_path;
+  EXPECT_EQ(lists, (std::set<std::u16string>{key + u"\\" + policy_trusted_keys_key,
+                                             key + u"\\" + policy_revoked_keys_key}));
 }
 
 }  // namespace

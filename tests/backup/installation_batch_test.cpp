@@ -15,6 +15,7 @@
 #include "fake_restore_points.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "signing_support.h"
 #include "test_elevator.h"
 #include "test_support.h"
 
@@ -144,11 +145,16 @@ class installation_batch_test : public ::testing::Test {
     EXPECT_EQ(zip.close(), 0);
     return path;
   }
+  // Signed by the sample publisher, whose key this build trusts.
   batch_entry entry(const std::u16string& path) {
     batch_entry made;
     made.path = path;
     made.inf_paths = {u"d\\a.inf"};
     made.link = "http://example.test/" + utf16_to_utf8(platform::file_name_part(path));
+    std::string bytes;
+    EXPECT_TRUE(platform::read_whole_file(path, bytes));
+    made.signed_name = package_file_name(made.link);
+    made.minisig = encode_base64(testing::sample_publisher().sign_package(bytes, made.signed_name));
     return made;
   }
   batch_run run(const std::vector<batch_entry>& entries) {
@@ -282,6 +288,79 @@ TEST_F(installation_batch_test, the_companion_installs_nothing_of_a_file_or_batc
   result = run({entry(a)});
   EXPECT_EQ(result.outcomes.at(0).result, elevation_failed);
   EXPECT_FALSE(platform::is_directory(platform::join_path(downloads, u"c")));
+}
+
+}  // namespace
+}  // namespace quillary
+
+namespace quillary {
+namespace {
+
+TEST_F(installation_batch_test, the_installing_process_checks_the_signature_against_its_own_keys) {
+  ASSERT_TRUE(testing::sample_publisher().usable()) << "the sample key is in the repository";
+  const auto a = package("a.zip");
+  batch_entry unsigned_entry = entry(a);
+  unsigned_entry.minisig.clear();
+  // The user's process may trust whatever it likes: the companion trusts
+  // the keys built into it (the sample publisher's) and the machine policy.
+  const testing::test_signer_c strangers_key(9);
+  std::string bytes;
+  ASSERT_TRUE(platform::read_whole_file(a, bytes));
+  batch_entry strangers = entry(a);
+  strangers.minisig = encode_base64(strangers_key.sign_package(bytes, "a.zip"));
+  batch_entry renamed = entry(a);
+  renamed.signed_name = "b.zip";
+
+  const batch_run result = run({unsigned_entry, strangers, renamed, entry(a)});
+  ASSERT_EQ(result.outcomes.size(), 4u);
+  EXPECT_EQ(result.outcomes[0].result, signature_refused);
+  EXPECT_EQ(result.outcomes[0].report.signature, signature_verdict::unsigned_package);
+  EXPECT_EQ(result.outcomes[1].report.signature, signature_verdict::unknown_key);
+  EXPECT_EQ(result.outcomes[2].report.signature, signature_verdict::other_file)
+      << "a signature of a.zip does not pass for b.zip";
+  EXPECT_EQ(result.outcomes[3].result, 0) << "the sample publisher's own";
+  EXPECT_EQ(result.outcomes[3].report.signature, signature_verdict::valid);
+  EXPECT_EQ(shell.calls.size(), 0u);
+
+  // An administrator's process checks with the keys it holds.
+  elevator.given_rights = process_rights::administrator;
+  signature_trust trust;
+  trust.keys.push_back({strangers_key.key(), "policy"});
+  trust.require_signed = true;
+  const local_installation here{&shell, &restore_points, setup_dat, &trust};
+  const batch_run local = run_batch({strangers, entry(a)}, elevator, {u"quillary-cli", work}, here, 0);
+  EXPECT_EQ(local.outcomes.at(0).result, 0);
+  EXPECT_EQ(local.outcomes.at(1).report.signature, signature_verdict::unknown_key);
+  EXPECT_EQ(local.outcomes.at(1).result, signature_refused);
+}
+
+TEST(batch_file, carries_the_signature_and_the_offered_drivers_both_ways) {
+  batch_entry entry;
+  entry.path = platform::path_separator == u'/' ? u"/downloads/a.zip" : u"C:\\downloads\\a.zip";
+  entry.digest = sha256_of("a");
+  entry.minisig = "dW50cnVzdGVk";
+  entry.signed_name = "a.zip";
+  entry.offered[u"d\\a.inf"] = offered_driver{u"1.2.3.4", u"2024-05-06"};
+  std::vector<batch_entry> read;
+  std::string error;
+  ASSERT_TRUE(parse_batch(batch_text({entry}), read, error)) << error;
+  ASSERT_EQ(read.size(), 1u);
+  EXPECT_EQ(read[0].minisig, entry.minisig);
+  EXPECT_EQ(read[0].signed_name, "a.zip");
+  EXPECT_EQ(read[0].offered, entry.offered);
+
+  json_writer_c json;
+  install_report report;
+  report.signature = signature_verdict::other_file;
+  report.offer_mismatch = "d\\a.inf: DriverVer 1.0 where the offer said 1.2.3.4";
+  json.begin_object();
+  write_outcome_fields(json, signature_refused, report);
+  json.end_object();
+  std::vector<entry_outcome> outcomes;
+  ASSERT_TRUE(parse_outcomes("{\"entries\": [" + json.text() + "]}", outcomes, error)) << error;
+  EXPECT_EQ(outcomes.at(0).report.signature, signature_verdict::other_file);
+  EXPECT_EQ(outcomes.at(0).report.offer_mismatch, report.offer_mismatch);
+  EXPECT_NE(json.text().find("another package file"), std::string::npos) << "the reason, for people";
 }
 
 }  // namespace

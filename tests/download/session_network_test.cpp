@@ -17,6 +17,7 @@
 #include "platform/files.h"
 #include "platform/text.h"
 #include "service/update_client.h"
+#include "signing_support.h"
 #include "test_support.h"
 
 namespace quillary {
@@ -383,6 +384,107 @@ TEST_F(session_test, the_nginx_deployment_answers_queries_and_serves_the_offered
   EXPECT_EQ(s->progress().http_status, 200);
   EXPECT_FALSE(s->digest_mismatch());
   EXPECT_EQ(md5_of_file(s->final_path()), env("QUILLARY_TEST_PACKAGE_MD5"));
+}
+
+}  // namespace
+}  // namespace quillary
+
+namespace quillary {
+namespace {
+
+// Signed packages: the signatures are made here, for the service's own
+// file, by a publisher whose key the session trusts.
+class signed_session_test : public session_test {
+ protected:
+  void SetUp() override {
+    offer = query_offer(env("QUILLARY_TEST_SERVICE_NORMAL"), u"PCI\\VEN_1AF4&DEV_1042");
+    ASSERT_FALSE(offer.link.empty());
+    ASSERT_TRUE(platform::read_whole_file(catalogue_file("swap-test.zip"), bytes));
+    trust->keys.push_back({publisher.key(), "policy"});
+    trust->require_signed = true;
+  }
+  std::string signature_of(const std::string& signed_bytes, const sha256_digest& claimed) const {
+    return encode_base64(
+        publisher.sign(signed_bytes, package_trusted_comment(1, package_file_name(offer.link), claimed)));
+  }
+
+  offered_package offer;
+  std::string bytes;
+  const testing::test_signer_c publisher{11};
+  std::shared_ptr<signature_trust> trust = std::make_shared<signature_trust>();
+  download_registry_c signed_registry{folder.text(), quick(), trust};
+};
+
+TEST_F(signed_session_test, an_unsigned_package_is_refused_before_a_byte_arrives) {
+  auto s = signed_registry.find_or_create(offer.link, offer.size, &offer.digest);
+  EXPECT_EQ(s->state(), download_state::error);
+  ASSERT_TRUE(s->signature_refusal());
+  EXPECT_EQ(*s->signature_refusal(), signature_verdict::unsigned_package);
+  EXPECT_FALSE(s->start()) << "trying again changes nothing";
+  EXPECT_FALSE(s->has_thread());
+  EXPECT_FALSE(platform::file_exists(s->temp_path()));
+}
+
+TEST_F(signed_session_test, the_publishers_signature_vouches_for_the_bytes_and_names_their_digest) {
+  // The reply names no digest: the signed comment's is the one expected.
+  auto s = signed_registry.find_or_create(offer.link, offer.size, nullptr, signature_of(bytes, offer.digest));
+  ASSERT_TRUE(s->start());
+  observe_to_end(*s);
+  ASSERT_EQ(s->state(), download_state::complete);
+  EXPECT_TRUE(s->signature_verified());
+  ASSERT_TRUE(s->expected_digest());
+  EXPECT_EQ(*s->expected_digest(), offer.digest);
+
+  // The next run finds the file complete and checks it before it counts.
+  download_registry_c next_run(folder.text(), quick(), trust);
+  auto again = next_run.find_or_create(offer.link, offer.size, &offer.digest, signature_of(bytes, offer.digest));
+  EXPECT_EQ(again->state(), download_state::downloading) << "being checked";
+  observe_to_end(*again);
+  EXPECT_EQ(again->state(), download_state::complete);
+  EXPECT_TRUE(again->signature_verified());
+
+  // Under a key nobody trusts any more, the same file is refused and goes.
+  auto revoked = std::make_shared<signature_trust>(*trust);
+  revoked->keys.clear();
+  revoked->revoked.push_back(publisher.id());
+  download_registry_c after_revocation(folder.text(), quick(), revoked);
+  auto refused = after_revocation.find_or_create(offer.link, offer.size, &offer.digest, signature_of(bytes, offer.digest));
+  EXPECT_EQ(refused->state(), download_state::error);
+  EXPECT_EQ(refused->signature_refusal().value_or(signature_verdict::valid), signature_verdict::revoked_key);
+  EXPECT_FALSE(platform::file_exists(refused->final_path())) << "nothing left to install";
+}
+
+TEST_F(signed_session_test, bytes_other_than_the_signed_ones_are_deleted) {
+  // A signature whose comment names this file and digest but that covers
+  // other bytes: every check before the download passes, the bytes' does not.
+  auto s = signed_registry.find_or_create(offer.link, offer.size, nullptr, signature_of(bytes + "x", offer.digest));
+  EXPECT_NE(s->state(), download_state::error);
+  ASSERT_TRUE(s->start());
+  observe_to_end(*s);
+  EXPECT_EQ(s->state(), download_state::error);
+  EXPECT_EQ(s->signature_refusal().value_or(signature_verdict::valid), signature_verdict::bad_signature);
+  EXPECT_FALSE(platform::file_exists(s->temp_path()));
+  EXPECT_FALSE(platform::file_exists(s->final_path()));
+
+  // A mirror that swaps the bytes after the query: they do not give the
+  // signed digest.
+  const testing::temp_folder_c other;
+  download_registry_c fresh(other.text(), quick(), trust);
+  const swapped_package_c swapped(catalogue_file("swap-test.zip"));
+  auto mirrored = fresh.find_or_create(offer.link, offer.size, nullptr, signature_of(bytes, offer.digest));
+  ASSERT_TRUE(mirrored->start());
+  observe_to_end(*mirrored);
+  EXPECT_EQ(mirrored->state(), download_state::error);
+  EXPECT_TRUE(mirrored->digest_mismatch());
+  EXPECT_FALSE(platform::file_exists(mirrored->final_path()));
+}
+
+TEST_F(signed_session_test, a_link_that_is_not_https_is_refused_where_the_policy_demands_it) {
+  trust->require_https = true;
+  auto s = signed_registry.find_or_create(offer.link, offer.size, nullptr, signature_of(bytes, offer.digest));
+  EXPECT_EQ(s->state(), download_state::error);
+  EXPECT_TRUE(s->https_refused());
+  EXPECT_FALSE(s->start());
 }
 
 }  // namespace

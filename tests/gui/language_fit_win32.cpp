@@ -42,7 +42,8 @@ const char* const message_keys[] = {
     "restore_no_driver", "error_internal_error", "error_invalid_date", "error_network_error",
     "error_network_timeout", "config_language_change_notice", "download_setup_require",
     "download_setup_warning", "download_setup_damaged", "download_setup_failed",
-    "download_setup_declined", "download_setup_elevation_failed",
+    "download_setup_declined", "download_setup_elevation_failed", "download_setup_signature",
+    "download_setup_mismatch",
     "restore_point_reused", "restore_point_reused_undated", "restore_point_unknown",
     "restore_point_not_supported", "restore_point_protection_off", "restore_point_safe_mode",
     "restore_point_disk_full", "restore_point_busy", "restore_point_refused"};
@@ -198,7 +199,8 @@ int wmain(int argc, wchar_t** argv) {
     const int panel_width = page.list.right - GetSystemMetrics(SM_CXVSCROLL);
     const quillary::panel_status_row row = quillary::place_status_row(panel_width, 1, code == "fr");
     for (const char* key : {"download_not_download", "download_downloading", "download_download_paused",
-                            "download_download_error", "download_download_complete", "download_installing"})
+                            "download_download_error", "download_download_complete", "download_installing",
+                            "download_not_signed", "download_https_refused"})
       check.single_line_either(table.text_of(key), key, quillary::font_verdana_8_bold, quillary::font_verdana_8,
                                row.status_text.right - row.status_text.left, "panel state");
     const int date_room = panel_width - 14 - quillary::download_panel_metrics::text_left;

@@ -15,7 +15,7 @@ TEST(background_digest, gives_the_digest_of_everything_added_in_order) {
   for (size_t i = 0; data.size() < 3 * background_digest_c::max_queued; ++i) {
     data += std::string(1 + i % 70000, static_cast<char>(i * 31));
   }
-  sha256_c digest;
+  package_digest_c digest;
   digest.update("head", 4);  // what an earlier attempt had hashed stays first
   {
     background_digest_c hashing(digest);

@@ -254,7 +254,7 @@ TEST_F(transfer_test, a_write_cut_short_leaves_only_the_counted_bytes_and_the_di
   cut.rlim_cur = limit;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &cut), 0);
   progress.expected_size = payload_size;
-  sha256_c digest;
+  package_digest_c digest;
   const int first = download_file(http + "/payload.bin", progress, target(), quick(2), &digest);
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, old_handler);
@@ -311,7 +311,7 @@ TEST_F(service_faults, truncated_bodies_are_resumed_until_complete) {
 
 TEST_F(service_faults, an_ignored_range_restarts_from_the_beginning_and_so_does_the_digest) {
   progress.expected_size = package_size;
-  sha256_c digest;
+  package_digest_c digest;
   ASSERT_EQ(download_file(package("NORMAL"), progress, target(), quick(), &digest), 0);
   const std::string whole = file_bytes(target());
   EXPECT_EQ(digest.digest(), sha256_of(whole)) << "hashed while written";
@@ -320,7 +320,7 @@ TEST_F(service_faults, an_ignored_range_restarts_from_the_beginning_and_so_does_
   // nothing of the partial file yet.
   std::filesystem::resize_file(std::filesystem::path(target()), package_size - 5000);
   progress.written = package_size - 5000;
-  sha256_c resumed;
+  package_digest_c resumed;
   ASSERT_EQ(download_file(package("IGNORE_RANGE"), progress, target(), quick(), &resumed), 0);
   EXPECT_EQ(progress.transfer_result, 0);
   EXPECT_EQ(md5_hex(file_bytes(target())), package_md5);
@@ -334,7 +334,7 @@ TEST_F(service_faults, a_resumed_download_hashes_the_partial_file_once_then_what
   const std::string whole = file_bytes(target());
   std::filesystem::resize_file(std::filesystem::path(target()), 700000);
   progress.written = 700000;
-  sha256_c digest;
+  package_digest_c digest;
   ASSERT_EQ(download_file(package("NORMAL"), progress, target(), quick(), &digest), 0);
   EXPECT_EQ(progress.http_status, 206);
   EXPECT_EQ(digest.digest(), sha256_of(whole));
@@ -342,7 +342,7 @@ TEST_F(service_faults, a_resumed_download_hashes_the_partial_file_once_then_what
   // download starts over rather than hash a hole.
   std::filesystem::resize_file(std::filesystem::path(target()), 1000);
   progress.written = 900000;
-  sha256_c fresh;
+  package_digest_c fresh;
   ASSERT_EQ(download_file(package("NORMAL"), progress, target(), quick(), &fresh), 0);
   EXPECT_EQ(progress.http_status, 200);
   EXPECT_EQ(fresh.digest(), sha256_of(whole));

@@ -58,6 +58,14 @@ const char* status_text_key(download_state state) {
   }
 }
 
+const char* status_text_key(const download_session_c& session) {
+  if (session.state() == download_state::error) {
+    if (session.https_refused()) return "download_https_refused";
+    if (session.signature_refusal()) return "download_not_signed";
+  }
+  return status_text_key(session.state());
+}
+
 const char* action_key(download_state state) {
   switch (state) {
     case download_state::downloading: return "download_btn_pause";
@@ -101,6 +109,18 @@ std::set<std::u16string> install_inf_paths(const update_package& group) {
     }
   }
   return paths;
+}
+
+offered_drivers install_offered_drivers(const update_package& group) {
+  offered_drivers offered;
+  for (const device_record* device : group.devices) {
+    const update_item* offer = offer_of(*device, group.choice);
+    if (!offer || offer->text(update_item::inf_name).empty()) continue;
+    offered.emplace(std::u16string(offer->text(update_item::inf_name)),
+                    offered_driver{std::u16string(offer->text(update_item::ver)),
+                                   std::u16string(offer->text(update_item::date))});
+  }
+  return offered;
 }
 
 panel_status_image status_image_for(const update_package& group) {

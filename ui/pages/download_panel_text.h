@@ -28,6 +28,8 @@ std::u16string date_line(const std::u16string& driver_date, std::u16string_view 
 
 // The language keys of a state: its status text and its action.
 const char* status_text_key(download_state state);
+// The same for a session: a refused package says why in its state's place.
+const char* status_text_key(const download_session_c& session);
 const char* action_key(download_state state);
 
 // What pressing the action button does in a state.
@@ -48,6 +50,9 @@ const update_item* offer_of(const device_record& device, offer_choice choice);
 // The package-relative INF paths the service named for the package's
 // devices under the group's choice, for the installer.
 std::set<std::u16string> install_inf_paths(const update_package& group);
+// What the page shows of each of those INF files' drivers: the version and
+// date of the chosen offer of the first device that names it.
+offered_drivers install_offered_drivers(const update_package& group);
 
 // The rows' status picture.
 enum class panel_status_image { no_driver, not_needed, needed };

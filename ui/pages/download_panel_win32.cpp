@@ -75,7 +75,10 @@ bool download_panel_c::prepare() {
   SetWindowTextW(handle(), wide(from_ansi(group_.link)));
   const update_item* item = group_.item;
   const sha256_digest* digest = item ? item->sha256() : nullptr;
-  session_ = download_sessions().find_or_create(std::string(group_.link), item ? item->size : 0, digest).get();
+  session_ = download_sessions()
+                 .find_or_create(std::string(group_.link), item ? item->size : 0, digest,
+                                 item ? item->signature() : std::string())
+                 .get();
 
   RECT client{};
   GetClientRect(handle(), &client);
@@ -173,6 +176,8 @@ std::shared_ptr<install_job> download_panel_c::prepared_job() {
   if (!session_ || !job_ || job_->busy) return nullptr;
   job_->package_path = session_->final_path();
   job_->inf_paths = install_inf_paths(group_);
+  job_->offered = install_offered_drivers(group_);
+  job_->signature = session_->offer_signature();
   job_->download_folder = settings().active_download_path;
   job_->package_name = group_.item ? std::u16string(group_.item->text(update_item::title)) : u"";
   job_->shell = context_.shell;
@@ -200,6 +205,9 @@ void download_panel_c::report_installation_end() {
   // Nothing was started; the user must know why, once for what the whole
   // batch shares (a declined prompt, a companion that did not run).
   const int result = job_->call.result;
+  // Not the package its publisher signed: it goes, as a download that fails
+  // its check does, and the panel says so in its state.
+  if (result == signature_refused && session_) session_->refuse_installation(job_->report.signature);
   if (const char* key = system_change_failure_key(result)) {
     const bool whole_batch = result == elevation_declined || result == elevation_failed;
     if (!whole_batch || job_->speaks_for_batch) show_message(top, text_of(key), 2);
@@ -405,7 +413,8 @@ void download_panel_c::paint_status_row(HDC dc, const RECT& client) {
     frame_colour(dc, bar, bar_frame);
     draw_line(dc, progress_text(written, expected), bar, font_verdana_8, device_text, DT_CENTER);
   }
-  const std::u16string& state_text = text_of(installing() ? "download_installing" : status_text_key(state));
+  const std::u16string& state_text =
+      text_of(installing() ? "download_installing" : session_ ? status_text_key(*session_) : status_text_key(state));
   const RECT state_box = to_rect(row.status_text);
   draw_line(dc, state_text, state_box,
             first_fitting_font(dc, state_text, state_box.right - state_box.left, {font_verdana_8_bold, font_verdana_8}),

@@ -11,6 +11,8 @@ const char* system_change_failure_key(int result) {
     case no_extraction_folder: return "download_setup_failed";
     case elevation_declined: return "download_setup_declined";
     case elevation_failed: return "download_setup_elevation_failed";
+    case signature_refused: return "download_setup_signature";
+    case offer_mismatch: return "download_setup_mismatch";
     default: return nullptr;
   }
 }

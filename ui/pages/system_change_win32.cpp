@@ -1,6 +1,7 @@
 #include "ui/pages/system_change_win32.h"
 
 #include "app/program_folder.h"
+#include "download/download_session.h"
 #include "platform/files.h"
 
 namespace quillary {
@@ -19,6 +20,9 @@ batch_runner page_batch_runner(HWND owner) {
   runner.companion.program = program_folder() + u"\\quillary-cli.exe";
   runner.companion.work_folder = platform::temp_folder();
   runner.owner = reinterpret_cast<uintptr_t>(owner ? GetAncestor(owner, GA_ROOT) : nullptr);
+  // Packages are checked against the keys the downloads were checked
+  // against, once more just before they are extracted.
+  runner.trust = download_sessions().trust();
   return runner;
 }
 
