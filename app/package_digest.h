@@ -18,7 +18,13 @@ class package_digest_c {
   explicit package_digest_c(bool with_blake2b = false) : with_blake2b_(with_blake2b) {}
 
   void update(const void* data, size_t size) {
-    sha256_.update(data, size);
+    update_sha256(data, size);
+    update_blake2b(data, size);
+  }
+  // Each hash on its own, for a caller that feeds them from two threads in
+  // the same order (each touches only its own state).
+  void update_sha256(const void* data, size_t size) { sha256_.update(data, size); }
+  void update_blake2b(const void* data, size_t size) {
     if (with_blake2b_) blake2b_.update(data, size);
   }
   // Back to no bytes; `with_blake2b` decides the hashes from now on.
@@ -30,6 +36,8 @@ class package_digest_c {
     sha256_.reset();
     blake2b_.reset();
   }
+  // Bytes in the SHA-256 (the BLAKE2b has had the same once both lanes of
+  // a background hashing have finished).
   uint64_t length() const { return sha256_.length(); }
   sha256_digest digest() const { return sha256_.digest(); }
   std::optional<blake2b_digest> blake2b() const {

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +42,19 @@ bool keep_signature_beside(const download_session_c& session) {
   return platform::write_new_file(path, text);
 }
 
+// Publishers' signature files lie beside their packages (the service and
+// a web server serve them so): LINK.minisig, before any query. Empty when
+// there is none (or it cannot be fetched): the package is then unsigned.
+std::string fetch_signature_beside(const std::string& link, const transfer_limits& limits) {
+  const size_t end = std::min(link.find_first_of("?#"), link.size());
+  const std::string signature_link = link.substr(0, end) + ".minisig" + link.substr(end);
+  const auto transfer = create_transfer(max_minisig_bytes + 1, limits);
+  if (!transfer) return {};
+  const transfer_outcome& outcome = request(*transfer, signature_link, static_cast<int>(request_method::get));
+  if (outcome.transfer_result != 0 || outcome.http_status >= 400 || outcome.used == 0) return {};
+  return encode_base64(std::string_view(outcome.body.data(), outcome.used));
+}
+
 }  // namespace
 
 int run_download(const arguments& args) {
@@ -48,6 +62,7 @@ int run_download(const arguments& args) {
   long long size = -1;
   std::optional<sha256_digest> digest;
   std::string minisig;
+  bool no_signature_file = false;
   download_options options;
   for (size_t i = 0; i < args.size(); ++i) {
     const bool has_value = i + 1 < args.size();
@@ -66,6 +81,8 @@ int run_download(const arguments& args) {
       if (!read_minisig_file("download", args[++i], minisig)) return exit_code::usage;
     } else if (args[i] == "--minisig-base64" && has_value) {
       minisig = args[++i];
+    } else if (args[i] == "--no-minisig-file") {
+      no_signature_file = true;
     } else if (args[i] == "--ca" && has_value) {
       set_transfer_ca_bundle(args[++i]);
     } else if (args[i] == "--dir" && has_value) {
@@ -91,6 +108,7 @@ int run_download(const arguments& args) {
   }
   if (!platform::is_directory(download_folder)) return fail("no download folder " + utf16_to_utf8(download_folder));
 
+  if (minisig.empty() && !no_signature_file) minisig = fetch_signature_beside(link, options.limits);
   download_registry_c registry(download_folder, options, read_signature_trust());
   auto session = registry.find_or_create(link, static_cast<uint32_t>(size), digest ? &*digest : nullptr, minisig);
   // A complete file found on disk is being checked against the digest

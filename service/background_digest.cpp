@@ -5,7 +5,28 @@
 
 namespace quillary {
 
-background_digest_c::background_digest_c(package_digest_c& digest) : digest_(digest) {
+background_digest_c::background_digest_c(package_digest_c& digest) {
+  lanes_.push_back(std::make_unique<lane_c>([&digest](const char* data, size_t size) {
+    digest.update_sha256(data, size);
+  }));
+  if (digest.with_blake2b()) {
+    lanes_.push_back(std::make_unique<lane_c>([&digest](const char* data, size_t size) {
+      digest.update_blake2b(data, size);
+    }));
+  }
+}
+
+background_digest_c::~background_digest_c() { finish(); }
+
+void background_digest_c::add(const void* data, size_t size) {
+  for (auto& lane : lanes_) lane->add(data, size);
+}
+
+void background_digest_c::finish() {
+  for (auto& lane : lanes_) lane->finish();
+}
+
+background_digest_c::lane_c::lane_c(std::function<void(const char*, size_t)> hash) : hash_(std::move(hash)) {
   try {
     thread_ = std::thread([this] { run(); });
   } catch (const std::system_error&) {
@@ -13,11 +34,11 @@ background_digest_c::background_digest_c(package_digest_c& digest) : digest_(dig
   }
 }
 
-background_digest_c::~background_digest_c() { finish(); }
+background_digest_c::lane_c::~lane_c() { finish(); }
 
-void background_digest_c::add(const void* data, size_t size) {
+void background_digest_c::lane_c::add(const void* data, size_t size) {
   if (!thread_.joinable()) {
-    digest_.update(data, size);
+    hash_(static_cast<const char*>(data), size);
     return;
   }
   std::unique_lock<std::mutex> lock(mutex_);
@@ -34,7 +55,7 @@ void background_digest_c::add(const void* data, size_t size) {
   changed_.notify_all();
 }
 
-void background_digest_c::finish() {
+void background_digest_c::lane_c::finish() {
   if (!thread_.joinable()) return;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -44,7 +65,7 @@ void background_digest_c::finish() {
   thread_.join();
 }
 
-void background_digest_c::run() {
+void background_digest_c::lane_c::run() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     changed_.wait(lock, [this] { return !queued_.empty() || finishing_; });
@@ -52,7 +73,7 @@ void background_digest_c::run() {
     std::vector<char> buffer = std::move(queued_.front());
     queued_.pop_front();
     lock.unlock();
-    digest_.update(buffer.data(), buffer.size());
+    hash_(buffer.data(), buffer.size());
     lock.lock();
     queued_bytes_ -= buffer.size();
     spare_.push_back(std::move(buffer));

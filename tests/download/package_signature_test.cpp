@@ -46,6 +46,17 @@ signature_verdict check(const signature_trust& trust, const signed_offer& offer,
   return check_package_signature(trust, offer, sha256_of(bytes), hash.digest());
 }
 
+TEST(minisign_format, blake2b_is_the_512_bit_unkeyed_hash_signatures_cover) {
+  blake2b_c hash;
+  hash.update("a", 1);
+  hash.update("bc", 2);
+  std::string hex;
+  for (const uint8_t byte : hash.digest()) hex += "0123456789abcdef"[byte >> 4], hex += "0123456789abcdef"[byte & 15];
+  EXPECT_EQ(hex,
+            "ba80a53f981c4d0d6a2797b69f12f6e94c212f14685ac4b74b12bb6fdbffa2d17d87c5392aab792dc252d5de4533cc9518d38aa8"
+            "dbf1925ab92386edd4009923");  // RFC 7693, appendix A
+}
+
 TEST(minisign_format, base64_is_read_strictly) {
   std::string out;
   EXPECT_TRUE(decode_base64("aGVsbG8=", out));

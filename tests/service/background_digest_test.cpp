@@ -31,5 +31,22 @@ TEST(background_digest, gives_the_digest_of_everything_added_in_order) {
   EXPECT_EQ(digest.digest(), sha256_of("head" + data));
 }
 
+TEST(background_digest, a_signed_packages_blake2b_comes_out_the_same_from_its_own_thread) {
+  std::string data;
+  for (size_t i = 0; data.size() < 2 * background_digest_c::max_queued + 12345; ++i) {
+    data += std::string(1 + i % 90001, static_cast<char>(i * 17));
+  }
+  package_digest_c digest(true);
+  {
+    background_digest_c hashing(digest);
+    for (size_t at = 0; at < data.size(); at += 65536) hashing.add(data.data() + at, std::min<size_t>(65536, data.size() - at));
+  }
+  blake2b_c alone;
+  alone.update(data.data(), data.size());
+  ASSERT_TRUE(digest.blake2b());
+  EXPECT_EQ(*digest.blake2b(), alone.digest());
+  EXPECT_EQ(digest.digest(), sha256_of(data));
+}
+
 }  // namespace
 }  // namespace quillary
