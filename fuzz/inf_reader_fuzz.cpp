@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   archive_listing listing;
   listing.paths = {"x/a.inf", "x/a.cat"};
   listing.infs = {archive_file{"x/a.inf", bytes}};
-  if (!catalogue.add_package(catalogue_package{"p.zip", "", 1, {}}, listing, [](const std::string&) {}, reason)) {
+  if (!catalogue.add_package(catalogue_package{"p.zip", "", 1, {}, {}}, listing, [](const std::string&) {}, reason)) {
     std::abort();  // the INF was readable above, so the package must be taken
   }
   // Every model of the section chosen for a system is offered for its own

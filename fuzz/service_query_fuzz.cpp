@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "app/sha256.h"
+#include "server/base64.h"
 #include "server/catalogue.h"
 #include "server/update_query.h"
 
@@ -30,22 +31,32 @@ std::string inf(const std::string& manufacturer, const std::string& sections) {
          "\n" + sections + "[Install.NTamd64]\nFeatureScore=FE\n[Strings]\nMaker=\"Norvik \xE9<&>\"\n";
 }
 
+// The signature file of the signed package (its shape; the service does
+// not verify it).
+const std::string signature =
+    "untrusted comment: signature from minisign secret key\n"
+    "RUQ47DlEOlAPC8gw6K1tupZ9eLsP+933/cnZ81XwoHdRRHytK8i0uuTLUpUZm5lk2urkmz4Kkhg284+xC042if7w6gwMiEU2ZwQ=\n"
+    "trusted comment: timestamp:1700000000\tfile:norvik lan.zip\tsha256:0\n"
+    "AETalPe39mDmyO6Pqpmx2LheNGliHBFVUVlVx9cwhTuouYP0nVi4LY21VTkFiBj9NPj4WxyrWEF9vFcoCsddDA==\n";
+
 const catalogue_c& small_catalogue() {
   static const catalogue_c catalogue = [] {
     catalogue_c c;
-    const auto add = [&c](const std::string& name, const std::string& path, const std::string& text) {
+    const auto add = [&c](const std::string& name, const std::string& path, const std::string& text,
+                          const std::string& minisig) {
       archive_listing listing;
       listing.paths = {path, "a.cat"};
       listing.infs = {archive_file{path, text}};
       std::string reason;
-      c.add_package(catalogue_package{name, "", 6282, to_hex(sha256_of(name))}, listing, [](const std::string&) {},
-                    reason);
+      c.add_package(catalogue_package{name, "", 6282, to_hex(sha256_of(name)), minisig}, listing,
+                    [](const std::string&) {}, reason);
     };
     add("norvik lan.zip", "Win7/x64/a.inf",
         inf("%Maker%=M,NTamd64,NTamd64.6.1,NTx86", "[M.NTamd64]\nA=Install,PCI\\VEN_1E0B&DEV_4A21\n"
                                                    "[M.NTamd64.6.1]\nB=Install,PCI\\VEN_1E0B&DEV_4A21&SUBSYS_1,PCI\\CC_0200\n"
-                                                   "[M.NTx86]\nC=Install,USB\\Class_0E\n"));
-    add("generic.zip", "a.inf", inf("%Maker%=M", "[M]\nD=Install,PCI\\CC_0200,USB\\VID_2A1E&PID_0C11\n"));
+                                                   "[M.NTx86]\nC=Install,USB\\Class_0E\n"),
+        signature);
+    add("generic.zip", "a.inf", inf("%Maker%=M", "[M]\nD=Install,PCI\\CC_0200,USB\\VID_2A1E&PID_0C11\n"), "");
     return c;
   }();
   return catalogue;
@@ -86,7 +97,15 @@ void check(const http_answer& answer) {
     for (const TiXmlElement* item = hw->FirstChildElement("item"); item; item = item->NextSiblingElement("item")) {
       int children = 0;
       for (const TiXmlElement* c = item->FirstChildElement(); c; c = c->NextSiblingElement()) ++children;
-      if (children != 16 || ++items > 500) std::abort();
+      // The signed package's items carry its signature file as well.
+      const TiXmlElement* minisig = item->FirstChildElement("minisig");
+      const int expected = minisig != nullptr ? 17 : 16;
+      if (children != expected || ++items > 500) std::abort();
+      std::string decoded;
+      if (minisig != nullptr &&
+          (minisig->GetText() == nullptr || !base64_decode(minisig->GetText(), decoded) || decoded != signature)) {
+        std::abort();
+      }
       // Every package of this catalogue has its digest, which the client reads.
       const TiXmlElement* digest = item->FirstChildElement("sha256");
       sha256_digest read;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <set>
 
+#include "server/package_signature.h"
 #include "server/text_encoding.h"
 
 namespace quillary::server {
@@ -78,6 +79,7 @@ bool catalogue_c::index_folder(const std::string& folder, const warning_sink& wa
   std::vector<package_file> files;
   if (!list_package_files(folder, warn, files, reason)) return false;
   hash_package_files(folder, files, {}, warn);
+  read_package_signatures(folder, files, warn);
   add_package_files(folder, files, warn);
   return true;
 }
@@ -93,7 +95,7 @@ void catalogue_c::add_package_files(const std::string& folder, const std::vector
     archive_listing listing;
     std::string why;
     if (!read_archive(path, listing, why) ||
-        !add_package(catalogue_package{file.name, path, file.size, file.sha256}, listing, warn, why)) {
+        !add_package(catalogue_package{file.name, path, file.size, file.sha256, file.minisig}, listing, warn, why)) {
       warn(file.name + ": " + why);
     }
   }

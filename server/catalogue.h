@@ -21,6 +21,10 @@ struct catalogue_package {
   std::string file_path;  // where to read it from; empty for packages built in memory
   uint64_t size = 0;      // bytes, as the reply's `size` announces it
   std::string sha256;     // 64 lower-case hexadecimal digits; empty when unknown
+  // The publisher's signature file beside the archive, its bytes as they
+  // are (a few hundred), kept once here for all the package's offers; empty
+  // when the package has none.
+  std::string minisig;
 };
 
 struct catalogue_inf {
@@ -51,7 +55,7 @@ class catalogue_c {
                    std::string& reason);
 
   // Indexes every *.zip file directly in `folder` (not its sub-folders), in
-  // name order, with its SHA-256. Archives that cannot be read, have no
+  // name order, with its SHA-256 and its signature file if any. Archives that cannot be read, have no
   // usable INF or are 4 GiB or larger are reported to `warn` and skipped.
   // False when the folder cannot be listed.
   bool index_folder(const std::string& folder, const warning_sink& warn, std::string& reason);

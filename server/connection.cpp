@@ -60,6 +60,11 @@ class exchange_c {
           download.answer.set_log(log_prefix(download.status));
           return std::move(download.answer);
         }
+        if (const catalogue_package* package = package_of_signature(*catalogue, name)) {
+          package_answer download = prepare_signature_answer(request_, *package, context_.fault(), keep_alive_);
+          download.answer.set_log(log_prefix(download.status));
+          return std::move(download.answer);
+        }
       } else if (path == "/") {
         const auto catalogue = context_.catalogue();
         return reply({200, "text/plain",

@@ -14,6 +14,7 @@
 #include "server/listener.h"
 #include "server/options.h"
 #include "server/package_index.h"
+#include "server/package_signature.h"
 #include "server/service_context.h"
 
 using namespace quillary::server;
@@ -43,8 +44,8 @@ std::shared_ptr<const catalogue_c> load_catalogue(const service_options& options
   return catalogue;
 }
 
-// --write-index: hashes what the old index does not vouch for, and puts the
-// new index in place.
+// --write-index: hashes what the old index does not vouch for, reads every
+// signature file again, and puts the new index in place.
 int write_index(const service_options& options) {
   std::string reason;
   std::vector<package_file> known;
@@ -53,8 +54,12 @@ int write_index(const service_options& options) {
   std::vector<package_file> files;
   if (!list_package_files(options.catalogue, warn_skipped, files, reason)) return fail(1, reason);
   hash_package_files(options.catalogue, files, known, warn_skipped);
+  read_package_signatures(options.catalogue, files, warn_skipped);
   if (!write_package_index(options.write_index, files, reason)) return fail(1, reason);
-  std::printf("quillary-service: %zu package files in %s\n", files.size(), options.write_index.c_str());
+  size_t signed_files = 0;
+  for (const auto& file : files) signed_files += file.minisig.empty() ? 0 : 1;
+  std::printf("quillary-service: %zu package files (%zu signed) in %s\n", files.size(), signed_files,
+              options.write_index.c_str());
   return 0;
 }
 

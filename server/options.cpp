@@ -178,16 +178,17 @@ from a catalogue of driver packages and serves the package files.
 
   --catalogue DIR   folder of driver packages: every *.zip directly in it (not
                     in sub-folders) is indexed at start with the INF files
-                    inside and its SHA-256; unreadable archives and INF files
-                    are reported on stderr and skipped
+                    inside, its SHA-256 and its signature file NAME.minisig
+                    if any; unreadable archives, INF files and signature
+                    files are reported on stderr and skipped
   --listen A:P      numeric address and port to listen on; port 0 takes a free
                     one; repeat for more listeners (all serve the same
                     catalogue); IPv6 as [ADDRESS]:PORT
   --write-index FILE
-                    hash the folder's packages into the index FILE and exit;
-                    packages whose name, size and time the old FILE records
-                    are not hashed again
-  --index FILE      take the packages (and their digests) that FILE lists
+                    hash the folder's packages into the index FILE, with
+                    their signature files, and exit; packages whose name,
+                    size and time the old FILE records are not hashed again
+  --index FILE      take the packages (digests, signatures) that FILE lists
                     instead of listing and hashing the folder; a package
                     changed since is skipped
   --package-base URL
@@ -236,6 +237,8 @@ Endpoints:
   POST /                  the update query (multipart/form-data, part
                           "driversm": zlib stream of the request document)
   GET, HEAD /packages/N   the package file N, with single byte ranges
+  GET, HEAD /packages/N.minisig
+                          the signature file of package N, if it has one
 
 Exit codes: 0 stopped by a signal, 1 start-up failed (catalogue folder not
 readable, address not available), 2 bad command line.

@@ -10,6 +10,8 @@
 #include <system_error>
 
 #include "app/sha256.h"
+#include "server/base64.h"
+#include "server/package_signature.h"
 #include "server/text_encoding.h"
 
 namespace quillary::server {
@@ -18,7 +20,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char index_format[] = "quillary-package-index 1";
+constexpr char index_format[] = "quillary-package-index 2";
+constexpr char old_index_format[] = "quillary-package-index 1";
+constexpr char no_signature[] = "-";
 // The reply's `size` is read into 32 bits by the client.
 constexpr uint64_t max_package_size = 0xFFFFFFFFull;
 
@@ -107,16 +111,26 @@ bool read_package_index(const std::string& path, std::vector<package_file>& out,
   std::ifstream in(path, std::ios::binary);
   std::string line;
   if (!in || !std::getline(in, line) || line != index_format) {
-    reason = path + " is not a package index (written by --write-index)";
+    reason = in && line == old_index_format
+                 ? path + " is an index of an older format, without the packages' signatures: write it again "
+                          "with --write-index"
+                 : path + " is not a package index (written by --write-index)";
     return false;
   }
   for (size_t number = 2; std::getline(in, line); ++number) {
     std::istringstream fields(line);
     package_file file;
-    fields >> file.sha256 >> file.size >> file.modified;
-    if (!fields || fields.get() != ' ' || !std::getline(fields, file.name) || file.name.empty() ||
-        !is_hex_digest(file.sha256)) {
-      reason = path + ": line " + std::to_string(number) + " is not \"SHA256 SIZE TIME NAME\"";
+    std::string signature;
+    fields >> file.sha256 >> file.size >> file.modified >> signature;
+    bool good = fields && fields.get() == ' ' && std::getline(fields, file.name) && !file.name.empty() &&
+                is_hex_digest(file.sha256);
+    if (good && signature != no_signature) {
+      good = base64_decode(signature, file.minisig) && file.minisig.size() <= max_signature_bytes &&
+             is_plausible_signature(file.minisig);
+    }
+    if (!good) {
+      reason = path + ": line " + std::to_string(number) + " is not \"SHA256 SIZE TIME SIGNATURE NAME\"";
+      out.clear();
       return false;
     }
     out.push_back(std::move(file));
@@ -130,7 +144,9 @@ bool write_package_index(const std::string& path, const std::vector<package_file
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     out << index_format << '\n';
     for (const auto& file : files) {
-      out << file.sha256 << ' ' << file.size << ' ' << file.modified << ' ' << file.name << '\n';
+      out << file.sha256 << ' ' << file.size << ' ' << file.modified << ' '
+          << (file.minisig.empty() ? std::string(no_signature) : base64_encode(file.minisig)) << ' ' << file.name
+          << '\n';
     }
     if (!out.flush()) {
       reason = "cannot write " + temporary;

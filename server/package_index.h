@@ -1,5 +1,6 @@
 // The package files of a catalogue folder as the service knows them before
-// it opens the archives: name, size, modification time and SHA-256.
+// it opens the archives: name, size, modification time, SHA-256 and the
+// publisher's signature file beside it (see package_signature.h).
 //
 // Hashing every package takes a while on a large catalogue, so it can be
 // done once: `--write-index FILE` writes these records into an index file,
@@ -22,6 +23,7 @@ struct package_file {
   uint64_t size = 0;
   int64_t modified = 0;  // the file's modification time, in nanoseconds of the file clock
   std::string sha256;    // 64 lower-case hexadecimal digits
+  std::string minisig;   // the bytes of NAME.minisig; empty when the package has none
 };
 
 // The *.zip files directly in `folder` (not its sub-folders), in name order,
@@ -37,9 +39,12 @@ bool list_package_files(const std::string& folder, const warning_sink& warn, std
 void hash_package_files(const std::string& folder, std::vector<package_file>& files,
                         const std::vector<package_file>& known, const warning_sink& warn);
 
-// The index file: a first line naming the format, then one line per package,
-// "SHA256 SIZE TIME NAME". False with a reason when the file cannot be read
-// or is not such an index.
+// The index file: a first line naming the format ("quillary-package-index
+// 2"), then one line per package, "SHA256 SIZE TIME SIGNATURE NAME", where
+// SIGNATURE is the base64 of the package's signature file or "-" for none.
+// False with a reason when the file cannot be read or is not such an index;
+// an index of the first format, which had no signatures, is refused too, so
+// that a service never offers signed packages without their signatures.
 bool read_package_index(const std::string& path, std::vector<package_file>& out, std::string& reason);
 // Written beside its place and then renamed over it, so that a service
 // loading it meanwhile reads the old index or the new one, never half.

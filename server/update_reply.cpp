@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "server/base64.h"
 #include "server/text_encoding.h"
 #include "service/xml_text.h"
 
@@ -58,6 +59,7 @@ std::string write_item(const item_values& v, const code_page_converter_c& conver
   add("date", v.date, false);
   add("desc", v.desc, false);
   if (!v.sha256.empty()) add("sha256", v.sha256, false);
+  if (!v.minisig.empty()) add("minisig", v.minisig, false);
   out += "\t\t\t</item>\n";
   return out;
 }
@@ -114,6 +116,9 @@ item_values make_item_values(const offer& o, const std::string& package_base) {
   v.date = driver.date;
   v.desc = cut(o.model->description, 1024);
   v.sha256 = o.package->sha256;
+  // Encoded for each item written rather than kept encoded: the package
+  // keeps one copy of the bytes, which its download route serves as well.
+  if (!o.package->minisig.empty()) v.minisig = base64_encode(o.package->minisig);
   return v;
 }
 

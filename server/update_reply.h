@@ -19,11 +19,12 @@
 namespace quillary::server {
 
 // The fifteen values of one item, as UTF-8 except `hardid`, which keeps the
-// client's bytes, and the package's SHA-256 (written when known; clients
-// that do not check packages ignore it as an unknown element).
+// client's bytes; then the package's SHA-256 (written when known) and the
+// base64 of its signature file (written when it has one). Clients that do
+// not check packages ignore these two as unknown elements.
 struct item_values {
   std::string hardid, title, ver, size, guid, link, infpath, official_link, cp, manu, sign, feature, targetos,
-      date, desc, sha256;
+      date, desc, sha256, minisig;
 };
 
 // `package_base` is the address packages are served under, such as

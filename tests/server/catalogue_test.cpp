@@ -59,7 +59,7 @@ TEST(CatalogueFolder, InfFilesPastTheArchiveTotalAreListedButNotRead) {
 
   catalogue_c catalogue;
   std::vector<std::string> warnings;
-  ASSERT_TRUE(catalogue.add_package(catalogue_package{"many.zip", zip, 1000, {}}, listing,
+  ASSERT_TRUE(catalogue.add_package(catalogue_package{"many.zip", zip, 1000, {}, {}}, listing,
                                     [&](const std::string& line) { warnings.push_back(line); }, reason));
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_EQ(warnings[0].rfind("many.zip: c.inf: ", 0), 0u) << warnings[0];

@@ -438,6 +438,61 @@ TEST_F(Connection, DownloadFaultsShapeTheBody) {
   EXPECT_EQ(exchange(service({fault_kind::status, 503}), get).substr(0, 12), "HTTP/1.1 503");
 }
 
+// A signed package's signature file comes from the same route, as the
+// bytes the catalogue read (those the reply carries), whole or in a range,
+// with the download faults; unsigned packages and other names have none.
+TEST_F(Connection, SignatureFilesDownloadBesideTheirPackages) {
+  const std::string signature =
+      "untrusted comment: signature from minisign secret key\n"
+      "RUQ47DlEOlAPC8gw6K1tupZ9eLsP+933/cnZ81XwoHdRRHytK8i0uuTLUpUZm5lk2urkmz4Kkhg284+xC042if7w6gwMiEU2ZwQ=\n"
+      "trusted comment: timestamp:1700000000\tfile:a.zip\tsha256:0\n"
+      "AETalPe39mDmyO6Pqpmx2LheNGliHBFVUVlVx9cwhTuouYP0nVi4LY21VTkFiBj9NPj4WxyrWEF9vFcoCsddDA==\n";
+  std::ofstream(folder.path() / "pkg.zip.minisig", std::ios::binary) << signature;
+  const std::string inf = testing::small_inf("%Maker%=M,NTamd64", "[M.NTamd64]\nA=I,PCI\\VEN_1\n");
+  ASSERT_TRUE(testing::write_zip((folder.path() / "plain.zip").string(), {{"a.inf", inf}}));
+  auto signed_catalogue = std::make_shared<catalogue_c>();
+  std::string reason;
+  ASSERT_TRUE(signed_catalogue->index_folder(folder.path().string(), [](const std::string&) {}, reason));
+  ASSERT_EQ(signed_catalogue->find_package("pkg.zip")->minisig, signature);
+  // Changed on disk after it was read: the route still serves what the
+  // replies carry.
+  std::ofstream(folder.path() / "pkg.zip.minisig", std::ios::binary | std::ios::trunc) << "changed";
+
+  const auto body_of = [](const std::string& reply) { return reply.substr(reply.find("\r\n\r\n") + 4); };
+  {
+    running_service_c s(signed_catalogue, {});
+    std::string reply = exchange(s, "GET /packages/pkg.zip.minisig HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(reply.substr(0, 15), "HTTP/1.1 200 OK");
+    EXPECT_NE(reply.find("Content-Type: text/plain\r\n"), std::string::npos);
+    EXPECT_NE(reply.find("Content-Length: " + std::to_string(signature.size()) + "\r\n"), std::string::npos);
+    EXPECT_EQ(body_of(reply), signature);
+
+    reply = exchange(s, "GET /packages/pkg.zip%2Eminisig HTTP/1.1\r\nRange: bytes=-10\r\n\r\n");
+    EXPECT_EQ(reply.substr(0, 12), "HTTP/1.1 206");
+    EXPECT_NE(reply.find("Content-Range: bytes " + std::to_string(signature.size() - 10) + "-" +
+                         std::to_string(signature.size() - 1) + "/" + std::to_string(signature.size())),
+              std::string::npos);
+    EXPECT_EQ(body_of(reply), signature.substr(signature.size() - 10));
+
+    reply = exchange(s, "HEAD /packages/pkg.zip.minisig HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(reply.substr(0, 15), "HTTP/1.1 200 OK");
+    EXPECT_NE(reply.find("Content-Length: " + std::to_string(signature.size()) + "\r\n"), std::string::npos);
+    EXPECT_EQ(body_of(reply), "");
+    EXPECT_EQ(exchange(s, "GET /packages/pkg.zip.minisig HTTP/1.1\r\nRange: bytes=9999-\r\n\r\n").substr(0, 12),
+              "HTTP/1.1 416");
+
+    for (const char* path : {"/packages/plain.zip.minisig", "/packages/other.zip.minisig", "/packages/.minisig",
+                             "/packages/pkg.zip.MINISIG", "/packages/pkg.minisig", "/packages/pkg.zip.minisig.minisig"}) {
+      EXPECT_EQ(exchange(s, "GET " + std::string(path) + " HTTP/1.1\r\n\r\n").substr(0, 12), "HTTP/1.1 404")
+          << path;
+    }
+  }
+  service_options truncating;
+  truncating.fault = {fault_kind::truncate, 20};
+  running_service_c cut(signed_catalogue, truncating);
+  EXPECT_EQ(body_of(exchange(cut, "GET /packages/pkg.zip.minisig HTTP/1.1\r\n\r\n")), signature.substr(0, 20));
+}
+
 // HTTP/1.1 connections carry one request after another (a proxy in front
 // keeps them open), pipelined ones too; "Connection: close" ends them.
 TEST_F(Connection, ConnectionsCarryRequestAfterRequestUntilAskedToClose) {

@@ -29,7 +29,8 @@ inline std::string small_inf(const std::string& manufacturer_line, const std::st
 // it.
 inline bool add_memory_package(catalogue_c& catalogue, const std::string& name,
                                const std::vector<std::pair<std::string, std::string>>& files, uint64_t size = 1000,
-                               std::vector<std::string>* warnings = nullptr, const std::string& sha256 = {}) {
+                               std::vector<std::string>* warnings = nullptr, const std::string& sha256 = {},
+                               const std::string& minisig = {}) {
   archive_listing listing;
   for (const auto& [path, data] : files) {
     listing.paths.push_back(path);
@@ -38,7 +39,7 @@ inline bool add_memory_package(catalogue_c& catalogue, const std::string& name,
     }
   }
   std::string reason;
-  return catalogue.add_package(catalogue_package{name, "", size, sha256}, listing,
+  return catalogue.add_package(catalogue_package{name, "", size, sha256, minisig}, listing,
                                [warnings](const std::string& line) {
                                  if (warnings) warnings->push_back(line);
                                },
