@@ -7,7 +7,7 @@ namespace quillary {
 namespace {
 
 constexpr char base64_alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-constexpr std::string_view untrusted_prefix = "untrusted comment:";
+constexpr std::string_view untrusted_prefix = "untrusted comment: ";
 constexpr std::string_view trusted_prefix = "trusted comment: ";
 constexpr size_t key_bytes = 42;
 constexpr size_t signature_bytes = 74;
@@ -41,19 +41,17 @@ bool split_lines(std::string_view text, std::vector<std::string_view>& lines, si
     if (end == std::string_view::npos) break;
     text.remove_prefix(end + 1);
   }
-  // Blank lines at the end are the file's last line ends, not content.
-  while (!lines.empty() && lines.back().find_first_not_of(" \t") == std::string_view::npos) lines.pop_back();
   return true;
 }
 
-std::string_view trim(std::string_view text) {
-  const size_t begin = text.find_first_not_of(" \t");
-  if (begin == std::string_view::npos) return {};
-  return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
+// As minisign reads them: blanks after the base64, none before it.
+std::string_view trim_end(std::string_view text) {
+  const size_t end = text.find_last_not_of(" \t");
+  return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
 }
 
 bool decode_exactly(std::string_view line, size_t size, std::string& out) {
-  return decode_base64(trim(line), out) && out.size() == size;
+  return decode_base64(trim_end(line), out) && out.size() == size;
 }
 
 }  // namespace
@@ -177,7 +175,8 @@ std::string key_id_text(const minisign_key_id& id) {
 }
 
 bool parse_key_id(std::string_view text, minisign_key_id& out) {
-  text = trim(text);
+  const size_t begin = text.find_first_not_of(" \t");
+  text = begin == std::string_view::npos ? std::string_view() : trim_end(text.substr(begin));
   if (text.empty() || text.size() > 16) return false;
   uint64_t value = 0;
   for (const char c : text) {

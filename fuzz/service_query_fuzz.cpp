@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "app/sha256.h"
-#include "server/base64.h"
+#include "app/minisign.h"
 #include "server/catalogue.h"
 #include "server/update_query.h"
 
@@ -103,7 +103,7 @@ void check(const http_answer& answer) {
       if (children != expected || ++items > 500) std::abort();
       std::string decoded;
       if (minisig != nullptr &&
-          (minisig->GetText() == nullptr || !base64_decode(minisig->GetText(), decoded) || decoded != signature)) {
+          (minisig->GetText() == nullptr || !decode_base64(minisig->GetText(), decoded) || decoded != signature)) {
         std::abort();
       }
       // Every package of this catalogue has its digest, which the client reads.

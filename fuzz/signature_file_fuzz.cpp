@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "server/base64.h"
+#include "app/minisign.h"
 #include "server/package_signature.h"
 
 using namespace quillary::server;
@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (plausible && (bytes.size() < 3 || bytes.substr(0, 19) != "untrusted comment: ")) std::abort();
 
   std::string decoded;
-  if (!base64_decode(base64_encode(bytes), decoded) || decoded != bytes) std::abort();
-  if (base64_decode(bytes, decoded) && base64_encode(decoded) != bytes) std::abort();
+  if (!decode_base64(encode_base64(bytes), decoded) || decoded != bytes) std::abort();
+  if (decode_base64(bytes, decoded) && encode_base64(decoded) != bytes) std::abort();
   return 0;
 }

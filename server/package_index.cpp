@@ -10,7 +10,7 @@
 #include <system_error>
 
 #include "app/sha256.h"
-#include "server/base64.h"
+#include "app/minisign.h"
 #include "server/package_signature.h"
 #include "server/text_encoding.h"
 
@@ -125,7 +125,7 @@ bool read_package_index(const std::string& path, std::vector<package_file>& out,
     bool good = fields && fields.get() == ' ' && std::getline(fields, file.name) && !file.name.empty() &&
                 is_hex_digest(file.sha256);
     if (good && signature != no_signature) {
-      good = base64_decode(signature, file.minisig) && file.minisig.size() <= max_signature_bytes &&
+      good = decode_base64(signature, file.minisig) && file.minisig.size() <= max_signature_bytes &&
              is_plausible_signature(file.minisig);
     }
     if (!good) {
@@ -145,7 +145,7 @@ bool write_package_index(const std::string& path, const std::vector<package_file
     out << index_format << '\n';
     for (const auto& file : files) {
       out << file.sha256 << ' ' << file.size << ' ' << file.modified << ' '
-          << (file.minisig.empty() ? std::string(no_signature) : base64_encode(file.minisig)) << ' ' << file.name
+          << (file.minisig.empty() ? std::string(no_signature) : encode_base64(file.minisig)) << ' ' << file.name
           << '\n';
     }
     if (!out.flush()) {

@@ -7,45 +7,17 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "server/base64.h"
+#include "app/minisign.h"
 #include "server/outgoing_answer.h"
 
 namespace quillary::server {
 
-namespace {
-
-// minisign's sizes: two bytes of algorithm, eight of key number and 64 of
-// Ed25519 signature on the second line; 64 bytes of signature on the fourth.
-constexpr size_t signature_line_bytes = 2 + 8 + 64;
-constexpr size_t comment_signature_bytes = 64;
-
-// The next line of `text` from `at`, without its line end; false when the
-// text has ended.
-bool next_line(std::string_view text, size_t& at, std::string_view& line) {
-  if (at >= text.size()) return false;
-  const size_t end = text.find('\n', at);
-  line = text.substr(at, (end == std::string_view::npos ? text.size() : end) - at);
-  at = end == std::string_view::npos ? text.size() : end + 1;
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  return true;
-}
-
-bool decodes_to(std::string_view line, size_t bytes) {
-  std::string decoded;
-  return base64_decode(line, decoded) && decoded.size() == bytes;
-}
-
-}  // namespace
-
+// The same reader the program uses: what it would refuse to read is not
+// handed to it.
 bool is_plausible_signature(std::string_view text) {
-  std::string_view lines[4];
-  size_t at = 0;
-  for (auto& line : lines) {
-    if (!next_line(text, at, line)) return false;
-  }
-  if (at != text.size()) return false;  // a fifth line
-  return lines[0].substr(0, 19) == "untrusted comment: " && decodes_to(lines[1], signature_line_bytes) &&
-         lines[2].substr(0, 17) == "trusted comment: " && decodes_to(lines[3], comment_signature_bytes);
+  minisign_signature signature;
+  std::string error;
+  return parse_minisign_signature(text, signature, error);
 }
 
 void read_package_signature(const std::string& folder, const std::string& package_name, std::string& signature,

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "server/base64.h"
+#include "app/minisign.h"
 #include "server/text_encoding.h"
 #include "service/xml_text.h"
 
@@ -118,7 +118,7 @@ item_values make_item_values(const offer& o, const std::string& package_base) {
   v.sha256 = o.package->sha256;
   // Encoded for each item written rather than kept encoded: the package
   // keeps one copy of the bytes, which its download route serves as well.
-  if (!o.package->minisig.empty()) v.minisig = base64_encode(o.package->minisig);
+  if (!o.package->minisig.empty()) v.minisig = encode_base64(o.package->minisig);
   return v;
 }
 

@@ -40,7 +40,9 @@ check "settings has the eight values and the machine policy" json_has "$out" \
   "sorted(d) == sorted(['download_path','backup_path','language','install_date','autorun','scan_offline','close_to_tray','scheduled_scan','policy'])"
 # No test sets a policy here (wine_policy_test.sh does, and takes it away).
 check "... which, unset, leaves the three built-in servers" json_has "$out" \
-  "d['policy'] == {'update_servers': ['http://127.0.0.1:18081/', 'http://127.0.0.1:18082/', 'http://127.0.0.1:18083/'], 'source': 'built-in', 'ignored': []}"
+  "(d['policy']['update_servers'], d['policy']['source'], d['policy']['ignored'], d['policy']['refused_servers']) == (['http://127.0.0.1:18081/', 'http://127.0.0.1:18082/', 'http://127.0.0.1:18083/'], 'built-in', [], [])"
+check "... and the built-in key of the sample catalogue, whose signatures are required" json_has "$out" \
+  "d['policy']['signatures'] == {'require_signed_packages': True, 'require_signed_source': 'a key is trusted', 'trusted_keys': [{'id': '0B0F503A4439EC38', 'source': 'built-in'}], 'revoked_keys': []} and d['policy']['require_https'] is False"
 check "the install date is a date" json_has "$out" \
   "len(d['install_date']) == 10 and d['install_date'][4] == '-'"
 

@@ -8,7 +8,7 @@
 
 #include "devices/device_inventory.h"
 #include "devices/raw_scan.h"
-#include "server/base64.h"
+#include "app/minisign.h"
 #include "server/catalogue.h"
 #include "server/package_index.h"
 #include "server/package_signature.h"
@@ -60,21 +60,21 @@ TEST(Base64, StandardAlphabetWithPaddingBothWays) {
                                                          {"foo", "Zm9v"},  {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="},
                                                          {"foobar", "Zm9vYmFy"}, {"\xFB\xFF", "+/8="}};
   for (const auto& [bytes, text] : vectors) {
-    EXPECT_EQ(base64_encode(bytes), text);
+    EXPECT_EQ(encode_base64(bytes), text);
     std::string decoded;
-    EXPECT_TRUE(base64_decode(text, decoded)) << text;
+    EXPECT_TRUE(decode_base64(text, decoded)) << text;
     EXPECT_EQ(decoded, bytes);
   }
   std::string every_byte;
   for (int b = 0; b < 256; ++b) every_byte.push_back(static_cast<char>(b));
   std::string decoded;
-  ASSERT_TRUE(base64_decode(base64_encode(every_byte), decoded));
+  ASSERT_TRUE(decode_base64(encode_base64(every_byte), decoded));
   EXPECT_EQ(decoded, every_byte);
-  EXPECT_EQ(base64_encode(sample_signature), sample_signature_base64);
+  EXPECT_EQ(encode_base64(sample_signature), sample_signature_base64);
 
   // Texts that are not one byte string's only encoding.
   for (const char* text : {"Zg=", "Zg", "Zm9v\n", "Zm 9", "Zg==Zg==", "=Zm9", "Zm=v", "Zh==", "Zm9=", "Zm-_"}) {
-    EXPECT_FALSE(base64_decode(text, decoded)) << text;
+    EXPECT_FALSE(decode_base64(text, decoded)) << text;
   }
 }
 
@@ -238,7 +238,7 @@ TEST(PackageIndex, SignaturesMakeTheRoundTripAndOldIndexesAreRefused) {
 
   // A signature field that is not the base64 of a signature file.
   for (const std::string& field : {std::string("Zm9v"), std::string("!!"), std::string(""),
-                                   base64_encode(sample_signature + "x\n")}) {
+                                   encode_base64(sample_signature + "x\n")}) {
     write_file(index, "quillary-package-index 2\n" + digest + " 1234 5 " + field + " a.zip\n");
     EXPECT_FALSE(read_package_index(index, read, reason)) << field;
     EXPECT_TRUE(read.empty());
@@ -327,7 +327,7 @@ TEST_F(SignedReply, EveryItemOfASignedPackageCarriesItsSignatureFileAfterTheDige
     ASSERT_NE(minisig->GetText(), nullptr);
     EXPECT_EQ(std::string(minisig->GetText()), sample_signature_base64);
     std::string decoded;
-    ASSERT_TRUE(base64_decode(minisig->GetText(), decoded));
+    ASSERT_TRUE(decode_base64(minisig->GetText(), decoded));
     EXPECT_EQ(decoded, sample_signature) << "the file's exact bytes, tabs and line ends included";
     EXPECT_EQ(minisig->PreviousSibling()->ToElement()->ValueStr(), "sha256");
     EXPECT_EQ(minisig->NextSibling(), nullptr);

@@ -143,6 +143,10 @@ class Hardening(unittest.TestCase):
         cls.folder = tempfile.mkdtemp(prefix="quillary-hardening-")
         cls.catalogue = os.path.join(cls.folder, "catalogue")
         subprocess.run([MAKE_CATALOGUE, cls.catalogue], check=True, stdout=subprocess.DEVNULL)
+        # Signed as a publisher signs, with the sample key the client trusts.
+        sign = os.path.join(os.path.dirname(MAKE_CATALOGUE), "sign-packages")
+        subprocess.run([sign, cls.catalogue, "--sample"], check=True, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
         cls.fixture = os.path.join(cls.folder, "demo-pc.json")
         with open(cls.fixture, "w") as f:
             subprocess.run([MAKE_FIXTURE, "demo", os.path.join(cls.catalogue, "catalogue.json")], check=True,
