@@ -45,7 +45,10 @@ int run_settings(const arguments& args) {
   json.key("signatures").begin_object();
   json.key("require_signed_packages").value(trust.require_signed);
   json.key("require_signed_source")
-      .value(policy.require_signed_packages ? "policy" : trust.keys.empty() ? "no key trusted" : "a key is trusted");
+      .value(policy.require_signed_packages ? "policy"
+             : !trust.keys.empty()          ? "a key is trusted"
+             : !trust.revoked.empty()       ? "a key is revoked"
+                                            : "no key trusted");
   json.key("trusted_keys").begin_array();
   for (const auto& key : trust.keys) {
     json.begin_object();

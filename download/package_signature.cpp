@@ -101,7 +101,9 @@ signature_trust make_signature_trust(std::string_view built_in_keys, const machi
     built_in_keys.remove_prefix(end);
   }
   for (const auto& key : policy.trusted_keys) add(key, "policy");
-  trust.require_signed = policy.require_signed_packages.value_or(!trust.keys.empty());
+  // A key trusted, or one revoked: signatures matter here, and a package
+  // without one must not slip past them.
+  trust.require_signed = policy.require_signed_packages.value_or(!trust.keys.empty() || !trust.revoked.empty());
   trust.require_https = policy.require_https;
   return trust;
 }

@@ -30,8 +30,8 @@ struct signature_trust {
   };
   std::vector<trusted_key> keys;  // revoked keys are not among them
   std::vector<minisign_key_id> revoked;
-  // Unsigned packages are refused. On whenever a key is trusted, unless a
-  // policy says the team serves packages without signatures.
+  // Unsigned packages are refused. On whenever a key is trusted or revoked,
+  // unless a policy says the team serves packages without signatures.
   bool require_signed = false;
 
   const trusted_key* find(const minisign_key_id& id) const;
