@@ -138,7 +138,7 @@ final=$(json "$work/version.download" "d['final_path']")
 cli install "$final" --link "$(field version link)" --inf "$inf" --offered "$inf" "$(field version ver)" \
   "$(field version date)" > "$work/version.install" 2> "$work/version.err"
 check "... but installs nothing: the INF says another DriverVer (exit 8)" test "$?" = 8
-check "... nothing started" test "$(json "$work/version.install" "d['installation_started']")" != True
+check "... nothing started" test "$(installs)" = "$before"
 check "... and says why" stderr_says version "DriverVer"
 rm -rf "$work/downloads"/*
 
