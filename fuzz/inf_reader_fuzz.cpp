@@ -6,15 +6,16 @@
 #include <string>
 #include <string_view>
 
+#include "base/ascii_text.h"
+#include "base/inf_file.h"
 #include "platform/text.h"
 #include "server/catalogue.h"
 #include "server/inf_driver.h"
-#include "server/inf_file.h"
 #include "server/matcher.h"
-#include "server/text_encoding.h"
 
 namespace {
 
+using namespace quillary;
 using namespace quillary::server;
 
 const char* const systems[] = {"WINXP",   "WINXP64", "WIN2003", "WIN200364", "VISTA",      "VISTA64",

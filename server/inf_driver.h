@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "server/inf_file.h"
+#include "base/inf_file.h"
 #include "server/target_os.h"
 
 namespace quillary::server {

@@ -10,7 +10,7 @@
 #include <system_error>
 
 #include "app/sha256.h"
-#include "server/text_encoding.h"
+#include "base/ascii_text.h"
 
 namespace quillary::server {
 

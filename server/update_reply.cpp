@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "server/text_encoding.h"
+#include "base/ascii_text.h"
 #include "service/xml_text.h"
 
 namespace quillary::server {

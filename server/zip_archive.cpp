@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "server/text_encoding.h"
+#include "base/ascii_text.h"
 
 namespace quillary::server {
 

@@ -2,9 +2,9 @@
 // [Version], [Manufacturer] and models sections yield.
 #include <gtest/gtest.h>
 
+#include "base/ascii_text.h"
+#include "base/inf_file.h"
 #include "server/inf_driver.h"
-#include "server/inf_file.h"
-#include "server/text_encoding.h"
 #include "server_test_support.h"
 
 namespace quillary::server {

@@ -1,10 +1,10 @@
-#include "server/text_encoding.h"
+#include "base/ascii_text.h"
 
 #include <cstdint>
 
-#include "platform/text.h"
+#include "base/utf8.h"
 
-namespace quillary::server {
+namespace quillary {
 
 namespace {
 
@@ -106,4 +106,4 @@ bool parse_hex(std::string_view text, uint64_t& value, size_t max_digits) {
   return true;
 }
 
-}  // namespace quillary::server
+}  // namespace quillary

@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace quillary::server {
+namespace quillary {
 
 struct inf_line {
   bool has_key = false;             // the line had an '=' outside quotes
@@ -46,4 +46,4 @@ class inf_file_c {
   std::unordered_map<std::string, size_t> index_;  // upper-case name -> section
 };
 
-}  // namespace quillary::server
+}  // namespace quillary

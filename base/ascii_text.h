@@ -1,4 +1,4 @@
-// Byte-level text helpers of the service: INF files arrive as UTF-16LE,
+// Byte-level text helpers of the client and the service: INF files arrive as UTF-16LE,
 // UTF-8 or Windows-1252 bytes and are kept as UTF-8 inside; identifiers are
 // compared with ASCII case folding, which is how device IDs are spelled.
 #pragma once
@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace quillary::server {
+namespace quillary {
 
 // The text of an INF file as UTF-8. A UTF-16LE byte-order mark (or, without
 // one, a first character whose high byte is zero) means UTF-16LE; a UTF-8
@@ -32,4 +32,4 @@ bool parse_decimal(std::string_view text, uint64_t& value, size_t max_digits = 1
 // The same for hexadecimal digits of either case; no "0x" prefix.
 bool parse_hex(std::string_view text, uint64_t& value, size_t max_digits = 16);
 
-}  // namespace quillary::server
+}  // namespace quillary
