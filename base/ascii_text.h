@@ -1,6 +1,7 @@
-// Byte-level text helpers of the client and the service: INF files arrive as UTF-16LE,
-// UTF-8 or Windows-1252 bytes and are kept as UTF-8 inside; identifiers are
-// compared with ASCII case folding, which is how device IDs are spelled.
+// ASCII text helpers shared by the client and the service: identifiers
+// (device IDs, INF keys and section names, protocol words) are compared
+// with ASCII case folding, which is how they are spelled, and protocol
+// numbers are read as plain digits.
 #pragma once
 
 #include <cstdint>
@@ -8,16 +9,6 @@
 #include <string_view>
 
 namespace quillary {
-
-// The text of an INF file as UTF-8. A UTF-16LE byte-order mark (or, without
-// one, a first character whose high byte is zero) means UTF-16LE; a UTF-8
-// mark means UTF-8 (invalid sequences become U+FFFD); anything else is read
-// as Windows-1252, the code page of the files' authors. The mark is dropped.
-std::string decode_inf_bytes(std::string_view bytes);
-
-// Windows-1252 bytes as UTF-8; the five unassigned bytes map to the C1
-// controls of the same value, as the system's own table does.
-std::string cp1252_to_utf8(std::string_view bytes);
 
 std::string to_upper_ascii(std::string_view text);
 bool equal_ignore_case_ascii(std::string_view a, std::string_view b);

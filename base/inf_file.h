@@ -1,6 +1,7 @@
 // An INF file read into sections and lines, with its string tokens
-// substituted. This knows the INF syntax only; what the sections mean for a
-// driver is read by inf_driver.h.
+// substituted. This knows the INF syntax only; the DriverVer directive is
+// read by inf_driver_ver.h, and what the other sections mean for a driver
+// by the service (server/inf_driver.h).
 #pragma once
 
 #include <string>

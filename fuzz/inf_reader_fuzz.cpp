@@ -1,13 +1,16 @@
-// INF files as the catalogue reads them: any bytes must be read or refused
-// without a crash, decode to valid UTF-8, and whatever models they yield
-// must be found again by their IDs.
+// INF files as the catalogue and the client read them: any bytes must be
+// read or refused without a crash, decode to valid UTF-8, give the client
+// the DriverVer the service offers, and whatever models they yield must be
+// found again by their IDs.
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
-#include "base/ascii_text.h"
+#include "base/inf_driver_ver.h"
 #include "base/inf_file.h"
+#include "base/inf_text.h"
 #include "platform/text.h"
 #include "server/catalogue.h"
 #include "server/inf_driver.h"
@@ -23,6 +26,14 @@ const char* const systems[] = {"WINXP",   "WINXP64", "WIN2003", "WIN200364", "VI
                                "WIN81",   "WIN8164", "WIN10",   "WIN1064",   "WIN10ARM64", "WIN11",
                                "WIN1164", "WIN11ARM64"};
 
+bool iso_date(const std::string& date) {
+  if (date.size() != 10 || date[4] != '-' || date[7] != '-') return false;
+  for (const size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
+    if (date[i] < '0' || date[i] > '9') return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -36,9 +47,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (reason.empty()) std::abort();
     return 0;
   }
+  // DriverVer as the client reads it: a date of the one form and a version
+  // that reads as numbers, or a reason.
+  inf_driver_ver ver;
+  const bool has_ver = read_inf_driver_ver(inf, ver, reason);
+  if (has_ver) {
+    std::array<uint32_t, 4> parts;
+    if (!iso_date(ver.date) || !parse_driver_version(ver.version, parts)) std::abort();
+  } else if (reason.empty()) {
+    std::abort();
+  }
+
   inf_driver driver;
   if (!read_inf_driver(inf, driver, reason)) return 0;
   if (driver.date.size() != 10 || driver.manufacturers.empty()) std::abort();
+  // The service offers exactly what the client will find in the package.
+  if (!has_ver || driver.date != ver.date || driver.version != ver.version) std::abort();
 
   catalogue_c catalogue;
   archive_listing listing;

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "base/ascii_text.h"
+#include "base/inf_text.h"
 
 namespace quillary::server {
 

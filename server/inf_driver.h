@@ -51,9 +51,6 @@ struct inf_driver {
 // no model with an ID for any manufacturer.
 bool read_inf_driver(const inf_file_c& inf, inf_driver& out, std::string& reason);
 
-// "mm/dd/yyyy" (or with '-') as YYYY-MM-DD; false when it is no such date.
-bool normalize_inf_date(std::string_view text, std::string& out);
-
 // The models section of one manufacturer that the system would use for this
 // client: the most specific fitting decorated one, else the undecorated one
 // for an x86 client; null when none applies.

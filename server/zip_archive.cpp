@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "base/ascii_text.h"
+#include "base/inf_text.h"
 
 namespace quillary::server {
 
