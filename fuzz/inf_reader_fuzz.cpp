@@ -1,7 +1,8 @@
 // INF files as the catalogue and the client read them: any bytes must be
 // read or refused without a crash, decode to valid UTF-8, give the client
-// the DriverVer the service offers, and whatever models they yield must be
-// found again by their IDs.
+// the DriverVer the service offers (so that the client's check of the
+// package agrees with an offer made from it, and with no other), and
+// whatever models they yield must be found again by their IDs.
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include "base/inf_driver_ver.h"
 #include "base/inf_file.h"
 #include "base/inf_text.h"
+#include "download/offer_agreement.h"
 #include "platform/text.h"
 #include "server/catalogue.h"
 #include "server/inf_driver.h"
@@ -43,8 +45,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   inf_file_c inf;
   std::string reason;
+  // The client's check of a package refuses what gives no DriverVer.
+  const auto refused = [&bytes] {
+    return check_inf_against_offer(bytes, u"1.0", u"2012-01-01").verdict == offer_verdict::inf_unreadable;
+  };
   if (!inf.parse(text, reason)) {
-    if (reason.empty()) std::abort();
+    if (reason.empty() || !refused()) std::abort();
     return 0;
   }
   // DriverVer as the client reads it: a date of the one form and a version
@@ -54,7 +60,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (has_ver) {
     std::array<uint32_t, 4> parts;
     if (!iso_date(ver.date) || !parse_driver_version(ver.version, parts)) std::abort();
-  } else if (reason.empty()) {
+    // An offer made from this DriverVer agrees with the package (of a size
+    // the service reads), and one with another version or date does not.
+    const std::u16string version = utf8_to_utf16(ver.version), date = utf8_to_utf16(ver.date);
+    if (size <= max_offer_inf_size &&
+        (check_inf_against_offer(bytes, version, date).verdict != offer_verdict::matches ||
+         check_inf_against_offer(bytes, u"1" + version, date).verdict != offer_verdict::version_differs ||
+         check_inf_against_offer(bytes, version, u"x" + date).verdict != offer_verdict::date_differs)) {
+      std::abort();
+    }
+  } else if (reason.empty() || !refused()) {
     std::abort();
   }
 
