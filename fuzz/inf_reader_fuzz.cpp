@@ -1,26 +1,40 @@
-// INF files as the catalogue reads them: any bytes must be read or refused
-// without a crash, decode to valid UTF-8, and whatever models they yield
-// must be found again by their IDs.
+// INF files as the catalogue and the client read them: any bytes must be
+// read or refused without a crash, decode to valid UTF-8, give the client
+// the DriverVer the service offers (so that the client's check of the
+// package agrees with an offer made from it, and with no other), and
+// whatever models they yield must be found again by their IDs.
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "base/inf_driver_ver.h"
+#include "base/inf_file.h"
+#include "base/inf_text.h"
+#include "download/offer_agreement.h"
 #include "platform/text.h"
 #include "server/catalogue.h"
 #include "server/inf_driver.h"
-#include "server/inf_file.h"
 #include "server/matcher.h"
-#include "server/text_encoding.h"
 
 namespace {
 
+using namespace quillary;
 using namespace quillary::server;
 
 const char* const systems[] = {"WINXP",   "WINXP64", "WIN2003", "WIN200364", "VISTA",      "VISTA64",
                                "WIN2008", "WIN200864", "WIN7", "WIN764",   "WIN8",       "WIN864",
                                "WIN81",   "WIN8164", "WIN10",   "WIN1064",   "WIN10ARM64", "WIN11",
                                "WIN1164", "WIN11ARM64"};
+
+bool iso_date(const std::string& date) {
+  if (date.size() != 10 || date[4] != '-' || date[7] != '-') return false;
+  for (const size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
+    if (date[i] < '0' || date[i] > '9') return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -31,13 +45,39 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   inf_file_c inf;
   std::string reason;
+  // The client's check of a package refuses what gives no DriverVer.
+  const auto refused = [&bytes] {
+    return check_inf_against_offer(bytes, u"1.0", u"2012-01-01").verdict == offer_verdict::inf_unreadable;
+  };
   if (!inf.parse(text, reason)) {
-    if (reason.empty()) std::abort();
+    if (reason.empty() || !refused()) std::abort();
     return 0;
   }
+  // DriverVer as the client reads it: a date of the one form and a version
+  // that reads as numbers, or a reason.
+  inf_driver_ver ver;
+  const bool has_ver = read_inf_driver_ver(inf, ver, reason);
+  if (has_ver) {
+    std::array<uint32_t, 4> parts;
+    if (!iso_date(ver.date) || !parse_driver_version(ver.version, parts)) std::abort();
+    // An offer made from this DriverVer agrees with the package (of a size
+    // the service reads), and one with another version or date does not.
+    const std::u16string version = utf8_to_utf16(ver.version), date = utf8_to_utf16(ver.date);
+    if (size <= max_offer_inf_size &&
+        (check_inf_against_offer(bytes, version, date).verdict != offer_verdict::matches ||
+         check_inf_against_offer(bytes, u"1" + version, date).verdict != offer_verdict::version_differs ||
+         check_inf_against_offer(bytes, version, u"x" + date).verdict != offer_verdict::date_differs)) {
+      std::abort();
+    }
+  } else if (reason.empty() || !refused()) {
+    std::abort();
+  }
+
   inf_driver driver;
   if (!read_inf_driver(inf, driver, reason)) return 0;
   if (driver.date.size() != 10 || driver.manufacturers.empty()) std::abort();
+  // The service offers exactly what the client will find in the package.
+  if (!has_ver || driver.date != ver.date || driver.version != ver.version) std::abort();
 
   catalogue_c catalogue;
   archive_listing listing;

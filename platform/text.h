@@ -6,18 +6,18 @@
 #include <string>
 #include <string_view>
 
+// utf8_to_utf16 and utf16_to_utf8, which the service shares.
+#include "base/utf8.h"
+
 namespace quillary {
 
-// Invalid or truncated UTF-8 sequences become U+FFFD, one per maximal
-// invalid subpart, as the system's own decoder does.
-std::u16string utf8_to_utf16(std::string_view text);
-void append_utf8_to_utf16(std::string_view text, std::u16string& out);
-
-// Unpaired surrogates become U+FFFD.
-std::string utf16_to_utf8(std::u16string_view text);
-
 // Plain ASCII to UTF-16, for names built from narrow literals.
-std::u16string ascii_to_utf16(std::string_view text);
+inline std::u16string ascii_to_utf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (const char c : text) out.push_back(static_cast<unsigned char>(c));
+  return out;
+}
 
 // The thread's ANSI code page on Windows (characters it cannot hold become
 // '?'); UTF-8 in the native build, whose locale is UTF-8.
@@ -32,8 +32,8 @@ void append_from_ansi(std::string_view text, std::u16string& out);
 bool equal_ignore_case(std::u16string_view a, std::u16string_view b);
 
 // The text up to (not including) its first NUL, as a C string would end.
-std::u16string_view up_to_nul(std::u16string_view text);
-std::string_view up_to_nul(std::string_view text);
+inline std::u16string_view up_to_nul(std::u16string_view text) { return text.substr(0, text.find(u'\0')); }
+inline std::string_view up_to_nul(std::string_view text) { return text.substr(0, text.find('\0')); }
 
 }  // namespace quillary
 

@@ -4,8 +4,9 @@
 #include <filesystem>
 #include <set>
 
+#include "base/ascii_text.h"
+#include "base/inf_text.h"
 #include "server/package_signature.h"
-#include "server/text_encoding.h"
 
 namespace quillary::server {
 

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "base/ascii_text.h"
 #include "server/http_answer.h"
 #include "server/http_response.h"
 #include "server/package_download.h"
-#include "server/text_encoding.h"
 #include "server/update_query.h"
 #include "server/url_path.h"
 

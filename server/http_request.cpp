@@ -1,6 +1,6 @@
 #include "server/http_request.h"
 
-#include "server/text_encoding.h"
+#include "base/ascii_text.h"
 
 namespace quillary::server {
 

@@ -1,24 +1,11 @@
 #include "server/inf_driver.h"
 
-#include "server/text_encoding.h"
+#include "base/ascii_text.h"
+#include "base/inf_driver_ver.h"
 
 namespace quillary::server {
 
 namespace {
-
-// A version of one to four dot-separated numbers of at most five digits.
-bool valid_version(std::string_view text) {
-  int parts = 0;
-  size_t start = 0;
-  while (true) {
-    const size_t dot = text.find('.', start);
-    const std::string_view part = text.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
-    uint64_t number;
-    if (!parse_decimal(part, number, 5) || ++parts > 4) return false;
-    if (dot == std::string_view::npos) return true;
-    start = dot + 1;
-  }
-}
 
 std::string architecture_suffix(const target_decoration& decoration) {
   switch (decoration.arch) {
@@ -91,24 +78,6 @@ inf_manufacturer read_manufacturer(const inf_file_c& inf, const inf_line& line) 
 
 }  // namespace
 
-bool normalize_inf_date(std::string_view text, std::string& out) {
-  const size_t first = text.find_first_of("/-");
-  if (first == std::string_view::npos) return false;
-  const size_t second = text.find_first_of("/-", first + 1);
-  if (second == std::string_view::npos) return false;
-  const std::string_view month = text.substr(0, first);
-  const std::string_view day = text.substr(first + 1, second - first - 1);
-  const std::string_view year = text.substr(second + 1);
-  uint64_t m, d, y;
-  if (!parse_decimal(month, m, 2) || !parse_decimal(day, d, 2) || !parse_decimal(year, y, 4) || year.size() != 4) {
-    return false;
-  }
-  if (m < 1 || m > 12 || d < 1 || d > 31) return false;
-  out = std::string(year) + "-" + (m < 10 ? "0" : "") + std::to_string(m) + "-" + (d < 10 ? "0" : "") +
-        std::to_string(d);
-  return true;
-}
-
 bool read_inf_driver(const inf_file_c& inf, inf_driver& out, std::string& reason) {
   out = inf_driver{};
   const std::string signature = inf.value_of("Version", "Signature");
@@ -121,21 +90,10 @@ bool read_inf_driver(const inf_file_c& inf, inf_driver& out, std::string& reason
   out.class_name = inf.value_of("Version", "Class");
   out.class_guid = inf.value_of("Version", "ClassGuid");
 
-  const inf_section* version = inf.find_section("Version");
-  const inf_line* driver_ver = nullptr;
-  for (const auto& line : version->lines) {
-    if (line.has_key && equal_ignore_case_ascii(line.key, "DriverVer")) driver_ver = &line;
-  }
-  if (driver_ver == nullptr || !normalize_inf_date(trim_blanks(driver_ver->fields[0]), out.date)) {
-    reason = "no valid DriverVer date";
-    return false;
-  }
-  out.version = driver_ver->fields.size() > 1 ? std::string(trim_blanks(driver_ver->fields[1])) : std::string();
-  if (out.version.empty()) out.version = "0.0.0.0";
-  if (!valid_version(out.version)) {
-    reason = "DriverVer version \"" + out.version + "\" is not a version";
-    return false;
-  }
+  inf_driver_ver driver_ver;
+  if (!read_inf_driver_ver(inf, driver_ver, reason)) return false;
+  out.date = std::move(driver_ver.date);
+  out.version = std::move(driver_ver.version);
 
   if (const inf_section* manufacturers = inf.find_section("Manufacturer")) {
     for (const auto& line : manufacturers->lines) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "server/inf_file.h"
+#include "base/inf_file.h"
 #include "server/target_os.h"
 
 namespace quillary::server {
@@ -50,9 +50,6 @@ struct inf_driver {
 // file has no [Version] signature of a Windows INF, no valid DriverVer, or
 // no model with an ID for any manufacturer.
 bool read_inf_driver(const inf_file_c& inf, inf_driver& out, std::string& reason);
-
-// "mm/dd/yyyy" (or with '-') as YYYY-MM-DD; false when it is no such date.
-bool normalize_inf_date(std::string_view text, std::string& out);
 
 // The models section of one manufacturer that the system would use for this
 // client: the most specific fitting decorated one, else the undecorated one

@@ -11,8 +11,8 @@
 
 #include "app/sha256.h"
 #include "app/minisign.h"
+#include "base/ascii_text.h"
 #include "server/package_signature.h"
-#include "server/text_encoding.h"
 
 namespace quillary::server {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "server/text_encoding.h"
+#include "base/ascii_text.h"
 
 namespace quillary::server {
 

@@ -4,7 +4,7 @@
 #include <tuple>
 #include <vector>
 
-#include "server/text_encoding.h"
+#include "base/ascii_text.h"
 
 namespace quillary::server {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "app/minisign.h"
-#include "server/text_encoding.h"
+#include "base/ascii_text.h"
 #include "service/xml_text.h"
 
 namespace quillary::server {

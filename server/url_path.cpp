@@ -1,6 +1,6 @@
 #include "server/url_path.h"
 
-#include "server/text_encoding.h"
+#include "base/ascii_text.h"
 
 namespace quillary::server {
 

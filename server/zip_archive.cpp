@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "server/text_encoding.h"
+#include "base/ascii_text.h"
+#include "base/inf_text.h"
 
 namespace quillary::server {
 

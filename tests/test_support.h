@@ -6,6 +6,7 @@
 #include <ostream>
 #include <random>
 #include <string>
+#include <string_view>
 
 #include "app/language.h"
 #include "platform/task_scheduler.h"
@@ -31,6 +32,16 @@ inline void load_shipped_english() {
   language_table().load_text(bytes, u"English", true);
 }
 #endif
+
+// Text as the bytes of a UTF-16LE file, with or without its byte-order mark.
+inline std::string utf16le_bytes(std::u16string_view text, bool with_mark) {
+  std::string out = with_mark ? "\xFF\xFE" : "";
+  for (const char16_t c : text) {
+    out.push_back(static_cast<char>(c & 0xFF));
+    out.push_back(static_cast<char>(c >> 8));
+  }
+  return out;
+}
 
 // A fresh folder under the system's temporary folder, removed on destruction.
 class temp_folder_c {

@@ -24,6 +24,7 @@ cleanup() {
 trap cleanup EXIT
 
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/checks.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/sample_signature.sh"
 windows_path() { "$wine_run" winepath -w "$1" 2>/dev/null; }
 
 # The multi-folder network package, made large enough to pause part-way.
@@ -40,6 +41,8 @@ size=$(stat -c %s "$work/catalogue/$package")
 cp "$windows/quillary-cli.exe" "$windows/quillary-cli-test.exe" "$standins/DPInst64.exe" "$standins/DPInst32.exe" \
   "$work/program/"
 
+# Signed by the sample publisher, whose key the program trusts.
+"$root/scripts/sign-packages" "$work/catalogue" --sample >/dev/null 2>&1 || exit 1
 start_service() {  # start_service OUTFILE [FAULT]
   "$native/quillary-service" --catalogue "$work/catalogue" --listen 127.0.0.1:0 --quiet ${2:+--fault "$2"} > "$1" &
   pids+=($!)
@@ -91,7 +94,9 @@ other=$(echo other | sha256sum | cut -d' ' -f1)
 checked=$(windows_path "$work/checked")
 cli download "${normal}packages/$package" --size "$size" --sha256 "$other" --dir "$checked" > "$work/wrong.json" \
   2> "$work/wrong.err"
-check "bytes that do not give the offer's SHA-256: exit 4" test "$?" = 4
+# The publisher's signature (fetched from beside the package) names the
+# package's own digest: an offer naming another is refused before a byte.
+check "an offer whose SHA-256 is not the signed one: exit 6" test "$?" = 6
 check "... saying so" grep -q "SHA-256" "$work/wrong.err"
 check "... and no file is left to install" test -z "$(ls -A "$work/checked")"
 cli download "${normal}packages/$package" --size "$size" --sha256 "$digest" --dir "$checked" > "$work/right.json"
@@ -99,6 +104,7 @@ check "the right SHA-256: complete (exit 0)" test "$?" = 0
 
 # A download that is no archive: opened as itself.
 cp "$standins/DPInst32.exe" "$work/downloads/vendor-setup.exe"
+sign_package "$work/downloads/vendor-setup.exe"
 rm -f "$work/program/dpinst-calls.txt"
 cli install "$downloads\\vendor-setup.exe" > "$work/install2.json"
 for _ in $(seq 100); do [ -s "$work/downloads/dpinst-calls.txt" ] && break; sleep 0.1; done
@@ -117,6 +123,7 @@ with zipfile.ZipFile(sys.argv[1], "w") as z:
         info.filename = name  # as given, without zipfile's cleaning
         z.writestr(info, text)
 PY
+  sign_package "$1"
 }
 
 # A newer package under the same file name: the installer sees only its files.
@@ -180,6 +187,7 @@ check "... and the report says so" grep -q '"link_recorded": *true' "$work/foo.j
 # compressed folders do; the update service names the INF by that name.
 mkdir -p "$work/utf8/Gerät/x64" && echo inf > "$work/utf8/Gerät/x64/gerät.inf"
 (cd "$work/utf8" && 7z a -tzip -mcu=on "$work/downloads/umlaut.zip" Gerät > /dev/null)
+sign_package "$work/downloads/umlaut.zip"
 cli unzip "$downloads\\umlaut.zip" "$downloads\\umlaut-out" > /dev/null
 check "a name marked UTF-8 is extracted under its own name" test -f "$work/downloads/umlaut-out/Gerät/x64/gerät.inf"
 rm -f "$work/program/dpinst-calls.txt"

@@ -83,6 +83,7 @@ store="$windows_folder/system32/DriverStore/FileRepository"
 service=
 stop_service() { [ -n "$service" ] && kill "$service" 2>/dev/null && wait "$service" 2>/dev/null; service=; }
 service_ready() { [ "$(grep -c listening "$work/service.out")" = 3 ]; }
+"$root/scripts/sign-packages" "$work/updates" --sample >/dev/null 2>&1 || exit 1
 "$native/quillary-service" --catalogue "$work/updates" --listen 127.0.0.1:$port \
   --listen 127.0.0.1:$((port + 1)) --listen 127.0.0.1:$((port + 2)) > "$work/service.out" 2>&1 &
 service=$!

@@ -28,6 +28,7 @@ trap 'stop_program; stop_service; stop_policy_services; clear_policy; cleanup' E
 
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 policy_service() {  # policy_service NAME CATALOGUE [FAULT]: on a free port, its address in $url
+  sign_catalogue "$2" || exit 1
   "$native/quillary-service" --catalogue "$2" --listen 127.0.0.1:0 ${3:+--fault "$3"} \
     > "$work/$1.out" 2> "$work/$1.log" &
   policy_services+=($!)

@@ -54,8 +54,12 @@ stop_service() {
   service=
 }
 service_ready() { [ "$(grep -c listening "$work/service.out")" = 3 ]; }
+# The catalogue's packages signed as a publisher signs them, with the sample
+# key the program trusts (only what is new or changed is signed again).
+sign_catalogue() { "$root/scripts/sign-packages" "$1" --sample >/dev/null 2>&1; }
 serve() {  # serve CATALOGUE [FAULT]: quillary-service on the program's three addresses
   stop_service
+  sign_catalogue "$1" || { echo "$test_name: cannot sign $1"; exit 1; }
   "$native/quillary-service" --catalogue "$1" ${2:+--fault "$2"} \
     --listen 127.0.0.1:18081 --listen 127.0.0.1:18082 --listen 127.0.0.1:18083 > "$work/service.out" 2>&1 &
   service=$!

@@ -33,6 +33,7 @@ cleanup() {
 trap cleanup EXIT
 
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/checks.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/sample_signature.sh"
 json() {  # json FILE PYTHON-EXPRESSION-OVER-d
   python3 -c "import json, sys; d = json.load(open(sys.argv[1])); print($2)" "$1"
 }
@@ -74,6 +75,8 @@ check "... on an x64 machine" test "$(json "$work/sysinfo-win11.json" 'd["archit
 "$root/scripts/make-sample-catalogue" "$work/catalogue" >/dev/null || exit 1
 "$root/scripts/make-device-fixture" demo "$work/catalogue/catalogue.json" > "$work/demo-pc.json" || exit 1
 "$wine_run" "$windows/inject_devices.exe" "$("$wine_run" winepath -w "$work/demo-pc.json" 2>/dev/null)" >/dev/null || exit 1
+# Signed by the sample publisher, whose key the program trusts.
+"$root/scripts/sign-packages" "$work/catalogue" --sample >/dev/null 2>&1 || exit 1
 "$native/quillary-service" --catalogue "$work/catalogue" --listen 127.0.0.1:0 --quiet > "$work/service.out" &
 service=$!
 for _ in $(seq 100); do grep -q listening "$work/service.out" && break; sleep 0.1; done
@@ -123,6 +126,7 @@ for path in sys.argv[1:]:
         z.writestr("drv/x64/vxdisp.inf", "[Version]\r\nSignature=\"$Windows NT$\"\r\n")
         z.writestr("drv/x64/vxdisp.sys", "driver")
 PY
+sign_package "$work/downloads/display.zip"
 downloads=$("$wine_run" winepath -w "$work/downloads" 2>/dev/null)
 pnputil_calls() { tr -d '\r' 2>/dev/null < "$system32/dpinst-calls.txt"; }
 pnputil_line() {  # pnputil_line FOLDER: the command line the stand-in records for FOLDER

@@ -1,10 +1,10 @@
-#include "server/inf_file.h"
+#include "base/inf_file.h"
 
 #include <optional>
 
-#include "server/text_encoding.h"
+#include "base/ascii_text.h"
 
-namespace quillary::server {
+namespace quillary {
 
 namespace {
 
@@ -231,4 +231,4 @@ std::string inf_file_c::value_of(std::string_view section, std::string_view key)
   return {};
 }
 
-}  // namespace quillary::server
+}  // namespace quillary

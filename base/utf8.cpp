@@ -1,4 +1,4 @@
-#include "platform/text.h"
+#include "base/utf8.h"
 
 #include <cstdint>
 
@@ -119,21 +119,6 @@ std::string utf16_to_utf8(std::u16string_view text) {
     append_utf8(out, cp);
   }
   return out;
-}
-
-std::u16string ascii_to_utf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  for (char c : text) out.push_back(static_cast<unsigned char>(c));
-  return out;
-}
-
-std::u16string_view up_to_nul(std::u16string_view text) {
-  return text.substr(0, text.find(u'\0'));
-}
-
-std::string_view up_to_nul(std::string_view text) {
-  return text.substr(0, text.find('\0'));
 }
 
 }  // namespace quillary

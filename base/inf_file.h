@@ -1,6 +1,7 @@
 // An INF file read into sections and lines, with its string tokens
-// substituted. This knows the INF syntax only; what the sections mean for a
-// driver is read by inf_driver.h.
+// substituted. This knows the INF syntax only; the DriverVer directive is
+// read by inf_driver_ver.h, and what the other sections mean for a driver
+// by the service (server/inf_driver.h).
 #pragma once
 
 #include <string>
@@ -8,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace quillary::server {
+namespace quillary {
 
 struct inf_line {
   bool has_key = false;             // the line had an '=' outside quotes
@@ -46,4 +47,4 @@ class inf_file_c {
   std::unordered_map<std::string, size_t> index_;  // upper-case name -> section
 };
 
-}  // namespace quillary::server
+}  // namespace quillary
