@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "app/system_info.h"
+#include "download/offer_agreement.h"
 #include "download/package_extraction.h"
 #include "platform/files.h"
 #include "platform/restore_point.h"
@@ -222,6 +223,16 @@ int install_package(const std::u16string& package_path, const std::set<std::u16s
   // other than the package.
   if (extraction.status == extraction_status::damaged) return damaged_package;
   out.folder = extraction.folder;
+  // What the page showed (version, date) must be what the package holds;
+  // the first INF that disagrees stops everything before a restore point
+  // is asked for or anything is started.
+  for (const auto& [inf, driver] : options.offered) {
+    const offer_agreement agreement = check_offer_agreement(extraction.folder, inf, driver.version, driver.date);
+    if (agreement.verdict != offer_verdict::matches) {
+      out.offer_mismatch = agreement.reason;
+      return offer_mismatch;
+    }
+  }
   delete_pages(extraction.folder);
   if (options.restore_points) {
     out.restore_point = options.restore_points->before_installing(package_title(options.package_name, package_path));
@@ -241,6 +252,7 @@ int install_job_run(void* argument) {
   options.force = job.force;
   options.package_name = job.package_name;
   options.restore_points = restore_points.get();
+  options.offered = job.offered;
   const int result = install_package(job.package_path, job.inf_paths, job.download_folder, *job.shell, options,
                                      &job.report);
   // Not an archive: a program of its own, or a file for the application

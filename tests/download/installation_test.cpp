@@ -73,6 +73,35 @@ TEST_F(installation_test, the_installer_starts_on_the_common_inf_folder) {
   EXPECT_TRUE(platform::file_exists(in(extracted, u"A\\notes.htm"))) << "those in folders stay";
 }
 
+TEST_F(installation_test, the_package_must_hold_the_driver_the_page_showed) {
+  const auto path = package("v.zip", {{"drv/a.inf", "[Version]\r\nSignature=\"$Windows NT$\"\r\n"
+                                                    "DriverVer = 05/06/2024, 1.2.3.4 ; the driver's\r\n"}});
+  testing::counting_restore_points_c system_restore;
+  restore_point_batch_c points(system_restore);
+  install_options options;
+  options.restore_points = &points;
+  install_report report;
+  options.offered = {{u"drv\\a.inf", {u"1.2.3.4", u"2024-05-06"}}};
+  ASSERT_EQ(install_package(path, {u"drv\\a.inf"}, folder.text(), shell, options, &report), 0);
+  EXPECT_EQ(shell.calls.size(), 1u) << "what was offered is what is there";
+  EXPECT_TRUE(report.offer_mismatch.empty());
+
+  const std::pair<offered_drivers, const char*> mismatches[] = {
+      {{{u"drv\\a.inf", {u"99.0.0.0", u"2024-05-06"}}}, "99.0.0.0"},
+      {{{u"drv\\a.inf", {u"1.2.3.4", u"2031-01-01"}}}, "2031-01-01"},
+      {{{u"drv\\a.inf", {u"1.2.3.4", u"2024-05-06"}}, {u"drv\\b.inf", {u"1.0", u"2024-05-06"}}}, "b.inf"},
+  };
+  for (const auto& [offered, named] : mismatches) {
+    recording_shell_c none;
+    install_report refused;
+    options.offered = offered;
+    EXPECT_EQ(install_package(path, {u"drv\\a.inf"}, folder.text(), none, options, &refused), offer_mismatch);
+    EXPECT_TRUE(none.calls.empty()) << named;
+    EXPECT_NE(refused.offer_mismatch.find(named), std::string::npos) << refused.offer_mismatch;
+  }
+  EXPECT_EQ(system_restore.begun.size(), 1u) << "no restore point for what is not installed";
+}
+
 TEST_F(installation_test, inf_paths_without_a_shared_folder_point_at_the_package_root) {
   const auto path = package("p.zip", {{"a.inf", "inf"}, {"B/b.inf", "inf"}});
   ASSERT_EQ(install_package(path, {u"a.inf", u"B\\b.inf"}, folder.text(), shell), 0);

@@ -115,7 +115,11 @@ offered_drivers install_offered_drivers(const update_package& group) {
   offered_drivers offered;
   for (const device_record* device : group.devices) {
     const update_item* offer = offer_of(*device, group.choice);
-    if (!offer || offer->text(update_item::inf_name).empty()) continue;
+    // A service that names no version or date vouches for none.
+    if (!offer || offer->text(update_item::inf_name).empty() || offer->text(update_item::ver).empty() ||
+        offer->text(update_item::date).empty()) {
+      continue;
+    }
     offered.emplace(std::u16string(offer->text(update_item::inf_name)),
                     offered_driver{std::u16string(offer->text(update_item::ver)),
                                    std::u16string(offer->text(update_item::date))});
