@@ -192,6 +192,18 @@ download strip
 check "... and stripping the signature does not get past the revocation (exit 6)" test "$code" = 6
 clear_policy
 
+# --- https demanded by policy --------------------------------------------------------
+"$wine_run" reg add "$key" /v RequireHttps /t REG_DWORD /d 1 /f >/dev/null 2>&1
+cli settings > "$work/settings-https.json" 2>/dev/null
+check "with RequireHttps = 1, settings leaves out the http:// servers" test \
+  "$(json "$work/settings-https.json" "d['policy']['require_https'], d['policy']['update_servers'], len(d['policy']['refused_servers'])")" = \
+  "True [] 3"
+download genuine
+check "... and an http:// package link is refused (exit 7)" test "$code" = 7
+check "... saying why" stderr_says genuine "requires https://"
+check "... with nothing fetched" nothing_left
+clear_policy
+
 # --- a mirror that swaps the bytes after the query ----------------------------------
 query "$service" swapped
 cp "$work/catalogue/$package" "$work/original.zip"
