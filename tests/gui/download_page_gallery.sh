@@ -6,7 +6,8 @@
 # (download-all-warning-CODE.png), the device details dialog
 # (device-details-CODE.png), a panel whose installation runs
 # (download-installing-CODE.png) and the warning after it that no restore
-# point was made (download-restore-point-CODE.png). Runs the program's test build under Wine
+# point was made (download-restore-point-CODE.png); the card reader's package
+# comes without its signature, and its panel shows the refusal. Runs the program's test build under Wine
 # against quillary-service with slow package downloads.
 #
 # usage: download_page_gallery.sh WINDOWS_BIN NATIVE_BIN OUT_DIR   (inside an X display)
@@ -36,6 +37,11 @@ complete() { [ -f "$program/download/$(printf %s "$(link_of "$1")" | md5sum | cu
 screen() { import -window root "$out/$1.png" 2>/dev/null; }
 
 serve "$work/mixed" rate:100
+# One package offered without its signature, which the program refuses: its
+# panel shows the refusal in every language.
+rm -f "$work/mixed/calder_cardreader_3.1.2.15.zip.minisig"
+kill -HUP "$service"
+wait_until 20 grep -q "catalogue read again" "$work/service.out"
 # The installer's start is held while this file exists, so that a panel can
 # be seen installing.
 export QUILLARY_TEST_SHELL_LOG QUILLARY_TEST_INSTALL_HOLD
