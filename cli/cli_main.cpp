@@ -67,7 +67,11 @@ constexpr char usage_text[] =
     "             installation has started (from pnputil, one that installed:\n"
     "             exit code 0, 3010 or 1641), --force\n"
     "             has DPInst take drivers that are not newer. Prints what was\n"
-    "             started, pnputil's exit code and the restore point as JSON\n"
+    "             started, pnputil's exit code and the restore point as JSON.\n"
+    "             A setup program (or a PACKAGE that is itself a program or a\n"
+    "             script) starts only when Windows trusts its Authenticode\n"
+    "             signature (WinVerifyTrust); else nothing starts and\n"
+    "             \"setup_program_trust\" says why (exit code 7)\n"
     "  zip ARCHIVE FILE...\n"
     "             writes a new zip archive of the files, each under its file\n"
     "             name; prints nothing\n"
@@ -110,7 +114,9 @@ constexpr char usage_text[] =
     "  2  the command line is wrong\n"
     "  3  download: paused (the partial file stays for a later run)\n"
     "  4  download: the bytes did not give the offer's SHA-256; the file was\n"
-    "     deleted\n";
+    "     deleted\n"
+    "  7  install: the package's setup program is not signed by a publisher\n"
+    "     Windows trusts (or the signature is broken); nothing was started\n";
 
 }  // namespace
 
@@ -171,18 +177,18 @@ std::unique_ptr<device_source_i> open_device_source(const std::string& command,
   return make_fixture_source(std::move(fixture));
 }
 
-int main(const std::vector<std::string>& argv, elevator_i& elevator) {
+int main(const std::vector<std::string>& argv, elevator_i& elevator, authenticode_i& authenticode) {
   const std::map<std::string, std::function<int(const arguments&)>> commands = {
       {"sysinfo", run_sysinfo},
       {"settings", run_settings},
       {"scan", run_scan},
       {"query", run_query},
       {"download", run_download},
-      {"install", [&elevator](const arguments& args) { return run_install(args, elevator); }},
+      {"install", [&](const arguments& args) { return run_install(args, elevator, authenticode); }},
       {"catalogue", run_catalogue},
       {"backup", run_backup},
-      {"restore", [&elevator](const arguments& args) { return run_restore(args, elevator); }},
-      {"run-batch", run_batch_file},
+      {"restore", [&](const arguments& args) { return run_restore(args, elevator, authenticode); }},
+      {"run-batch", [&](const arguments& args) { return run_batch_file(args, authenticode); }},
       {"zip", run_zip},
       {"unzip", run_unzip},
   };

@@ -44,4 +44,18 @@ check "... which, unset, leaves the three built-in servers" json_has "$out" \
 check "the install date is a date" json_has "$out" \
   "len(d['install_date']) == 10 and d['install_date'][4] == '-'"
 
+# A package whose only program is its setup program: natively nothing can
+# check a signature, so nothing starts (under Wine, wine_install_test.sh
+# installs such packages with WinVerifyTrust).
+if [ ${#cli[@]} = 1 ]; then
+  work=$(mktemp -d)
+  python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1], "w").writestr("setup.exe", "MZ")' "$work/setup-only.zip"
+  out=$("${cli[@]}" install "$work/setup-only.zip" 2> "$work/err"); rc=$?
+  check "install of a setup program that cannot be checked exits 7" test "$rc" = 7
+  check "... saying why on one line" test "$(grep -c "not started, as Windows does not trust" "$work/err")" = 1
+  check "... and its JSON says it was refused, unchecked, after extracting" json_has "$out" \
+    "d['setup_program_refused'] and not d['setup_program_started'] and d['extracted'] and d['result'] == -8 and d['setup_program_trust']['verdict'] == 'unchecked' and d['launched'] == []"
+  rm -rf "$work"
+fi
+
 report_checks cli_test

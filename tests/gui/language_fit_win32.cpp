@@ -42,7 +42,7 @@ const char* const message_keys[] = {
     "restore_no_driver", "error_internal_error", "error_invalid_date", "error_network_error",
     "error_network_timeout", "config_language_change_notice", "download_setup_require",
     "download_setup_warning", "download_setup_damaged", "download_setup_failed",
-    "download_setup_declined", "download_setup_elevation_failed",
+    "download_setup_declined", "download_setup_elevation_failed", "download_setup_untrusted",
     "restore_point_reused", "restore_point_reused_undated", "restore_point_unknown",
     "restore_point_not_supported", "restore_point_protection_off", "restore_point_safe_mode",
     "restore_point_disk_full", "restore_point_busy", "restore_point_refused"};

@@ -19,6 +19,7 @@
 
 namespace quillary {
 
+class authenticode_i;
 class shell_i;
 
 // The background of a panel whose package no device needs.
@@ -27,6 +28,7 @@ constexpr COLORREF download_panel_tint = RGB(244, 246, 251);
 // What the panels of one page share.
 struct download_panel_context {
   shell_i* shell = nullptr;     // opens folders, Explorer and installers
+  authenticode_i* authenticode = nullptr;  // checks a setup program before it starts
   HBRUSH tint_brush = nullptr;  // the background of a package not needed
   HBRUSH white_brush = nullptr;
   // The rows' pictures, by panel_status_image.

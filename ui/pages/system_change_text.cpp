@@ -11,6 +11,7 @@ const char* system_change_failure_key(int result) {
     case no_extraction_folder: return "download_setup_failed";
     case elevation_declined: return "download_setup_declined";
     case elevation_failed: return "download_setup_elevation_failed";
+    case untrusted_setup_program: return "download_setup_untrusted";
     default: return nullptr;
   }
 }
