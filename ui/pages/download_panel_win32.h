@@ -28,13 +28,15 @@ constexpr COLORREF download_panel_tint = RGB(244, 246, 251);
 // What the panels of one page share.
 struct download_panel_context {
   shell_i* shell = nullptr;     // opens folders, Explorer and installers
-  authenticode_i* authenticode = nullptr;  // checks a setup program before it starts
   HBRUSH tint_brush = nullptr;  // the background of a package not needed
   HBRUSH white_brush = nullptr;
   // The rows' pictures, by panel_status_image.
   const skin_image_c* status_pictures = nullptr;
   // The action button's pictures: normal, hover, pressed.
   const skin_image_c* button_pictures = nullptr;
+  // Checks a setup program before this process starts it; none: no setup
+  // program starts.
+  authenticode_i* authenticode = nullptr;
 };
 
 class download_panel_c : public list_panel_c {
