@@ -5,24 +5,17 @@
 #   signed.exe     a copy signed with that certificate (SHA-256)
 #   tampered.exe   the signed copy with one byte of its code changed after signing
 #   badsig.exe     the signed copy with one byte of the signature's value changed
-#   other.exe      a copy signed with a second self-signed certificate that
-#                  no root store holds
 # Sourced; usage: make_authenticode_samples PROGRAM DIR (false when a tool fails).
 make_authenticode_samples() {
   local program=$1 dir=$2
   mkdir -p "$dir" || return 1
-  local subject
-  for subject in publisher other; do
-    openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 3650 -subj "/CN=Quillary Test ${subject^}" \
-      -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" \
-      -keyout "$dir/$subject.key" -out "$dir/$subject.pem" 2>/dev/null || return 1
-  done
+  openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 3650 -subj "/CN=Quillary Test Publisher" \
+    -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" \
+    -keyout "$dir/publisher.key" -out "$dir/publisher.pem" 2>/dev/null || return 1
   openssl x509 -in "$dir/publisher.pem" -outform der -out "$dir/publisher.der" || return 1
   cp "$program" "$dir/unsigned.exe" || return 1
   osslsigncode sign -h sha256 -certs "$dir/publisher.pem" -key "$dir/publisher.key" -n "Quillary test program" \
     -in "$dir/unsigned.exe" -out "$dir/signed.exe" >/dev/null || return 1
-  osslsigncode sign -h sha256 -certs "$dir/other.pem" -key "$dir/other.key" \
-    -in "$dir/unsigned.exe" -out "$dir/other.exe" >/dev/null || return 1
   osslsigncode extract-signature -in "$dir/signed.exe" -out "$dir/signature.der" >/dev/null || return 1
   python3 - "$dir" <<'PY'
 import sys
