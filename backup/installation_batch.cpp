@@ -138,6 +138,32 @@ void read_restore_point(const json_value& point, restore_point_outcome& outcome)
   int_member(point, "sequence_number", outcome.sequence_number);
 }
 
+// The setup program's Authenticode check: null when none was made.
+void write_trust(json_writer_c& json, const install_report& report) {
+  if (!report.setup_program_trust) {
+    json.null();
+    return;
+  }
+  const authenticode_answer& answer = *report.setup_program_trust;
+  json.begin_object();
+  json.key("verdict").value(verdict_name(answer.verdict));
+  json.key("status").value(answer.status);
+  json.key("reason").value(describe(answer.verdict));
+  json.end_object();
+}
+
+// A verdict of a name this version does not know is "unchecked": never
+// taken for trusted.
+void read_trust(const json_value& trust, install_report& report) {
+  authenticode_answer answer;
+  std::string name;
+  if (!text_member(trust, "verdict", name) || !verdict_from_name(name, answer.verdict)) {
+    answer.verdict = trust_verdict::unchecked;
+  }
+  if (int64_t status = 0; int_member(trust, "status", status)) answer.status = static_cast<uint32_t>(status);
+  report.setup_program_trust = answer;
+}
+
 void write_installer(json_writer_c& json, const install_report& report) {
   // No driver package installer when the package had none of its INF files.
   if (!report.driver_installer_chosen) {
@@ -312,6 +338,9 @@ void write_outcome_fields(json_writer_c& json, int result, const install_report&
   json.key("setup_program").value(report.setup_program);
   json.key("setup_program_started").value(report.setup_program_started);
   json.key("package_opened").value(report.package_opened);
+  json.key("setup_program_refused").value(report.setup_program_refused);
+  json.key("setup_program_trust");
+  write_trust(json, report);
   json.key("restore_point");
   write_restore_point(json, report.restore_point);
   json.key("signature").value(verdict_name(report.signature));
@@ -335,6 +364,10 @@ bool read_outcome(const json_value& object, entry_outcome& out) {
   if (text_member(object, "setup_program", text)) report.setup_program = utf8_to_utf16(text);
   bool_member(object, "setup_program_started", report.setup_program_started);
   bool_member(object, "package_opened", report.package_opened);
+  bool_member(object, "setup_program_refused", report.setup_program_refused);
+  if (const json_value* trust = object.find("setup_program_trust"); trust && trust->is_object()) {
+    read_trust(*trust, report);
+  }
   if (const json_value* point = object.find("restore_point"); point && point->is_object()) {
     read_restore_point(*point, report.restore_point);
   }
@@ -424,6 +457,7 @@ entry_outcome run_entry_here(const batch_entry& entry, const local_installation&
   job.package_name = entry.name;
   job.force = entry.force;
   job.shell = here.shell;
+  job.authenticode = here.authenticode;
   job.link = entry.link;
   job.setup_dat = here.setup_dat;
   job.restore_points = std::shared_ptr<restore_point_batch_c>(here.restore_points, [](restore_point_batch_c*) {});
@@ -486,7 +520,7 @@ bool start_install_batch(const std::vector<std::shared_ptr<install_job>>& jobs, 
       for (const auto& job : taken) entries.push_back(entry_of(*job));
       restore_point_batch_c restore_points(platform::system_restore_points());
       const local_installation here{taken.front()->shell, &restore_points, taken.front()->setup_dat,
-                                    runner.trust.get()};
+                                    runner.trust.get(), taken.front()->authenticode};
       const batch_run run = run_batch(entries, *runner.elevator, runner.companion, here, runner.owner);
       for (size_t i = 0; i < taken.size(); ++i) {
         taken[i]->report = run.outcomes[i].report;

@@ -103,6 +103,9 @@ struct local_installation {
   // The keys this process trusts: a package is extracted only when its
   // signature passes (none: nothing is checked).
   const signature_trust* trust = nullptr;
+  // Checks a package's setup program before it starts, in the process
+  // that starts it; none: no setup program starts.
+  authenticode_i* authenticode = nullptr;
 };
 entry_outcome run_entry_here(const batch_entry& entry, const local_installation& here);
 
@@ -132,8 +135,8 @@ struct batch_runner {
 
 // Starts the jobs as one batch on a thread of its own, which ends each job
 // with its outcome (`call.result`, `report`) and clears `busy`; a job
-// already busy is left out. The batch's restore point, links and shell are
-// the first job's. False when none could start.
+// already busy is left out. The batch's restore point, links, shell and
+// Authenticode check are the first job's. False when none could start.
 bool start_install_batch(const std::vector<std::shared_ptr<install_job>>& jobs, const batch_runner& runner);
 
 }  // namespace quillary

@@ -9,6 +9,7 @@
 
 #include "app/policy.h"
 #include "devices/device_source.h"
+#include "platform/authenticode.h"
 #include "platform/elevation.h"
 
 namespace quillary {
@@ -30,32 +31,36 @@ constexpr int signature_refused = 6;
 constexpr int https_required = 7;
 // install: the extracted package does not hold the driver the offer named
 constexpr int offer_mismatch = 8;
+// install: the package's setup program (or the package, a program itself)
+// is not signed by a publisher Windows trusts; it was not started
+constexpr int untrusted_setup_program = 9;
 }  // namespace exit_code
 
 // Arguments after the command name, as UTF-8.
 using arguments = std::vector<std::string>;
 
 // `elevator` tells the process's rights and starts the elevated companion
-// for install and restore.
-int main(const std::vector<std::string>& argv, elevator_i& elevator);
+// for install and restore; `authenticode` checks a package's setup program
+// in the process that would start it.
+int main(const std::vector<std::string>& argv, elevator_i& elevator, authenticode_i& authenticode);
 
 int run_sysinfo(const arguments& args);
 int run_settings(const arguments& args);
 int run_scan(const arguments& args);
 int run_query(const arguments& args);
 int run_download(const arguments& args);
-int run_install(const arguments& args, elevator_i& elevator);
+int run_install(const arguments& args, elevator_i& elevator, authenticode_i& authenticode);
 int run_catalogue(const arguments& args);
 int run_backup(const arguments& args);
-int run_restore(const arguments& args, elevator_i& elevator);
-int run_batch_file(const arguments& args);
+int run_restore(const arguments& args, elevator_i& elevator, authenticode_i& authenticode);
+int run_batch_file(const arguments& args, authenticode_i& authenticode);
 int run_zip(const arguments& args);
 int run_unzip(const arguments& args);
 
 // Installs a package or restores an archive: here when this process holds
 // administrator rights, else through the elevated companion; prints the
 // outcome.
-int run_system_change(const batch_entry& entry, elevator_i& elevator);
+int run_system_change(const batch_entry& entry, elevator_i& elevator, authenticode_i& authenticode);
 
 // Output helpers.
 void print(const std::string& text);

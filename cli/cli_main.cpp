@@ -83,7 +83,11 @@ constexpr char usage_text[] =
     "             must name the file of --link (else the package's own name)\n"
     "             while a key is trusted: exit code 6 when it does not pass.\n"
     "             --offered: the INF must be in the package with that\n"
-    "             DriverVer version and date (YYYY-MM-DD), else exit code 8\n"
+    "             DriverVer version and date (YYYY-MM-DD), else exit code 8.\n"
+    "             A setup program (or a PACKAGE that is itself a program or a\n"
+    "             script) starts only when Windows trusts its Authenticode\n"
+    "             signature (WinVerifyTrust); else nothing starts and\n"
+    "             \"setup_program_trust\" says why (exit code 9)\n"
     "  zip ARCHIVE FILE...\n"
     "             writes a new zip archive of the files, each under its file\n"
     "             name; prints nothing\n"
@@ -132,7 +136,9 @@ constexpr char usage_text[] =
     "     one is required, or its signature does not vouch for it; the file\n"
     "     was deleted (download) and nothing was installed\n"
     "  7  download: the policy requires https:// and the link is not\n"
-    "  8  install: the package does not hold the driver its offer named\n";
+    "  8  install: the package does not hold the driver its offer named\n"
+    "  9  install: the package's setup program is not signed by a publisher\n"
+    "     Windows trusts (or the signature is broken); nothing was started\n";
 
 }  // namespace
 
@@ -216,18 +222,18 @@ std::unique_ptr<device_source_i> open_device_source(const std::string& command,
   return make_fixture_source(std::move(fixture));
 }
 
-int main(const std::vector<std::string>& argv, elevator_i& elevator) {
+int main(const std::vector<std::string>& argv, elevator_i& elevator, authenticode_i& authenticode) {
   const std::map<std::string, std::function<int(const arguments&)>> commands = {
       {"sysinfo", run_sysinfo},
       {"settings", run_settings},
       {"scan", run_scan},
       {"query", run_query},
       {"download", run_download},
-      {"install", [&elevator](const arguments& args) { return run_install(args, elevator); }},
+      {"install", [&](const arguments& args) { return run_install(args, elevator, authenticode); }},
       {"catalogue", run_catalogue},
       {"backup", run_backup},
-      {"restore", [&elevator](const arguments& args) { return run_restore(args, elevator); }},
-      {"run-batch", run_batch_file},
+      {"restore", [&](const arguments& args) { return run_restore(args, elevator, authenticode); }},
+      {"run-batch", [&](const arguments& args) { return run_batch_file(args, authenticode); }},
       {"zip", run_zip},
       {"unzip", run_unzip},
   };

@@ -178,7 +178,7 @@ int run_backup(const arguments& args) {
   return result == 0 ? exit_code::success : exit_code::failed;
 }
 
-int run_restore(const arguments& args, elevator_i& elevator) {
+int run_restore(const arguments& args, elevator_i& elevator, authenticode_i& authenticode) {
   backup_options options;
   int exit = 0;
   if (!parse("restore", args, options, exit)) return exit;
@@ -188,7 +188,7 @@ int run_restore(const arguments& args, elevator_i& elevator) {
   batch_entry entry;
   entry.what = batch_entry::kind::backup_archive;
   entry.path = platform::join_path(settings().backup_path, utf8_to_utf16(options.archive));
-  return run_system_change(entry, elevator);
+  return run_system_change(entry, elevator, authenticode);
 }
 
 }  // namespace quillary::cli

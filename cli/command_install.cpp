@@ -30,9 +30,17 @@ std::string reason_nothing_started(int result) {
   }
 }
 
+// The line on stderr for a setup program that was not started.
+std::string refusal_line(const install_report& report) {
+  const trust_verdict verdict = report.setup_program_trust ? report.setup_program_trust->verdict
+                                                           : trust_verdict::unchecked;
+  return "the package's setup program was not started, as Windows does not trust its signature (" +
+         describe(verdict) + "); nothing was installed";
+}
+
 }  // namespace
 
-int run_system_change(const batch_entry& entry, elevator_i& elevator) {
+int run_system_change(const batch_entry& entry, elevator_i& elevator, authenticode_i& authenticode) {
   const process_rights rights = elevator.rights();
   if (rights == process_rights::cannot_elevate) {
     return fail("installing drivers needs administrator rights, and this user cannot get them");
@@ -44,7 +52,7 @@ int run_system_change(const batch_entry& entry, elevator_i& elevator) {
   // the program's folder (the current directory by now).
   // Checked against this process's own keys (a companion reads its own).
   const auto trust = read_signature_trust();
-  const local_installation here{&shell, &restore_points, u"setup.dat", trust.get()};
+  const local_installation here{&shell, &restore_points, u"setup.dat", trust.get(), &authenticode};
   const companion_place companion{platform::module_file_path(), platform::temp_folder()};
   const batch_run run = run_batch({entry}, elevator, companion, here, 0);
   const entry_outcome& outcome = run.outcomes.front();
@@ -65,7 +73,8 @@ int run_system_change(const batch_entry& entry, elevator_i& elevator) {
   json_writer_c json;
   json.begin_object();
   json.key("elevated_companion").value(run.prompted);
-  if (entry.what == batch_entry::kind::package) json.key("extracted").value(outcome.result == 0);
+  // An extraction names its folder (a refused setup program's too).
+  if (entry.what == batch_entry::kind::package) json.key("extracted").value(!outcome.report.folder.empty());
   install_report report = outcome.report;
   // Where it would have gone, for a download that is no archive.
   if (report.folder.empty() && entry.what == batch_entry::kind::package) {
@@ -78,10 +87,13 @@ int run_system_change(const batch_entry& entry, elevator_i& elevator) {
   }
   json.end_object();
   print(json.text());
+  if (outcome.result == untrusted_setup_program) {
+    return fail(refusal_line(outcome.report), exit_code::untrusted_setup_program);
+  }
   return outcome.result == 0 || entry.what == batch_entry::kind::package ? exit_code::success : exit_code::failed;
 }
 
-int run_install(const arguments& args, elevator_i& elevator) {
+int run_install(const arguments& args, elevator_i& elevator, authenticode_i& authenticode) {
   std::string package, minisig_file;
   batch_entry entry;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -120,7 +132,7 @@ int run_install(const arguments& args, elevator_i& elevator) {
   entry.signed_name = entry.link.empty() ? utf16_to_utf8(platform::file_name_part(entry.path))
                                          : package_file_name(entry.link);
   if (!take_system_snapshot()) return exit_code::failed;
-  return run_system_change(entry, elevator);
+  return run_system_change(entry, elevator, authenticode);
 }
 
 }  // namespace quillary::cli

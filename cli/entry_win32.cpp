@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "cli/cli.h"
+#include "platform/authenticode.h"
 #include "platform/text.h"
 #include "platform/win32.h"
 
@@ -14,7 +15,8 @@ int wmain(int argc, wchar_t** argv) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   std::vector<std::string> arguments;
   for (int i = 0; i < argc; ++i) arguments.push_back(quillary::utf16_to_utf8(quillary::from_wide(argv[i])));
-  const int result = quillary::cli::main(arguments, quillary::platform::system_elevator());
+  const int result = quillary::cli::main(arguments, quillary::platform::system_elevator(),
+                                         quillary::platform::system_authenticode());
   CoUninitialize();
   return result;
 }

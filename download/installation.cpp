@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <mutex>
 
 #include "app/system_info.h"
@@ -46,18 +47,25 @@ bool pnputil_adds_drivers() {
   return version > 100 || (version == 100 && system_info().version.build >= pnputil_add_driver_first_build);
 }
 
-// The installer for the extracted package in `folder`.
-void start_installer(const std::u16string& folder, const std::set<std::u16string>& inf_paths, shell_i& shell,
-                     bool force, install_report& report) {
+// What an extracted package is installed with.
+struct installation_target {
+  enum class kind { driver_installer, setup_program, folder } what = kind::folder;
+  // The folder of the INF files, the setup program, or the package's folder.
+  std::u16string path;
+};
+
+// The target for the extracted package in `folder`: the driver package
+// installer on the folder of its INF files, else its own setup program,
+// else the folder itself, for the user to see what the package holds.
+installation_target choose_target(const std::u16string& folder, const std::set<std::u16string>& inf_paths) {
+  using kind = installation_target::kind;
   const std::u16string common = common_inf_folder(inf_paths);
   std::u16string target = folder + platform::path_separator;
   if (!common.empty()) target = platform::join_path(folder, platform::native_separators(common));
   if (platform::is_directory(target)) {
     for (const auto& inf : inf_paths) {
       if (platform::file_exists(platform::join_path(folder, platform::native_separators(inf)))) {
-        report.driver_installer_chosen = true;
-        report.installer = run_driver_installer(target, force, shell);
-        return;
+        return {kind::driver_installer, target};
       }
     }
   }
@@ -66,14 +74,27 @@ void start_installer(const std::u16string& folder, const std::set<std::u16string
   std::u16string prefix = common;
   while (!prefix.empty() && prefix.back() == u'\\') prefix.pop_back();
   while (!prefix.empty()) {
-    if (find_setup_program(platform::join_path(folder, platform::native_separators(prefix)), shell, &report) == 0) {
-      return;
-    }
+    std::u16string program = find_setup_program(platform::join_path(folder, platform::native_separators(prefix)));
+    if (!program.empty()) return {kind::setup_program, std::move(program)};
     const size_t cut = prefix.rfind(u'\\');
     prefix = cut == std::u16string::npos ? std::u16string() : prefix.substr(0, cut);
   }
-  if (find_setup_program(folder, shell, &report) == 0) return;
-  shell.open(folder, u"");  // let the user see what the package holds
+  std::u16string program = find_setup_program(folder);
+  if (!program.empty()) return {kind::setup_program, std::move(program)};
+  return {kind::folder, folder};
+}
+
+// Whether the program may start: Windows trusts its signature. It is held
+// against writers from before the check until it has been started, so that
+// the bytes checked are the bytes that run; a file that cannot be held (or
+// no one to check it) stays unchecked. The verdict goes into the report.
+bool may_start(const std::u16string& program, const platform::file_hold_c& hold, authenticode_i* authenticode,
+               install_report& report) {
+  authenticode_answer answer;
+  if (authenticode && hold.held()) answer = authenticode->check(program);
+  report.setup_program_trust = answer;
+  report.setup_program_refused = answer.verdict != trust_verdict::trusted;
+  return !report.setup_program_refused;
 }
 
 }  // namespace
@@ -101,7 +122,7 @@ std::u16string common_inf_folder(const std::set<std::u16string>& inf_paths) {
   return cut == std::u16string::npos ? std::u16string() : prefix.substr(0, cut + 1);
 }
 
-int find_setup_program(const std::u16string& folder, shell_i& shell, install_report* report) {
+std::u16string find_setup_program(const std::u16string& folder) {
   std::vector<std::u16string> programs;
   for (const auto& name : platform::folder_entries(folder)) {
     if (has_extension(name, u".exe")) programs.push_back(name);
@@ -117,14 +138,19 @@ int find_setup_program(const std::u16string& folder, shell_i& shell, install_rep
       }
     }
   }
-  if (!chosen) return -1;
-  const std::u16string program = platform::join_path(folder, *chosen);
-  const bool started = shell.open(program, u"");
-  if (report) {
-    report->setup_program = program;
-    report->setup_program_started = started;
-  }
-  return 0;
+  return chosen ? platform::join_path(folder, *chosen) : std::u16string();
+}
+
+bool runs_as_program(const std::u16string& name) {
+  // Programs and screen savers, installer packages and patches, batch
+  // files and scripts (Windows Script Host, PowerShell, HTML applications),
+  // control panel items, shortcuts (which start whatever they point at) and
+  // registry files (merged into the registry when opened).
+  static const char16_t* const kinds[] = {u".exe", u".com", u".scr", u".pif", u".cpl", u".msi", u".msp", u".msu",
+                                          u".bat", u".cmd", u".ps1", u".vbs", u".vbe", u".js",  u".jse", u".wsf",
+                                          u".wsh", u".hta", u".lnk", u".reg"};
+  return std::any_of(std::begin(kinds), std::end(kinds),
+                     [&](const char16_t* kind) { return has_extension(name, kind); });
 }
 
 std::u16string driver_installer_parameters(const std::u16string& folder, bool force) {
@@ -234,12 +260,35 @@ int install_package(const std::u16string& package_path, const std::set<std::u16s
     }
   }
   delete_pages(extraction.folder);
-  if (options.restore_points) {
-    out.restore_point = options.restore_points->before_installing(package_title(options.package_name, package_path));
-  }
   // The INF paths come from the network: one that names anything outside
   // the package must not point the installer there.
-  start_installer(extraction.folder, contained_inf_paths(inf_paths), shell, options.force, out);
+  const installation_target target = choose_target(extraction.folder, contained_inf_paths(inf_paths));
+  using kind = installation_target::kind;
+  const auto ask_for_restore_point = [&] {
+    if (options.restore_points) {
+      out.restore_point = options.restore_points->before_installing(package_title(options.package_name, package_path));
+    }
+  };
+  switch (target.what) {
+    case kind::driver_installer:
+      ask_for_restore_point();
+      out.driver_installer_chosen = true;
+      out.installer = run_driver_installer(target.path, options.force, shell);
+      break;
+    case kind::setup_program: {
+      out.setup_program = target.path;
+      const platform::file_hold_c hold(target.path);
+      // A refused program changes nothing: not even a restore point.
+      if (!may_start(target.path, hold, options.authenticode, out)) return untrusted_setup_program;
+      ask_for_restore_point();
+      out.setup_program_started = shell.open(target.path, u"");
+      break;
+    }
+    case kind::folder:
+      ask_for_restore_point();
+      shell.open(target.path, u"");  // let the user see what the package holds
+      break;
+  }
   return 0;
 }
 
@@ -253,13 +302,23 @@ int install_job_run(void* argument) {
   options.package_name = job.package_name;
   options.restore_points = restore_points.get();
   options.offered = job.offered;
+  options.authenticode = job.authenticode;
   const int result = install_package(job.package_path, job.inf_paths, job.download_folder, *job.shell, options,
                                      &job.report);
   // Not an archive: a program of its own, or a file for the application
   // that opens its kind.
   if (result == -1) {
-    job.report.restore_point = restore_points->before_installing(package_title(job.package_name, job.package_path));
-    job.report.package_opened = job.shell->open(job.package_path, u"");
+    const auto open_package = [&] {
+      job.report.restore_point = restore_points->before_installing(package_title(job.package_name, job.package_path));
+      job.report.package_opened = job.shell->open(job.package_path, u"");
+    };
+    if (runs_as_program(job.package_path)) {
+      const platform::file_hold_c hold(job.package_path);
+      if (!may_start(job.package_path, hold, job.authenticode, job.report)) return untrusted_setup_program;
+      open_package();
+    } else {
+      open_package();
+    }
   }
   if (!job.link.empty() && !job.setup_dat.empty() && installation_started(result, job.report)) {
     job.report.link_recorded = record_installed_link(job.setup_dat, job.link);

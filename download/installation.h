@@ -5,7 +5,9 @@
 // not there (and always on ARM64 PCs), Windows' own pnputil, which the
 // installation waits for. Without such INF files the package's own setup
 // program is started, and a download that is no archive at all is opened
-// through the shell. A restore point comes first.
+// through the shell. A setup program (or a download that is itself a
+// program) starts only when Windows trusts its Authenticode signature: it
+// would run with administrator rights. A restore point comes first.
 #pragma once
 
 #include <atomic>
@@ -20,6 +22,7 @@
 #include "app/sha256.h"
 #include "download/package_signature.h"
 #include "download/restore_point_batch.h"
+#include "platform/authenticode.h"
 #include "download/thread_call.h"
 
 namespace quillary {
@@ -87,6 +90,9 @@ struct install_options {
   // the extracted package and its DriverVer must say the same, or nothing
   // is started.
   offered_drivers offered;
+  // Checks the package's setup program before it starts. Without one
+  // nothing can be checked, so no setup program starts.
+  authenticode_i* authenticode = nullptr;
 };
 
 // What one installation did.
@@ -103,6 +109,12 @@ struct install_report {
   // A download that is no archive, opened as it is (a program of its own,
   // or a file for the application that opens its kind).
   bool package_opened = false;
+  // The Authenticode check of the program that was to start: the setup
+  // program, or the download itself when it is a program (none for a
+  // driver package installer, a folder or a document). Any verdict but
+  // "trusted" refuses it: nothing was started, no restore point asked for.
+  std::optional<authenticode_answer> setup_program_trust;
+  bool setup_program_refused = false;
   restore_point_outcome restore_point;
   // Whether the link went into the list of installed packages.
   bool link_recorded = false;
@@ -145,6 +157,8 @@ struct install_job {
   std::optional<sha256_digest> expected_digest;
   bool force = false;
   shell_i* shell = nullptr;
+  // Checks a setup program before it starts (see install_options).
+  authenticode_i* authenticode = nullptr;
   // The package's link and the list of installed packages it goes into
   // once an installation has really started (none when either is empty).
   std::string link;
@@ -188,6 +202,10 @@ constexpr int offer_mismatch = -7;
 // The publisher's signature does not vouch for the file (see
 // install_report::signature); it was not extracted.
 constexpr int signature_refused = -9;
+// The package's setup program (or the download, a program itself) is not
+// signed by a publisher Windows trusts: it was not started, nor anything
+// else (`setup_program_trust` says why).
+constexpr int untrusted_setup_program = -8;
 int install_package(const std::u16string& package_path, const std::set<std::u16string>& inf_paths,
                     const std::u16string& download_folder, shell_i& shell, const install_options& options = {},
                     install_report* report = nullptr);
@@ -200,10 +218,16 @@ std::set<std::u16string> contained_inf_paths(const std::set<std::u16string>& inf
 // last backslash; empty when it has no backslash.
 std::u16string common_inf_folder(const std::set<std::u16string>& inf_paths);
 
-// Starts the one setup program of a folder (or, among several, setup.exe or
-// autorun.exe): 0 when there was one to start (`report` tells which and
-// whether it started), -1 otherwise.
-int find_setup_program(const std::u16string& folder, shell_i& shell, install_report* report = nullptr);
+// The one setup program of a folder (or, among several, setup.exe or
+// autorun.exe), as a full path; empty when there is none.
+std::u16string find_setup_program(const std::u16string& folder);
+
+// Whether Windows starts a file of this name as a program (or a script,
+// an installer package, a shortcut, a registry file it merges) rather than
+// opening it as a document: such a download must pass the Authenticode
+// check before it is opened. Scripts and batch files carry no signature
+// that the check accepts, so they are refused like unsigned programs.
+bool runs_as_program(const std::u16string& name);
 
 // Starts the driver package installer chosen for this system on a folder:
 // DPInst64.exe or DPInst32.exe (by the system's width, found in the
@@ -217,7 +241,8 @@ std::u16string pnputil_parameters(const std::u16string& folder);
 
 // The body of an installation thread (the command line runs it directly):
 // a restore point, then install, and open the package itself with
-// the shell when it is no archive; then, when that started an
+// the shell when it is no archive (a program only when Windows trusts its
+// signature: else `untrusted_setup_program`); then, when that started an
 // installation, record the link.
 int install_job_run(void* job);
 

@@ -117,6 +117,51 @@ TEST(batch_outcome, reads_back_what_the_companion_writes) {
   EXPECT_FALSE(parse_outcomes("{\"entries\": [{\"installer\": null}]}", outcomes, error)) << "no result";
 }
 
+TEST(batch_outcome, a_refused_setup_program_comes_back_with_its_verdict) {
+  install_report refused;
+  refused.folder = u"C:\\d\\pkg";
+  refused.setup_program = u"C:\\d\\pkg\\setup.exe";
+  refused.setup_program_refused = true;
+  refused.setup_program_trust = authenticode_answer{trust_verdict::revoked, trust_status::revoked};
+  install_report started;
+  started.setup_program = u"C:\\d\\other\\setup.exe";
+  started.setup_program_started = true;
+  started.setup_program_trust = authenticode_answer{trust_verdict::trusted, 0};
+  json_writer_c json;
+  json.begin_object().key("entries").begin_array();
+  for (const auto& [result, report] : {std::pair{untrusted_setup_program, refused}, std::pair{0, started},
+                                       std::pair{0, install_report{}}}) {
+    json.begin_object();
+    write_outcome_fields(json, result, report);
+    json.end_object();
+  }
+  json.end_array().end_object();
+
+  std::vector<entry_outcome> outcomes;
+  std::string error;
+  ASSERT_TRUE(parse_outcomes(json.text(), outcomes, error)) << error;
+  ASSERT_EQ(outcomes.size(), 3u);
+  EXPECT_EQ(outcomes[0].result, untrusted_setup_program);
+  EXPECT_TRUE(outcomes[0].report.setup_program_refused);
+  EXPECT_EQ(outcomes[0].report.setup_program, refused.setup_program);
+  EXPECT_EQ(outcomes[0].report.setup_program_trust, refused.setup_program_trust);
+  EXPECT_FALSE(installation_started(outcomes[0].result, outcomes[0].report));
+  EXPECT_FALSE(outcomes[1].report.setup_program_refused);
+  EXPECT_EQ(outcomes[1].report.setup_program_trust, started.setup_program_trust);
+  EXPECT_TRUE(installation_started(outcomes[1].result, outcomes[1].report));
+  EXPECT_FALSE(outcomes[2].report.setup_program_trust) << "no check was made: null, read as none";
+
+  // A verdict this version does not know (a later companion's, or a
+  // damaged answer) is never taken for trusted.
+  ASSERT_TRUE(parse_outcomes("{\"entries\": [{\"result\": -8, \"setup_program_refused\": true, "
+                             "\"setup_program_trust\": {\"verdict\": \"trusted-ish\", \"status\": 5}}]}",
+                             outcomes, error))
+      << error;
+  ASSERT_TRUE(outcomes[0].report.setup_program_trust);
+  EXPECT_EQ(outcomes[0].report.setup_program_trust->verdict, trust_verdict::unchecked);
+  EXPECT_EQ(outcomes[0].report.setup_program_trust->status, 5u);
+}
+
 class installation_batch_test : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -128,7 +173,8 @@ class installation_batch_test : public ::testing::Test {
       const std::u16string file = testing::test_elevator_c::batch_file_of(parameters);
       const std::string digest = utf16_to_utf8(parameters.substr(parameters.size() - 64));
       code = static_cast<uint32_t>(
-          cli::main({"quillary-cli", "run-batch", utf16_to_utf8(file), "--sha256", digest}, elevator));
+          cli::main({"quillary-cli", "run-batch", utf16_to_utf8(file), "--sha256", digest}, elevator,
+                    companion_authenticode));
       return true;
     };
   }
@@ -157,8 +203,19 @@ class installation_batch_test : public ::testing::Test {
     made.minisig = encode_base64(testing::sample_publisher().sign_package(bytes, made.signed_name));
     return made;
   }
+  // A package of nothing but a setup program.
+  std::u16string setup_package(const std::string& name) {
+    const auto path = platform::join_path(downloads, utf8_to_utf16(name));
+    const auto source = folder.below("setup.exe");
+    { std::ofstream(std::filesystem::path(source), std::ios::binary) << "MZ"; }
+    zip_archive_c zip;
+    EXPECT_EQ(zip.create(path), 0);
+    zip.add_file(source, "setup.exe");
+    EXPECT_EQ(zip.close(), 0);
+    return path;
+  }
   batch_run run(const std::vector<batch_entry>& entries) {
-    const local_installation here{&shell, &restore_points, setup_dat};
+    const local_installation here{&shell, &restore_points, setup_dat, nullptr, &authenticode};
     return run_batch(entries, elevator, {u"quillary-cli", work}, here, 0);
   }
   std::vector<std::u16string> downloads_now() { return platform::folder_entries(downloads); }
@@ -173,6 +230,9 @@ class installation_batch_test : public ::testing::Test {
   restore_point_batch_c restore_points{system_restore};
   testing::test_elevator_c elevator;
   std::function<void(const std::u16string&)> before_companion;
+  // The check of this process (an administrator's), and the companion's own.
+  fixed_authenticode_c authenticode{trust_verdict::trusted};
+  fixed_authenticode_c companion_authenticode{trust_verdict::trusted};
 };
 
 TEST_F(installation_batch_test, an_administrator_installs_here_without_a_prompt) {
@@ -290,6 +350,41 @@ TEST_F(installation_batch_test, the_companion_installs_nothing_of_a_file_or_batc
   EXPECT_FALSE(platform::is_directory(platform::join_path(downloads, u"c")));
 }
 
+// The setup program is checked where it would start: here for an
+// administrator, in the companion otherwise; a refusal comes back whole.
+TEST_F(installation_batch_test, a_setup_program_windows_does_not_trust_is_refused_where_it_would_start) {
+  elevator.given_rights = process_rights::administrator;
+  authenticode.answer = {trust_verdict::untrusted, trust_status::untrusted_root};
+  batch_entry here_entry = entry(setup_package("here.zip"));
+  here_entry.inf_paths.clear();
+  batch_run result = run({here_entry});
+  EXPECT_EQ(result.outcomes.at(0).result, untrusted_setup_program);
+  EXPECT_EQ(authenticode.checked.size(), 1u);
+  EXPECT_TRUE(companion_authenticode.checked.empty());
+  EXPECT_TRUE(shell.calls.empty());
+  EXPECT_FALSE(platform::file_exists(setup_dat)) << "no link recorded";
+  EXPECT_TRUE(system_restore.begun.empty()) << "nor a restore point asked for";
+
+  elevator.given_rights = process_rights::can_elevate;
+  authenticode.answer = {trust_verdict::trusted, 0};
+  companion_authenticode.answer = {trust_verdict::tampered, trust_status::bad_digest};
+  batch_entry elevated_entry = entry(setup_package("elevated.zip"));
+  elevated_entry.inf_paths.clear();
+  result = run({elevated_entry});
+  ASSERT_TRUE(result.prompted);
+  const entry_outcome& outcome = result.outcomes.at(0);
+  EXPECT_EQ(outcome.result, untrusted_setup_program);
+  EXPECT_TRUE(outcome.report.setup_program_refused);
+  EXPECT_FALSE(outcome.report.setup_program_started);
+  EXPECT_EQ(outcome.report.setup_program,
+            platform::join_path(platform::join_path(downloads, u"elevated"), u"setup.exe"));
+  EXPECT_EQ(outcome.report.setup_program_trust,
+            (authenticode_answer{trust_verdict::tampered, trust_status::bad_digest}));
+  EXPECT_EQ(companion_authenticode.checked, std::vector<std::u16string>{outcome.report.setup_program});
+  EXPECT_EQ(authenticode.checked.size(), 1u) << "the user's process checks nothing the companion starts";
+  EXPECT_FALSE(outcome.report.link_recorded);
+}
+
 }  // namespace
 }  // namespace quillary
 
@@ -327,7 +422,7 @@ TEST_F(installation_batch_test, the_installing_process_checks_the_signature_agai
   signature_trust trust;
   trust.keys.push_back({strangers_key.key(), "policy"});
   trust.require_signed = true;
-  const local_installation here{&shell, &restore_points, setup_dat, &trust};
+  const local_installation here{&shell, &restore_points, setup_dat, &trust, &authenticode};
   const batch_run local = run_batch({strangers, entry(a)}, elevator, {u"quillary-cli", work}, here, 0);
   EXPECT_EQ(local.outcomes.at(0).result, 0);
   EXPECT_EQ(local.outcomes.at(1).report.signature, signature_verdict::unknown_key);

@@ -46,4 +46,21 @@ check "... and the built-in key of the sample catalogue, whose signatures are re
 check "the install date is a date" json_has "$out" \
   "len(d['install_date']) == 10 and d['install_date'][4] == '-'"
 
+# A package whose only program is its setup program: natively nothing can
+# check a signature, so nothing starts (under Wine, wine_install_test.sh
+# installs such packages with WinVerifyTrust).
+if [ ${#cli[@]} = 1 ]; then
+  work=$(mktemp -d)
+  python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1], "w").writestr("setup.exe", "MZ")' "$work/setup-only.zip"
+  # Signed by the sample publisher: it is the setup program that is refused.
+  source "$(dirname "${BASH_SOURCE[0]}")/../tools/sample_signature.sh"
+  sign_package "$work/setup-only.zip"
+  out=$("${cli[@]}" install "$work/setup-only.zip" 2> "$work/err"); rc=$?
+  check "install of a setup program that cannot be checked exits 9" test "$rc" = 9
+  check "... saying why on one line" test "$(grep -c "not started, as Windows does not trust" "$work/err")" = 1
+  check "... and its JSON says it was refused, unchecked, after extracting" json_has "$out" \
+    "d['setup_program_refused'] and not d['setup_program_started'] and d['extracted'] and d['result'] == -8 and d['setup_program_trust']['verdict'] == 'unchecked' and d['launched'] == []"
+  rm -rf "$work"
+fi
+
 report_checks cli_test

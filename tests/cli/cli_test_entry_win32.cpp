@@ -1,7 +1,7 @@
 // quillary-cli-test.exe: the command line exactly as shipped, with the
-// process's rights and the elevation prompt's answer taken from the
-// environment (see tests/test_elevator.h). The shipped quillary-cli.exe
-// has no such seam.
+// process's rights, the elevation prompt's answer and the Authenticode
+// verdict taken from the environment (see tests/test_elevator.h and
+// tests/test_authenticode.h). The shipped quillary-cli.exe has no such seam.
 #include <fcntl.h>
 #include <io.h>
 #include <objbase.h>
@@ -11,6 +11,7 @@
 #include "cli/cli.h"
 #include "platform/text.h"
 #include "platform/win32.h"
+#include "tests/test_authenticode.h"
 #include "tests/test_elevator.h"
 
 int wmain(int argc, wchar_t** argv) {
@@ -21,7 +22,11 @@ int wmain(int argc, wchar_t** argv) {
   const auto test_elevator = quillary::testing::elevator_from_environment();
   quillary::elevator_i& elevator =
       test_elevator ? static_cast<quillary::elevator_i&>(*test_elevator) : quillary::platform::system_elevator();
-  const int result = quillary::cli::main(arguments, elevator);
+  const auto test_authenticode = quillary::testing::authenticode_from_environment();
+  quillary::authenticode_i& authenticode = test_authenticode
+                                               ? static_cast<quillary::authenticode_i&>(*test_authenticode)
+                                               : quillary::platform::system_authenticode();
+  const int result = quillary::cli::main(arguments, elevator, authenticode);
   CoUninitialize();
   return result;
 }

@@ -42,9 +42,16 @@ class installation_test : public ::testing::Test {
     return path;
   }
   const std::u16string& driver_installer() const { return shell.calls.at(0).target; }
+  // Options whose Authenticode check trusts every setup program.
+  install_options trusting() {
+    install_options options;
+    options.authenticode = &trusted;
+    return options;
+  }
 
   testing::temp_folder_c folder;
   recording_shell_c shell;
+  fixed_authenticode_c trusted{trust_verdict::trusted};
 };
 
 TEST(common_inf_folder, longest_shared_folder_of_the_inf_paths) {
@@ -112,7 +119,7 @@ TEST_F(installation_test, inf_paths_without_a_shared_folder_point_at_the_package
 TEST_F(installation_test, without_the_named_infs_the_setup_program_is_looked_for_upwards) {
   const auto path = package("s.zip", {{"Win7/x64/other.inf", "inf"}, {"Win7/tool.exe", "a"},
                                       {"Win7/SETUP.exe", "b"}, {"setup.exe", "c"}});
-  ASSERT_EQ(install_package(path, {u"Win7\\x64\\missing.inf"}, folder.text(), shell), 0);
+  ASSERT_EQ(install_package(path, {u"Win7\\x64\\missing.inf"}, folder.text(), shell, trusting()), 0);
   ASSERT_EQ(shell.calls.size(), 1u);
   EXPECT_EQ(shell.calls[0].target, in(folder.below("s"), u"Win7\\SETUP.exe"))
       << "Win7\\x64 has no program; in Win7 the setup program wins over another";
@@ -121,12 +128,12 @@ TEST_F(installation_test, without_the_named_infs_the_setup_program_is_looked_for
 
 TEST_F(installation_test, two_programs_of_other_names_are_no_setup_and_the_folder_opens) {
   const auto path = package("t.zip", {{"one.exe", "a"}, {"two.exe", "b"}});
-  ASSERT_EQ(install_package(path, {u"x\\y.inf"}, folder.text(), shell), 0);
+  ASSERT_EQ(install_package(path, {u"x\\y.inf"}, folder.text(), shell, trusting()), 0);
   ASSERT_EQ(shell.calls.size(), 1u);
   EXPECT_EQ(shell.calls[0].target, folder.below("t")) << "the user sees what the package holds";
   recording_shell_c single;
   const auto only = package("u.zip", {{"any-name.exe", "a"}});
-  ASSERT_EQ(install_package(only, {}, folder.text(), single), 0);
+  ASSERT_EQ(install_package(only, {}, folder.text(), single, trusting()), 0);
   EXPECT_EQ(single.calls.at(0).target, in(folder.below("u"), u"any-name.exe"));
 }
 
@@ -140,6 +147,7 @@ TEST_F(installation_test, a_package_that_is_no_archive_is_opened_by_the_job) {
   job->package_path = path;
   job->download_folder = folder.text();
   job->shell = &shell;
+  job->authenticode = &trusted;
   ASSERT_TRUE(start_install_job(job));
   for (int i = 0; i < 500 && job->busy; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_FALSE(job->busy);
@@ -407,6 +415,7 @@ TEST_F(installer_choice_test, only_an_installation_that_started_records_its_link
   machine(10, 0, 19045);
   place(system_folder, u"pnputil.exe");
   const auto setup_dat = folder.below("setup.dat");
+  fixed_authenticode_c trust{trust_verdict::trusted};
   const auto recorded = [&](const std::u16string& path, recording_shell_c& with) {
     platform::remove_file(setup_dat);
     install_job job;
@@ -414,6 +423,7 @@ TEST_F(installer_choice_test, only_an_installation_that_started_records_its_link
     job.inf_paths = {u"Win10\\x64\\n.inf"};
     job.download_folder = folder.text();
     job.shell = &with;
+    job.authenticode = &trust;
     job.link = "http://h/p.zip";
     job.setup_dat = setup_dat;
     install_job_run(&job);
@@ -438,12 +448,19 @@ TEST_F(installer_choice_test, only_an_installation_that_started_records_its_link
   EXPECT_FALSE(recorded(damaged, any));
   EXPECT_TRUE(any.calls.empty());
   EXPECT_FALSE(recorded(package("shown.zip", {{"readme.txt", "no driver here"}}), any)) << "only the folder shown";
-  EXPECT_TRUE(recorded(package("own.zip", {{"setup.exe", "MZ"}}), any)) << "the package's setup program";
+  const auto own = package("own.zip", {{"setup.exe", "MZ"}});
+  EXPECT_TRUE(recorded(own, any)) << "the package's setup program";
 
   const auto program = folder.below("driver.exe");
   { std::ofstream(std::filesystem::path(program), std::ios::binary) << "MZ not a zip"; }
   EXPECT_TRUE(recorded(program, any)) << "a package that is a program of its own";
   EXPECT_FALSE(recorded(program, nothing_starts));
+
+  trust.answer = {trust_verdict::unsigned_file, trust_status::no_signature};
+  const size_t calls = any.calls.size();
+  EXPECT_FALSE(recorded(own, any)) << "a setup program Windows does not trust";
+  EXPECT_FALSE(recorded(program, any)) << "a program of its own Windows does not trust";
+  EXPECT_EQ(any.calls.size(), calls) << "neither was started";
 }
 
 // --- the restore point -----------------------------------------------------

@@ -4,7 +4,11 @@
 # second run (a byte range) to completion, then installed: the stand-in
 # driver package installer records how it was started. A download whose
 # bytes do not give the offer's SHA-256 is refused. A download that is no
-# archive is opened as it is.
+# archive is opened as it is. A setup program (and a download that is a
+# program) starts only when the Authenticode check trusts it: programs
+# signed here with osslsigncode, tampered and unsigned, through Wine's
+# WinVerifyTrust, and the verdicts Wine cannot give through
+# QUILLARY_TEST_AUTHENTICODE of quillary-cli-test.exe.
 #
 # usage: wine_install_test.sh WINDOWS_BIN STANDIN_DIR NATIVE_BIN
 set -uo pipefail
@@ -25,6 +29,7 @@ trap cleanup EXIT
 
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/checks.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/sample_signature.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/authenticode_samples.sh"
 windows_path() { "$wine_run" winepath -w "$1" 2>/dev/null; }
 
 # The multi-folder network package, made large enough to pause part-way.
@@ -102,8 +107,13 @@ check "... and no file is left to install" test -z "$(ls -A "$work/checked")"
 cli download "${normal}packages/$package" --size "$size" --sha256 "$digest" --dir "$checked" > "$work/right.json"
 check "the right SHA-256: complete (exit 0)" test "$?" = 0
 
-# A download that is no archive: opened as itself.
-cp "$standins/DPInst32.exe" "$work/downloads/vendor-setup.exe"
+# A download that is no archive: opened as itself, when it is a program
+# only once its signature is trusted. The stand-in installer, signed here by
+# a publisher whose root the prefix trusts (Wine would not ask for that;
+# Windows does).
+make_authenticode_samples "$standins/DPInst32.exe" "$work/signing" || { echo "cannot sign the samples"; exit 1; }
+"$wine_run" "$windows/authenticode_check.exe" --store Root "$(windows_path "$work/signing/publisher.der")" || exit 1
+cp "$work/signing/signed.exe" "$work/downloads/vendor-setup.exe"
 sign_package "$work/downloads/vendor-setup.exe"
 rm -f "$work/program/dpinst-calls.txt"
 cli install "$downloads\\vendor-setup.exe" > "$work/install2.json"
@@ -195,6 +205,76 @@ cli install "$downloads\\umlaut.zip" --inf 'Gerät\x64\gerät.inf' > /dev/null
 wait_for_call
 check "... and the installer starts on the INF folder the service names" \
   grep -qF "/SH /PATH \"$downloads\\umlaut\\Gerät\\x64\"" <<<"$(dpinst_calls)"
+
+# --- setup programs and their signatures ---------------------------------------
+field() {  # field JSON_FILE PYTHON-EXPRESSION...: values of the install JSON, separated by blanks
+  python3 -c "import json,sys; d=json.load(open(sys.argv[1])); print($2)" "$1"
+}
+refused_as() {  # refused_as JSON_FILE VERDICT: the JSON of a program refused with that verdict
+  [ "$(field "$1" "d['result'], d['setup_program_refused'], d['setup_program_started'], d['package_opened'], d['installation_started'], d['setup_program_trust']['verdict']")" = "-8 True False False False $2" ]
+}
+setup_zip() {  # setup_zip ZIP PROGRAM: a package of nothing but PROGRAM as setup.exe, signed as published
+  python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1], "w").write(sys.argv[2], "setup.exe")' "$1" "$2"
+  sign_package "$1"
+}
+# The test build, with the environment's verdict (none: WinVerifyTrust).
+cli_test() { (cd "$work/program" && "$wine_run" quillary-cli-test.exe "$@"); }
+# Whether the stand-in, as setup.exe of the package's extraction, ran.
+started_in() { grep -qs '^setup.exe|' "$work/downloads/$1/dpinst-calls.txt"; }
+wait_until_started() { for _ in $(seq 100); do started_in "$1" && return 0; sleep 0.1; done; return 1; }
+rm -f "$work/program/setup.dat" "$work/downloads/dpinst-calls.txt"
+
+# The shipped command line, WinVerifyTrust as it is: Wine tells an unsigned
+# program from a signed one, and a signed one changed after signing.
+# Each signed by the catalogue's publisher (minisign), so that it is its
+# Authenticode signature that is checked.
+cp "$work/signing/unsigned.exe" "$work/downloads/unsigned-setup.exe"
+sign_package "$work/downloads/unsigned-setup.exe"
+cli install "$downloads\\unsigned-setup.exe" --link http://h/unsigned-setup.exe > "$work/bare.json" 2> "$work/bare.err"
+check "an unsigned program downloaded as it is: exit 9" test "$?" = 9
+check "... saying why" grep -q "not started, as Windows does not trust its signature (not signed" "$work/bare.err"
+check "... refused as unsigned" refused_as "$work/bare.json" unsigned
+check "... with TRUST_E_NOSIGNATURE" test "$(field "$work/bare.json" "d['setup_program_trust']['status']")" = 2148204800
+printf '@echo off\r\n' > "$work/downloads/update.cmd"
+sign_package "$work/downloads/update.cmd"
+cli install "$downloads\\update.cmd" > "$work/cmd.json" 2>/dev/null
+check "a batch file downloaded as it is: exit 9" test "$?" = 9
+check "... refused as unsigned: it cannot carry a signature" refused_as "$work/cmd.json" unsigned
+
+setup_zip "$work/downloads/unsigned-pkg.zip" "$work/signing/unsigned.exe"
+cli_test install "$downloads\\unsigned-pkg.zip" --link http://h/unsigned-pkg.zip > "$work/unsigned.json" 2>/dev/null
+check "a package whose only program is an unsigned setup.exe: exit 9" test "$?" = 9
+check "... refused as unsigned" refused_as "$work/unsigned.json" unsigned
+check "... once extracted" test -f "$work/downloads/unsigned-pkg/setup.exe"
+setup_zip "$work/downloads/tampered-pkg.zip" "$work/signing/tampered.exe"
+cli_test install "$downloads\\tampered-pkg.zip" > "$work/tampered.json" 2>/dev/null
+check "a setup.exe changed after signing: exit 9" test "$?" = 9
+check "... refused as tampered (TRUST_E_BAD_DIGEST)" refused_as "$work/tampered.json" tampered
+setup_zip "$work/downloads/signed-pkg.zip" "$work/signing/signed.exe"
+cli_test install "$downloads\\signed-pkg.zip" --link http://h/signed-pkg.zip > "$work/signed.json"
+check "a signed setup.exe whose publisher is trusted: exit 0" test "$?" = 0
+check "... is started" wait_until_started signed-pkg
+check "... after its check trusted it" \
+  test "$(field "$work/signed.json" "d['setup_program_trust']['verdict'], d['setup_program_started']")" = "trusted True"
+check "... and its link is recorded" grep -qF http://h/signed-pkg.zip "$work/program/setup.dat"
+sleep 1
+check "the unsigned and the tampered setup programs were never started" \
+  bash -c "! grep -qs '^setup.exe|' '$work/downloads/unsigned-pkg/dpinst-calls.txt' '$work/downloads/tampered-pkg/dpinst-calls.txt'"
+check "... nor the unsigned download" bash -c "! grep -qs '^unsigned-setup.exe|' '$work/downloads/dpinst-calls.txt'"
+check "... and no link of theirs recorded" bash -c "! grep -qE 'unsigned-setup|unsigned-pkg' '$work/program/setup.dat'"
+
+# Verdicts Wine never gives (it does not check the chain), through the seam.
+rm -f "$work/downloads/signed-pkg/dpinst-calls.txt"
+QUILLARY_TEST_AUTHENTICODE=untrusted cli_test install "$downloads\\signed-pkg.zip" > "$work/seam.json" 2>/dev/null
+check "the same signed setup.exe, its publisher not trusted (the seam says untrusted): exit 9" test "$?" = 9
+check "... refused as untrusted" refused_as "$work/seam.json" untrusted
+(cd "$work/program" && QUILLARY_TEST_RIGHTS=can_elevate QUILLARY_TEST_ELEVATION=accept QUILLARY_TEST_AUTHENTICODE=revoked \
+  "$wine_run" quillary-cli-test.exe install "$downloads\\signed-pkg.zip") > "$work/companion.json" 2>/dev/null
+check "through the elevated companion, a revoked publisher: exit 9" test "$?" = 9
+check "... the companion refused it, and its answer says why" refused_as "$work/companion.json" revoked
+check "... as the companion's" test "$(field "$work/companion.json" "d['elevated_companion']")" = True
+sleep 1
+check "... and nobody started it" test ! -e "$work/downloads/signed-pkg/dpinst-calls.txt"
 
 # --- through UAC --------------------------------------------------------------
 # The command line as a filtered administrator or a standard user runs it:

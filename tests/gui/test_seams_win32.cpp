@@ -23,6 +23,9 @@
 //   QUILLARY_TEST_RIGHTS, QUILLARY_TEST_ELEVATION, QUILLARY_TEST_ELEVATION_LOG
 //                                the process's rights and the answer to the
 //                                elevation prompt (see tests/test_elevator.h)
+//   QUILLARY_TEST_AUTHENTICODE   the verdict of every setup program's check
+//                                in this process (see tests/test_authenticode.h;
+//                                the companion quillary-cli.exe has its own)
 #include <windows.h>
 
 #include <cstdio>
@@ -37,6 +40,7 @@
 #include "platform/win32.h"
 #include "service/update_client.h"
 #include "tests/gui/object_counts_win32.h"
+#include "tests/test_authenticode.h"
 #include "tests/test_elevator.h"
 #include "ui/main_window_win32.h"
 #include "ui/pages/download_page_win32.h"
@@ -111,5 +115,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   }
   static const auto elevator = quillary::testing::elevator_from_environment();
   if (elevator) quillary::set_page_elevator(elevator.get());
+  static const auto authenticode = quillary::testing::authenticode_from_environment();
+  if (authenticode) quillary::download_window_c::set_authenticode(authenticode.get());
   return quillary::run_program(instance, show_command, servers);
 }

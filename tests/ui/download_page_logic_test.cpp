@@ -2,12 +2,16 @@
 // table, without windows.
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <set>
 
 #include "app/language.h"
 #include "test_support.h"
 #include "ui/dialogs/device_details_rows.h"
 #include "ui/pages/download_page_layout.h"
 #include "ui/pages/download_panel_text.h"
+#include "ui/pages/system_change_text.h"
+#include "backup/installation_batch.h"
 
 namespace quillary {
 namespace {
@@ -51,6 +55,27 @@ TEST(download_page_text, sizes_change_unit_just_above_each_power_of_1024) {
   EXPECT_EQ(progress_text(1024, 3 << 20), u"1024B/3.00M");
   EXPECT_EQ(progress_text(4000, 2048), u"3.91K/2.00K") << "more than announced still reads as under way";
   EXPECT_LE(progress_text(int64_t{1} << 60, int64_t{1} << 61).size(), 31u);
+}
+
+// --- an installation that started nothing ------------------------------------------
+
+TEST_F(download_page_test, each_installation_that_started_nothing_says_why_in_words_of_its_own) {
+  const int nothing_started[] = {damaged_package, no_extraction_folder,   elevation_declined,
+                                 elevation_failed, untrusted_setup_program};
+  std::set<std::u16string> texts;
+  for (const int result : nothing_started) {
+    const char* key = system_change_failure_key(result);
+    ASSERT_NE(key, nullptr) << result;
+    EXPECT_FALSE(language_table().text_of(key).empty()) << key;
+    texts.insert(language_table().text_of(key));
+  }
+  EXPECT_EQ(texts.size(), std::size(nothing_started));
+  EXPECT_EQ(language_table().text_of(system_change_failure_key(untrusted_setup_program)),
+            u"Nothing was installed: the setup program is not signed by a trusted publisher.");
+  EXPECT_EQ(system_change_failure_key(package_changed), system_change_failure_key(damaged_package))
+      << "a file changed since its check reads as damaged";
+  EXPECT_EQ(system_change_failure_key(0), nullptr);
+  EXPECT_EQ(system_change_failure_key(-1), nullptr) << "a download opened as it is started something";
 }
 
 // --- the date line ---------------------------------------------------------------

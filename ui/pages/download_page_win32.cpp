@@ -4,6 +4,7 @@
 
 #include "app/language.h"
 #include "devices/device_inventory.h"
+#include "platform/authenticode.h"
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "platform/win32.h"
@@ -33,6 +34,7 @@ constexpr uint32_t slice_no_driver = 0xFFFFFF00;
 constexpr uint32_t slice_up_to_date = 0xFF16CD1F;
 
 shell_i* page_shell = nullptr;
+authenticode_i* page_authenticode = nullptr;
 
 void move_to(HWND window, const skin_box& box) {
   if (window) MoveWindow(window, box.left, box.top, box.right - box.left, box.bottom - box.top, TRUE);
@@ -116,6 +118,7 @@ void download_all_window_c::paint(HDC dc, const RECT& client) {
 // --- The page ----------------------------------------------------------------
 
 void download_window_c::set_shell(shell_i* shell) { page_shell = shell; }
+void download_window_c::set_authenticode(authenticode_i* authenticode) { page_authenticode = authenticode; }
 
 download_window_c::~download_window_c() {
   destroy();
@@ -133,6 +136,7 @@ bool download_window_c::create(HWND parent, const RECT& rect) {
   status_pictures_[static_cast<int>(panel_status_image::not_needed)].load(instance, bitmap_status_not_needed);
   status_pictures_[static_cast<int>(panel_status_image::needed)].load(instance, bitmap_status_needed);
   context_.shell = page_shell ? page_shell : &platform::system_shell();
+  context_.authenticode = page_authenticode ? page_authenticode : &platform::system_authenticode();
   context_.tint_brush = tint_brush_;
   context_.white_brush = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   context_.status_pictures = status_pictures_;

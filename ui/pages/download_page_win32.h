@@ -21,6 +21,7 @@
 
 namespace quillary {
 
+class authenticode_i;
 class shell_i;
 
 // The bar under the list: "select all" and "download all".
@@ -62,6 +63,9 @@ class download_window_c : public window_c {
   // What opens folders, Explorer and installers; the system's shell unless
   // a test sets its own.
   static void set_shell(shell_i* shell);
+  // What checks a setup program's signature before it starts (when this
+  // process installs); WinVerifyTrust unless a test sets its own.
+  static void set_authenticode(authenticode_i* authenticode);
 
   static constexpr int best_choice_id = 1;
   static constexpr int latest_choice_id = 2;

@@ -183,6 +183,7 @@ std::shared_ptr<install_job> download_panel_c::prepared_job() {
   job_->download_folder = settings().active_download_path;
   job_->package_name = group_.item ? std::u16string(group_.item->text(update_item::title)) : u"";
   job_->shell = context_.shell;
+  job_->authenticode = context_.authenticode;
   // Installed only while it gives the digest the offer named.
   job_->expected_digest = session_->expected_digest();
   // Recorded by the job once the installation has really started.

@@ -19,6 +19,7 @@
 
 namespace quillary {
 
+class authenticode_i;
 class shell_i;
 
 // The background of a panel whose package no device needs.
@@ -33,6 +34,9 @@ struct download_panel_context {
   const skin_image_c* status_pictures = nullptr;
   // The action button's pictures: normal, hover, pressed.
   const skin_image_c* button_pictures = nullptr;
+  // Checks a setup program before this process starts it; none: no setup
+  // program starts.
+  authenticode_i* authenticode = nullptr;
 };
 
 class download_panel_c : public list_panel_c {

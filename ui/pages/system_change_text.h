@@ -6,7 +6,8 @@ namespace quillary {
 
 // The message key by the result (a damaged or changed package, no folder
 // to unpack it into, the prompt for administrator rights declined, the
-// elevated step unable to run); null for a result that started something.
+// elevated step unable to run, a setup program Windows does not trust);
+// null for a result that started something.
 const char* system_change_failure_key(int result);
 
 }  // namespace quillary
