@@ -41,7 +41,10 @@ hold="$work/install-hold"
 QUILLARY_TEST_INSTALL_HOLD=$(windows_path "$hold")
 downloads="$program/download"
 
-link_of() { echo "http://127.0.0.1:18081/packages/$1"; }
+# Where the service's links point: its own address (the program's first
+# server, unless a section puts something in between).
+package_base=http://127.0.0.1:18081/
+link_of() { echo "${package_base}packages/$1"; }
 file_of() {  # file_of PACKAGE: the package's complete file in the download folder
   local digest
   digest=$(printf %s "$(link_of "$1")" | md5sum | cut -c1-32)
@@ -501,6 +504,7 @@ section_signatures() {
   service=$!
   wait_until 20 grep -q listening "$work/upstream.out"
   upstream=$(sed -n 's/.*listening on \(http[^ ]*\).*/\1/p' "$work/upstream.out" | head -n 1)
+  package_base=$upstream
 
   middle unsigned
   fresh_program
@@ -528,6 +532,7 @@ section_signatures() {
   check "... nor recorded" not_recorded update2.zip
   stop_program
   stop_proxy
+  package_base=http://127.0.0.1:18081/
 }
 
 for section in "${sections[@]}"; do
