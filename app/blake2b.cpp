@@ -24,6 +24,7 @@ blake2b_c::blake2b_c() { reset(); }
 
 void blake2b_c::update(const void* data, size_t size) {
   crypto_generichash_blake2b_update(state_of(state_), static_cast<const unsigned char*>(data), size);
+  length_ += size;
 }
 
 blake2b_digest blake2b_c::digest() const {
@@ -36,6 +37,7 @@ blake2b_digest blake2b_c::digest() const {
 
 void blake2b_c::reset() {
   sodium_ready();
+  length_ = 0;
   crypto_generichash_blake2b_init(state_of(state_), nullptr, 0, crypto_generichash_blake2b_BYTES_MAX);
 }
 

@@ -18,10 +18,13 @@ class blake2b_c {
   // The digest of everything given so far; more bytes may follow.
   blake2b_digest digest() const;
   void reset();
+  // Bytes given since the start.
+  uint64_t length() const { return length_; }
 
  private:
   // libsodium's state, which must sit on a 64-byte boundary.
   alignas(64) unsigned char state_[384];
+  uint64_t length_ = 0;
 };
 
 // libsodium set up for this process (once; later calls only answer).

@@ -1,7 +1,12 @@
-// The digests a download keeps of its package file while the file is
-// written: the SHA-256 that offers name and, for a package whose signature
-// is to be checked, the BLAKE2b-512 the signature covers. Both are taken
-// in the one pass over the bytes that the download makes anyway.
+// The digest a download keeps of its package file while the file is
+// written, in the one pass over the bytes that the download makes anyway:
+// the SHA-256 that offers name or, for a package whose publisher's
+// signature is checked, the BLAKE2b-512 the signature covers. A signed
+// package needs no SHA-256 of its own: its publisher signed the BLAKE2b
+// together with a comment naming the SHA-256 (which must be the offer's),
+// so bytes that pass the signature are the ones that give it. Two hashes
+// of every byte would cost more than a two-core PC can give a fast
+// download.
 #pragma once
 
 #include <cstddef>
@@ -13,40 +18,40 @@
 
 namespace quillary {
 
+enum class digest_kind { sha256, blake2b };
+
 class package_digest_c {
  public:
-  explicit package_digest_c(bool with_blake2b = false) : with_blake2b_(with_blake2b) {}
+  explicit package_digest_c(digest_kind kind = digest_kind::sha256) : kind_(kind) {}
 
   void update(const void* data, size_t size) {
-    update_sha256(data, size);
-    update_blake2b(data, size);
+    if (kind_ == digest_kind::sha256) {
+      sha256_.update(data, size);
+    } else {
+      blake2b_.update(data, size);
+    }
   }
-  // Each hash on its own, for a caller that feeds them from two threads in
-  // the same order (each touches only its own state).
-  void update_sha256(const void* data, size_t size) { sha256_.update(data, size); }
-  void update_blake2b(const void* data, size_t size) {
-    if (with_blake2b_) blake2b_.update(data, size);
-  }
-  // Back to no bytes; `with_blake2b` decides the hashes from now on.
-  void reset(bool with_blake2b) {
-    with_blake2b_ = with_blake2b;
+  // Back to no bytes; `kind` decides the hash from now on.
+  void reset(digest_kind kind) {
+    kind_ = kind;
     reset();
   }
   void reset() {
     sha256_.reset();
     blake2b_.reset();
   }
-  // Bytes in the SHA-256 (the BLAKE2b has had the same once both lanes of
-  // a background hashing have finished).
-  uint64_t length() const { return sha256_.length(); }
-  sha256_digest digest() const { return sha256_.digest(); }
-  std::optional<blake2b_digest> blake2b() const {
-    return with_blake2b_ ? std::optional<blake2b_digest>(blake2b_.digest()) : std::nullopt;
+  digest_kind kind() const { return kind_; }
+  uint64_t length() const { return kind_ == digest_kind::sha256 ? sha256_.length() : blake2b_.length(); }
+  // The digest of its kind; none of the other.
+  std::optional<sha256_digest> sha256() const {
+    return kind_ == digest_kind::sha256 ? std::optional<sha256_digest>(sha256_.digest()) : std::nullopt;
   }
-  bool with_blake2b() const { return with_blake2b_; }
+  std::optional<blake2b_digest> blake2b() const {
+    return kind_ == digest_kind::blake2b ? std::optional<blake2b_digest>(blake2b_.digest()) : std::nullopt;
+  }
 
  private:
-  bool with_blake2b_;
+  digest_kind kind_;
   sha256_c sha256_;
   blake2b_c blake2b_;
 };

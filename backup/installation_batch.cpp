@@ -434,7 +434,7 @@ entry_outcome run_entry_here(const batch_entry& entry, const local_installation&
                                                   : entry.signed_name;
       offer.sha256 = entry.digest;
       offer.minisig_base64 = entry.minisig;
-      outcome.report.signature = check_package_signature(*here.trust, offer, digest, blake2b);
+      outcome.report.signature = check_package_signature(*here.trust, offer, &digest, blake2b);
       if (!signature_accepted(outcome.report.signature)) {
         outcome.result = signature_refused;
         return outcome;

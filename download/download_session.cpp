@@ -156,15 +156,15 @@ download_session_c::digest_verdict download_session_c::verify_file() {
   // After a download the digest covers the file already; only a check of a
   // file written earlier reads it.
   if (!hash_file_start(running_digest_, *file, length)) return digest_verdict::mismatched;
-  const sha256_digest sha256 = running_digest_.digest();
-  if (sha256 != *thread_digest_) return digest_verdict::mismatched;
   if (thread_signature_) {
+    // The publisher signed these bytes' BLAKE2b with a comment naming the
+    // expected SHA-256: bytes that pass are the ones that give it.
     const auto blake2b = running_digest_.blake2b();
-    thread_signature_verdict_ = blake2b ? check_package_signature(*trust_, *thread_signature_, sha256, *blake2b)
+    thread_signature_verdict_ = blake2b ? check_package_signature(*trust_, *thread_signature_, nullptr, *blake2b)
                                         : signature_verdict::bad_signature;
-    if (!signature_accepted(thread_signature_verdict_)) return digest_verdict::signature_refused;
+    return signature_accepted(thread_signature_verdict_) ? digest_verdict::matched : digest_verdict::signature_refused;
   }
-  return digest_verdict::matched;
+  return running_digest_.sha256() == *thread_digest_ ? digest_verdict::matched : digest_verdict::mismatched;
 }
 
 bool download_session_c::checks_signature() const {
@@ -249,11 +249,11 @@ bool download_session_c::start_thread(bool check_only) {
   thread_digest_ = expected_digest_;
   thread_signature_.reset();
   if (checks_signature()) thread_signature_ = signed_;
-  // The digest covers what is on disk already; without the BLAKE2b a
-  // signature needs, it starts again and the partial file is read once.
-  if (running_digest_.with_blake2b() != thread_signature_.has_value()) {
-    running_digest_.reset(thread_signature_.has_value());
-  }
+  // The digest covers what is on disk already; of another kind (a
+  // signature came or went), it starts again and the partial file is read
+  // once.
+  const digest_kind kind = thread_signature_ ? digest_kind::blake2b : digest_kind::sha256;
+  if (running_digest_.kind() != kind) running_digest_.reset(kind);
   verdict_ = digest_verdict::none;
   progress_.stop_requested = 0;
   progress_.transfer_result = 0;

@@ -51,6 +51,9 @@ std::string extension_for_link(const std::string& link);
 // digest) is checked on the download thread as soon as the digest is known:
 // the state reads downloading meanwhile, then complete or error.
 //
+// A signed package's bytes are checked against its publisher's signature
+// instead, whose comment names the SHA-256 (see package_digest.h).
+//
 // With a trust (the publishers' keys the program holds), a package is
 // refused before a byte is fetched when its offer cannot pass (no signature
 // while one is required, another file's or another digest's signature, a

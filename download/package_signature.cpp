@@ -181,13 +181,13 @@ bool signature_needs_file_hash(const signature_trust& trust, const signed_offer&
 }
 
 signature_verdict check_package_signature(const signature_trust& trust, const signed_offer& offer,
-                                          const sha256_digest& file_sha256, const blake2b_digest& file_blake2b) {
+                                          const sha256_digest* file_sha256, const blake2b_digest& file_blake2b) {
   minisign_signature signature;
   const signature_trust::trusted_key* key = nullptr;
   std::optional<sha256_digest> claimed;
   const signature_verdict verdict = check_offer(trust, offer, signature, &key, &claimed);
   if (verdict != signature_verdict::valid) return verdict;
-  if (*claimed != file_sha256) return signature_verdict::other_digest;
+  if (file_sha256 && *claimed != *file_sha256) return signature_verdict::other_digest;
   if (crypto_sign_verify_detached(signature.signature.data(), file_blake2b.data(), file_blake2b.size(),
                                   key->key.key.data()) != 0) {
     return signature_verdict::bad_signature;

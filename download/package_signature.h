@@ -86,9 +86,11 @@ std::string package_file_name(std::string_view link);
 signature_verdict check_offer_signature(const signature_trust& trust, const signed_offer& offer,
                                         std::optional<sha256_digest>* claimed = nullptr);
 // Everything: the above, and the signature over the bytes that gave
-// `file_sha256` and `file_blake2b`.
+// `file_blake2b` and, when it was computed too, `file_sha256` (which must
+// then be the one the signed comment names; a download computes only the
+// BLAKE2b, the signature vouching for the rest).
 signature_verdict check_package_signature(const signature_trust& trust, const signed_offer& offer,
-                                          const sha256_digest& file_sha256, const blake2b_digest& file_blake2b);
+                                          const sha256_digest* file_sha256, const blake2b_digest& file_blake2b);
 // Whether a check needs the file's BLAKE2b at all (a signature to verify).
 bool signature_needs_file_hash(const signature_trust& trust, const signed_offer& offer);
 

@@ -5,28 +5,7 @@
 
 namespace quillary {
 
-background_digest_c::background_digest_c(package_digest_c& digest) {
-  lanes_.push_back(std::make_unique<lane_c>([&digest](const char* data, size_t size) {
-    digest.update_sha256(data, size);
-  }));
-  if (digest.with_blake2b()) {
-    lanes_.push_back(std::make_unique<lane_c>([&digest](const char* data, size_t size) {
-      digest.update_blake2b(data, size);
-    }));
-  }
-}
-
-background_digest_c::~background_digest_c() { finish(); }
-
-void background_digest_c::add(const void* data, size_t size) {
-  for (auto& lane : lanes_) lane->add(data, size);
-}
-
-void background_digest_c::finish() {
-  for (auto& lane : lanes_) lane->finish();
-}
-
-background_digest_c::lane_c::lane_c(std::function<void(const char*, size_t)> hash) : hash_(std::move(hash)) {
+background_digest_c::background_digest_c(package_digest_c& digest) : digest_(digest) {
   try {
     thread_ = std::thread([this] { run(); });
   } catch (const std::system_error&) {
@@ -34,11 +13,11 @@ background_digest_c::lane_c::lane_c(std::function<void(const char*, size_t)> has
   }
 }
 
-background_digest_c::lane_c::~lane_c() { finish(); }
+background_digest_c::~background_digest_c() { finish(); }
 
-void background_digest_c::lane_c::add(const void* data, size_t size) {
+void background_digest_c::add(const void* data, size_t size) {
   if (!thread_.joinable()) {
-    hash_(static_cast<const char*>(data), size);
+    digest_.update(data, size);
     return;
   }
   std::unique_lock<std::mutex> lock(mutex_);
@@ -55,7 +34,7 @@ void background_digest_c::lane_c::add(const void* data, size_t size) {
   changed_.notify_all();
 }
 
-void background_digest_c::lane_c::finish() {
+void background_digest_c::finish() {
   if (!thread_.joinable()) return;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -65,7 +44,7 @@ void background_digest_c::lane_c::finish() {
   thread_.join();
 }
 
-void background_digest_c::lane_c::run() {
+void background_digest_c::run() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     changed_.wait(lock, [this] { return !queued_.empty() || finishing_; });
@@ -73,7 +52,7 @@ void background_digest_c::lane_c::run() {
     std::vector<char> buffer = std::move(queued_.front());
     queued_.pop_front();
     lock.unlock();
-    hash_(buffer.data(), buffer.size());
+    digest_.update(buffer.data(), buffer.size());
     lock.lock();
     queued_bytes_ -= buffer.size();
     spare_.push_back(std::move(buffer));

@@ -1,16 +1,13 @@
-// Hashes the bytes a download writes on threads of their own. The write path
+// Hashes the bytes a download writes on a thread of its own. The write path
 // only copies each chunk into a queue and goes on, so that hashing runs
 // beside the transfer instead of after each chunk of it: on a fast
 // connection the two one after the other would take half as long again as
-// the transfer alone. A signed package's BLAKE2b runs on a second thread,
-// beside the SHA-256, for the same reason.
+// the transfer alone.
 #pragma once
 
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
-#include <functional>
-#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -21,7 +18,7 @@ namespace quillary {
 
 class background_digest_c {
  public:
-  // Bytes waiting to be hashed at most, per hash; the write path waits beyond.
+  // Bytes waiting to be hashed at most; the write path waits beyond.
   static constexpr size_t max_queued = 8u << 20;
 
   explicit background_digest_c(package_digest_c& digest);
@@ -35,27 +32,16 @@ class background_digest_c {
   void finish();
 
  private:
-  // One hash and the thread that feeds it, in the order the bytes came.
-  class lane_c {
-   public:
-    explicit lane_c(std::function<void(const char*, size_t)> hash);
-    ~lane_c();
-    void add(const void* data, size_t size);
-    void finish();
+  void run();
 
-   private:
-    void run();
-    std::function<void(const char*, size_t)> hash_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<std::vector<char>> queued_;
-    std::vector<std::vector<char>> spare_;  // buffers hashed already, for reuse
-    size_t queued_bytes_ = 0;
-    bool finishing_ = false;
-    std::thread thread_;  // not joinable when none could be made: bytes are then hashed at once
-  };
-
-  std::vector<std::unique_ptr<lane_c>> lanes_;
+  package_digest_c& digest_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::vector<char>> queued_;
+  std::vector<std::vector<char>> spare_;  // buffers hashed already, for reuse
+  size_t queued_bytes_ = 0;
+  bool finishing_ = false;
+  std::thread thread_;  // not joinable when none could be made: bytes are then hashed at once
 };
 
 }  // namespace quillary

@@ -47,7 +47,8 @@ signature_verdict check(const signature_trust& trust, const signed_offer& offer,
                         const std::string& bytes = package_bytes) {
   blake2b_c hash;
   hash.update(bytes.data(), bytes.size());
-  return check_package_signature(trust, offer, sha256_of(bytes), hash.digest());
+  const sha256_digest sha256 = sha256_of(bytes);
+  return check_package_signature(trust, offer, &sha256, hash.digest());
 }
 
 TEST(minisign_format, blake2b_is_the_512_bit_unkeyed_hash_signatures_cover) {
@@ -204,8 +205,13 @@ TEST(package_signature, the_bytes_must_be_the_signed_ones) {
   const signed_offer offer = offer_of(publisher.sign_package(package_bytes, "driver.zip"));
   blake2b_c other;
   other.update("x", 1);
-  EXPECT_EQ(check_package_signature(trust, offer, sha256_of(package_bytes), other.digest()),
-            signature_verdict::bad_signature);
+  const sha256_digest sha256 = sha256_of(package_bytes);
+  EXPECT_EQ(check_package_signature(trust, offer, &sha256, other.digest()), signature_verdict::bad_signature);
+  EXPECT_EQ(check_package_signature(trust, offer, nullptr, other.digest()), signature_verdict::bad_signature)
+      << "without the SHA-256, the signature alone decides";
+  blake2b_c right;
+  right.update(package_bytes.data(), package_bytes.size());
+  EXPECT_EQ(check_package_signature(trust, offer, nullptr, right.digest()), signature_verdict::valid);
 }
 
 TEST(package_signature, unsigned_unknown_revoked_and_legacy_packages) {

@@ -466,8 +466,8 @@ TEST_F(signed_session_test, bytes_other_than_the_signed_ones_are_deleted) {
   EXPECT_FALSE(platform::file_exists(s->temp_path()));
   EXPECT_FALSE(platform::file_exists(s->final_path()));
 
-  // A mirror that swaps the bytes after the query: they do not give the
-  // signed digest.
+  // A mirror that swaps the bytes after the query: they are not the ones
+  // the publisher signed.
   const testing::temp_folder_c other;
   download_registry_c fresh(other.text(), quick(), trust);
   const swapped_package_c swapped(catalogue_file("swap-test.zip"));
@@ -475,7 +475,7 @@ TEST_F(signed_session_test, bytes_other_than_the_signed_ones_are_deleted) {
   ASSERT_TRUE(mirrored->start());
   observe_to_end(*mirrored);
   EXPECT_EQ(mirrored->state(), download_state::error);
-  EXPECT_TRUE(mirrored->digest_mismatch());
+  EXPECT_EQ(mirrored->signature_refusal().value_or(signature_verdict::valid), signature_verdict::bad_signature);
   EXPECT_FALSE(platform::file_exists(mirrored->final_path()));
 }
 

@@ -193,11 +193,13 @@ class Hardening(unittest.TestCase):
             finally:
                 with open(package, "wb") as f:
                     f.write(original)
-            self.assertEqual(refused.returncode, 4, refused.stderr)
-            self.assertIn("SHA-256", refused.stderr)
+            # The catalogue is signed: the bytes are not the ones its
+            # publisher signed.
+            self.assertEqual(refused.returncode, 6, refused.stderr)
+            self.assertIn("not the ones its publisher signed", refused.stderr)
             session = json.loads(refused.stdout)
             self.assertEqual(session["state"], "error")
-            self.assertTrue(session["sha256_mismatch"])
+            self.assertEqual(session["signature"], "bad_signature")
             self.assertEqual(os.listdir(into), [], "no file left to install")
 
             accepted = self.cli_download(item, into)

@@ -275,7 +275,7 @@ TEST_F(transfer_test, a_write_cut_short_leaves_only_the_counted_bytes_and_the_di
   const std::string bytes = file_bytes(target());
   EXPECT_EQ(bytes.size(), payload_size);
   EXPECT_EQ(md5_hex(bytes), payload_md5);
-  EXPECT_EQ(digest.digest(), sha256_of(bytes));
+  EXPECT_EQ(digest.sha256(), sha256_of(bytes));
 }
 #endif
 
@@ -314,7 +314,7 @@ TEST_F(service_faults, an_ignored_range_restarts_from_the_beginning_and_so_does_
   package_digest_c digest;
   ASSERT_EQ(download_file(package("NORMAL"), progress, target(), quick(), &digest), 0);
   const std::string whole = file_bytes(target());
-  EXPECT_EQ(digest.digest(), sha256_of(whole)) << "hashed while written";
+  EXPECT_EQ(digest.sha256(), sha256_of(whole)) << "hashed while written";
   // Pretend the last 5000 bytes are missing and resume at a server that
   // answers ranges with the whole file; the digest of this run knows
   // nothing of the partial file yet.
@@ -325,7 +325,7 @@ TEST_F(service_faults, an_ignored_range_restarts_from_the_beginning_and_so_does_
   EXPECT_EQ(progress.transfer_result, 0);
   EXPECT_EQ(md5_hex(file_bytes(target())), package_md5);
   EXPECT_EQ(resumed.length(), package_size);
-  EXPECT_EQ(resumed.digest(), sha256_of(whole)) << "started over with the file";
+  EXPECT_EQ(resumed.sha256(), sha256_of(whole)) << "started over with the file";
 }
 
 TEST_F(service_faults, a_resumed_download_hashes_the_partial_file_once_then_what_arrives) {
@@ -337,7 +337,7 @@ TEST_F(service_faults, a_resumed_download_hashes_the_partial_file_once_then_what
   package_digest_c digest;
   ASSERT_EQ(download_file(package("NORMAL"), progress, target(), quick(), &digest), 0);
   EXPECT_EQ(progress.http_status, 206);
-  EXPECT_EQ(digest.digest(), sha256_of(whole));
+  EXPECT_EQ(digest.sha256(), sha256_of(whole));
   // A partial file shorter than counted cannot be vouched for: the
   // download starts over rather than hash a hole.
   std::filesystem::resize_file(std::filesystem::path(target()), 1000);
@@ -345,7 +345,7 @@ TEST_F(service_faults, a_resumed_download_hashes_the_partial_file_once_then_what
   package_digest_c fresh;
   ASSERT_EQ(download_file(package("NORMAL"), progress, target(), quick(), &fresh), 0);
   EXPECT_EQ(progress.http_status, 200);
-  EXPECT_EQ(fresh.digest(), sha256_of(whole));
+  EXPECT_EQ(fresh.sha256(), sha256_of(whole));
   EXPECT_EQ(file_bytes(target()), whole);
 }
 

@@ -216,7 +216,8 @@ PY
 before=$(installs)
 download swapped
 cp "$work/original.zip" "$work/catalogue/$package"
-check "bytes swapped on the mirror after the query are refused (exit 4)" test "$code" = 4
+check "bytes swapped on the mirror after the query are refused (exit 6)" test "$code" = 6
+check "... as not the ones the publisher signed" test "$(json "$work/swapped.download" "d['signature']")" = bad_signature
 check "... deleted, nothing installed" sh -c "[ -z \"\$(ls -A '$work/downloads')\" ] && [ $(installs) = $before ]"
 
 report_checks signed_packages_test
