@@ -103,7 +103,7 @@ void check(const http_answer& answer) {
       if (children != expected || ++items > 500) std::abort();
       std::string decoded;
       if (minisig != nullptr &&
-          (minisig->GetText() == nullptr || !decode_base64(minisig->GetText(), decoded) || decoded != signature)) {
+          (minisig->GetText() == nullptr || !quillary::decode_base64(minisig->GetText(), decoded) || decoded != signature)) {
         std::abort();
       }
       // Every package of this catalogue has its digest, which the client reads.

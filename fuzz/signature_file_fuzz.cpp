@@ -11,6 +11,8 @@
 #include "server/package_signature.h"
 
 using namespace quillary::server;
+using quillary::decode_base64;
+using quillary::encode_base64;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
