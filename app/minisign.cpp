@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "base/ascii_text.h"
+
 namespace quillary {
 namespace {
 
@@ -18,13 +20,6 @@ int base64_value(char c) {
   if (c >= '0' && c <= '9') return c - '0' + 52;
   if (c == '+') return 62;
   if (c == '/') return 63;
-  return -1;
-}
-
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
 
@@ -177,13 +172,8 @@ std::string key_id_text(const minisign_key_id& id) {
 bool parse_key_id(std::string_view text, minisign_key_id& out) {
   const size_t begin = text.find_first_not_of(" \t");
   text = begin == std::string_view::npos ? std::string_view() : trim_end(text.substr(begin));
-  if (text.empty() || text.size() > 16) return false;
   uint64_t value = 0;
-  for (const char c : text) {
-    const int v = hex_value(c);
-    if (v < 0) return false;
-    value = value << 4 | uint64_t(v);
-  }
+  if (!parse_hex(text, value, 16)) return false;
   for (auto& byte : out) {
     byte = static_cast<uint8_t>(value & 0xFF);
     value >>= 8;

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/policy.h"
+#include "base/ascii_text.h"
 #include "platform/files.h"
 
 #ifndef QUILLARY_CATALOGUE_KEYS
@@ -14,13 +15,6 @@
 
 namespace quillary {
 namespace {
-
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 bool nothing_configured(const signature_trust& trust) {
   return trust.keys.empty() && trust.revoked.empty() && !trust.require_signed;
@@ -159,8 +153,9 @@ std::string package_file_name(std::string_view link) {
   std::string_view last = link.substr(link.rfind('/') + 1);
   std::string name;
   for (size_t i = 0; i < last.size(); ++i) {
-    if (last[i] == '%' && i + 2 < last.size() && hex_value(last[i + 1]) >= 0 && hex_value(last[i + 2]) >= 0) {
-      name.push_back(static_cast<char>(hex_value(last[i + 1]) * 16 + hex_value(last[i + 2])));
+    uint64_t byte = 0;
+    if (last[i] == '%' && i + 2 < last.size() && parse_hex(last.substr(i + 1, 2), byte, 2)) {
+      name.push_back(static_cast<char>(byte));
       i += 2;
     } else {
       name.push_back(last[i]);
