@@ -66,8 +66,8 @@ bool edit_scan_task(task_scheduler_i& scheduler, void* owner_window) {
   return scheduler.edit_task(scan_task_name, owner_window);
 }
 
-bool create_scan_task() {
-  return create_scan_task(platform::system_task_scheduler(), system_info().module_path,
+bool create_scan_task(const std::u16string& module_path) {
+  return create_scan_task(platform::system_task_scheduler(), module_path,
                           platform::current_local_time());
 }
 

@@ -33,7 +33,7 @@ bool enable_scan_task(task_scheduler_i& scheduler, bool enabled);
 bool edit_scan_task(task_scheduler_i& scheduler, void* owner_window);
 
 // Over the system's scheduler, with the program's own path and the local time.
-bool create_scan_task();
+bool create_scan_task(const std::u16string& module_path);
 bool enable_scan_task(bool enabled);
 bool edit_scan_task(void* owner_window);
 

@@ -174,26 +174,10 @@ bool settings_store_c::set_run_entry(bool enabled) {
   return true;
 }
 
-// --- process-wide --------------------------------------------------------
-
-namespace {
-// Made on first use, which start-up places after the system snapshot that
-// fixes the program's folder and path.
-settings_store_c& process_store() {
-  static settings_store_c store(settings_store_c::environment{
-      &current_user_registry(), system_info().working_folder, system_info().module_path,
-      platform::utc_date_text});
-  return store;
+settings_store_c::environment user_settings_environment(const std::u16string& working_folder,
+                                                        const std::u16string& module_path) {
+  return settings_store_c::environment{&current_user_registry(), working_folder, module_path,
+                                       platform::utc_date_text};
 }
-}  // namespace
-
-settings_values& settings() {
-  static settings_values values;
-  return values;
-}
-
-bool load_settings() { return process_store().load(settings()); }
-bool save_settings() { return process_store().save(settings()); }
-bool set_run_entry(bool enabled) { return process_store().set_run_entry(enabled); }
 
 }  // namespace quillary

@@ -79,10 +79,28 @@ class settings_store_c {
   bool first_run_ = false;
 };
 
-// The process-wide settings and the operations start-up and the dialogs use.
-settings_values& settings();
-bool load_settings();
-bool save_settings();
-bool set_run_entry(bool enabled);
+// The user's settings as a running program holds them: the values and the
+// store they are loaded from and saved to. Built once at the top of the
+// program (and of the command line) and handed to what reads or changes
+// them.
+class user_settings_c {
+ public:
+  explicit user_settings_c(settings_store_c::environment env) : store_(std::move(env)) {}
+
+  settings_values& values() { return values_; }
+  const settings_values& values() const { return values_; }
+  bool load() { return store_.load(values_); }
+  bool save() { return store_.save(values_); }
+  bool set_run_entry(bool enabled) { return store_.set_run_entry(enabled); }
+
+ private:
+  settings_store_c store_;
+  settings_values values_;
+};
+
+// The environment of the current user's settings for a program at
+// `module_path` working in `working_folder`.
+settings_store_c::environment user_settings_environment(const std::u16string& working_folder,
+                                                        const std::u16string& module_path);
 
 }  // namespace quillary

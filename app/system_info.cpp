@@ -14,11 +14,6 @@
 
 namespace quillary {
 
-system_snapshot& system_info() {
-  static system_snapshot snapshot;
-  return snapshot;
-}
-
 namespace {
 
 int nt6_type(uint32_t minor, bool workstation) {
@@ -159,8 +154,7 @@ int64_t parse_capacity(const std::u16string& text) {
   return negative ? -static_cast<int64_t>(value) : static_cast<int64_t>(value);
 }
 
-bool detect_os_type(platform::system_probe_i& system) {
-  auto& info = system_info();
+bool detect_os_type(system_snapshot& info, platform::system_probe_i& system) {
   os_version_record version;
   if (!system.read_os_version(version)) return false;
   info.version = version;
@@ -168,9 +162,8 @@ bool detect_os_type(platform::system_probe_i& system) {
   return true;
 }
 
-bool capture_system_snapshot(platform::system_probe_i& system) {
-  auto& info = system_info();
-  if (!detect_os_type(system)) {
+bool capture_system_snapshot(system_snapshot& info, platform::system_probe_i& system) {
+  if (!detect_os_type(info, system)) {
     set_last_error(error_code::os_version_unknown);
     return false;
   }
@@ -193,10 +186,7 @@ bool capture_system_snapshot(platform::system_probe_i& system) {
   return true;
 }
 
-bool is_64bit_system() {
-  const auto& info = system_info();
-  return is_64bit_for(info.processor_architecture, info.wow64);
-}
+bool is_64bit_system(const system_snapshot& info) { return is_64bit_for(info.processor_architecture, info.wow64); }
 
 os_architecture architecture_of(const system_snapshot& system) {
   return architecture_for(system.processor_architecture, system.wow64, system.native_machine);
@@ -210,9 +200,6 @@ int32_t os_version_code_of(const system_snapshot& system) {
   return static_cast<int32_t>(system.version.major * 10 + system.version.minor);
 }
 
-os_architecture system_architecture() { return architecture_of(system_info()); }
-const char* os_code_name() { return os_code_name_of(system_info()); }
-int32_t os_version_code() { return os_version_code_of(system_info()); }
 
 int wmi_first_value(wmi_connection_i& wmi, const std::u16string& query,
                     const std::u16string& property, std::u16string& out) {
@@ -255,6 +242,7 @@ struct background_summary_c::shared_state {
   std::mutex lock;  // over `target` and `abandoned`
   bool abandoned = false;
   std::atomic<bool> ready{false};
+  std::atomic<bool> started{false};
   std::atomic<bool> ended{false};
 };
 
@@ -265,6 +253,7 @@ background_summary_c::background_summary_c(system_summary& target) : state_(std:
 background_summary_c::~background_summary_c() { finish(std::chrono::milliseconds(0)); }
 
 bool background_summary_c::start(connector connect) {
+  state_->started.store(true);
   try {
     thread_ = std::thread([state = state_, connect = std::move(connect)] {
       const platform::wmi_thread_scope_c com;
@@ -282,12 +271,24 @@ bool background_summary_c::start(connector connect) {
       state->ended.store(true);
     });
   } catch (const std::system_error&) {
+    state_->started.store(false);
     return false;
   }
   return true;
 }
 
 bool background_summary_c::ready() const { return state_->ready.load(std::memory_order_acquire); }
+
+bool background_summary_c::wait_ready(std::chrono::milliseconds limit) const {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  // Read from other threads than the one that owns the thread object:
+  // only the shared flags are looked at.
+  while (!ready() && state_->started.load() && !state_->ended.load() &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return ready();
+}
 
 void background_summary_c::finish(std::chrono::milliseconds limit) {
   if (!thread_.joinable()) return;
@@ -309,32 +310,28 @@ void background_summary_c::finish(std::chrono::milliseconds limit) {
   thread_.detach();
 }
 
-namespace {
-std::atomic<bool> summary_ready_now{false};
-background_summary_c& program_summary() {
-  static background_summary_c summary(system_info().summary);
-  return summary;
-}
-}  // namespace
-
-int collect_system_summary() {
+int system_info_c::collect_summary() {
   const auto wmi = platform::connect_wmi();
   if (!wmi) return -1;
-  collect_system_summary(*wmi, system_info().summary);
-  summary_ready_now.store(true, std::memory_order_release);
+  collect_system_summary(*wmi, snapshot_.summary);
+  collected_now_.store(true, std::memory_order_release);
   return 0;
 }
 
-int start_system_summary() {
+int system_info_c::start_summary() {
   if (!platform::connect_wmi()) return -1;
-  if (!program_summary().start([] { return platform::connect_wmi(); })) return collect_system_summary();
+  if (!summary_.start([] { return platform::connect_wmi(); })) return collect_summary();
   return 0;
 }
 
-bool system_summary_ready() {
-  return summary_ready_now.load(std::memory_order_acquire) || program_summary().ready();
+bool system_info_c::summary_ready() const {
+  return collected_now_.load(std::memory_order_acquire) || summary_.ready();
 }
 
-void finish_system_summary(std::chrono::milliseconds limit) { program_summary().finish(limit); }
+bool system_info_c::wait_for_summary(std::chrono::milliseconds limit) const {
+  return summary_ready() || summary_.wait_ready(limit);
+}
+
+void system_info_c::finish_summary(std::chrono::milliseconds limit) { summary_.finish(limit); }
 
 }  // namespace quillary

@@ -4,6 +4,7 @@
 // program's own path and folder, and a readable summary from WMI.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -71,8 +72,6 @@ struct system_snapshot {
   system_summary summary;
 };
 
-system_snapshot& system_info();
-
 // --- The rules, free of any system call ---------------------------------
 
 // The type code for a version record; `previous` is kept for platforms
@@ -105,34 +104,19 @@ std::u16string compose_os_name(const std::u16string& caption, const std::u16stri
 // A decimal capacity as WMI reports it; parsing stops at the first non-digit.
 int64_t parse_capacity(const std::u16string& text);
 
-// --- The process-wide snapshot -----------------------------------------
+// --- The snapshot --------------------------------------------------------
 
 // Fills the snapshot from the system (tests pass a probe of their own);
 // false with last error 10 (version) or 12 (power status).
-bool capture_system_snapshot(platform::system_probe_i& system = platform::running_system());
-bool detect_os_type(platform::system_probe_i& system = platform::running_system());
-const char* os_code_name();
-bool is_64bit_system();
-os_architecture system_architecture();
-int32_t os_version_code();
-// The same of a given snapshot.
+bool capture_system_snapshot(system_snapshot& out, platform::system_probe_i& system = platform::running_system());
+bool detect_os_type(system_snapshot& out, platform::system_probe_i& system = platform::running_system());
+// What a snapshot says.
+bool is_64bit_system(const system_snapshot& system);
 const char* os_code_name_of(const system_snapshot& system);
 os_architecture architecture_of(const system_snapshot& system);
 int32_t os_version_code_of(const system_snapshot& system);
 
-// The WMI summary, read now: -1 when the connection cannot be made.
-int collect_system_summary();
-// The WMI step of the program's start-up: the connection is made here (-1
-// when it cannot be, as with collect_system_summary), and the queries,
-// which take half a second, run on a thread of their own, so that the
-// window shows meanwhile. The summary's fields may be read once
-// system_summary_ready() says so; finish_system_summary() waits for the
-// thread (at exit, before the values go), at most `limit`: a query that
-// hangs is left to end with the process, and the summary is never ready.
-int start_system_summary();
-bool system_summary_ready();
-void finish_system_summary(std::chrono::milliseconds limit = std::chrono::seconds(3));
-// The same over a given connection (tests, the CLI).
+// The summary over a given connection.
 void collect_system_summary(wmi_connection_i& wmi, system_summary& out);
 
 // A summary collected on a thread of its own and put into `target` once
@@ -150,6 +134,9 @@ class background_summary_c {
   bool start(connector connect);
   // The target holds the summary: from then on it may be read.
   bool ready() const;
+  // Waits until the summary is ready or the thread has ended, at most
+  // `limit`; whether it is ready.
+  bool wait_ready(std::chrono::milliseconds limit) const;
   // Waits at most `limit` for the thread. One that has not ended by then
   // is left to end with the process, and its values are dropped.
   void finish(std::chrono::milliseconds limit);
@@ -159,6 +146,42 @@ class background_summary_c {
   std::shared_ptr<shared_state> state_;
   std::thread thread_;
 };
+// The running program's view of its system: the snapshot taken at start-up
+// and the WMI summary read in the background. Built once by the program's
+// start (and by the command line) and handed to what needs it.
+class system_info_c {
+ public:
+  system_info_c() : summary_(snapshot_.summary) {}
+  system_info_c(const system_info_c&) = delete;
+  system_info_c& operator=(const system_info_c&) = delete;
+
+  // See capture_system_snapshot.
+  bool capture(platform::system_probe_i& system = platform::running_system()) {
+    return capture_system_snapshot(snapshot_, system);
+  }
+  const system_snapshot& snapshot() const { return snapshot_; }
+
+  // The WMI summary, read now: -1 when the connection cannot be made.
+  int collect_summary();
+  // The WMI step of the program's start-up: the connection is made here (-1
+  // when it cannot be, as with collect_summary), and the queries, which
+  // take half a second, run on a thread of their own, so that the window
+  // shows meanwhile. The summary's fields may be read once summary_ready()
+  // says so; finish_summary() waits for the thread (at exit, before the
+  // values go), at most `limit`: a query that hangs is left to end with the
+  // process, and the summary is never ready.
+  int start_summary();
+  bool summary_ready() const;
+  // From any thread: waits at most `limit` for the summary; whether it is ready.
+  bool wait_for_summary(std::chrono::milliseconds limit) const;
+  void finish_summary(std::chrono::milliseconds limit = std::chrono::seconds(3));
+
+ private:
+  system_snapshot snapshot_;
+  background_summary_c summary_;
+  std::atomic<bool> collected_now_{false};
+};
+
 int wmi_first_value(wmi_connection_i& wmi, const std::u16string& query,
                     const std::u16string& property, std::u16string& out);
 

@@ -144,8 +144,8 @@ int backup_package(backup_context& context, size_t package_index) {
   return context.catalogue.record_backup(archive, package.devices, context.today);
 }
 
-int backup_worker(backup_context& context, const std::vector<device_record*>& request) {
-  for (device_record* device : request) {
+int backup_worker(backup_context& context, const std::vector<const device_record*>& request) {
+  for (const device_record* device : request) {
     const int index = context.store.package_index_of(device);
     if (index < 0 || backup_package(context, static_cast<size_t>(index)) != 0) return -1;
   }

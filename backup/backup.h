@@ -37,6 +37,6 @@ int backup_package(backup_context& context, size_t package_index);
 
 // For each ticked device in turn, the package that holds it. 0 when every
 // one was backed up, -1 at the first failure (archives made before it stay).
-int backup_worker(backup_context& context, const std::vector<device_record*>& request);
+int backup_worker(backup_context& context, const std::vector<const device_record*>& request);
 
 }  // namespace quillary

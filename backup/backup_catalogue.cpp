@@ -289,7 +289,7 @@ int backup_catalogue_c::save_locked() {
 }
 
 int backup_catalogue_c::record_backup(const std::u16string& archive_path,
-                                      const std::vector<device_record*>& devices, const std::string& today) {
+                                      const std::vector<const device_record*>& devices, const std::string& today) {
   std::lock_guard<std::mutex> hold(lock_);
   // Into the catalogue as the file holds it now: it may never have been
   // loaded, or another run may have recorded since.
@@ -311,7 +311,7 @@ int backup_catalogue_c::record_backup(const std::u16string& archive_path,
 }
 
 const catalogue_entry* backup_catalogue_c::entry_of_package_locked(
-    const std::vector<device_record*>& package_devices) const {
+    const std::vector<const device_record*>& package_devices) const {
   for (const device_record* device : package_devices) {
     const catalogue_device wanted = stored_copy(*device);
     for (const auto& entry : entries_) {
@@ -334,7 +334,7 @@ bool backup_catalogue_c::name_taken_locked(const std::u16string& name,
 // Backing up the same package again replaces its own archive; any other
 // file of the name, with or without an entry, stays untouched. Names are
 // compared as Windows compares file names, without regard to letter case.
-std::u16string backup_catalogue_c::archive_for_package(const std::vector<device_record*>& package_devices,
+std::u16string backup_catalogue_c::archive_for_package(const std::vector<const device_record*>& package_devices,
                                                        const std::u16string& preferred_name) {
   std::lock_guard<std::mutex> hold(lock_);
   load_locked();  // another run may have recorded since

@@ -50,14 +50,14 @@ class backup_catalogue_c {
   int save();
   // Records one archive (found by its file name) with the devices it
   // serves, dated today, into the catalogue as the file holds it now; saves.
-  int record_backup(const std::u16string& archive_path, const std::vector<device_record*>& devices,
+  int record_backup(const std::u16string& archive_path, const std::vector<const device_record*>& devices,
                     const std::string& today);
 
   // The file name (without folder) under which the package of these
   // devices is backed up: the archive of its own entry, or else
   // `preferred_name` ("Name.zip"), with "-2", "-3", ... before the
   // extension while an entry or a file in the backup folder has that name.
-  std::u16string archive_for_package(const std::vector<device_record*>& package_devices,
+  std::u16string archive_for_package(const std::vector<const device_record*>& package_devices,
                                      const std::u16string& preferred_name);
 
   std::vector<catalogue_entry> entries() const;
@@ -73,7 +73,7 @@ class backup_catalogue_c {
   bool may_replace_file_locked();
   bool set_aside_locked();
   bool read_entry(const void* element, catalogue_entry& out) const;
-  const catalogue_entry* entry_of_package_locked(const std::vector<device_record*>& package_devices) const;
+  const catalogue_entry* entry_of_package_locked(const std::vector<const device_record*>& package_devices) const;
   bool name_taken_locked(const std::u16string& name, const std::vector<std::u16string>& files_on_disk) const;
 
   std::u16string file_;

@@ -100,9 +100,17 @@ bool driver_store_c::locate(const std::u16string& inf_name, std::u16string& stor
   return locate_by_digest(inf_name, store_path);
 }
 
-void driver_store_c::collect_driver_packages(std::vector<device_record>& devices) {
+void driver_store_c::collect_driver_packages(const std::vector<device_record>& devices) {
+  std::vector<const device_record*> records;
+  records.reserve(devices.size());
+  for (const auto& device : devices) records.push_back(&device);
+  collect_driver_packages(records);
+}
+
+void driver_store_c::collect_driver_packages(const std::vector<const device_record*>& devices) {
   packages_.clear();
-  for (auto& device : devices) {
+  for (const device_record* record : devices) {
+    const device_record& device = *record;
     if (!device.has_driver) continue;
     const bool inbox = !starts_with_ignoring_case(device.inf_path, u"oem");
     // Before Vista only vendor drivers have a store copy worth keeping.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,7 @@ namespace quillary {
 struct driver_package {
   bool inbox = false;          // came with Windows: its INF name does not begin with "oem"
   std::u16string folder;       // the package's folder directly below the store root
-  std::vector<device_record*> devices;  // in device-list order; never empty
+  std::vector<const device_record*> devices;  // in device-list order; never empty
 };
 
 // The system's own lookup of an installed INF in the store.
@@ -41,7 +42,9 @@ class driver_store_c {
   bool locate(const std::u16string& inf_name, std::u16string& store_path);
 
   // Rebuilds the package list from the device list.
-  void collect_driver_packages(std::vector<device_record>& devices);
+  void collect_driver_packages(const std::vector<const device_record*>& devices);
+  // The same over every record of a list.
+  void collect_driver_packages(const std::vector<device_record>& devices);
   // The package holding the device; -1 if none (or for null).
   int package_index_of(const device_record* device) const;
 
@@ -89,10 +92,9 @@ class dir_walker_c {
 // Vista and later, or the older one.
 driver_store_c::layout store_layout(const std::u16string& system_root, int32_t os_version_code);
 
-// The process-wide store of the program: the system's paths and lookup
-// routine. 0, or -1 when the routine cannot be obtained (the digest search
-// stands in then). The native build has no store of its own: -1.
-int init_driver_store();
-driver_store_c* driver_store();
+// The system's own store for a system of `os_version_code`: its paths and
+// lookup routine (without the routine the digest search stands in). The
+// native build has no store of its own: null.
+std::unique_ptr<driver_store_c> make_system_driver_store(int32_t os_version_code);
 
 }  // namespace quillary

@@ -3,7 +3,6 @@
 namespace quillary {
 
 // The native build reads driver stores only from folders it is given.
-int init_driver_store() { return -1; }
-driver_store_c* driver_store() { return nullptr; }
+std::unique_ptr<driver_store_c> make_system_driver_store(int32_t) { return nullptr; }
 
 }  // namespace quillary

@@ -445,6 +445,7 @@ entry_outcome run_entry_here(const batch_entry& entry, const local_installation&
     restore_request request;
     request.archive = platform::file_name_part(entry.path);
     request.busy = 1;
+    request.system = here.system;
     outcome.result = restore_archive(request, platform::parent_folder(entry.path), *here.shell, *here.restore_points);
     outcome.report = request.report;
     return outcome;
@@ -458,6 +459,7 @@ entry_outcome run_entry_here(const batch_entry& entry, const local_installation&
   job.force = entry.force;
   job.shell = here.shell;
   job.authenticode = here.authenticode;
+  job.system = here.system;
   job.link = entry.link;
   job.setup_dat = here.setup_dat;
   job.restore_points = std::shared_ptr<restore_point_batch_c>(here.restore_points, [](restore_point_batch_c*) {});
@@ -520,7 +522,7 @@ bool start_install_batch(const std::vector<std::shared_ptr<install_job>>& jobs, 
       for (const auto& job : taken) entries.push_back(entry_of(*job));
       restore_point_batch_c restore_points(platform::system_restore_points());
       const local_installation here{taken.front()->shell, &restore_points, taken.front()->setup_dat,
-                                    runner.trust.get(), taken.front()->authenticode};
+                                    runner.trust.get(), taken.front()->authenticode, taken.front()->system};
       const batch_run run = run_batch(entries, *runner.elevator, runner.companion, here, runner.owner);
       for (size_t i = 0; i < taken.size(); ++i) {
         taken[i]->report = run.outcomes[i].report;

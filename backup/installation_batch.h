@@ -106,6 +106,8 @@ struct local_installation {
   // Checks a package's setup program before it starts, in the process
   // that starts it; none: no setup program starts.
   authenticode_i* authenticode = nullptr;
+  // The system the driver installer is chosen for.
+  installer_system system;
 };
 entry_outcome run_entry_here(const batch_entry& entry, const local_installation& here);
 

@@ -23,7 +23,7 @@ int restore_archive(restore_request& request, const std::u16string& backup_folde
     request.report.folder = extraction.folder;
     request.report.restore_point = restore_points.before_installing(platform::file_name_part(folder));
     request.report.driver_installer_chosen = true;
-    request.report.installer = run_driver_installer(extraction.folder, true, shell);
+    request.report.installer = run_driver_installer(extraction.folder, true, shell, request.system);
     result = 0;
   }
   request.busy = 0;

@@ -14,6 +14,7 @@ namespace quillary {
 struct restore_request {
   std::u16string archive;  // the archive's file name in the backup folder
   std::atomic<int32_t> busy{0};
+  installer_system system;  // chooses the driver installer
   // Written by the worker; read once `busy` is clear.
   install_report report;
 };

@@ -19,7 +19,17 @@
 
 #include "app/language.h"
 #include "app/settings.h"
-#include "devices/update_package_list.h"
+#include "app/system_info.h"
+#include "devices/device_inventory.h"
+#include "devices/raw_scan.h"
+#include "download/download_session.h"
+#include "platform/authenticode.h"
+#include "platform/elevation.h"
+#include "platform/registry.h"
+#include "service/scan_result.h"
+#include "service/update_client.h"
+#include "service/update_package_list.h"
+#include "ui/window/background_job.h"
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "platform/win32.h"
@@ -38,7 +48,7 @@ using clock_type = std::chrono::steady_clock;
 
 struct bench_devices {
   std::vector<device_class_entry> classes;
-  std::vector<device_record> devices;
+  std::vector<offered_device> devices;
 };
 
 bench_devices make_devices(int count) {
@@ -47,7 +57,7 @@ bench_devices make_devices(int count) {
                   {{}, u"", u"Imaging devices", u"Image"}};
   made.devices.resize(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
-    device_record& d = made.devices[static_cast<size_t>(i)];
+    offered_device& d = made.devices[static_cast<size_t>(i)];
     d.class_entry = &made.classes[static_cast<size_t>(i) % made.classes.size()];
     d.class_name = d.class_entry->name;
     d.description = u"Bench device " + ascii_to_utf16(std::to_string(i + 1)) + u" with a long descriptive name";
@@ -149,7 +159,7 @@ int run(int panel_count, int rounds) {
   create_skin_fonts();
   bench_devices made = make_devices(panel_count);
   update_package_list_c packages;
-  packages.build(made.devices.data(), made.devices.size(), offer_choice::best);
+  packages.build(made.devices, offer_choice::best);
 
   HWND host = make_host();
   recording_shell_c shell;
@@ -162,7 +172,19 @@ int run(int panel_count, int rounds) {
   buttons[1].load(GetModuleHandleW(nullptr), bitmap_panel_button_hover);
   buttons[2].load(GetModuleHandleW(nullptr), bitmap_panel_button_pressed);
   HBRUSH tint = CreateSolidBrush(download_panel_tint);
-  download_panel_context context{&shell, tint, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), pictures, buttons};
+  // The program's objects, as its start builds them, over nothing of the
+  // machine's: the panels find their downloads in the registry.
+  memory_registry_c registry;
+  user_settings_c settings(settings_store_c::environment{&registry, u"", u"", [] { return std::u16string(); }});
+  system_info_c system;
+  device_inventory_c inventory(make_fixture_source(raw_scan{}));
+  update_client_c updates({});
+  download_registry_c downloads(u"");
+  background_work_c work;
+  ui_context program{settings, system, inventory, updates, downloads, nullptr, shell, platform::system_elevator(),
+                     platform::system_authenticode(), work};
+  download_panel_context context{&program, nullptr, &shell, tint, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)),
+                                 pictures, buttons};
   panel_list_c<download_panel_c> list;
   list.create(host, RECT{0, 0, 560, 440}, 1);
   // A plain window list of the same size beside it, shown in turn.

@@ -19,8 +19,9 @@
 
 #include "devices/device_inventory.h"
 #include "devices/raw_scan.h"
-#include "devices/update_package_list.h"
+#include "service/update_package_list.h"
 #include "service/update_matching.h"
+#include "service/scan_result.h"
 #include "service/update_reply.h"
 #include "service/xml_guard.h"
 
@@ -152,17 +153,18 @@ int main(int argc, char** argv) {
     {  // The pipeline, with the inventory made beforehand.
       quillary::device_inventory_c inventory(quillary::make_fixture_source(scan));
       quillary::scan_progress progress;
-      inventory.scan_devices(progress);
+      const auto result = quillary::scan_into_result(inventory, progress);
+      if (!result) return std::puts("the device scan failed"), 1;
+      auto& devices = result->devices_to_fill();
       const size_t base = heap_now;
       heap_peak = base;
       const auto start = std::chrono::steady_clock::now();
-      if (!quillary::parse_update_reply(reply.c_str(), inventory)) return std::puts("the reply was refused"), 1;
-      for (auto& device : inventory.devices()) quillary::choose_items(device, 61, {});
-      quillary::device_record* first = nullptr;
-      size_t count = 0;
-      inventory.get_devices(first, count);
+      if (!quillary::parse_update_reply(reply.c_str(), devices)) return std::puts("the reply was refused"), 1;
+      for (auto& device : devices) quillary::choose_items(device, 61, {});
+      const size_t count = devices.size();
+      const quillary::offered_device* first = count ? &devices.front() : nullptr;
       quillary::update_package_list_c packages;
-      packages.build(first, count, quillary::offer_choice::best);
+      packages.build(devices, quillary::offer_choice::best);
       pipeline_ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
       pipeline_peak = heap_peak - base;
       records_kept = heap_now - base;

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "app/policy.h"
+#include "app/settings.h"
+#include "app/system_info.h"
 #include "devices/device_source.h"
 #include "platform/authenticode.h"
 #include "platform/elevation.h"
@@ -44,23 +46,34 @@ using arguments = std::vector<std::string>;
 // in the process that would start it.
 int main(const std::vector<std::string>& argv, elevator_i& elevator, authenticode_i& authenticode);
 
-int run_sysinfo(const arguments& args);
-int run_settings(const arguments& args);
-int run_scan(const arguments& args);
-int run_query(const arguments& args);
-int run_download(const arguments& args);
-int run_install(const arguments& args, elevator_i& elevator, authenticode_i& authenticode);
-int run_catalogue(const arguments& args);
-int run_backup(const arguments& args);
-int run_restore(const arguments& args, elevator_i& elevator, authenticode_i& authenticode);
-int run_batch_file(const arguments& args, authenticode_i& authenticode);
-int run_zip(const arguments& args);
-int run_unzip(const arguments& args);
+// What the commands share: built once by main and handed to the command.
+// The snapshot and the settings are taken by the commands that need them
+// (take_system_snapshot, load_user_settings).
+struct context {
+  context(elevator_i& elevator, authenticode_i& authenticode) : elevator(elevator), authenticode(authenticode) {}
+  elevator_i& elevator;
+  authenticode_i& authenticode;
+  system_info_c system;
+  std::unique_ptr<user_settings_c> settings;
+};
+
+int run_sysinfo(const arguments& args, context& shared);
+int run_settings(const arguments& args, context& shared);
+int run_scan(const arguments& args, context& shared);
+int run_query(const arguments& args, context& shared);
+int run_download(const arguments& args, context& shared);
+int run_install(const arguments& args, context& shared);
+int run_catalogue(const arguments& args, context& shared);
+int run_backup(const arguments& args, context& shared);
+int run_restore(const arguments& args, context& shared);
+int run_batch_file(const arguments& args, context& shared);
+int run_zip(const arguments& args, context& shared);
+int run_unzip(const arguments& args, context& shared);
 
 // Installs a package or restores an archive: here when this process holds
 // administrator rights, else through the elevated companion; prints the
 // outcome.
-int run_system_change(const batch_entry& entry, elevator_i& elevator, authenticode_i& authenticode);
+int run_system_change(const batch_entry& entry, context& shared);
 
 // Output helpers.
 void print(const std::string& text);
@@ -70,7 +83,10 @@ void warn(const std::string& message);
 int usage_error(const std::string& message);
 // Enters the program's folder and takes the system snapshot, as start-up
 // does; false after printing why not.
-bool take_system_snapshot();
+bool take_system_snapshot(context& shared);
+// The user's settings, loaded from the settings key (after the snapshot,
+// which fixes the program's folder); null after printing why not.
+settings_values* load_user_settings(context& shared);
 // The device source of a command: the fixture file when one is given, else
 // the system's device tree. Null after printing why not; `exit` then holds
 // the exit code.

@@ -194,11 +194,20 @@ bool no_arguments(const std::string& command, const arguments& args) {
   return false;
 }
 
-bool take_system_snapshot() {
+bool take_system_snapshot(context& shared) {
   enter_program_folder();
-  if (capture_system_snapshot()) return true;
+  if (shared.system.capture()) return true;
   fail("cannot take the system snapshot (last error " + std::to_string(last_error()) + ")");
   return false;
+}
+
+settings_values* load_user_settings(context& shared) {
+  const system_snapshot& system = shared.system.snapshot();
+  shared.settings =
+      std::make_unique<user_settings_c>(user_settings_environment(system.working_folder, system.module_path));
+  if (shared.settings->load()) return &shared.settings->values();
+  fail("cannot open or create the settings key");
+  return nullptr;
 }
 
 std::unique_ptr<device_source_i> open_device_source(const std::string& command,
@@ -223,19 +232,11 @@ std::unique_ptr<device_source_i> open_device_source(const std::string& command,
 }
 
 int main(const std::vector<std::string>& argv, elevator_i& elevator, authenticode_i& authenticode) {
-  const std::map<std::string, std::function<int(const arguments&)>> commands = {
-      {"sysinfo", run_sysinfo},
-      {"settings", run_settings},
-      {"scan", run_scan},
-      {"query", run_query},
-      {"download", run_download},
-      {"install", [&](const arguments& args) { return run_install(args, elevator, authenticode); }},
-      {"catalogue", run_catalogue},
-      {"backup", run_backup},
-      {"restore", [&](const arguments& args) { return run_restore(args, elevator, authenticode); }},
-      {"run-batch", [&](const arguments& args) { return run_batch_file(args, authenticode); }},
-      {"zip", run_zip},
-      {"unzip", run_unzip},
+  const std::map<std::string, int (*)(const arguments&, context&)> commands = {
+      {"sysinfo", run_sysinfo},     {"settings", run_settings}, {"scan", run_scan},
+      {"query", run_query},         {"download", run_download}, {"install", run_install},
+      {"catalogue", run_catalogue}, {"backup", run_backup},     {"restore", run_restore},
+      {"run-batch", run_batch_file}, {"zip", run_zip},          {"unzip", run_unzip},
   };
   if (argv.size() < 2) return usage_error("no command given");
   const std::string& command = argv[1];
@@ -245,7 +246,8 @@ int main(const std::vector<std::string>& argv, elevator_i& elevator, authenticod
   }
   const auto it = commands.find(command);
   if (it == commands.end()) return usage_error("unknown command \"" + command + "\"");
-  return it->second(arguments(argv.begin() + 2, argv.end()));
+  context shared(elevator, authenticode);
+  return it->second(arguments(argv.begin() + 2, argv.end()), shared);
 }
 
 }  // namespace quillary::cli

@@ -31,20 +31,23 @@ struct backup_options {
 // What every one of the three commands needs: the settings (backup folder),
 // the device list of a scan, and the catalogue over it.
 struct backup_setup {
-  std::unique_ptr<device_inventory_c> inventory;
+  device_list devices;
   std::unique_ptr<backup_catalogue_c> catalogue;
+  std::u16string backup_folder;
 };
 
-int prepare(const char* command, const backup_options& options, backup_setup& setup) {
-  if (!take_system_snapshot()) return exit_code::failed;
-  if (!load_settings()) return fail("cannot open or create the settings key");
+int prepare(const char* command, const backup_options& options, context& shared, backup_setup& setup) {
+  if (!take_system_snapshot(shared)) return exit_code::failed;
+  const settings_values* settings = load_user_settings(shared);
+  if (!settings) return exit_code::failed;
+  setup.backup_folder = settings->backup_path;
   int exit = 0;
   auto source = open_device_source(command, options.devices_file, exit);
   if (!source) return exit;
-  setup.inventory = std::make_unique<device_inventory_c>(std::move(source));
+  device_inventory_c inventory(std::move(source));
   scan_progress progress;
-  if (setup.inventory->scan_devices(progress) != 0) return fail("the device scan failed");
-  setup.catalogue = std::make_unique<backup_catalogue_c>(u"backup.xml", settings().backup_path);
+  if (inventory.scan_devices(progress, setup.devices) != 0) return fail("the device scan failed");
+  setup.catalogue = std::make_unique<backup_catalogue_c>(u"backup.xml", setup.backup_folder);
   setup.catalogue->load();
   return exit_code::success;
 }
@@ -106,50 +109,52 @@ bool parse(const char* command, const arguments& args, backup_options& options, 
 
 }  // namespace
 
-int run_catalogue(const arguments& args) {
+int run_catalogue(const arguments& args, context& shared) {
   backup_options options;
   int exit = 0;
   if (!parse("catalogue", args, options, exit)) return exit;
   backup_setup setup;
-  if (const int result = prepare("catalogue", options, setup)) return result;
+  if (const int result = prepare("catalogue", options, shared, setup)) return result;
   json_writer_c json;
-  write_catalogue(json, *setup.catalogue, setup.inventory->devices());
+  write_catalogue(json, *setup.catalogue, setup.devices.devices);
   print(json.text());
   report_set_aside(*setup.catalogue);
   return exit_code::success;
 }
 
-int run_backup(const arguments& args) {
+int run_backup(const arguments& args, context& shared) {
   backup_options options;
   int exit = 0;
   if (!parse("backup", args, options, exit)) return exit;
   if (options.all == !options.device_ids.empty()) return usage_error("backup: give --all or --device ID");
   backup_setup setup;
-  if (const int result = prepare("backup", options, setup)) return result;
+  if (const int result = prepare("backup", options, shared, setup)) return result;
 
   std::unique_ptr<driver_store_c> own_store;
   driver_store_c* store = nullptr;
   if (!options.system_root.empty()) {
-    own_store = std::make_unique<driver_store_c>(store_layout(utf8_to_utf16(options.system_root), os_version_code()),
+    own_store = std::make_unique<driver_store_c>(store_layout(utf8_to_utf16(options.system_root), os_version_code_of(shared.system.snapshot())),
                                                  store_lookup());
     store = own_store.get();
   } else {
-    init_driver_store();
-    if (!(store = driver_store())) return usage_error("backup: this build has no driver store; give --system-root DIR");
+    own_store = make_system_driver_store(os_version_code_of(shared.system.snapshot()));
+    if (!(store = own_store.get())) {
+      return usage_error("backup: this build has no driver store; give --system-root DIR");
+    }
   }
-  store->collect_driver_packages(setup.inventory->devices());
+  store->collect_driver_packages(setup.devices.devices);
 
   // The ticked devices: the named ones, or one device of every package.
-  std::vector<device_record*> request;
+  std::vector<const device_record*> request;
   if (options.all) {
     for (const auto& package : store->packages()) request.push_back(package.devices.front());
   }
   for (const auto& id : options.device_ids) {
-    device_record* device = setup.inventory->find_device(utf8_to_utf16(id));
+    device_record* device = find_device(setup.devices.devices, utf8_to_utf16(id));
     if (!device) return fail("no device " + id + " in the device list");
     request.push_back(device);
   }
-  backup_context context{*store, *setup.catalogue, settings().backup_path, local_date_text()};
+  backup_context context{*store, *setup.catalogue, setup.backup_folder, local_date_text()};
   const int result = backup_worker(context, request);
 
   json_writer_c json;
@@ -168,7 +173,7 @@ int run_backup(const arguments& args) {
   }
   json.end_array();
   json.key("catalogue");
-  write_catalogue(json, *setup.catalogue, setup.inventory->devices());
+  write_catalogue(json, *setup.catalogue, setup.devices.devices);
   json.key("set_aside").begin_array();
   for (const auto& file : setup.catalogue->set_aside_files()) json.value(file);
   json.end_array();
@@ -178,17 +183,18 @@ int run_backup(const arguments& args) {
   return result == 0 ? exit_code::success : exit_code::failed;
 }
 
-int run_restore(const arguments& args, elevator_i& elevator, authenticode_i& authenticode) {
+int run_restore(const arguments& args, context& shared) {
   backup_options options;
   int exit = 0;
   if (!parse("restore", args, options, exit)) return exit;
   if (options.archive.empty()) return usage_error("restore: give the ARCHIVE's file name");
-  if (!take_system_snapshot()) return exit_code::failed;
-  if (!load_settings()) return fail("cannot open or create the settings key");
+  if (!take_system_snapshot(shared)) return exit_code::failed;
+  const settings_values* settings = load_user_settings(shared);
+  if (!settings) return exit_code::failed;
   batch_entry entry;
   entry.what = batch_entry::kind::backup_archive;
-  entry.path = platform::join_path(settings().backup_path, utf8_to_utf16(options.archive));
-  return run_system_change(entry, elevator, authenticode);
+  entry.path = platform::join_path(settings->backup_path, utf8_to_utf16(options.archive));
+  return run_system_change(entry, shared);
 }
 
 }  // namespace quillary::cli

@@ -57,7 +57,7 @@ std::string fetch_signature_beside(const std::string& link, const transfer_limit
 
 }  // namespace
 
-int run_download(const arguments& args) {
+int run_download(const arguments& args, context& shared) {
   std::string link, folder;
   long long size = -1;
   std::optional<sha256_digest> digest;
@@ -96,12 +96,13 @@ int run_download(const arguments& args) {
     }
   }
   if (link.empty() || size < 0) return usage_error("download: give LINK and --size N");
-  if (!take_system_snapshot()) return exit_code::failed;
+  if (!take_system_snapshot(shared)) return exit_code::failed;
 
   std::u16string download_folder;
   if (folder.empty()) {
-    if (!load_settings()) return fail("cannot open or create the settings key");
-    download_folder = settings().active_download_path;
+    const settings_values* settings = load_user_settings(shared);
+    if (!settings) return exit_code::failed;
+    download_folder = settings->active_download_path;
   } else {
     download_folder = utf8_to_utf16(folder);
     platform::create_directories(download_folder);

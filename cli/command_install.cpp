@@ -40,8 +40,8 @@ std::string refusal_line(const install_report& report) {
 
 }  // namespace
 
-int run_system_change(const batch_entry& entry, elevator_i& elevator, authenticode_i& authenticode) {
-  const process_rights rights = elevator.rights();
+int run_system_change(const batch_entry& entry, context& shared) {
+  const process_rights rights = shared.elevator.rights();
   if (rights == process_rights::cannot_elevate) {
     return fail("installing drivers needs administrator rights, and this user cannot get them");
   }
@@ -52,9 +52,10 @@ int run_system_change(const batch_entry& entry, elevator_i& elevator, authentico
   // the program's folder (the current directory by now).
   // Checked against this process's own keys (a companion reads its own).
   const auto trust = read_signature_trust();
-  const local_installation here{&shell, &restore_points, u"setup.dat", trust.get(), &authenticode};
+  const local_installation here{&shell,         &restore_points, u"setup.dat", trust.get(), &shared.authenticode,
+                                installer_system_of(shared.system.snapshot())};
   const companion_place companion{platform::module_file_path(), platform::temp_folder()};
-  const batch_run run = run_batch({entry}, elevator, companion, here, 0);
+  const batch_run run = run_batch({entry}, shared.elevator, companion, here, 0);
   const entry_outcome& outcome = run.outcomes.front();
   if (run.prompted && run.answer == elevation_answer::declined) {
     return fail("the request for administrator rights was declined; nothing was installed", exit_code::declined);
@@ -93,7 +94,7 @@ int run_system_change(const batch_entry& entry, elevator_i& elevator, authentico
   return outcome.result == 0 || entry.what == batch_entry::kind::package ? exit_code::success : exit_code::failed;
 }
 
-int run_install(const arguments& args, elevator_i& elevator, authenticode_i& authenticode) {
+int run_install(const arguments& args, context& shared) {
   std::string package, minisig_file;
   batch_entry entry;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -131,8 +132,8 @@ int run_install(const arguments& args, elevator_i& elevator, authenticode_i& aut
   if (!minisig_file.empty() && !read_minisig_file("install", minisig_file, entry.minisig)) return exit_code::failed;
   entry.signed_name = entry.link.empty() ? utf16_to_utf8(platform::file_name_part(entry.path))
                                          : package_file_name(entry.link);
-  if (!take_system_snapshot()) return exit_code::failed;
-  return run_system_change(entry, elevator, authenticode);
+  if (!take_system_snapshot(shared)) return exit_code::failed;
+  return run_system_change(entry, shared);
 }
 
 }  // namespace quillary::cli

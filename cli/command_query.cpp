@@ -6,9 +6,10 @@
 #include "app/system_info.h"
 #include "cli/cli.h"
 #include "devices/device_inventory.h"
-#include "devices/update_package_list.h"
+#include "service/update_package_list.h"
 #include "platform/text.h"
 #include "service/http_transfer.h"
+#include "service/scan_job.h"
 #include "service/update_client.h"
 
 namespace quillary::cli {
@@ -43,7 +44,7 @@ void write_item(json_writer_c& json, const update_item& item) {
   json.end_object();
 }
 
-void write_choice(json_writer_c& json, const char* name, const device_record& d, const update_item* item) {
+void write_choice(json_writer_c& json, const char* name, const offered_device& d, const update_item* item) {
   json.key(name);
   if (item) {
     json.value(static_cast<int64_t>(item - d.items.data()));
@@ -52,11 +53,11 @@ void write_choice(json_writer_c& json, const char* name, const device_record& d,
   }
 }
 
-std::string query_json(const device_inventory_c& inventory, const update_package_list_c& packages) {
+std::string query_json(const scan_result_c& result, const update_package_list_c& packages) {
   json_writer_c json;
   json.begin_object();
   json.key("devices").begin_array();
-  for (const auto& d : inventory.devices()) {
+  for (const auto& d : result.devices()) {
     json.begin_object();
     json.key("device_id").value(d.device_id);
     json.key("items").begin_array();
@@ -94,12 +95,12 @@ bool number_argument(const std::string& text, int32_t& out) {
 
 }  // namespace
 
-int run_query(const arguments& args) {
-  if (!take_system_snapshot()) return exit_code::failed;
-  collect_system_summary();  // the model; a machine without WMI sends none
+int run_query(const arguments& args, context& shared) {
+  if (!take_system_snapshot(shared)) return exit_code::failed;
+  shared.system.collect_summary();  // the model; a machine without WMI sends none
   query_options options;
   // What the scan page sends; the options below replace parts of it.
-  options.info = request_for_system(system_info(), true);
+  options.info = request_for_system(shared.system.snapshot(), true);
 
   for (size_t i = 0; i < args.size(); ++i) {
     const bool has_value = i + 1 < args.size();
@@ -138,10 +139,6 @@ int run_query(const arguments& args) {
   if (!source) return exit;
 
   device_inventory_c inventory(std::move(source));
-  scan_progress progress;
-  if (inventory.scan_devices(progress) != 0) {
-    return fail("the device scan failed (last error " + std::to_string(last_error()) + ")");
-  }
   // --server stands in for the machine's servers; the policy's problems are
   // told only when its servers are the ones asked.
   std::vector<std::string> servers = options.servers;
@@ -149,21 +146,23 @@ int run_query(const arguments& args) {
     machine_policy policy;
     servers = read_policy_servers(policy).servers;
   }
-  update_client_c client(inventory, std::move(servers));
+  update_client_c client(std::move(servers));
   if (!options.installed_file.empty()) client.set_installed_links_file(utf8_to_utf16(options.installed_file));
-  if (!client.query_updates(options.info)) {
+  // The scan page's own job, here on this thread.
+  scan_job_progress progress;
+  const scan_outcome outcome = run_scan_job(inventory, client, [&] { return options.info; }, progress);
+  if (outcome.failed == scan_outcome::step::devices) {
+    return fail("the device scan failed (last error " + std::to_string(outcome.error_code) + ")");
+  }
+  if (outcome.failed == scan_outcome::step::query) {
     // The message the scan page would show, in English.
     load_language(u"English", true);
-    const int32_t code = options.info.error_code;
+    const int32_t code = outcome.error_code;
     return fail("the update query failed (last error " + std::to_string(code) + "): " +
-                utf16_to_utf8(query_failure_message(code, options.info)));
+                utf16_to_utf8(query_failure_message(code, outcome.request)));
   }
-  update_package_list_c packages;
-  device_record* first = nullptr;
-  size_t count = 0;
-  inventory.get_devices(first, count);
-  packages.build(first, count, options.latest ? offer_choice::latest : offer_choice::best);
-  print(query_json(inventory, packages));
+  const auto& packages = outcome.result->packages(options.latest ? offer_choice::latest : offer_choice::best);
+  print(query_json(*outcome.result, packages));
   return exit_code::success;
 }
 

@@ -28,7 +28,7 @@ bool in_a_folder_of_its_own(const batch_entry& entry) {
 
 }  // namespace
 
-int run_batch_file(const arguments& args, authenticode_i& authenticode) {
+int run_batch_file(const arguments& args, context& shared) {
   if (args.size() != 3 || args[1] != "--sha256") return usage_error("run-batch: give BATCH --sha256 HEX");
   const std::u16string batch_file = utf8_to_utf16(args[0]);
   sha256_digest expected{};
@@ -43,7 +43,7 @@ int run_batch_file(const arguments& args, authenticode_i& authenticode) {
   std::vector<batch_entry> entries;
   std::string error;
   if (!parse_batch(text, entries, error)) return fail("run-batch: " + error);
-  if (!take_system_snapshot()) return exit_code::failed;
+  if (!take_system_snapshot(shared)) return exit_code::failed;
 
   // The batch's installations share one restore point.
   restore_point_batch_c restore_points(platform::system_restore_points());
@@ -56,7 +56,8 @@ int run_batch_file(const arguments& args, authenticode_i& authenticode) {
   json.key("entries").begin_array();
   for (const auto& entry : entries) {
     reporting_shell_c shell;
-    const local_installation here{&shell, &restore_points, u"setup.dat", trust.get(), &authenticode};
+    const local_installation here{&shell,         &restore_points, u"setup.dat", trust.get(), &shared.authenticode,
+                                  installer_system_of(shared.system.snapshot())};
     // Every entry of a batch has its digest: run_entry_here installs the
     // file only while it gives it, held against writers.
     entry_outcome outcome;

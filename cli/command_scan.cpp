@@ -52,13 +52,13 @@ void write_device(json_writer_c& json, const device_record& d) {
   json.end_object();
 }
 
-std::string scan_json(const device_inventory_c& inventory, const scan_progress& progress) {
+std::string scan_json(const device_list& list, const scan_progress& progress) {
   json_writer_c json;
   json.begin_object();
   json.key("total").value(progress.total.load());
   json.key("current").value(progress.current.load());
   json.key("classes").begin_array();
-  for (const auto& c : inventory.classes()) {
+  for (const auto& c : list.classes) {
     json.begin_object();
     json.key("name").value(c.name);
     json.key("description").value(c.description);
@@ -68,19 +68,19 @@ std::string scan_json(const device_inventory_c& inventory, const scan_progress& 
   }
   json.end_array();
   json.key("devices").begin_array();
-  for (const auto& d : inventory.devices()) write_device(json, d);
+  for (const auto& d : list.devices) write_device(json, d);
   json.end_array();
   json.end_object();
   return json.text();
 }
 
 // Runs the scan, showing its progress on a terminal as the scan page would.
-int run_scan(device_inventory_c& inventory, scan_progress& progress) {
-  if (!platform::stderr_is_terminal()) return inventory.scan_devices(progress);
+int run_scan(device_inventory_c& inventory, scan_progress& progress, device_list& list) {
+  if (!platform::stderr_is_terminal()) return inventory.scan_devices(progress, list);
   int result = -1;
   std::atomic<bool> done{false};
   std::thread scan([&] {
-    result = inventory.scan_devices(progress);
+    result = inventory.scan_devices(progress, list);
     done = true;
   });
   while (!done) {
@@ -96,7 +96,7 @@ int run_scan(device_inventory_c& inventory, scan_progress& progress) {
 
 }  // namespace
 
-int run_scan(const arguments& args) {
+int run_scan(const arguments& args, context& shared) {
   scan_options options;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--all") {
@@ -123,10 +123,11 @@ int run_scan(const arguments& args) {
   device_inventory_c inventory(std::move(source));
   scan_progress progress;
   progress.all_devices = options.all ? 1 : 0;
-  if (run_scan(inventory, progress) != 0) {
+  device_list list;
+  if (run_scan(inventory, progress, list) != 0) {
     return fail("the device scan failed (last error " + std::to_string(last_error()) + ")");
   }
-  print(scan_json(inventory, progress));
+  print(scan_json(list, progress));
   return exit_code::success;
 }
 

@@ -7,15 +7,16 @@
 
 namespace quillary::cli {
 
-int run_settings(const arguments& args) {
+int run_settings(const arguments& args, context& shared) {
   if (!no_arguments("settings", args)) return exit_code::usage;
-  if (!take_system_snapshot()) return exit_code::failed;
-  if (!load_settings()) return fail("cannot open or create the settings key");
+  if (!take_system_snapshot(shared)) return exit_code::failed;
+  const settings_values* settings = load_user_settings(shared);
+  if (!settings) return exit_code::failed;
 
   machine_policy policy;
   const update_servers_choice servers = read_policy_servers(policy);
 
-  const auto& values = settings();
+  const auto& values = *settings;
   json_writer_c json;
   json.begin_object();
   json.key("download_path").value(values.download_path);

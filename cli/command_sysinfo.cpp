@@ -4,21 +4,21 @@
 
 namespace quillary::cli {
 
-int run_sysinfo(const arguments& args) {
+int run_sysinfo(const arguments& args, context& shared) {
   if (!no_arguments("sysinfo", args)) return exit_code::usage;
-  if (!take_system_snapshot()) return exit_code::failed;
-  if (collect_system_summary() != 0) return fail("cannot connect to WMI (ROOT\\CIMV2)");
+  if (!take_system_snapshot(shared)) return exit_code::failed;
+  if (shared.system.collect_summary() != 0) return fail("cannot connect to WMI (ROOT\\CIMV2)");
 
-  const auto& info = system_info();
+  const auto& info = shared.system.snapshot();
   const auto& summary = info.summary;
   json_writer_c json;
   json.begin_object();
   json.key("os_type").value(info.os_type);
-  json.key("os_code_name").value(os_code_name());
-  json.key("os_version_code").value(os_version_code());
+  json.key("os_code_name").value(os_code_name_of(info));
+  json.key("os_version_code").value(os_version_code_of(info));
   json.key("os_build").value(info.version.build);
-  json.key("is_64bit").value(is_64bit_system());
-  json.key("architecture").value(architecture_name(system_architecture()));
+  json.key("is_64bit").value(is_64bit_system(info));
+  json.key("architecture").value(architecture_name(architecture_of(info)));
   json.key("system_folder").value(info.system_folder);
   json.key("oem_code_page").value(info.oem_code_page);
   json.key("module_path").value(info.module_path);

@@ -11,7 +11,7 @@
 
 namespace quillary::cli {
 
-int run_zip(const arguments& args) {
+int run_zip(const arguments& args, context& shared) {
   if (args.size() < 2) return usage_error("zip: give the archive and at least one file");
   zip_archive_c archive;
   if (archive.create(utf8_to_utf16(args[0])) != 0) return fail("zip: cannot create " + args[0]);
@@ -27,7 +27,7 @@ int run_zip(const arguments& args) {
   return exit_code::success;
 }
 
-int run_unzip(const arguments& args) {
+int run_unzip(const arguments& args, context& shared) {
   if (args.size() != 2) return usage_error("unzip: give the archive and the folder to extract into");
   unzip_archive_c archive;
   if (archive.open(utf8_to_utf16(args[0])) != 0) return fail("unzip: " + args[0] + " is not a zip archive");

@@ -43,4 +43,11 @@ std::u16string fit(std::u16string_view text, size_t capacity) {
   return std::u16string(text.substr(0, capacity == 0 ? 0 : capacity - 1));
 }
 
+device_record* find_device(std::vector<device_record>& devices, std::u16string_view device_id) {
+  for (auto& record : devices) {
+    if (record.device_id == device_id) return &record;
+  }
+  return nullptr;
+}
+
 }  // namespace quillary

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "service/update_item.h"
 
 namespace quillary {
 
@@ -52,7 +51,8 @@ struct device_class_entry {
   int32_t reserved = 0;
 };
 
-// One distinct device (device ID) of the last scan.
+// One distinct device (device ID) of a scan: what the device tree says
+// about it and its installed driver.
 struct device_record {
   std::u16string device_id;  // the instance ID without its last component
   std::u16string class_name;
@@ -69,16 +69,26 @@ struct device_record {
   std::u16string provider_name;
   std::u16string matching_device_id;
   uint32_t driver_rank = 0;
-  // The packages the update service offers (at most 500) and the two picks
-  // among them; empty and null until an update query has run.
-  std::vector<update_item> items;
   bool has_driver = false;
   bool status_ok = false;
   const device_class_entry* class_entry = nullptr;
-  const update_item* best_item = nullptr;
-  const update_item* latest_item = nullptr;
-  bool best_is_update = false;
-  bool latest_is_update = false;
+};
+
+// The record of that device ID among `devices`; null if none.
+device_record* find_device(std::vector<device_record>& devices, std::u16string_view device_id);
+
+// The devices of one scan with the class table their records point into.
+// Moved whole (the vectors keep their storage, so the pointers stay
+// valid); never copied, which would leave them pointing into the original.
+struct device_list {
+  device_list() = default;
+  device_list(device_list&&) = default;
+  device_list& operator=(device_list&&) = default;
+  device_list(const device_list&) = delete;
+  device_list& operator=(const device_list&) = delete;
+
+  std::vector<device_class_entry> classes;
+  std::vector<device_record> devices;
 };
 
 // How a scan reports to the page that started it. `all_devices` is input;

@@ -5,7 +5,6 @@
 
 #include "app/md5.h"
 #include "app/policy.h"
-#include "app/settings.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -451,20 +450,6 @@ bool download_registry_c::stop_all(std::chrono::milliseconds limit) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-}
-
-namespace {
-std::shared_ptr<const signature_trust>& program_trust() {
-  static std::shared_ptr<const signature_trust> trust;
-  return trust;
-}
-}  // namespace
-
-void set_download_trust(std::shared_ptr<const signature_trust> trust) { program_trust() = std::move(trust); }
-
-download_registry_c& download_sessions() {
-  static download_registry_c registry(settings().active_download_path, {}, program_trust());
-  return registry;
 }
 
 }  // namespace quillary

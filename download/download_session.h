@@ -229,9 +229,4 @@ class download_registry_c {
   std::vector<std::shared_ptr<download_session_c>> sessions_;
 };
 
-// The program's registry over the download folder loaded at start-up,
-// checking packages against the trust start-up gave (before the first use).
-void set_download_trust(std::shared_ptr<const signature_trust> trust);
-download_registry_c& download_sessions();
-
 }  // namespace quillary

@@ -33,18 +33,21 @@ std::u16string without_trailing_separator(std::u16string path) {
   return path;
 }
 
-std::u16string dpinst_name() { return is_64bit_system() ? u"DPInst64.exe" : u"DPInst32.exe"; }
-
-std::u16string pnputil_path() { return platform::join_path(system_info().system_folder, u"pnputil.exe"); }
-
-std::u16string in_program_folder(const std::u16string& name) {
-  const std::u16string& folder = system_info().working_folder;
-  return folder.empty() ? name : platform::join_path(folder, name);
+std::u16string dpinst_name(const installer_system& system) {
+  return system.is_64bit ? u"DPInst64.exe" : u"DPInst32.exe";
 }
 
-bool pnputil_adds_drivers() {
-  const int32_t version = os_version_code();
-  return version > 100 || (version == 100 && system_info().version.build >= pnputil_add_driver_first_build);
+std::u16string pnputil_path(const installer_system& system) {
+  return platform::join_path(system.system_folder, u"pnputil.exe");
+}
+
+std::u16string in_program_folder(const installer_system& system, const std::u16string& name) {
+  return system.program_folder.empty() ? name : platform::join_path(system.program_folder, name);
+}
+
+bool pnputil_adds_drivers(const installer_system& system) {
+  const int32_t version = system.os_version_code;
+  return version > 100 || (version == 100 && system.build >= pnputil_add_driver_first_build);
 }
 
 // What an extracted package is installed with.
@@ -175,12 +178,23 @@ driver_installer choose_driver_installer(const installer_situation& situation) {
   return pnputil ? driver_installer::pnputil : driver_installer::dpinst;
 }
 
-installer_situation this_systems_installer_situation() {
+installer_system installer_system_of(const system_snapshot& snapshot) {
+  installer_system system;
+  system.is_64bit = is_64bit_system(snapshot);
+  system.arm64 = architecture_of(snapshot) == os_architecture::arm64;
+  system.os_version_code = os_version_code_of(snapshot);
+  system.build = snapshot.version.build;
+  system.system_folder = snapshot.system_folder;
+  system.program_folder = snapshot.working_folder;
+  return system;
+}
+
+installer_situation installer_situation_of(const installer_system& system) {
   installer_situation situation;
-  situation.arm64 = system_architecture() == os_architecture::arm64;
-  situation.dpinst_present = platform::file_exists(in_program_folder(dpinst_name()));
-  situation.pnputil_present = !system_info().system_folder.empty() && platform::file_exists(pnputil_path());
-  situation.pnputil_adds_drivers = pnputil_adds_drivers();
+  situation.arm64 = system.arm64;
+  situation.dpinst_present = platform::file_exists(in_program_folder(system, dpinst_name(system)));
+  situation.pnputil_present = !system.system_folder.empty() && platform::file_exists(pnputil_path(system));
+  situation.pnputil_adds_drivers = pnputil_adds_drivers(system);
   return situation;
 }
 
@@ -203,14 +217,15 @@ std::string describe_pnputil_exit(uint32_t exit_code) {
   }
 }
 
-installer_run run_driver_installer(const std::u16string& folder, bool force, shell_i& shell) {
+installer_run run_driver_installer(const std::u16string& folder, bool force, shell_i& shell,
+                                   const installer_system& system) {
   installer_run run;
-  run.installer = choose_driver_installer(this_systems_installer_situation());
+  run.installer = choose_driver_installer(installer_situation_of(system));
   switch (run.installer) {
     case driver_installer::none:
       break;
     case driver_installer::dpinst:
-      run.program = dpinst_name();
+      run.program = dpinst_name(system);
       run.parameters = driver_installer_parameters(folder, force);
       run.started = shell.open(run.program, run.parameters);
       break;
@@ -218,7 +233,7 @@ installer_run run_driver_installer(const std::u16string& folder, bool force, she
       // pnputil has no window to show its outcome: the thread waits for its
       // exit code. It has no switch to force either; a driver that ranks
       // below the installed one is added to the store but not put on.
-      run.program = pnputil_path();
+      run.program = pnputil_path(system);
       run.parameters = pnputil_parameters(folder);
       run.started = shell.run_and_wait(run.program, run.parameters, run.exit_code);
       run.waited = run.started;
@@ -273,7 +288,7 @@ int install_package(const std::u16string& package_path, const std::set<std::u16s
     case kind::driver_installer:
       ask_for_restore_point();
       out.driver_installer_chosen = true;
-      out.installer = run_driver_installer(target.path, options.force, shell);
+      out.installer = run_driver_installer(target.path, options.force, shell, options.system);
       break;
     case kind::setup_program: {
       out.setup_program = target.path;
@@ -303,6 +318,7 @@ int install_job_run(void* argument) {
   options.restore_points = restore_points.get();
   options.offered = job.offered;
   options.authenticode = job.authenticode;
+  options.system = job.system;
   const int result = install_package(job.package_path, job.inf_paths, job.download_folder, *job.shell, options,
                                      &job.report);
   // Not an archive: a program of its own, or a file for the application

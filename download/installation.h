@@ -46,8 +46,22 @@ struct installer_situation {
 // before, and fails. On ARM64 PCs only pnputil, or nothing.
 driver_installer choose_driver_installer(const installer_situation& situation);
 
-// The situation on this system: the snapshot and the files present.
-installer_situation this_systems_installer_situation();
+// What the choice of driver installer needs to know of the system; the
+// program fills it from its snapshot (a default one is a 32-bit system
+// before Vista with no folders known: DPInst32 in the current directory).
+struct installer_system {
+  bool is_64bit = false;
+  bool arm64 = false;
+  int32_t os_version_code = 0;
+  uint32_t build = 0;
+  std::u16string system_folder;   // where pnputil.exe is
+  std::u16string program_folder;  // where DPInst is; the current directory when empty
+};
+struct system_snapshot;
+installer_system installer_system_of(const system_snapshot& snapshot);
+
+// The situation on that system: its facts and the files present.
+installer_situation installer_situation_of(const installer_system& system);
 
 // The first build whose pnputil has /add-driver, /subdirs and /install.
 constexpr uint32_t pnputil_add_driver_first_build = 14393;
@@ -93,6 +107,7 @@ struct install_options {
   // Checks the package's setup program before it starts. Without one
   // nothing can be checked, so no setup program starts.
   authenticode_i* authenticode = nullptr;
+  installer_system system;
 };
 
 // What one installation did.
@@ -159,6 +174,7 @@ struct install_job {
   shell_i* shell = nullptr;
   // Checks a setup program before it starts (see install_options).
   authenticode_i* authenticode = nullptr;
+  installer_system system;
   // The package's link and the list of installed packages it goes into
   // once an installation has really started (none when either is empty).
   std::string link;
@@ -234,7 +250,8 @@ bool runs_as_program(const std::u16string& name);
 // program's folder, the current directory), or pnputil.exe from the system
 // folder, waited for. `force` installs even drivers that are not better
 // than the installed ones where the installer can.
-installer_run run_driver_installer(const std::u16string& folder, bool force, shell_i& shell);
+installer_run run_driver_installer(const std::u16string& folder, bool force, shell_i& shell,
+                                   const installer_system& system);
 std::u16string driver_installer_parameters(const std::u16string& folder, bool force);
 // pnputil on every INF file of the folder and its sub-folders.
 std::u16string pnputil_parameters(const std::u16string& folder);

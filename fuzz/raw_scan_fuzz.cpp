@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     quillary::device_inventory_c inventory(quillary::make_fixture_source(scan));
     quillary::scan_progress progress;
     progress.all_devices = all;
-    inventory.scan_devices(progress);
+    quillary::device_list list;
+    inventory.scan_devices(progress, list);
   }
   return 0;
 }

@@ -9,8 +9,9 @@
 #include <string>
 
 #include "devices/device_inventory.h"
+#include "service/scan_result.h"
 #include "devices/raw_scan.h"
-#include "devices/update_package_list.h"
+#include "service/update_package_list.h"
 #include "service/update_matching.h"
 #include "service/update_reply.h"
 #include "service/xml_guard.h"
@@ -60,19 +61,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const quillary::raw_scan scan = two_devices();
   quillary::device_inventory_c inventory(quillary::make_fixture_source(scan));
   quillary::scan_progress progress;
-  inventory.scan_devices(progress);
+  const auto result = quillary::scan_into_result(inventory, progress);
+  if (!result) return 0;
+  auto& devices = result->devices_to_fill();
   // As in the transfer layer's reply buffer: zero bytes behind the reply.
   std::string body(reinterpret_cast<const char*>(data), size);
   body.append(16, '\0');
   check_nesting_guard(body);
-  if (!quillary::parse_update_reply(body.c_str(), inventory)) return 0;
-  for (auto& device : inventory.devices()) quillary::choose_items(device, 61, {"http://installed"});
-  quillary::device_record* first = nullptr;
-  size_t count = 0;
-  inventory.get_devices(first, count);
-  for (const auto choice : {quillary::offer_choice::best, quillary::offer_choice::latest}) {
-    quillary::update_package_list_c list;
-    list.build(first, count, choice);
-  }
+  if (!quillary::parse_update_reply(body.c_str(), devices)) return 0;
+  for (auto& device : devices) quillary::choose_items(device, 61, {"http://installed"});
+  // Both package lists, as a finished scan builds them.
+  result->finish();
   return 0;
 }

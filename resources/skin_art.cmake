@@ -1,6 +1,6 @@
 # Draws the skin's bitmaps and icons with resources/draw_skin.py into the
 # build tree and makes quillary.rc depend on them. Included by the directory
-# that compiles quillary.rc (ui/), so that its source properties apply there.
+# that compiles quillary.rc (program/), so that its source properties apply there.
 #
 # The pictures are not kept in the repository: they are redrawn whenever the
 # script, the list of numbers or the language file (whose start-button words

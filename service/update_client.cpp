@@ -4,11 +4,11 @@
 
 #include "app/language.h"
 #include "app/last_error.h"
-#include "devices/device_inventory.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "service/update_matching.h"
 #include "service/update_reply.h"
+#include "service/scan_result.h"
 
 #ifndef QUILLARY_SERVER_1
 #define QUILLARY_SERVER_1 "http://127.0.0.1:18081/"
@@ -48,8 +48,7 @@ bool load_installed_links(const std::u16string& path, std::set<std::string>& lin
   return true;
 }
 
-update_client_c::update_client_c(device_inventory_c& inventory, std::vector<std::string> servers)
-    : inventory_(inventory), servers_(std::move(servers)) {}
+update_client_c::update_client_c(std::vector<std::string> servers) : servers_(std::move(servers)) {}
 
 namespace {
 
@@ -61,13 +60,13 @@ bool fail(update_request_info& info, int32_t code) {
 
 }  // namespace
 
-bool update_client_c::query_updates(update_request_info& info) {
-  current_ = &info;
+bool update_client_c::query_updates(scan_result_c& result, update_request_info& info) {
+  auto& devices = result.devices_to_fill();
   // The page keeps one record across queries: an earlier failure's text
   // and code must not stand for this query's.
   info.error_text.clear();
   info.error_code = 0;
-  const std::string document = build_update_request(inventory_.devices(), info);
+  const std::string document = build_update_request(devices, info);
   if (!transfer_ && !(transfer_ = create_transfer(reply_capacity))) {
     return fail(info, error_code::transfer_unavailable);
   }
@@ -93,9 +92,12 @@ bool update_client_c::query_updates(update_request_info& info) {
     return fail(info, error_code::network_error);
   }
 
-  if (!parse_update_reply(outcome->body.data(), inventory_)) return fail(info, error_code::invalid_reply);
-  load_installed_links(installed_links_file_, installed_links_);
-  for (auto& device : inventory_.devices()) choose_items(device, info.os_version_code, installed_links_);
+  if (!parse_update_reply(outcome->body.data(), devices)) return fail(info, error_code::invalid_reply);
+  std::set<std::string> installed;
+  load_installed_links(installed_links_file_, installed);
+  for (auto& device : devices) choose_items(device, info.os_version_code, installed);
+  result.set_installed_links(std::move(installed));
+  result.finish();
   return true;
 }
 

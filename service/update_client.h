@@ -1,6 +1,6 @@
-// The update query: the device list goes to the update service (three
-// servers, tried in turn), and the reply's offers come back onto the device
-// records, each device with its best and latest offer and whether it is out
+// The update query: a scan's devices go to the update service (three
+// servers, tried in turn), and the reply's offers come back into the scan's
+// result, each device with its best and latest offer and whether it is out
 // of date under either.
 #pragma once
 
@@ -14,7 +14,7 @@
 
 namespace quillary {
 
-class device_inventory_c;
+class scan_result_c;
 
 // The server base addresses the program was built with. The machine's
 // policy may name others (app/policy.h); start-up chooses.
@@ -28,25 +28,21 @@ bool load_installed_links(const std::u16string& path, std::set<std::string>& lin
 class update_client_c {
  public:
   // `servers`: the base addresses asked, in this order.
-  update_client_c(device_inventory_c& inventory, std::vector<std::string> servers);
+  explicit update_client_c(std::vector<std::string> servers);
 
-  // The body of the update thread: true, or false with last error 3, 7, 20,
-  // 21 or 24 and `info` telling the status and error text.
-  bool query_updates(update_request_info& info);
+  // The body of the update thread: the offers of `result`'s devices, the
+  // installed links and the package rows, and true; or false with last
+  // error 3, 7, 20, 21 or 24 and `info` telling the status and error text.
+  // One query at a time.
+  bool query_updates(scan_result_c& result, update_request_info& info);
 
   // Where the installed links are read from (the program's folder).
   void set_installed_links_file(std::u16string path) { installed_links_file_ = std::move(path); }
-  const std::set<std::string>& installed_links() const { return installed_links_; }
-  // The request being (or last) answered.
-  const update_request_info* current_request() const { return current_; }
 
  private:
-  device_inventory_c& inventory_;
   std::vector<std::string> servers_;
   std::unique_ptr<http_transfer_c> transfer_;
-  std::set<std::string> installed_links_;
   std::u16string installed_links_file_ = u"setup.dat";
-  const update_request_info* current_ = nullptr;
 };
 
 }  // namespace quillary

@@ -100,7 +100,7 @@ rank_meaning meaning_of_rank(uint32_t rank, int32_t os_version_code) {
   return {(rank & 0xC000) ? 3u : 0u, 255};
 }
 
-void choose_items(device_record& device, int32_t os_version_code,
+void choose_items(offered_device& device, int32_t os_version_code,
                   const std::set<std::string>& installed_links) {
   if (device.items.empty()) return;
   const update_item* best = &device.items.front();

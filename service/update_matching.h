@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "devices/device_record.h"
+#include "service/scan_result.h"
 
 namespace quillary {
 
@@ -25,7 +25,7 @@ rank_meaning meaning_of_rank(uint32_t rank, int32_t os_version_code);
 
 // Sets best_item, latest_item, best_is_update and latest_is_update.
 // `installed_links` are the packages installed before (from setup.dat).
-void choose_items(device_record& device, int32_t os_version_code,
+void choose_items(offered_device& device, int32_t os_version_code,
                   const std::set<std::string>& installed_links);
 
 }  // namespace quillary

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "app/last_error.h"
-#include "devices/device_inventory.h"
+#include "service/scan_result.h"
 #include "platform/text.h"
 #include "service/xml_guard.h"
 #include "service/xml_text.h"
@@ -104,7 +104,7 @@ update_item read_item(const TiXmlElement& element) {
   return item;
 }
 
-void read_items(const TiXmlElement& hardware, device_record& device) {
+void read_items(const TiXmlElement& hardware, offered_device& device) {
   device.items.clear();
   device.best_item = device.latest_item = nullptr;
   device.best_is_update = device.latest_is_update = false;
@@ -118,6 +118,13 @@ void read_items(const TiXmlElement& hardware, device_record& device) {
        e = e->NextSiblingElement("item")) {
     device.items.push_back(read_item(*e));
   }
+}
+
+offered_device* find_device(std::vector<offered_device>& devices, const std::u16string& device_id) {
+  for (auto& device : devices) {
+    if (device.device_id == device_id) return &device;
+  }
+  return nullptr;
 }
 
 // The text of the hardware's "id"; nullopt when it has none.
@@ -179,7 +186,7 @@ bool parse_reply_document(const char* body, TiXmlDocument& document) {
   return !document.Error();
 }
 
-bool parse_update_reply(const char* body, device_inventory_c& inventory) {
+bool parse_update_reply(const char* body, std::vector<offered_device>& devices) {
   TiXmlDocument doc;
   if (!parse_reply_document(body, doc)) return invalid_reply();
   const TiXmlElement* root = doc.RootElement();
@@ -190,7 +197,7 @@ bool parse_update_reply(const char* body, device_inventory_c& inventory) {
   for (const TiXmlElement* hardware = first; hardware; hardware = hardware->NextSiblingElement("hardware")) {
     const std::optional<std::string_view> id = id_text(*hardware, storage);
     if (!id) return invalid_reply();
-    if (device_record* device = inventory.find_device(from_ansi(*id))) read_items(*hardware, *device);
+    if (offered_device* device = find_device(devices, from_ansi(*id))) read_items(*hardware, *device);
   }
   return true;
 }

@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TiXmlDocument;
 
 namespace quillary {
 
-class device_inventory_c;
+struct offered_device;
 
 // At most this many items are kept per device.
 constexpr size_t max_items_per_device = 500;
@@ -20,7 +21,7 @@ constexpr size_t max_items_per_device = 500;
 // "hardwares", no first "hardware" or a "hardware" lacking its "id" text,
 // fails with last error 21; devices handled before a bad "hardware" keep
 // their new items.
-bool parse_update_reply(const char* body, device_inventory_c& inventory);
+bool parse_update_reply(const char* body, std::vector<offered_device>& devices);
 
 // The XML reading under parse_update_reply: false when the nesting guard
 // refuses the body or TinyXML reports an error (then `document` holds

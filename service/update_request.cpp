@@ -5,6 +5,7 @@
 
 #include "app/system_info.h"
 #include "platform/text.h"
+#include "service/scan_result.h"
 #include "service/xml_text.h"
 
 namespace quillary {
@@ -41,7 +42,7 @@ update_request_info request_for_system(const system_snapshot& system, bool summa
   return info;
 }
 
-std::string build_update_request(const std::vector<device_record>& devices,
+std::string build_update_request(const std::vector<offered_device>& devices,
                                  const update_request_info& info) {
   TiXmlDocument doc;
   doc.LinkEndChild(new TiXmlDeclaration("1.0", "UTF-8", ""));

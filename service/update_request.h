@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "devices/device_record.h"
+#include "service/scan_result.h"
 
 namespace quillary {
 
@@ -39,7 +39,7 @@ struct system_snapshot;
 // cleared. One place for both, so that what they send cannot drift apart.
 update_request_info request_for_system(const system_snapshot& system, bool summary_ready);
 
-std::string build_update_request(const std::vector<device_record>& devices,
+std::string build_update_request(const std::vector<offered_device>& devices,
                                  const update_request_info& info);
 
 // An RFC 1950 zlib stream at the default level; 0, or non-zero on failure.

@@ -38,21 +38,15 @@ class fake_system_c : public platform::system_probe_i {
   std::u16string system_folder() override { return system; }
 };
 
-// Takes the snapshot of a machine and puts the one before back when it goes,
-// so that no other test sees the machine.
-class scoped_snapshot_c {
+// The snapshot of a machine, taken as start-up takes it.
+class taken_snapshot_c {
  public:
-  explicit scoped_snapshot_c(platform::system_probe_i& system) : saved_(system_info()) {
-    system_info() = system_snapshot{};
-    captured_ = capture_system_snapshot(system);
-  }
-  ~scoped_snapshot_c() { system_info() = saved_; }
-  scoped_snapshot_c(const scoped_snapshot_c&) = delete;
-  scoped_snapshot_c& operator=(const scoped_snapshot_c&) = delete;
+  explicit taken_snapshot_c(platform::system_probe_i& system) { captured_ = capture_system_snapshot(info_, system); }
   bool captured() const { return captured_; }
+  system_snapshot& info() { return info_; }
 
  private:
-  system_snapshot saved_;
+  system_snapshot info_;
   bool captured_ = false;
 };
 

@@ -79,7 +79,14 @@ HICON load_icon(HINSTANCE instance, int number, int size_metric) {
 
 void main_window_c::set_background_scan_delay(uint32_t milliseconds) { background_scan_delay = milliseconds; }
 
-main_window_c::main_window_c() : ui_window_c<main_window_c>(header_height) {}
+main_window_c::main_window_c(ui_context& context)
+    : ui_window_c<main_window_c>(header_height),
+      context_(context),
+      home_(context),
+      scan_(context),
+      download_(context),
+      backup_(context),
+      restore_(context) {}
 
 main_window_c::~main_window_c() {
   destroy();
@@ -140,7 +147,7 @@ bool main_window_c::on_create() {
   add_button(std::move(logo));
 
   // The side bars show the system summary once its queries are done.
-  if (!system_summary_ready()) SetTimer(handle(), summary_timer_id, summary_poll_ms, nullptr);
+  if (!context_.system.summary_ready()) SetTimer(handle(), summary_timer_id, summary_poll_ms, nullptr);
   if (scan_at_once_) SendMessageW(handle(), UM_START_SCAN, 0, 0);
   return true;
 }
@@ -264,7 +271,7 @@ bool main_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, L
       start_scan();
       return true;
     case UM_SCAN_FINISHED:
-      scan_finished(static_cast<int32_t>(wparam));
+      scan_finished();
       return true;
     case UM_SCAN_ABANDONED:
       scan_abandoned();
@@ -341,22 +348,23 @@ bool main_window_c::create_result_pages() {
 
 void main_window_c::start_scan() {
   state_.scan_started();
-  // The scan empties the device list the download page points into.
-  download_.clear_results();
-  backup_.clear_results();
   show_page(scan_);
   RedrawWindow(scan_.handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
   scan_.begin();
 }
 
-void main_window_c::scan_finished(int32_t device_count) {
+void main_window_c::scan_finished() {
+  const shared_scan_result result = scan_.take_result();
+  if (!result) return;  // a message of a scan that is no longer shown
   const bool notify = state_.scan_finished();
-  scan_.reset_phase();
   if (!create_result_pages()) {
     show_page(home_);
     return;
   }
-  download_.take_result(device_count);
+  // Each page keeps the result it shows; the next scan makes its own.
+  download_.take_result(result);
+  backup_.take_result(result);
+  restore_.take_result(result);
   show_page(download_);
   SetFocus(download_.focus_target());
   if (notify) notify_new_drivers();
@@ -375,14 +383,15 @@ void main_window_c::activate(bool scan) {
 }
 
 void main_window_c::close_window() {
-  switch (close_action_for(settings().close_to_tray)) {
+  settings_values& settings = context_.settings.values();
+  switch (close_action_for(settings.close_to_tray)) {
     case close_action::quit:
       quit();
       return;
     case close_action::hide_after_notice:
       show_message(handle(), text_of("system_tray_warning"), 0);
-      settings().close_to_tray = 2;
-      save_settings();
+      settings.close_to_tray = 2;
+      context_.settings.save();
       break;
     case close_action::hide:
       break;
@@ -395,14 +404,14 @@ void main_window_c::close_window() {
 }
 
 void main_window_c::quit() {
-  if (download_sessions().any_downloading()) {
+  if (context_.downloads.any_downloading()) {
     if (show_message(handle(), text_of("quit_confirm"), 3) == 2) return;
   }
   DestroyWindow(handle());
 }
 
 void main_window_c::summary_arrived() {
-  if (!system_summary_ready()) return;
+  if (!context_.system.summary_ready()) return;
   KillTimer(handle(), summary_timer_id);
   if (current_ && current_->handle()) InvalidateRect(current_->handle(), nullptr, FALSE);
 }
@@ -475,7 +484,7 @@ void main_window_c::menu_command(UINT id) {
       settings_clicked();
       break;
     case command_help:
-      platform::system_shell().open(ascii_to_utf16(help_link()), u"");
+      context_.shell.open(ascii_to_utf16(help_link()), u"");
       break;
     case command_about:
       about_clicked();
@@ -488,10 +497,10 @@ void main_window_c::menu_command(UINT id) {
   }
 }
 
-void main_window_c::settings_clicked() { show_settings_dialog(handle()); }
+void main_window_c::settings_clicked() { show_settings_dialog(handle(), context_); }
 
 void main_window_c::about_clicked() {
-  about_window_c about(platform::system_shell());
+  about_window_c about(context_.shell, context_.system.snapshot().working_folder);
   about.run(handle());
 }
 
@@ -502,7 +511,7 @@ void main_window_c::maximise_clicked() {
   ShowWindow(handle(), placement.showCmd == SW_SHOWMAXIMIZED ? SW_SHOWNORMAL : SW_SHOWMAXIMIZED);
 }
 
-void main_window_c::logo_clicked() { platform::system_shell().open(ascii_to_utf16(product_page_link()), u""); }
+void main_window_c::logo_clicked() { context_.shell.open(ascii_to_utf16(product_page_link()), u""); }
 
 void main_window_c::paint_frame_contents(HDC dc, const RECT& window) {
   fill_caption_band(dc, window);

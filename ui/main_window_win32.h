@@ -17,6 +17,7 @@
 #include "ui/pages/scan_page_win32.h"
 #include "ui/skin/ui_window_win32.h"
 #include "ui/tray_icon_win32.h"
+#include "ui/ui_context.h"
 #include "ui/window/message_loop_win32.h"
 #include "ui/window/window_win32.h"
 
@@ -27,16 +28,13 @@ class main_window_c : public window_c,
                       public message_filter_i,
                       public idle_handler_i {
  public:
-  main_window_c();
+  explicit main_window_c(ui_context& context);
   ~main_window_c() override;
 
   // Creates the window, 800 × 600 centred on the work area, not yet shown;
   // with `scan_at_once` (the --autoscan start) a scan is under way before
   // it is first shown.
   bool create(HINSTANCE instance, bool scan_at_once);
-  // Whether a scan's worker thread still runs (it uses the device list and
-  // the transfer library until it ends).
-  bool scan_workers_running() const { return scan_.workers_running(); }
 
   // The header: caption band, the strip, border, buttons, icon and title.
   void paint_frame_contents(HDC dc, const RECT& window);
@@ -75,7 +73,7 @@ class main_window_c : public window_c,
   void open_page(page_id id);
 
   void start_scan();
-  void scan_finished(int32_t device_count);
+  void scan_finished();
   void scan_abandoned();
   void activate(bool start_scan);
   void close_window();
@@ -102,6 +100,7 @@ class main_window_c : public window_c,
   void add_header_buttons(HINSTANCE instance);
   void set_maximise_images(bool maximised);
 
+  ui_context& context_;
   main_window_state_c state_;
   tray_icon_c tray_;
   UINT tray_message_ = 0;

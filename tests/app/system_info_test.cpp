@@ -166,16 +166,16 @@ TEST(system_snapshot, each_machine_gets_its_type_code_name_and_version_code) {
     system.processor = m.processor;
     system.wow64 = m.wow64;
     system.native = m.native;
-    testing::scoped_snapshot_c snapshot(system);
+    testing::taken_snapshot_c snapshot(system);
     const std::string row = std::to_string(m.major) + "." + std::to_string(m.minor) + "." +
                             std::to_string(m.build) + " type " + std::to_string(m.product_type) + " cpu " +
                             std::to_string(m.processor) + (m.wow64 ? " wow64" : "") + " native " +
                             std::to_string(m.native);
     ASSERT_TRUE(snapshot.captured()) << row;
-    EXPECT_EQ(system_info().os_type, m.os_type) << row;
-    EXPECT_STREQ(os_code_name(), m.code_name) << row;
-    EXPECT_EQ(os_version_code(), m.version_code) << row;
-    EXPECT_EQ(is_64bit_system(), m.processor != x86 || m.wow64) << row;
+    EXPECT_EQ(snapshot.info().os_type, m.os_type) << row;
+    EXPECT_STREQ(os_code_name_of(snapshot.info()), m.code_name) << row;
+    EXPECT_EQ(os_version_code_of(snapshot.info()), m.version_code) << row;
+    EXPECT_EQ(is_64bit_system(snapshot.info()), m.processor != x86 || m.wow64) << row;
   }
 }
 
@@ -185,15 +185,15 @@ TEST(system_snapshot, the_system_folder_is_the_one_of_the_native_programs) {
   system.wow64 = true;
   system.system = u"C:\\Windows\\SysWOW64";  // what a redirected process is told
   {
-    testing::scoped_snapshot_c snapshot(system);
-    EXPECT_EQ(system_info().system_folder, platform::join_path(u"C:\\Windows", u"Sysnative"));
+    testing::taken_snapshot_c snapshot(system);
+    EXPECT_EQ(snapshot.info().system_folder, platform::join_path(u"C:\\Windows", u"Sysnative"));
   }
   system.processor = 9;
   system.wow64 = false;
   system.system = u"C:\\Windows\\System32";
-  testing::scoped_snapshot_c snapshot(system);
-  EXPECT_EQ(system_info().system_folder, u"C:\\Windows\\System32");
-  EXPECT_FALSE(system_info().wow64);
+  testing::taken_snapshot_c snapshot(system);
+  EXPECT_EQ(snapshot.info().system_folder, u"C:\\Windows\\System32");
+  EXPECT_FALSE(snapshot.info().wow64);
 }
 
 TEST(format_byte_size, thresholds_are_strict) {

@@ -50,7 +50,7 @@ class catalogue_safety : public backup_flow {
     return names;
   }
   // A backup by a run of its own: a catalogue of its own, not loaded first.
-  int back_up_in_another_run(driver_store_c& s, const std::vector<device_record*>& request, const std::string& today) {
+  int back_up_in_another_run(driver_store_c& s, const std::vector<const device_record*>& request, const std::string& today) {
     backup_catalogue_c catalogue(catalogue_file, backups);
     backup_context context{s, catalogue, backups, today};
     return backup_worker(context, request);

@@ -12,6 +12,7 @@
 #include "fake_restore_points.h"
 #include "fake_system.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "platform/shell.h"
 
 namespace quillary {
@@ -71,9 +72,9 @@ TEST_F(store_test, devices_are_grouped_by_store_folder) {
   s.collect_driver_packages(devices);
   ASSERT_EQ(s.packages().size(), 2u);
   EXPECT_EQ(s.packages()[0].folder, u"net.inf_amd64_1a2b");
-  EXPECT_EQ(s.packages()[0].devices, (std::vector<device_record*>{&devices[0], &devices[2]}));
+  EXPECT_EQ(s.packages()[0].devices, (std::vector<const device_record*>{&devices[0], &devices[2]}));
   EXPECT_FALSE(s.packages()[0].inbox);
-  EXPECT_EQ(s.packages()[1].devices, (std::vector<device_record*>{&devices[1]})) << "OEM7.INF: any case";
+  EXPECT_EQ(s.packages()[1].devices, (std::vector<const device_record*>{&devices[1]})) << "OEM7.INF: any case";
   EXPECT_EQ(s.package_index_of(&devices[2]), 0);
   EXPECT_EQ(s.package_index_of(&devices[3]), -1) << "machine.inf has no copy in the store";
   EXPECT_EQ(s.package_index_of(nullptr), -1);
@@ -267,14 +268,15 @@ TEST_F(backup_flow, without_dpinst_windows_10_restores_through_pnputil) {
   write(in(system_folder, u"pnputil.exe"), "a program");
   testing::fake_system_c windows_10(10, 0, 19045);
   windows_10.system = system_folder;
-  testing::scoped_snapshot_c snapshot(windows_10);
-  system_info().working_folder = folder.below("program");  // no DPInst there
+  testing::taken_snapshot_c snapshot(windows_10);
+  snapshot.info().working_folder = folder.below("program");  // no DPInst there
   recording_shell_c shell;
   shell.exit_code = 259;
   testing::counting_restore_points_c points;
   restore_point_batch_c batch(points);
   restore_request request;
   request.archive = u"Display.zip";
+  request.system = installer_system_of(snapshot.info());
   ASSERT_EQ(restore_archive(request, backups, shell, batch), 0);
   const std::vector<recording_shell_c::call> expected{
       {in(system_folder, u"pnputil.exe"),

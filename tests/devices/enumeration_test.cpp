@@ -53,19 +53,20 @@ class enumeration_test : public ::testing::Test {
   int scan(raw_scan fixture, bool all = false) {
     inventory = std::make_unique<device_inventory_c>(make_fixture_source(std::move(fixture)));
     progress.all_devices = all ? 1 : 0;
-    return inventory->scan_devices(progress);
+    return inventory->scan_devices(progress, list);
   }
   std::vector<std::u16string> listed() const {
     std::vector<std::u16string> ids;
-    for (const auto& d : inventory->devices()) ids.push_back(d.device_id);
+    for (const auto& d : list.devices) ids.push_back(d.device_id);
     return ids;
   }
   const device_record& only() const {
-    EXPECT_EQ(inventory->devices().size(), 1u);
-    return inventory->devices().front();
+    EXPECT_EQ(list.devices.size(), 1u);
+    return list.devices.front();
   }
 
   std::unique_ptr<device_inventory_c> inventory;
+  device_list list;
   scan_progress progress;
 };
 
@@ -75,8 +76,8 @@ TEST_F(enumeration_test, instances_with_one_device_id_merge_into_one_record) {
                      device(u"USB\\VID_1&PID_2\\5&2")};
   ASSERT_EQ(scan(fixture), 0);
   EXPECT_EQ(listed(), (std::vector<std::u16string>{u"USB\\VID_1&PID_2", u"PCI\\VEN_1"}));
-  EXPECT_EQ(inventory->devices()[0].instance_count, 2);
-  EXPECT_EQ(inventory->devices()[1].instance_count, 1);
+  EXPECT_EQ(list.devices[0].instance_count, 2);
+  EXPECT_EQ(list.devices[1].instance_count, 1);
   EXPECT_EQ(progress.total, 3);
   EXPECT_EQ(progress.current, 3);
   EXPECT_EQ(std::u16string(progress.current_name.load()), u"Device PCI\\VEN_1\\3&0");
@@ -101,7 +102,7 @@ TEST_F(enumeration_test, devices_the_program_never_serves_are_dropped_when_they_
   fixture.devices.push_back(partial);
   ASSERT_EQ(scan(fixture), 0);
   EXPECT_EQ(listed(), (std::vector<std::u16string>{u"ROOT\\NODRIVER", u"ACPI\\PNP0C0A", u"ROOT\\PARTIAL"}));
-  const auto& kept_partial = inventory->devices()[2];
+  const auto& kept_partial = list.devices[2];
   EXPECT_FALSE(kept_partial.has_driver);
   EXPECT_EQ(kept_partial.driver_date, u"2006-06-21") << "fields read before the gap keep their values";
   EXPECT_EQ(kept_partial.driver_description, u"");
@@ -121,14 +122,14 @@ TEST_F(enumeration_test, class_entries_decide_what_is_listed) {
 
   // The class table: unnamed classes left out, sorted by description.
   std::vector<std::u16string> names;
-  for (const auto& c : inventory->classes()) names.push_back(c.name);
+  for (const auto& c : list.classes) names.push_back(c.name);
   EXPECT_EQ(names, (std::vector<std::u16string>{u"Battery", u"DiskDrive", u"Net", u"LegacyDriver",
                                                 u"Unknown", u"Processor", u"System"}));
-  EXPECT_EQ(inventory->classes()[0].guid_text, u"{72631E54-78A4-11D0-BCF7-00AA00B7B32A}");
+  EXPECT_EQ(list.classes[0].guid_text, u"{72631E54-78A4-11D0-BCF7-00AA00B7B32A}");
 
   device_record no_guid_record;
   no_guid_record.class_name = u"Net";
-  EXPECT_EQ(inventory->find_class_entry(no_guid_record)->name, u"Unknown");
+  EXPECT_EQ(find_class_entry(list.classes, no_guid_record)->name, u"Unknown");
 }
 
 TEST_F(enumeration_test, basic_identifiers_are_required) {
@@ -151,8 +152,8 @@ TEST_F(enumeration_test, basic_identifiers_are_required) {
                      no_instance, friendly, no_enumerator, empty_compatible};
   ASSERT_EQ(scan(fixture), 0);
   EXPECT_EQ(listed(), (std::vector<std::u16string>{u"PCI\\D", u"USB\\E", u"PCI\\F"}));
-  EXPECT_EQ(inventory->devices()[0].description, u"Friendly") << "the friendly name comes first";
-  EXPECT_EQ(inventory->devices()[1].enumerator, u"USB") << "taken from the instance ID";
+  EXPECT_EQ(list.devices[0].description, u"Friendly") << "the friendly name comes first";
+  EXPECT_EQ(list.devices[1].enumerator, u"USB") << "taken from the instance ID";
 }
 
 TEST_F(enumeration_test, driver_values_rank_and_texts_cut_to_their_capacities) {
@@ -167,7 +168,7 @@ TEST_F(enumeration_test, driver_values_rank_and_texts_cut_to_their_capacities) {
   no_provider.driver->erase(u"ProviderName");
   fixture.devices = {d, no_rank, no_provider};
   ASSERT_EQ(scan(fixture), 0);
-  const auto& r = inventory->devices()[0];
+  const auto& r = list.devices[0];
   EXPECT_EQ(r.device_id, std::u16string(199, u'P'));
   EXPECT_EQ(r.description.size(), 1024u);
   EXPECT_EQ(r.driver_version.size(), 64u);
@@ -178,9 +179,9 @@ TEST_F(enumeration_test, driver_values_rank_and_texts_cut_to_their_capacities) {
   EXPECT_EQ(r.driver_rank, 0x00FF0001u);
   EXPECT_TRUE(r.has_driver);
   EXPECT_TRUE(r.status_ok);
-  EXPECT_TRUE(inventory->devices()[1].has_driver) << "a rank that cannot be read leaves it 0";
-  EXPECT_EQ(inventory->devices()[1].driver_rank, 0u);
-  EXPECT_TRUE(inventory->devices()[2].has_driver) << "the provider is optional";
+  EXPECT_TRUE(list.devices[1].has_driver) << "a rank that cannot be read leaves it 0";
+  EXPECT_EQ(list.devices[1].driver_rank, 0u);
+  EXPECT_TRUE(list.devices[2].has_driver) << "the provider is optional";
 }
 
 TEST(driver_date, month_day_year_becomes_year_month_day) {
@@ -203,7 +204,7 @@ TEST_F(enumeration_test, absent_devices_are_listed_only_when_asked_for) {
   EXPECT_EQ(progress.total, 1);
   ASSERT_EQ(scan(fixture, true), 0);
   EXPECT_EQ(listed().size(), 2u);
-  EXPECT_TRUE(inventory->devices()[1].has_driver) << "its driver key still exists";
+  EXPECT_TRUE(list.devices[1].has_driver) << "its driver key still exists";
 }
 
 TEST_F(enumeration_test, failures_set_their_last_error) {
@@ -217,7 +218,7 @@ TEST_F(enumeration_test, failures_set_their_last_error) {
   fixture.open_fails = true;
   EXPECT_EQ(scan(fixture), -1);
   EXPECT_EQ(last_error(), error_code::device_set_failed);
-  EXPECT_TRUE(inventory->devices().empty());
+  EXPECT_TRUE(list.devices.empty());
 
   fixture.open_fails = false;
   fixture.enumeration_error_at = 2;
@@ -230,19 +231,16 @@ TEST_F(enumeration_test, a_second_scan_replaces_the_first_wholesale) {
   auto fixture = base_classes();
   fixture.devices = {device(u"PCI\\OLD\\1")};
   auto inv = std::make_unique<device_inventory_c>(make_fixture_source(fixture));
-  ASSERT_EQ(inv->scan_devices(progress), 0);
-  EXPECT_NE(inv->find_device(u"PCI\\OLD"), nullptr);
-  ASSERT_EQ(inv->scan_devices(progress), 0);
-  EXPECT_EQ(inv->devices().size(), 1u) << "not two copies";
-  EXPECT_EQ(inv->find_device(u"pci\\old"), nullptr) << "device IDs compare with regard to case";
+  device_list devices;
+  ASSERT_EQ(inv->scan_devices(progress, devices), 0);
+  EXPECT_NE(find_device(devices.devices, u"PCI\\OLD"), nullptr);
+  ASSERT_EQ(inv->scan_devices(progress, devices), 0);
+  EXPECT_EQ(devices.devices.size(), 1u) << "not two copies";
+  EXPECT_EQ(find_device(devices.devices, u"pci\\old"), nullptr) << "device IDs compare with regard to case";
 
-  device_record* first = nullptr;
-  size_t count = 9;
   device_inventory_c empty(make_fixture_source(base_classes()));
-  ASSERT_EQ(empty.scan_devices(progress), 0);
-  empty.get_devices(first, count);
-  EXPECT_EQ(first, nullptr);
-  EXPECT_EQ(count, 0u);
+  ASSERT_EQ(empty.scan_devices(progress, devices), 0);
+  EXPECT_TRUE(devices.devices.empty());
 }
 
 TEST(raw_scan, json_round_trip_replays_the_same_scan) {

@@ -340,9 +340,10 @@ class installer_choice_test : public installation_test {
     testing::fake_system_c system(major, minor, build);
     system.native = native;
     system.system = system_folder;
-    snapshot = std::make_unique<testing::scoped_snapshot_c>(system);
-    ASSERT_TRUE(snapshot->captured());
-    system_info().working_folder = program_folder + platform::path_separator;
+    testing::taken_snapshot_c snapshot(system);
+    ASSERT_TRUE(snapshot.captured());
+    snapshot.info().working_folder = program_folder + platform::path_separator;
+    options.system = installer_system_of(snapshot.info());
   }
   void place(const std::u16string& in_folder, const char16_t* name) {
     std::ofstream(std::filesystem::path(platform::join_path(in_folder, name))) << "a program";
@@ -354,7 +355,8 @@ class installer_choice_test : public installation_test {
 
   std::u16string program_folder = folder.below("program");
   std::u16string system_folder = folder.below("System32");
-  std::unique_ptr<testing::scoped_snapshot_c> snapshot;
+  // The machine's facts, as the program hands them to an installation.
+  install_options options;
 };
 
 TEST_F(installer_choice_test, without_dpinst_pnputil_installs_and_is_waited_for) {
@@ -362,7 +364,7 @@ TEST_F(installer_choice_test, without_dpinst_pnputil_installs_and_is_waited_for)
   place(system_folder, u"pnputil.exe");
   shell.exit_code = 3010;
   install_report report;
-  ASSERT_EQ(install_package(network_package(), {u"Win10\\x64\\n.inf"}, folder.text(), shell, {}, &report), 0);
+  ASSERT_EQ(install_package(network_package(), {u"Win10\\x64\\n.inf"}, folder.text(), shell, options, &report), 0);
   const auto target = in(folder.below("n"), u"Win10\\x64");
   const std::vector<recording_shell_c::call> expected{
       {pnputil(), u"/add-driver \"" + platform::join_path(target, u"*.inf") + u"\" /subdirs /install", true}};
@@ -378,7 +380,7 @@ TEST_F(installer_choice_test, with_dpinst_in_the_program_folder_dpinst_is_starte
   place(system_folder, u"pnputil.exe");
   place(program_folder, u"DPInst64.exe");
   install_report report;
-  ASSERT_EQ(install_package(network_package(), {u"Win10\\x64\\n.inf"}, folder.text(), shell, {}, &report), 0);
+  ASSERT_EQ(install_package(network_package(), {u"Win10\\x64\\n.inf"}, folder.text(), shell, options, &report), 0);
   const std::vector<recording_shell_c::call> expected{
       {u"DPInst64.exe", u"/SH /PATH \"" + in(folder.below("n"), u"Win10\\x64") + u"\"", false}};
   EXPECT_EQ(shell.calls, expected);
@@ -389,7 +391,7 @@ TEST_F(installer_choice_test, with_dpinst_in_the_program_folder_dpinst_is_starte
 TEST_F(installer_choice_test, a_system_before_windows_10_1607_keeps_to_dpinst) {
   machine(6, 3, 9600);
   place(system_folder, u"pnputil.exe");  // Windows 8.1's pnputil has no /add-driver
-  ASSERT_EQ(install_package(network_package(), {u"Win10\\x64\\n.inf"}, folder.text(), shell), 0);
+  ASSERT_EQ(install_package(network_package(), {u"Win10\\x64\\n.inf"}, folder.text(), shell, options), 0);
   ASSERT_EQ(shell.calls.size(), 1u);
   EXPECT_EQ(shell.calls[0].target, u"DPInst64.exe");
 }
@@ -398,13 +400,13 @@ TEST_F(installer_choice_test, an_arm64_pc_never_gets_dpinst) {
   machine(10, 0, 22631, machine_type::arm64);
   place(program_folder, u"DPInst64.exe");
   install_report report;
-  ASSERT_EQ(install_package(network_package(), {u"Win10\\x64\\n.inf"}, folder.text(), shell, {}, &report), 0);
+  ASSERT_EQ(install_package(network_package(), {u"Win10\\x64\\n.inf"}, folder.text(), shell, options, &report), 0);
   EXPECT_TRUE(shell.calls.empty()) << "no pnputil: nothing at all, not the x64 installer";
   EXPECT_TRUE(report.driver_installer_chosen);
   EXPECT_EQ(report.installer.installer, driver_installer::none);
 
   place(system_folder, u"pnputil.exe");
-  ASSERT_EQ(install_package(network_package(), {u"Win10\\x64\\n.inf"}, folder.text(), shell), 0);
+  ASSERT_EQ(install_package(network_package(), {u"Win10\\x64\\n.inf"}, folder.text(), shell, options), 0);
   ASSERT_EQ(shell.calls.size(), 1u);
   EXPECT_EQ(shell.calls[0].target, pnputil());
 }
@@ -426,6 +428,7 @@ TEST_F(installer_choice_test, only_an_installation_that_started_records_its_link
     job.authenticode = &trust;
     job.link = "http://h/p.zip";
     job.setup_dat = setup_dat;
+    job.system = options.system;
     install_job_run(&job);
     std::string text;
     platform::read_whole_file(setup_dat, text);

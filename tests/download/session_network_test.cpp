@@ -16,6 +16,7 @@
 #include "download/download_session.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "service/scan_result.h"
 #include "service/update_client.h"
 #include "signing_support.h"
 #include "test_support.h"
@@ -198,16 +199,17 @@ offered_package query_offer(const std::string& server, const std::u16string& har
   scan.devices.push_back(d);
   device_inventory_c inventory(make_fixture_source(scan));
   scan_progress progress;
-  EXPECT_EQ(inventory.scan_devices(progress), 0);
-  update_client_c client(inventory, {server});
+  const auto result = scan_into_result(inventory, progress);
+  if (!result) return {};
+  update_client_c client({server});
   update_request_info info;
   info.os_code_name = "WIN764";
   info.os_version_code = 61;
   info.oem_code_page = 437;
   offered_package offer;
-  EXPECT_TRUE(client.query_updates(info)) << "last error " << last_error() << ", HTTP " << info.http_status;
-  if (inventory.devices().empty() || inventory.devices()[0].items.empty()) return offer;
-  const update_item& item = inventory.devices()[0].items[0];
+  EXPECT_TRUE(client.query_updates(*result, info)) << "last error " << last_error() << ", HTTP " << info.http_status;
+  if (result->devices().empty() || result->devices()[0].items.empty()) return offer;
+  const update_item& item = result->devices()[0].items[0];
   offer.link = std::string(item.link_text(update_item::link));
   offer.size = item.size;
   EXPECT_NE(item.sha256(), nullptr) << "the service names the digest";

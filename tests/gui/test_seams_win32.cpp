@@ -8,7 +8,7 @@
 //                                message posted to any window of the program
 //                                appends a line "GDI USER": the process's
 //                                counts of GDI and USER objects
-//   QUILLARY_TEST_SHELL_LOG      a file to which the download page's shell
+//   QUILLARY_TEST_SHELL_LOG      a file to which the program's shell
 //                                appends a line "target|parameters" for each
 //                                thing it opens; Explorer and folders are only
 //                                written down, programs (the installers) run
@@ -34,7 +34,7 @@
 #include <string>
 #include <vector>
 
-#include "app/startup_win32.h"
+#include "program/startup_win32.h"
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "platform/win32.h"
@@ -43,8 +43,6 @@
 #include "tests/test_authenticode.h"
 #include "tests/test_elevator.h"
 #include "ui/main_window_win32.h"
-#include "ui/pages/download_page_win32.h"
-#include "ui/pages/system_change_win32.h"
 
 namespace {
 
@@ -97,12 +95,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   if (const wchar_t* delay = _wgetenv(L"QUILLARY_TEST_BACKGROUND_MS")) {
     quillary::main_window_c::set_background_scan_delay(static_cast<uint32_t>(std::wcstoul(delay, nullptr, 10)));
   }
-  std::vector<std::string> servers;
+  quillary::program_options options;
   if (const char* addresses = std::getenv("QUILLARY_TEST_SERVERS")) {
     std::istringstream words(addresses);
-    for (std::string server; words >> server;) servers.push_back(server);
+    for (std::string server; words >> server;) options.built_in_servers.push_back(server);
   }
-  if (servers.empty()) servers = quillary::configured_servers();
+  if (options.built_in_servers.empty()) options.built_in_servers = quillary::configured_servers();
   if (const wchar_t* log = _wgetenv(L"QUILLARY_TEST_OBJECT_LOG")) {
     object_log = log;
     count_message = RegisterWindowMessageW(L"QuillaryTestCountObjects");
@@ -111,11 +109,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   if (const wchar_t* log = _wgetenv(L"QUILLARY_TEST_SHELL_LOG")) {
     const wchar_t* hold = _wgetenv(L"QUILLARY_TEST_INSTALL_HOLD");
     static logging_shell_c shell(log, hold ? hold : L"");
-    quillary::download_window_c::set_shell(&shell);
+    options.shell = &shell;
   }
   static const auto elevator = quillary::testing::elevator_from_environment();
-  if (elevator) quillary::set_page_elevator(elevator.get());
+  options.elevator = elevator.get();
   static const auto authenticode = quillary::testing::authenticode_from_environment();
-  if (authenticode) quillary::download_window_c::set_authenticode(authenticode.get());
-  return quillary::run_program(instance, show_command, servers);
+  options.authenticode = authenticode.get();
+  return quillary::run_program(instance, show_command, options);
 }

@@ -1,12 +1,15 @@
 // The publishers' signature files: which ones the service takes, how the
 // index file keeps them, and the reply's `minisig` element.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <tinyxml.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "devices/device_inventory.h"
+#include "service/scan_result.h"
 #include "devices/raw_scan.h"
 #include "app/minisign.h"
 #include "server/catalogue.h"
@@ -355,15 +358,17 @@ TEST_F(SignedReply, TheClientReadsTheOffersAsBefore) {
   scan.devices.push_back(d);
   quillary::device_inventory_c inventory(quillary::make_fixture_source(scan));
   quillary::scan_progress progress;
-  ASSERT_EQ(inventory.scan_devices(progress), 0);
+  const auto result = quillary::scan_into_result(inventory, progress);
+  ASSERT_NE(result, nullptr);
+  auto& devices = result->devices_to_fill();
   quillary::update_request_info info;
   info.os_code_name = "WIN764";
   info.oem_code_page = 437;
-  const std::string body = reply_body(quillary::build_update_request(inventory.devices(), info));
+  const std::string body = reply_body(quillary::build_update_request(devices, info));
   ASSERT_NE(body.find("<minisig>"), std::string::npos) << body;
-  ASSERT_TRUE(quillary::parse_update_reply(body.c_str(), inventory));
-  ASSERT_EQ(inventory.devices().size(), 1u);
-  const auto& items = inventory.devices()[0].items;
+  ASSERT_TRUE(quillary::parse_update_reply(body.c_str(), devices));
+  ASSERT_EQ(devices.size(), 1u);
+  const auto& items = devices[0].items;
   ASSERT_EQ(items.size(), 3u);
   for (const auto& item : items) {
     ASSERT_NE(item.sha256(), nullptr);

@@ -1,11 +1,14 @@
 // The update reply as the client reads it: parsed back with the XML library
 // the way the client parses it (encoding left to the library's detection).
 #include <gtest/gtest.h>
+
 #include <tinyxml.h>
+#include <algorithm>
 
 #include <set>
 
 #include "devices/device_inventory.h"
+#include "service/scan_result.h"
 #include "devices/raw_scan.h"
 #include "platform/text.h"
 #include "server/code_page.h"
@@ -189,12 +192,14 @@ TEST_F(Reply, AwkwardDeviceIdsMakeTheRoundTripWithTheClient) {
   }
   quillary::device_inventory_c inventory(quillary::make_fixture_source(scan));
   quillary::scan_progress progress;
-  ASSERT_EQ(inventory.scan_devices(progress), 0);
-  ASSERT_EQ(inventory.devices().size(), std::size(ids));
+  const auto result = quillary::scan_into_result(inventory, progress);
+  ASSERT_NE(result, nullptr);
+  auto& devices = result->devices_to_fill();
+  ASSERT_EQ(devices.size(), std::size(ids));
   quillary::update_request_info info;
   info.os_code_name = "WIN764";
   info.oem_code_page = 437;
-  const std::string document = quillary::build_update_request(inventory.devices(), info);
+  const std::string document = quillary::build_update_request(devices, info);
 
   update_request request;
   std::string reason;
@@ -209,9 +214,11 @@ TEST_F(Reply, AwkwardDeviceIdsMakeTheRoundTripWithTheClient) {
 
   const http_answer answer = post_document(document);
   ASSERT_EQ(answer.status, 200);
-  ASSERT_TRUE(quillary::parse_update_reply(answer.body.c_str(), inventory));
+  ASSERT_TRUE(quillary::parse_update_reply(answer.body.c_str(), devices));
   for (const auto& id : ids) {
-    const auto& items = inventory.find_device(id)->items;
+    const auto found = std::find_if(devices.begin(), devices.end(), [&](const auto& d) { return d.device_id == id; });
+    ASSERT_NE(found, devices.end());
+    const auto& items = found->items;
     ASSERT_FALSE(items.empty()) << quillary::to_ansi(id) << " got no offers";
     ASSERT_NE(items[0].sha256(), nullptr);
     EXPECT_EQ(quillary::to_hex(*items[0].sha256()), digest) << "the client keeps the digest with the offer";

@@ -11,6 +11,7 @@
 #include "app/last_error.h"
 #include "devices/device_inventory.h"
 #include "devices/raw_scan.h"
+#include "service/scan_result.h"
 #include "service/update_client.h"
 #include "test_support.h"
 
@@ -51,22 +52,24 @@ class query_test : public ::testing::Test {
   static void TearDownTestSuite() { transfer_library_cleanup(); }
 
   bool query(std::vector<std::string> servers, bool with_driver = false) {
-    inventory = std::make_unique<device_inventory_c>(make_fixture_source(adapter(with_driver)));
+    device_inventory_c inventory(make_fixture_source(adapter(with_driver)));
     scan_progress progress;
-    EXPECT_EQ(inventory->scan_devices(progress), 0);
-    client = std::make_unique<update_client_c>(*inventory, std::move(servers));
+    result = scan_into_result(inventory, progress);
+    EXPECT_NE(result, nullptr);
+    if (!result) return false;
+    client = std::make_unique<update_client_c>(std::move(servers));
     client->set_installed_links_file(folder.below("setup.dat"));
     info = update_request_info();
     info.os_code_name = "WIN764";
     info.os_version_code = 61;
     info.oem_code_page = 437;
     set_last_error(0);
-    return client->query_updates(info);
+    return client->query_updates(*result, info);
   }
-  const device_record& device() const { return inventory->devices().at(0); }
+  const offered_device& device() const { return result->devices().at(0); }
 
   testing::temp_folder_c folder;
-  std::unique_ptr<device_inventory_c> inventory;
+  std::unique_ptr<scan_result_c> result;
   std::unique_ptr<update_client_c> client;
   update_request_info info;
 };
@@ -104,8 +107,8 @@ TEST_F(query_test, an_oversize_reply_is_a_network_error_with_the_library_text) {
   EXPECT_NE(info.error_text, "");
   EXPECT_LE(info.error_text.size(), 255u);
   // Queried again with the same record: the status, not the old text.
-  update_client_c again(*inventory, {server("STATUS_503"), server("STATUS_503"), server("STATUS_503")});
-  EXPECT_FALSE(again.query_updates(info));
+  update_client_c again({server("STATUS_503"), server("STATUS_503"), server("STATUS_503")});
+  EXPECT_FALSE(again.query_updates(*result, info));
   EXPECT_EQ(info.error_text, "");
   EXPECT_EQ(info.http_status, 503);
 }
@@ -136,8 +139,8 @@ TEST_F(query_test, a_query_keeps_its_own_failure_whatever_other_threads_fail) {
   EXPECT_EQ(last_error(), 0) << "the reading thread failed nothing";
 
   // The page keeps its record: a later success clears what it said.
-  update_client_c again(*inventory, {server("NORMAL")});
-  ASSERT_TRUE(again.query_updates(info));
+  update_client_c again({server("NORMAL")});
+  ASSERT_TRUE(again.query_updates(*result, info));
   EXPECT_EQ(info.error_code, 0);
 }
 
@@ -156,15 +159,16 @@ TEST_F(query_test, the_installed_driver_and_installed_packages_are_no_update) {
   auto scan = adapter(true);
   (*scan.devices[0].driver)[u"DriverVersion"] = u"1.0.0.0";
   (*scan.devices[0].driver)[u"DriverDate"] = u"1-1-2020";
-  inventory = std::make_unique<device_inventory_c>(make_fixture_source(scan));
+  device_inventory_c inventory(make_fixture_source(scan));
   scan_progress progress;
-  ASSERT_EQ(inventory->scan_devices(progress), 0);
-  update_client_c fresh(*inventory, {server("NORMAL")});
+  result = scan_into_result(inventory, progress);
+  ASSERT_NE(result, nullptr);
+  update_client_c fresh({server("NORMAL")});
   fresh.set_installed_links_file(folder.below("setup.dat"));
-  ASSERT_TRUE(fresh.query_updates(info));
+  ASSERT_TRUE(fresh.query_updates(*result, info));
   EXPECT_FALSE(device().best_is_update) << "its link is in setup.dat";
   EXPECT_FALSE(device().latest_is_update);
-  EXPECT_TRUE(fresh.installed_links().count(link));
+  EXPECT_TRUE(result->installed_links().count(link));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include "app/system_info.h"
 #include "devices/device_inventory.h"
 #include "devices/raw_scan.h"
-#include "devices/update_package_list.h"
+#include "service/update_package_list.h"
 #include "service/update_client.h"
 #include "service/update_matching.h"
 #include "service/update_reply.h"
@@ -40,7 +40,7 @@ TEST(update_request, document_matches_the_hand_written_one) {
   info.os_code_name = "WIN764";
   info.oem_code_page = 437;
   info.model = u"Model \"X\" & <Y>";
-  EXPECT_EQ(build_update_request({a, b}, info),
+  EXPECT_EQ(build_update_request({offered_device(a), offered_device(b)}, info),
             "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n"
             "<driversm>\n"
             "\t<action>ACTION_UPDATE_DRIVER</action>\n"
@@ -146,18 +146,25 @@ class reply_test : public ::testing::Test {
       d.lists[device_property::compatible_ids] = {u"c"};
       scan.devices.push_back(d);
     }
-    inventory = std::make_unique<device_inventory_c>(make_fixture_source(scan));
+    device_inventory_c inventory(make_fixture_source(scan));
     scan_progress progress;
-    ASSERT_EQ(inventory->scan_devices(progress), 0);
+    result = scan_into_result(inventory, progress);
+    ASSERT_NE(result, nullptr);
   }
-  const device_record& device(const char16_t* id) { return *inventory->find_device(id); }
+  std::vector<offered_device>& devices() { return result->devices_to_fill(); }
+  const offered_device& device(const char16_t* id) {
+    for (const auto& d : devices()) {
+      if (d.device_id == id) return d;
+    }
+    throw std::out_of_range("no such device");
+  }
   static std::string hardware(const std::string& id, const std::string& items) {
     return "<hardware><id>" + id + "</id>" + items + "</hardware>";
   }
   static std::string reply(const std::string& hardwares) {
     return "<?xml version=\"1.0\"?><any><hardwares>" + hardwares + "</hardwares></any>";
   }
-  std::unique_ptr<device_inventory_c> inventory;
+  std::unique_ptr<scan_result_c> result;
 };
 
 TEST_F(reply_test, items_are_read_into_their_fields) {
@@ -167,7 +174,7 @@ TEST_F(reply_test, items_are_read_into_their_fields) {
       "<official_link>http://o</official_link><cp>3</cp><manu>Maker</manu><sign>0</sign>"
       "<feature>ff</feature><targetos>61</targetos><date>2012-01-31</date><desc>Text</desc>"
       "<unknown>ignored</unknown><cp>9</cp></item>";
-  ASSERT_TRUE(parse_update_reply(reply(hardware("PCI\\A", item)).c_str(), *inventory));
+  ASSERT_TRUE(parse_update_reply(reply(hardware("PCI\\A", item)).c_str(), devices()));
   const auto& items = device(u"PCI\\A").items;
   ASSERT_EQ(items.size(), 1u);
   const auto& i = items[0];
@@ -184,7 +191,7 @@ TEST_F(reply_test, items_are_read_into_their_fields) {
 }
 
 TEST_F(reply_test, missing_elements_read_as_empty_or_zero) {
-  ASSERT_TRUE(parse_update_reply(reply(hardware("PCI\\A", "<item><feature>20</feature></item>")).c_str(), *inventory));
+  ASSERT_TRUE(parse_update_reply(reply(hardware("PCI\\A", "<item><feature>20</feature></item>")).c_str(), devices()));
   const auto& i = device(u"PCI\\A").items.at(0);
   EXPECT_EQ(i.feature, 32u) << "hexadecimal";
   EXPECT_EQ(i.size, 0u);
@@ -199,7 +206,7 @@ TEST_F(reply_test, an_items_sha256_is_kept_when_it_is_64_hexadecimal_digits) {
                             "<item><sha256>" + digest.substr(1) + "</sha256></item>"
                             "<item><sha256>" + digest.substr(0, 63) + "x</sha256></item>"
                             "<item><cp>4</cp></item>";
-  ASSERT_TRUE(parse_update_reply(reply(hardware("PCI\\A", items)).c_str(), *inventory));
+  ASSERT_TRUE(parse_update_reply(reply(hardware("PCI\\A", items)).c_str(), devices()));
   const auto& read = device(u"PCI\\A").items;
   ASSERT_EQ(read.size(), 4u);
   ASSERT_NE(read[0].sha256(), nullptr);
@@ -214,7 +221,7 @@ TEST_F(reply_test, an_items_sha256_is_kept_when_it_is_64_hexadecimal_digits) {
 TEST_F(reply_test, at_most_500_items_a_device) {
   std::string items;
   for (int i = 0; i < 600; ++i) items += "<item><cp>" + std::to_string(i) + "</cp></item>";
-  ASSERT_TRUE(parse_update_reply(reply(hardware("PCI\\A", items)).c_str(), *inventory));
+  ASSERT_TRUE(parse_update_reply(reply(hardware("PCI\\A", items)).c_str(), devices()));
   ASSERT_EQ(device(u"PCI\\A").items.size(), 500u);
   EXPECT_EQ(device(u"PCI\\A").items.back().cp, 499u);
 }
@@ -229,14 +236,14 @@ TEST_F(reply_test, structural_faults_fail_with_21) {
   };
   for (const auto& text : bad) {
     set_last_error(0);
-    EXPECT_FALSE(parse_update_reply(text.c_str(), *inventory)) << text;
+    EXPECT_FALSE(parse_update_reply(text.c_str(), devices())) << text;
     EXPECT_EQ(last_error(), error_code::invalid_reply) << text;
   }
   // A later hardware without id fails the reply after earlier devices got their items.
   EXPECT_FALSE(parse_update_reply(
       reply(hardware("PCI\\A", "<item/>") + hardware("NOT\\LISTED", "<item/>") + "<hardware/>" +
             hardware("PCI\\B", "<item/>")).c_str(),
-      *inventory));
+      devices()));
   EXPECT_EQ(device(u"PCI\\A").items.size(), 1u);
   EXPECT_TRUE(device(u"PCI\\B").items.empty());
 }
@@ -251,7 +258,7 @@ TEST_F(reply_test, deep_nesting_is_refused_before_the_xml_library_recurses) {
   closed += "</hardwares></driversm>";
   for (const std::string* text : {&open, &closed}) {
     set_last_error(0);
-    EXPECT_FALSE(parse_update_reply(text->c_str(), *inventory));
+    EXPECT_FALSE(parse_update_reply(text->c_str(), devices()));
     EXPECT_EQ(last_error(), error_code::invalid_reply);
   }
 }
@@ -261,7 +268,7 @@ TEST_F(reply_test, a_reply_cut_off_or_broken_part_way_gives_no_offers) {
                                                     hardware("PCI\\B", "<item><link>http://h/b.zip</link></item>"));
   const auto refused_without_offers = [&](const std::string& text) {
     set_last_error(0);
-    const bool accepted = parse_update_reply(text.c_str(), *inventory);
+    const bool accepted = parse_update_reply(text.c_str(), devices());
     return !accepted && last_error() == error_code::invalid_reply && device(u"PCI\\A").items.empty() &&
            device(u"PCI\\B").items.empty();
   };
@@ -271,7 +278,7 @@ TEST_F(reply_test, a_reply_cut_off_or_broken_part_way_gives_no_offers) {
   // Broken in the middle: a field never closed, a stray end tag.
   EXPECT_TRUE(refused_without_offers(reply(hardware("PCI\\A", "<item><link>http://h/a.zip</item>"))));
   EXPECT_TRUE(refused_without_offers(reply(hardware("PCI\\A", "<item/>") + "</x>" + hardware("PCI\\B", "<item/>"))));
-  ASSERT_TRUE(parse_update_reply(whole.c_str(), *inventory)) << "a leading byte-order mark is allowed";
+  ASSERT_TRUE(parse_update_reply(whole.c_str(), devices())) << "a leading byte-order mark is allowed";
   EXPECT_EQ(device(u"PCI\\B").items.at(0).link_text(update_item::link), "http://h/b.zip");
 }
 
@@ -283,7 +290,7 @@ TEST_F(reply_test, texts_split_across_cdata_sections_are_read_whole) {
       "<sign><![CDATA[1]]><![CDATA[2]]></sign></item>";
   ASSERT_TRUE(parse_update_reply(reply("<hardware><id><![CDATA[PCI]]><![CDATA[\\A]]></id>" + item + "</hardware>")
                                      .c_str(),
-                                 *inventory));
+                                 devices()));
   const auto& items = device(u"PCI\\A").items;
   ASSERT_EQ(items.size(), 1u);
   EXPECT_EQ(items[0].link_text(update_item::link), "http://h/a]]>b.zip");
@@ -295,7 +302,7 @@ TEST_F(reply_test, texts_are_bytes_of_the_ansi_code_page_whatever_the_declaratio
   const std::string declared_utf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><any><hardwares>" +
                                     hardware("PCI\\A", "<item><link>http://h/caf&#233;\xE9.zip</link></item>") +
                                     "</hardwares></any>";
-  ASSERT_TRUE(parse_update_reply(declared_utf8.c_str(), *inventory));
+  ASSERT_TRUE(parse_update_reply(declared_utf8.c_str(), devices()));
   EXPECT_EQ(device(u"PCI\\A").items.at(0).link_text(update_item::link), "http://h/caf\xE9\xE9.zip")
       << "a character reference gives one byte, as the bytes beside it";
 }
@@ -307,7 +314,7 @@ TEST_F(reply_test, numbers_read_alike_in_every_build_as_32_bit_values) {
     for (const char* name : {"size", "cp", "sign", "feature", "targetos"}) {
       fields += std::string("<") + name + "><![CDATA[" + text + "]]></" + name + ">";
     }
-    EXPECT_TRUE(parse_update_reply(reply(hardware("PCI\\A", "<item>" + fields + "</item>")).c_str(), *inventory));
+    EXPECT_TRUE(parse_update_reply(reply(hardware("PCI\\A", "<item>" + fields + "</item>")).c_str(), devices()));
     return device(u"PCI\\A").items.at(0);
   };
   struct expected {
@@ -358,7 +365,7 @@ update_item offer(uint32_t targetos, uint32_t sign, uint32_t feature, uint32_t c
 }
 
 size_t best_of(std::vector<update_item> items, int32_t os = 61) {
-  device_record d;
+  offered_device d;
   d.items = std::move(items);
   choose_items(d, os, {});
   return static_cast<size_t>(d.best_item - d.items.data());
@@ -380,12 +387,12 @@ TEST(choose_items, each_criterion_decides_in_its_turn) {
 }
 
 TEST(choose_items, latest_is_the_first_with_the_greatest_date) {
-  device_record d;
+  offered_device d;
   d.items = {offer(61, 0, 0, 0, u"2011-01-01", u"1"), offer(61, 0, 0, 0, u"2012-01-01", u"2"),
              offer(61, 0, 0, 0, u"2012-01-01", u"3")};
   choose_items(d, 61, {});
   EXPECT_EQ(d.latest_item, &d.items[1]);
-  device_record none;
+  offered_device none;
   choose_items(none, 61, {});
   EXPECT_EQ(none.best_item, nullptr);
   EXPECT_FALSE(none.best_is_update || none.latest_is_update);
@@ -414,8 +421,8 @@ TEST(rank, signature_class_and_feature_by_os_generation) {
 
 class out_of_date : public ::testing::Test {
  protected:
-  device_record installed(uint32_t rank = 0x00FF0000) {
-    device_record d;
+  offered_device installed(uint32_t rank = 0x00FF0000) {
+    offered_device d;
     d.has_driver = true;
     d.driver_rank = rank;
     d.matching_device_id = u"pci\\ven_1&dev_2";
@@ -423,7 +430,7 @@ class out_of_date : public ::testing::Test {
     d.driver_version = u"2.0.0.5";
     return d;
   }
-  bool best_update(device_record d, update_item item, std::set<std::string> links = {}) {
+  bool best_update(offered_device d, update_item item, std::set<std::string> links = {}) {
     d.items = {std::move(item)};
     choose_items(d, 61, links);
     return d.best_is_update;
@@ -448,7 +455,7 @@ TEST_F(out_of_date, the_best_offer_against_the_installed_driver) {
 }
 
 TEST_F(out_of_date, a_device_without_driver_always_needs_one) {
-  device_record d;
+  offered_device d;
   d.items = {offer(61, 0, 0, 0, u"2001", u"1")};
   choose_items(d, 61, {"http://l"});
   EXPECT_TRUE(d.best_is_update);
@@ -457,7 +464,7 @@ TEST_F(out_of_date, a_device_without_driver_always_needs_one) {
 
 TEST_F(out_of_date, the_latest_offer_by_date_then_version) {
   auto check = [&](update_item item, std::set<std::string> links = {}) {
-    device_record d = installed();
+    offered_device d = installed();
     d.items = {std::move(item)};
     choose_items(d, 61, links);
     return d.latest_is_update;
@@ -507,7 +514,7 @@ TEST(package_list, devices_sharing_a_link_share_a_row_in_display_order) {
   auto item_c = offer(61, 0, 0, 0, u"2012", u"1", u"x", "http://c");
   auto item_d = offer(61, 0, 0, 0, u"2012", u"1", u"x", "http://d");
   auto empty_link = offer(61, 0, 0, 0, u"2012", u"1", u"x", "");
-  std::vector<device_record> devices(6);
+  std::vector<offered_device> devices(6);
   auto set = [&](int i, const char16_t* class_name, device_class_entry& entry, const update_item& item, bool update) {
     devices[i].class_name = class_name;
     devices[i].class_entry = &entry;
@@ -523,7 +530,7 @@ TEST(package_list, devices_sharing_a_link_share_a_row_in_display_order) {
   set(5, u"Net", net, empty_link, true);
   devices[5].latest_item = nullptr;
   update_package_list_c list;
-  list.build(devices.data(), devices.size(), offer_choice::best);
+  list.build(devices, offer_choice::best);
   ASSERT_EQ(list.rows().size(), 4u) << "a row needs a link";
   EXPECT_EQ(list.rows()[0].link, "http://c") << "display first";
   EXPECT_EQ(list.rows()[1].link, "http://a");

@@ -1,6 +1,6 @@
 // The backup and restore pages without windows: what their trees hold and
 // in which order, how the boxes tie together, what the ticks ask for, the
-// panel's lines, and the worker task that may outlive its page.
+// panel's lines, and the background job that may outlive its page.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "ui/pages/backup_tree.h"
-#include "ui/pages/worker_task.h"
+#include "ui/window/background_job.h"
 
 namespace quillary {
 namespace {
@@ -78,7 +78,7 @@ TEST(restore_tree, archives_sorted_devices_named_as_plugged_in) {
                                                    u"2024-01-01", u"zeta.zip"}}};
   catalogue_entry alpha{"Alpha.zip", "2024-02-02", {{u"USB\\X", u"X", u"M", u"oem4.inf", u"1", u"", u"", u""}}};
   const std::vector<catalogue_entry> entries{zeta, alpha};
-  const auto plan = plan_restore_tree(entries, live);
+  const auto plan = plan_restore_tree(entries, {&live[0]});
   ASSERT_EQ(plan.size(), 2u);
   EXPECT_EQ(plan[0].node.text, u"Alpha.zip");
   EXPECT_EQ(plan[1].node.archive, u"zeta.zip");
@@ -243,61 +243,77 @@ bool eventually(const std::function<bool()>& condition) {
   return false;
 }
 
-TEST(worker_task, the_page_reads_the_result_once_the_work_has_ended) {
+// The job's deliveries, as the window's message queue would hold them.
+struct delivered_runs {
+  std::mutex mutex;
+  std::vector<uint64_t> runs;
+  background_job_c<int32_t>::deliver_fn to_queue() {
+    return [this](uint64_t run) {
+      std::lock_guard<std::mutex> lock(mutex);
+      runs.push_back(run);
+    };
+  }
+  size_t count() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return runs.size();
+  }
+};
+
+TEST(background_job, the_window_takes_the_outcome_once_it_is_delivered) {
   auto g = std::make_shared<gate>();
-  worker_task task;
-  int32_t result = 0;
-  EXPECT_FALSE(task.collect(result));
+  background_work_c work;
+  background_job_c<int32_t> job(work);
+  delivered_runs queue;
+  EXPECT_FALSE(job.take(1));
   auto owned = std::make_shared<owned_by_work>(g);
-  ASSERT_TRUE(task.start([g, owned] {
-    g->pass();
-    return -1;
-  }));
+  ASSERT_TRUE(job.start(
+      [g, owned] {
+        g->pass();
+        return -1;
+      },
+      queue.to_queue()));
   owned.reset();
-  EXPECT_TRUE(task.started());
-  EXPECT_FALSE(task.start([] { return 0; }));  // one run at a time
-  EXPECT_FALSE(task.ended());
-  EXPECT_FALSE(task.collect(result));
+  EXPECT_TRUE(job.running());
+  EXPECT_TRUE(work.any_running());
+  EXPECT_FALSE(job.start([] { return 0; }, queue.to_queue())) << "one run at a time";
+  EXPECT_FALSE(job.take(1)) << "no outcome before the work has ended";
   g->release();
-  task.wait();
-  EXPECT_TRUE(task.ended());
-  EXPECT_FALSE(g->owned_freed);  // the page still owns the work
-  ASSERT_TRUE(task.collect(result));
-  EXPECT_EQ(result, -1);
-  EXPECT_TRUE(g->owned_freed);
-  EXPECT_FALSE(task.started());
-  ASSERT_TRUE(task.start([] { return 7; }));
-  task.wait();
-  ASSERT_TRUE(task.collect(result));
-  EXPECT_EQ(result, 7);
+  ASSERT_TRUE(eventually([&] { return queue.count() == 1; }));
+  EXPECT_FALSE(work.any_running()) << "counted off before it is delivered";
+  EXPECT_FALSE(job.take(queue.runs[0] + 1)) << "a delivery of another run is not this one's";
+  const std::optional<int32_t> outcome = job.take(queue.runs[0]);
+  ASSERT_TRUE(outcome);
+  EXPECT_EQ(*outcome, -1);
+  EXPECT_FALSE(job.take(queue.runs[0])) << "taken once";
+  EXPECT_TRUE(eventually([&] { return g->owned_freed.load(); }));
+  EXPECT_FALSE(job.running());
+
+  ASSERT_TRUE(job.start([] { return 7; }, queue.to_queue()));
+  ASSERT_TRUE(eventually([&] { return queue.count() == 2; }));
+  EXPECT_NE(queue.runs[1], queue.runs[0]);
+  EXPECT_EQ(job.take(queue.runs[1]), std::optional<int32_t>(7));
 }
 
-TEST(worker_task, work_that_outlives_its_page_frees_itself) {
+TEST(background_job, work_that_outlives_its_window_frees_what_it_owns) {
   auto g = std::make_shared<gate>();
+  background_work_c work;
+  delivered_runs queue;
   {
-    worker_task task;
+    background_job_c<int32_t> job(work);
     auto owned = std::make_shared<owned_by_work>(g);
-    ASSERT_TRUE(task.start([g, owned] {
-      g->pass();
-      return 0;
-    }));
-  }  // the page goes while the work runs
+    ASSERT_TRUE(job.start(
+        [g, owned] {
+          g->pass();
+          return 0;
+        },
+        queue.to_queue()));
+  }  // the window goes while the work runs
   EXPECT_FALSE(g->owned_freed);
+  EXPECT_TRUE(work.any_running()) << "the program's end must know";
   g->release();
   EXPECT_TRUE(eventually([&] { return g->owned_freed.load(); }));
-
-  // A page that goes after its work ended frees it itself.
-  auto h = std::make_shared<gate>();
-  h->release();
-  {
-    worker_task task;
-    auto owned = std::make_shared<owned_by_work>(h);
-    ASSERT_TRUE(task.start([h, owned] { return 0; }));
-    owned.reset();
-    task.wait();
-    EXPECT_FALSE(h->owned_freed);
-  }
-  EXPECT_TRUE(h->owned_freed);
+  EXPECT_FALSE(work.any_running());
+  EXPECT_TRUE(eventually([&] { return queue.count() == 1; })) << "delivered to a window that is gone: nobody reads it";
 }
 
 }  // namespace

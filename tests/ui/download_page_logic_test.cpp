@@ -134,7 +134,7 @@ TEST(download_page_text, open_location_selects_the_file_of_the_state) {
 // --- groups: INF paths, pictures, header and score ----------------------------------
 
 TEST(download_page_text, a_group_installs_the_inf_files_of_its_choice) {
-  std::vector<device_record> devices(3);
+  std::vector<offered_device> devices(3);
   for (auto& d : devices) {
     d.items = {item_with(u"x64\\best.inf", u"2013-01-01", "http://a"),
                item_with(u"x64\\latest.inf", u"2014-01-01", "http://a")};

@@ -219,7 +219,7 @@ TEST(home_layout, side_bar_values_move_in_for_long_labels) {
 // --- the download page's counters ---------------------------------------------------
 
 TEST(download_counts, devices_count_by_their_instances) {
-  std::vector<device_record> devices(4);
+  std::vector<offered_device> devices(4);
   devices[0].instance_count = 2;  // out of date, with a driver
   devices[0].has_driver = true;
   devices[0].best_is_update = true;
@@ -232,12 +232,12 @@ TEST(download_counts, devices_count_by_their_instances) {
   devices[2].items.resize(1);
   devices[2].latest_is_update = true;
   devices[3].has_driver = true;  // nothing offered
-  const download_counts best = count_devices(devices.data(), devices.size(), offer_choice::best);
+  const download_counts best = count_devices(devices, offer_choice::best);
   EXPECT_EQ(best.out_of_date, 2);
   EXPECT_EQ(best.no_driver, 3);
   EXPECT_EQ(best.offered, 6);
   EXPECT_EQ(best.up_to_date(), 1);
-  const download_counts latest = count_devices(devices.data(), devices.size(), offer_choice::latest);
+  const download_counts latest = count_devices(devices, offer_choice::latest);
   EXPECT_EQ(latest.out_of_date, 1);
   EXPECT_EQ(latest.up_to_date(), 2);
 }

@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "app/language.h"
-#include "app/system_info.h"
 #include "platform/win32.h"
 #include "resources/resource_ids.h"
 #include "ui/dialogs/about_text.h"
@@ -24,7 +23,8 @@ constexpr RECT text_box{15, 85, 470, 185};
 
 }  // namespace
 
-about_window_c::about_window_c(shell_i& shell) : ui_window_c<about_window_c>(caption_height), shell_(shell) {}
+about_window_c::about_window_c(shell_i& shell, std::u16string program_folder)
+    : ui_window_c<about_window_c>(caption_height), shell_(shell), program_folder_(std::move(program_folder)) {}
 
 about_window_c::~about_window_c() {
   if (button_images_) ImageList_Destroy(button_images_);
@@ -143,7 +143,7 @@ void about_window_c::paint(HDC dc) {
 
 void about_window_c::start_updater() {
   // A missing updater fails silently: the dialog closes either way.
-  shell_.open(updater_path(system_info().working_folder), u"");
+  shell_.open(updater_path(program_folder_), u"");
   end_dialog(1);
 }
 

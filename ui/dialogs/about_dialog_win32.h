@@ -4,6 +4,8 @@
 #pragma once
 
 #include <windows.h>
+
+#include <string>
 #include <commctrl.h>
 
 #include "platform/shell.h"
@@ -17,7 +19,8 @@ namespace quillary {
 class about_window_c : public dialog_c, public ui_window_c<about_window_c> {
  public:
   // The updater is started through `shell`.
-  explicit about_window_c(shell_i& shell);
+  // `program_folder`: where the updater lies.
+  about_window_c(shell_i& shell, std::u16string program_folder);
   ~about_window_c() override;
 
   // Runs the dialog modally over `owner`: 0 after the caption's close
@@ -42,6 +45,7 @@ class about_window_c : public dialog_c, public ui_window_c<about_window_c> {
   void close_clicked() { end_dialog(0); }
 
   shell_i& shell_;
+  std::u16string program_folder_;
   bitmap_button_c updater_button_;
   bitmap_button_c close_button_;
   HIMAGELIST button_images_ = nullptr;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "devices/device_record.h"
+#include "service/update_item.h"
 
 namespace quillary {
 

@@ -7,6 +7,8 @@
 
 #include "app/language.h"
 #include "app/scan_task.h"
+#include "app/system_info.h"
+#include "ui/ui_context.h"
 #include "app/settings.h"
 #include "platform/win32.h"
 #include "resources/resource_ids.h"
@@ -51,7 +53,8 @@ int box_state(HWND dialog, int item) { return static_cast<int>(IsDlgButtonChecke
 
 }  // namespace
 
-config_window_c::config_window_c(int skin_caption) : ui_window_c<config_window_c>(skin_caption) {}
+config_window_c::config_window_c(user_settings_c& settings, std::u16string module_path, int skin_caption)
+    : ui_window_c<config_window_c>(skin_caption), settings_(settings), module_path_(std::move(module_path)) {}
 
 config_window_c::~config_window_c() {
   if (button_images_) ImageList_Destroy(button_images_);
@@ -61,10 +64,10 @@ config_window_c::~config_window_c() {
 
 INT_PTR config_window_c::run(HWND owner) { return run_modal(GetModuleHandleW(nullptr), dialog_settings, owner); }
 
-void show_settings_dialog(HWND owner) {
+void show_settings_dialog(HWND owner, ui_context& context) {
   // A page's menu hands its own window: the dialog belongs to the top one.
   HWND top = owner ? GetAncestor(owner, GA_ROOT) : nullptr;
-  config_window_c dialog(30);
+  config_window_c dialog(context.settings, context.system.snapshot().module_path, 30);
   dialog.run(top ? top : owner);
 }
 
@@ -78,7 +81,7 @@ void config_window_c::place(int item, int x, int y, int cx, int cy) {
 
 void config_window_c::initialise() {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
-  settings_values& values = settings();
+  settings_values& values = settings_.values();
 
   auto close = std::make_unique<system_button_c<config_window_c>>();
   RECT close_place = close_rect;
@@ -245,7 +248,7 @@ void config_window_c::scheduled_scan_clicked() {
   if (box_state(handle(), control_scheduled_scan) == BST_CHECKED) {
     // Results are not examined: without a task service only the setting
     // saved with OK changes.
-    create_scan_task();
+    create_scan_task(module_path_);
     enable_scan_task(true);
     edit_scan_task(handle());
   } else {
@@ -262,7 +265,7 @@ void config_window_c::ok() {
       return;
     }
   }
-  settings_values& values = settings();
+  settings_values& values = settings_.values();
   values.download_path = bounded(paths[0], max_path_characters);
   values.backup_path = bounded(paths[1], max_path_characters);
   values.autorun = box_state(handle(), control_start_with_windows) == BST_CHECKED ? 1 : 0;
@@ -278,13 +281,14 @@ void config_window_c::ok() {
     show_message(handle(), text_of("config_language_change_notice"), 0);
   }
   values.close_to_tray = close_to_tray_from_box(static_cast<uint32_t>(box_state(handle(), control_close_to_tray)));
-  save_settings();
+  settings_.save();
   end_dialog(1);
 }
 
 void config_window_c::cancel() {
   const uint32_t shown = box_state(handle(), control_scheduled_scan) == BST_CHECKED ? 1 : 0;
-  if (shown != settings().scheduled_scan) enable_scan_task(settings().scheduled_scan != 0);
+  const uint32_t saved = settings_.values().scheduled_scan;
+  if (shown != saved) enable_scan_task(saved != 0);
   end_dialog(2);
 }
 

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <windows.h>
+
+#include <string>
 #include <commctrl.h>
 
 #include "ui/skin/skin_image_win32.h"
@@ -15,9 +17,13 @@
 
 namespace quillary {
 
+class user_settings_c;
+
 class config_window_c : public dialog_c, public ui_window_c<config_window_c> {
  public:
-  explicit config_window_c(int skin_caption = 30);
+  // Shows and changes `settings`; the weekly scan's task starts the
+  // program at `module_path`.
+  config_window_c(user_settings_c& settings, std::u16string module_path, int skin_caption = 30);
   ~config_window_c() override;
 
   // Runs the dialog modally over `owner`; 1 after OK, 2 after Cancel or
@@ -40,6 +46,8 @@ class config_window_c : public dialog_c, public ui_window_c<config_window_c> {
   void cancel();
   void close_clicked() { cancel(); }
 
+  user_settings_c& settings_;
+  std::u16string module_path_;
   bitmap_button_c download_button_;
   bitmap_button_c backup_button_;
   bitmap_button_c ok_button_;
@@ -50,7 +58,9 @@ class config_window_c : public dialog_c, public ui_window_c<config_window_c> {
   skin_image_c divider_;
 };
 
+struct ui_context;
+
 // The settings dialog over `owner`, as the main window and the pages open it.
-void show_settings_dialog(HWND owner);
+void show_settings_dialog(HWND owner, ui_context& context);
 
 }  // namespace quillary

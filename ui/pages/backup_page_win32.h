@@ -5,19 +5,17 @@
 
 #include "ui/pages/backup_tree.h"
 #include "ui/pages/tree_page_win32.h"
-#include "ui/pages/worker_task.h"
+#include "ui/window/background_job.h"
 
 namespace quillary {
 
 class backup_window_c : public tree_page_c {
  public:
-  backup_window_c();
+  explicit backup_window_c(ui_context& context);
   bool create(HWND parent, const RECT& rect) { return tree_page_c::create(parent, rect, L"BackupWindow"); }
-  // A new scan begins: the tree points into the device list.
-  void clear_results();
 
-  static constexpr UINT_PTR poll_timer_id = 1;
-  static constexpr UINT poll_ms = 200;
+  // The backup's outcome is delivered with this message (WPARAM: its run).
+  static constexpr UINT job_done_message = WM_APP + 2;
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
@@ -29,11 +27,11 @@ class backup_window_c : public tree_page_c {
   const char* settings_heading() const override { return "backup_settings"; }
 
  private:
-  void poll();
+  void job_done(uint64_t run);
   void add_group(const char* key, const std::vector<backup_tree_package>& packages, bool expand);
 
   backup_tree_plan plan_;
-  worker_task worker_;
+  background_job_c<int32_t> job_;
 };
 
 }  // namespace quillary

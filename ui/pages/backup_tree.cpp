@@ -34,7 +34,7 @@ backup_tree_plan plan_backup_tree(const std::vector<driver_package>& packages) {
   backup_tree_plan plan;
   for (const auto& package : packages) {
     if (package.devices.empty() || !package.devices.front()) continue;
-    device_record* first = package.devices.front();
+    const device_record* first = package.devices.front();
     backup_tree_package item{class_text_of(*first), class_image_of(*first), first, package.devices};
     (package.inbox ? plan.inbox : plan.available).push_back(std::move(item));
   }
@@ -45,7 +45,7 @@ backup_tree_plan plan_backup_tree(const std::vector<driver_package>& packages) {
 }
 
 std::vector<restore_tree_archive> plan_restore_tree(const std::vector<catalogue_entry>& entries,
-                                                    const std::vector<device_record>& live_devices) {
+                                                    const std::vector<const device_record*>& live_devices) {
   std::vector<restore_tree_archive> plan;
   for (const auto& entry : entries) {
     restore_tree_archive archive;
@@ -54,10 +54,10 @@ std::vector<restore_tree_archive> plan_restore_tree(const std::vector<catalogue_
     for (const auto& device : entry.devices) {
       restore_tree_node child{archive.node.archive, &device, device.desc, 0};
       const auto live = std::find_if(live_devices.begin(), live_devices.end(),
-                                     [&](const device_record& d) { return equal_ignore_case(d.device_id, device.id); });
+                                     [&](const device_record* d) { return equal_ignore_case(d->device_id, device.id); });
       if (live != live_devices.end()) {
-        child.text = live->description;
-        child.image = class_image_of(*live);
+        child.text = (*live)->description;
+        child.image = class_image_of(**live);
       }
       archive.devices.push_back(std::move(child));
     }

@@ -20,8 +20,8 @@ namespace quillary {
 struct backup_tree_package {
   std::u16string text;   // the description of the first device's class
   int32_t image = 0;     // that class's picture
-  device_record* first;  // the item's data
-  std::vector<device_record*> devices;
+  const device_record* first;  // the item's data
+  std::vector<const device_record*> devices;
 };
 
 // The two groups of the backup tree, each sorted by text. The inbox group
@@ -59,7 +59,7 @@ struct restore_tree_archive {
 // it serves, named as the device of the last scan with that ID is named
 // (or as the catalogue has it when the device is not plugged in).
 std::vector<restore_tree_archive> plan_restore_tree(const std::vector<catalogue_entry>& entries,
-                                                    const std::vector<device_record>& live_devices);
+                                                    const std::vector<const device_record*>& live_devices);
 
 // --- Check boxes ----------------------------------------------------------------------
 

@@ -2,11 +2,10 @@
 // device counting as many times as it is present (its instances).
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
+#include <vector>
 
-#include "devices/device_record.h"
-#include "devices/update_package_list.h"
+#include "service/scan_result.h"
 
 namespace quillary {
 
@@ -17,6 +16,6 @@ struct download_counts {
   int32_t up_to_date() const { return offered - out_of_date - no_driver; }
 };
 
-download_counts count_devices(const device_record* devices, size_t count, offer_choice choice);
+download_counts count_devices(const std::vector<offered_device>& devices, offer_choice choice);
 
 }  // namespace quillary

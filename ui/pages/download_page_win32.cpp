@@ -3,7 +3,6 @@
 #include <windowsx.h>
 
 #include "app/language.h"
-#include "devices/device_inventory.h"
 #include "platform/authenticode.h"
 #include "platform/shell.h"
 #include "platform/text.h"
@@ -32,9 +31,6 @@ constexpr COLORREF score_green = RGB(22, 170, 31);
 constexpr uint32_t slice_out_of_date = 0xFFFF0000;
 constexpr uint32_t slice_no_driver = 0xFFFFFF00;
 constexpr uint32_t slice_up_to_date = 0xFF16CD1F;
-
-shell_i* page_shell = nullptr;
-authenticode_i* page_authenticode = nullptr;
 
 void move_to(HWND window, const skin_box& box) {
   if (window) MoveWindow(window, box.left, box.top, box.right - box.left, box.bottom - box.top, TRUE);
@@ -117,9 +113,6 @@ void download_all_window_c::paint(HDC dc, const RECT& client) {
 
 // --- The page ----------------------------------------------------------------
 
-void download_window_c::set_shell(shell_i* shell) { page_shell = shell; }
-void download_window_c::set_authenticode(authenticode_i* authenticode) { page_authenticode = authenticode; }
-
 download_window_c::~download_window_c() {
   destroy();
   if (header_brush_) DeleteObject(header_brush_);
@@ -135,15 +128,16 @@ bool download_window_c::create(HWND parent, const RECT& rect) {
   status_pictures_[static_cast<int>(panel_status_image::no_driver)].load(instance, bitmap_status_no_driver);
   status_pictures_[static_cast<int>(panel_status_image::not_needed)].load(instance, bitmap_status_not_needed);
   status_pictures_[static_cast<int>(panel_status_image::needed)].load(instance, bitmap_status_needed);
-  context_.shell = page_shell ? page_shell : &platform::system_shell();
-  context_.authenticode = page_authenticode ? page_authenticode : &platform::system_authenticode();
-  context_.tint_brush = tint_brush_;
-  context_.white_brush = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  context_.status_pictures = status_pictures_;
+  panels_.program = &context_;
+  panels_.shell = &context_.shell;
+  panels_.authenticode = &context_.authenticode;
+  panels_.tint_brush = tint_brush_;
+  panels_.white_brush = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  panels_.status_pictures = status_pictures_;
   button_pictures_[0].load(instance, bitmap_panel_button_normal);
   button_pictures_[1].load(instance, bitmap_panel_button_hover);
   button_pictures_[2].load(instance, bitmap_panel_button_pressed);
-  context_.button_pictures = button_pictures_;
+  panels_.button_pictures = button_pictures_;
 
   RECT client{};
   GetClientRect(handle(), &client);
@@ -170,40 +164,31 @@ bool download_window_c::create(HWND parent, const RECT& rect) {
   chart_.set_thickness(50);
   faq_.create(handle(), to_rect(layout.faq_link), text_of("sidebar_see_faq"), ascii_to_utf16(faq_link()),
               faq_link_id);
-  faq_.set_shell(context_.shell);
+  faq_.set_shell(&context_.shell);
   faq_.set_font(font_verdana_8);
   lay_out();
   return true;
 }
 
-void download_window_c::take_result(int32_t device_count) {
-  device_count_ = device_count;
-  has_result_ = true;
+void download_window_c::take_result(shared_scan_result result) {
+  result_ = std::move(result);
+  panels_.result = result_;
   rebuild();
   recount();
   InvalidateRect(handle(), nullptr, FALSE);
 }
 
-void download_window_c::clear_results() {
-  list_.clear();
-  packages_ = update_package_list_c();
-  has_result_ = false;
-  counts_ = download_counts{};
-}
-
 void download_window_c::rebuild() {
-  device_record* devices = nullptr;
-  size_t count = 0;
-  if (has_result_ && device_inventory()) device_inventory()->get_devices(devices, count);
-  packages_.build(devices, count, choice_);
+  static const update_package_list_c none;
+  const update_package_list_c& packages = result_ ? result_->packages(choice_) : none;
 
   // Redrawing each panel as it joins would show the list being built.
   SendMessageW(list_.handle(), WM_SETREDRAW, FALSE, 0);
   list_.clear();
   RECT client{};
   GetClientRect(list_.handle(), &client);
-  for (const update_package& group : packages_.rows()) {
-    auto panel = std::make_unique<download_panel_c>(group, context_);
+  for (const update_package& group : packages.rows()) {
+    auto panel = std::make_unique<download_panel_c>(group, panels_);
     panel->panel_width = client.right;
     panel->panel_height = download_panel_height(group.devices.size());
     list_.add_panel(std::move(panel));
@@ -224,12 +209,9 @@ void download_window_c::choose(offer_choice choice) {
 }
 
 void download_window_c::recount() {
-  device_record* devices = nullptr;
-  size_t count = 0;
-  if (has_result_ && device_inventory()) device_inventory()->get_devices(devices, count);
   // The score judges the machine by the service's best offers, whichever
   // list the user looks at.
-  counts_ = count_devices(devices, count, offer_choice::best);
+  counts_ = result_ ? count_devices(result_->devices(), offer_choice::best) : download_counts{};
   fill_chart();
   // The page shows no title; its text is the header's, for tools that read
   // windows (automation, our GUI tests).
@@ -298,7 +280,7 @@ void download_window_c::download_all() {
     if (panel->ready_for_batch() && (with_not_needed || !panel->group().not_needed)) chosen.push_back(panel.get());
   }
   if (chosen.empty()) return;
-  if (page_elevator().rights() == process_rights::cannot_elevate) {
+  if (context_.elevator.rights() == process_rights::cannot_elevate) {
     show_message(top, text_of("download_setup_require"), 2);
     return;
   }
@@ -311,7 +293,7 @@ void download_window_c::download_all() {
     }
   }
   if (jobs.empty()) return;
-  if (start_install_batch(jobs, page_batch_runner(handle()))) {
+  if (start_install_batch(jobs, page_batch_runner(handle(), context_))) {
     for (download_panel_c* panel : watching) panel->watch_job();
   } else {
     for (const auto& job : jobs) job->end_shown = true;
@@ -423,7 +405,7 @@ void download_window_c::paint_side(HDC dc, const RECT& client) {
   const std::pair<const char*, int64_t> legend[] = {{"sidebar_out_of_date", counts_.out_of_date},
                                                     {"sidebar_no_driver", counts_.no_driver},
                                                     {"sidebar_up_to_date", counts_.up_to_date()},
-                                                    {"sidebar_total", device_count_}};
+                                                    {"sidebar_total", result_ ? result_->total_devices() : 0}};
   const COLORREF swatches[] = {RGB(255, 0, 0), RGB(255, 255, 0), RGB(22, 205, 31)};
   int y = layout.legend.top;
   for (size_t i = 0; i < std::size(legend); ++i) {

@@ -9,13 +9,14 @@
 
 #include <cstdint>
 
-#include "devices/update_package_list.h"
+#include "service/scan_result.h"
 #include "ui/pages/download_counts.h"
 #include "ui/pages/download_panel_win32.h"
 #include "ui/skin/button_win32.h"
 #include "ui/skin/panel_list_win32.h"
 #include "ui/skin/pie_chart_win32.h"
 #include "ui/skin/skin_image_win32.h"
+#include "ui/ui_context.h"
 #include "ui/window/link_win32.h"
 #include "ui/window/window_win32.h"
 
@@ -47,25 +48,17 @@ class download_all_window_c : public window_c {
 
 class download_window_c : public window_c {
  public:
+  explicit download_window_c(ui_context& context) : context_(context) {}
   ~download_window_c() override;
   bool create(HWND parent, const RECT& rect);
 
-  // A scan finished with `device_count` device instances: rebuild from the
-  // device list.
-  void take_result(int32_t device_count);
-  // A new scan begins: nothing may point into the device list any more.
-  void clear_results();
+  // A scan finished: the page shows its result (and keeps it) until the
+  // next one's.
+  void take_result(shared_scan_result result);
   // Recounted each time the page is shown.
   int32_t out_of_date_count() const { return counts_.out_of_date; }
   // Where the focus goes when the page is shown: the list.
   HWND focus_target() const { return list_.handle() ? list_.handle() : handle(); }
-
-  // What opens folders, Explorer and installers; the system's shell unless
-  // a test sets its own.
-  static void set_shell(shell_i* shell);
-  // What checks a setup program's signature before it starts (when this
-  // process installs); WinVerifyTrust unless a test sets its own.
-  static void set_authenticode(authenticode_i* authenticode);
 
   static constexpr int best_choice_id = 1;
   static constexpr int latest_choice_id = 2;
@@ -89,11 +82,10 @@ class download_window_c : public window_c {
   void paint_header(HDC dc, const RECT& client);
   void paint_side(HDC dc, const RECT& client);
 
-  update_package_list_c packages_;
+  ui_context& context_;
+  shared_scan_result result_;
   offer_choice choice_ = offer_choice::best;
   download_counts counts_;
-  int32_t device_count_ = 0;
-  bool has_result_ = false;
 
   panel_list_c<download_panel_c> list_;
   download_all_window_c bar_;
@@ -105,7 +97,7 @@ class download_window_c : public window_c {
   HBRUSH tint_brush_ = nullptr;
   skin_image_c status_pictures_[3];
   skin_image_c button_pictures_[3];
-  download_panel_context context_;
+  download_panel_context panels_;
 };
 
 }  // namespace quillary

@@ -96,13 +96,13 @@ bool download_all_starts(bool checked, download_state state) {
                      state == download_state::error);
 }
 
-const update_item* offer_of(const device_record& device, offer_choice choice) {
+const update_item* offer_of(const offered_device& device, offer_choice choice) {
   return choice == offer_choice::latest ? device.latest_item : device.best_item;
 }
 
 std::set<std::u16string> install_inf_paths(const update_package& group) {
   std::set<std::u16string> paths;
-  for (const device_record* device : group.devices) {
+  for (const offered_device* device : group.devices) {
     if (const update_item* offer = offer_of(*device, group.choice)) {
       const std::u16string_view inf = offer->text(update_item::inf_name);
       if (!inf.empty()) paths.emplace(inf);
@@ -113,7 +113,7 @@ std::set<std::u16string> install_inf_paths(const update_package& group) {
 
 offered_drivers install_offered_drivers(const update_package& group) {
   offered_drivers offered;
-  for (const device_record* device : group.devices) {
+  for (const offered_device* device : group.devices) {
     const update_item* offer = offer_of(*device, group.choice);
     // A service that names no version or date vouches for none.
     if (!offer || offer->text(update_item::inf_name).empty() || offer->text(update_item::ver).empty() ||
@@ -128,7 +128,7 @@ offered_drivers install_offered_drivers(const update_package& group) {
 }
 
 panel_status_image status_image_for(const update_package& group) {
-  for (const device_record* device : group.devices) {
+  for (const offered_device* device : group.devices) {
     if (!device->has_driver) return panel_status_image::no_driver;
   }
   return group.not_needed ? panel_status_image::not_needed : panel_status_image::needed;

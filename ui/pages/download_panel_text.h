@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "devices/device_record.h"
-#include "devices/update_package_list.h"
+#include "service/scan_result.h"
+#include "service/update_package_list.h"
 #include "download/download_session.h"
 
 namespace quillary {
@@ -46,7 +46,7 @@ std::u16string explorer_select_parameters(download_state state, const download_s
 bool download_all_starts(bool checked, download_state state);
 
 // The offer of a device under a choice; null without one.
-const update_item* offer_of(const device_record& device, offer_choice choice);
+const update_item* offer_of(const offered_device& device, offer_choice choice);
 // The package-relative INF paths the service named for the package's
 // devices under the group's choice, for the installer.
 std::set<std::u16string> install_inf_paths(const update_package& group);

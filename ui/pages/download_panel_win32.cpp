@@ -8,6 +8,7 @@
 #include "app/language.h"
 #include "app/program_folder.h"
 #include "app/settings.h"
+#include "app/system_info.h"
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "platform/win32.h"
@@ -58,7 +59,7 @@ void draw_line(HDC dc, const std::u16string& text, RECT box, HFONT font, COLORRE
 }  // namespace
 
 download_panel_c::download_panel_c(const update_package& group, const download_panel_context& context)
-    : group_(group), context_(context) {}
+    : group_(group), context_(context), result_(context.result) {}
 
 download_panel_c::~download_panel_c() {
   *alive_ = false;
@@ -77,7 +78,7 @@ bool download_panel_c::prepare() {
   SetWindowTextW(handle(), wide(from_ansi(group_.link)));
   const update_item* item = group_.item;
   const sha256_digest* digest = item ? item->sha256() : nullptr;
-  session_ = download_sessions()
+  session_ = context_.program->downloads
                  .find_or_create(std::string(group_.link), item ? item->size : 0, digest,
                                  item ? item->signature() : std::string())
                  .get();
@@ -156,13 +157,13 @@ void download_panel_c::start_installation() {
   }
   // Under UAC the program runs without the rights; only a user who cannot
   // get them at all is turned away here.
-  if (page_elevator().rights() == process_rights::cannot_elevate) {
+  if (context_.program->elevator.rights() == process_rights::cannot_elevate) {
     show_message(top, text_of("download_setup_require"), 2);
     return;
   }
   const auto job = prepared_job();
   if (!job) return;
-  if (start_install_batch({job}, page_batch_runner(handle()))) {
+  if (start_install_batch({job}, page_batch_runner(handle(), *context_.program))) {
     watch_job();
   } else {
     job->end_shown = true;
@@ -180,10 +181,11 @@ std::shared_ptr<install_job> download_panel_c::prepared_job() {
   job_->inf_paths = install_inf_paths(group_);
   job_->offered = install_offered_drivers(group_);
   job_->signature = session_->offer_signature();
-  job_->download_folder = settings().active_download_path;
+  job_->download_folder = context_.program->settings.values().active_download_path;
   job_->package_name = group_.item ? std::u16string(group_.item->text(update_item::title)) : u"";
   job_->shell = context_.shell;
   job_->authenticode = context_.authenticode;
+  job_->system = installer_system_of(context_.program->system.snapshot());
   // Installed only while it gives the digest the offer named.
   job_->expected_digest = session_->expected_digest();
   // Recorded by the job once the installation has really started.
@@ -290,7 +292,7 @@ void download_panel_c::open_location() {
   if (!session_ || !context_.shell) return;
   const download_state state = session_->state();
   if (state == download_state::not_downloaded) {
-    context_.shell->open(settings().active_download_path, u"");
+    context_.shell->open(context_.program->settings.values().active_download_path, u"");
   } else {
     context_.shell->open(u"explorer.exe", explorer_select_parameters(state, *session_));
   }
@@ -298,7 +300,7 @@ void download_panel_c::open_location() {
 
 void download_panel_c::show_details() {
   std::vector<device_details_entry> devices;
-  for (const device_record* device : group_.devices) {
+  for (const offered_device* device : group_.devices) {
     devices.push_back({device->description, device_detail_rows(*device, offer_of(*device, group_.choice))});
   }
   devinfo_window_c dialog(std::move(devices));
@@ -376,7 +378,7 @@ void download_panel_c::paint(HDC dc, const RECT& client) {
   paint_status_row(dc, client);
 }
 
-void download_panel_c::paint_device(HDC dc, const device_record& device, int top, int right) {
+void download_panel_c::paint_device(HDC dc, const offered_device& device, int top, int right) {
   using namespace download_panel_metrics;
   fill_colour(dc, RECT{10, top - 1, right - 10, top}, row_frame);
   if (context_.status_pictures) {

@@ -10,12 +10,13 @@
 #include <memory>
 #include <vector>
 
-#include "devices/update_package_list.h"
+#include "service/scan_result.h"
 #include "download/download_session.h"
 #include "download/installation.h"
 #include "ui/skin/button_win32.h"
 #include "ui/skin/panel_list_win32.h"
 #include "ui/skin/skin_image_win32.h"
+#include "ui/ui_context.h"
 
 namespace quillary {
 
@@ -27,6 +28,9 @@ constexpr COLORREF download_panel_tint = RGB(244, 246, 251);
 
 // What the panels of one page share.
 struct download_panel_context {
+  ui_context* program = nullptr;
+  // The result the panels show; each panel keeps it as long as it lives.
+  shared_scan_result result;
   shell_i* shell = nullptr;     // opens folders, Explorer and installers
   HBRUSH tint_brush = nullptr;  // the background of a package not needed
   HBRUSH white_brush = nullptr;
@@ -74,7 +78,7 @@ class download_panel_c : public list_panel_c {
 
  private:
   void paint(HDC dc, const RECT& client);
-  void paint_device(HDC dc, const device_record& device, int top, int right);
+  void paint_device(HDC dc, const offered_device& device, int top, int right);
   void paint_status_row(HDC dc, const RECT& client);
   void action_clicked();
   void start_download();
@@ -91,6 +95,8 @@ class download_panel_c : public list_panel_c {
 
   update_package group_;
   download_panel_context context_;
+  // What `group_` points into.
+  shared_scan_result result_;
   download_session_c* session_ = nullptr;
   std::shared_ptr<install_job> job_;  // the session's
   bool watching_job_ = false;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ui/pages/side_bar_win32.h"
+#include "ui/ui_context.h"
 #include "ui/skin/button_win32.h"
 #include "ui/skin/skin_image_win32.h"
 #include "ui/window/window_win32.h"
@@ -17,6 +18,7 @@ namespace quillary {
 
 class home_window_c : public window_c {
  public:
+  explicit home_window_c(ui_context& context) : side_bar_(context.system) {}
   // A hidden child of `parent` filling `rect`.
   bool create(HWND parent, const RECT& rect, bool visible);
   // Whether the start button is under the client point (for tests and the

@@ -7,7 +7,6 @@
 #include "app/system_info.h"
 #include "backup/driver_store.h"
 #include "backup/installation_batch.h"
-#include "devices/device_inventory.h"
 #include "download/restore_point_batch.h"
 #include "platform/files.h"
 #include "platform/restore_point.h"
@@ -17,14 +16,16 @@
 #include "ui/pages/system_change_text.h"
 #include "ui/pages/system_change_win32.h"
 #include "ui/skin/message_window_win32.h"
+#include "ui/window/post_to_window_win32.h"
 
 namespace quillary {
 
-restore_window_c::restore_window_c() : tree_page_c({bitmap_restore_settings_header, "btn_restore"}) {}
+restore_window_c::restore_window_c(ui_context& context)
+    : tree_page_c({bitmap_restore_settings_header, "btn_restore"}, context), job_(context.work) {}
 
 void restore_window_c::fill_tree() {
-  backup_catalogue_c catalogue(platform::join_path(system_info().working_folder, u"backup.xml"),
-                               settings().backup_path);
+  backup_catalogue_c catalogue(platform::join_path(context_.system.snapshot().working_folder, u"backup.xml"),
+                               context_.settings.values().backup_path);
   catalogue.load();
   clear_tree();
   plan_.clear();
@@ -33,9 +34,7 @@ void restore_window_c::fill_tree() {
     PostMessageW(handle(), no_backup_message, 0, 0);
     return;
   }
-  static const std::vector<device_record> no_devices;
-  const device_inventory_c* inventory = device_inventory();
-  plan_ = plan_restore_tree(entries_, inventory ? inventory->devices() : no_devices);
+  plan_ = plan_restore_tree(entries_, result_ ? result_->device_records() : std::vector<const device_record*>());
   for (const auto& archive : plan_) {
     HTREEITEM root = insert_item(nullptr, archive.node.text, archive.node.image,
                                  reinterpret_cast<LPARAM>(&archive.node), true);
@@ -51,10 +50,8 @@ void restore_window_c::box_toggled(HTREEITEM item) {
 }
 
 void restore_window_c::action_clicked() {
-  // One restore at a time; a later one first sees the earlier one out.
-  if (worker_.started() && !worker_.ended()) return;
-  int32_t earlier = 0;
-  worker_.collect(earlier);
+  // One restore at a time.
+  if (job_.running()) return;
 
   tree_adapter_c adapter(tree());
   const auto* node = reinterpret_cast<const restore_tree_node*>(first_ticked_root(adapter));
@@ -64,51 +61,49 @@ void restore_window_c::action_clicked() {
   }
   batch_entry entry;
   entry.what = batch_entry::kind::backup_archive;
-  entry.path = platform::join_path(settings().backup_path, node->archive);
+  entry.path = platform::join_path(context_.settings.values().backup_path, node->archive);
   entry.name = platform::file_name_part(node->archive);
   // Under UAC the restore runs in the elevated companion; only a user who
   // cannot get the rights at all is turned away.
-  const batch_runner runner = page_batch_runner(handle());
+  const batch_runner runner = page_batch_runner(handle(), context_);
   if (runner.elevator->rights() == process_rights::cannot_elevate) {
     show_message(handle(), text_of("download_setup_require"), 2);
     return;
   }
-  auto outcome = std::make_shared<entry_outcome>();
-  outcome_ = outcome;
-  SetTimer(handle(), poll_timer_id, poll_ms, nullptr);
-  if (!worker_.start([entry, runner, outcome] {
+  shell_i* shell = &context_.shell;
+  const installer_system system = installer_system_of(context_.system.snapshot());
+  job_.start(
+      [entry, runner, shell, system] {
         restore_point_batch_c restore_points(platform::system_restore_points());
-        const local_installation here{&platform::system_shell(), &restore_points, u""};
-        *outcome = run_batch({entry}, *runner.elevator, runner.companion, here, runner.owner).outcomes.front();
-        return static_cast<int32_t>(outcome->result);
-      })) {
-    KillTimer(handle(), poll_timer_id);
-  }
+        const local_installation here{shell, &restore_points, u"", nullptr, nullptr, system};
+        return run_batch({entry}, *runner.elevator, runner.companion, here, runner.owner).outcomes.front();
+      },
+      post_to_window(handle(), job_done_message));
 }
 
-void restore_window_c::poll() {
-  int32_t result = 0;
-  if (!worker_.collect(result)) return;
-  KillTimer(handle(), poll_timer_id);
+void restore_window_c::job_done(uint64_t run) {
+  const std::optional<entry_outcome> outcome = job_.take(run);
+  if (!outcome) return;
+  const int result = outcome->result;
   // Nothing was started (the prompt declined, say): why. Something was:
   // whether System Restore can undo it.
   if (const char* key = system_change_failure_key(result)) {
     show_message(handle(), text_of(key), 2);
     return;
   }
-  const std::u16string notice = restore_point_notice(outcome_->report.restore_point);
+  const std::u16string notice = restore_point_notice(outcome->report.restore_point);
   if (!notice.empty()) show_message(handle(), notice, 1);
 }
 
 std::vector<info_line> restore_window_c::info_lines(LPARAM selected) const {
-  const std::u16string inf_directory = driver_store() ? driver_store()->paths().inf_directory : u"";
+  const std::u16string inf_directory = context_.driver_store ? context_.driver_store->paths().inf_directory : u"";
   const auto* node = reinterpret_cast<const restore_tree_node*>(selected);
   return restore_info_lines(node ? node->device : nullptr, inf_directory);
 }
 
 bool restore_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
-  if (message == WM_TIMER && wparam == poll_timer_id) {
-    poll();
+  if (message == job_done_message) {
+    job_done(static_cast<uint64_t>(wparam));
     return true;
   }
   if (message == no_backup_message) {

@@ -9,13 +9,13 @@
 #include "backup/installation_batch.h"
 #include "ui/pages/backup_tree.h"
 #include "ui/pages/tree_page_win32.h"
-#include "ui/pages/worker_task.h"
+#include "ui/window/background_job.h"
 
 namespace quillary {
 
 class restore_window_c : public tree_page_c {
  public:
-  restore_window_c();
+  explicit restore_window_c(ui_context& context);
   bool create(HWND parent, const RECT& rect) { return tree_page_c::create(parent, rect, L"RestoreWindow"); }
 
  protected:
@@ -31,17 +31,14 @@ class restore_window_c : public tree_page_c {
   // Posted when the page was shown with an empty catalogue: the box waits
   // until the page is on screen.
   static constexpr UINT no_backup_message = WM_USER + 101;
-  // Watches the restore's worker, to tell once it ends why nothing was
-  // started, or of its restore point.
-  static constexpr UINT_PTR poll_timer_id = 3;
-  static constexpr UINT poll_ms = 200;
-  void poll();
+  // The restore's outcome is delivered with this message (WPARAM: its
+  // run), to tell why nothing was started, or of its restore point.
+  static constexpr UINT job_done_message = WM_APP + 3;
+  void job_done(uint64_t run);
 
   std::vector<catalogue_entry> entries_;
   std::vector<restore_tree_archive> plan_;
-  worker_task worker_;
-  // The running (or last) restore, shared with its worker.
-  std::shared_ptr<entry_outcome> outcome_;
+  background_job_c<entry_outcome> job_;
 };
 
 }  // namespace quillary

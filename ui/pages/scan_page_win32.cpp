@@ -1,16 +1,17 @@
 #include "ui/pages/scan_page_win32.h"
 
 #include <algorithm>
-#include <atomic>
+#include <chrono>
+#include <optional>
 
 #include "app/language.h"
 #include "app/last_error.h"
 #include "app/settings.h"
 #include "app/system_info.h"
-#include "devices/device_inventory.h"
 #include "platform/win32.h"
 #include "resources/resource_ids.h"
 #include "service/update_client.h"
+#include "ui/window/post_to_window_win32.h"
 #include "ui/pages/home_layout.h"
 #include "ui/pages/page_paint_win32.h"
 #include "ui/skin/message_window_win32.h"
@@ -33,64 +34,12 @@ constexpr char16_t scan_devices_error[] = u"Scan Devices Error";
 // its start, then asks without the computer's model.
 constexpr uint64_t summary_wait_ms = 20000;
 
-// Worker threads of scans that have not ended, process-wide: counted
-// before a thread starts, uncounted as its function returns.
-std::atomic<int> running_workers{0};
-
-struct worker_counted {
-  ~worker_counted() { --running_workers; }
-};
-
-std::unique_ptr<std::thread> start_counted(thread_call& call, std::shared_ptr<void> owner) {
-  ++running_workers;
-  auto thread = start_thread_call(call, std::move(owner));
-  if (!thread) --running_workers;
-  return thread;
-}
-
-int run_device_scan(void* job) {
-  const worker_counted counted;
-  device_inventory_c* inventory = device_inventory();
-  if (!inventory) return -1;
-  return inventory->scan_devices(*static_cast<scan_progress*>(job));
-}
-
-int run_update_query(void* job) {
-  const worker_counted counted;
-  auto& request = *static_cast<update_request_info*>(job);
-  update_client_c* client = update_client();
-  if (!client) {
-    request.error_code = error_code::transfer_unavailable;
-    return -1;
-  }
-  return client->query_updates(request) ? 0 : -1;
-}
-
-bool ended(const std::unique_ptr<std::thread>& thread, const thread_call& call) { return !thread || call.ended; }
-
-// Joins a thread that has ended.
-void finish(std::unique_ptr<std::thread>& thread) {
-  if (thread && thread->joinable()) thread->join();
-  thread.reset();
-}
-
 }  // namespace
 
-bool scan_workers_running() { return running_workers.load() > 0; }
-
-scan_window_c::scan_window_c() : job_(std::make_shared<scan_job>()) {
-  job_->scan_call.function = run_device_scan;
-  job_->scan_call.argument = &job_->progress;
-  job_->update_call.function = run_update_query;
-  job_->update_call.argument = &job_->request;
-}
+scan_window_c::scan_window_c(ui_context& context) : context_(context), job_(context.work), side_bar_(context.system) {}
 
 scan_window_c::~scan_window_c() {
-  // A worker still running at exit keeps the job it writes into and ends
-  // with the process.
-  for (auto* thread : {&scan_thread_, &update_thread_}) {
-    if (*thread && (*thread)->joinable()) (*thread)->detach();
-  }
+  // A job still running at exit ends with the process; it owns its progress.
   if (frame_brush_) DeleteObject(frame_brush_);
   if (band_brush_) DeleteObject(band_brush_);
 }
@@ -110,100 +59,88 @@ bool scan_window_c::create(HWND parent, const RECT& rect) {
   return true;
 }
 
-bool scan_window_c::workers_running() const {
-  return !ended(scan_thread_, job_->scan_call) || !ended(update_thread_, job_->update_call);
-}
-
 void scan_window_c::begin() {
   phase_ = scan_phase::not_started;
+  finished_.reset();
   start_ = platform::current_calendar_time();
   start_local_ = platform::local_time_of(start_);
   SetTimer(handle(), timer_id, timer_period_ms, nullptr);
-  timer_running_ = true;
+  // An earlier scan's job works on the same device source: this one waits
+  // for its end, whose outcome is then dropped.
+  if (job_.running()) {
+    start_when_done_ = true;
+  } else {
+    start_job();
+  }
   InvalidateRect(handle(), nullptr, TRUE);
   UpdateWindow(handle());
 }
 
-void scan_window_c::tick() {
-  switch (phase_) {
-    case scan_phase::not_started:
-      // A thread of an earlier scan works on the same device list: wait.
-      if (!workers_running()) start_device_scan();
-      break;
-    case scan_phase::scanning_devices:
-      // The query names the computer's model, which the start-up's summary
-      // reads in the background: it waits for it, but not for a WMI query
-      // that hangs.
-      if (ended(scan_thread_, job_->scan_call) &&
-          (system_summary_ready() || GetTickCount64() >= summary_deadline_ms_)) {
-        device_scan_ended();
-      }
-      break;
-    case scan_phase::querying:
-      if (ended(update_thread_, job_->update_call)) update_query_ended();
-      break;
-  }
-  // The page's window may be gone with a message box's answer.
-  if (IsWindow(handle())) {
-    InvalidateRect(handle(), nullptr, FALSE);
-    UpdateWindow(handle());
-  }
-}
-
-void scan_window_c::start_device_scan() {
-  finish(scan_thread_);
-  finish(update_thread_);
+void scan_window_c::start_job() {
+  start_when_done_ = false;
   phase_ = scan_phase::scanning_devices;
-  summary_deadline_ms_ = GetTickCount64() + summary_wait_ms;
-  scan_progress& progress = job_->progress;
-  progress.total = 0;
-  progress.current = 0;
-  progress.current_name = nullptr;
-  progress.all_devices = settings().scan_offline != 0 ? 1 : 0;
-  job_->scan_call.result = 0;
-  scan_thread_ = start_counted(job_->scan_call, job_);
-  if (!scan_thread_) job_->scan_call.result = -1;  // seen as a failed scan at the next tick
+  // A fresh record for each job: an abandoned job may still write its own.
+  progress_ = std::make_shared<scan_job_progress>();
+  progress_->all_devices = context_.settings.values().scan_offline != 0 ? 1 : 0;
+  const auto progress = progress_;
+  device_inventory_c& inventory = context_.inventory;
+  update_client_c& updates = context_.updates;
+  const system_info_c& system = context_.system;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(summary_wait_ms);
+  // The query names the computer's model, which the start-up's summary
+  // reads in the background: the job waits for it, but not for a WMI
+  // query that hangs; until it is ready its thread may write it.
+  const request_source request = [&system, deadline] {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const bool ready = system.wait_for_summary(std::max(left, std::chrono::milliseconds(0)));
+    return request_for_system(system.snapshot(), ready);
+  };
+  const bool started = job_.start([&inventory, &updates, request, progress] {
+    return run_scan_job(inventory, updates, request, *progress);
+  }, post_to_window(handle(), job_done_message));
+  if (!started) scan_failed();
 }
 
-void scan_window_c::device_scan_ended() {
-  finish(scan_thread_);
-  phase_ = scan_phase::querying;
-  if (job_->scan_call.result != 0) {
-    // No timer runs while the message is up: its ticks would come in
-    // through the message's own loop.
-    KillTimer(handle(), timer_id);
-    timer_running_ = false;
-    const HWND main_window = GetParent(handle());
-    show_message(main_window, scan_devices_error, 2);
-    PostMessageW(main_window, UM_SCAN_ABANDONED, 0, 0);
-    return;
-  }
-  // The whole request afresh, outputs cleared; the model only once the
-  // summary is ready, since until then its thread may write it.
-  job_->request = request_for_system(system_info(), system_summary_ready());
-  job_->update_call.result = 0;
-  update_thread_ = start_counted(job_->update_call, job_);
-  if (!update_thread_) {
-    job_->request.error_code = error_code::transfer_unavailable;
-    job_->update_call.result = -1;
-  }
-}
+void scan_window_c::stop_timer() { KillTimer(handle(), timer_id); }
 
-void scan_window_c::update_query_ended() {
-  finish(update_thread_);
-  KillTimer(handle(), timer_id);
-  timer_running_ = false;
+void scan_window_c::scan_failed() {
+  // No timer runs while the message is up: its ticks would come in
+  // through the message's own loop.
+  stop_timer();
+  phase_ = scan_phase::not_started;
   const HWND main_window = GetParent(handle());
-  if (job_->update_call.result == 0) {
-    PostMessageW(main_window, UM_SCAN_FINISHED, static_cast<WPARAM>(job_->progress.total.load()), 0);
+  show_message(main_window, scan_devices_error, 2);
+  PostMessageW(main_window, UM_SCAN_ABANDONED, 0, 0);
+}
+
+void scan_window_c::job_done(uint64_t run) {
+  std::optional<scan_outcome> outcome = job_.take(run);
+  if (!outcome) return;
+  // The name shown points into the devices, which go with the outcome
+  // unless a page keeps them.
+  progress_->current_name = nullptr;
+  if (start_when_done_) {
+    start_job();
     return;
   }
-  const int answer = report_query_failure();
+  if (outcome->failed == scan_outcome::step::devices) {
+    scan_failed();
+    return;
+  }
+  stop_timer();
+  phase_ = scan_phase::not_started;
+  const HWND main_window = GetParent(handle());
+  if (outcome->failed == scan_outcome::step::none) {
+    finished_ = std::move(outcome->result);
+    PostMessageW(main_window, UM_SCAN_FINISHED, 0, 0);
+    return;
+  }
+  const int answer = report_query_failure(*outcome);
   PostMessageW(main_window, answer == 2 ? UM_SCAN_ABANDONED : UM_START_SCAN, 0, 0);
 }
 
-int scan_window_c::report_query_failure() {
-  const std::u16string text = query_failure_message(job_->request.error_code, job_->request);
+int scan_window_c::report_query_failure(const scan_outcome& outcome) {
+  const std::u16string text = query_failure_message(outcome.error_code, outcome.request);
   if (text.empty()) return 2;
   return show_message(GetParent(handle()), text, 4);
 }
@@ -211,7 +148,15 @@ int scan_window_c::report_query_failure() {
 bool scan_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
   switch (message) {
     case WM_TIMER:
-      if (wparam == timer_id && timer_running_) tick();
+      // Only the progress is drawn: the job's end comes as a message.
+      if (wparam == timer_id) {
+        if (progress_->querying.load() && phase_ == scan_phase::scanning_devices) phase_ = scan_phase::querying;
+        InvalidateRect(handle(), nullptr, FALSE);
+        UpdateWindow(handle());
+      }
+      return true;
+    case job_done_message:
+      job_done(static_cast<uint64_t>(wparam));
       return true;
     case WM_PAINT:
       paint_buffered(handle(), [this](HDC dc, const RECT& client) { paint(dc, client); });
@@ -257,10 +202,10 @@ void scan_window_c::paint_status(HDC dc, const RECT& client) {
   input.start_local = start_local_;
   input.start = start_;
   input.now = platform::current_calendar_time();
-  input.items = job_->progress.current.load();
+  input.items = progress_->current.load();
   // The name lives in the device list, which only the scan thread changes;
   // its records never move while it runs.
-  if (const char16_t* name = job_->progress.current_name.load()) input.current_item = name;
+  if (const char16_t* name = progress_->current_name.load()) input.current_item = name;
   const scan_status_lines lines = status_lines(input);
   const UINT reading = language_is_right_to_left() ? DT_RTLREADING : 0;
 
@@ -299,7 +244,7 @@ void scan_window_c::paint_progress(HDC dc, const RECT& client) {
   RECT bar{10, client.bottom - 40, client.right - side_bar_width - 10, client.bottom - 20};
   FillRect(dc, &bar, band_brush_);
   FrameRect(dc, &bar, frame_brush_);
-  const int permille = progress_permille(job_->progress.current.load(), job_->progress.total.load());
+  const int permille = progress_permille(progress_->current.load(), progress_->total.load());
   if (permille > 0) {
     RECT filled{bar.left + 1, bar.top + 1, bar.left + 1 + (bar.right - bar.left - 2) * permille / 1000, bar.bottom - 1};
     HBRUSH fill = CreateSolidBrush(progress_fill);

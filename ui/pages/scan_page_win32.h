@@ -1,81 +1,74 @@
-// The scan page: drives a scan's two worker threads in turn (the device
-// scan, then the update query) from a 200 ms timer, shows their progress in
-// five status lines and a progress bar, reports failures, and tells the
-// main window how the scan ended.
+// The scan page: runs the scan job (the device scan, then the update
+// query) in the background, shows its progress in five status lines and a
+// progress bar from a 200 ms timer, reports failures, and tells the main
+// window how the scan ended; the finished result is handed over whole.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 #include <memory>
-#include <thread>
 
-#include "devices/device_record.h"
-#include "download/thread_call.h"
 #include "platform/clock.h"
-#include "service/update_request.h"
+#include "service/scan_job.h"
 #include "ui/pages/scan_status.h"
 #include "ui/pages/side_bar_win32.h"
 #include "ui/skin/skin_image_win32.h"
+#include "ui/ui_context.h"
+#include "ui/window/background_job.h"
 #include "ui/window/window_win32.h"
 
 namespace quillary {
 
 class scan_window_c : public window_c {
  public:
-  scan_window_c();
+  explicit scan_window_c(ui_context& context);
   ~scan_window_c() override;
 
   // A hidden child of `parent` (the main window, which receives the
   // scan's messages) filling `rect`.
   bool create(HWND parent, const RECT& rect);
 
-  // A scan starts: phase 0, the start time now, and the 200 ms timer.
+  // A scan starts: the start time now, the progress timer, and the job (at
+  // once, or once an earlier scan's job has ended: they share the device
+  // source and the update client).
   void begin();
   scan_phase phase() const { return phase_; }
-  // The main window marks a finished scan's page as not started.
-  void reset_phase() { phase_ = scan_phase::not_started; }
-  // Whether a worker thread of a scan still runs (at exit the device list
-  // and the transfer state must then stay).
-  bool workers_running() const;
+  // The result of the scan that finished (after UM_SCAN_FINISHED), once;
+  // null when there is none.
+  shared_scan_result take_result() { return std::move(finished_); }
 
   static constexpr UINT_PTR timer_id = 1;
   static constexpr UINT timer_period_ms = 200;
+  // The job's outcome is delivered with this message (WPARAM: its run).
+  static constexpr UINT job_done_message = WM_APP + 1;
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
 
  private:
-  // What the worker threads share with the page; kept alive by a thread
-  // that outlives the page (at exit).
-  struct scan_job {
-    scan_progress progress;
-    update_request_info request;
-    thread_call scan_call;
-    thread_call update_call;
-  };
-
-  void tick();
-  void start_device_scan();
-  void device_scan_ended();
-  void update_query_ended();
+  void start_job();
+  void job_done(uint64_t run);
+  void stop_timer();
+  void scan_failed();
   // The failure report of a query: the message window's answer, or 2 when
   // the failure has no message.
-  int report_query_failure();
+  int report_query_failure(const scan_outcome& outcome);
   void layout();
   void paint(HDC dc, const RECT& client);
   void paint_status(HDC dc, const RECT& client);
   void paint_progress(HDC dc, const RECT& client);
 
-  std::shared_ptr<scan_job> job_;
-  std::unique_ptr<std::thread> scan_thread_;
-  std::unique_ptr<std::thread> update_thread_;
+  ui_context& context_;
+  background_job_c<scan_outcome> job_;
+  // Shared with the job's thread, which writes it.
+  std::shared_ptr<scan_job_progress> progress_ = std::make_shared<scan_job_progress>();
+  // A scan asked for while an earlier one's job still ran.
+  bool start_when_done_ = false;
+  shared_scan_result finished_;
   scan_phase phase_ = scan_phase::not_started;
-  // Until when the query waits for the system summary (its model).
-  uint64_t summary_deadline_ms_ = 0;
   int64_t start_ = 0;
   local_time start_local_;
-  bool timer_running_ = false;
   status_area area_;
   skin_image_c header_icon_;
   skin_image_c header_art_;
@@ -83,9 +76,5 @@ class scan_window_c : public window_c {
   HBRUSH frame_brush_ = nullptr;
   HBRUSH band_brush_ = nullptr;
 };
-
-// Whether any scan's worker thread still runs in the process (at exit the
-// device list and the transfer state must then stay).
-bool scan_workers_running();
 
 }  // namespace quillary

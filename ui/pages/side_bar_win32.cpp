@@ -48,7 +48,7 @@ void side_bar_c::paint(HDC dc, const RECT& client, int indent) const {
 
   // Until the summary's queries have finished, the rows show their labels.
   static const system_summary nothing;
-  const auto& summary = system_summary_ready() ? system_info().summary : nothing;
+  const auto& summary = system_.summary_ready() ? system_.snapshot().summary : nothing;
   const std::u16string* values[] = {&summary.model,   &summary.os_name, &summary.processor, &summary.memory,
                                     &summary.display, &summary.sound,   &summary.disk};
   int top = first_row_top;

@@ -8,8 +8,11 @@
 
 namespace quillary {
 
+class system_info_c;
+
 class side_bar_c {
  public:
+  explicit side_bar_c(const system_info_c& system) : system_(system) {}
   void load(HINSTANCE instance);
   // Paints the bar along the right edge of `client`; `indent` is where the
   // values begin, from the bar's left edge.
@@ -18,6 +21,7 @@ class side_bar_c {
   static int widest_label(HDC dc);
 
  private:
+  const system_info_c& system_;
   skin_image_c heading_;
 };
 

@@ -8,11 +8,10 @@
 
 namespace quillary {
 
-// The runner for a batch whose prompt belongs to `owner`'s top window.
-batch_runner page_batch_runner(HWND owner);
-// What tells the rights and starts the companion: the system's own unless
-// a test build sets another before the first page is made.
-void set_page_elevator(elevator_i* elevator);
-elevator_i& page_elevator();
+struct ui_context;
+
+// The runner for a batch whose prompt belongs to `owner`'s top window, with
+// the program's elevator and the keys its downloads are checked against.
+batch_runner page_batch_runner(HWND owner, const ui_context& context);
 
 }  // namespace quillary

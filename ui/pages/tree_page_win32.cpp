@@ -87,9 +87,7 @@ void tree_page_c::on_size() {
 void tree_page_c::clear_tree() {
   forget_selection();
   TreeView_DeleteAllItems(tree_);
-  if (device_inventory_c* inventory = device_inventory()) {
-    TreeView_SetImageList(tree_, static_cast<HIMAGELIST>(inventory->class_image_list()), TVSIL_NORMAL);
-  }
+  TreeView_SetImageList(tree_, static_cast<HIMAGELIST>(context_.inventory.class_image_list()), TVSIL_NORMAL);
   TreeView_SetIndent(tree_, tree_indent);
 }
 
@@ -211,7 +209,7 @@ void tree_page_c::paint(HDC dc, const RECT& client) {
   const int label_y = layout.settings_y + 30;
   draw_text_at(dc, label, layout.settings_x, label_y, font_verdana_8, tree_page_colour::label);
   const SIZE label_size = text_extent(dc, label, font_verdana_8);
-  draw_text_at(dc, settings().backup_path, layout.settings_x + label_size.cx + 10, label_y, font_verdana_8,
+  draw_text_at(dc, context_.settings.values().backup_path, layout.settings_x + label_size.cx + 10, label_y, font_verdana_8,
                tree_page_colour::value);
 }
 

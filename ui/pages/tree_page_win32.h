@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "service/scan_result.h"
 #include "ui/pages/backup_tree.h"
 #include "ui/skin/skin_image_win32.h"
 #include "ui/window/bitmap_button_win32.h"
+#include "ui/ui_context.h"
 #include "ui/window/window_win32.h"
 
 namespace quillary {
@@ -23,6 +25,9 @@ class tree_page_c : public window_c {
   ~tree_page_c() override;
   bool create(HWND parent, const RECT& rect, const wchar_t* class_name);
   HWND tree() const { return tree_; }
+  // A scan finished: the page shows its devices (and keeps them) from its
+  // next showing until the next scan's.
+  void take_result(shared_scan_result result) { result_ = std::move(result); }
 
   static constexpr int tree_id = 100;
   static constexpr int action_id = 101;
@@ -34,7 +39,7 @@ class tree_page_c : public window_c {
     int settings_header;
     const char* action_key;
   };
-  explicit tree_page_c(panel_images images) : images_(images) {}
+  tree_page_c(panel_images images, ui_context& context) : context_(context), images_(images) {}
 
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
 
@@ -68,6 +73,9 @@ class tree_page_c : public window_c {
    private:
     HWND tree_;
   };
+
+  ui_context& context_;
+  shared_scan_result result_;
 
  private:
   bool on_create();

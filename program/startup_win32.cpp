@@ -1,4 +1,4 @@
-#include "app/startup_win32.h"
+#include "program/startup_win32.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -6,6 +6,7 @@
 #include <winsock2.h>
 
 #include <chrono>
+#include <memory>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -18,13 +19,20 @@
 #include "app/system_info.h"
 #include "backup/driver_store.h"
 #include "devices/device_inventory.h"
+#include "download/download_session.h"
+#include "download/package_signature.h"
+#include "platform/authenticode.h"
+#include "platform/elevation.h"
 #include "platform/registry.h"
+#include "platform/shell.h"
 #include "platform/text.h"
 #include "platform/win32.h"
+#include "service/http_transfer.h"
 #include "service/update_client.h"
 #include "ui/main_window_win32.h"
-#include "ui/pages/scan_page_win32.h"
 #include "ui/skin/skin_fonts_win32.h"
+#include "ui/ui_context.h"
+#include "ui/window/background_job.h"
 #include "ui/window/message_loop_win32.h"
 #include "ui/window_messages.h"
 
@@ -91,54 +99,105 @@ void notify_running_instance(int start_scan) {
                       activation_timeout_ms, &ignored);
 }
 
-int initialize_application(const std::vector<std::string>& built_in_servers) {
+namespace {
+
+// The objects of one run, built in the order of the preparation steps and
+// released in reverse. Each window is handed what it needs (ui_context).
+class program_c {
+ public:
+  explicit program_c(const program_options& options)
+      : options_(options),
+        shell_(options.shell ? *options.shell : platform::system_shell()),
+        elevator_(options.elevator ? *options.elevator : platform::system_elevator()),
+        authenticode_(options.authenticode ? *options.authenticode : platform::system_authenticode()) {}
+  ~program_c() { release(); }
+
+  // 0, or -1 after the failure message has been shown.
+  int initialize();
+  int run(HINSTANCE instance, int show_command);
+
+ private:
+  void release();
+
+  const program_options& options_;
+  shell_i& shell_;
+  elevator_i& elevator_;
+  authenticode_i& authenticode_;
+  system_info_c system_;
+  std::unique_ptr<user_settings_c> settings_;
+  std::unique_ptr<device_inventory_c> inventory_;
+  std::unique_ptr<update_client_c> updates_;
+  std::unique_ptr<download_registry_c> downloads_;
+  std::unique_ptr<driver_store_c> driver_store_;
+  background_work_c work_;
+  bool initialized_ = false;
+};
+
+int program_c::initialize() {
   WSADATA sockets;
   WSAStartup(MAKEWORD(2, 2), &sockets);
   enter_program_folder();
 
   int failure = 0;
-  if (!capture_system_snapshot()) {
+  if (!system_.capture()) {
     failure = startup_failure::system_snapshot;
-  } else if (start_system_summary() != 0) {
+  } else if (system_.start_summary() != 0) {
     failure = startup_failure::system_summary;
-  } else if (!load_settings()) {
-    failure = startup_failure::settings;
   } else {
+    const system_snapshot& snapshot = system_.snapshot();
+    settings_ = std::make_unique<user_settings_c>(
+        user_settings_environment(snapshot.working_folder, snapshot.module_path));
+    if (!settings_->load()) failure = startup_failure::settings;
+  }
+  if (!failure) {
     create_skin_fonts();  // the windows' shared fonts; cannot fail
-    if (load_language(settings().language, true) != 0) {
+    const settings_values& settings = settings_->values();
+    if (load_language(settings.language, true) != 0) {
       failure = startup_failure::language_file;
     } else {
       // A language other than English takes the English texts it lacks.
-      if (!equal_ignore_case(settings().language, u"English")) load_language(u"English", false);
+      if (!equal_ignore_case(settings.language, u"English")) load_language(u"English", false);
       // An administrator's servers, when the policy names any that can be
       // used; values it cannot use are passed over (quillary-cli settings
       // names them), never a reason not to start.
       const machine_policy policy = read_machine_policy(local_machine_registry());
-      const auto servers = choose_update_servers(policy, built_in_servers);
+      const auto servers = choose_update_servers(policy, options_.built_in_servers);
       // The publishers' keys every download and installation is checked
       // against: the built-in ones and the policy's.
-      set_download_trust(
+      downloads_ = std::make_unique<download_registry_c>(
+          settings.active_download_path, download_options{},
           std::make_shared<const signature_trust>(make_signature_trust(built_in_catalogue_keys(), policy)));
-      if (init_device_inventory(servers.servers) != 0) failure = startup_failure::device_inventory;
+      // The transfer library makes its global state with the first transfer.
+      auto source = make_system_device_source();
+      if (!source) {
+        failure = startup_failure::device_inventory;
+      } else {
+        inventory_ = std::make_unique<device_inventory_c>(std::move(source));
+        updates_ = std::make_unique<update_client_c>(servers.servers);
+      }
     }
   }
   if (failure) {
     show_failure(failure);
     // The summary's thread may still run; it must end before the process
     // does, or its handle's destruction aborts the program.
-    finish_system_summary();
+    system_.finish_summary();
     return -1;
   }
-  init_driver_store();  // without the system's lookup the digest search stands in
+  // Without the system's lookup the digest search stands in.
+  driver_store_ = make_system_driver_store(os_version_code_of(system_.snapshot()));
+  initialized_ = true;
   return 0;
 }
 
-int run_application(HINSTANCE instance, int show_command) {
+int program_c::run(HINSTANCE instance, int show_command) {
+  ui_context context{*settings_, system_,       *inventory_,  *updates_, *downloads_, driver_store_.get(),
+                     shell_,     elevator_,     authenticode_, work_};
   message_loop_c loop;
   register_message_loop(&loop);
   int result = -1;
   {
-    main_window_c window;
+    main_window_c window(context);
     if (window.create(instance, start_switch_of(command_line_arguments()) == start_switch::autoscan)) {
       ShowWindow(window.handle(), show_command);
       result = loop.run();
@@ -148,26 +207,40 @@ int run_application(HINSTANCE instance, int show_command) {
   return result;
 }
 
-void release_application() {
-  finish_system_summary();
+void program_c::release() {
+  if (!initialized_) return;
+  system_.finish_summary();
   // Downloads still running are paused, their partial files kept for the
   // next run; their threads get a moment to end, so that no transfer is
   // under way when the transfer library's global state goes.
-  const bool transfers_ended = download_sessions().stop_all(std::chrono::seconds(3));
-  // A scan's worker still running uses the device list and the transfer
-  // state: the process then ends with both in place.
-  release_device_inventory(transfers_ended && !scan_workers_running());
-  CoUninitialize();
+  const bool transfers_ended = downloads_->stop_all(std::chrono::seconds(3));
+  // While background work still runs (a download, a scan), the process
+  // ends with everything it uses in place.
+  if (!transfers_ended || work_.any_running()) {
+    (void)inventory_.release();
+    (void)updates_.release();
+    (void)downloads_.release();
+    return;
+  }
+  // No transfer object may outlive the library's global state.
+  updates_.reset();
+  transfer_library_cleanup();
+  inventory_.reset();
 }
 
-int run_program(HINSTANCE instance, int show_command, const std::vector<std::string>& built_in_servers) {
+}  // namespace
+
+int run_program(HINSTANCE instance, int show_command, const program_options& options) {
   if (check_single_instance() != 0) return -1;
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
-  if (initialize_application(built_in_servers) != 0) return -1;
-  const int result = run_application(instance, show_command);
-  release_application();
+  int result = -1;
+  {
+    program_c program(options);
+    if (program.initialize() == 0) result = program.run(instance, show_command);
+  }
+  CoUninitialize();
   return result;
 }
 

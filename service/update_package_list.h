@@ -9,8 +9,11 @@
 #include <vector>
 
 #include "devices/device_record.h"
+#include "service/update_item.h"
 
 namespace quillary {
+
+struct offered_device;
 
 enum class offer_choice : int32_t { best = 0, latest = 1 };
 
@@ -19,7 +22,7 @@ struct update_package {
   int32_t not_needed = 1;  // 0 as soon as one of its devices is out of date
   offer_choice choice = offer_choice::best;
   const update_item* item = nullptr;  // the chosen item of the first device
-  std::vector<device_record*> devices;  // in device-list order
+  std::vector<const offered_device*> devices;  // in device-list order
 };
 
 // The order of device classes on the download page; 6 for every other class.
@@ -27,10 +30,9 @@ int device_category(std::u16string_view class_name);
 
 class update_package_list_c {
  public:
-  // Rebuilds the rows from a device array (as get_devices gives it) for one
-  // choice, then sorts them. Rows point into the device list: they are valid
-  // until the next scan.
-  void build(device_record* devices, size_t count, offer_choice choice);
+  // Rebuilds the rows from a scan's devices for one choice, then sorts
+  // them. Rows point into the devices: they are valid as long as those.
+  void build(const std::vector<offered_device>& devices, offer_choice choice);
   // The first row with this link (compared byte by byte); -1 if none.
   int find_row(std::string_view link) const;
 
@@ -38,8 +40,6 @@ class update_package_list_c {
   offer_choice choice() const { return choice_; }
 
  private:
-  device_record* devices_ = nullptr;
-  size_t count_ = 0;
   offer_choice choice_ = offer_choice::best;
   std::vector<update_package> rows_;
 };

@@ -1,8 +1,9 @@
-#include "devices/update_package_list.h"
+#include "service/update_package_list.h"
 
 #include <algorithm>
 
 #include "platform/text.h"
+#include "service/scan_result.h"
 
 namespace quillary {
 
@@ -21,13 +22,10 @@ int update_package_list_c::find_row(std::string_view link) const {
   return -1;
 }
 
-void update_package_list_c::build(device_record* devices, size_t count, offer_choice choice) {
-  devices_ = devices;
-  count_ = count;
+void update_package_list_c::build(const std::vector<offered_device>& devices, offer_choice choice) {
   choice_ = choice;
   rows_.clear();
-  for (size_t i = 0; i < count; ++i) {
-    device_record& device = devices[i];
+  for (const offered_device& device : devices) {
     const bool latest = choice == offer_choice::latest;
     const update_item* item = latest ? device.latest_item : device.best_item;
     const bool out_of_date = latest ? device.latest_is_update : device.best_is_update;
@@ -40,7 +38,7 @@ void update_package_list_c::build(device_record* devices, size_t count, offer_ch
       rows_.push_back(update_package{link, out_of_date ? 0 : 1, choice, item, {&device}});
     }
   }
-  if (count < 2) return;
+  if (devices.size() < 2) return;
   std::stable_sort(rows_.begin(), rows_.end(), [](const update_package& a, const update_package& b) {
     if (a.not_needed != b.not_needed) return a.not_needed < b.not_needed;
     const device_record& first_a = *a.devices.front();
