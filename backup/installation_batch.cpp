@@ -530,6 +530,7 @@ bool start_install_batch(const std::vector<std::shared_ptr<install_job>>& jobs, 
         taken[i]->call.ended = true;
         taken[i]->busy = false;
       }
+      if (runner.on_end) runner.on_end();
     }).detach();
   } catch (const std::system_error&) {
     for (const auto& job : taken) job->busy = false;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -133,6 +134,10 @@ struct batch_runner {
   // What a batch run here checks signatures against (the companion reads
   // its own from the built-in keys and the machine policy).
   std::shared_ptr<const signature_trust> trust;
+  // Called on the batch's thread once every job's outcome is written: it
+  // tells the window that started the batch (which reads them on its own
+  // thread). None: nobody is told.
+  std::function<void()> on_end;
 };
 
 // Starts the jobs as one batch on a thread of its own, which ends each job

@@ -6,7 +6,8 @@
 namespace quillary {
 
 constexpr UINT UM_START_SCAN = WM_USER + 1;
-constexpr UINT UM_SCAN_FINISHED = WM_USER + 2;  // wParam: device count
+// From the scan page: its result is ready (scan_window_c::take_result).
+constexpr UINT UM_SCAN_FINISHED = WM_USER + 2;
 constexpr UINT UM_SCAN_ABANDONED = WM_USER + 4;
 // From a second instance: show and activate; wParam 1 also starts a scan.
 constexpr UINT UM_ACTIVATE_INSTANCE = WM_USER + 5;
@@ -17,6 +18,9 @@ constexpr UINT UM_CHECK_ALL = WM_USER + 7;
 constexpr UINT UM_DOWNLOAD_ALL = WM_USER + 8;
 // From any page to the main window: open the settings dialog.
 constexpr UINT UM_OPEN_SETTINGS = WM_USER + 9;
+// From an installation batch's thread to the download page: the outcomes
+// of its jobs are in, for the panels that show them.
+constexpr UINT UM_INSTALLATIONS_ENDED = WM_USER + 10;
 
 // The main window's title, by which a second instance finds it.
 inline constexpr wchar_t main_window_title[] = L"Quillary";

@@ -129,6 +129,7 @@ bool download_window_c::create(HWND parent, const RECT& rect) {
   status_pictures_[static_cast<int>(panel_status_image::not_needed)].load(instance, bitmap_status_not_needed);
   status_pictures_[static_cast<int>(panel_status_image::needed)].load(instance, bitmap_status_needed);
   panels_.program = &context_;
+  panels_.page = handle();
   panels_.shell = &context_.shell;
   panels_.authenticode = &context_.authenticode;
   panels_.tint_brush = tint_brush_;
@@ -293,7 +294,9 @@ void download_window_c::download_all() {
     }
   }
   if (jobs.empty()) return;
-  if (start_install_batch(jobs, page_batch_runner(handle(), context_))) {
+  batch_runner runner = page_batch_runner(handle(), context_);
+  runner.on_end = installations_ended_notice(handle());
+  if (start_install_batch(jobs, runner)) {
     for (download_panel_c* panel : watching) panel->watch_job();
   } else {
     for (const auto& job : jobs) job->end_shown = true;
@@ -344,6 +347,21 @@ bool download_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lpara
     case UM_DOWNLOAD_ALL:
       download_all();
       return true;
+    case UM_INSTALLATIONS_ENDED: {
+      // A panel's report may run a message box, in which the list may be
+      // rebuilt: the panels are walked by their packages.
+      std::vector<std::string> links;
+      for (const auto& panel : list_.panels()) links.emplace_back(panel->group().link);
+      for (const auto& link : links) {
+        for (const auto& panel : list_.panels()) {
+          if (panel->group().link == link) {
+            panel->installation_ended();
+            break;
+          }
+        }
+      }
+      return true;
+    }
     default:
       return window_c::handle_message(message, wparam, lparam, result);
   }

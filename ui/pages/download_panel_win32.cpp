@@ -103,7 +103,9 @@ bool download_panel_c::prepare() {
   // The package's installation may run on from a panel that is gone: this
   // one shows it, and how it ended.
   if (job_ && (job_->busy || !job_->end_shown)) watching_job_ = true;
-  if (session_ && (session_->state() == download_state::downloading || watching_job_)) start_timer();
+  if (session_ && session_->state() == download_state::downloading) start_timer();
+  // One that ended while no panel showed it is told of now.
+  if (watching_job_ && !job_->busy) PostMessageW(context_.page, UM_INSTALLATIONS_ENDED, 0, 0);
   return session_ != nullptr;
 }
 
@@ -163,7 +165,9 @@ void download_panel_c::start_installation() {
   }
   const auto job = prepared_job();
   if (!job) return;
-  if (start_install_batch({job}, page_batch_runner(handle(), *context_.program))) {
+  batch_runner runner = page_batch_runner(handle(), *context_.program);
+  runner.on_end = installations_ended_notice(context_.page);
+  if (start_install_batch({job}, runner)) {
     watch_job();
   } else {
     job->end_shown = true;
@@ -197,8 +201,13 @@ std::shared_ptr<install_job> download_panel_c::prepared_job() {
 
 void download_panel_c::watch_job() {
   watching_job_ = true;
-  start_timer();
   InvalidateRect(handle(), nullptr, FALSE);
+}
+
+void download_panel_c::installation_ended() {
+  if (!watching_job_ || !job_ || job_->busy) return;
+  InvalidateRect(handle(), nullptr, FALSE);
+  report_installation_end();
 }
 
 bool download_panel_c::installing() const { return watching_job_ && job_ && job_->busy; }
@@ -226,16 +235,15 @@ void download_panel_c::report_installation_end() {
 }
 
 void download_panel_c::on_timer() {
+  // The download's progress; an installation's end comes as a message.
   const bool downloading = session_ && session_->state() == download_state::downloading;
   if (downloading) session_->observe();
   const bool still_downloading = session_ && session_->state() == download_state::downloading;
-  const bool job_ended = watching_job_ && job_ && job_->call.ended && !job_->busy;
-  if (!still_downloading && (!watching_job_ || job_ended)) {
+  if (!still_downloading) {
     KillTimer(handle(), progress_timer);
     timer_running_ = false;
   }
   InvalidateRect(handle(), nullptr, FALSE);
-  if (job_ended) report_installation_end();
 }
 
 void download_panel_c::show_context_menu(int x, int y) {

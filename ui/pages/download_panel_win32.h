@@ -29,6 +29,8 @@ constexpr COLORREF download_panel_tint = RGB(244, 246, 251);
 // What the panels of one page share.
 struct download_panel_context {
   ui_context* program = nullptr;
+  // The download page: told when an installation batch ends.
+  HWND page = nullptr;
   // The result the panels show; each panel keeps it as long as it lives.
   shared_scan_result result;
   shell_i* shell = nullptr;     // opens folders, Explorer and installers
@@ -64,6 +66,9 @@ class download_panel_c : public list_panel_c {
   std::shared_ptr<install_job> prepared_job();
   // Shows the job's run and, once it ends, how it ended.
   void watch_job();
+  // An installation batch ended (UM_INSTALLATIONS_ENDED): if it was this
+  // panel's job's, how it ended.
+  void installation_ended();
 
   const update_package& group() const { return group_; }
   download_session_c* session() const { return session_; }

@@ -4,6 +4,7 @@
 #include "download/download_session.h"
 #include "platform/files.h"
 #include "ui/ui_context.h"
+#include "ui/window_messages.h"
 
 namespace quillary {
 
@@ -18,6 +19,10 @@ batch_runner page_batch_runner(HWND owner, const ui_context& context) {
   // against, once more just before they are extracted.
   runner.trust = context.downloads.trust();
   return runner;
+}
+
+std::function<void()> installations_ended_notice(HWND page) {
+  return [page] { PostMessageW(page, UM_INSTALLATIONS_ENDED, 0, 0); };
 }
 
 }  // namespace quillary
