@@ -8,12 +8,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/xml_guard.h"
 #include "devices/device_inventory.h"
 #include "devices/raw_scan.h"
 #include "devices/update_package_list.h"
 #include "service/update_matching.h"
 #include "service/update_reply.h"
-#include "service/xml_guard.h"
 #include "tests/xml_depth.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/minisign.h"
 #include "devices/device_inventory.h"
 #include "devices/raw_scan.h"
-#include "app/minisign.h"
 #include "server/catalogue.h"
 #include "server/package_index.h"
 #include "server/package_signature.h"
