@@ -1,5 +1,6 @@
 #include "app/language.h"
 
+#include "base/ascii_text.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -13,16 +14,12 @@
 namespace quillary {
 namespace {
 
-// \s of the regular expressions in the "C" locale.
-bool is_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // What '.' does not match.
 bool is_line_break(char c) { return c == '\n' || c == '\r'; }
 
+// Past the \s of the regular expressions in the "C" locale (isspace's set).
 size_t skip_spaces(std::string_view s, size_t i) {
-  while (i < s.size() && is_space(s[i])) ++i;
+  while (i < s.size() && is_ascii_space(s[i])) ++i;
   return i;
 }
 
@@ -47,7 +44,7 @@ std::optional<std::string> match_section_line(std::string_view s) {
   const size_t open = skip_spaces(s, 0);
   if (open >= s.size() || s[open] != '[') return std::nullopt;
   size_t close = s.size();
-  while (close > open && is_space(s[close - 1])) --close;
+  while (close > open && is_ascii_space(s[close - 1])) --close;
   if (close == open + 1 || s[close - 1] != ']') return std::nullopt;
   --close;
   if (dot_run_end(s, open + 1) < close) return std::nullopt;
@@ -76,7 +73,7 @@ std::optional<language_entry> match_entry_line(std::string_view s) {
   // '=', blanks, '"', then a non-empty value up to the closing quote); 0
   // when the key cannot end there. Independent of where the key starts.
   std::vector<size_t> next_non_space(n + 1, n);
-  for (size_t i = n; i-- > 0;) next_non_space[i] = is_space(s[i]) ? next_non_space[i + 1] : i;
+  for (size_t i = n; i-- > 0;) next_non_space[i] = is_ascii_space(s[i]) ? next_non_space[i + 1] : i;
   std::vector<size_t> value_at(n + 1, 0);
   for (size_t end = 0; end <= n; ++end) {
     const size_t equals = next_non_space[end];

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "base/ascii_text.h"
 #include "platform/text.h"
 
 namespace quillary {
@@ -232,13 +233,7 @@ std::vector<std::u16string> machine_policy_value_names() {
 }
 
 bool is_https_address(std::string_view address) {
-  constexpr std::string_view scheme = "https://";
-  if (address.size() < scheme.size()) return false;
-  for (size_t i = 0; i < scheme.size(); ++i) {
-    const char c = address[i] >= 'A' && address[i] <= 'Z' ? static_cast<char>(address[i] + 32) : address[i];
-    if (c != scheme[i]) return false;
-  }
-  return true;
+  return starts_with_ignore_case_ascii(address, "https://");
 }
 
 std::string server_address_problem(std::u16string_view address) {

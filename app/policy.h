@@ -15,7 +15,7 @@
 
 #include <optional>
 
-#include "app/minisign.h"
+#include "base/minisign.h"
 #include "platform/registry.h"
 
 namespace quillary {

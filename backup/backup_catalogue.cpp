@@ -3,15 +3,15 @@
 #include <tinyxml.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
+#include "base/ascii_text.h"
+#include "base/xml_guard.h"
+#include "base/xml_text.h"
 #include "devices/device_record.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/text.h"
-#include "service/xml_guard.h"
-#include "service/xml_text.h"
 
 namespace quillary {
 namespace {
@@ -172,7 +172,7 @@ bool backup_catalogue_c::read_entry(const void* raw, catalogue_entry& out) const
   out.date = as_plain_text(date).substr(0, 10);
   // Cut to ten characters, a damaged date may end in white space, which
   // would not read back as saved.
-  while (!out.date.empty() && std::isspace(static_cast<unsigned char>(out.date.back()))) out.date.pop_back();
+  while (!out.date.empty() && is_ascii_space(out.date.back())) out.date.pop_back();
 
   // A damaged device is skipped: the devices after it are as good.
   const TiXmlElement* list = driver.FirstChildElement("devices");

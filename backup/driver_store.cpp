@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/md5.h"
+#include "base/md5.h"
 #include "platform/files.h"
 #include "platform/text.h"
 

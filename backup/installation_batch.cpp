@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <thread>
 
-#include "app/json_reader.h"
-#include "app/json_writer.h"
 #include "backup/restore.h"
+#include "base/json_reader.h"
+#include "base/json_writer.h"
 #include "platform/files.h"
 #include "platform/restore_point.h"
 #include "platform/system.h"

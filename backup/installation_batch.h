@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/sha256.h"
+#include "base/sha256.h"
 #include "download/installation.h"
 #include "platform/elevation.h"
 

@@ -2,22 +2,23 @@
 
 namespace quillary {
 
-namespace {
-
-char upper_ascii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-}  // namespace
+int hex_digit_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
 
 std::string to_upper_ascii(std::string_view text) {
   std::string out(text);
-  for (char& c : out) c = upper_ascii(c);
+  for (char& c : out) c = to_upper_ascii(c);
   return out;
 }
 
 bool equal_ignore_case_ascii(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (upper_ascii(a[i]) != upper_ascii(b[i])) return false;
+    if (to_upper_ascii(a[i]) != to_upper_ascii(b[i])) return false;
   }
   return true;
 }
@@ -26,18 +27,23 @@ bool starts_with_ignore_case_ascii(std::string_view text, std::string_view prefi
   return text.size() >= prefix.size() && equal_ignore_case_ascii(text.substr(0, prefix.size()), prefix);
 }
 
-std::string_view trim_blanks(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
+std::string_view trim_blanks(std::string_view text) { return trim_ascii(text, blank_characters); }
+
+std::string_view trim_ascii(std::string_view text, std::string_view characters) {
+  const size_t begin = text.find_first_not_of(characters);
+  return begin == std::string_view::npos ? std::string_view() : trim_ascii_end(text.substr(begin), characters);
+}
+
+std::string_view trim_ascii_end(std::string_view text, std::string_view characters) {
+  const size_t end = text.find_last_not_of(characters);
+  return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
 }
 
 bool parse_decimal(std::string_view text, uint64_t& value, size_t max_digits) {
   if (text.empty() || text.size() > max_digits) return false;
   value = 0;
   for (const char c : text) {
-    if (c < '0' || c > '9') return false;
+    if (!is_ascii_digit(c)) return false;
     value = value * 10 + static_cast<uint64_t>(c - '0');
   }
   return true;
@@ -47,12 +53,9 @@ bool parse_hex(std::string_view text, uint64_t& value, size_t max_digits) {
   if (text.empty() || text.size() > max_digits) return false;
   value = 0;
   for (const char c : text) {
-    uint64_t digit;
-    if (c >= '0' && c <= '9') digit = static_cast<uint64_t>(c - '0');
-    else if (c >= 'a' && c <= 'f') digit = static_cast<uint64_t>(c - 'a' + 10);
-    else if (c >= 'A' && c <= 'F') digit = static_cast<uint64_t>(c - 'A' + 10);
-    else return false;
-    value = value * 16 + digit;
+    const int digit = hex_digit_value(c);
+    if (digit < 0) return false;
+    value = value * 16 + static_cast<uint64_t>(digit);
   }
   return true;
 }

@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "app/minisign.h"
-#include "app/sha256.h"
+#include "base/minisign.h"
+#include "base/sha256.h"
 #include "download/package_signature.h"
 #include "platform/files.h"
 #include "platform/text.h"

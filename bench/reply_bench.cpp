@@ -17,13 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "base/xml_guard.h"
 #include "devices/device_inventory.h"
 #include "devices/raw_scan.h"
 #include "service/update_package_list.h"
 #include "service/update_matching.h"
 #include "service/scan_result.h"
 #include "service/update_reply.h"
-#include "service/xml_guard.h"
 
 // --- heap counting ----------------------------------------------------------
 

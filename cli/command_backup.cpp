@@ -4,12 +4,12 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/json_writer.h"
 #include "app/settings.h"
 #include "app/system_info.h"
 #include "backup/backup.h"
 #include "backup/installation_batch.h"
 #include "backup/restore.h"
+#include "base/json_writer.h"
 #include "cli/cli.h"
 #include "cli/install_output.h"
 #include "devices/device_inventory.h"

@@ -5,9 +5,9 @@
 #include <optional>
 #include <thread>
 
-#include "app/json_writer.h"
-#include "app/minisign.h"
 #include "app/settings.h"
+#include "base/json_writer.h"
+#include "base/minisign.h"
 #include "cli/cli.h"
 #include "download/download_session.h"
 #include "platform/files.h"

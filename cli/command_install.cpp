@@ -1,5 +1,5 @@
-#include "app/json_writer.h"
 #include "backup/installation_batch.h"
+#include "base/json_writer.h"
 #include "cli/cli.h"
 #include "cli/install_output.h"
 #include "download/package_signature.h"

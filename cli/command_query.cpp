@@ -1,9 +1,9 @@
 #include <cstdlib>
 
-#include "app/json_writer.h"
 #include "app/language.h"
 #include "app/last_error.h"
 #include "app/system_info.h"
+#include "base/json_writer.h"
 #include "cli/cli.h"
 #include "devices/device_inventory.h"
 #include "service/update_package_list.h"

@@ -9,9 +9,9 @@
 // and setup.dat are the companion's own, in its folder. A package is
 // extracted only when its publisher's signature passes the companion's own
 // check.
-#include "app/json_writer.h"
-#include "app/sha256.h"
 #include "backup/installation_batch.h"
+#include "base/json_writer.h"
+#include "base/sha256.h"
 #include "cli/cli.h"
 #include "cli/install_output.h"
 #include "platform/files.h"

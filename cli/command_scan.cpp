@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <thread>
 
-#include "app/json_writer.h"
 #include "app/last_error.h"
+#include "base/json_writer.h"
 #include "cli/cli.h"
 #include "devices/device_inventory.h"
 #include "devices/raw_scan.h"

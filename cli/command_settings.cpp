@@ -1,7 +1,7 @@
-#include "app/json_writer.h"
 #include "app/policy.h"
 #include "app/settings.h"
 #include "app/system_info.h"
+#include "base/json_writer.h"
 #include "cli/cli.h"
 #include "download/package_signature.h"
 

@@ -1,6 +1,6 @@
 #include "app/system_info.h"
+#include "base/json_writer.h"
 #include "cli/cli.h"
-#include "app/json_writer.h"
 
 namespace quillary::cli {
 

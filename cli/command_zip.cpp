@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/json_writer.h"
+#include "base/json_writer.h"
 #include "cli/cli.h"
 #include "download/zip_archive.h"
 #include "platform/text.h"

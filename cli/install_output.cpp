@@ -1,7 +1,7 @@
 #include "cli/install_output.h"
 
-#include "app/json_writer.h"
 #include "backup/installation_batch.h"
+#include "base/json_writer.h"
 
 namespace quillary::cli {
 

@@ -2,8 +2,8 @@
 
 #include <set>
 
-#include "app/json_reader.h"
-#include "app/json_writer.h"
+#include "base/json_reader.h"
+#include "base/json_writer.h"
 #include "platform/text.h"
 
 namespace quillary {

@@ -1,10 +1,10 @@
 #include "download/download_session.h"
 
 #include <algorithm>
-#include <cctype>
 
-#include "app/md5.h"
 #include "app/policy.h"
+#include "base/ascii_text.h"
+#include "base/md5.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -21,11 +21,7 @@ bool is_script_extension(std::string_view extension) {
   static constexpr std::string_view scripts[] = {".php", ".asp", ".aspx", ".ashx", ".cgi", ".pl",
                                                   ".jsp", ".py",  ".cfm",  ".do",   ".dll"};
   for (const auto script : scripts) {
-    if (extension.size() == script.size() &&
-        std::equal(extension.begin(), extension.end(), script.begin(),
-                   [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; })) {
-      return true;
-    }
+    if (equal_ignore_case_ascii(extension, script)) return true;
   }
   return false;
 }
@@ -52,7 +48,7 @@ std::string_view plain_extension(std::string_view name) {
   const std::string_view extension = name.substr(dot);
   if (extension.size() < 2 || extension.size() > max_extension_length + 1) return {};
   for (const char c : extension.substr(1)) {
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-') return {};
+    if (!is_ascii_letter(c) && !is_ascii_digit(c) && c != '_' && c != '-') return {};
   }
   return extension;
 }

@@ -19,11 +19,11 @@
 #include <string>
 #include <thread>
 
-#include "app/sha256.h"
+#include "base/sha256.h"
 #include "download/package_signature.h"
 #include "download/restore_point_batch.h"
-#include "platform/authenticode.h"
 #include "download/thread_call.h"
+#include "platform/authenticode.h"
 
 namespace quillary {
 

@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/blake2b.h"
-#include "app/minisign.h"
-#include "app/sha256.h"
+#include "base/blake2b.h"
+#include "base/minisign.h"
+#include "base/sha256.h"
 
 namespace quillary {
 

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/zip_entry_name.h"
 #include "download/zip_file_access.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -40,25 +41,10 @@ std::u16string decode_entry_name(const std::string& raw, uLong flags) {
   return (flags & utf8_name_flag) ? utf8_to_utf16(raw) : from_ansi(raw);
 }
 
-// The parts of an entry name between separators; doubled separators name
-// no folder of their own, so empty parts are dropped.
-std::vector<std::u16string_view> split_name(std::u16string_view name) {
-  std::vector<std::u16string_view> parts;
-  size_t start = 0;
-  for (size_t i = 0; i <= name.size(); ++i) {
-    if (i == name.size() || is_separator(name[i])) {
-      if (i > start) parts.push_back(name.substr(start, i - start));
-      start = i + 1;
-    }
-  }
-  return parts;
-}
-
-// `folder` joined with `count` parts from `first`.
-std::u16string below(const std::u16string& folder, const std::vector<std::u16string_view>& parts, size_t first,
-                     size_t count) {
+// `folder` joined with the first `count` parts.
+std::u16string below(const std::u16string& folder, const std::vector<std::u16string_view>& parts, size_t count) {
   std::u16string path = folder;
-  for (size_t i = first; i < first + count; ++i) {
+  for (size_t i = 0; i < count; ++i) {
     if (path.empty() || !is_separator(path.back())) path += zip_access::separator;
     path += parts[i];
   }
@@ -173,29 +159,22 @@ unzip_archive_c::step unzip_archive_c::extract_current(const std::u16string& fol
   // Separators are looked for in the wide name: in double-byte code pages
   // the byte of a backslash can be the second half of a character.
   const std::u16string name = decode_entry_name(raw_name, info.flag);
-  const auto parts = split_name(name);
-
-  if (!name.empty() && is_separator(name.back())) {
-    if (without_folders || parts.empty()) return step::next;
-    if (platform::escapes_folder(name)) {
+  const zip_entry_path entry = zip_entry_path_of(name, without_folders);
+  const auto& parts = entry.parts;
+  switch (entry.kind) {
+    case zip_entry_kind::none:
+      return step::next;
+    case zip_entry_kind::refused:
       ++skipped_unsafe_;
       return step::next;
-    }
-    // One level: a folder whose parent is missing comes with its first file.
-    zip_access::make_folder(below(folder, parts, 0, parts.size()));
-    return step::next;
+    case zip_entry_kind::folder:
+      // One level: a folder whose parent is missing comes with its first file.
+      zip_access::make_folder(below(folder, parts, parts.size()));
+      return step::next;
+    case zip_entry_kind::file:
+      break;
   }
-
-  if (parts.empty()) return step::next;
-  // Without folders only the file name part is used, so only it must stay
-  // inside.
-  const size_t first = without_folders ? parts.size() - 1 : 0;
-  const std::vector<std::u16string_view> used(parts.begin() + first, parts.end());
-  if (platform::escapes_folder(without_folders ? used.front() : std::u16string_view(name))) {
-    ++skipped_unsafe_;
-    return step::next;
-  }
-  const std::u16string target = below(folder, parts, first, used.size());
+  const std::u16string target = below(folder, parts, parts.size());
 
   if (!can_decode(info) || unzOpenCurrentFile(handle_) != UNZ_OK) return step::stop;
   if (!overwrite && zip_access::exists(target)) {
@@ -204,8 +183,8 @@ unzip_archive_c::step unzip_archive_c::extract_current(const std::u16string& fol
   }
   zip_access::file_c out;
   bool created = out.create(target, overwrite);
-  if (!created && used.size() > 1) {
-    make_directories(below(folder, parts, 0, parts.size() - 1));
+  if (!created && parts.size() > 1) {
+    make_directories(below(folder, parts, parts.size() - 1));
     created = out.create(target, overwrite);
   }
   if (!created) {

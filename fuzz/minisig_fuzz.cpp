@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/minisign.h"
+#include "base/minisign.h"
 #include "download/package_signature.h"
 
 namespace {

@@ -12,14 +12,16 @@
 #include <string>
 #include <string_view>
 
-#include "app/sha256.h"
-#include "app/minisign.h"
+#include "base/minisign.h"
+#include "base/sha256.h"
+#include "base/wire_vocabulary.h"
 #include "server/catalogue.h"
 #include "server/update_query.h"
 
 namespace {
 
 using namespace quillary::server;
+namespace wire = quillary::wire;
 using quillary::parse_sha256_hex;
 using quillary::sha256_digest;
 using quillary::sha256_of;
@@ -74,7 +76,8 @@ std::string compress(std::string_view text) {
 }
 
 std::string form(std::string_view part) {
-  return "--fuzz\r\nContent-Disposition: form-data; name=\"driversm\"\r\n\r\n" + std::string(part) + "\r\n--fuzz--\r\n";
+  return std::string("--fuzz\r\nContent-Disposition: form-data; name=\"") + wire::form_part + "\"\r\n\r\n" +
+         std::string(part) + "\r\n--fuzz--\r\n";
 }
 
 // A 200 answer must be a document the client accepts as far as its
@@ -89,16 +92,16 @@ void check(const http_answer& answer) {
   TiXmlDocument doc;
   doc.Parse(answer.body.c_str());
   if (doc.Error() || doc.RootElement() == nullptr) std::abort();
-  const TiXmlElement* hardwares = doc.RootElement()->FirstChildElement("hardwares");
+  const TiXmlElement* hardwares = doc.RootElement()->FirstChildElement(wire::devices_element);
   if (hardwares == nullptr) std::abort();
-  for (const TiXmlElement* hw = hardwares->FirstChildElement("hardware"); hw; hw = hw->NextSiblingElement("hardware")) {
-    if (hw->FirstChildElement("id") == nullptr) std::abort();
+  for (const TiXmlElement* hw = hardwares->FirstChildElement(wire::device_element); hw; hw = hw->NextSiblingElement(wire::device_element)) {
+    if (hw->FirstChildElement(wire::device_id_element) == nullptr) std::abort();
     int items = 0;
-    for (const TiXmlElement* item = hw->FirstChildElement("item"); item; item = item->NextSiblingElement("item")) {
+    for (const TiXmlElement* item = hw->FirstChildElement(wire::item_element); item; item = item->NextSiblingElement(wire::item_element)) {
       int children = 0;
       for (const TiXmlElement* c = item->FirstChildElement(); c; c = c->NextSiblingElement()) ++children;
       // The signed package's items carry its signature file as well.
-      const TiXmlElement* minisig = item->FirstChildElement("minisig");
+      const TiXmlElement* minisig = item->FirstChildElement(wire::item_minisig);
       const int expected = minisig != nullptr ? 17 : 16;
       if (children != expected || ++items > 500) std::abort();
       std::string decoded;
@@ -107,7 +110,7 @@ void check(const http_answer& answer) {
         std::abort();
       }
       // Every package of this catalogue has its digest, which the client reads.
-      const TiXmlElement* digest = item->FirstChildElement("sha256");
+      const TiXmlElement* digest = item->FirstChildElement(wire::item_sha256);
       sha256_digest read;
       if (digest == nullptr || digest->GetText() == nullptr || !parse_sha256_hex(digest->GetText(), read)) std::abort();
     }

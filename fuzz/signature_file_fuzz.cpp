@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/minisign.h"
+#include "base/minisign.h"
 #include "server/package_signature.h"
 
 using namespace quillary::server;

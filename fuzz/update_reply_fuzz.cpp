@@ -8,13 +8,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/xml_guard.h"
 #include "devices/device_inventory.h"
 #include "service/scan_result.h"
 #include "devices/raw_scan.h"
 #include "service/update_package_list.h"
 #include "service/update_matching.h"
 #include "service/update_reply.h"
-#include "service/xml_guard.h"
 #include "tests/xml_depth.h"
 
 namespace {

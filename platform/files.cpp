@@ -23,47 +23,6 @@ std::u16string parent_folder(const std::u16string& path) {
   return cut == std::u16string::npos ? std::u16string() : path.substr(0, cut);
 }
 
-bool is_device_name(std::u16string_view name) {
-  std::u16string base(name.substr(0, name.find(u'.')));
-  while (!base.empty() && base.back() == u' ') base.pop_back();
-  for (auto& c : base) {
-    if (c >= u'a' && c <= u'z') c -= 0x20;
-  }
-  for (const char16_t* device : {u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"}) {
-    if (base == device) return true;
-  }
-  if (base.size() == 4 && (base.starts_with(u"COM") || base.starts_with(u"LPT"))) {
-    const char16_t digit = base[3];
-    return (digit >= u'1' && digit <= u'9') || digit == u'\u00B9' || digit == u'\u00B2' || digit == u'\u00B3';
-  }
-  return false;
-}
-
-namespace {
-
-bool separates(char16_t c) { return c == u'/' || c == u'\\'; }
-
-// "..", and what Windows turns into it by dropping trailing dots and
-// blanks (".. ", "...").
-bool climbs(std::u16string_view part) {
-  return part.find_first_not_of(u". ") == std::u16string_view::npos && part.find(u"..") != std::u16string_view::npos;
-}
-
-}  // namespace
-
-bool escapes_folder(std::u16string_view name) {
-  if (!name.empty() && separates(name.front())) return true;
-  if (name.find(u':') != std::u16string_view::npos) return true;
-  size_t start = 0;
-  for (size_t i = 0; i <= name.size(); ++i) {
-    if (i < name.size() && !separates(name[i])) continue;
-    const std::u16string_view part = name.substr(start, i - start);
-    if (climbs(part) || (!part.empty() && is_device_name(part))) return true;
-    start = i + 1;
-  }
-  return false;
-}
-
 std::u16string native_separators(std::u16string path) {
   for (auto& c : path) {
     if (c == u'\\' || c == u'/') c = path_separator;

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/zip_entry_name.h"
+
 namespace quillary::platform {
 
 // '\\' on Windows, '/' natively.
@@ -30,16 +32,11 @@ std::u16string file_name_part(const std::u16string& path);
 // What comes before that last backslash or slash; empty when there is none.
 std::u16string parent_folder(const std::u16string& path);
 
-// Whether Windows opens a device rather than a file for this name, with any
-// extension and trailing blanks ("nul.txt", "COM1 ").
-bool is_device_name(std::u16string_view name);
-
-// Whether a relative name, joined to a folder, could reach anything outside
-// it: an absolute or root-relative name, a drive ("C:x", relative to that
-// drive's own current folder) or an alternate data stream (any ':'), a part
-// that climbs (".." and what Windows makes of ".. " or "..."), or a device.
-// '/' and '\' both separate.
-bool escapes_folder(std::u16string_view name);
+// Device names and names that escape their folder, as the zip entries'
+// rule decides them (base/zip_entry_name.h): one rule for every name the
+// program puts below a folder of its own.
+using quillary::escapes_folder;
+using quillary::is_device_name;
 
 // A relative path written with backslashes (as the update service and the
 // catalogue write them) in this system's spelling.

@@ -11,17 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "base/ascii_text.h"
 #include "platform/text.h"
 
 namespace quillary::platform {
 namespace {
 
-std::string trim(std::string text) {
-  const auto first = text.find_first_not_of(" \t\r\n\"");
-  if (first == std::string::npos) return {};
-  const auto last = text.find_last_not_of(" \t\r\n\"");
-  return text.substr(first, last - first + 1);
-}
+// The files' values may stand in quotes (os-release), which go with the
+// blanks.
+std::string trim(std::string_view text) { return std::string(trim_ascii(text, " \t\r\n\"")); }
 
 std::string first_line(const std::filesystem::path& file) {
   std::ifstream in(file);

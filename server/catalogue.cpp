@@ -25,6 +25,9 @@ bool catalogue_c::add_package(catalogue_package package, const archive_listing& 
   for (const auto& path : listing.paths) files.insert(to_upper_ascii(path));
 
   for (const auto& line : listing.unread) warn(package.file_name + ": " + line);
+  for (const auto& name : listing.refused) {
+    warn(package.file_name + ": " + name + ": a name that would land outside the package's folder, left out");
+  }
   std::vector<catalogue_inf> added;
   for (const auto& file : listing.infs) {
     inf_file_c inf;

@@ -136,8 +136,8 @@ class exchange_c {
 };
 
 bool plain_host_char(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
-         c == ':' || c == '[' || c == ']' || c == '_';
+  return is_ascii_letter(c) || is_ascii_digit(c) || c == '.' || c == '-' || c == ':' || c == '[' || c == ']' ||
+         c == '_';
 }
 
 }  // namespace

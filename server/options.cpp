@@ -2,6 +2,8 @@
 
 #include <arpa/inet.h>
 
+#include "base/ascii_text.h"
+
 namespace quillary::server {
 
 bool parse_listen_address(const std::string& text, listen_address& out, std::string& reason) {
@@ -30,13 +32,13 @@ bool parse_listen_address(const std::string& text, listen_address& out, std::str
     reason = "listen address \"" + text + "\": \"" + host + "\" is not a numeric IP address";
     return false;
   }
-  if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos ||
-      std::stoi(port) > 65535) {
+  uint64_t number = 0;
+  if (!parse_decimal(port, number, 5) || number > 65535) {
     reason = "listen address \"" + text + "\": the port must be 0 to 65535";
     return false;
   }
   out.host = host;
-  out.port = std::stoi(port);
+  out.port = static_cast<int>(number);
   return true;
 }
 
@@ -55,8 +57,9 @@ bool parse_seconds(const std::string& text, std::chrono::milliseconds& out) {
 }
 
 bool parse_count(const std::string& text, size_t& out) {
-  if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-  out = std::stoul(text);
+  uint64_t number = 0;
+  if (!parse_decimal(text, number, 6)) return false;
+  out = static_cast<size_t>(number);
   return true;
 }
 

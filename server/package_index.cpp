@@ -9,9 +9,9 @@
 #include <sstream>
 #include <system_error>
 
-#include "app/sha256.h"
-#include "app/minisign.h"
 #include "base/ascii_text.h"
+#include "base/minisign.h"
+#include "base/sha256.h"
 #include "server/package_signature.h"
 
 namespace quillary::server {

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "app/minisign.h"
+#include "base/minisign.h"
 #include "server/outgoing_answer.h"
 
 namespace quillary::server {

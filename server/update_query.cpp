@@ -1,5 +1,6 @@
 #include "server/update_query.h"
 
+#include "base/wire_vocabulary.h"
 #include "server/code_page.h"
 #include "server/matcher.h"
 #include "server/multipart.h"
@@ -30,7 +31,7 @@ http_answer answer_update_query(std::string_view content_type, std::string_view 
     return text_answer(400, "the body must be multipart/form-data with a boundary");
   }
   std::string_view part;
-  switch (find_form_part(body, boundary, "driversm", part)) {
+  switch (find_form_part(body, boundary, wire::form_part, part)) {
     case multipart_result::found: break;
     case multipart_result::missing: return text_answer(400, "no part named driversm");
     case multipart_result::duplicate: return text_answer(400, "more than one part named driversm");

@@ -2,9 +2,10 @@
 
 #include <cstdio>
 
-#include "app/minisign.h"
 #include "base/ascii_text.h"
-#include "service/xml_text.h"
+#include "base/minisign.h"
+#include "base/wire_vocabulary.h"
+#include "base/xml_text.h"
 
 namespace quillary::server {
 
@@ -26,6 +27,40 @@ std::string cut(const std::string& text, size_t max_chars) {
 // joins again.
 std::string raw_text(const std::string& bytes) { return "<![CDATA[" + split_cdata_terminators(bytes) + "]]>"; }
 
+// The reply's fixed markup, one tab a level, made once.
+std::string tag(const char* tabs, const char* slash, const char* name, const char* after) {
+  return std::string(tabs) + "<" + slash + name + ">" + after;
+}
+const std::string& reply_opening() {
+  static const std::string text = tag("", "", wire::root_element, "\n") + tag("\t", "", wire::devices_element, "\n");
+  return text;
+}
+const std::string& reply_closing() {
+  static const std::string text = tag("\t", "/", wire::devices_element, "\n") + tag("", "/", wire::root_element, "\n");
+  return text;
+}
+// A device's opening ends where its ID's text goes.
+const std::string& device_opening() {
+  static const std::string text = tag("\t\t", "", wire::device_element, "\n") + tag("\t\t\t", "", wire::device_id_element, "");
+  return text;
+}
+const std::string& device_id_ending() {
+  static const std::string text = tag("", "/", wire::device_id_element, "\n");
+  return text;
+}
+const std::string& device_ending() {
+  static const std::string text = tag("\t\t", "/", wire::device_element, "\n");
+  return text;
+}
+const std::string& item_opening() {
+  static const std::string text = tag("\t\t\t", "", wire::item_element, "\n");
+  return text;
+}
+const std::string& item_ending() {
+  static const std::string text = tag("\t\t\t", "/", wire::item_element, "\n");
+  return text;
+}
+
 std::string hex(uint32_t value) {
   char text[16];
   std::snprintf(text, sizeof text, "%x", static_cast<unsigned>(value));
@@ -33,7 +68,7 @@ std::string hex(uint32_t value) {
 }
 
 std::string write_item(const item_values& v, const code_page_converter_c& converter) {
-  std::string out = "\t\t\t<item>\n";
+  std::string out = item_opening();
   const auto add = [&](const char* name, const std::string& value, bool raw) {
     out += "\t\t\t\t<";
     out += name;
@@ -43,24 +78,24 @@ std::string write_item(const item_values& v, const code_page_converter_c& conver
     out += name;
     out += ">\n";
   };
-  add("hardid", v.hardid, true);
-  add("title", v.title, false);
-  add("ver", v.ver, false);
-  add("size", v.size, false);
-  add("guid", v.guid, false);
-  add("link", v.link, false);
-  add("infpath", v.infpath, false);
-  add("official_link", v.official_link, false);
-  add("cp", v.cp, false);
-  add("manu", v.manu, false);
-  add("sign", v.sign, false);
-  add("feature", v.feature, false);
-  add("targetos", v.targetos, false);
-  add("date", v.date, false);
-  add("desc", v.desc, false);
-  if (!v.sha256.empty()) add("sha256", v.sha256, false);
-  if (!v.minisig.empty()) add("minisig", v.minisig, false);
-  out += "\t\t\t</item>\n";
+  add(wire::item_hardware_id, v.hardid, true);
+  add(wire::item_title, v.title, false);
+  add(wire::item_version, v.ver, false);
+  add(wire::item_size, v.size, false);
+  add(wire::item_class_guid, v.guid, false);
+  add(wire::item_link, v.link, false);
+  add(wire::item_inf_path, v.infpath, false);
+  add(wire::item_official_link, v.official_link, false);
+  add(wire::item_rank, v.cp, false);
+  add(wire::item_manufacturer, v.manu, false);
+  add(wire::item_signed, v.sign, false);
+  add(wire::item_feature, v.feature, false);
+  add(wire::item_target_os, v.targetos, false);
+  add(wire::item_date, v.date, false);
+  add(wire::item_description, v.desc, false);
+  if (!v.sha256.empty()) add(wire::item_sha256, v.sha256, false);
+  if (!v.minisig.empty()) add(wire::item_minisig, v.minisig, false);
+  out += item_ending();
   return out;
 }
 
@@ -71,8 +106,7 @@ std::string percent_encode(const std::string& name) {
   std::string out;
   for (const char c : name) {
     const auto b = static_cast<unsigned char>(c);
-    const bool plain = (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') || b == '-' ||
-                       b == '.' || b == '_' || b == '~';
+    const bool plain = is_ascii_letter(c) || is_ascii_digit(c) || c == '-' || c == '.' || c == '_' || c == '~';
     if (plain) {
       out.push_back(c);
     } else {
@@ -151,13 +185,13 @@ std::string write_update_reply(const update_request& request, const offer_source
                                reply_stats& stats) {
   stats = reply_stats{};
   std::string out = xml_declaration(code_page);
-  out += "<driversm>\n\t<hardwares>\n";
-  const std::string closing = "\t</hardwares>\n</driversm>\n";
+  out += reply_opening();
+  const std::string& closing = reply_closing();
   for (size_t d = 0; d < request.devices.size(); ++d) {
     const std::vector<offer> device_offers = offers_for(d);
     if (device_offers.empty()) continue;
-    const std::string opening = "\t\t<hardware>\n\t\t\t<id>" + raw_text(request.devices[d].id) + "</id>\n";
-    const std::string ending = "\t\t</hardware>\n";
+    const std::string opening = device_opening() + raw_text(request.devices[d].id) + device_id_ending();
+    const std::string& ending = device_ending();
     if (out.size() + opening.size() + ending.size() + closing.size() > limits.max_bytes) {
       ++stats.devices_left_out;
       stats.items_left_out += device_offers.size();
@@ -180,7 +214,7 @@ std::string write_update_reply(const update_request& request, const offer_source
     out += ending;
   }
   if (stats.devices_with_offers == 0 && stats.devices_left_out == 0 && !request.devices.empty()) {
-    out += "\t\t<hardware>\n\t\t\t<id>" + raw_text(request.devices[0].id) + "</id>\n\t\t</hardware>\n";
+    out += device_opening() + raw_text(request.devices[0].id) + device_id_ending() + device_ending();
   }
   out += closing;
   return out;

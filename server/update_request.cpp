@@ -4,8 +4,9 @@
 
 #include <cstdlib>
 
-#include "service/xml_guard.h"
-#include "service/xml_text.h"
+#include "base/xml_guard.h"
+#include "base/wire_vocabulary.h"
+#include "base/xml_text.h"
 
 namespace quillary::server {
 
@@ -71,31 +72,31 @@ request_verdict parse_update_request(const std::string& xml, update_request& out
     return malformed;
   }
   const TiXmlElement* root = document.RootElement();
-  if (root == nullptr || root->ValueStr() != "driversm") {
+  if (root == nullptr || root->ValueStr() != wire::root_element) {
     reason = "the root element is not driversm";
     return malformed;
   }
-  const TiXmlElement* client = root->FirstChildElement("client");
+  const TiXmlElement* client = root->FirstChildElement(wire::client_element);
   if (client == nullptr) {
     reason = "no client element";
     return malformed;
   }
-  if (const char* os = client->Attribute("os")) out.os = os;
-  out.oem_code_page = positive_number(client->Attribute("lang"), 100000);
-  out.build = positive_number(client->Attribute("build"), 1000000000);
-  const TiXmlElement* hardwares = root->FirstChildElement("hardwares");
+  if (const char* os = client->Attribute(wire::os_attribute)) out.os = os;
+  out.oem_code_page = positive_number(client->Attribute(wire::code_page_attribute), 100000);
+  out.build = positive_number(client->Attribute(wire::build_attribute), 1000000000);
+  const TiXmlElement* hardwares = root->FirstChildElement(wire::devices_element);
   if (hardwares == nullptr) {
     reason = "no hardwares element";
     return malformed;
   }
-  for (const TiXmlElement* hardware = hardwares->FirstChildElement("hardware"); hardware != nullptr;
-       hardware = hardware->NextSiblingElement("hardware")) {
+  for (const TiXmlElement* hardware = hardwares->FirstChildElement(wire::device_element); hardware != nullptr;
+       hardware = hardware->NextSiblingElement(wire::device_element)) {
     if (out.devices.size() == limits.max_devices) {
       reason = "more than " + std::to_string(limits.max_devices) + " devices";
       return request_verdict::too_large;
     }
     request_device device;
-    device.id = text_of(hardware, "id");
+    device.id = text_of(hardware, wire::device_id_element);
     if (device.id.empty()) {
       reason = "a hardware element without id text";
       return malformed;
@@ -104,9 +105,9 @@ request_verdict parse_update_request(const std::string& xml, update_request& out
       reason = "a device ID longer than " + std::to_string(max_device_id) + " bytes";
       return malformed;
     }
-    device.match_id = text_of(hardware, "matchid");
-    device.hardware_ids = split_ids(text_of(hardware, "hardids"));
-    device.compatible_ids = split_ids(text_of(hardware, "compids"));
+    device.match_id = text_of(hardware, wire::matching_id_element);
+    device.hardware_ids = split_ids(text_of(hardware, wire::hardware_ids_element));
+    device.compatible_ids = split_ids(text_of(hardware, wire::compatible_ids_element));
     if (device.hardware_ids.size() + device.compatible_ids.size() > limits.max_ids_per_device) {
       reason = "a device with more than " + std::to_string(limits.max_ids_per_device) + " IDs";
       return request_verdict::too_large;

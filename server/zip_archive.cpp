@@ -2,11 +2,12 @@
 
 #include <minizip/unzip.h>
 
-#include <algorithm>
 #include <memory>
 
 #include "base/ascii_text.h"
 #include "base/inf_text.h"
+#include "base/utf8.h"
+#include "base/zip_entry_name.h"
 
 namespace quillary::server {
 
@@ -33,6 +34,40 @@ bool read_current(unzFile zip, uint64_t size, std::string& data) {
   return n == 0 && closed == UNZ_OK && data.size() == size;
 }
 
+// The current entry's whole name, however long: a name cut short would be
+// another file's ("driver.inf.bak" would be read as "driver.inf").
+bool read_name(unzFile zip, unz_file_info64& info, std::string& raw) {
+  if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
+  raw.assign(info.size_filename + 1, '\0');
+  if (unzGetCurrentFileInfo64(zip, &info, raw.data(), static_cast<uLong>(raw.size()), nullptr, 0, nullptr, 0) !=
+      UNZ_OK) {
+    return false;
+  }
+  raw.resize(info.size_filename);
+  return true;
+}
+
+// The entry's name in UTF-8 with '/' between its parts, as the client's
+// extraction places it (base/zip_entry_name.h); a refused name is given as
+// it stands, '\' made '/', for the warning.
+zip_entry_kind entry_path(const std::string& raw, unsigned long flags, std::string& name) {
+  name = (flags & utf8_name_flag) ? decode_inf_bytes("\xEF\xBB\xBF" + raw) : cp1252_to_utf8(raw);
+  const std::u16string wide = utf8_to_utf16(name);
+  const zip_entry_path entry = zip_entry_path_of(wide);
+  if (entry.kind == zip_entry_kind::file) {
+    name.clear();
+    for (const auto part : entry.parts) {
+      if (!name.empty()) name += '/';
+      name += utf16_to_utf8(part);
+    }
+  } else {
+    for (char& c : name) {
+      if (c == '\\') c = '/';
+    }
+  }
+  return entry.kind;
+}
+
 }  // namespace
 
 bool read_archive(const std::string& file_path, archive_listing& out, std::string& reason, uint64_t total_limit) {
@@ -46,19 +81,15 @@ bool read_archive(const std::string& file_path, archive_listing& out, std::strin
   int step = unzGoToFirstFile(zip.get());
   while (step == UNZ_OK) {
     unz_file_info64 info;
-    char raw_name[1024];
-    if (unzGetCurrentFileInfo64(zip.get(), &info, raw_name, sizeof raw_name, nullptr, 0, nullptr, 0) != UNZ_OK) {
+    std::string raw;
+    if (!read_name(zip.get(), info, raw)) {
       reason = "damaged central directory";
       return false;
     }
-    const std::string_view raw(raw_name, std::min<size_t>(info.size_filename, sizeof raw_name - 1));
-    std::string name = (info.flag & utf8_name_flag) ? decode_inf_bytes("\xEF\xBB\xBF" + std::string(raw))
-                                                    : cp1252_to_utf8(raw);
-    for (char& c : name) {
-      if (c == '\\') c = '/';
-    }
-    const bool folder = !name.empty() && name.back() == '/';
-    if (!folder && !name.empty()) {
+    std::string name;
+    const zip_entry_kind kind = entry_path(raw, info.flag, name);
+    if (kind == zip_entry_kind::refused) out.refused.push_back(name);
+    if (kind == zip_entry_kind::file) {
       if (name.size() > 4 && equal_ignore_case_ascii(name.substr(name.size() - 4), ".inf")) {
         const uint64_t size = info.uncompressed_size;
         if (size > max_inf_size) {

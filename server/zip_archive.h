@@ -16,6 +16,10 @@ struct archive_listing {
   std::vector<std::string> paths;   // every file (folders left out)
   std::vector<archive_file> infs;   // the *.inf files with their bytes
   std::vector<std::string> unread;  // "path: why" of the INF files too large to read
+  // Files the client would not extract (base/zip_entry_name.h), left out of
+  // both lists: an INF file among them would give offers that cannot be
+  // installed.
+  std::vector<std::string> refused;
 };
 
 // Largest INF file read, and most bytes of INF files read from one archive
@@ -27,7 +31,9 @@ constexpr uint64_t max_inf_total = 64u << 20;
 
 // Lists an archive and reads its INF files (names ending in ".inf" without
 // regard to case). Names flagged as UTF-8 are taken as such, others as
-// Windows-1252; '\' separators become '/'. False with a reason when the file
+// Windows-1252; '\' separators become '/', doubled ones one. Names that
+// would land outside the package's folder are refused as the client
+// refuses them. False with a reason when the file
 // is not a readable zip archive or an INF file in it is damaged.
 bool read_archive(const std::string& file_path, archive_listing& out, std::string& reason,
                   uint64_t total_limit = max_inf_total);

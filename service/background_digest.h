@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/package_digest.h"
+#include "base/package_digest.h"
 
 namespace quillary {
 

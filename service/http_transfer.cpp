@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/last_error.h"
+#include "base/ascii_text.h"
 #include "platform/files.h"
 #include "service/background_digest.h"
 
@@ -20,17 +21,6 @@ constexpr char user_agent[] = "Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 6.1
 
 std::mutex ca_bundle_lock;
 std::string ca_bundle;
-
-bool starts_with_ignoring_case(const std::string& text, const char* prefix) {
-  const size_t n = std::strlen(prefix);
-  if (text.size() < n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
 
 // Options every handle gets, in this order.
 void set_common_options(http_transfer_c& t, const transfer_limits& limits) {
@@ -363,9 +353,9 @@ std::string escape_link_spaces(const std::string& link) {
 }
 
 link_scheme scheme_of(const std::string& link) {
-  if (starts_with_ignoring_case(link, "http://")) return link_scheme::http;
-  if (starts_with_ignoring_case(link, "https://")) return link_scheme::https;
-  if (starts_with_ignoring_case(link, "ftp://")) return link_scheme::ftp;
+  if (starts_with_ignore_case_ascii(link, "http://")) return link_scheme::http;
+  if (starts_with_ignore_case_ascii(link, "https://")) return link_scheme::https;
+  if (starts_with_ignore_case_ascii(link, "ftp://")) return link_scheme::ftp;
   return link_scheme::unsupported;
 }
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/package_digest.h"
+#include "base/package_digest.h"
 
 typedef void CURL;
 struct curl_mime;

@@ -4,6 +4,8 @@
 
 #include "app/language.h"
 #include "app/last_error.h"
+#include "base/ascii_text.h"
+#include "base/wire_vocabulary.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "service/update_matching.h"
@@ -38,11 +40,8 @@ bool load_installed_links(const std::u16string& path, std::set<std::string>& lin
     size_t end = bytes.find('\n', start);
     if (end == std::string::npos) end = bytes.size();
     std::string_view line(bytes.data() + start, end - start);
-    const auto first = line.find_first_not_of(" \t\r\n");
-    if (first != std::string_view::npos) {
-      const auto last = line.find_last_not_of(" \t\r\n");
-      links.emplace(line.substr(first, last - first + 1));
-    }
+    const std::string_view link = trim_blanks(line);
+    if (!link.empty()) links.emplace(link);
     start = end + 1;
   }
   return true;
@@ -75,7 +74,7 @@ bool update_client_c::query_updates(scan_result_c& result, update_request_info& 
 
   const transfer_outcome* outcome = nullptr;
   for (const auto& server : servers_) {
-    transfer_->add_form_part("driversm", compressed.data(), compressed.size());
+    transfer_->add_form_part(wire::form_part, compressed.data(), compressed.size());
     outcome = &request(*transfer_, server, static_cast<int>(request_method::post));
     info.http_status = outcome->http_status;
     if (outcome->transfer_result == 0 && outcome->http_status < 400) break;

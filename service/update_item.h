@@ -10,7 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/sha256.h"
+#include "base/ascii_text.h"
+#include "base/sha256.h"
 #include "platform/text.h"
 
 namespace quillary {
@@ -71,9 +72,8 @@ class update_item {
   // signature was too long.
   const std::string& signature() const { return signature_; }
   void set_signature(std::string_view base64) {
-    const size_t begin = base64.find_first_not_of(" \t\r\n");
-    if (begin == std::string_view::npos) return;
-    base64 = base64.substr(begin, base64.find_last_not_of(" \t\r\n") - begin + 1);
+    base64 = trim_blanks(base64);
+    if (base64.empty()) return;
     signature_.assign(base64.substr(0, max_signature_text + 1));
   }
   static constexpr size_t max_signature_text = 8192;

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdlib>
 
+#include "base/ascii_text.h"
 #include "platform/text.h"
 
 namespace quillary {
@@ -11,11 +12,11 @@ namespace {
 // Reads "%d" as the C library does: blanks, a sign, digits.
 bool read_number(std::string_view text, size_t& at, long& out) {
   size_t i = at;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  while (i < text.size() && is_ascii_space(text[i])) ++i;
   const size_t sign = i;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
   const size_t digits = i;
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+  while (i < text.size() && is_ascii_digit(text[i])) ++i;
   if (i == digits) return false;
   out = std::strtol(std::string(text.substr(sign, i - sign)).c_str(), nullptr, 10);
   at = i;

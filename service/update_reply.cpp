@@ -5,10 +5,12 @@
 #include <cstring>
 
 #include "app/last_error.h"
+#include "base/ascii_text.h"
+#include "base/wire_vocabulary.h"
+#include "base/xml_guard.h"
+#include "base/xml_text.h"
 #include "service/scan_result.h"
 #include "platform/text.h"
-#include "service/xml_guard.h"
-#include "service/xml_text.h"
 
 namespace quillary {
 namespace {
@@ -21,27 +23,27 @@ struct item_field {
   int slot;  // text_field, link_field, or index into the numbers
 };
 constexpr item_field item_fields[] = {
-    {"hardid", field_kind::text, update_item::hardid},
-    {"title", field_kind::text, update_item::title},
-    {"ver", field_kind::text, update_item::ver},
-    {"guid", field_kind::text, update_item::guid},
-    {"infpath", field_kind::text, update_item::inf_name},
-    {"manu", field_kind::text, update_item::manu},
-    {"date", field_kind::text, update_item::date},
-    {"desc", field_kind::text, update_item::desc},
-    {"link", field_kind::link, update_item::link},
-    {"official_link", field_kind::link, update_item::official_link},
-    {"size", field_kind::number, 0},
-    {"cp", field_kind::number, 1},
-    {"sign", field_kind::number, 2},
-    {"feature", field_kind::hex_number, 3},
-    {"targetos", field_kind::number, 4},
+    {wire::item_hardware_id, field_kind::text, update_item::hardid},
+    {wire::item_title, field_kind::text, update_item::title},
+    {wire::item_version, field_kind::text, update_item::ver},
+    {wire::item_class_guid, field_kind::text, update_item::guid},
+    {wire::item_inf_path, field_kind::text, update_item::inf_name},
+    {wire::item_manufacturer, field_kind::text, update_item::manu},
+    {wire::item_date, field_kind::text, update_item::date},
+    {wire::item_description, field_kind::text, update_item::desc},
+    {wire::item_link, field_kind::link, update_item::link},
+    {wire::item_official_link, field_kind::link, update_item::official_link},
+    {wire::item_size, field_kind::number, 0},
+    {wire::item_rank, field_kind::number, 1},
+    {wire::item_signed, field_kind::number, 2},
+    {wire::item_feature, field_kind::hex_number, 3},
+    {wire::item_target_os, field_kind::number, 4},
     // Services that check their packages name each one's SHA-256; a value
     // that is not 64 hexadecimal digits is ignored like an unknown element.
-    {"sha256", field_kind::digest, 0},
+    {wire::item_sha256, field_kind::digest, 0},
     // The publisher's signature of the package (its `.minisig` file in
     // base64), checked before the package counts as downloaded.
-    {"minisig", field_kind::signature, 0},
+    {wire::item_minisig, field_kind::signature, 0},
 };
 
 update_item read_item(const TiXmlElement& element) {
@@ -109,13 +111,13 @@ void read_items(const TiXmlElement& hardware, offered_device& device) {
   device.best_item = device.latest_item = nullptr;
   device.best_is_update = device.latest_is_update = false;
   size_t count = 0;
-  for (const TiXmlElement* e = hardware.FirstChildElement("item"); e && count < max_items_per_device;
-       e = e->NextSiblingElement("item")) {
+  for (const TiXmlElement* e = hardware.FirstChildElement(wire::item_element); e && count < max_items_per_device;
+       e = e->NextSiblingElement(wire::item_element)) {
     ++count;
   }
   device.items.reserve(count);
-  for (const TiXmlElement* e = hardware.FirstChildElement("item"); e && device.items.size() < count;
-       e = e->NextSiblingElement("item")) {
+  for (const TiXmlElement* e = hardware.FirstChildElement(wire::item_element); e && device.items.size() < count;
+       e = e->NextSiblingElement(wire::item_element)) {
     device.items.push_back(read_item(*e));
   }
 }
@@ -129,17 +131,11 @@ offered_device* find_device(std::vector<offered_device>& devices, const std::u16
 
 // The text of the hardware's "id"; nullopt when it has none.
 std::optional<std::string_view> id_text(const TiXmlElement& hardware, std::string& storage) {
-  const TiXmlElement* id = hardware.FirstChildElement("id");
+  const TiXmlElement* id = hardware.FirstChildElement(wire::device_id_element);
   return id ? element_text(*id, storage) : std::nullopt;
 }
 
-bool is_digit_of(char c, int base) {
-  if (c >= '0' && c <= '9') return c - '0' < base;
-  const char lower = static_cast<char>(c | 0x20);
-  return base == 16 && lower >= 'a' && lower <= 'f';
-}
-
-int digit_value(char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
+bool is_digit_of(char c, int base) { return base == 16 ? hex_digit_value(c) >= 0 : is_ascii_digit(c) && c - '0' < base; }
 
 bool invalid_reply() {
   set_last_error(error_code::invalid_reply);
@@ -160,14 +156,14 @@ std::u16string inf_name_of(std::u16string_view infpath) {
 uint32_t reply_number(std::string_view text, int base) {
   const auto at = [&](size_t i) { return i < text.size() ? text[i] : '\0'; };
   size_t i = 0;
-  while (at(i) == ' ' || (at(i) >= '\t' && at(i) <= '\r')) ++i;
+  while (is_ascii_space(at(i))) ++i;
   const bool negative = at(i) == '-';
   if (at(i) == '-' || at(i) == '+') ++i;
-  if (base == 16 && at(i) == '0' && (at(i + 1) | 0x20) == 'x') i += 2;
+  if (base == 16 && at(i) == '0' && to_lower_ascii(at(i + 1)) == 'x') i += 2;
   constexpr uint64_t largest = 0xFFFFFFFFu;
   uint64_t value = 0;
   for (; is_digit_of(at(i), base); ++i) {
-    value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit_value(at(i)));
+    value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(hex_digit_value(at(i)));
     if (value > largest) return static_cast<uint32_t>(largest);
   }
   const auto magnitude = static_cast<uint32_t>(value);
@@ -190,11 +186,11 @@ bool parse_update_reply(const char* body, std::vector<offered_device>& devices) 
   TiXmlDocument doc;
   if (!parse_reply_document(body, doc)) return invalid_reply();
   const TiXmlElement* root = doc.RootElement();
-  const TiXmlElement* hardwares = root ? root->FirstChildElement("hardwares") : nullptr;
-  const TiXmlElement* first = hardwares ? hardwares->FirstChildElement("hardware") : nullptr;
+  const TiXmlElement* hardwares = root ? root->FirstChildElement(wire::devices_element) : nullptr;
+  const TiXmlElement* first = hardwares ? hardwares->FirstChildElement(wire::device_element) : nullptr;
   std::string storage;
   if (!first || !id_text(*first, storage)) return invalid_reply();
-  for (const TiXmlElement* hardware = first; hardware; hardware = hardware->NextSiblingElement("hardware")) {
+  for (const TiXmlElement* hardware = first; hardware; hardware = hardware->NextSiblingElement(wire::device_element)) {
     const std::optional<std::string_view> id = id_text(*hardware, storage);
     if (!id) return invalid_reply();
     if (offered_device* device = find_device(devices, from_ansi(*id))) read_items(*hardware, *device);

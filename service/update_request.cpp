@@ -4,9 +4,11 @@
 #include <zlib.h>
 
 #include "app/system_info.h"
+#include "base/wire_vocabulary.h"
+#include "base/xml_text.h"
 #include "platform/text.h"
+#include "base/xml_text.h"
 #include "service/scan_result.h"
-#include "service/xml_text.h"
 
 namespace quillary {
 namespace {
@@ -46,33 +48,33 @@ std::string build_update_request(const std::vector<offered_device>& devices,
                                  const update_request_info& info) {
   TiXmlDocument doc;
   doc.LinkEndChild(new TiXmlDeclaration("1.0", "UTF-8", ""));
-  auto* root = new TiXmlElement("driversm");
+  auto* root = new TiXmlElement(wire::root_element);
   doc.LinkEndChild(root);
 
-  auto* action = new TiXmlElement("action");
-  action->LinkEndChild(new TiXmlText("ACTION_UPDATE_DRIVER"));
+  auto* action = new TiXmlElement(wire::action_element);
+  action->LinkEndChild(new TiXmlText(wire::update_action));
   root->LinkEndChild(action);
 
-  auto* client = new TiXmlElement("client");
-  client->SetAttribute("version", "");
-  client->SetAttribute("os", info.os_code_name);
-  client->SetAttribute("lang", std::to_string(info.oem_code_page));
-  client->SetAttribute("model", to_ansi(info.model));
-  if (info.os_build != 0) client->SetAttribute("build", std::to_string(info.os_build));
+  auto* client = new TiXmlElement(wire::client_element);
+  client->SetAttribute(wire::version_attribute, "");
+  client->SetAttribute(wire::os_attribute, info.os_code_name);
+  client->SetAttribute(wire::code_page_attribute, std::to_string(info.oem_code_page));
+  client->SetAttribute(wire::model_attribute, to_ansi(info.model));
+  if (info.os_build != 0) client->SetAttribute(wire::build_attribute, std::to_string(info.os_build));
   root->LinkEndChild(client);
 
-  auto* hardwares = new TiXmlElement("hardwares");
+  auto* hardwares = new TiXmlElement(wire::devices_element);
   root->LinkEndChild(hardwares);
   for (const auto& device : devices) {
-    auto* hardware = new TiXmlElement("hardware");
-    add_cdata(*hardware, "id", to_ansi(device.device_id));
-    add_cdata(*hardware, "matchid", to_ansi(device.matching_device_id));
+    auto* hardware = new TiXmlElement(wire::device_element);
+    add_cdata(*hardware, wire::device_id_element, to_ansi(device.device_id));
+    add_cdata(*hardware, wire::matching_id_element, to_ansi(device.matching_device_id));
     // A list whose first entry is empty counts as no list.
     if (!device.hardware_ids.empty() && !device.hardware_ids.front().empty()) {
-      add_cdata(*hardware, "hardids", joined(device.hardware_ids));
+      add_cdata(*hardware, wire::hardware_ids_element, joined(device.hardware_ids));
     }
     if (!device.compatible_ids.empty() && !device.compatible_ids.front().empty()) {
-      add_cdata(*hardware, "compids", joined(device.compatible_ids));
+      add_cdata(*hardware, wire::compatible_ids_element, joined(device.compatible_ids));
     }
     hardwares->LinkEndChild(hardware);
   }

@@ -4,10 +4,10 @@
 
 #include <thread>
 
-#include "app/md5.h"
 #include "backup/backup.h"
 #include "backup/restore.h"
 #include "backup_fixture.h"
+#include "base/md5.h"
 #include "download/zip_archive.h"
 #include "fake_restore_points.h"
 #include "fake_system.h"

@@ -7,9 +7,9 @@
 
 #include <fstream>
 
-#include "app/json_reader.h"
-#include "app/json_writer.h"
 #include "backup/installation_batch.h"
+#include "base/json_reader.h"
+#include "base/json_writer.h"
 #include "cli/cli.h"
 #include "download/zip_archive.h"
 #include "fake_restore_points.h"

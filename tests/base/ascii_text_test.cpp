@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace quillary {
 namespace {
 
@@ -16,6 +18,30 @@ TEST(ascii_text, case_folding_touches_ascii_letters_only) {
   EXPECT_FALSE(starts_with_ignore_case_ascii("Str", "strings."));
   EXPECT_EQ(trim_blanks(" \t\r\n a b \n"), "a b");
   EXPECT_EQ(trim_blanks(" \t "), "");
+}
+
+TEST(ascii_text, classes_are_the_c_locales_and_trimming_keeps_each_readers_set) {
+  for (const char c : std::string(" \t\n\v\f\r")) EXPECT_TRUE(is_ascii_space(c)) << int(c);
+  for (const char c : std::string("a\0\x1F\xA0\x85", 5)) EXPECT_FALSE(is_ascii_space(c)) << int(c);
+  EXPECT_TRUE(is_ascii_digit('0'));
+  EXPECT_FALSE(is_ascii_digit('\xB2'));  // superscript two in Windows-1252
+  EXPECT_TRUE(is_ascii_letter('Z'));
+  EXPECT_FALSE(is_ascii_letter('\xE9'));
+  EXPECT_EQ(hex_digit_value('7'), 7);
+  EXPECT_EQ(hex_digit_value('c'), 12);
+  EXPECT_EQ(hex_digit_value('F'), 15);
+  EXPECT_EQ(hex_digit_value('g'), -1);
+  EXPECT_EQ(hex_digit_value('x'), -1);
+  EXPECT_EQ(to_lower_ascii('Q'), 'q');
+  EXPECT_EQ(to_lower_ascii('\xC9'), '\xC9');
+  EXPECT_EQ(to_upper_ascii('q'), 'Q');
+
+  EXPECT_EQ(trim_ascii(" \t key \r\n", " \t"), "key \r\n");
+  EXPECT_EQ(trim_ascii("\"Debian GNU/Linux\"\n", " \t\r\n\""), "Debian GNU/Linux");
+  EXPECT_EQ(trim_ascii(" \t", " \t"), "");
+  EXPECT_EQ(trim_ascii_end(" RWQ= \t", " \t"), " RWQ=");
+  EXPECT_EQ(trim_ascii_end("\t\t", " \t"), "");
+  EXPECT_EQ(trim_blanks("\v a \f"), "\v a \f") << "vertical tab and form feed are no blanks here";
 }
 
 TEST(ascii_text, numbers_are_plain_digits_within_their_limit) {

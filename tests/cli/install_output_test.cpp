@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/json_reader.h"
-#include "app/json_writer.h"
 #include "backup/installation_batch.h"
+#include "base/json_reader.h"
+#include "base/json_writer.h"
 
 namespace quillary {
 namespace {

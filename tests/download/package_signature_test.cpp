@@ -7,13 +7,13 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "app/minisign.h"
 #include "app/policy.h"
+#include "base/minisign.h"
 #include "download/package_signature.h"
 #include "platform/registry.h"
 #include "platform/text.h"
-#include "test_support.h"
 #include "signing_support.h"
+#include "test_support.h"
 
 namespace quillary {
 namespace {

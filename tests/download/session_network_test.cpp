@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "app/last_error.h"
-#include "app/md5.h"
-#include "app/sha256.h"
+#include "base/md5.h"
+#include "base/sha256.h"
 #include "devices/device_inventory.h"
 #include "devices/raw_scan.h"
 #include "download/download_session.h"

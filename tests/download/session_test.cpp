@@ -6,8 +6,8 @@
 #include <fstream>
 #include <thread>
 
-#include "app/md5.h"
-#include "app/sha256.h"
+#include "base/md5.h"
+#include "base/sha256.h"
 #include "download/download_session.h"
 #include "platform/files.h"
 #include "platform/text.h"

@@ -66,6 +66,37 @@ TEST(CatalogueFolder, InfFilesPastTheArchiveTotalAreListedButNotRead) {
   EXPECT_EQ(catalogue.infs().size(), 2u);
 }
 
+// The client extracts a package by the shared rule for entry names: an INF
+// file it would not extract must give no offer, and the paths listed are
+// where its extraction puts the files.
+TEST(CatalogueFolder, EntryNamesFollowTheClientsExtraction) {
+  quillary::testing::temp_folder_c folder;
+  const std::string zip = (folder.path() / "names.zip").string();
+  const std::string long_folder(1500, 'd');
+  ASSERT_TRUE(testing::write_zip(zip, {{"../up.inf", good_inf},
+                                       {"C:\\drive.inf", good_inf},
+                                       {"x64\\\\net.inf", good_inf},
+                                       {"x64//pkg.cat", "cat"},
+                                       {long_folder + "/long.inf", good_inf},
+                                       {"nul.inf", good_inf}}));
+  archive_listing listing;
+  std::string reason;
+  ASSERT_TRUE(read_archive(zip, listing, reason)) << reason;
+  EXPECT_EQ(listing.paths, (std::vector<std::string>{"x64/net.inf", "x64/pkg.cat", long_folder + "/long.inf"}));
+  ASSERT_EQ(listing.infs.size(), 2u);
+  EXPECT_EQ(listing.infs[0].path, "x64/net.inf");
+  EXPECT_EQ(listing.infs[1].path, long_folder + "/long.inf") << "a name is read whole, however long";
+  EXPECT_EQ(listing.refused, (std::vector<std::string>{"../up.inf", "C:/drive.inf", "nul.inf"}));
+
+  catalogue_c catalogue;
+  std::vector<std::string> warnings;
+  ASSERT_TRUE(catalogue.add_package(catalogue_package{"names.zip", zip, 1000, {}, {}}, listing,
+                                    [&](const std::string& line) { warnings.push_back(line); }, reason));
+  ASSERT_EQ(warnings.size(), 3u);
+  EXPECT_EQ(warnings[0], "names.zip: ../up.inf: a name that would land outside the package's folder, left out");
+  EXPECT_EQ(catalogue.infs().size(), 2u);
+}
+
 TEST(CatalogueFolder, SignedOnlyWhenTheCatalogFileIsBesideTheInf) {
   catalogue_c catalogue;
   ASSERT_TRUE(add_memory_package(catalogue, "a.zip", {{"x64/net.inf", good_inf}, {"X64/PKG.CAT", ""}}));

@@ -11,7 +11,7 @@
 #include <random>
 #include <thread>
 
-#include "app/sha256.h"
+#include "base/sha256.h"
 #include "server/byte_range.h"
 #include "server/connection.h"
 #include "server/connection_hub.h"

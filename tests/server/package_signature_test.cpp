@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/minisign.h"
 #include "devices/device_inventory.h"
 #include "service/scan_result.h"
 #include "devices/raw_scan.h"
-#include "app/minisign.h"
 #include "server/catalogue.h"
 #include "server/package_index.h"
 #include "server/package_signature.h"

@@ -15,8 +15,8 @@
 #include <thread>
 
 #include "app/last_error.h"
-#include "app/md5.h"
-#include "app/sha256.h"
+#include "base/md5.h"
+#include "base/sha256.h"
 #include "test_support.h"
 
 #ifndef _WIN32

@@ -1,4 +1,4 @@
-#include "app/json_reader.h"
+#include "base/json_reader.h"
 
 #include <gtest/gtest.h>
 

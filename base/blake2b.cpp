@@ -1,4 +1,4 @@
-#include "app/blake2b.h"
+#include "base/blake2b.h"
 
 #include <sodium.h>
 

@@ -1,32 +1,21 @@
-#include "service/xml_guard.h"
+#include "base/xml_guard.h"
 
 #include <algorithm>
+
+#include "base/ascii_text.h"
 
 namespace quillary {
 namespace {
 
 // TinyXML's white space (isspace in the C locale, which the program keeps).
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-bool is_ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_hex_digit(char c) { return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool is_blank(char c) { return is_ascii_space(c); }
 // TinyXML also takes every byte from 127 up as a letter; such names are
 // refused here (see at_markup).
 bool is_name_start(char c) { return is_ascii_letter(c) || c == '_'; }
-bool is_name_char(char c) { return is_name_start(c) || is_digit(c) || c == '-' || c == '.' || c == ':'; }
+bool is_name_char(char c) { return is_name_start(c) || is_ascii_digit(c) || c == '-' || c == '.' || c == ':'; }
 bool is_high_byte(char c) { return static_cast<unsigned char>(c) >= 127; }
 // Values of the XML declaration: "1.0", "windows-1252", "yes".
-bool is_plain_value_char(char c) { return is_ascii_letter(c) || is_digit(c) || c == '.' || c == '-' || c == '_'; }
-
-bool starts_with_ignoring_ascii_case(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
+bool is_plain_value_char(char c) { return is_ascii_letter(c) || is_ascii_digit(c) || c == '.' || c == '-' || c == '_'; }
 
 // One pass over the text, at the node boundaries where TinyXML decides what
 // comes next. Each step returns false to refuse the text.
@@ -60,7 +49,7 @@ class nesting_scan_c {
     switch (peek(1)) {
       case '?':
         // "<?pi ...>" is an unknown node up to the first '>'.
-        return starts_with_ignoring_ascii_case(rest, "<?xml") ? declaration() : skip_past(">", 1);
+        return starts_with_ignore_case_ascii(rest, "<?xml") ? declaration() : skip_past(">", 1);
       case '!':
         if (rest.starts_with("<!--")) return skip_past("-->", 4);
         if (rest.starts_with("<![CDATA[")) return skip_past("]]>", 9);
@@ -167,7 +156,7 @@ class nesting_scan_c {
       const bool hex = digit < text.size() && text[digit] == 'x';
       if (hex) ++digit;
       size_t k = digit;
-      while (k < text.size() && (hex ? is_hex_digit(text[k]) : is_digit(text[k]))) ++k;
+      while (k < text.size() && (hex ? hex_digit_value(text[k]) >= 0 : is_ascii_digit(text[k]))) ++k;
       if (k == digit || k == text.size() || text[k] != ';') return false;
     }
     return true;

@@ -1,15 +1,16 @@
-#include "app/json_reader.h"
+#include "base/json_reader.h"
 
 #include <cstdlib>
 
-#include "platform/text.h"
+#include "base/ascii_text.h"
+#include "base/utf8.h"
 
 namespace quillary {
 
 bool json_value::as_uint32(uint32_t& out) const {
   if (type_ != kind::number || text_.empty() || text_[0] == '-') return false;
   for (const char c : text_) {
-    if (c < '0' || c > '9') return false;  // fractions and exponents are not whole values here
+    if (!is_ascii_digit(c)) return false;  // fractions and exponents are not whole values here
   }
   if (text_.size() > 10) return false;
   const unsigned long long value = std::strtoull(text_.c_str(), nullptr, 10);
@@ -63,9 +64,8 @@ class json_parser_c {
   }
 
   void skip_space() {
-    while (at_ < s_.size() && (s_[at_] == ' ' || s_[at_] == '\t' || s_[at_] == '\n' || s_[at_] == '\r')) {
-      ++at_;
-    }
+    // JSON's white space is trim_blanks' set, without VT and FF.
+    while (at_ < s_.size() && blank_characters.find(s_[at_]) != std::string_view::npos) ++at_;
   }
 
   bool literal(std::string_view word) {
@@ -92,7 +92,7 @@ class json_parser_c {
     const size_t start = at_;
     auto digits = [&] {
       const size_t from = at_;
-      while (at_ < s_.size() && s_[at_] >= '0' && s_[at_] <= '9') ++at_;
+      while (at_ < s_.size() && is_ascii_digit(s_[at_])) ++at_;
       return at_ > from;
     };
     if (at_ < s_.size() && s_[at_] == '-') ++at_;
@@ -119,12 +119,9 @@ class json_parser_c {
     out = 0;
     for (int i = 0; i < 4; ++i, ++at_) {
       if (at_ >= s_.size()) return fail("a \\u escape is cut short");
-      const char c = s_[at_];
-      out <<= 4;
-      if (c >= '0' && c <= '9') out |= c - '0';
-      else if (c >= 'a' && c <= 'f') out |= c - 'a' + 10;
-      else if (c >= 'A' && c <= 'F') out |= c - 'A' + 10;
-      else return fail("a \\u escape needs four hexadecimal digits");
+      const int digit = hex_digit_value(s_[at_]);
+      if (digit < 0) return fail("a \\u escape needs four hexadecimal digits");
+      out = out << 4 | static_cast<uint32_t>(digit);
     }
     return true;
   }

@@ -1,10 +1,11 @@
-#include "app/sha256.h"
+#include "base/sha256.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "app/block_feed.h"
-#include "app/md5.h"
+#include "base/ascii_text.h"
+#include "base/block_feed.h"
+#include "base/md5.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define QUILLARY_SHA256_X86 1
@@ -190,16 +191,10 @@ std::string to_hex(const sha256_digest& digest) { return hex_text(digest.data(),
 
 bool parse_sha256_hex(std::string_view text, sha256_digest& out) {
   if (text.size() != 64) return false;
-  const auto value = [](char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
   sha256_digest digest;
   for (size_t i = 0; i < 32; ++i) {
-    const int high = value(text[2 * i]);
-    const int low = value(text[2 * i + 1]);
+    const int high = hex_digit_value(text[2 * i]);
+    const int low = hex_digit_value(text[2 * i + 1]);
     if (high < 0 || low < 0) return false;
     digest[i] = static_cast<uint8_t>(high << 4 | low);
   }

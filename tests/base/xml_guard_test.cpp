@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "service/xml_guard.h"
+#include "base/xml_guard.h"
 #include "xml_depth.h"
 
 namespace quillary {

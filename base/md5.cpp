@@ -1,8 +1,8 @@
-#include "app/md5.h"
+#include "base/md5.h"
 
 #include <cstring>
 
-#include "app/block_feed.h"
+#include "base/block_feed.h"
 
 namespace quillary {
 namespace {

@@ -1,8 +1,8 @@
-#include "app/json_writer.h"
+#include "base/json_writer.h"
 
 #include <cstdio>
 
-#include "platform/text.h"
+#include "base/utf8.h"
 
 namespace quillary {
 

@@ -1,4 +1,4 @@
-#include "app/minisign.h"
+#include "base/minisign.h"
 
 #include <cstring>
 #include <vector>
@@ -39,14 +39,12 @@ bool split_lines(std::string_view text, std::vector<std::string_view>& lines, si
   return true;
 }
 
-// As minisign reads them: blanks after the base64, none before it.
-std::string_view trim_end(std::string_view text) {
-  const size_t end = text.find_last_not_of(" \t");
-  return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
-}
+// What minisign trims from its lines: blanks and tabs, never line ends.
+constexpr std::string_view line_blanks = " \t";
 
+// As minisign reads them: blanks after the base64, none before it.
 bool decode_exactly(std::string_view line, size_t size, std::string& out) {
-  return decode_base64(trim_end(line), out) && out.size() == size;
+  return decode_base64(trim_ascii_end(line, line_blanks), out) && out.size() == size;
 }
 
 }  // namespace
@@ -170,8 +168,7 @@ std::string key_id_text(const minisign_key_id& id) {
 }
 
 bool parse_key_id(std::string_view text, minisign_key_id& out) {
-  const size_t begin = text.find_first_not_of(" \t");
-  text = begin == std::string_view::npos ? std::string_view() : trim_end(text.substr(begin));
+  text = trim_ascii(text, line_blanks);
   uint64_t value = 0;
   if (!parse_hex(text, value, 16)) return false;
   for (auto& byte : out) {

@@ -1,4 +1,4 @@
-#include "service/xml_text.h"
+#include "base/xml_text.h"
 
 #include <tinyxml.h>
 

@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/blake2b.h"
-#include "app/sha256.h"
+#include "base/blake2b.h"
+#include "base/sha256.h"
 
 namespace quillary {
 

@@ -1,4 +1,4 @@
-#include "app/md5.h"
+#include "base/md5.h"
 
 #include <gtest/gtest.h>
 

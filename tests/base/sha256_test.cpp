@@ -1,4 +1,4 @@
-#include "app/sha256.h"
+#include "base/sha256.h"
 
 #include <gtest/gtest.h>
 

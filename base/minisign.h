@@ -20,7 +20,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/sha256.h"
+#include "base/sha256.h"
 
 namespace quillary {
 
