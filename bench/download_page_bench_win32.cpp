@@ -183,7 +183,7 @@ int run(int panel_count, int rounds) {
   background_work_c work;
   ui_context program{settings, system, inventory, updates, downloads, nullptr, shell, platform::system_elevator(),
                      platform::system_authenticode(), work};
-  download_panel_context context{&program, nullptr, &shell, tint, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)),
+  download_panel_context context{&program, nullptr, nullptr, &shell, tint, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)),
                                  pictures, buttons};
   panel_list_c<download_panel_c> list;
   list.create(host, RECT{0, 0, 560, 440}, 1);
