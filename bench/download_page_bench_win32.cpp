@@ -39,6 +39,7 @@
 #include "ui/pages/download_panel_text.h"
 #include "ui/pages/download_panel_win32.h"
 #include "ui/skin/panel_list_win32.h"
+#include "ui/skin/skin_colours.h"
 #include "ui/skin/skin_fonts_win32.h"
 
 namespace quillary {
@@ -171,7 +172,7 @@ int run(int panel_count, int rounds) {
   buttons[0].load(GetModuleHandleW(nullptr), bitmap_panel_button_normal);
   buttons[1].load(GetModuleHandleW(nullptr), bitmap_panel_button_hover);
   buttons[2].load(GetModuleHandleW(nullptr), bitmap_panel_button_pressed);
-  HBRUSH tint = CreateSolidBrush(download_panel_tint);
+  HBRUSH tint = CreateSolidBrush(skin_colour::panel_tint);
   // The program's objects, as its start builds them, over nothing of the
   // machine's: the panels find their downloads in the registry.
   memory_registry_c registry;

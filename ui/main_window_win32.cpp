@@ -16,6 +16,7 @@
 #include "ui/dialogs/about_dialog_win32.h"
 #include "ui/dialogs/settings_dialog_win32.h"
 #include "ui/skin/message_window_win32.h"
+#include "ui/skin/skin_colours.h"
 #include "ui/window_messages.h"
 
 namespace quillary {
@@ -23,7 +24,6 @@ namespace {
 
 constexpr int window_width = 800;
 constexpr int window_height = 600;
-constexpr COLORREF page_ground = RGB(255, 255, 255);
 
 uint32_t background_scan_delay = background_scan_delay_ms;
 
@@ -221,31 +221,12 @@ bool main_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, L
     case WM_DESTROY:
       on_destroy();
       return true;
-    case WM_SIZE:
-      on_size(wparam);
-      return true;
     case WM_SETFOCUS:
       if (current_ && current_->handle()) SetFocus(current_->handle());
       return true;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      BeginPaint(handle(), &ps);
-      EndPaint(handle(), &ps);
-      return true;
-    }
     case WM_CLOSE:
       close_window();
       return true;
-    case WM_ERASEBKGND: {
-      RECT client{};
-      GetClientRect(handle(), &client);
-      InflateRect(&client, -1, -1);
-      HBRUSH white = CreateSolidBrush(page_ground);
-      FillRect(reinterpret_cast<HDC>(wparam), &client, white);
-      DeleteObject(white);
-      result = 1;
-      return true;
-    }
     case WM_SHOWWINDOW:
       if (wparam && state_.window_shown()) tray_.set_icon(small_icon_);
       return false;
@@ -254,19 +235,6 @@ bool main_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, L
       limits->ptMinTrackSize = POINT{window_width, window_height};
       return true;
     }
-    case WM_COMMAND:
-      menu_command(LOWORD(wparam));
-      return true;
-    case WM_TIMER:
-      if (wparam == summary_timer_id) {
-        summary_arrived();
-      } else if (wparam == tray_timer_id) {
-        KillTimer(handle(), tray_timer_id);
-        tray_.add(handle(), tray_icon_id, tray_message_, small_icon_, u"Quillary");
-      } else {
-        background_timer();
-      }
-      return true;
     case UM_START_SCAN:
       start_scan();
       return true;
@@ -287,7 +255,34 @@ bool main_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, L
   }
 }
 
-void main_window_c::on_size(WPARAM kind) {
+bool main_window_c::on_erase_background(HDC dc) {
+  RECT client{};
+  GetClientRect(handle(), &client);
+  InflateRect(&client, -1, -1);
+  HBRUSH white = CreateSolidBrush(skin_colour::page_ground);
+  FillRect(dc, &client, white);
+  DeleteObject(white);
+  return true;
+}
+
+bool main_window_c::on_command(int id, int, HWND) {
+  menu_command(static_cast<UINT>(id));
+  return true;
+}
+
+bool main_window_c::on_timer(UINT_PTR id) {
+  if (id == summary_timer_id) {
+    summary_arrived();
+  } else if (id == tray_timer_id) {
+    KillTimer(handle(), tray_timer_id);
+    tray_.add(handle(), tray_icon_id, tray_message_, small_icon_, u"Quillary");
+  } else {
+    background_timer();
+  }
+  return true;
+}
+
+bool main_window_c::on_size(UINT kind, int, int) {
   if (kind == SIZE_RESTORED) set_maximise_images(false);
   if (kind == SIZE_MAXIMIZED) set_maximise_images(true);
   RECT client{};
@@ -297,9 +292,10 @@ void main_window_c::on_size(WPARAM kind) {
   }
   set_window_region();
   // Before the window is first shown the coming paint draws it all anyway.
-  if (!IsWindowVisible(handle())) return;
+  if (!IsWindowVisible(handle())) return true;
   RedrawWindow(handle(), nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+  return true;
 }
 
 void main_window_c::show_page(window_c& next) {
@@ -329,7 +325,7 @@ void main_window_c::open_page(page_id id) {
     return;
   }
   if (!state_.can_open(id)) {
-    show_message(handle(), text_of(blocked_message_key(id)), 1);
+    show_message(handle(), text_of(blocked_message_key(id)), message_kind::warning);
     return;
   }
   if (!create_result_pages()) return;
@@ -389,7 +385,7 @@ void main_window_c::close_window() {
       quit();
       return;
     case close_action::hide_after_notice:
-      show_message(handle(), text_of("system_tray_warning"), 0);
+      show_message(handle(), text_of("system_tray_warning"), message_kind::note);
       settings.close_to_tray = 2;
       context_.settings.save();
       break;
@@ -405,7 +401,7 @@ void main_window_c::close_window() {
 
 void main_window_c::quit() {
   if (context_.downloads.any_downloading()) {
-    if (show_message(handle(), text_of("quit_confirm"), 3) == 2) return;
+    if (show_message(handle(), text_of("quit_confirm"), message_kind::question) == message_answer::no) return;
   }
   DestroyWindow(handle());
 }

@@ -63,11 +63,17 @@ class main_window_c : public window_c,
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+  // The pages cover the client area and paint themselves; the window only
+  // validates what they leave, and its erased ground shows at the edge.
+  painting paint_style() const override { return painting::direct; }
+  bool on_erase_background(HDC dc) override;
+  bool on_size(UINT kind, int width, int height) override;
+  bool on_timer(UINT_PTR id) override;
+  bool on_command(int id, int code, HWND from) override;
 
  private:
   bool on_create();
   void on_destroy();
-  void on_size(WPARAM kind);
   void show_page(window_c& page);
   window_c& page(page_id id);
   void open_page(page_id id);

@@ -36,6 +36,7 @@
 #include "ui/skin/message_window_win32.h"
 #include "ui/skin/panel_list_win32.h"
 #include "ui/skin/pie_chart_win32.h"
+#include "ui/skin/skin_colours.h"
 #include "ui/skin/skin_fonts_win32.h"
 #include "ui/skin/ui_window_win32.h"
 #include "ui/window/window_win32.h"
@@ -91,8 +92,11 @@ class gallery_frame_c : public window_c, public ui_window_c<gallery_frame_c> {
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override {
     if (handle_frame_message(message, wparam, lparam, result)) return true;
-    if (message == WM_SIZE) set_window_region();
     if (message == WM_DESTROY && quit_on_close_) PostQuitMessage(0);
+    return false;
+  }
+  bool on_size(UINT, int, int) override {
+    set_window_region();
     return false;
   }
 
@@ -159,31 +163,25 @@ class gallery_panel_c : public list_panel_c {
     class_info.name = L"GalleryPanel";
     return class_info;
   }
-  bool handle_message(UINT message, WPARAM, LPARAM, LRESULT&) override {
-    if (message != WM_PAINT) return false;
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(handle(), &ps);
-    RECT client{};
-    GetClientRect(handle(), &client);
-    HBRUSH fill = CreateSolidBrush(number_ % 2 ? RGB(244, 246, 251) : RGB(255, 255, 255));
+  painting paint_style() const override { return painting::direct; }
+  void on_paint(HDC dc, const RECT& client) override {
+    HBRUSH fill = CreateSolidBrush(number_ % 2 ? skin_colour::panel_tint : skin_colour::panel_ground);
     FillRect(dc, &client, fill);
     DeleteObject(fill);
-    HBRUSH frame = CreateSolidBrush(RGB(230, 234, 243));
+    HBRUSH frame = CreateSolidBrush(skin_colour::panel_frame);
     FrameRect(dc, &client, frame);
     DeleteObject(frame);
     SelectObject(dc, font_verdana_9_bold);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(71, 130, 195));
+    SetTextColor(dc, skin_colour::panel_class_text);
     wchar_t text[64];
     std::swprintf(text, 64, L"Package %d", number_);
     TextOutW(dc, 12, 10, text, static_cast<int>(wcslen(text)));
     SelectObject(dc, font_verdana_8);
-    SetTextColor(dc, RGB(0, 0, 0));
+    SetTextColor(dc, skin_colour::plain_text);
     std::swprintf(text, 64, L"Device %d: installed 2012-01-0%d, offered 2013-04-30", number_,
                   number_ % 9 + 1);
     TextOutW(dc, 12, 34, text, static_cast<int>(wcslen(text)));
-    EndPaint(handle(), &ps);
-    return true;
   }
 
  private:
@@ -203,6 +201,28 @@ void CALLBACK on_box_timer(HWND, UINT, UINT_PTR id, DWORD) {
   if (++box_ticks < 4) return;  // painted and settled
   KillTimer(nullptr, id);
   if (box_action) box_action(box);
+}
+
+// The kinds by the numbers the GUI tests give on the command line (and the
+// screenshots' names carry).
+message_kind kind_of(int type) {
+  static const message_kind kinds[] = {message_kind::note, message_kind::warning, message_kind::failure,
+                                       message_kind::question, message_kind::retry};
+  return type >= 0 && type < 5 ? kinds[type] : static_cast<message_kind>(type);
+}
+
+// An answer as the exit code the GUI tests read: 1 for OK, Yes and Retry, 2
+// for No and Cancel, 0 for the close button, -1 when no box showed.
+int exit_code(message_answer answer) {
+  switch (answer) {
+    case message_answer::ok:
+    case message_answer::yes:
+    case message_answer::retry: return 1;
+    case message_answer::no:
+    case message_answer::cancel: return 2;
+    case message_answer::closed: return 0;
+    default: return -1;
+  }
 }
 
 const char* message_key(int type) {
@@ -229,7 +249,7 @@ int render(const std::wstring& folder) {
         PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
       };
       SetTimer(nullptr, 0, 100, on_box_timer);
-      show_message(nullptr, text_of(message_key(type)), type);
+      show_message(nullptr, text_of(message_key(type)), kind_of(type));
     }
   }
   use_language(u"English");
@@ -297,7 +317,7 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"message" && (argc == 3 || argc == 4)) {
     use_language(argc == 4 ? from_wide(argv[3]) : u"English");
     const int type = _wtoi(argv[2]);
-    return show_message(nullptr, text_of(message_key(type)), type);
+    return exit_code(show_message(nullptr, text_of(message_key(type)), kind_of(type)));
   }
   if (command == L"owned-message" && argc == 3) {
     use_language(u"English");
@@ -306,7 +326,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!owner.open(u"Message owner", 400, 300)) return -1;
     ShowWindow(owner.handle(), SW_MINIMIZE);
     testing::pump(300);
-    const int answer = show_message(owner.handle(), text_of(message_key(type)), type);
+    const int answer = exit_code(show_message(owner.handle(), text_of(message_key(type)), kind_of(type)));
     std::printf("owner %s\n", IsWindowEnabled(owner.handle()) ? "enabled" : "disabled");
     std::fflush(stdout);
     return answer;

@@ -1,4 +1,4 @@
-// The skinned message box, run modally: its layout by type and its answers
+// The skinned message box, run modally: its layout by kind and its answers
 // for each button, Enter, Escape and the caption's close button.
 #include <gtest/gtest.h>
 
@@ -79,8 +79,9 @@ std::u16string item_text(HWND box, int item) {
   return from_wide(text);
 }
 
-// Runs a box of `type`; `act` looks at it and answers it.
-int run_box(int type, const std::function<void(HWND, box_view&)>& act, box_view* view = nullptr) {
+// Runs a box of `kind`; `act` looks at it and answers it.
+message_answer run_box(message_kind kind, const std::function<void(HWND, box_view&)>& act,
+                       box_view* view = nullptr) {
   load_english();
   create_skin_fonts();
   box_view seen;
@@ -100,8 +101,8 @@ int run_box(int type, const std::function<void(HWND, box_view&)>& act, box_view*
     act(box, seen);
   };
   SetTimer(nullptr, 0, 40, on_timer);
-  message_window_c message(u"A message for the test.", type);
-  const int answer = message.run(nullptr);
+  message_window_c message(u"A message for the test.", kind);
+  const message_answer answer = message.run(nullptr);
   if (view) *view = seen;
   return answer;
 }
@@ -126,10 +127,10 @@ void click_close_button(HWND box) {
   SendMessageW(box, WM_NCLBUTTONUP, HTCAPTION, where);
 }
 
-TEST(message_window, type_0_has_one_ok_button_in_the_middle) {
+TEST(message_window, a_note_has_one_ok_button_in_the_middle) {
   box_view view;
-  const int answer = run_box(0, [](HWND box, box_view&) { click_item(box, 1); }, &view);
-  EXPECT_EQ(answer, 1);
+  const message_answer answer = run_box(message_kind::note, [](HWND box, box_view&) { click_item(box, 1); }, &view);
+  EXPECT_EQ(answer, message_answer::ok);
   EXPECT_EQ(view.size.cx, 300);
   EXPECT_EQ(view.size.cy, 200);
   EXPECT_FALSE(view.second_visible);
@@ -140,45 +141,53 @@ TEST(message_window, type_0_has_one_ok_button_in_the_middle) {
   EXPECT_EQ(view.band, skin_colour::caption_band);
 }
 
-TEST(message_window, types_1_and_2_answer_ok_with_1_and_escape_with_2) {
-  EXPECT_EQ(run_box(1, [](HWND box, box_view&) { click_item(box, 1); }), 1);
-  EXPECT_EQ(run_box(2, [](HWND box, box_view&) { press_key(box, VK_ESCAPE); }), 2);
-  EXPECT_EQ(run_box(2, [](HWND box, box_view&) { press_key(box, VK_RETURN); }), 1);
+TEST(message_window, warnings_and_failures_answer_ok_with_the_button_and_cancel_with_escape) {
+  EXPECT_EQ(run_box(message_kind::warning, [](HWND box, box_view&) { click_item(box, 1); }), message_answer::ok);
+  EXPECT_EQ(run_box(message_kind::failure, [](HWND box, box_view&) { press_key(box, VK_ESCAPE); }),
+            message_answer::cancel);
+  EXPECT_EQ(run_box(message_kind::failure, [](HWND box, box_view&) { press_key(box, VK_RETURN); }),
+            message_answer::ok);
 }
 
-TEST(message_window, type_3_answers_yes_1_no_2_close_0) {
+TEST(message_window, a_question_answers_yes_no_and_closed) {
   box_view view;
-  EXPECT_EQ(run_box(3, [](HWND box, box_view&) { click_item(box, 1); }, &view), 1);
+  EXPECT_EQ(run_box(message_kind::question, [](HWND box, box_view&) { click_item(box, 1); }, &view),
+            message_answer::yes);
   EXPECT_TRUE(view.second_visible);
   EXPECT_EQ(view.first_text, u"Yes");
   EXPECT_EQ(view.second_text, u"No");
   EXPECT_EQ(view.second_at.x, 50);
   EXPECT_EQ(view.first_at.x, 180);
   EXPECT_EQ(view.second_at.y, 136);
-  EXPECT_EQ(run_box(3, [](HWND box, box_view&) { click_item(box, 2); }), 2);
-  EXPECT_EQ(run_box(3, [](HWND box, box_view&) { click_close_button(box); }), 0);
-  EXPECT_EQ(run_box(3, [](HWND box, box_view&) { press_key(box, VK_ESCAPE); }), 2);
+  EXPECT_EQ(run_box(message_kind::question, [](HWND box, box_view&) { click_item(box, 2); }), message_answer::no);
+  EXPECT_EQ(run_box(message_kind::question, [](HWND box, box_view&) { click_close_button(box); }),
+            message_answer::closed);
+  EXPECT_EQ(run_box(message_kind::question, [](HWND box, box_view&) { press_key(box, VK_ESCAPE); }),
+            message_answer::no);
 }
 
-TEST(message_window, type_4_offers_cancel_and_retry) {
+TEST(message_window, a_retry_box_offers_cancel_and_retry) {
   box_view view;
-  EXPECT_EQ(run_box(4, [](HWND box, box_view&) { click_item(box, 1); }, &view), 1);
+  EXPECT_EQ(run_box(message_kind::retry, [](HWND box, box_view&) { click_item(box, 1); }, &view),
+            message_answer::retry);
   EXPECT_EQ(view.first_text, u"Retry");
   EXPECT_EQ(view.second_text, u"Cancel");
-  EXPECT_EQ(run_box(4, [](HWND box, box_view&) { click_item(box, 2); }), 2);
-  EXPECT_EQ(run_box(4, [](HWND box, box_view&) { click_close_button(box); }), 0);
+  EXPECT_EQ(run_box(message_kind::retry, [](HWND box, box_view&) { click_item(box, 2); }), message_answer::cancel);
+  EXPECT_EQ(run_box(message_kind::retry, [](HWND box, box_view&) { click_close_button(box); }),
+            message_answer::closed);
 }
 
-TEST(message_window, an_unknown_type_shows_only_ok) {
+TEST(message_window, an_unknown_kind_shows_only_ok) {
   box_view view;
-  EXPECT_EQ(run_box(7, [](HWND box, box_view&) { click_close_button(box); }, &view), 0);
+  EXPECT_EQ(run_box(static_cast<message_kind>(7), [](HWND box, box_view&) { click_close_button(box); }, &view),
+            message_answer::closed);
   EXPECT_FALSE(view.second_visible);
   EXPECT_EQ(view.first_at.x, 115);
 }
 
 TEST(message_window, the_button_pictures_keep_their_size_when_missing) {
   box_view view;
-  run_box(0, [](HWND box, box_view& v) {
+  run_box(message_kind::note, [](HWND box, box_view& v) {
     RECT r{};
     GetWindowRect(GetDlgItem(box, 1), &r);
     v.size = {r.right - r.left, r.bottom - r.top};
@@ -199,8 +208,8 @@ TEST(message_window, is_centred_on_its_owner) {
     click_item(box, 1);
   };
   SetTimer(nullptr, 0, 40, on_timer);
-  message_window_c message(u"Centred.", 0);
-  EXPECT_EQ(message.run(owner), 1);
+  message_window_c message(u"Centred.", message_kind::note);
+  EXPECT_EQ(message.run(owner), message_answer::ok);
   EXPECT_EQ(placed.left, 200 + (600 - 300) / 2);
   EXPECT_EQ(placed.top, 150 + (400 - 200) / 2);
   DestroyWindow(owner);

@@ -196,20 +196,20 @@ TEST(button_geometry, the_start_button_is_centred_over_the_page_less_the_side_ba
 
 // --- message box -----------------------------------------------------------------
 
-TEST(message_box_layout, icons_and_buttons_by_type) {
-  EXPECT_EQ(layout_for_message_type(0).icon, 353);
-  EXPECT_EQ(layout_for_message_type(1).icon, 352);
-  EXPECT_EQ(layout_for_message_type(2).icon, 351);
-  EXPECT_EQ(layout_for_message_type(3).icon, 354);
-  EXPECT_EQ(layout_for_message_type(4).icon, 351);
-  for (int type : {0, 1, 2}) {
-    const auto layout = layout_for_message_type(type);
+TEST(message_box_layout, icons_and_buttons_by_kind) {
+  EXPECT_EQ(layout_for_message(message_kind::note).icon, 353);
+  EXPECT_EQ(layout_for_message(message_kind::warning).icon, 352);
+  EXPECT_EQ(layout_for_message(message_kind::failure).icon, 351);
+  EXPECT_EQ(layout_for_message(message_kind::question).icon, 354);
+  EXPECT_EQ(layout_for_message(message_kind::retry).icon, 351);
+  for (message_kind kind : {message_kind::note, message_kind::warning, message_kind::failure}) {
+    const auto layout = layout_for_message(kind);
     ASSERT_EQ(layout.button_count, 1);
     EXPECT_EQ(layout.buttons[0].item, 1);
     EXPECT_STREQ(layout.buttons[0].text_key, "btn_ok");
     EXPECT_EQ(layout.buttons[0].x, 115);
   }
-  const auto question = layout_for_message_type(3);
+  const auto question = layout_for_message(message_kind::question);
   ASSERT_EQ(question.button_count, 2);
   EXPECT_EQ(question.buttons[0].item, 2);
   EXPECT_STREQ(question.buttons[0].text_key, "btn_no");
@@ -217,19 +217,44 @@ TEST(message_box_layout, icons_and_buttons_by_type) {
   EXPECT_EQ(question.buttons[1].item, 1);
   EXPECT_STREQ(question.buttons[1].text_key, "btn_yes");
   EXPECT_EQ(question.buttons[1].x, 180);
-  const auto retry = layout_for_message_type(4);
+  const auto retry = layout_for_message(message_kind::retry);
   EXPECT_STREQ(retry.buttons[0].text_key, "btn_cancel");
   EXPECT_STREQ(retry.buttons[1].text_key, "btn_retry");
   EXPECT_EQ(message_box_button_y, 136);
 }
 
-TEST(message_box_layout, unknown_types_show_no_icon_and_only_ok) {
-  for (int type : {5, 9, -1}) {
-    const auto layout = layout_for_message_type(type);
+TEST(message_box_layout, unknown_kinds_show_no_icon_and_only_ok) {
+  for (int kind : {5, 9, -1}) {
+    const auto layout = layout_for_message(static_cast<message_kind>(kind));
     EXPECT_EQ(layout.icon, 0);
     ASSERT_EQ(layout.button_count, 1);
     EXPECT_STREQ(layout.buttons[0].text_key, "btn_ok");
     EXPECT_EQ(layout.buttons[0].x, 115);
+  }
+}
+
+TEST(message_box_layout, the_first_item_answers_by_kind) {
+  EXPECT_EQ(answer_for_item(message_kind::note, 1), message_answer::ok);
+  EXPECT_EQ(answer_for_item(message_kind::warning, 1), message_answer::ok);
+  EXPECT_EQ(answer_for_item(message_kind::failure, 1), message_answer::ok);
+  EXPECT_EQ(answer_for_item(message_kind::question, 1), message_answer::yes);
+  EXPECT_EQ(answer_for_item(message_kind::retry, 1), message_answer::retry);
+  EXPECT_EQ(answer_for_item(static_cast<message_kind>(7), 1), message_answer::ok);
+}
+
+TEST(message_box_layout, the_second_item_is_no_for_a_question_and_cancel_elsewhere) {
+  EXPECT_EQ(answer_for_item(message_kind::question, 2), message_answer::no);
+  EXPECT_EQ(answer_for_item(message_kind::retry, 2), message_answer::cancel);
+  // Escape in a box with one button.
+  EXPECT_EQ(answer_for_item(message_kind::note, 2), message_answer::cancel);
+  EXPECT_EQ(answer_for_item(message_kind::failure, 2), message_answer::cancel);
+}
+
+TEST(message_box_layout, the_close_button_and_a_box_never_shown) {
+  for (message_kind kind : {message_kind::note, message_kind::question, message_kind::retry}) {
+    EXPECT_EQ(answer_for_item(kind, 0), message_answer::closed);
+    EXPECT_EQ(answer_for_item(kind, -1), message_answer::not_shown);
+    EXPECT_EQ(answer_for_item(kind, 3), message_answer::not_shown);
   }
 }
 

@@ -8,13 +8,13 @@
 #include "ui/dialogs/about_text.h"
 #include "ui/dialogs/dialog_button_win32.h"
 #include "ui/skin/message_window_win32.h"
+#include "ui/skin/skin_colours.h"
 #include "ui/skin/skin_fonts_win32.h"
 #include "ui/skin/wrapped_text_win32.h"
 
 namespace quillary {
 namespace {
 
-constexpr COLORREF about_blue = RGB(139, 184, 241);
 constexpr int button_width = 130;
 constexpr int button_height = 24;
 constexpr int button_x = 340;
@@ -52,7 +52,7 @@ void about_window_c::initialise() {
     band_height_ = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
     band_brush_ = CreatePatternBrush(band_bitmap_);
   }
-  background_brush_ = CreateSolidBrush(about_blue);
+  background_brush_ = CreateSolidBrush(skin_colour::about_ground);
   button_images_ = build_skin_image_list(instance, button_width, button_height,
                                          {bitmap_about_button_normal, bitmap_about_button_pressed,
                                           bitmap_about_button_hover});
@@ -72,7 +72,7 @@ void about_window_c::paint_frame_contents(HDC dc, const RECT& window) {
   header_.draw(dc, 20, 30);
   HGDIOBJ previous = font_arial_25_bold ? SelectObject(dc, font_arial_25_bold) : nullptr;
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, RGB(255, 255, 255));
+  SetTextColor(dc, skin_colour::about_header_text);
   const std::u16string& name = text_of("about_name");
   TextOutW(dc, 90, 49, wide(name), static_cast<int>(name.size()));
   if (previous) SelectObject(dc, previous);
@@ -90,48 +90,42 @@ bool about_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, 
       initialise();
       result = TRUE;
       return true;
-    case WM_ERASEBKGND: {
-      HDC dc = reinterpret_cast<HDC>(wparam);
-      RECT client{};
-      GetClientRect(handle(), &client);
-      FillRect(dc, &client, background_brush_);
-      RECT box = text_box;
-      FillRect(dc, &box, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-      result = 1;
-      return true;
-    }
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(handle(), &ps);
-      paint(dc);
-      EndPaint(handle(), &ps);
-      return true;
-    }
-    case WM_COMMAND:
-      if (HIWORD(wparam) != BN_CLICKED) return false;
-      if (LOWORD(wparam) == IDOK) {
-        start_updater();
-        return true;
-      }
-      if (LOWORD(wparam) == IDCANCEL) {
-        end_dialog(2);
-        return true;
-      }
-      return false;
     default:
       return false;
   }
 }
 
-void about_window_c::paint(HDC dc) {
+bool about_window_c::on_erase_background(HDC dc) {
+  RECT client{};
+  GetClientRect(handle(), &client);
+  FillRect(dc, &client, background_brush_);
+  RECT box = text_box;
+  FillRect(dc, &box, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  return true;
+}
+
+bool about_window_c::on_command(int id, int code, HWND) {
+  if (code != BN_CLICKED) return false;
+  if (id == IDOK) {
+    start_updater();
+    return true;
+  }
+  if (id == IDCANCEL) {
+    end_dialog(2);
+    return true;
+  }
+  return false;
+}
+
+void about_window_c::on_paint(HDC dc, const RECT&) {
   HGDIOBJ previous = font_verdana_8 ? SelectObject(dc, font_verdana_8) : nullptr;
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, RGB(255, 255, 255));
+  SetTextColor(dc, skin_colour::about_header_text);
   for (const auto& [key, y] : {std::pair<const char*, int>{"about_copyright", 5}, {"about_information", 65}}) {
     const std::u16string& text = text_of(key);
     TextOutW(dc, 15, y, wide(text), static_cast<int>(text.size()));
   }
-  SetTextColor(dc, RGB(0, 0, 0));
+  SetTextColor(dc, skin_colour::about_text);
   RECT box = text_box;
   box.left += 5;
   box.right -= 5;

@@ -33,6 +33,10 @@ class about_window_c : public dialog_c, public ui_window_c<about_window_c> {
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+  painting paint_style() const override { return painting::direct; }
+  void on_paint(HDC dc, const RECT& client) override;
+  bool on_erase_background(HDC dc) override;
+  bool on_command(int id, int code, HWND from) override;
 
  public:
   // The header drawn on the caption band.
@@ -40,7 +44,6 @@ class about_window_c : public dialog_c, public ui_window_c<about_window_c> {
 
  private:
   void initialise();
-  void paint(HDC dc);
   void start_updater();
   void close_clicked() { end_dialog(0); }
 

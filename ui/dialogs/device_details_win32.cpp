@@ -129,24 +129,26 @@ bool devinfo_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam
     case WM_CTLCOLORDLG:
       result = reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
       return true;
-    case WM_COMMAND:
-      if (LOWORD(wparam) == device_list_id && HIWORD(wparam) == LBN_SELCHANGE) {
-        const LRESULT selected = SendMessageW(device_list_, LB_GETCURSEL, 0, 0);
-        if (selected >= 0) fill_table(static_cast<size_t>(selected));
-        return true;
-      }
-      if (LOWORD(wparam) == IDOK) {
-        end_dialog(1);
-        return true;
-      }
-      if (LOWORD(wparam) == IDCANCEL) {
-        end_dialog(2);
-        return true;
-      }
-      return false;
     default:
       return false;
   }
+}
+
+bool devinfo_window_c::on_command(int id, int code, HWND) {
+  if (id == device_list_id && code == LBN_SELCHANGE) {
+    const LRESULT selected = SendMessageW(device_list_, LB_GETCURSEL, 0, 0);
+    if (selected >= 0) fill_table(static_cast<size_t>(selected));
+    return true;
+  }
+  if (id == IDOK) {
+    end_dialog(1);
+    return true;
+  }
+  if (id == IDCANCEL) {
+    end_dialog(2);
+    return true;
+  }
+  return false;
 }
 
 }  // namespace quillary

@@ -31,6 +31,7 @@ class devinfo_window_c : public dialog_c, public ui_window_c<devinfo_window_c> {
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+  bool on_command(int id, int code, HWND from) override;
 
  private:
   void initialise();

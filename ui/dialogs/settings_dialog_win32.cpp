@@ -15,12 +15,12 @@
 #include "ui/dialogs/dialog_button_win32.h"
 #include "ui/dialogs/settings_rules.h"
 #include "ui/skin/message_window_win32.h"
+#include "ui/skin/skin_colours.h"
 #include "ui/skin/skin_fonts_win32.h"
 
 namespace quillary {
 namespace {
 
-constexpr COLORREF settings_blue = RGB(140, 178, 214);
 constexpr int button_width = 80;
 constexpr int button_height = 22;
 constexpr RECT close_rect{0, 0, 31, 21};
@@ -106,8 +106,8 @@ void config_window_c::initialise() {
     prepare_dialog_button(b.button, handle(), b.item, button_images_, font_verdana_8, b.text_key, b.x, b.y);
   }
 
-  frame_brush_ = CreateSolidBrush(settings_blue);
-  white_brush_ = CreateSolidBrush(RGB(255, 255, 255));
+  frame_brush_ = CreateSolidBrush(skin_colour::settings_heading);
+  white_brush_ = CreateSolidBrush(skin_colour::settings_ground);
   SetWindowPos(handle(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
   centre_window(handle(), GetWindow(handle(), GW_OWNER));
 
@@ -157,13 +157,6 @@ bool config_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam,
       initialise();
       result = TRUE;
       return true;
-    case WM_ERASEBKGND: {
-      RECT client{};
-      GetClientRect(handle(), &client);
-      FillRect(reinterpret_cast<HDC>(wparam), &client, white_brush_);
-      result = 1;
-      return true;
-    }
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLOREDIT:
@@ -171,46 +164,48 @@ bool config_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam,
     case WM_CTLCOLORDLG: {
       HDC dc = reinterpret_cast<HDC>(wparam);
       SetBkMode(dc, TRANSPARENT);
-      SetBkColor(dc, RGB(255, 255, 255));
+      SetBkColor(dc, skin_colour::settings_ground);
       if (font_verdana_8) SelectObject(dc, font_verdana_8);
       result = reinterpret_cast<LRESULT>(white_brush_);
       return true;
     }
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(handle(), &ps);
-      paint(dc);
-      EndPaint(handle(), &ps);
-      return true;
-    }
-    case WM_COMMAND:
-      switch (LOWORD(wparam)) {
-        case IDOK:
-          if (HIWORD(wparam) == BN_CLICKED) ok();
-          return true;
-        case IDCANCEL:
-          if (HIWORD(wparam) == BN_CLICKED) cancel();
-          return true;
-        case control_browse_download_path:
-          if (HIWORD(wparam) == BN_CLICKED) pick_folder(control_download_path);
-          return true;
-        case control_browse_backup_path:
-          if (HIWORD(wparam) == BN_CLICKED) pick_folder(control_backup_path);
-          return true;
-        case control_scheduled_scan:
-          scheduled_scan_clicked();
-          return true;
-        default:
-          return false;
-      }
     default:
       return false;
   }
 }
 
-void config_window_c::paint(HDC dc) {
+bool config_window_c::on_erase_background(HDC dc) {
+  RECT client{};
+  GetClientRect(handle(), &client);
+  FillRect(dc, &client, white_brush_);
+  return true;
+}
+
+bool config_window_c::on_command(int id, int code, HWND) {
+  switch (id) {
+    case IDOK:
+      if (code == BN_CLICKED) ok();
+      return true;
+    case IDCANCEL:
+      if (code == BN_CLICKED) cancel();
+      return true;
+    case control_browse_download_path:
+      if (code == BN_CLICKED) pick_folder(control_download_path);
+      return true;
+    case control_browse_backup_path:
+      if (code == BN_CLICKED) pick_folder(control_backup_path);
+      return true;
+    case control_scheduled_scan:
+      scheduled_scan_clicked();
+      return true;
+    default:
+      return false;
+  }
+}
+
+void config_window_c::on_paint(HDC dc, const RECT&) {
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, settings_blue);
+  SetTextColor(dc, skin_colour::settings_heading);
   HGDIOBJ previous = font_verdana_8_bold ? SelectObject(dc, font_verdana_8_bold) : nullptr;
   for (const static_text& heading : headings) {
     const std::u16string& text = text_of(heading.key);
@@ -278,7 +273,7 @@ void config_window_c::ok() {
       selected < static_cast<int32_t>(table.language_list().size())) {
     values.language = bounded(table.language_list()[static_cast<size_t>(selected)], max_language_characters);
     table.set_current_index(selected);
-    show_message(handle(), text_of("config_language_change_notice"), 0);
+    show_message(handle(), text_of("config_language_change_notice"), message_kind::note);
   }
   values.close_to_tray = close_to_tray_from_box(static_cast<uint32_t>(box_state(handle(), control_close_to_tray)));
   settings_.save();

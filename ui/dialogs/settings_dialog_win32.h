@@ -35,11 +35,14 @@ class config_window_c : public dialog_c, public ui_window_c<config_window_c> {
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+  painting paint_style() const override { return painting::direct; }
+  void on_paint(HDC dc, const RECT& client) override;
+  bool on_erase_background(HDC dc) override;
+  bool on_command(int id, int code, HWND from) override;
 
  private:
   void initialise();
   void place(int item, int x, int y, int cx = 0, int cy = 0);
-  void paint(HDC dc);
   void pick_folder(int edit);
   void scheduled_scan_clicked();
   void ok();

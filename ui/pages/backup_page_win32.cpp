@@ -73,7 +73,7 @@ void backup_window_c::action_clicked() {
   tree_adapter_c adapter(tree());
   const std::vector<uintptr_t> ticked = ticked_packages(adapter);
   if (ticked.empty()) {
-    show_message(handle(), text_of("backup_no_driver"), 1);
+    show_message(handle(), text_of("backup_no_driver"), message_kind::warning);
     return;
   }
   driver_store_c* store = context_.driver_store;
@@ -89,7 +89,7 @@ void backup_window_c::action_clicked() {
     if (std::find(known.begin(), known.end(), device) != known.end()) job->ticked.push_back(device);
   }
   if (!job_.start([job] { return job->run(); }, post_to_window(handle(), job_done_message))) {
-    show_message(handle(), text_of("backup_failed"), 2);
+    show_message(handle(), text_of("backup_failed"), message_kind::failure);
   }
 }
 
@@ -98,9 +98,9 @@ void backup_window_c::job_done(uint64_t run) {
   if (!outcome) return;
   const int32_t result = *outcome;
   if (result < 0) {
-    show_message(handle(), text_of("backup_failed"), 2);
+    show_message(handle(), text_of("backup_failed"), message_kind::failure);
   } else {
-    show_message(handle(), text_of("backup_completed"), 0);
+    show_message(handle(), text_of("backup_completed"), message_kind::note);
   }
 }
 

@@ -14,6 +14,7 @@
 #include "ui/pages/system_change_win32.h"
 #include "ui/skin/button_mouse_win32.h"
 #include "ui/skin/message_window_win32.h"
+#include "ui/skin/skin_colours.h"
 #include "ui/skin/skin_fonts_win32.h"
 #include "ui/window_messages.h"
 
@@ -21,16 +22,6 @@ namespace quillary {
 
 namespace {
 
-constexpr COLORREF header_band = RGB(76, 146, 206);
-constexpr COLORREF count_yellow = RGB(255, 221, 0);
-constexpr COLORREF bar_colour = RGB(236, 242, 250);
-constexpr COLORREF side_text = RGB(67, 110, 152);
-constexpr COLORREF score_red = RGB(220, 30, 30);
-constexpr COLORREF score_green = RGB(22, 170, 31);
-// The chart's slices, in this order, with their colours (ARGB).
-constexpr uint32_t slice_out_of_date = 0xFFFF0000;
-constexpr uint32_t slice_no_driver = 0xFFFFFF00;
-constexpr uint32_t slice_up_to_date = 0xFF16CD1F;
 
 void move_to(HWND window, const skin_box& box) {
   if (window) MoveWindow(window, box.left, box.top, box.right - box.left, box.bottom - box.top, TRUE);
@@ -51,7 +42,7 @@ download_all_window_c::~download_all_window_c() {
 
 bool download_all_window_c::create(HWND parent, const RECT& rect) {
   static const window_class_info info{L"DownloadAllWindow", CS_DBLCLKS, nullptr, nullptr};
-  background_ = CreateSolidBrush(bar_colour);
+  background_ = CreateSolidBrush(skin_colour::download_bar);
   if (!window_c::create(info, parent, u"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, rect)) return false;
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   check_box_ = CreateWindowExW(0, L"BUTTON", wide(text_of("download_all_check")),
@@ -74,35 +65,31 @@ void download_all_window_c::download_all_clicked() { SendMessageW(GetParent(hand
 bool download_all_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
   if (handle_button_mouse(*this, handle(), buttons_, tracking_, message, lparam)) return true;
   switch (message) {
-    case WM_PAINT:
-      paint_buffered(handle(), [this](HDC dc, const RECT& client) { paint(dc, client); });
-      return true;
-    case WM_ERASEBKGND:
-      result = 1;
-      return true;
-    case WM_SIZE:
-      InvalidateRect(handle(), nullptr, FALSE);
-      return false;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-      SetBkColor(reinterpret_cast<HDC>(wparam), bar_colour);
+      SetBkColor(reinterpret_cast<HDC>(wparam), skin_colour::download_bar);
       result = reinterpret_cast<LRESULT>(background_);
       return true;
-    case WM_COMMAND:
-      if (LOWORD(wparam) == check_box_id && HIWORD(wparam) == BN_CLICKED) {
-        const bool checked = SendMessageW(check_box_, BM_GETCHECK, 0, 0) == BST_CHECKED;
-        SendMessageW(GetParent(handle()), UM_CHECK_ALL, checked ? 1 : 0, 0);
-        return true;
-      }
-      return false;
     default:
       return window_c::handle_message(message, wparam, lparam, result);
   }
 }
 
-void download_all_window_c::paint(HDC dc, const RECT& client) {
-  fill_colour(dc, client, bar_colour);
-  fill_colour(dc, RECT{client.left, client.top, client.right, client.top + 1}, RGB(210, 222, 240));
+bool download_all_window_c::on_size(UINT, int, int) {
+  InvalidateRect(handle(), nullptr, FALSE);
+  return false;  // and default processing
+}
+
+bool download_all_window_c::on_command(int id, int code, HWND) {
+  if (id != check_box_id || code != BN_CLICKED) return false;
+  const bool checked = SendMessageW(check_box_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  SendMessageW(GetParent(handle()), UM_CHECK_ALL, checked ? 1 : 0, 0);
+  return true;
+}
+
+void download_all_window_c::on_paint(HDC dc, const RECT& client) {
+  fill_colour(dc, client, skin_colour::download_bar);
+  fill_colour(dc, RECT{client.left, client.top, client.right, client.top + 1}, skin_colour::download_rule);
   for (auto& button : buttons_) {
     HFONT font = first_fitting_font(dc, button->text, 106 - 6, {font_verdana_8_bold, font_verdana_8});
     HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
@@ -123,8 +110,8 @@ bool download_window_c::create(HWND parent, const RECT& rect) {
   static const window_class_info info{L"DownloadWindow", CS_DBLCLKS, nullptr, nullptr};
   if (!window_c::create(info, parent, u"", WS_CHILD | WS_CLIPCHILDREN, 0, rect)) return false;
   const HINSTANCE instance = GetModuleHandleW(nullptr);
-  header_brush_ = CreateSolidBrush(header_band);
-  tint_brush_ = CreateSolidBrush(download_panel_tint);
+  header_brush_ = CreateSolidBrush(skin_colour::download_header_band);
+  tint_brush_ = CreateSolidBrush(skin_colour::panel_tint);
   status_pictures_[static_cast<int>(panel_status_image::no_driver)].load(instance, bitmap_status_no_driver);
   status_pictures_[static_cast<int>(panel_status_image::not_needed)].load(instance, bitmap_status_not_needed);
   status_pictures_[static_cast<int>(panel_status_image::needed)].load(instance, bitmap_status_needed);
@@ -231,10 +218,10 @@ void download_window_c::fill_chart() {
   // 105 pixels wide: each slice stands out by 5.
   chart_.set_pie_rect(RECT{60, 20, 165, 100});
   chart_.clear_slices();
-  chart_.add_slice(u"out_of_date", text_of("sidebar_out_of_date"), counts_.out_of_date, slice_out_of_date);
-  chart_.add_slice(u"no_driver", text_of("sidebar_no_driver"), counts_.no_driver, slice_no_driver);
+  chart_.add_slice(u"out_of_date", text_of("sidebar_out_of_date"), counts_.out_of_date, argb_of(skin_colour::chart_out_of_date));
+  chart_.add_slice(u"no_driver", text_of("sidebar_no_driver"), counts_.no_driver, argb_of(skin_colour::chart_no_driver));
   chart_.add_slice(u"up_to_date", text_of("sidebar_up_to_date"), std::max(0, counts_.up_to_date()),
-                   slice_up_to_date);
+                   argb_of(skin_colour::chart_up_to_date));
   for (const char16_t* name : {u"out_of_date", u"no_driver", u"up_to_date"}) {
     chart_.set_explode(chart_.find_slice(name), 5);
   }
@@ -264,7 +251,7 @@ void download_window_c::lay_out() {
 
 void download_window_c::download_all() {
   const HWND top = GetAncestor(handle(), GA_ROOT);
-  if (show_message(top, text_of("download_all_warning"), 3) != 1) return;
+  if (show_message(top, text_of("download_all_warning"), message_kind::question) != message_answer::yes) return;
   // The ticked packages not yet downloaded start downloading; those already
   // downloaded are installed together: one prompt for administrator rights
   // and one restore point for all of them.
@@ -275,14 +262,17 @@ void download_window_c::download_all() {
   }
   bool with_not_needed = true;
   // Panels may be rebuilt while a box is up: they are walked again after it.
-  if (any_not_needed) with_not_needed = show_message(top, text_of("download_setup_warning"), 3) != 2;
+  if (any_not_needed) {
+    with_not_needed =
+        show_message(top, text_of("download_setup_warning"), message_kind::question) != message_answer::no;
+  }
   std::vector<download_panel_c*> chosen;
   for (const auto& panel : list_.panels()) {
     if (panel->ready_for_batch() && (with_not_needed || !panel->group().not_needed)) chosen.push_back(panel.get());
   }
   if (chosen.empty()) return;
   if (context_.elevator.rights() == process_rights::cannot_elevate) {
-    show_message(top, text_of("download_setup_require"), 2);
+    show_message(top, text_of("download_setup_require"), message_kind::failure);
     return;
   }
   std::vector<std::shared_ptr<install_job>> jobs;
@@ -311,36 +301,17 @@ bool download_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lpara
         lay_out();
       }
       return false;
-    case WM_SIZE:
-      lay_out();
-      return true;
-    case WM_PAINT:
-      paint_buffered(handle(), [this](HDC dc, const RECT& client) { paint(dc, client); });
-      return true;
-    case WM_ERASEBKGND:
-      result = 1;
-      return true;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: {
       // The two choices sit on the header band: white on blue.
       const HWND control = reinterpret_cast<HWND>(lparam);
       if (control != best_ && control != latest_) return false;
       const HDC dc = reinterpret_cast<HDC>(wparam);
-      SetTextColor(dc, RGB(255, 255, 255));
-      SetBkColor(dc, header_band);
+      SetTextColor(dc, skin_colour::download_header_text);
+      SetBkColor(dc, skin_colour::download_header_band);
       result = reinterpret_cast<LRESULT>(header_brush_);
       return true;
     }
-    case WM_COMMAND:
-      if (HIWORD(wparam) == BN_CLICKED && LOWORD(wparam) == best_choice_id) {
-        choose(offer_choice::best);
-        return true;
-      }
-      if (HIWORD(wparam) == BN_CLICKED && LOWORD(wparam) == latest_choice_id) {
-        choose(offer_choice::latest);
-        return true;
-      }
-      return false;
     case UM_CHECK_ALL:
       for (const auto& panel : list_.panels()) panel->set_checked_from_bar(wparam != 0);
       return true;
@@ -367,8 +338,25 @@ bool download_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lpara
   }
 }
 
-void download_window_c::paint(HDC dc, const RECT& client) {
-  fill_colour(dc, client, RGB(255, 255, 255));
+bool download_window_c::on_size(UINT, int, int) {
+  lay_out();
+  return true;
+}
+
+bool download_window_c::on_command(int id, int code, HWND) {
+  if (code == BN_CLICKED && id == best_choice_id) {
+    choose(offer_choice::best);
+    return true;
+  }
+  if (code == BN_CLICKED && id == latest_choice_id) {
+    choose(offer_choice::latest);
+    return true;
+  }
+  return false;
+}
+
+void download_window_c::on_paint(HDC dc, const RECT& client) {
+  fill_colour(dc, client, skin_colour::page_ground);
   paint_header(dc, client);
   paint_side(dc, client);
 }
@@ -376,7 +364,7 @@ void download_window_c::paint(HDC dc, const RECT& client) {
 void download_window_c::paint_header(HDC dc, const RECT& client) {
   const download_page_layout layout =
       place_download_page(client.right, client.bottom, has_wide_choices(language_code()));
-  fill_colour(dc, to_rect(layout.header), header_band);
+  fill_colour(dc, to_rect(layout.header), skin_colour::download_header_band);
   const header_text header = header_text_for(counts_.out_of_date);
   // Italian, Spanish and Dutch headings are long: a smaller face; so is
   // any heading in any language that would run into the choices.
@@ -391,7 +379,7 @@ void download_window_c::paint_header(HDC dc, const RECT& client) {
   room.right = room.left + room_width;
   HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, RGB(255, 255, 255));
+  SetTextColor(dc, skin_colour::download_header_text);
   // Too long for one line even in the smallest face: two lines.
   const bool two_lines = text_extent(dc, text, font).cx > room_width;
   const int lines_height = two_lines ? 2 * height : height;
@@ -402,7 +390,7 @@ void download_window_c::paint_header(HDC dc, const RECT& client) {
   DrawTextW(dc, wide(text), static_cast<int>(text.size()), &line, format);
   if (header.shows_count && !two_lines) {
     const int end = std::min<int>(room.left + text_extent(dc, text, font).cx, room.right - 40);
-    SetTextColor(dc, count_yellow);
+    SetTextColor(dc, skin_colour::download_count);
     const std::u16string count = ascii_to_utf16(std::to_string(counts_.out_of_date));
     TextOutW(dc, end + 2, y, wide(count), static_cast<int>(count.size()));
   }
@@ -413,18 +401,19 @@ void download_window_c::paint_side(HDC dc, const RECT& client) {
   const download_page_layout layout =
       place_download_page(client.right, client.bottom, has_wide_choices(language_code()));
   fill_colour(dc, to_rect(layout.side), GetSysColor(COLOR_BTNFACE));
-  fill_colour(dc, RECT{layout.side.left, layout.side.top, layout.side.left + 1, layout.side.bottom}, RGB(210, 222, 240));
+  fill_colour(dc, RECT{layout.side.left, layout.side.top, layout.side.left + 1, layout.side.bottom}, skin_colour::download_rule);
 
-  draw_text_at(dc, text_of("sidebar_score"), layout.score.left, layout.score.top, font_verdana_10_bold, side_text);
+  draw_text_at(dc, text_of("sidebar_score"), layout.score.left, layout.score.top, font_verdana_10_bold, skin_colour::download_side_text);
   const int32_t score = driver_score(counts_.up_to_date(), counts_.offered);
   draw_text_at(dc, ascii_to_utf16(std::to_string(score)), layout.score.left, layout.score.top + 18,
-               font_arial_25_bold, score < good_score ? score_red : score_green);
+               font_arial_25_bold, score < good_score ? skin_colour::score_poor : skin_colour::score_good);
 
   const std::pair<const char*, int64_t> legend[] = {{"sidebar_out_of_date", counts_.out_of_date},
                                                     {"sidebar_no_driver", counts_.no_driver},
                                                     {"sidebar_up_to_date", counts_.up_to_date()},
                                                     {"sidebar_total", result_ ? result_->total_devices() : 0}};
-  const COLORREF swatches[] = {RGB(255, 0, 0), RGB(255, 255, 0), RGB(22, 205, 31)};
+  const COLORREF swatches[] = {skin_colour::chart_out_of_date, skin_colour::chart_no_driver,
+                               skin_colour::chart_up_to_date};
   int y = layout.legend.top;
   for (size_t i = 0; i < std::size(legend); ++i) {
     int x = layout.legend.left;
@@ -433,11 +422,11 @@ void download_window_c::paint_side(HDC dc, const RECT& client) {
       x += 16;
     }
     draw_text_at(dc, format_language_text(text_of(legend[i].first), legend[i].second), x, y, font_verdana_8,
-                 side_text);
+                 skin_colour::download_side_text);
     y += 18;
   }
   RECT paragraph = to_rect(layout.whql);
-  draw_paragraph(dc, text_of("sidebar_whql"), paragraph, font_verdana_8, side_text, 2);
+  draw_paragraph(dc, text_of("sidebar_whql"), paragraph, font_verdana_8, skin_colour::download_side_text, 2);
 }
 
 }  // namespace quillary

@@ -35,9 +35,12 @@ class download_all_window_c : public window_c {
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+  painting paint_style() const override { return painting::buffered; }
+  void on_paint(HDC dc, const RECT& client) override;
+  bool on_size(UINT kind, int width, int height) override;
+  bool on_command(int id, int code, HWND from) override;
 
  private:
-  void paint(HDC dc, const RECT& client);
   void download_all_clicked();
 
   HWND check_box_ = nullptr;
@@ -68,6 +71,10 @@ class download_window_c : public window_c {
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+  painting paint_style() const override { return painting::buffered; }
+  void on_paint(HDC dc, const RECT& client) override;
+  bool on_size(UINT kind, int width, int height) override;
+  bool on_command(int id, int code, HWND from) override;
 
  private:
   void rebuild();
@@ -78,7 +85,6 @@ class download_window_c : public window_c {
   std::u16string header_line() const;
   void fill_chart();
   void download_all();
-  void paint(HDC dc, const RECT& client);
   void paint_header(HDC dc, const RECT& client);
   void paint_side(HDC dc, const RECT& client);
 

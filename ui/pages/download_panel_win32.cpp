@@ -23,6 +23,7 @@
 #include "ui/pages/system_change_win32.h"
 #include "ui/skin/button_mouse_win32.h"
 #include "ui/skin/message_window_win32.h"
+#include "ui/skin/skin_colours.h"
 #include "ui/skin/skin_fonts_win32.h"
 #include "ui/window_messages.h"
 
@@ -30,16 +31,6 @@ namespace quillary {
 
 namespace {
 
-constexpr COLORREF class_text = RGB(71, 130, 195);
-constexpr COLORREF row_frame = RGB(230, 234, 243);
-constexpr COLORREF device_text = RGB(40, 48, 60);
-constexpr COLORREF date_text = RGB(96, 106, 120);
-constexpr COLORREF whql_text = RGB(203, 144, 9);
-constexpr COLORREF bar_frame = RGB(147, 186, 232);
-constexpr COLORREF bar_fill = RGB(180, 213, 213);
-constexpr COLORREF status_text = RGB(56, 173, 0);
-// A download that failed, or a package refused, must not read as progress.
-constexpr COLORREF error_text = RGB(200, 30, 30);
 constexpr int check_box_id = 100;
 
 // Single-line text in a box, cut at a word with an ellipsis where it does
@@ -154,13 +145,13 @@ void download_panel_c::start_installation() {
   HWND top = GetAncestor(handle(), GA_ROOT);
   if (group_.not_needed) {
     const auto alive = alive_;
-    const int answer = show_message(top, text_of("download_setup_warning"), 3);
-    if (!*alive || answer == 2) return;
+    const message_answer answer = show_message(top, text_of("download_setup_warning"), message_kind::question);
+    if (!*alive || answer == message_answer::no) return;
   }
   // Under UAC the program runs without the rights; only a user who cannot
   // get them at all is turned away here.
   if (context_.program->elevator.rights() == process_rights::cannot_elevate) {
-    show_message(top, text_of("download_setup_require"), 2);
+    show_message(top, text_of("download_setup_require"), message_kind::failure);
     return;
   }
   const auto job = prepared_job();
@@ -224,17 +215,23 @@ void download_panel_c::report_installation_end() {
   if (result == signature_refused && session_) session_->refuse_installation(job_->report.signature);
   if (const char* key = system_change_failure_key(result)) {
     const bool whole_batch = result == elevation_declined || result == elevation_failed;
-    if (!whole_batch || job_->speaks_for_batch) show_message(top, text_of(key), 2);
+    if (!whole_batch || job_->speaks_for_batch) show_message(top, text_of(key), message_kind::failure);
     return;
   }
   // Something was: whether System Restore can undo it, unless a new point
   // was made for it. The installations of a batch share one point.
   if (!job_->speaks_for_batch) return;
   const std::u16string notice = restore_point_notice(job_->report.restore_point);
-  if (!notice.empty()) show_message(top, notice, 1);
+  if (!notice.empty()) show_message(top, notice, message_kind::warning);
 }
 
-void download_panel_c::on_timer() {
+bool download_panel_c::on_timer(UINT_PTR id) {
+  if (id != progress_timer) return false;
+  progress_tick();
+  return true;
+}
+
+void download_panel_c::progress_tick() {
   // The download's progress; an installation's end comes as a message.
   const bool downloading = session_ && session_->state() == download_state::downloading;
   if (downloading) session_->observe();
@@ -290,8 +287,9 @@ void download_panel_c::show_context_menu(int x, int y) {
 void download_panel_c::remove_download() {
   if (!session_ || !remove_allowed(session_->state()) || installing()) return;
   const auto alive = alive_;
-  const int answer = show_message(GetAncestor(handle(), GA_ROOT), text_of("remove_confirm"), 3);
-  if (!*alive || answer == 2) return;  // gone meanwhile, or No or Escape
+  const message_answer answer =
+      show_message(GetAncestor(handle(), GA_ROOT), text_of("remove_confirm"), message_kind::question);
+  if (!*alive || answer == message_answer::no) return;  // gone meanwhile, or No or Escape
   session_->remove();
   InvalidateRect(handle(), nullptr, FALSE);
 }
@@ -323,19 +321,9 @@ bool download_panel_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam
     case WM_CREATE:
       prepare();
       return false;
-    case WM_PAINT:
-      paint_buffered(handle(), [this](HDC dc, const RECT& client) { paint(dc, client); });
-      return true;
-    case WM_ERASEBKGND:
-      result = 1;
-      return true;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       result = reinterpret_cast<LRESULT>(group_.not_needed ? context_.tint_brush : context_.white_brush);
-      return true;
-    case WM_TIMER:
-      if (wparam != progress_timer) return false;
-      on_timer();
       return true;
     case WM_CONTEXTMENU: {
       POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
@@ -365,10 +353,10 @@ bool download_panel_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam
   }
 }
 
-void download_panel_c::paint(HDC dc, const RECT& client) {
+void download_panel_c::on_paint(HDC dc, const RECT& client) {
   using namespace download_panel_metrics;
-  fill_colour(dc, client, group_.not_needed ? download_panel_tint : RGB(255, 255, 255));
-  frame_colour(dc, RECT{client.left + 4, client.top + 3, client.right - 4, client.bottom - 3}, row_frame);
+  fill_colour(dc, client, group_.not_needed ? skin_colour::panel_tint : skin_colour::panel_ground);
+  frame_colour(dc, RECT{client.left + 4, client.top + 3, client.right - 4, client.bottom - 3}, skin_colour::panel_frame);
 
   const device_record* first = group_.devices.empty() ? nullptr : group_.devices.front();
   const device_class_entry* entry = first ? first->class_entry : nullptr;
@@ -378,7 +366,7 @@ void download_panel_c::paint(HDC dc, const RECT& client) {
   }
   if (entry) {
     draw_line(dc, entry->description, RECT{text_left, margin, client.right - 14, margin + class_line}, font_verdana_8_bold,
-              class_text);
+              skin_colour::panel_class_text);
   }
   for (size_t i = 0; i < group_.devices.size(); ++i) {
     paint_device(dc, *group_.devices[i], device_line_top(i), client.right);
@@ -388,27 +376,27 @@ void download_panel_c::paint(HDC dc, const RECT& client) {
 
 void download_panel_c::paint_device(HDC dc, const offered_device& device, int top, int right) {
   using namespace download_panel_metrics;
-  fill_colour(dc, RECT{10, top - 1, right - 10, top}, row_frame);
+  fill_colour(dc, RECT{10, top - 1, right - 10, top}, skin_colour::panel_frame);
   if (context_.status_pictures) {
     context_.status_pictures[static_cast<int>(status_image_for(group_))].draw(dc, 12,
                                                                           top + (device_line * 2 - 16) / 2);
   }
   draw_line(dc, device.description, RECT{text_left, top, right - 14, top + device_line}, font_verdana_8_bold,
-            device_text);
+            skin_colour::panel_device_text);
   const update_item* offer = offer_of(device, group_.choice);
   const std::u16string dates = date_line(device.driver_date, offer ? offer->text(update_item::date) : u"");
   // A long language's line takes the narrower face before it is cut: the
   // offered date at its end is the point of the line.
   const RECT line{text_left, top + device_line, right - 14, top + 2 * device_line};
   draw_line(dc, dates, line, first_fitting_font(dc, dates, line.right - line.left, {font_verdana_8, font_arial_8}),
-            date_text);
+            skin_colour::panel_date_text);
 }
 
 void download_panel_c::paint_status_row(HDC dc, const RECT& client) {
   const panel_status_row row = place_status_row(client.right, group_.devices.size(), is_language("fr"));
   const update_item* item = group_.item;
   if (item && item->sign == 0) {
-    draw_text_at(dc, u"WHQL", row.whql.x, row.whql.y, font_verdana_8_bold, whql_text);
+    draw_text_at(dc, u"WHQL", row.whql.x, row.whql.y, font_verdana_8_bold, skin_colour::panel_whql_text);
   }
 
   const download_state state = session_ ? session_->state() : download_state::not_downloaded;
@@ -419,19 +407,19 @@ void download_panel_c::paint_status_row(HDC dc, const RECT& client) {
   }
   const RECT bar = to_rect(row.progress);
   if (bar.right > bar.left) {
-    fill_colour(dc, bar, RGB(255, 255, 255));
+    fill_colour(dc, bar, skin_colour::panel_bar_ground);
     const double fraction = expected > 0 ? std::clamp(static_cast<double>(written) / expected, 0.0, 1.0) : 0.0;
     const int filled = static_cast<int>((bar.right - bar.left - 2) * fraction);
-    fill_colour(dc, RECT{bar.left + 1, bar.top + 1, bar.left + 1 + filled, bar.bottom - 1}, bar_fill);
-    frame_colour(dc, bar, bar_frame);
-    draw_line(dc, progress_text(written, expected), bar, font_verdana_8, device_text, DT_CENTER);
+    fill_colour(dc, RECT{bar.left + 1, bar.top + 1, bar.left + 1 + filled, bar.bottom - 1}, skin_colour::panel_bar_fill);
+    frame_colour(dc, bar, skin_colour::panel_bar_frame);
+    draw_line(dc, progress_text(written, expected), bar, font_verdana_8, skin_colour::panel_device_text, DT_CENTER);
   }
   const std::u16string& state_text =
       text_of(installing() ? "download_installing" : session_ ? status_text_key(*session_) : status_text_key(state));
   const RECT state_box = to_rect(row.status_text);
   draw_line(dc, state_text, state_box,
             first_fitting_font(dc, state_text, state_box.right - state_box.left, {font_verdana_8_bold, font_verdana_8}),
-            state == download_state::error && !installing() ? error_text : status_text);
+            state == download_state::error && !installing() ? skin_colour::panel_error_text : skin_colour::panel_status_text);
 
   if (!buttons_.empty()) {
     button_c<download_panel_c>& button = *buttons_.front();

@@ -23,9 +23,6 @@ namespace quillary {
 class authenticode_i;
 class shell_i;
 
-// The background of a panel whose package no device needs.
-constexpr COLORREF download_panel_tint = RGB(244, 246, 251);
-
 // What the panels of one page share.
 struct download_panel_context {
   ui_context* program = nullptr;
@@ -80,9 +77,11 @@ class download_panel_c : public list_panel_c {
  protected:
   window_class_info panel_class() const override;
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+  painting paint_style() const override { return painting::buffered; }
+  void on_paint(HDC dc, const RECT& client) override;
+  bool on_timer(UINT_PTR id) override;
 
  private:
-  void paint(HDC dc, const RECT& client);
   void paint_device(HDC dc, const offered_device& device, int top, int right);
   void paint_status_row(HDC dc, const RECT& client);
   void action_clicked();
@@ -92,7 +91,7 @@ class download_panel_c : public list_panel_c {
   void remove_download();
   void open_location();
   void show_details();
-  void on_timer();
+  void progress_tick();
   void start_timer();
   void report_installation_end();
   // The package's installation runs (started here or from a panel before).

@@ -7,6 +7,7 @@
 #include "ui/pages/home_layout.h"
 #include "ui/pages/page_paint_win32.h"
 #include "ui/skin/button_mouse_win32.h"
+#include "ui/skin/skin_colours.h"
 #include "ui/skin/skin_fonts_win32.h"
 #include "ui/window_messages.h"
 
@@ -29,27 +30,12 @@ bool home_window_c::create(HWND parent, const RECT& rect, bool visible) {
   return window_c::create(info, parent, u"", style, 0, rect) != nullptr;
 }
 
-skin_box home_window_c::start_button_box() const {
-  RECT client{};
-  GetClientRect(handle(), &client);
-  return static_cast<home_button_c<home_window_c>*>(buttons_.front().get())->box(client);
-}
-
 void home_window_c::start_clicked() { SendMessageW(GetParent(handle()), UM_START_SCAN, 0, 0); }
 
 bool home_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
   // The start button's action shows another page: it runs last.
   if (handle_button_mouse(*this, handle(), buttons_, tracking_, message, lparam)) return true;
   switch (message) {
-    case WM_PAINT:
-      paint_buffered(handle(), [this](HDC dc, const RECT& client) { paint(dc, client); });
-      return true;
-    case WM_ERASEBKGND:
-      result = 1;
-      return true;
-    case WM_SIZE:
-      InvalidateRect(handle(), nullptr, FALSE);
-      return true;
     case WM_GETDLGCODE:
       result = DLGC_WANTALLKEYS;
       return true;
@@ -65,10 +51,15 @@ bool home_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, L
   }
 }
 
-void home_window_c::paint(HDC dc, const RECT& client) {
+bool home_window_c::on_size(UINT, int, int) {
+  InvalidateRect(handle(), nullptr, FALSE);
+  return true;
+}
+
+void home_window_c::on_paint(HDC dc, const RECT& client) {
   const home_layout layout =
       place_home(client.right, client.bottom, banner_.width(), banner_.height(), footer_rule_.height());
-  draw_text_at(dc, text_of("home_scan_for_driver_updates"), 15, 10, font_verdana_12_bold, page_colour::heading);
+  draw_text_at(dc, text_of("home_scan_for_driver_updates"), 15, 10, font_verdana_12_bold, skin_colour::heading);
   banner_.draw(dc, layout.banner.x, layout.banner.y);
   // French, Italian and Spanish step names are long: a smaller face; so is
   // any name in any language that would run into the banner's pictures.
@@ -78,13 +69,13 @@ void home_window_c::paint(HDC dc, const RECT& client) {
     const std::u16string& name = text_of(steps[i]);
     HFONT font = long_steps ? font_verdana_8_bold : font_verdana_10_bold;
     if (text_extent(dc, name, font).cx > layout.step_room[i]) font = font_verdana_8_bold;
-    draw_text_at(dc, name, layout.steps[i].x, layout.steps[i].y, font, page_colour::heading);
+    draw_text_at(dc, name, layout.steps[i].x, layout.steps[i].y, font, skin_colour::heading);
   }
   for (auto& button : buttons_) button->draw(dc, client);
   footer_rule_.draw(dc, layout.footer_rule.x, layout.footer_rule.y);
   footer_icon_.draw(dc, layout.footer_icon.x, layout.footer_icon.y);
   draw_text_at(dc, text_of("home_brindle_automatically"), layout.footer_text.x, layout.footer_text.y,
-               font_verdana_8_bold, page_colour::heading);
+               font_verdana_8_bold, skin_colour::heading);
   side_bar_.paint(dc, client, side_bar_indent(true, language_code(), side_bar_c::widest_label(dc)));
 }
 

@@ -21,15 +21,14 @@ class home_window_c : public window_c {
   explicit home_window_c(ui_context& context) : side_bar_(context.system) {}
   // A hidden child of `parent` filling `rect`.
   bool create(HWND parent, const RECT& rect, bool visible);
-  // Whether the start button is under the client point (for tests and the
-  // cursor).
-  skin_box start_button_box() const;
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+  painting paint_style() const override { return painting::buffered; }
+  void on_paint(HDC dc, const RECT& client) override;
+  bool on_size(UINT kind, int width, int height) override;
 
  private:
-  void paint(HDC dc, const RECT& client);
   void start_clicked();
 
   skin_image_c banner_;

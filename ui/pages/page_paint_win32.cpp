@@ -6,25 +6,6 @@
 
 namespace quillary {
 
-void paint_buffered(HWND window, const std::function<void(HDC, const RECT&)>& draw) {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(window, &ps);
-  RECT client{};
-  GetClientRect(window, &client);
-  if (client.right > 0 && client.bottom > 0) {
-    HDC canvas = CreateCompatibleDC(dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
-    HGDIOBJ previous = SelectObject(canvas, bitmap);
-    FillRect(canvas, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    draw(canvas, client);
-    BitBlt(dc, 0, 0, client.right, client.bottom, canvas, 0, 0, SRCCOPY);
-    SelectObject(canvas, previous);
-    DeleteObject(bitmap);
-    DeleteDC(canvas);
-  }
-  EndPaint(window, &ps);
-}
-
 void draw_text_at(HDC dc, const std::u16string& text, int x, int y, HFONT font, COLORREF colour) {
   HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
   const int mode = SetBkMode(dc, TRANSPARENT);

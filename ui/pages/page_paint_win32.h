@@ -1,31 +1,18 @@
-// What the pages share when they paint: drawing into an off-screen bitmap
-// first (the scan page repaints five times a second and must not flicker),
-// texts at a point, and the colours of the page contents.
+// What the pages share when they paint: texts at a point, filled and framed
+// rectangles, and the colours of the page contents. (The window base draws
+// them off screen first: the scan page repaints five times a second and
+// must not flicker.)
 #pragma once
 
 #include <windows.h>
 
-#include <functional>
 #include <initializer_list>
 #include <string>
 
 #include "ui/skin/button_geometry.h"
+#include "ui/skin/skin_colours.h"
 
 namespace quillary {
-
-namespace page_colour {
-// The blue of headings and step names.
-constexpr COLORREF heading = RGB(76, 146, 206);
-// The side bar's ground, its edge and its rows.
-constexpr COLORREF side_bar = RGB(226, 240, 253);
-constexpr COLORREF side_bar_edge = RGB(194, 218, 244);
-constexpr COLORREF side_bar_text = RGB(67, 110, 152);
-constexpr COLORREF white = RGB(255, 255, 255);
-}  // namespace page_colour
-
-// Paints the window's client area through an off-screen bitmap: `draw`
-// gets a device context of the whole client area, white beneath.
-void paint_buffered(HWND window, const std::function<void(HDC, const RECT&)>& draw);
 
 // A rectangle filled, or framed one pixel wide, in a colour (no brush to
 // make and free).

@@ -56,7 +56,7 @@ void restore_window_c::action_clicked() {
   tree_adapter_c adapter(tree());
   const auto* node = reinterpret_cast<const restore_tree_node*>(first_ticked_root(adapter));
   if (!node) {
-    show_message(handle(), text_of("restore_no_driver"), 1);
+    show_message(handle(), text_of("restore_no_driver"), message_kind::warning);
     return;
   }
   batch_entry entry;
@@ -67,7 +67,7 @@ void restore_window_c::action_clicked() {
   // cannot get the rights at all is turned away.
   const batch_runner runner = page_batch_runner(handle(), context_);
   if (runner.elevator->rights() == process_rights::cannot_elevate) {
-    show_message(handle(), text_of("download_setup_require"), 2);
+    show_message(handle(), text_of("download_setup_require"), message_kind::failure);
     return;
   }
   shell_i* shell = &context_.shell;
@@ -88,11 +88,11 @@ void restore_window_c::job_done(uint64_t run) {
   // Nothing was started (the prompt declined, say): why. Something was:
   // whether System Restore can undo it.
   if (const char* key = system_change_failure_key(result)) {
-    show_message(handle(), text_of(key), 2);
+    show_message(handle(), text_of(key), message_kind::failure);
     return;
   }
   const std::u16string notice = restore_point_notice(outcome->report.restore_point);
-  if (!notice.empty()) show_message(handle(), notice, 1);
+  if (!notice.empty()) show_message(handle(), notice, message_kind::warning);
 }
 
 std::vector<info_line> restore_window_c::info_lines(LPARAM selected) const {
@@ -107,7 +107,7 @@ bool restore_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam
     return true;
   }
   if (message == no_backup_message) {
-    if (IsWindowVisible(handle())) show_message(handle(), text_of("restore_no_backup"), 0);
+    if (IsWindowVisible(handle())) show_message(handle(), text_of("restore_no_backup"), message_kind::note);
     return true;
   }
   return tree_page_c::handle_message(message, wparam, lparam, result);

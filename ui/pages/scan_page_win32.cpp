@@ -15,6 +15,7 @@
 #include "ui/pages/home_layout.h"
 #include "ui/pages/page_paint_win32.h"
 #include "ui/skin/message_window_win32.h"
+#include "ui/skin/skin_colours.h"
 #include "ui/skin/skin_fonts_win32.h"
 #include "ui/window_messages.h"
 
@@ -26,8 +27,6 @@ constexpr int band_reach_x = 15;
 constexpr int band_reach_y = 5;
 constexpr int waiting_box_width = 200;
 constexpr int waiting_box_height = 40;
-constexpr COLORREF waiting_text = RGB(255, 0, 0);
-constexpr COLORREF progress_fill = RGB(76, 146, 206);
 // One of the three fixed English texts: it shows whatever the language.
 constexpr char16_t scan_devices_error[] = u"Scan Devices Error";
 // The summary takes about half a second; a scan waits this long for it from
@@ -49,8 +48,8 @@ bool scan_window_c::create(HWND parent, const RECT& rect) {
   header_icon_.load(instance, bitmap_scan_header_icon);
   header_art_.load(instance, bitmap_scan_header_art);
   side_bar_.load(instance);
-  frame_brush_ = CreateSolidBrush(page_colour::side_bar_edge);
-  band_brush_ = CreateSolidBrush(page_colour::side_bar);
+  frame_brush_ = CreateSolidBrush(skin_colour::side_bar_edge);
+  band_brush_ = CreateSolidBrush(skin_colour::side_bar);
   // While a scan runs the pointer says so, and the page stays usable.
   static const window_class_info info{L"QuillaryScanPage", CS_DBLCLKS, LoadCursorW(nullptr, IDC_APPSTARTING),
                                       nullptr};
@@ -109,7 +108,7 @@ void scan_window_c::scan_failed() {
   stop_timer();
   phase_ = scan_phase::not_started;
   const HWND main_window = GetParent(handle());
-  show_message(main_window, scan_devices_error, 2);
+  show_message(main_window, scan_devices_error, message_kind::failure);
   PostMessageW(main_window, UM_SCAN_ABANDONED, 0, 0);
 }
 
@@ -135,42 +134,38 @@ void scan_window_c::job_done(uint64_t run) {
     PostMessageW(main_window, UM_SCAN_FINISHED, 0, 0);
     return;
   }
-  const int answer = report_query_failure(*outcome);
-  PostMessageW(main_window, answer == 2 ? UM_SCAN_ABANDONED : UM_START_SCAN, 0, 0);
+  const message_answer answer = report_query_failure(*outcome);
+  PostMessageW(main_window, answer == message_answer::cancel ? UM_SCAN_ABANDONED : UM_START_SCAN, 0, 0);
 }
 
-int scan_window_c::report_query_failure(const scan_outcome& outcome) {
+message_answer scan_window_c::report_query_failure(const scan_outcome& outcome) {
   const std::u16string text = query_failure_message(outcome.error_code, outcome.request);
-  if (text.empty()) return 2;
-  return show_message(GetParent(handle()), text, 4);
+  if (text.empty()) return message_answer::cancel;
+  return show_message(GetParent(handle()), text, message_kind::retry);
+}
+
+bool scan_window_c::on_timer(UINT_PTR id) {
+  // Only the progress is drawn: the job's end comes as a message.
+  if (id == timer_id) {
+    if (progress_->querying.load() && phase_ == scan_phase::scanning_devices) phase_ = scan_phase::querying;
+    InvalidateRect(handle(), nullptr, FALSE);
+    UpdateWindow(handle());
+  }
+  return true;
+}
+
+bool scan_window_c::on_size(UINT, int, int) {
+  layout();
+  InvalidateRect(handle(), nullptr, FALSE);
+  return true;
 }
 
 bool scan_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
-  switch (message) {
-    case WM_TIMER:
-      // Only the progress is drawn: the job's end comes as a message.
-      if (wparam == timer_id) {
-        if (progress_->querying.load() && phase_ == scan_phase::scanning_devices) phase_ = scan_phase::querying;
-        InvalidateRect(handle(), nullptr, FALSE);
-        UpdateWindow(handle());
-      }
-      return true;
-    case job_done_message:
-      job_done(static_cast<uint64_t>(wparam));
-      return true;
-    case WM_PAINT:
-      paint_buffered(handle(), [this](HDC dc, const RECT& client) { paint(dc, client); });
-      return true;
-    case WM_ERASEBKGND:
-      result = 1;
-      return true;
-    case WM_SIZE:
-      layout();
-      InvalidateRect(handle(), nullptr, FALSE);
-      return true;
-    default:
-      return window_c::handle_message(message, wparam, lparam, result);
+  if (message == job_done_message) {
+    job_done(static_cast<uint64_t>(wparam));
+    return true;
   }
+  return window_c::handle_message(message, wparam, lparam, result);
 }
 
 void scan_window_c::layout() {
@@ -182,15 +177,15 @@ void scan_window_c::layout() {
   area_ = place_status_area(client.right, client.bottom, text.cx, text.cy);
 }
 
-void scan_window_c::paint(HDC dc, const RECT& client) {
+void scan_window_c::on_paint(HDC dc, const RECT& client) {
   const int main_right = client.right - side_bar_width - 10;
   header_icon_.draw(dc, 15, 15);
   header_art_.draw(dc, main_right - header_art_.width(), 15);
-  draw_text_at(dc, text_of("scan_scanning"), 80, 28, font_verdana_16_bold, page_colour::heading);
+  draw_text_at(dc, text_of("scan_scanning"), 80, 28, font_verdana_16_bold, skin_colour::heading);
   RECT frame{10, 85, main_right, client.bottom - 60};
   FrameRect(dc, &frame, frame_brush_);
   draw_text_at(dc, text_of("scan_scanning_your_computer"), area_.left, area_.top - 60, font_verdana_12_bold,
-               page_colour::heading);
+               skin_colour::heading);
   paint_status(dc, client);
   paint_progress(dc, client);
   side_bar_.paint(dc, client, side_bar_indent(false, language_code(), side_bar_c::widest_label(dc)));
@@ -219,7 +214,7 @@ void scan_window_c::paint_status(HDC dc, const RECT& client) {
     RECT line{area_.left, top, area_.right, top + area_.line_height};
     HGDIOBJ previous = SelectObject(dc, font_verdana_10);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, page_colour::side_bar_text);
+    SetTextColor(dc, skin_colour::side_bar_text);
     // A long device name ends in an ellipsis rather than running on.
     DrawTextW(dc, wide(lines[i]), -1, &line, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS | reading);
     SelectObject(dc, previous);
@@ -234,7 +229,7 @@ void scan_window_c::paint_status(HDC dc, const RECT& client) {
     const std::u16string waiting = text_of("scan_waiting") + animated_dots(input.now);
     RECT text{left + 45, top, box.right, box.bottom};
     HGDIOBJ previous = SelectObject(dc, font_verdana_10);
-    SetTextColor(dc, waiting_text);
+    SetTextColor(dc, skin_colour::scan_waiting_text);
     DrawTextW(dc, wide(waiting), -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | reading);
     SelectObject(dc, previous);
   }
@@ -247,7 +242,7 @@ void scan_window_c::paint_progress(HDC dc, const RECT& client) {
   const int permille = progress_permille(progress_->current.load(), progress_->total.load());
   if (permille > 0) {
     RECT filled{bar.left + 1, bar.top + 1, bar.left + 1 + (bar.right - bar.left - 2) * permille / 1000, bar.bottom - 1};
-    HBRUSH fill = CreateSolidBrush(progress_fill);
+    HBRUSH fill = CreateSolidBrush(skin_colour::scan_progress_fill);
     FillRect(dc, &filled, fill);
     DeleteObject(fill);
   }

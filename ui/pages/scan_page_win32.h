@@ -13,6 +13,7 @@
 #include "service/scan_job.h"
 #include "ui/pages/scan_status.h"
 #include "ui/pages/side_bar_win32.h"
+#include "ui/skin/message_box_layout.h"
 #include "ui/skin/skin_image_win32.h"
 #include "ui/ui_context.h"
 #include "ui/window/background_job.h"
@@ -45,17 +46,20 @@ class scan_window_c : public window_c {
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+  painting paint_style() const override { return painting::buffered; }
+  void on_paint(HDC dc, const RECT& client) override;
+  bool on_size(UINT kind, int width, int height) override;
+  bool on_timer(UINT_PTR id) override;
 
  private:
   void start_job();
   void job_done(uint64_t run);
   void stop_timer();
   void scan_failed();
-  // The failure report of a query: the message window's answer, or 2 when
-  // the failure has no message.
-  int report_query_failure(const scan_outcome& outcome);
+  // The failure report of a query: the message window's answer, or Cancel
+  // when the failure has no message.
+  message_answer report_query_failure(const scan_outcome& outcome);
   void layout();
-  void paint(HDC dc, const RECT& client);
   void paint_status(HDC dc, const RECT& client);
   void paint_progress(HDC dc, const RECT& client);
 

@@ -73,7 +73,7 @@ bool tree_page_c::on_create() {
   return true;
 }
 
-void tree_page_c::on_size() {
+bool tree_page_c::on_size(UINT, int, int) {
   RECT client{};
   GetClientRect(handle(), &client);
   const tree_page_layout layout = layout_tree_page(client.bottom);
@@ -82,6 +82,7 @@ void tree_page_c::on_size() {
     SetWindowPos(action_.handle(), nullptr, layout.button_x, layout.button_y, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
+  return false;  // and default processing
 }
 
 void tree_page_c::clear_tree() {
@@ -154,9 +155,6 @@ bool tree_page_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRE
     case WM_CREATE:
       result = on_create() ? 0 : -1;
       return true;
-    case WM_SIZE:
-      on_size();
-      return false;
     case WM_SETFOCUS:
       if (tree_) SetFocus(tree_);
       return true;
@@ -164,17 +162,8 @@ bool tree_page_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRE
       // Shown by the main window (not with it, coming back from the tray).
       if (wparam && lparam == 0) fill_tree();
       return false;
-    case WM_ERASEBKGND:
-      result = 1;
-      return true;
-    case WM_PAINT:
-      paint_buffered(handle(), [this](HDC dc, const RECT& client) { paint(dc, client); });
-      return true;
     case WM_NOTIFY:
       on_notify(*reinterpret_cast<const NMHDR*>(lparam));
-      return true;
-    case WM_COMMAND:
-      if (LOWORD(wparam) == action_id && HIWORD(wparam) == BN_CLICKED) action_clicked();
       return true;
     case box_toggled_message:
       box_toggled(reinterpret_cast<HTREEITEM>(lparam));
@@ -184,33 +173,38 @@ bool tree_page_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRE
   }
 }
 
-void tree_page_c::paint_heading(HDC dc, const skin_image_c& image, int x, int y, const char* key) {
-  image.draw(dc, x, y);
-  draw_text_at(dc, text_of(key), x + 20, y + 2, font_verdana_9_bold, tree_page_colour::heading);
+bool tree_page_c::on_command(int id, int code, HWND) {
+  if (id == action_id && code == BN_CLICKED) action_clicked();
+  return true;
 }
 
-void tree_page_c::paint(HDC dc, const RECT& client) {
+void tree_page_c::paint_heading(HDC dc, const skin_image_c& image, int x, int y, const char* key) {
+  image.draw(dc, x, y);
+  draw_text_at(dc, text_of(key), x + 20, y + 2, font_verdana_9_bold, skin_colour::tree_heading);
+}
+
+void tree_page_c::on_paint(HDC dc, const RECT& client) {
   const tree_page_layout layout = layout_tree_page(client.bottom);
   RECT line{layout.separator_x, 0, layout.separator_x + 1, client.bottom};
-  HBRUSH separator = CreateSolidBrush(tree_page_colour::separator);
+  HBRUSH separator = CreateSolidBrush(skin_colour::tree_separator);
   FillRect(dc, &line, separator);
   DeleteObject(separator);
 
   paint_heading(dc, info_header_, layout.info_x, layout.info_y, info_heading());
   int y = layout.info_y + 30;
   for (const info_line& row : info_lines(selected_)) {
-    draw_text_at(dc, label_text(text_of(row.label_key)), layout.info_x, y, font_verdana_8, tree_page_colour::label);
-    draw_text_at(dc, row.value, layout.info_x + layout.value_offset, y, font_verdana_8, tree_page_colour::value);
+    draw_text_at(dc, label_text(text_of(row.label_key)), layout.info_x, y, font_verdana_8, skin_colour::tree_label);
+    draw_text_at(dc, row.value, layout.info_x + layout.value_offset, y, font_verdana_8, skin_colour::tree_value);
     y += layout.line_gap;
   }
 
   paint_heading(dc, settings_header_, layout.settings_x, layout.settings_y, settings_heading());
   const std::u16string label = label_text(text_of("config_backup_path"));
   const int label_y = layout.settings_y + 30;
-  draw_text_at(dc, label, layout.settings_x, label_y, font_verdana_8, tree_page_colour::label);
+  draw_text_at(dc, label, layout.settings_x, label_y, font_verdana_8, skin_colour::tree_label);
   const SIZE label_size = text_extent(dc, label, font_verdana_8);
   draw_text_at(dc, context_.settings.values().backup_path, layout.settings_x + label_size.cx + 10, label_y, font_verdana_8,
-               tree_page_colour::value);
+               skin_colour::tree_value);
 }
 
 // --- the adapter -----------------------------------------------------------------

@@ -42,6 +42,10 @@ class tree_page_c : public window_c {
   tree_page_c(panel_images images, ui_context& context) : context_(context), images_(images) {}
 
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+  painting paint_style() const override { return painting::buffered; }
+  void on_paint(HDC dc, const RECT& client) override;
+  bool on_size(UINT kind, int width, int height) override;
+  bool on_command(int id, int code, HWND from) override;
 
   virtual void fill_tree() = 0;
   virtual void box_toggled(HTREEITEM item) = 0;
@@ -79,9 +83,7 @@ class tree_page_c : public window_c {
 
  private:
   bool on_create();
-  void on_size();
   void on_notify(const NMHDR& header);
-  void paint(HDC dc, const RECT& client);
   void paint_heading(HDC dc, const skin_image_c& image, int x, int y, const char* key);
 
   panel_images images_;
@@ -92,13 +94,5 @@ class tree_page_c : public window_c {
   skin_image_c settings_header_;
   LPARAM selected_ = 0;
 };
-
-// The colours of the two pages' panels.
-namespace tree_page_colour {
-constexpr COLORREF separator = RGB(179, 202, 233);
-constexpr COLORREF heading = RGB(71, 130, 195);
-constexpr COLORREF label = RGB(0, 0, 0);
-constexpr COLORREF value = RGB(71, 130, 195);
-}  // namespace tree_page_colour
 
 }  // namespace quillary

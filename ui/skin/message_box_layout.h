@@ -1,11 +1,31 @@
-// What each type of the skinned message box shows: its icon picture and
-// its buttons with their texts and places.
+// What each kind of the skinned message box shows (its icon picture and its
+// buttons with their texts and places), and what its buttons answer.
 #pragma once
 
 namespace quillary {
 
+// What a box is for; its icon and buttons follow.
+enum class message_kind {
+  note,      // a completion note: OK
+  warning,   // OK
+  failure,   // OK
+  question,  // No, Yes
+  retry,     // a failure that may be tried again: Cancel, Retry
+};
+
+// What the user answered.
+enum class message_answer {
+  not_shown,  // the box could not be shown
+  closed,     // the caption's close button
+  ok,         // OK, or Enter, in a box with one button
+  cancel,     // Escape in a box with one button; Cancel (or Escape) in a retry box
+  yes,        // a question's Yes, or Enter
+  no,         // a question's No, or Escape
+  retry,      // a retry box's Retry, or Enter
+};
+
 struct message_box_button {
-  int item = 0;             // dialog item: 1 answers 1, 2 answers 2
+  int item = 0;             // dialog item: 1 is the box's yes, 2 its no
   const char* text_key = nullptr;
   int x = 0;
 };
@@ -19,15 +39,30 @@ struct message_box_layout {
 // All buttons sit at this height.
 constexpr int message_box_button_y = 136;
 
-// Types 0 to 4; any other type shows no icon and only the OK button.
-constexpr message_box_layout layout_for_message_type(int type) {
-  switch (type) {
-    case 0: return {353, 1, {{1, "btn_ok", 115}, {}}};
-    case 1: return {352, 1, {{1, "btn_ok", 115}, {}}};
-    case 2: return {351, 1, {{1, "btn_ok", 115}, {}}};
-    case 3: return {354, 2, {{2, "btn_no", 50}, {1, "btn_yes", 180}}};
-    case 4: return {351, 2, {{2, "btn_cancel", 50}, {1, "btn_retry", 180}}};
+// A kind that is none of the five shows no icon and only the OK button.
+constexpr message_box_layout layout_for_message(message_kind kind) {
+  switch (kind) {
+    case message_kind::note: return {353, 1, {{1, "btn_ok", 115}, {}}};
+    case message_kind::warning: return {352, 1, {{1, "btn_ok", 115}, {}}};
+    case message_kind::failure: return {351, 1, {{1, "btn_ok", 115}, {}}};
+    case message_kind::question: return {354, 2, {{2, "btn_no", 50}, {1, "btn_yes", 180}}};
+    case message_kind::retry: return {351, 2, {{2, "btn_cancel", 50}, {1, "btn_retry", 180}}};
     default: return {0, 1, {{1, "btn_ok", 115}, {}}};
+  }
+}
+
+// The answer of a box of `kind` that ended with `item`: 1 for the first
+// choice (OK, Yes, Retry; Enter), 2 for the second (No, Cancel; Escape), 0
+// for the caption's close button; anything else means it never showed.
+constexpr message_answer answer_for_item(message_kind kind, int item) {
+  switch (item) {
+    case 0: return message_answer::closed;
+    case 1:
+      if (kind == message_kind::question) return message_answer::yes;
+      if (kind == message_kind::retry) return message_answer::retry;
+      return message_answer::ok;
+    case 2: return kind == message_kind::question ? message_answer::no : message_answer::cancel;
+    default: return message_answer::not_shown;
   }
 }
 

@@ -5,7 +5,6 @@
 
 #include "app/language.h"
 #include "platform/win32.h"
-#include "ui/skin/message_box_layout.h"
 #include "ui/skin/skin_colours.h"
 #include "ui/skin/skin_fonts_win32.h"
 #include "ui/skin/wrapped_text_win32.h"
@@ -78,8 +77,8 @@ HIMAGELIST build_skin_image_list(HINSTANCE instance, int width, int height,
   return list;
 }
 
-message_window_c::message_window_c(const std::u16string& text, int type)
-    : ui_window_c<message_window_c>(30), text_(text), type_(type) {}
+message_window_c::message_window_c(const std::u16string& text, message_kind kind)
+    : ui_window_c<message_window_c>(30), text_(text), kind_(kind) {}
 
 message_window_c::~message_window_c() {
   if (button_images_) ImageList_Destroy(button_images_);
@@ -87,12 +86,12 @@ message_window_c::~message_window_c() {
   if (band_brush_) DeleteObject(band_brush_);
 }
 
-int message_window_c::run(HWND parent) {
-  return static_cast<int>(run_modal(message_template(), parent));
+message_answer message_window_c::run(HWND parent) {
+  return answer_for_item(kind_, static_cast<int>(run_modal(message_template(), parent)));
 }
 
-int show_message(HWND parent, const std::u16string& text, int type) {
-  message_window_c box(text, type);
+message_answer show_message(HWND parent, const std::u16string& text, message_kind kind) {
+  message_window_c box(text, kind);
   return box.run(parent);
 }
 
@@ -126,7 +125,7 @@ void message_window_c::initialise() {
                             {message_button_images[0], message_button_images[1],
                              message_button_images[2]});
 
-  const message_box_layout layout = layout_for_message_type(type_);
+  const message_box_layout layout = layout_for_message(kind_);
   if (layout.icon) icon_.load(instance, layout.icon);
   for (int i = 0; i < layout.button_count; ++i) {
     const message_box_button& b = layout.buttons[i];
@@ -153,43 +152,35 @@ bool message_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam
       initialise();
       result = TRUE;  // the system focuses the default button
       return true;
-    case WM_ERASEBKGND:
-      erase_background(reinterpret_cast<HDC>(wparam));
-      result = 1;
-      return true;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(handle(), &ps);
-      paint(dc);
-      EndPaint(handle(), &ps);
-      return true;
-    }
-    case WM_COMMAND:
-      if (HIWORD(wparam) != BN_CLICKED) return false;
-      if (LOWORD(wparam) == IDOK) {
-        end_dialog(1);
-        return true;
-      }
-      if (LOWORD(wparam) == IDCANCEL) {  // item 2, Escape, Alt+F4
-        end_dialog(2);
-        return true;
-      }
-      return false;
     default:
       return false;
   }
 }
 
-void message_window_c::erase_background(HDC dc) {
+bool message_window_c::on_command(int id, int code, HWND) {
+  if (code != BN_CLICKED) return false;
+  if (id == IDOK) {
+    end_dialog(1);
+    return true;
+  }
+  if (id == IDCANCEL) {  // item 2, Escape, Alt+F4
+    end_dialog(2);
+    return true;
+  }
+  return false;
+}
+
+bool message_window_c::on_erase_background(HDC dc) {
   RECT client{};
   GetClientRect(handle(), &client);
   FillRect(dc, &client, background_brush_);
   RECT band = client;
   band.top = band_top;
   FillRect(dc, &band, band_brush_);
+  return true;
 }
 
-void message_window_c::paint(HDC dc) {
+void message_window_c::on_paint(HDC dc, const RECT&) {
   icon_.draw(dc, 15, 30);
   HGDIOBJ previous = font_verdana_10 ? SelectObject(dc, font_verdana_10) : nullptr;
   SetBkMode(dc, TRANSPARENT);

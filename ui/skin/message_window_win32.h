@@ -1,16 +1,7 @@
 // The skinned message box with which every page reports results, asks
 // yes-or-no questions and offers a retry: a modal dialog of 300 × 200 pixels
-// in the skin's frame, with an icon by type, a wrapped text and one or two
-// image buttons.
-//
-//   type 0  completion note   OK
-//   type 1  warning           OK
-//   type 2  failure           OK
-//   type 3  question          No, Yes
-//   type 4  failure to retry  Cancel, Retry
-//
-// Answers: 1 for OK, Yes and Retry (and Enter), 2 for No and Cancel (and
-// Escape), 0 for the caption's close button.
+// in the skin's frame, with an icon by kind, a wrapped text and one or two
+// image buttons (message_box_layout.h has the kinds and their answers).
 #pragma once
 
 #include <windows.h>
@@ -18,6 +9,7 @@
 
 #include <string>
 
+#include "ui/skin/message_box_layout.h"
 #include "ui/skin/skin_image_win32.h"
 #include "ui/skin/ui_window_win32.h"
 #include "ui/window/bitmap_button_win32.h"
@@ -27,15 +19,12 @@ namespace quillary {
 
 class message_window_c : public dialog_c, public ui_window_c<message_window_c> {
  public:
-  message_window_c(const std::u16string& text, int type);
+  message_window_c(const std::u16string& text, message_kind kind);
   ~message_window_c() override;
 
   // Runs the box modally over `parent` (null: centred on the screen's work
-  // area); its answer, or -1 when it cannot be shown.
-  int run(HWND parent);
-
-  int type() const { return type_; }
-  const std::u16string& text() const { return text_; }
+  // area); its answer.
+  message_answer run(HWND parent);
 
   static constexpr int width = 300;
   static constexpr int height = 200;
@@ -45,16 +34,18 @@ class message_window_c : public dialog_c, public ui_window_c<message_window_c> {
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+  painting paint_style() const override { return painting::direct; }
+  void on_paint(HDC dc, const RECT& client) override;
+  bool on_erase_background(HDC dc) override;
+  bool on_command(int id, int code, HWND from) override;
 
  private:
   void initialise();
   void prepare_button(bitmap_button_c& button, int item, const char* text_key, int x);
-  void erase_background(HDC dc);
-  void paint(HDC dc);
   void close_clicked() { end_dialog(0); }
 
   std::u16string text_;
-  int type_;
+  message_kind kind_;
   skin_image_c icon_;
   bitmap_button_c first_button_;
   bitmap_button_c second_button_;
@@ -63,9 +54,9 @@ class message_window_c : public dialog_c, public ui_window_c<message_window_c> {
   HBRUSH band_brush_ = nullptr;
 };
 
-// Shows `text` (a text already looked up) in a message box of `type` over
+// Shows `text` (a text already looked up) in a message box of `kind` over
 // `parent`; the box's answer.
-int show_message(HWND parent, const std::u16string& text, int type);
+message_answer show_message(HWND parent, const std::u16string& text, message_kind kind);
 
 // An image list of `width` × `height`, 32-bit, from the bitmaps `numbers` in
 // order; a bitmap that does not exist takes its place as an empty image, so

@@ -89,9 +89,6 @@ class panel_list_c : public window_c {
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override {
     switch (message) {
-      case WM_SIZE:
-        resize(LOWORD(lparam), HIWORD(lparam));
-        return true;
       case WM_VSCROLL: {
         if (lparam) return false;  // not our own bar
         SCROLLINFO info{};
@@ -123,8 +120,7 @@ class panel_list_c : public window_c {
     }
   }
 
- private:
-  void resize(int width, int height) {
+  bool on_size(UINT, int width, int height) override {
     scroll_.visible_height = height;
     width_ = width;
     if (scroll_.visible_height < scroll_.content_height) {
@@ -136,7 +132,10 @@ class panel_list_c : public window_c {
       ShowScrollBar(handle(), SB_VERT, FALSE);
       move_panels();
     }
+    return true;
   }
+
+ private:
 
   void lay_out() {
     scroll_.clamp();

@@ -166,7 +166,7 @@ void CPieChart::on_create() {
                                 nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
-void CPieChart::on_size() {
+bool CPieChart::on_size(UINT, int, int) {
   model_.resize(client_box());
   const RECT client{client_box().left, client_box().top, client_box().right, client_box().bottom};
   const pie_box pie = pie_rect();
@@ -174,6 +174,7 @@ void CPieChart::on_size() {
     MoveWindow(scroll_bar_, client.right - model_.scroll_margin, pie.top, 20, pie.height(), TRUE);
   }
   lay_out_list();
+  return true;
 }
 
 void CPieChart::lay_out_list() {
@@ -212,28 +213,15 @@ void CPieChart::on_scroll(int code) {
   scroll_position_ = GetScrollPos(scroll_bar_, SB_CTL);
 }
 
-bool CPieChart::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+bool CPieChart::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT&) {
   switch (message) {
     case WM_CREATE:
       on_create();
       return false;
-    case WM_SIZE:
-      on_size();
-      return true;
     case WM_VSCROLL:
       if (reinterpret_cast<HWND>(lparam) != scroll_bar_ || !scroll_bar_) return false;
       on_scroll(LOWORD(wparam));
       return true;
-    case WM_ERASEBKGND:
-      result = 1;  // painting covers everything
-      return true;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(handle(), &ps);
-      render(dc);
-      EndPaint(handle(), &ps);
-      return true;
-    }
     case WM_PRINTCLIENT:
       render(reinterpret_cast<HDC>(wparam));
       return true;

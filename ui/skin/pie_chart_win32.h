@@ -42,10 +42,15 @@ class CPieChart : public window_c {
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+  // Drawn through a GDI+ bitmap of its own: direct to the window.
+  painting paint_style() const override { return painting::direct; }
+  void on_paint(HDC dc, const RECT&) override { render(dc); }
+  // The painting covers everything.
+  bool on_erase_background(HDC) override { return true; }
+  bool on_size(UINT kind, int width, int height) override;
 
  private:
   void on_create();
-  void on_size();
   void lay_out_list();
   void on_scroll(int code);
   void repaint();

@@ -21,7 +21,7 @@ bool bitmap_button_c::subclass(HWND button) {
   const LONG_PTR style = GetWindowLongPtrW(button, GWL_STYLE);
   default_ = (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
   SetWindowLongPtrW(button, GWL_STYLE, (style & ~LONG_PTR{BS_TYPEMASK}) | BS_OWNERDRAW);
-  if (auto_size_) size_to_image();
+  size_to_image();
   InvalidateRect(button, nullptr, TRUE);
   return true;
 }
@@ -66,21 +66,9 @@ bool bitmap_button_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam,
       InvalidateRect(handle(), nullptr, FALSE);
       return true;
     }
-    case WM_ERASEBKGND:
-      result = 1;  // the image covers the button
+    case WM_PRINTCLIENT:
+      print_client(reinterpret_cast<HDC>(wparam));
       return true;
-    case WM_PAINT:
-    case WM_PRINTCLIENT: {
-      if (message == WM_PRINTCLIENT) {
-        paint(reinterpret_cast<HDC>(wparam));
-      } else {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(handle(), &ps);
-        paint(dc);
-        EndPaint(handle(), &ps);
-      }
-      return true;
-    }
     case WM_MOUSEMOVE:
       if (hover_.mouse_moved(handle())) InvalidateRect(handle(), nullptr, FALSE);
       return false;
@@ -112,9 +100,8 @@ bool bitmap_button_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam,
   }
 }
 
-void bitmap_button_c::paint(HDC dc) {
-  RECT client{};
-  GetClientRect(handle(), &client);
+void bitmap_button_c::on_paint(HDC dc, const RECT& area) {
+  RECT client = area;  // DrawTextW takes it writable
   int index = -1;
   switch (visible_state()) {
     case 3: index = indexes_.disabled; break;

@@ -33,8 +33,6 @@ class bitmap_button_c : public window_c {
   // The text's font (null: the control's own) and colour.
   void set_text_font(HFONT font) { font_ = font; }
   void set_text_colour(COLORREF colour) { text_colour_ = colour; }
-  // Whether the window takes the image list's image size; on by default.
-  void set_auto_size(bool on) { auto_size_ = on; }
 
   // Subclasses a button control (a dialog item, usually): makes it owner
   // drawn and sizes it to the image.
@@ -51,16 +49,18 @@ class bitmap_button_c : public window_c {
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+  painting paint_style() const override { return painting::direct; }
+  void on_paint(HDC dc, const RECT& client) override;
+  // The image covers the button: nothing to erase.
+  bool on_erase_background(HDC) override { return true; }
 
  private:
-  void paint(HDC dc);
   bool pushed() const;
 
   HIMAGELIST images_ = nullptr;
   image_indexes indexes_;
   HFONT font_ = nullptr;
   COLORREF text_colour_ = RGB(0, 0, 0);
-  bool auto_size_ = true;
   bool default_ = false;
   hover_tracker_c hover_;
 };

@@ -107,17 +107,6 @@ void link_c::prepare() {
   }
 }
 
-void link_c::set_target(const std::u16string& target) {
-  target_ = target;
-  if (!tool_tip_) return;
-  TOOLINFOW tool{};
-  tool.cbSize = TTTOOLINFOW_V2_SIZE;
-  tool.hwnd = GetParent(handle());
-  tool.uId = reinterpret_cast<UINT_PTR>(handle());
-  tool.lpszText = const_cast<wchar_t*>(wide(target_));
-  SendMessageW(tool_tip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-}
-
 void link_c::set_font(HFONT font) {
   if (!handle()) return;
   SendMessageW(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
@@ -201,24 +190,16 @@ bool link_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT&
     case WM_KILLFOCUS:
       InvalidateRect(handle(), nullptr, TRUE);
       return false;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(handle(), &ps);
-      paint(dc);
-      EndPaint(handle(), &ps);
-      return true;
-    }
     case WM_PRINTCLIENT:
-      paint(reinterpret_cast<HDC>(wparam));
+      print_client(reinterpret_cast<HDC>(wparam));
       return true;
     default:
       return false;
   }
 }
 
-void link_c::paint(HDC dc) {
-  RECT client{};
-  GetClientRect(handle(), &client);
+void link_c::on_paint(HDC dc, const RECT& area) {
+  RECT client = area;
   // The parent chooses the background as it does for any static text.
   HWND parent = GetParent(handle());
   HBRUSH background = reinterpret_cast<HBRUSH>(SendMessageW(

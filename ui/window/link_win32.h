@@ -34,7 +34,6 @@ class link_c : public window_c {
   // Takes over an existing static control (its text stays).
   bool subclass(HWND control, const std::u16string& target);
 
-  void set_target(const std::u16string& target);
   const std::u16string& target() const { return target_; }
   // The shell that opens the target; the system's by default.
   void set_shell(shell_i* shell) { shell_ = shell; }
@@ -49,11 +48,12 @@ class link_c : public window_c {
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+  painting paint_style() const override { return painting::direct; }
+  void on_paint(HDC dc, const RECT& client) override;
 
  private:
   void prepare();
   void make_underlined_font(HFONT base);
-  void paint(HDC dc);
 
   std::u16string target_;
   shell_i* shell_ = nullptr;

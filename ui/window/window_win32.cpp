@@ -127,9 +127,68 @@ LRESULT window_c::default_message(UINT message, WPARAM wparam, LPARAM lparam) {
   return DefWindowProcW(window_, message, wparam, lparam);
 }
 
+bool window_c::on_erase_background(HDC) { return paint_style() == painting::buffered; }
+
+void window_c::print_client(HDC dc) {
+  RECT client{};
+  GetClientRect(window_, &client);
+  on_paint(dc, client);
+}
+
+void window_c::paint_client() {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(window_, &ps);
+  RECT client{};
+  GetClientRect(window_, &client);
+  if (paint_style() == painting::direct) {
+    on_paint(dc, client);
+  } else if (client.right > 0 && client.bottom > 0) {
+    HDC canvas = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
+    HGDIOBJ previous = SelectObject(canvas, bitmap);
+    FillRect(canvas, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    on_paint(canvas, client);
+    BitBlt(dc, 0, 0, client.right, client.bottom, canvas, 0, 0, SRCCOPY);
+    SelectObject(canvas, previous);
+    DeleteObject(bitmap);
+    DeleteDC(canvas);
+  }
+  EndPaint(window_, &ps);
+}
+
+bool window_c::handle_plumbing(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  switch (message) {
+    case WM_PAINT:
+      if (paint_style() == painting::none) return false;
+      paint_client();
+      result = 0;
+      return true;
+    case WM_ERASEBKGND:
+      if (!on_erase_background(reinterpret_cast<HDC>(wparam))) return false;
+      result = 1;
+      return true;
+    case WM_SIZE:
+      result = 0;
+      return on_size(static_cast<UINT>(wparam), LOWORD(lparam), HIWORD(lparam));
+    case WM_TIMER:
+      result = 0;
+      return on_timer(static_cast<UINT_PTR>(wparam));
+    case WM_COMMAND:
+      result = 0;
+      return on_command(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
+    default:
+      return false;
+  }
+}
+
+bool window_c::take_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  return handle_message(message, wparam, lparam, result) ||
+         handle_plumbing(message, wparam, lparam, result);
+}
+
 LRESULT window_c::dispatch(UINT message, WPARAM wparam, LPARAM lparam) {
   LRESULT result = 0;
-  if (!handle_message(message, wparam, lparam, result)) {
+  if (!take_message(message, wparam, lparam, result)) {
     result = default_message(message, wparam, lparam);
   }
   if (message == WM_NCDESTROY) {
@@ -218,7 +277,7 @@ INT_PTR CALLBACK dialog_c::dialog_proc(HWND window, UINT message, WPARAM wparam,
   }
   if (!self) return FALSE;
   LRESULT result = 0;
-  const bool handled = self->handle_message(message, wparam, lparam, result);
+  const bool handled = self->take_message(message, wparam, lparam, result);
   if (message == WM_NCDESTROY) {
     self->detach();
     self->on_final_message();

@@ -6,11 +6,22 @@
 //   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam,
 //                       LRESULT& result) override {
 //     switch (message) {
-//       case WM_PAINT: paint(); return true;          // handled; result 0
-//       case WM_SIZE: layout(); return false;         // and default processing
+//       case WM_SETFOCUS: SetFocus(child_); return true;  // handled; result 0
+//       case WM_SHOWWINDOW: refill(); return false;       // and default processing
 //     }
 //     return base::handle_message(message, wparam, lparam, result);
 //   }
+//
+// What nearly every window does alike the base does itself, for messages
+// the map leaves: painting (BeginPaint, EndPaint and, for a window that asks
+// for it, the off-screen bitmap), erasing the background, and handing on
+// sizes, timers and commands:
+//
+//   painting paint_style() const override { return painting::buffered; }
+//   void on_paint(HDC dc, const RECT& client) override { ... }
+//   bool on_size(UINT kind, int width, int height) override { ... }
+//   bool on_timer(UINT_PTR id) override { ... }
+//   bool on_command(int id, int code, HWND from) override { ... }
 //
 // A message that no handler takes gets default processing: DefWindowProc for
 // windows of our own classes, the control's original procedure for
@@ -46,6 +57,14 @@ class window_c {
 
   HWND handle() const { return window_; }
 
+  // How the base answers WM_PAINT for the window.
+  enum class painting {
+    none,      // default processing: the window draws nothing itself
+    direct,    // on_paint draws on the window between BeginPaint and EndPaint
+    buffered,  // on_paint draws into an off-screen bitmap of the client area,
+               // white beneath, copied to the window at once: no flicker
+  };
+
   // Creates a window of the class `class_info` (registering it in the calling
   // module first) whose messages come to this object. `id` is the child's
   // control id (or the menu of a top-level window). Null on failure.
@@ -73,6 +92,25 @@ class window_c {
   // Called after the last message (WM_NCDESTROY); the handle is gone.
   virtual void on_final_message() {}
 
+  // The base's handlers, for what the message map leaves (see above).
+  virtual painting paint_style() const { return painting::none; }
+  // Draws the client area `client` (the whole of it, from (0, 0)) on `dc`.
+  virtual void on_paint(HDC /*dc*/, const RECT& /*client*/) {}
+  // WM_ERASEBKGND: true when the background is done (the answer is 1),
+  // false for default processing. A buffered window's painting covers the
+  // whole client area, so by default it erases nothing: erasing first would
+  // flash the background before each paint.
+  virtual bool on_erase_background(HDC dc);
+  // WM_SIZE, WM_TIMER and WM_COMMAND: true when handled (the answer is 0),
+  // false for default processing. `kind` is SIZE_RESTORED, SIZE_MAXIMIZED,
+  // ...; `code` the notification code, `from` the control (null for menus
+  // and accelerators).
+  virtual bool on_size(UINT /*kind*/, int /*width*/, int /*height*/) { return false; }
+  virtual bool on_timer(UINT_PTR /*id*/) { return false; }
+  virtual bool on_command(int /*id*/, int /*code*/, HWND /*from*/) { return false; }
+  // Draws the client area on `dc` as on_paint does, for WM_PRINTCLIENT.
+  void print_client(HDC dc);
+
   // For dialog_c, which receives its handle with WM_INITDIALOG.
   void attach(HWND window);
   void detach();
@@ -81,6 +119,11 @@ class window_c {
   static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK subclass_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT dispatch(UINT message, WPARAM wparam, LPARAM lparam);
+  // The message map, then the base's own handlers for what it leaves.
+  bool take_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result);
+  bool handle_plumbing(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result);
+  void paint_client();
+  friend class dialog_c;  // its dialog procedure takes messages the same way
 
   HWND window_ = nullptr;
   WNDPROC original_ = nullptr;  // set while subclassing
