@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "app/last_error.h"
+
 #include "platform/files.h"
 #include "platform/text.h"
 #include "platform/wmi.h"
@@ -162,14 +162,12 @@ bool detect_os_type(system_snapshot& info, platform::system_probe_i& system) {
   return true;
 }
 
-bool capture_system_snapshot(system_snapshot& info, platform::system_probe_i& system) {
+outcome capture_system_snapshot(system_snapshot& info, platform::system_probe_i& system) {
   if (!detect_os_type(info, system)) {
-    set_last_error(error_code::os_version_unknown);
-    return false;
+    return outcome::failed(error_code::os_version_unknown, "the Windows version cannot be read");
   }
   if (!system.power_status_available()) {
-    set_last_error(error_code::power_status_failed);
-    return false;
+    return outcome::failed(error_code::power_status_failed, "the power status cannot be read");
   }
   info.oem_code_page = system.oem_code_page();
   info.processor_architecture = system.processor_architecture();
@@ -183,7 +181,7 @@ bool capture_system_snapshot(system_snapshot& info, platform::system_probe_i& sy
   if (info.working_folder.empty() || info.working_folder.back() != platform::path_separator) {
     info.working_folder += platform::path_separator;
   }
-  return true;
+  return outcome::done();
 }
 
 bool is_64bit_system(const system_snapshot& info) { return is_64bit_for(info.processor_architecture, info.wow64); }

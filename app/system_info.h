@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "app/outcome.h"
 #include "platform/system.h"
 
 namespace quillary {
@@ -107,8 +108,8 @@ int64_t parse_capacity(const std::u16string& text);
 // --- The snapshot --------------------------------------------------------
 
 // Fills the snapshot from the system (tests pass a probe of their own);
-// false with last error 10 (version) or 12 (power status).
-bool capture_system_snapshot(system_snapshot& out, platform::system_probe_i& system = platform::running_system());
+// fails with error_code 10 (version) or 12 (power status).
+outcome capture_system_snapshot(system_snapshot& out, platform::system_probe_i& system = platform::running_system());
 bool detect_os_type(system_snapshot& out, platform::system_probe_i& system = platform::running_system());
 // What a snapshot says.
 bool is_64bit_system(const system_snapshot& system);
@@ -156,7 +157,7 @@ class system_info_c {
   system_info_c& operator=(const system_info_c&) = delete;
 
   // See capture_system_snapshot.
-  bool capture(platform::system_probe_i& system = platform::running_system()) {
+  outcome capture(platform::system_probe_i& system = platform::running_system()) {
     return capture_system_snapshot(snapshot_, system);
   }
   const system_snapshot& snapshot() const { return snapshot_; }

@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
   // As a session keeps it: a signed package's BLAKE2b in place of its SHA-256.
   quillary::package_digest_c digest(signed_package ? quillary::digest_kind::blake2b : quillary::digest_kind::sha256);
   const auto start = std::chrono::steady_clock::now();
-  const int result = quillary::download_file(argv[1], progress, quillary::utf8_to_utf16(argv[4]), {}, &digest);
+  const quillary::outcome result = quillary::download_file(argv[1], progress, quillary::utf8_to_utf16(argv[4]), {}, &digest);
   const bool matches =
       signed_package
           ? quillary::check_package_signature(trust, offer, nullptr, *digest.blake2b()) ==
@@ -58,8 +58,8 @@ int main(int argc, char** argv) {
           : digest.sha256() == expected;
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   quillary::transfer_library_cleanup();
-  if (result != 0 || progress.transfer_result != 0 || progress.written != progress.expected_size || !matches) {
-    std::fprintf(stderr, "download_bench: failed (result %d, libcurl %d, %u bytes, check %s)\n", result,
+  if (!result || progress.transfer_result != 0 || progress.written != progress.expected_size || !matches) {
+    std::fprintf(stderr, "download_bench: failed (result %d, libcurl %d, %u bytes, check %s)\n", result.code,
                  progress.transfer_result.load(), progress.written.load(), matches ? "passed" : "failed");
     return 1;
   }

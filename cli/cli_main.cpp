@@ -2,7 +2,7 @@
 #include <functional>
 #include <map>
 
-#include "app/last_error.h"
+#include "app/outcome.h"
 #include "app/program_folder.h"
 #include "app/system_info.h"
 #include "cli/cli.h"
@@ -196,8 +196,9 @@ bool no_arguments(const std::string& command, const arguments& args) {
 
 bool take_system_snapshot(context& shared) {
   enter_program_folder();
-  if (shared.system.capture()) return true;
-  fail("cannot take the system snapshot (last error " + std::to_string(last_error()) + ")");
+  const outcome captured = shared.system.capture();
+  if (captured) return true;
+  fail("cannot take the system snapshot (last error " + std::to_string(captured.code) + ")");
   return false;
 }
 

@@ -46,7 +46,7 @@ int prepare(const char* command, const backup_options& options, context& shared,
   if (!source) return exit;
   device_inventory_c inventory(std::move(source));
   scan_progress progress;
-  if (inventory.scan_devices(progress, setup.devices) != 0) return fail("the device scan failed");
+  if (!inventory.scan_devices(progress, setup.devices)) return fail("the device scan failed");
   setup.catalogue = std::make_unique<backup_catalogue_c>(u"backup.xml", setup.backup_folder);
   setup.catalogue->load();
   return exit_code::success;

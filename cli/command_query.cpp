@@ -1,7 +1,7 @@
 #include <cstdlib>
 
 #include "app/language.h"
-#include "app/last_error.h"
+#include "app/outcome.h"
 #include "app/system_info.h"
 #include "base/json_writer.h"
 #include "cli/cli.h"
@@ -150,19 +150,19 @@ int run_query(const arguments& args, context& shared) {
   if (!options.installed_file.empty()) client.set_installed_links_file(utf8_to_utf16(options.installed_file));
   // The scan page's own job, here on this thread.
   scan_job_progress progress;
-  const scan_outcome outcome = run_scan_job(inventory, client, [&] { return options.info; }, progress);
-  if (outcome.failed == scan_outcome::step::devices) {
-    return fail("the device scan failed (last error " + std::to_string(outcome.error_code) + ")");
+  const scan_outcome scan = run_scan_job(inventory, client, [&] { return options.info; }, progress);
+  if (scan.failed == scan_outcome::step::devices) {
+    return fail("the device scan failed (last error " + std::to_string(scan.failure.code) + ")");
   }
-  if (outcome.failed == scan_outcome::step::query) {
+  if (scan.failed == scan_outcome::step::query) {
     // The message the scan page would show, in English.
     load_language(u"English", true);
-    const int32_t code = outcome.error_code;
+    const int32_t code = scan.failure.code;
     return fail("the update query failed (last error " + std::to_string(code) + "): " +
-                utf16_to_utf8(query_failure_message(code, outcome.request)));
+                utf16_to_utf8(query_failure_message(code, scan.request)));
   }
-  const auto& packages = outcome.result->packages(options.latest ? offer_choice::latest : offer_choice::best);
-  print(query_json(*outcome.result, packages));
+  const auto& packages = scan.result->packages(options.latest ? offer_choice::latest : offer_choice::best);
+  print(query_json(*scan.result, packages));
   return exit_code::success;
 }
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "app/last_error.h"
+#include "app/outcome.h"
 #include "base/json_writer.h"
 #include "cli/cli.h"
 #include "devices/device_inventory.h"
@@ -75,9 +75,9 @@ std::string scan_json(const device_list& list, const scan_progress& progress) {
 }
 
 // Runs the scan, showing its progress on a terminal as the scan page would.
-int run_scan(device_inventory_c& inventory, scan_progress& progress, device_list& list) {
+outcome run_scan(device_inventory_c& inventory, scan_progress& progress, device_list& list) {
   if (!platform::stderr_is_terminal()) return inventory.scan_devices(progress, list);
-  int result = -1;
+  outcome result;
   std::atomic<bool> done{false};
   std::thread scan([&] {
     result = inventory.scan_devices(progress, list);
@@ -124,9 +124,8 @@ int run_scan(const arguments& args, context& shared) {
   scan_progress progress;
   progress.all_devices = options.all ? 1 : 0;
   device_list list;
-  if (run_scan(inventory, progress, list) != 0) {
-    return fail("the device scan failed (last error " + std::to_string(last_error()) + ")");
-  }
+  const outcome scanned = run_scan(inventory, progress, list);
+  if (!scanned) return fail("the device scan failed (last error " + std::to_string(scanned.code) + ")");
   print(scan_json(list, progress));
   return exit_code::success;
 }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/last_error.h"
 #include "platform/text.h"
 
 namespace quillary {
@@ -33,13 +32,10 @@ bool scan_int(std::u16string_view text, size_t& at, long& out) {
 
 }  // namespace
 
-bool build_class_table(device_source_i& source, std::vector<device_class_entry>& table) {
+outcome build_class_table(device_source_i& source, std::vector<device_class_entry>& table) {
   table.clear();
   std::vector<class_guid> guids;
-  if (!source.list_classes(guids)) {
-    set_last_error(error_code::class_list_failed);
-    return false;
-  }
+  if (!source.list_classes(guids)) return outcome::failed(error_code::class_list_failed, "the device classes cannot be listed");
   void* image_list = source.class_image_list();
   for (const auto& guid : guids) {
     std::u16string name;
@@ -57,7 +53,7 @@ bool build_class_table(device_source_i& source, std::vector<device_class_entry>&
   std::stable_sort(table.begin(), table.end(), [](const auto& a, const auto& b) {
     return a.description < b.description;  // UTF-16 code units
   });
-  return true;
+  return outcome::done();
 }
 
 const device_class_entry* find_class_entry(const std::vector<device_class_entry>& table,
@@ -160,11 +156,10 @@ bool is_excluded_device(const device_record& record) {
           (equal_ignore_case(c, u"System") || equal_ignore_case(c, u"Processor")));
 }
 
-bool enumerate_devices(device_source_i& source, const std::vector<device_class_entry>& classes,
-                       std::vector<device_record>& list, scan_progress& progress) {
+outcome enumerate_devices(device_source_i& source, const std::vector<device_class_entry>& classes,
+                          std::vector<device_record>& list, scan_progress& progress) {
   if (!source.open_devices(progress.all_devices.load() != 0)) {
-    set_last_error(error_code::device_set_failed);
-    return false;
+    return outcome::failed(error_code::device_set_failed, "the device information set cannot be opened");
   }
   uint32_t total = 0;
   while (source.select_device(total)) ++total;
@@ -205,11 +200,8 @@ bool enumerate_devices(device_source_i& source, const std::vector<device_class_e
   }
   const bool failed = source.enumeration_failed();
   source.close_devices();
-  if (failed) {
-    set_last_error(error_code::enumeration_failed);
-    return false;
-  }
-  return true;
+  if (failed) return outcome::failed(error_code::enumeration_failed, "the device enumeration ended with an error");
+  return outcome::done();
 }
 
 }  // namespace quillary

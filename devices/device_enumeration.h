@@ -7,24 +7,25 @@
 #include <string>
 #include <vector>
 
+#include "app/outcome.h"
 #include "devices/device_record.h"
 #include "devices/device_source.h"
 
 namespace quillary {
 
 // Builds the class table: every installed class with a readable name,
-// sorted by description. False with last error 16.
-bool build_class_table(device_source_i& source, std::vector<device_class_entry>& table);
+// sorted by description. Fails with error_code 16.
+outcome build_class_table(device_source_i& source, std::vector<device_class_entry>& table);
 
 // The class-table entry of a record: by class name when the record has both
 // a class name and a class GUID, else the "Unknown" entry. Null if none.
 const device_class_entry* find_class_entry(const std::vector<device_class_entry>& table,
                                            const device_record& record);
 
-// Appends the kept devices to `list` (which the scan has emptied). False
-// with last error 17 (the device set cannot be opened) or 19 (enumeration
+// Appends the kept devices to `list` (which the scan has emptied). Fails
+// with error_code 17 (the device set cannot be opened) or 19 (enumeration
 // ended with an error; what was listed so far stays).
-bool enumerate_devices(device_source_i& source, const std::vector<device_class_entry>& classes,
+outcome enumerate_devices(device_source_i& source, const std::vector<device_class_entry>& classes,
                        std::vector<device_record>& list, scan_progress& progress);
 
 // The steps of one device, on the source's current device.

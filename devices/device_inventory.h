@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "app/outcome.h"
 #include "devices/device_record.h"
 #include "devices/device_source.h"
 
@@ -16,9 +17,9 @@ class device_inventory_c {
   explicit device_inventory_c(std::unique_ptr<device_source_i> source);
 
   // The body of the scan thread: builds the class table into `out` and
-  // enumerates into it. 0, or -1 with last error 16, 17 or 19 (what was
+  // enumerates into it. Fails with error_code 16, 17 or 19 (what was
   // listed before an error stays in `out`).
-  int scan_devices(scan_progress& progress, device_list& out);
+  outcome scan_devices(scan_progress& progress, device_list& out);
 
   // The system's class image list (HIMAGELIST), or null.
   void* class_image_list() const { return source_->class_image_list(); }

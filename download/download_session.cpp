@@ -129,7 +129,7 @@ int download_session_c::run(void* self) {
   int result = 0;
   if (!session.check_only_ && !whole) {
     package_digest_c* digest = session.thread_digest_ ? &session.running_digest_ : nullptr;
-    result = download_file(session.link_, session.progress_, session.paths_.temp_path, session.options_, digest);
+    result = download_file(session.link_, session.progress_, session.paths_.temp_path, session.options_, digest) ? 0 : -1;
   }
   if (session.thread_digest_) session.verdict_ = session.verify_file();
   return result;

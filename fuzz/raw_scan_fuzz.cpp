@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     quillary::scan_progress progress;
     progress.all_devices = all;
     quillary::device_list list;
-    inventory.scan_devices(progress, list);
+    (void)inventory.scan_devices(progress, list);
   }
   return 0;
 }

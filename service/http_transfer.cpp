@@ -8,7 +8,6 @@
 #include <optional>
 #include <thread>
 
-#include "app/last_error.h"
 #include "base/ascii_text.h"
 #include "platform/files.h"
 #include "service/background_digest.h"
@@ -72,12 +71,10 @@ size_t write_to_file(char* data, size_t size, size_t count, void* user) {
   auto& progress = *t.progress_;
   const uint64_t written = progress.written.load();
   if (uint64_t{progress.expected_size.load()} < written + n) {
-    set_last_error(error_code::oversize_download);
     t.oversize_ = true;
     return 0;
   }
   if (std::fwrite(data, 1, n, t.output_) != n || std::fflush(t.output_) != 0) {
-    set_last_error(error_code::file_write_failed);
     t.write_failed_ = true;
     return 0;
   }
@@ -111,9 +108,9 @@ void keep_counted_bytes(const std::u16string& file_name, download_progress& prog
   if (!platform::truncate_file(file_name, written)) progress.written.store(0);
 }
 
-// One try of a download. 0 when the transfer ran to its end (result in the
-// progress record); -1 when it could not be made.
-int download_attempt(http_transfer_c& t, const std::string& link, const std::u16string& file_name,
+// One try of a download. Done when the transfer ran to its end (its result
+// in the progress record), else why it could not be made.
+outcome download_attempt(http_transfer_c& t, const std::string& link, const std::u16string& file_name,
                      download_progress& progress) {
   reset_outcome(t);
   const link_scheme scheme = scheme_of(link);
@@ -136,13 +133,10 @@ int download_attempt(http_transfer_c& t, const std::string& link, const std::u16
     progress.written.store(0);
   } else {
     progress.transfer_result.store(CURLE_URL_MALFORMAT);
-    return -1;
+    return outcome::failed(error_code::unsupported_link, "not an http, https or ftp link");
   }
   t.output_ = platform::open_file(file_name, mode);
-  if (!t.output_) {
-    set_last_error(error_code::file_open_failed);
-    return -1;
-  }
+  if (!t.output_) return outcome::failed(error_code::file_open_failed, "the file cannot be opened for writing");
   t.progress_ = &progress;
   t.oversize_ = false;
   t.write_failed_ = false;
@@ -181,7 +175,7 @@ int download_attempt(http_transfer_c& t, const std::string& link, const std::u16
   // A stop request is how a download is paused: not a failure.
   progress.transfer_result.store(result == CURLE_ABORTED_BY_CALLBACK ? 0 : result);
   progress.http_status.store(static_cast<int32_t>(status));
-  return 0;
+  return outcome::done();
 }
 
 // Waits up to `pause`, but no longer than a stop request takes to arrive.
@@ -289,19 +283,16 @@ const transfer_outcome& request(http_transfer_c& t, const std::string& url, int 
   return o;
 }
 
-int download_file(const std::string& link, download_progress& progress, const std::u16string& file_name,
-                  const download_options& options, package_digest_c* digest) {
+outcome download_file(const std::string& link, download_progress& progress, const std::u16string& file_name,
+                      const download_options& options, package_digest_c* digest) {
   const auto t = create_transfer(0, options.limits);
-  if (!t) {
-    set_last_error(error_code::transfer_unavailable);
-    return -1;
-  }
+  if (!t) return outcome::failed(error_code::transfer_unavailable, "no transfer object can be made");
   t->digest_ = digest;
   const std::string escaped = escape_link_spaces(link);
-  int result = -1;
+  outcome result = outcome::failed(error_code::transfer_unavailable, "no attempt was made");
   for (int attempt = 0; attempt < options.max_attempts; ++attempt) {
     result = download_attempt(*t, escaped, file_name, progress);
-    if (result == 0) {
+    if (result) {
       if (progress.stop_requested.load() || progress.transfer_result.load() == 0) break;
       if (t->oversize_) {
         // The server sent more than the package's size: what is in the file
@@ -313,6 +304,11 @@ int download_file(const std::string& link, download_progress& progress, const st
     if (attempt + 1 < options.max_attempts) pause_unless_stopped(options.retry_pause, progress);
     if (progress.stop_requested.load()) break;
   }
+  // The last attempt ran, but its transfer was cut on this side.
+  if (result && t->oversize_) {
+    return outcome::failed(error_code::oversize_download, "the server sent more than the package's size");
+  }
+  if (result && t->write_failed_) return outcome::failed(error_code::file_write_failed, "the file cannot be written");
   return result;
 }
 

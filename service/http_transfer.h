@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/outcome.h"
 #include "base/package_digest.h"
 
 typedef void CURL;
@@ -115,18 +116,20 @@ struct download_options {
 };
 
 // Downloads `link` into `file_name`, resuming at `progress.written`, with up
-// to ten attempts. 0 when the last attempt ran its transfer to the end
-// (successfully or not: see progress.transfer_result); -1 when it could not
-// be made (unsupported scheme, file not opened) or no transfer object could
-// be created (last error 7).
+// to ten attempts. Done when the last attempt ran its transfer to the end
+// (whether the server's answer was good is progress.transfer_result). Fails
+// when it could not be made (error_code 7: no transfer object; 4: the file
+// cannot be opened; unsupported_link), or when the last attempt's transfer
+// was cut here: the server sent more than the expected size (25) or the
+// file could not take the bytes (5).
 // With `digest`, the file's digests (its SHA-256, and the BLAKE2b of a
 // signed package) are kept in step with what is
 // written, as it is written: a resumed download first hashes the partial
 // file once (unless `digest` covers it already, as after a pause in the
 // same run), and a download that starts over from byte 0 starts the digest
 // over too. Afterwards `digest` covers the first `progress.written` bytes.
-int download_file(const std::string& link, download_progress& progress, const std::u16string& file_name,
-                  const download_options& options = {}, package_digest_c* digest = nullptr);
+outcome download_file(const std::string& link, download_progress& progress, const std::u16string& file_name,
+                      const download_options& options = {}, package_digest_c* digest = nullptr);
 
 // Makes `digest` cover exactly the first `length` bytes of the file: nothing
 // to do when it covers that many already, else they are read once. False

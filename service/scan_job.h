@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/outcome.h"
 #include "devices/device_record.h"
 #include "service/scan_result.h"
 #include "service/update_request.h"
@@ -33,9 +34,9 @@ struct scan_outcome {
   enum class step { none, devices, query };
   // Null unless the whole scan succeeded.
   shared_scan_result result;
-  // Which step failed, and its last-error code.
+  // Which step failed, and why.
   step failed = step::none;
-  int32_t error_code = 0;
+  outcome failure;
   // The request as it was asked, with the status and error text of the
   // last server (for the failure message).
   update_request_info request;

@@ -26,7 +26,7 @@ void scan_result_c::finish() {
 
 std::unique_ptr<scan_result_c> scan_into_result(device_inventory_c& inventory, scan_progress& progress) {
   device_list list;
-  if (inventory.scan_devices(progress, list) != 0) return nullptr;
+  if (!inventory.scan_devices(progress, list)) return nullptr;
   auto result = std::make_unique<scan_result_c>(std::move(list), progress.total.load());
   result->set_class_image_list(inventory.class_image_list());
   return result;

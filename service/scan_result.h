@@ -75,7 +75,7 @@ using shared_scan_result = std::shared_ptr<const scan_result_c>;
 class device_inventory_c;
 
 // The first step of a scan, on its worker thread: the machine's devices in
-// a new result. Null with last error 16, 17 or 19.
+// a new result. Null when the device scan fails (run_scan_job tells why).
 std::unique_ptr<scan_result_c> scan_into_result(device_inventory_c& inventory, scan_progress& progress);
 
 }  // namespace quillary

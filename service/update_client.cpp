@@ -3,7 +3,6 @@
 #include <curl/curl.h>
 
 #include "app/language.h"
-#include "app/last_error.h"
 #include "base/ascii_text.h"
 #include "base/wire_vocabulary.h"
 #include "platform/files.h"
@@ -51,15 +50,16 @@ update_client_c::update_client_c(std::vector<std::string> servers) : servers_(st
 
 namespace {
 
-bool fail(update_request_info& info, int32_t code) {
-  set_last_error(code);
+// The request record tells the code too: the scan page shows its message
+// from it.
+outcome fail(update_request_info& info, int32_t code, std::string reason) {
   info.error_code = code;
-  return false;
+  return outcome::failed(code, std::move(reason));
 }
 
 }  // namespace
 
-bool update_client_c::query_updates(scan_result_c& result, update_request_info& info) {
+outcome update_client_c::query_updates(scan_result_c& result, update_request_info& info) {
   auto& devices = result.devices_to_fill();
   // The page keeps one record across queries: an earlier failure's text
   // and code must not stand for this query's.
@@ -67,37 +67,42 @@ bool update_client_c::query_updates(scan_result_c& result, update_request_info& 
   info.error_code = 0;
   const std::string document = build_update_request(devices, info);
   if (!transfer_ && !(transfer_ = create_transfer(reply_capacity))) {
-    return fail(info, error_code::transfer_unavailable);
+    return fail(info, error_code::transfer_unavailable, "no transfer object can be made");
   }
   std::string compressed;
-  if (compress_request(document, compressed) != 0) return fail(info, error_code::compression_failed);
+  if (compress_request(document, compressed) != 0) {
+    return fail(info, error_code::compression_failed, "the request cannot be compressed");
+  }
 
-  const transfer_outcome* outcome = nullptr;
+  const transfer_outcome* answer = nullptr;
   for (const auto& server : servers_) {
     transfer_->add_form_part(wire::form_part, compressed.data(), compressed.size());
-    outcome = &request(*transfer_, server, static_cast<int>(request_method::post));
-    info.http_status = outcome->http_status;
-    if (outcome->transfer_result == 0 && outcome->http_status < 400) break;
+    answer = &request(*transfer_, server, static_cast<int>(request_method::post));
+    info.http_status = answer->http_status;
+    if (answer->transfer_result == 0 && answer->http_status < 400) break;
   }
-  if (!outcome || outcome->transfer_result != 0 || outcome->http_status >= 400) {
+  if (!answer || answer->transfer_result != 0 || answer->http_status >= 400) {
     // Judged by the last server's answer.
-    if (!outcome || outcome->http_status == 504) return fail(info, error_code::network_timeout);
-    if (outcome->transfer_result == CURLE_WRITE_ERROR) {
-      info.error_text = std::string(outcome->error_text).substr(0, max_error_text);
-    } else if (outcome->http_status < 400) {
+    if (!answer || answer->http_status == 504) return fail(info, error_code::network_timeout, "no server answered");
+    if (answer->transfer_result == CURLE_WRITE_ERROR) {
+      info.error_text = std::string(answer->error_text).substr(0, max_error_text);
+    } else if (answer->http_status < 400) {
       info.error_text =
-          std::string(curl_easy_strerror(static_cast<CURLcode>(outcome->transfer_result))).substr(0, max_error_text);
+          std::string(curl_easy_strerror(static_cast<CURLcode>(answer->transfer_result))).substr(0, max_error_text);
     }
-    return fail(info, error_code::network_error);
+    return fail(info, error_code::network_error,
+                info.error_text.empty() ? "the last server answered HTTP " + std::to_string(info.http_status)
+                                        : info.error_text);
   }
 
-  if (!parse_update_reply(outcome->body.data(), devices)) return fail(info, error_code::invalid_reply);
+  const outcome parsed = parse_update_reply(answer->body.data(), devices);
+  if (!parsed) return fail(info, parsed.code, parsed.reason);
   std::set<std::string> installed;
   load_installed_links(installed_links_file_, installed);
   for (auto& device : devices) choose_items(device, info.os_version_code, installed);
   result.set_installed_links(std::move(installed));
   result.finish();
-  return true;
+  return outcome::done();
 }
 
 }  // namespace quillary

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/outcome.h"
 #include "service/http_transfer.h"
 #include "service/update_request.h"
 
@@ -31,10 +32,10 @@ class update_client_c {
   explicit update_client_c(std::vector<std::string> servers);
 
   // The body of the update thread: the offers of `result`'s devices, the
-  // installed links and the package rows, and true; or false with last
-  // error 3, 7, 20, 21 or 24 and `info` telling the status and error text.
-  // One query at a time.
-  bool query_updates(scan_result_c& result, update_request_info& info);
+  // installed links and the package rows; or a failure with error_code 3,
+  // 7, 20, 21 or 24, and `info` telling the code, the status and the error
+  // text. One query at a time.
+  outcome query_updates(scan_result_c& result, update_request_info& info);
 
   // Where the installed links are read from (the program's folder).
   void set_installed_links_file(std::u16string path) { installed_links_file_ = std::move(path); }

@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-#include "app/last_error.h"
 #include "base/ascii_text.h"
 #include "base/wire_vocabulary.h"
 #include "base/xml_guard.h"
@@ -137,10 +136,7 @@ std::optional<std::string_view> id_text(const TiXmlElement& hardware, std::strin
 
 bool is_digit_of(char c, int base) { return base == 16 ? hex_digit_value(c) >= 0 : is_ascii_digit(c) && c - '0' < base; }
 
-bool invalid_reply() {
-  set_last_error(error_code::invalid_reply);
-  return false;
-}
+outcome invalid_reply(const char* reason) { return outcome::failed(error_code::invalid_reply, reason); }
 
 }  // namespace
 
@@ -182,20 +178,20 @@ bool parse_reply_document(const char* body, TiXmlDocument& document) {
   return !document.Error();
 }
 
-bool parse_update_reply(const char* body, std::vector<offered_device>& devices) {
+outcome parse_update_reply(const char* body, std::vector<offered_device>& devices) {
   TiXmlDocument doc;
-  if (!parse_reply_document(body, doc)) return invalid_reply();
+  if (!parse_reply_document(body, doc)) return invalid_reply("the reply is no complete XML document");
   const TiXmlElement* root = doc.RootElement();
   const TiXmlElement* hardwares = root ? root->FirstChildElement(wire::devices_element) : nullptr;
   const TiXmlElement* first = hardwares ? hardwares->FirstChildElement(wire::device_element) : nullptr;
   std::string storage;
-  if (!first || !id_text(*first, storage)) return invalid_reply();
+  if (!first || !id_text(*first, storage)) return invalid_reply("the reply lists no device");
   for (const TiXmlElement* hardware = first; hardware; hardware = hardware->NextSiblingElement(wire::device_element)) {
     const std::optional<std::string_view> id = id_text(*hardware, storage);
-    if (!id) return invalid_reply();
+    if (!id) return invalid_reply("a device of the reply has no id");
     if (offered_device* device = find_device(devices, from_ansi(*id))) read_items(*hardware, *device);
   }
-  return true;
+  return outcome::done();
 }
 
 }  // namespace quillary

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/outcome.h"
+
 class TiXmlDocument;
 
 namespace quillary {
@@ -19,9 +21,9 @@ constexpr size_t max_items_per_device = 500;
 // Parses the zero-terminated reply body. A document that is no complete
 // XML (cut off, broken part-way, nested too deeply), or has no root, no
 // "hardwares", no first "hardware" or a "hardware" lacking its "id" text,
-// fails with last error 21; devices handled before a bad "hardware" keep
+// fails with error_code 21; devices handled before a bad "hardware" keep
 // their new items.
-bool parse_update_reply(const char* body, std::vector<offered_device>& devices);
+outcome parse_update_reply(const char* body, std::vector<offered_device>& devices);
 
 // The XML reading under parse_update_reply: false when the nesting guard
 // refuses the body or TinyXML reports an error (then `document` holds

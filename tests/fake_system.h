@@ -41,7 +41,7 @@ class fake_system_c : public platform::system_probe_i {
 // The snapshot of a machine, taken as start-up takes it.
 class taken_snapshot_c {
  public:
-  explicit taken_snapshot_c(platform::system_probe_i& system) { captured_ = capture_system_snapshot(info_, system); }
+  explicit taken_snapshot_c(platform::system_probe_i& system) { captured_ = capture_system_snapshot(info_, system).ok(); }
   bool captured() const { return captured_; }
   system_snapshot& info() { return info_; }
 

@@ -2,7 +2,7 @@
 // merged and dropped, and what the records hold.
 #include <gtest/gtest.h>
 
-#include "app/last_error.h"
+#include "app/outcome.h"
 #include "devices/device_enumeration.h"
 #include "devices/device_inventory.h"
 #include "devices/raw_scan.h"
@@ -49,11 +49,14 @@ raw_device device(const std::u16string& instance, const std::u16string& class_na
 
 class enumeration_test : public ::testing::Test {
  protected:
-  // Scans the fixture; the inventory stays for inspection.
-  int scan(raw_scan fixture, bool all = false) {
+  // Scans the fixture; the inventory stays for inspection. The scan's code:
+  // 0 when it succeeds.
+  int32_t scan(raw_scan fixture, bool all = false) {
     inventory = std::make_unique<device_inventory_c>(make_fixture_source(std::move(fixture)));
     progress.all_devices = all ? 1 : 0;
-    return inventory->scan_devices(progress, list);
+    const outcome scanned = inventory->scan_devices(progress, list);
+    EXPECT_EQ(scanned.ok(), scanned.reason.empty()) << "a failure says why, a success nothing";
+    return scanned.code;
   }
   std::vector<std::u16string> listed() const {
     std::vector<std::u16string> ids;
@@ -207,23 +210,20 @@ TEST_F(enumeration_test, absent_devices_are_listed_only_when_asked_for) {
   EXPECT_TRUE(list.devices[1].has_driver) << "its driver key still exists";
 }
 
-TEST_F(enumeration_test, failures_set_their_last_error) {
+TEST_F(enumeration_test, failures_tell_their_code) {
   auto fixture = base_classes();
   fixture.devices = {device(u"PCI\\A\\1"), device(u"PCI\\B\\1"), device(u"PCI\\C\\1")};
   fixture.class_list_fails = true;
-  EXPECT_EQ(scan(fixture), -1);
-  EXPECT_EQ(last_error(), error_code::class_list_failed);
+  EXPECT_EQ(scan(fixture), error_code::class_list_failed);
 
   fixture.class_list_fails = false;
   fixture.open_fails = true;
-  EXPECT_EQ(scan(fixture), -1);
-  EXPECT_EQ(last_error(), error_code::device_set_failed);
+  EXPECT_EQ(scan(fixture), error_code::device_set_failed);
   EXPECT_TRUE(list.devices.empty());
 
   fixture.open_fails = false;
   fixture.enumeration_error_at = 2;
-  EXPECT_EQ(scan(fixture), -1);
-  EXPECT_EQ(last_error(), error_code::enumeration_failed);
+  EXPECT_EQ(scan(fixture), error_code::enumeration_failed);
   EXPECT_EQ(listed().size(), 2u) << "what was listed before the error stays";
 }
 
@@ -232,14 +232,14 @@ TEST_F(enumeration_test, a_second_scan_replaces_the_first_wholesale) {
   fixture.devices = {device(u"PCI\\OLD\\1")};
   auto inv = std::make_unique<device_inventory_c>(make_fixture_source(fixture));
   device_list devices;
-  ASSERT_EQ(inv->scan_devices(progress, devices), 0);
+  ASSERT_EQ(inv->scan_devices(progress, devices).code, 0);
   EXPECT_NE(find_device(devices.devices, u"PCI\\OLD"), nullptr);
-  ASSERT_EQ(inv->scan_devices(progress, devices), 0);
+  ASSERT_EQ(inv->scan_devices(progress, devices).code, 0);
   EXPECT_EQ(devices.devices.size(), 1u) << "not two copies";
   EXPECT_EQ(find_device(devices.devices, u"pci\\old"), nullptr) << "device IDs compare with regard to case";
 
   device_inventory_c empty(make_fixture_source(base_classes()));
-  ASSERT_EQ(empty.scan_devices(progress, devices), 0);
+  ASSERT_EQ(empty.scan_devices(progress, devices).code, 0);
   EXPECT_TRUE(devices.devices.empty());
 }
 

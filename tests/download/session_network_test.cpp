@@ -8,7 +8,7 @@
 #include <sstream>
 #include <thread>
 
-#include "app/last_error.h"
+#include "app/outcome.h"
 #include "base/md5.h"
 #include "base/sha256.h"
 #include "devices/device_inventory.h"
@@ -207,7 +207,8 @@ offered_package query_offer(const std::string& server, const std::u16string& har
   info.os_version_code = 61;
   info.oem_code_page = 437;
   offered_package offer;
-  EXPECT_TRUE(client.query_updates(*result, info)) << "last error " << last_error() << ", HTTP " << info.http_status;
+  const outcome answered = client.query_updates(*result, info);
+  EXPECT_TRUE(answered) << answered.reason << ", HTTP " << info.http_status;
   if (result->devices().empty() || result->devices()[0].items.empty()) return offer;
   const update_item& item = result->devices()[0].items[0];
   offer.link = std::string(item.link_text(update_item::link));

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <thread>
 
-#include "app/last_error.h"
+#include "app/outcome.h"
 #include "devices/device_inventory.h"
 #include "devices/raw_scan.h"
 #include "service/scan_result.h"
@@ -51,19 +51,18 @@ class query_test : public ::testing::Test {
   static void SetUpTestSuite() { transfer_library_init(); }
   static void TearDownTestSuite() { transfer_library_cleanup(); }
 
-  bool query(std::vector<std::string> servers, bool with_driver = false) {
+  outcome query(std::vector<std::string> servers, bool with_driver = false) {
     device_inventory_c inventory(make_fixture_source(adapter(with_driver)));
     scan_progress progress;
     result = scan_into_result(inventory, progress);
     EXPECT_NE(result, nullptr);
-    if (!result) return false;
+    if (!result) return outcome::failed(-1, "no devices");
     client = std::make_unique<update_client_c>(std::move(servers));
     client->set_installed_links_file(folder.below("setup.dat"));
     info = update_request_info();
     info.os_code_name = "WIN764";
     info.os_version_code = 61;
     info.oem_code_page = 437;
-    set_last_error(0);
     return client->query_updates(*result, info);
   }
   const offered_device& device() const { return result->devices().at(0); }
@@ -88,22 +87,19 @@ TEST_F(query_test, falls_over_to_the_next_server) {
 }
 
 TEST_F(query_test, three_servers_without_answer_is_a_timeout) {
-  EXPECT_FALSE(query({server("REFUSE"), server("REFUSE"), server("REFUSE")}));
-  EXPECT_EQ(last_error(), error_code::network_timeout);
+  EXPECT_EQ(query({server("REFUSE"), server("REFUSE"), server("REFUSE")}).code, error_code::network_timeout);
   EXPECT_EQ(info.http_status, 504);
   EXPECT_TRUE(device().items.empty());
 }
 
 TEST_F(query_test, three_error_statuses_are_a_network_error_with_the_status) {
-  EXPECT_FALSE(query({server("STATUS_503"), server("STATUS_503"), server("STATUS_503")}));
-  EXPECT_EQ(last_error(), error_code::network_error);
+  EXPECT_EQ(query({server("STATUS_503"), server("STATUS_503"), server("STATUS_503")}).code, error_code::network_error);
   EXPECT_EQ(info.http_status, 503);
   EXPECT_EQ(info.error_text, "");
 }
 
 TEST_F(query_test, an_oversize_reply_is_a_network_error_with_the_library_text) {
-  EXPECT_FALSE(query({server("OVERSIZE"), server("OVERSIZE"), server("OVERSIZE")}));
-  EXPECT_EQ(last_error(), error_code::network_error);
+  EXPECT_EQ(query({server("OVERSIZE"), server("OVERSIZE"), server("OVERSIZE")}).code, error_code::network_error);
   EXPECT_NE(info.error_text, "");
   EXPECT_LE(info.error_text.size(), 255u);
   // Queried again with the same record: the status, not the old text.
@@ -114,29 +110,27 @@ TEST_F(query_test, an_oversize_reply_is_a_network_error_with_the_library_text) {
 }
 
 TEST_F(query_test, a_reply_that_is_not_xml_is_invalid) {
-  EXPECT_FALSE(query({server("BAD_XML")}));
-  EXPECT_EQ(last_error(), error_code::invalid_reply);
+  EXPECT_EQ(query({server("BAD_XML")}).code, error_code::invalid_reply);
   EXPECT_EQ(info.error_code, error_code::invalid_reply);
 }
 
 // As in the program: the query on a thread of its own, read on another,
-// while a download fails on a third.
+// while downloads fail on a third.
 TEST_F(query_test, a_query_keeps_its_own_failure_whatever_other_threads_fail) {
-  set_last_error(0);
   std::atomic<bool> querying{true};
-  std::thread failing_download([&] {
-    while (querying) set_last_error(error_code::file_write_failed);
+  std::thread failing_downloads([&] {
+    download_progress progress;
+    while (querying) (void)download_file("gopher://127.0.0.1/x", progress, folder.below("x.bin"));
   });
-  bool answered = true;
+  outcome answered;
   std::thread update_thread([&] {
     answered = query({server("REFUSE"), server("REFUSE"), server("REFUSE")});
     querying = false;
   });
   update_thread.join();
-  failing_download.join();
-  EXPECT_FALSE(answered);
+  failing_downloads.join();
+  EXPECT_EQ(answered.code, error_code::network_timeout);
   EXPECT_EQ(info.error_code, error_code::network_timeout);
-  EXPECT_EQ(last_error(), 0) << "the reading thread failed nothing";
 
   // The page keeps its record: a later success clears what it said.
   update_client_c again({server("NORMAL")});

@@ -14,7 +14,7 @@
 #include <sstream>
 #include <thread>
 
-#include "app/last_error.h"
+#include "app/outcome.h"
 #include "base/md5.h"
 #include "base/sha256.h"
 #include "test_support.h"
@@ -74,7 +74,7 @@ class transfer_test : public ::testing::Test {
     progress.expected_size = payload_size;
     const auto file = folder.below("paused.bin");
     int result = -1;
-    std::thread download([&] { result = download_file(slow, progress, file, quick()); });
+    std::thread download([&] { result = download_file(slow, progress, file, quick()).code; });
     while (progress.written < 400000 && progress.transfer_result == 0) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -88,7 +88,7 @@ class transfer_test : public ::testing::Test {
     EXPECT_EQ(std::filesystem::file_size(std::filesystem::path(file)), paused_at);
 
     progress.stop_requested = 0;
-    ASSERT_EQ(download_file(fast, progress, file, quick()), 0);
+    ASSERT_EQ(download_file(fast, progress, file, quick()).code, 0);
     EXPECT_EQ(progress.transfer_result, 0);
     EXPECT_EQ(progress.http_status, 206) << "resumed with a byte range";
     EXPECT_EQ(progress.written, payload_size);
@@ -167,7 +167,7 @@ TEST_F(transfer_test, an_oversize_reply_fails_with_the_library_text) {
 
 TEST_F(transfer_test, downloads_the_whole_file) {
   progress.expected_size = payload_size;
-  ASSERT_EQ(download_file(http + "/payload.bin", progress, target(), quick()), 0);
+  ASSERT_EQ(download_file(http + "/payload.bin", progress, target(), quick()).code, 0);
   EXPECT_EQ(progress.transfer_result, 0);
   EXPECT_EQ(progress.http_status, 200);
   EXPECT_EQ(progress.written, payload_size);
@@ -177,7 +177,7 @@ TEST_F(transfer_test, downloads_the_whole_file) {
 TEST_F(transfer_test, scheme_letters_may_be_capitals_and_spaces_are_escaped) {
   progress.expected_size = payload_size;
   const std::string host = http.substr(std::string("http://").size());
-  ASSERT_EQ(download_file("HTTP://" + host + "/with space.bin", progress, target(), quick()), 0);
+  ASSERT_EQ(download_file("HTTP://" + host + "/with space.bin", progress, target(), quick()).code, 0);
   EXPECT_EQ(progress.transfer_result, 0);
   EXPECT_EQ(md5_hex(file_bytes(target())), payload_md5);
   EXPECT_EQ(escape_link_spaces("http://h/a b/c d?x y#z w"), "http://h/a%20b/c%20d?x y#z w");
@@ -192,7 +192,7 @@ TEST_F(transfer_test, https_checks_the_certificate_and_resumes_like_http) {
   if (!under_wine()) {
     // A certificate no trusted authority signed is refused.
     progress.expected_size = payload_size;
-    ASSERT_EQ(download_file(https + "/payload.bin", progress, target(), quick(1)), 0);
+    ASSERT_EQ(download_file(https + "/payload.bin", progress, target(), quick(1)).code, 0);
     EXPECT_EQ(progress.transfer_result, 60);
     EXPECT_EQ(progress.written, 0u);
     progress.transfer_result = 0;
@@ -212,7 +212,7 @@ TEST_F(transfer_test, an_error_reply_is_never_written_into_the_package) {
   }
   progress.expected_size = payload_size;
   progress.written = 1000;
-  ASSERT_EQ(download_file(http + "/gone.bin", progress, target(), quick()), 0);
+  ASSERT_EQ(download_file(http + "/gone.bin", progress, target(), quick()).code, 0);
   EXPECT_EQ(progress.transfer_result, 22);
   EXPECT_EQ(progress.http_status, 404);
   EXPECT_EQ(progress.written, 1000u);
@@ -220,23 +220,21 @@ TEST_F(transfer_test, an_error_reply_is_never_written_into_the_package) {
 }
 
 TEST_F(transfer_test, unsupported_schemes_and_unwritable_files_fail_at_once) {
-  ASSERT_EQ(download_file("gopher://127.0.0.1/x", progress, target(), quick()), -1);
+  ASSERT_EQ(download_file("gopher://127.0.0.1/x", progress, target(), quick()).code, error_code::unsupported_link);
   EXPECT_EQ(progress.transfer_result, 3);
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(target())));
 
   progress.expected_size = payload_size;
-  EXPECT_EQ(download_file(http + "/payload.bin", progress, folder.below("no/such/folder/x"), quick()),
-            -1);
-  EXPECT_EQ(last_error(), error_code::file_open_failed);
+  EXPECT_EQ(download_file(http + "/payload.bin", progress, folder.below("no/such/folder/x"), quick()).code,
+            error_code::file_open_failed);
 }
 
 TEST_F(transfer_test, more_bytes_than_expected_restart_the_file) {
   // Expecting fewer bytes than the file has: every attempt overflows, the
   // file is deleted each time and nothing is kept.
   progress.expected_size = payload_size - 10;
-  ASSERT_EQ(download_file(http + "/payload.bin", progress, target(), quick(3)), 0);
+  ASSERT_EQ(download_file(http + "/payload.bin", progress, target(), quick(3)).code, error_code::oversize_download);
   EXPECT_EQ(progress.transfer_result, 23);
-  EXPECT_EQ(last_error(), error_code::oversize_download);
   EXPECT_EQ(progress.written, 0u);
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(target())));
 }
@@ -255,13 +253,12 @@ TEST_F(transfer_test, a_write_cut_short_leaves_only_the_counted_bytes_and_the_di
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &cut), 0);
   progress.expected_size = payload_size;
   package_digest_c digest;
-  const int first = download_file(http + "/payload.bin", progress, target(), quick(2), &digest);
+  const outcome first = download_file(http + "/payload.bin", progress, target(), quick(2), &digest);
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, old_handler);
 
-  ASSERT_EQ(first, 0);
+  ASSERT_EQ(first.code, error_code::file_write_failed);
   EXPECT_EQ(progress.transfer_result, 23) << "a write error";
-  EXPECT_EQ(last_error(), error_code::file_write_failed);
   EXPECT_LE(progress.written, limit);
   EXPECT_EQ(std::filesystem::file_size(std::filesystem::path(target())), progress.written)
       << "no stray bytes after the counted ones";
@@ -269,7 +266,7 @@ TEST_F(transfer_test, a_write_cut_short_leaves_only_the_counted_bytes_and_the_di
 
   // With room again the download resumes after the counted bytes and ends
   // as the package, its digest the file's own.
-  ASSERT_EQ(download_file(http + "/payload.bin", progress, target(), quick(), &digest), 0);
+  ASSERT_EQ(download_file(http + "/payload.bin", progress, target(), quick(), &digest).code, 0);
   EXPECT_EQ(progress.transfer_result, 0);
   EXPECT_EQ(progress.http_status, 206);
   const std::string bytes = file_bytes(target());
@@ -293,17 +290,17 @@ class service_faults : public transfer_test {
 
 TEST_F(service_faults, a_stalled_body_is_given_up_and_keeps_what_came) {
   progress.expected_size = package_size;
-  ASSERT_EQ(download_file(package("STALL"), progress, target(), quick(1)), 0);
+  ASSERT_EQ(download_file(package("STALL"), progress, target(), quick(1)).code, 0);
   EXPECT_EQ(progress.transfer_result, 28) << "aborted by the low-speed limit";
   EXPECT_EQ(progress.written, 100000u);
   // The next attempt, elsewhere, resumes from there.
-  ASSERT_EQ(download_file(package("NORMAL"), progress, target(), quick()), 0);
+  ASSERT_EQ(download_file(package("NORMAL"), progress, target(), quick()).code, 0);
   EXPECT_EQ(md5_hex(file_bytes(target())), package_md5);
 }
 
 TEST_F(service_faults, truncated_bodies_are_resumed_until_complete) {
   progress.expected_size = package_size;
-  ASSERT_EQ(download_file(package("TRUNCATE"), progress, target(), quick()), 0);
+  ASSERT_EQ(download_file(package("TRUNCATE"), progress, target(), quick()).code, 0);
   EXPECT_EQ(progress.transfer_result, 0);
   EXPECT_EQ(progress.written, package_size);
   EXPECT_EQ(md5_hex(file_bytes(target())), package_md5);
@@ -312,7 +309,7 @@ TEST_F(service_faults, truncated_bodies_are_resumed_until_complete) {
 TEST_F(service_faults, an_ignored_range_restarts_from_the_beginning_and_so_does_the_digest) {
   progress.expected_size = package_size;
   package_digest_c digest;
-  ASSERT_EQ(download_file(package("NORMAL"), progress, target(), quick(), &digest), 0);
+  ASSERT_EQ(download_file(package("NORMAL"), progress, target(), quick(), &digest).code, 0);
   const std::string whole = file_bytes(target());
   EXPECT_EQ(digest.sha256(), sha256_of(whole)) << "hashed while written";
   // Pretend the last 5000 bytes are missing and resume at a server that
@@ -321,7 +318,7 @@ TEST_F(service_faults, an_ignored_range_restarts_from_the_beginning_and_so_does_
   std::filesystem::resize_file(std::filesystem::path(target()), package_size - 5000);
   progress.written = package_size - 5000;
   package_digest_c resumed;
-  ASSERT_EQ(download_file(package("IGNORE_RANGE"), progress, target(), quick(), &resumed), 0);
+  ASSERT_EQ(download_file(package("IGNORE_RANGE"), progress, target(), quick(), &resumed).code, 0);
   EXPECT_EQ(progress.transfer_result, 0);
   EXPECT_EQ(md5_hex(file_bytes(target())), package_md5);
   EXPECT_EQ(resumed.length(), package_size);
@@ -330,12 +327,12 @@ TEST_F(service_faults, an_ignored_range_restarts_from_the_beginning_and_so_does_
 
 TEST_F(service_faults, a_resumed_download_hashes_the_partial_file_once_then_what_arrives) {
   progress.expected_size = package_size;
-  ASSERT_EQ(download_file(package("NORMAL"), progress, target(), quick()), 0);
+  ASSERT_EQ(download_file(package("NORMAL"), progress, target(), quick()).code, 0);
   const std::string whole = file_bytes(target());
   std::filesystem::resize_file(std::filesystem::path(target()), 700000);
   progress.written = 700000;
   package_digest_c digest;
-  ASSERT_EQ(download_file(package("NORMAL"), progress, target(), quick(), &digest), 0);
+  ASSERT_EQ(download_file(package("NORMAL"), progress, target(), quick(), &digest).code, 0);
   EXPECT_EQ(progress.http_status, 206);
   EXPECT_EQ(digest.sha256(), sha256_of(whole));
   // A partial file shorter than counted cannot be vouched for: the
@@ -343,7 +340,7 @@ TEST_F(service_faults, a_resumed_download_hashes_the_partial_file_once_then_what
   std::filesystem::resize_file(std::filesystem::path(target()), 1000);
   progress.written = 900000;
   package_digest_c fresh;
-  ASSERT_EQ(download_file(package("NORMAL"), progress, target(), quick(), &fresh), 0);
+  ASSERT_EQ(download_file(package("NORMAL"), progress, target(), quick(), &fresh).code, 0);
   EXPECT_EQ(progress.http_status, 200);
   EXPECT_EQ(fresh.sha256(), sha256_of(whole));
   EXPECT_EQ(file_bytes(target()), whole);
@@ -351,15 +348,14 @@ TEST_F(service_faults, a_resumed_download_hashes_the_partial_file_once_then_what
 
 TEST_F(service_faults, extra_bytes_never_leave_a_file_behind) {
   progress.expected_size = package_size;
-  ASSERT_EQ(download_file(package("EXTRA"), progress, target(), quick(2)), 0);
+  ASSERT_EQ(download_file(package("EXTRA"), progress, target(), quick(2)).code, error_code::oversize_download);
   EXPECT_EQ(progress.transfer_result, 23);
-  EXPECT_EQ(last_error(), error_code::oversize_download);
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(target())));
 }
 
 TEST_F(service_faults, error_status_downloads_write_nothing) {
   progress.expected_size = package_size;
-  ASSERT_EQ(download_file(package("STATUS_503"), progress, target(), quick(2)), 0);
+  ASSERT_EQ(download_file(package("STATUS_503"), progress, target(), quick(2)).code, 0);
   EXPECT_EQ(progress.http_status, 503);
   EXPECT_EQ(progress.transfer_result, 22);
   EXPECT_EQ(std::filesystem::file_size(std::filesystem::path(target())), 0u);
@@ -374,7 +370,7 @@ TEST_F(service_faults, a_stop_request_cuts_the_pause_between_attempts_short) {
     progress.stop_requested = 1;
   });
   const auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(download_file(package("STATUS_503"), progress, target(), options), 0);
+  ASSERT_EQ(download_file(package("STATUS_503"), progress, target(), options).code, 0);
   stopper.join();
   EXPECT_EQ(progress.transfer_result, 22) << "the result of the one attempt made";
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "app/language.h"
-#include "app/last_error.h"
+#include "app/outcome.h"
 #include "app/system_info.h"
 #include "devices/device_inventory.h"
 #include "devices/raw_scan.h"
@@ -235,9 +235,7 @@ TEST_F(reply_test, structural_faults_fail_with_21) {
       reply("<hardware><id></id></hardware>"),
   };
   for (const auto& text : bad) {
-    set_last_error(0);
-    EXPECT_FALSE(parse_update_reply(text.c_str(), devices())) << text;
-    EXPECT_EQ(last_error(), error_code::invalid_reply) << text;
+    EXPECT_EQ(parse_update_reply(text.c_str(), devices()).code, error_code::invalid_reply) << text;
   }
   // A later hardware without id fails the reply after earlier devices got their items.
   EXPECT_FALSE(parse_update_reply(
@@ -257,9 +255,7 @@ TEST_F(reply_test, deep_nesting_is_refused_before_the_xml_library_recurses) {
   for (int i = 0; i < 100000; ++i) closed += "</a>";
   closed += "</hardwares></driversm>";
   for (const std::string* text : {&open, &closed}) {
-    set_last_error(0);
-    EXPECT_FALSE(parse_update_reply(text->c_str(), devices()));
-    EXPECT_EQ(last_error(), error_code::invalid_reply);
+    EXPECT_EQ(parse_update_reply(text->c_str(), devices()).code, error_code::invalid_reply);
   }
 }
 
@@ -267,9 +263,8 @@ TEST_F(reply_test, a_reply_cut_off_or_broken_part_way_gives_no_offers) {
   const std::string whole = "\xEF\xBB\xBF" + reply(hardware("PCI\\A", "<item><link>http://h/a.zip</link></item>") +
                                                     hardware("PCI\\B", "<item><link>http://h/b.zip</link></item>"));
   const auto refused_without_offers = [&](const std::string& text) {
-    set_last_error(0);
-    const bool accepted = parse_update_reply(text.c_str(), devices());
-    return !accepted && last_error() == error_code::invalid_reply && device(u"PCI\\A").items.empty() &&
+    const outcome parsed = parse_update_reply(text.c_str(), devices());
+    return parsed.code == error_code::invalid_reply && device(u"PCI\\A").items.empty() &&
            device(u"PCI\\B").items.empty();
   };
   for (size_t cut = 0; cut < whole.size(); ++cut) {

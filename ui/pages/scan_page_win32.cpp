@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "app/language.h"
-#include "app/last_error.h"
+#include "app/outcome.h"
 #include "app/settings.h"
 #include "app/system_info.h"
 #include "platform/win32.h"
@@ -139,7 +139,7 @@ void scan_window_c::job_done(uint64_t run) {
 }
 
 message_answer scan_window_c::report_query_failure(const scan_outcome& outcome) {
-  const std::u16string text = query_failure_message(outcome.error_code, outcome.request);
+  const std::u16string text = query_failure_message(outcome.failure.code, outcome.request);
   if (text.empty()) return message_answer::cancel;
   return show_message(GetParent(handle()), text, message_kind::retry);
 }

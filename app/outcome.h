@@ -1,13 +1,16 @@
-// The last-error code: 0 at start; an operation that fails stores its code
-// here and returns failure. Nothing ever clears it.
+// What an operation of the program did: done, or failed with a code and
+// the reason in words. The code is what a user may be shown (the codes
+// below); the reason is for the command line's one-line errors and for
+// tests.
 //
-// Each thread has its own: a download failing on its thread must not put
-// its code in place of the one an update query left on another. An
-// operation whose caller reads its outcome on another thread hands the
-// code over in its own result (the update query's `error_code`).
+// Operations return it rather than leave a code in a place of the thread or
+// the process: a code handed back travels with the one result it belongs
+// to, across threads, and no later failure elsewhere can stand in for it.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <utility>
 
 namespace quillary {
 
@@ -25,10 +28,19 @@ constexpr int32_t network_error = 20;         // update query: all servers faile
 constexpr int32_t invalid_reply = 21;         // update reply is not the expected XML
 constexpr int32_t compression_failed = 24;    // update request cannot be compressed
 constexpr int32_t oversize_download = 25;     // server sent more than the expected size
+// Codes of operations whose failures a user never sees as a number.
+constexpr int32_t unsupported_link = -2;      // download: not an http, https or ftp link
 }  // namespace error_code
 
-// The code the calling thread's last failing operation left.
-int32_t last_error();
-void set_last_error(int32_t code);
+struct [[nodiscard]] outcome {
+  int32_t code = 0;  // 0: done
+  std::string reason;
+
+  bool ok() const { return code == 0; }
+  explicit operator bool() const { return ok(); }
+
+  static outcome done() { return {}; }
+  static outcome failed(int32_t code, std::string reason) { return {code, std::move(reason)}; }
+};
 
 }  // namespace quillary
