@@ -95,14 +95,14 @@ namespace {
 // Writes every file below `folder` into a new archive at `path`.
 int write_package_archive(const std::u16string& folder, const std::u16string& path) {
   zip_archive_c zip;
-  if (zip.create(path) != 0) return -1;
+  if (!zip.create(path)) return -1;
   std::vector<std::u16string> files;
   dir_walker_c walker;
   walker.open(folder, dir_walker_c::files);
   for (std::u16string file; walker.next(file);) files.push_back(file);
   for (const auto& file : files) {
     if (file.size() <= folder.size() + 1) {
-      zip.close();
+      (void)zip.close();
       return -1;
     }
     // The path inside the package folder, written with backslashes as the
@@ -111,13 +111,12 @@ int write_package_archive(const std::u16string& folder, const std::u16string& pa
     for (auto& c : name) {
       if (c == u'/') c = u'\\';
     }
-    zip.add_file(file, to_ansi(name));
-    if (zip.last_result() != 0) {
-      zip.close();
+    if (!zip.add_file(file, to_ansi(name))) {
+      (void)zip.close();
       return -1;
     }
   }
-  return zip.close() == 0 ? 0 : -1;
+  return zip.close() ? 0 : -1;
 }
 
 }  // namespace

@@ -23,23 +23,23 @@ int zip_folder(const fs::path& archive_path, const fs::path& folder) {
   // As zip -r lists them: folder by folder, in name order.
   std::sort(files.begin(), files.end());
   quillary::zip_archive_c archive;
-  if (archive.create(archive_path.u16string()) != 0) return 1;
+  if (!archive.create(archive_path.u16string())) return 1;
   size_t failed = 0;
   for (const auto& file : files) {
-    archive.add_file(file.u16string(), file.lexically_relative(folder).generic_string());
-    if (archive.last_result() != 0) ++failed;
+    if (!archive.add_file(file.u16string(), file.lexically_relative(folder).generic_string())) ++failed;
   }
-  const int closed = archive.close();
+  const int closed = archive.close().code;
   std::printf("files=%zu failed=%zu close=%d\n", files.size(), failed, closed);
   return failed == 0 && closed == 0 ? 0 : 1;
 }
 
 int unzip_archive(const fs::path& archive_path, const fs::path& folder) {
   quillary::unzip_archive_c archive;
-  if (archive.open(archive_path.u16string()) != 0) return 1;
-  const int result = archive.extract_all(fs::absolute(folder).u16string());
-  std::printf("files=%zu skipped=%zu result=%d\n", archive.extracted_files(), archive.skipped_unsafe_entries(), result);
-  return result == 0 ? 0 : 1;
+  if (!archive.open(archive_path.u16string())) return 1;
+  const quillary::zip_extraction extraction = archive.extract_all(fs::absolute(folder).u16string());
+  std::printf("files=%zu skipped=%zu result=%d\n", extraction.extracted, extraction.skipped_unsafe,
+              static_cast<int>(extraction.result.code));
+  return extraction.result ? 0 : 1;
 }
 
 }  // namespace

@@ -83,18 +83,19 @@ bool mark_extraction_folder(const std::u16string& folder) {
 
 package_extraction extract_fresh(const std::u16string& archive_path, const std::u16string& folder) {
   unzip_archive_c archive;
-  if (archive.open(archive_path) != 0) return {extraction_status::not_an_archive, {}};
+  if (!archive.open(archive_path)) return {extraction_status::not_an_archive, {}};
   const std::u16string place = place_for(folder);
   if (place.empty()) return {extraction_status::no_folder, {}};
   // The base folder (the download folder, the backup folder) may be new.
   if (const std::u16string base = platform::parent_folder(place); !base.empty()) platform::create_directories(base);
   const std::u16string fresh = claim_fresh_folder(place);
   if (fresh.empty()) return {extraction_status::no_folder, {}};
-  if (archive.extract_all(fresh) == -1) {
+  const zip_extraction extraction = archive.extract_all(fresh);
+  if (extraction.result.code == zip_failed) {
     platform::remove_tree(fresh);
     return {extraction_status::no_folder, {}};
   }
-  if (!archive.complete()) {
+  if (!extraction.complete()) {
     platform::remove_tree(fresh);
     return {extraction_status::damaged, {}};
   }

@@ -87,12 +87,12 @@ bool copy_entry(void* handle, zip_access::file_c& out, char* buffer, const unz_f
 
 unzip_archive_c::~unzip_archive_c() { close(); }
 
-int unzip_archive_c::open(const std::u16string& path) {
+outcome unzip_archive_c::open(const std::u16string& path) {
   close();
-  if (path.empty()) return -1;
+  if (path.empty()) return outcome::failed(zip_failed, "no archive named");
   handle_ = zip_access::open_for_reading(path);
   if (!handle_) handle_ = zip_access::open_for_reading(path.substr(0, max_retry_path) + zip_suffix);
-  return handle_ ? 0 : -1;
+  return handle_ ? outcome::done() : outcome::failed(zip_failed, "no zip archive can be read there");
 }
 
 void unzip_archive_c::close() {
@@ -100,50 +100,51 @@ void unzip_archive_c::close() {
   handle_ = nullptr;
 }
 
-int unzip_archive_c::extract_all(const std::u16string& folder, bool without_folders, bool overwrite) {
-  skipped_unsafe_ = 0;
-  extracted_ = 0;
-  stopped_early_ = false;
-  last_result_ = extract_entries(folder, without_folders, overwrite);
-  return last_result_;
+zip_extraction unzip_archive_c::extract_all(const std::u16string& folder, bool without_folders, bool overwrite) {
+  zip_extraction extraction;
+  extraction.result = extract_entries(folder, without_folders, overwrite, extraction);
+  return extraction;
 }
 
-int unzip_archive_c::extract_entries(const std::u16string& folder, bool without_folders, bool overwrite) {
-  if (!handle_ || !zip_access::is_absolute(folder)) return -1;
-  make_directories(folder);
-  if (!platform::is_directory(folder)) return -1;
+outcome unzip_archive_c::extract_entries(const std::u16string& folder, bool without_folders, bool overwrite,
+                                         zip_extraction& out) {
+  if (!handle_) return outcome::failed(zip_failed, "no archive is open");
+  if (!zip_access::is_absolute(folder)) return outcome::failed(zip_failed, "the folder is no absolute path");
+  (void)make_directories(folder);
+  if (!platform::is_directory(folder)) return outcome::failed(zip_failed, "the folder cannot be made");
 
   unz_global_info64 global;
   int result = unzGetGlobalInfo64(handle_, &global);
-  if (result != UNZ_OK || global.number_entry == 0) return result;
+  if (result != UNZ_OK) return outcome::failed(result, "the archive's directory cannot be read");
+  if (global.number_entry == 0) return outcome::done();
   // From the first entry even when an earlier extraction moved on; a
   // central directory that cannot be read shows at the first entry.
   unzGoToFirstFile(handle_);
   std::unique_ptr<char[]> buffer(new (std::nothrow) char[extract_buffer_size]);
   if (!buffer) {
-    stopped_early_ = true;
-    return UNZ_OK;
+    out.stopped_early = true;
+    return outcome::done();
   }
   for (ZPOS64_T i = 0; i < global.number_entry; ++i) {
-    if (extract_current(folder, without_folders, overwrite, buffer.get()) == step::stop) {
-      stopped_early_ = true;
-      return UNZ_OK;
+    if (extract_current(folder, without_folders, overwrite, buffer.get(), out) == step::stop) {
+      out.stopped_early = true;
+      return outcome::done();
     }
     if (i + 1 < global.number_entry) {
       result = unzGoToNextFile(handle_);
       if (result == UNZ_END_OF_LIST_OF_FILE) {
         // Fewer entries than the archive announces: some are missing.
-        stopped_early_ = true;
+        out.stopped_early = true;
         break;
       }
-      if (result != UNZ_OK) return result;
+      if (result != UNZ_OK) return outcome::failed(result, "the next entry cannot be found");
     }
   }
-  return UNZ_OK;
+  return outcome::done();
 }
 
 unzip_archive_c::step unzip_archive_c::extract_current(const std::u16string& folder, bool without_folders,
-                                                       bool overwrite, char* buffer) {
+                                                       bool overwrite, char* buffer, zip_extraction& extraction) {
   unz_file_info64 info;
   if (unzGetCurrentFileInfo64(handle_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return step::stop;
   // The whole name, however long: a name cut short is another file's
@@ -165,7 +166,7 @@ unzip_archive_c::step unzip_archive_c::extract_current(const std::u16string& fol
     case zip_entry_kind::none:
       return step::next;
     case zip_entry_kind::refused:
-      ++skipped_unsafe_;
+      ++extraction.skipped_unsafe;
       return step::next;
     case zip_entry_kind::folder:
       // One level: a folder whose parent is missing comes with its first file.
@@ -184,7 +185,7 @@ unzip_archive_c::step unzip_archive_c::extract_current(const std::u16string& fol
   zip_access::file_c out;
   bool created = out.create(target, overwrite);
   if (!created && parts.size() > 1) {
-    make_directories(below(folder, parts, parts.size() - 1));
+    (void)make_directories(below(folder, parts, parts.size() - 1));
     created = out.create(target, overwrite);
   }
   if (!created) {
@@ -202,23 +203,23 @@ unzip_archive_c::step unzip_archive_c::extract_current(const std::u16string& fol
     platform::remove_file(target);
     return step::stop;
   }
-  set_file_time(target, info.dosDate);
-  ++extracted_;
+  // A time that cannot be set leaves the file as whole as it is.
+  (void)set_file_time(target, info.dosDate);
+  ++extraction.extracted;
   return step::next;
 }
 
 // --- zip_archive_c ---------------------------------------------------------
 
-zip_archive_c::~zip_archive_c() { close(); }
+zip_archive_c::~zip_archive_c() { (void)close(); }
 
-int zip_archive_c::create(const std::u16string& path, bool append) {
-  close();
+outcome zip_archive_c::create(const std::u16string& path, bool append) {
+  (void)close();
   handle_ = zip_access::open_for_writing(path, append ? APPEND_STATUS_ADDINZIP : APPEND_STATUS_CREATE);
-  last_result_ = handle_ ? 0 : -1;
-  return last_result_;
+  return handle_ ? outcome::done() : outcome::failed(zip_failed, "the archive cannot be written there");
 }
 
-int zip_archive_c::add_file(const std::u16string& source, const std::string& name_in_archive) {
+outcome zip_archive_c::add_file(const std::u16string& source, const std::string& name_in_archive) {
   zip_fileinfo entry = {};
   uint32_t time = 0;
   if (file_dos_time(source, time)) entry.dosDate = time;
@@ -233,78 +234,80 @@ int zip_archive_c::add_file(const std::u16string& source, const std::string& nam
     name = name_in_archive.substr(std::min(name_in_archive.find_first_not_of("\\/"), name_in_archive.size()));
   }
 
-  last_result_ = zipOpenNewFileInZip3_64(handle_, name.c_str(), &entry, nullptr, 0, nullptr, 0, nullptr,
-                                         level_ != 0 ? Z_DEFLATED : 0, level_, 0, -MAX_WBITS, deflate_memory_level,
-                                         Z_DEFAULT_STRATEGY, nullptr, 0, zip64 ? 1 : 0);
-  if (last_result_ == ZIP_OK) {
-    zip_access::file_c file;
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[add_buffer_size]);
-    if (!buffer || !file.open_for_reading(source)) {
-      last_result_ = -1;
-    } else {
-      for (;;) {
-        const int64_t got = file.read(buffer.get(), add_buffer_size);
-        if (got < 0) {
-          last_result_ = -1;
-          break;
-        }
-        if (got > 0) last_result_ = zipWriteInFileInZip(handle_, buffer.get(), static_cast<unsigned>(got));
-        if (last_result_ != ZIP_OK || static_cast<size_t>(got) < add_buffer_size) break;
-      }
-    }
-  }
+  int result = zipOpenNewFileInZip3_64(handle_, name.c_str(), &entry, nullptr, 0, nullptr, 0, nullptr,
+                                       level_ != 0 ? Z_DEFLATED : 0, level_, 0, -MAX_WBITS, deflate_memory_level,
+                                       Z_DEFAULT_STRATEGY, nullptr, 0, zip64 ? 1 : 0);
+  if (result != ZIP_OK) return outcome::failed(result, "the entry cannot be begun");
   // A failed entry stays open: the library closes it when the next entry
   // begins or the archive is closed, so the archive stays usable.
-  if (last_result_ < 0) {
-    last_result_ = -1;
-  } else {
-    last_result_ = zipCloseFileInZip(handle_);
+  zip_access::file_c file;
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[add_buffer_size]);
+  if (!buffer || !file.open_for_reading(source)) return outcome::failed(zip_failed, "the file cannot be read");
+  for (;;) {
+    const int64_t got = file.read(buffer.get(), add_buffer_size);
+    if (got < 0) return outcome::failed(zip_failed, "the file cannot be read");
+    if (got > 0) result = zipWriteInFileInZip(handle_, buffer.get(), static_cast<unsigned>(got));
+    if (result != ZIP_OK) return outcome::failed(result, "the entry cannot be written");
+    if (static_cast<size_t>(got) < add_buffer_size) break;
   }
-  return 0;
+  result = zipCloseFileInZip(handle_);
+  return result == ZIP_OK ? outcome::done() : outcome::failed(result, "the entry cannot be finished");
 }
 
-int zip_archive_c::close() {
-  if (!handle_) return 0;
+outcome zip_archive_c::close() {
+  if (!handle_) return outcome::done();
   const int result = zipClose(handle_, nullptr);
   handle_ = nullptr;
-  return result == ZIP_OK ? 0 : -1;
+  return result == ZIP_OK ? outcome::done() : outcome::failed(zip_failed, "the archive's directory cannot be written");
 }
 
 // --- free helpers ----------------------------------------------------------
 
-int make_directories(const std::u16string& path) {
+outcome make_directories(const std::u16string& path) {
   try {
-    if (path.empty()) return 0;
+    if (path.empty()) return outcome::failed(zip_failed, "no folder named");
     std::u16string copy(path);
     if (copy.back() == u'/') copy.pop_back();
-    if (zip_access::make_folder(copy) == zip_access::folder_result::made) return 1;
+    if (zip_access::make_folder(copy) == zip_access::folder_result::made) return outcome::done();
     for (size_t i = 1; i <= copy.size(); ++i) {
       if (i < copy.size() && !is_separator(copy[i])) continue;
-      if (zip_access::make_folder(copy.substr(0, i)) == zip_access::folder_result::parent_missing) return 0;
+      if (zip_access::make_folder(copy.substr(0, i)) == zip_access::folder_result::parent_missing) {
+        return outcome::failed(zip_failed, "a parent folder cannot be made");
+      }
     }
-    return 1;
+    return outcome::done();
   } catch (const std::bad_alloc&) {
-    return UNZ_INTERNALERROR;
+    return outcome::failed(UNZ_INTERNALERROR, "out of memory");
   }
 }
 
-int file_crc32(const std::u16string& path, uint32_t& crc, size_t buffer_size) {
+outcome file_crc32(const std::u16string& path, uint32_t& crc, size_t buffer_size) {
   crc = 0;
   // zlib takes lengths of 32 bits.
   buffer_size = std::min<size_t>(buffer_size, 1u << 30);
   zip_access::file_c file;
-  if (buffer_size == 0 || !file.open_for_reading(path)) return -1;
+  if (buffer_size == 0 || !file.open_for_reading(path)) return outcome::failed(zip_failed, "the file cannot be read");
   std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[buffer_size]);
-  if (!buffer) return -1;
+  if (!buffer) return outcome::failed(zip_failed, "out of memory");
   uLong value = crc32(0, nullptr, 0);
   for (;;) {
     const int64_t got = file.read(buffer.get(), buffer_size);
-    if (got < 0) return -1;
+    if (got < 0) return outcome::failed(zip_failed, "the file cannot be read");
     value = crc32(value, buffer.get(), static_cast<uInt>(got));
     if (static_cast<size_t>(got) < buffer_size) break;
   }
   crc = static_cast<uint32_t>(value);
-  return 0;
+  return outcome::done();
+}
+
+outcome set_file_time(const std::u16string& path, uint32_t dos_date_time) {
+  if (zip_access::write_file_time(path, dos_date_time)) return outcome::done();
+  return outcome::failed(zip_failed, "the file's time cannot be set");
+}
+
+outcome file_dos_time(const std::u16string& path, uint32_t& dos_date_time) {
+  if (zip_access::read_file_dos_time(path, dos_date_time)) return outcome::done();
+  return outcome::failed(zip_failed, "the file's time cannot be read");
 }
 
 namespace zip_access {

@@ -103,9 +103,7 @@ bool file_c::close() {
   return closed;
 }
 
-}  // namespace zip_access
-
-bool set_file_time(const std::u16string& path, uint32_t dos_date_time) {
+bool write_file_time(const std::u16string& path, uint32_t dos_date_time) {
   zip_access::dos_fields fields;
   if (!zip_access::dos_to_fields(dos_date_time, fields)) return false;
   struct tm local = {};
@@ -123,14 +121,15 @@ bool set_file_time(const std::u16string& path, uint32_t dos_date_time) {
   return utimensat(AT_FDCWD, zip_access::native(path).c_str(), times, 0) == 0;
 }
 
-int file_dos_time(const std::u16string& path, uint32_t& dos_date_time) {
+bool read_file_dos_time(const std::u16string& path, uint32_t& dos_date_time) {
   struct stat info;
-  if (stat(zip_access::native(path).c_str(), &info) != 0) return 0;
+  if (stat(zip_access::native(path).c_str(), &info) != 0) return false;
   struct tm local;
-  if (!localtime_r(&info.st_mtime, &local)) return 0;
+  if (!localtime_r(&info.st_mtime, &local)) return false;
   dos_date_time = zip_access::fields_to_dos({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                                              local.tm_min, local.tm_sec});
-  return 1;
+  return true;
 }
 
+}  // namespace zip_access
 }  // namespace quillary

@@ -103,9 +103,7 @@ bool file_c::close() {
   return closed;
 }
 
-}  // namespace zip_access
-
-bool set_file_time(const std::u16string& path, uint32_t dos_date_time) {
+bool write_file_time(const std::u16string& path, uint32_t dos_date_time) {
   zip_access::dos_fields fields;
   if (!zip_access::dos_to_fields(dos_date_time, fields)) return false;
   FILETIME local, universal;
@@ -122,15 +120,16 @@ bool set_file_time(const std::u16string& path, uint32_t dos_date_time) {
   return set;
 }
 
-int file_dos_time(const std::u16string& path, uint32_t& dos_date_time) {
+bool read_file_dos_time(const std::u16string& path, uint32_t& dos_date_time) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(wide(path), GetFileExInfoStandard, &data)) return 0;
+  if (!GetFileAttributesExW(wide(path), GetFileExInfoStandard, &data)) return false;
   FILETIME local;
   SYSTEMTIME fields;
-  if (!FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) || !FileTimeToSystemTime(&local, &fields)) return 0;
+  if (!FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) || !FileTimeToSystemTime(&local, &fields)) return false;
   dos_date_time = zip_access::fields_to_dos(
       {fields.wYear, fields.wMonth, fields.wDay, fields.wHour, fields.wMinute, fields.wSecond});
-  return 1;
+  return true;
 }
 
+}  // namespace zip_access
 }  // namespace quillary

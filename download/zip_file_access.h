@@ -60,4 +60,8 @@ bool dos_to_fields(uint32_t dos_date_time, dos_fields& out);
 // Clamped to the range the format holds; odd seconds round down.
 uint32_t fields_to_dos(const dos_fields& fields);
 
+// The system's side of set_file_time and file_dos_time (zip_archive.h).
+bool write_file_time(const std::u16string& path, uint32_t dos_date_time);
+bool read_file_dos_time(const std::u16string& path, uint32_t& dos_date_time);
+
 }  // namespace quillary::zip_access

@@ -107,9 +107,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fs::create_directories(folder.parent_path());
 
   quillary::unzip_archive_c archive;
-  if (archive.open(archive_path.u16string()) == 0) {
+  if (archive.open(archive_path.u16string())) {
     sandbox = &folder;
-    archive.extract_all(folder.u16string());
+    (void)archive.extract_all(folder.u16string());
     sandbox = nullptr;
     archive.close();
   }

@@ -40,7 +40,7 @@ class catalogue_safety : public backup_flow {
   std::string unpacked(const std::string& archive_file, const std::u16string& name) {
     const auto target = folder.below("unpacked-" + std::to_string(++unpack_count));
     unzip_archive_c zip;
-    if (zip.open(platform::join_path(backups, from_ansi(archive_file))) != 0 || zip.extract_all(target) != 0) return {};
+    if (!zip.open(platform::join_path(backups, from_ansi(archive_file))) || !zip.extract_all(target).result) return {};
     return read(in(target, name));
   }
   std::vector<std::u16string> archives_on_disk() const {

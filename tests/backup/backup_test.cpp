@@ -137,9 +137,9 @@ TEST_F(backup_flow, backs_up_packages_and_records_them) {
 
   const auto archive = archive_name_for(s.packages()[0], backups);
   unzip_archive_c zip;
-  ASSERT_EQ(zip.open(archive), 0);
+  ASSERT_TRUE(zip.open(archive));
   const auto unpacked = folder.below("unpacked");
-  ASSERT_EQ(zip.extract_all(unpacked), 0);
+  ASSERT_TRUE(zip.extract_all(unpacked).result);
   zip.close();
   EXPECT_EQ(read(in(unpacked, u"x64\\net.sys")), "binary") << "nested files keep their folder";
   EXPECT_FALSE(platform::file_exists(in(unpacked, u".hidden\\skip.txt")));
@@ -300,8 +300,8 @@ TEST_F(backup_flow, a_package_folder_that_is_gone_fails_and_keeps_the_earlier_ar
   context.today = "2026-03-04";
   EXPECT_EQ(backup_worker(context, {&devices[1]}), -1) << "not an empty archive passed off as a backup";
   unzip_archive_c zip;
-  ASSERT_EQ(zip.open(archive_name_for(package, backups)), 0);
-  ASSERT_EQ(zip.extract_all(folder.below("earlier")), 0);
+  ASSERT_TRUE(zip.open(archive_name_for(package, backups)));
+  ASSERT_TRUE(zip.extract_all(folder.below("earlier")).result);
   EXPECT_EQ(read(in(folder.below("earlier"), u"disp.inf")), "[Version]\r\ndisplay\r\n");
   EXPECT_FALSE(platform::file_exists(archive_name_for(package, backups) + u".tmp"));
   EXPECT_EQ(catalogue.entries().at(0).date, "2026-01-02");

@@ -186,9 +186,9 @@ class installation_batch_test : public ::testing::Test {
     const auto source = folder.below("entry.inf");
     { std::ofstream(std::filesystem::path(source), std::ios::binary) << "[Version]\n"; }
     zip_archive_c zip;
-    EXPECT_EQ(zip.create(path), 0);
-    zip.add_file(source, "d/a.inf");
-    EXPECT_EQ(zip.close(), 0);
+    EXPECT_TRUE(zip.create(path));
+    EXPECT_TRUE(zip.add_file(source, "d/a.inf"));
+    EXPECT_TRUE(zip.close());
     return path;
   }
   // Signed by the sample publisher, whose key this build trusts.
@@ -209,9 +209,9 @@ class installation_batch_test : public ::testing::Test {
     const auto source = folder.below("setup.exe");
     { std::ofstream(std::filesystem::path(source), std::ios::binary) << "MZ"; }
     zip_archive_c zip;
-    EXPECT_EQ(zip.create(path), 0);
-    zip.add_file(source, "setup.exe");
-    EXPECT_EQ(zip.close(), 0);
+    EXPECT_TRUE(zip.create(path));
+    EXPECT_TRUE(zip.add_file(source, "setup.exe"));
+    EXPECT_TRUE(zip.close());
     return path;
   }
   batch_run run(const std::vector<batch_entry>& entries) {

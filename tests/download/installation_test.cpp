@@ -31,14 +31,13 @@ class installation_test : public ::testing::Test {
     platform::create_directories(sources);
     const auto path = folder.below(file);
     zip_archive_c zip;
-    EXPECT_EQ(zip.create(path), 0);
+    EXPECT_TRUE(zip.create(path));
     for (const auto& [name, contents] : entries) {
       const auto source = platform::join_path(sources, u"entry");
       { std::ofstream(std::filesystem::path(source), std::ios::binary) << contents; }
-      zip.add_file(source, name);
-      EXPECT_EQ(zip.last_result(), 0) << name;
+      EXPECT_TRUE(zip.add_file(source, name)) << name;
     }
-    EXPECT_EQ(zip.close(), 0);
+    EXPECT_TRUE(zip.close());
     return path;
   }
   const std::u16string& driver_installer() const { return shell.calls.at(0).target; }

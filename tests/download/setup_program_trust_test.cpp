@@ -31,12 +31,12 @@ class setup_program_trust_test : public ::testing::Test {
     const auto source = folder.below("entry");
     const auto path = folder.below(file);
     zip_archive_c zip;
-    EXPECT_EQ(zip.create(path), 0);
+    EXPECT_TRUE(zip.create(path));
     for (const auto& [name, contents] : entries) {
       { std::ofstream(std::filesystem::path(source), std::ios::binary) << contents; }
-      zip.add_file(source, name);
+      EXPECT_TRUE(zip.add_file(source, name)) << name;
     }
-    EXPECT_EQ(zip.close(), 0);
+    EXPECT_TRUE(zip.close());
     return path;
   }
   std::u16string plain_file(const std::string& name) {
