@@ -17,6 +17,8 @@ class fake_system_c : public platform::system_probe_i {
   uint16_t native = machine_type::unknown;
   std::u16string windows = u"C:\\Windows";
   std::u16string system = u"C:\\Windows\\System32";
+  bool version_readable = true;
+  bool power_status = true;
 
   fake_system_c(uint32_t major, uint32_t minor, uint32_t build, uint8_t product_type = 1) {
     version.platform_id = os_version_record::platform_nt;
@@ -27,9 +29,9 @@ class fake_system_c : public platform::system_probe_i {
   }
   bool read_os_version(os_version_record& out) override {
     out = version;
-    return true;
+    return version_readable;
   }
-  bool power_status_available() override { return true; }
+  bool power_status_available() override { return power_status; }
   uint32_t oem_code_page() override { return 437; }
   uint16_t processor_architecture() override { return processor; }
   bool is_wow64_process() override { return wow64; }

@@ -179,6 +179,20 @@ TEST(system_snapshot, each_machine_gets_its_type_code_name_and_version_code) {
   }
 }
 
+TEST(system_snapshot, a_snapshot_that_cannot_be_taken_says_which_step_failed) {
+  testing::fake_system_c system(10, 0, 19045);
+  system.power_status = false;
+  system_snapshot info;
+  const outcome without_power = capture_system_snapshot(info, system);
+  EXPECT_EQ(without_power.code, error_code::power_status_failed);
+  EXPECT_FALSE(without_power.reason.empty());
+  system.version_readable = false;
+  EXPECT_EQ(capture_system_snapshot(info, system).code, error_code::os_version_unknown) << "the version is read first";
+  system.version_readable = true;
+  system.power_status = true;
+  EXPECT_TRUE(capture_system_snapshot(info, system));
+}
+
 TEST(system_snapshot, the_system_folder_is_the_one_of_the_native_programs) {
   testing::fake_system_c system(10, 0, 19045);
   system.processor = 0;
