@@ -237,7 +237,7 @@ outcome zip_archive_c::add_file(const std::u16string& source, const std::string&
   int result = zipOpenNewFileInZip3_64(handle_, name.c_str(), &entry, nullptr, 0, nullptr, 0, nullptr,
                                        level_ != 0 ? Z_DEFLATED : 0, level_, 0, -MAX_WBITS, deflate_memory_level,
                                        Z_DEFAULT_STRATEGY, nullptr, 0, zip64 ? 1 : 0);
-  if (result != ZIP_OK) return outcome::failed(result, "the entry cannot be begun");
+  if (result != ZIP_OK) return outcome::failed(zip_failed, "the entry cannot be begun");
   // A failed entry stays open: the library closes it when the next entry
   // begins or the archive is closed, so the archive stays usable.
   zip_access::file_c file;
@@ -247,7 +247,7 @@ outcome zip_archive_c::add_file(const std::u16string& source, const std::string&
     const int64_t got = file.read(buffer.get(), add_buffer_size);
     if (got < 0) return outcome::failed(zip_failed, "the file cannot be read");
     if (got > 0) result = zipWriteInFileInZip(handle_, buffer.get(), static_cast<unsigned>(got));
-    if (result != ZIP_OK) return outcome::failed(result, "the entry cannot be written");
+    if (result != ZIP_OK) return outcome::failed(zip_failed, "the entry cannot be written");
     if (static_cast<size_t>(got) < add_buffer_size) break;
   }
   result = zipCloseFileInZip(handle_);

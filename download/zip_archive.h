@@ -85,8 +85,9 @@ class zip_archive_c {
 
   // Adds one file under `name_in_archive` (ANSI code page; leading "\" and
   // "/" dropped), or, when that is empty, under the source's file name part.
-  // Fails with zip_failed when the source cannot be read (the archive stays
-  // usable), or with the library's error code.
+  // Fails with zip_failed when the source cannot be read or the entry
+  // cannot be begun or written (the archive stays usable), or with the
+  // library's error code of finishing the entry.
   outcome add_file(const std::u16string& source, const std::string& name_in_archive = "");
 
   // Fails when writing the central directory fails. Closed either way.
