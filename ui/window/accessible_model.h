@@ -47,6 +47,7 @@ constexpr uint32_t invisible = 0x8000;
 constexpr uint32_t focusable = 0x100000;
 constexpr uint32_t selectable = 0x200000;
 constexpr uint32_t linked = 0x400000;
+constexpr uint32_t traversed = 0x800000;  // a link already followed
 }  // namespace accessible_state
 
 struct accessible_rect {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/language.h"
 #include "platform/win32.h"
 #include "ui/window/window_win32.h"
 
@@ -38,6 +39,7 @@ static_assert(accessible_state::invisible == STATE_SYSTEM_INVISIBLE);
 static_assert(accessible_state::focusable == STATE_SYSTEM_FOCUSABLE);
 static_assert(accessible_state::selectable == STATE_SYSTEM_SELECTABLE);
 static_assert(accessible_state::linked == STATE_SYSTEM_LINKED);
+static_assert(accessible_state::traversed == STATE_SYSTEM_TRAVERSED);
 
 UINT accessible_action_message() {
   static const UINT message = RegisterWindowMessageW(L"quillary.accessible_action");
@@ -56,6 +58,32 @@ RECT accessible_screen_rect(HWND window, const accessible_item& item) {
   }
   OffsetRect(&r, origin.x, origin.y);
   return r;
+}
+
+accessible_item accessible_check_box(HWND owner, HWND box, int id, accessible_role role,
+                                     const std::u16string& name) {
+  accessible_item item;
+  item.id = id;
+  item.role = role;
+  item.name = name;
+  item.window = reinterpret_cast<uintptr_t>(box);
+  if (!box) return item;
+  RECT r{};
+  GetWindowRect(box, &r);
+  MapWindowPoints(nullptr, owner, reinterpret_cast<POINT*>(&r), 2);
+  item.rect = {r.left, r.top, r.right, r.bottom};
+  const bool checked = SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  item.state = accessible_state::focusable;
+  if (checked) item.state |= accessible_state::checked;
+  if (GetFocus() == box) item.state |= accessible_state::focused;
+  if (!IsWindowEnabled(box)) item.state |= accessible_state::unavailable;
+  if (!IsWindowVisible(box)) item.state |= accessible_state::invisible;
+  if (role == accessible_role::radio_button) {
+    item.default_action = text_of("access_select");
+  } else {
+    item.default_action = text_of(checked ? "access_uncheck" : "access_check");
+  }
+  return item;
 }
 
 namespace {

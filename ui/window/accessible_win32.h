@@ -33,6 +33,14 @@ void disconnect_accessible_object(accessible_object_c* object);
 // action shows (a message box runs a loop of its own).
 UINT accessible_action_message();
 
+// A check box or radio button of the system's class inside `owner`, as the
+// owner's part `id` standing for it (the system's own object of such a
+// control names nothing under Wine): its rectangle in the owner's client
+// area, checked, focused and unavailable as the control is, and the default
+// action a click on it has.
+accessible_item accessible_check_box(HWND owner, HWND box, int id, accessible_role role,
+                                     const std::u16string& name);
+
 // A rectangle of the view in screen coordinates.
 RECT accessible_screen_rect(HWND window, const accessible_item& item);
 
