@@ -61,7 +61,11 @@ class ui_window_c {
   }
 
   // The caption buttons as screen readers' elements, measured from the
-  // window's corner; their ids start at `frame_part_id`.
+  // window's corner; their ids start at `frame_part_id`. They lie in the
+  // non-client area, but the window's own object (OBJID_WINDOW) and its
+  // title bar are the system's, which knows nothing of them: the window
+  // lists them among the parts of its client object, where a reader walking
+  // the window finds them first.
   void add_frame_parts(std::vector<accessible_item>& parts) const {
     const RECT area = frame_area();
     for (size_t i = 0; i < buttons.size(); ++i) {
