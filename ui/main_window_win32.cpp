@@ -30,7 +30,7 @@ uint32_t background_scan_delay = background_scan_delay_ms;
 struct header_button {
   int images[3];
   RECT place;  // before the frame offsets
-  const char* label;
+  const char* label;  // navigation: the label; caption: the name a screen reader gives
 };
 
 // The navigation buttons, left to right.
@@ -50,14 +50,14 @@ constexpr header_button navigation[5] = {
 
 // The caption buttons, measured from the right edge.
 constexpr header_button caption[4] = {
-    {{bitmap_caption_close_normal, bitmap_caption_close_hover, bitmap_caption_close_pressed}, {0, 0, 30, 21}, nullptr},
+    {{bitmap_caption_close_normal, bitmap_caption_close_hover, bitmap_caption_close_pressed}, {0, 0, 30, 21}, "caption_close"},
     {{bitmap_caption_maximise_normal, bitmap_caption_maximise_hover, bitmap_caption_maximise_pressed},
      {30, 0, 60, 21},
-     nullptr},
+     "caption_maximise"},
     {{bitmap_caption_minimise_normal, bitmap_caption_minimise_hover, bitmap_caption_minimise_pressed},
      {60, 0, 90, 21},
-     nullptr},
-    {{bitmap_caption_menu_normal, bitmap_caption_menu_hover, bitmap_caption_menu_pressed}, {90, 0, 120, 21}, nullptr},
+     "caption_minimise"},
+    {{bitmap_caption_menu_normal, bitmap_caption_menu_hover, bitmap_caption_menu_pressed}, {90, 0, 120, 21}, "caption_menu"},
 };
 
 void set_menu_texts(HMENU popup) {
@@ -144,6 +144,8 @@ bool main_window_c::on_create() {
   auto logo = std::make_unique<system_button_c<main_window_c>>();
   logo->create(instance, bitmap_logo, bitmap_logo, bitmap_logo, logo_place, u"");
   logo->action = &main_window_c::logo_clicked;
+  logo->name_key = "about_information";
+  logo->role = accessible_role::link;
   add_button(std::move(logo));
 
   // The side bars show the system summary once its queries are done.
@@ -164,6 +166,7 @@ void main_window_c::add_header_buttons(HINSTANCE instance) {
     auto button = std::make_unique<top_button_c<main_window_c>>();
     button->create(instance, b.images[0], b.images[1], b.images[2], place, text_of(b.label));
     button->action = navigation_actions[i];
+    button->name_key = b.label;
     add_button(std::move(button));
   }
   const action caption_actions[4] = {&main_window_c::close_clicked, &main_window_c::maximise_clicked,
@@ -175,6 +178,7 @@ void main_window_c::add_header_buttons(HINSTANCE instance) {
     auto button = std::make_unique<system_button_c<main_window_c>>();
     button->create(instance, b.images[0], b.images[1], b.images[2], place, u"");
     button->action = caption_actions[i];
+    button->name_key = b.label;
     button_c<main_window_c>* raw = add_button(std::move(button));
     if (i == 1) maximise_button_ = raw;
   }
@@ -183,6 +187,7 @@ void main_window_c::add_header_buttons(HINSTANCE instance) {
 void main_window_c::set_maximise_images(bool maximised) {
   if (!maximise_button_) return;
   const HINSTANCE instance = GetModuleHandleW(nullptr);
+  maximise_button_->name_key = maximised ? "caption_restore" : "caption_maximise";
   if (maximised) {
     maximise_button_->set_images(instance, bitmap_caption_restore_normal, bitmap_caption_restore_hover,
                                  bitmap_caption_restore_pressed);
@@ -190,6 +195,13 @@ void main_window_c::set_maximise_images(bool maximised) {
     maximise_button_->set_images(instance, bitmap_caption_maximise_normal, bitmap_caption_maximise_hover,
                                  bitmap_caption_maximise_pressed);
   }
+}
+
+bool main_window_c::accessible_items(accessible_view& view) {
+  view.self.role = accessible_role::client;
+  view.self.name = trimmed_window_text(handle());
+  add_frame_parts(view.parts);
+  return true;
 }
 
 void main_window_c::on_destroy() {

@@ -45,6 +45,10 @@ class main_window_c : public window_c,
   // The about dialog, modal over the main window.
   void about_clicked();
 
+  // The header's buttons and the logo, for screen readers.
+  bool accessible_items(accessible_view& view) override;
+  void do_accessible_action(int id) override { frame_part_action(id); }
+
   bool pre_translate_message(MSG&) override { return false; }
   void on_idle() override {}
 

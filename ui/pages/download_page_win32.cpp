@@ -13,6 +13,7 @@
 #include "ui/pages/page_paint_win32.h"
 #include "ui/pages/system_change_win32.h"
 #include "ui/skin/button_mouse_win32.h"
+#include "ui/window/accessible_win32.h"
 #include "ui/skin/message_window_win32.h"
 #include "ui/skin/skin_colours.h"
 #include "ui/skin/skin_fonts_win32.h"
@@ -58,6 +59,29 @@ bool download_all_window_c::create(HWND parent, const RECT& rect) {
   button->action = &download_all_window_c::download_all_clicked;
   buttons_.push_back(std::move(button));
   return true;
+}
+
+bool download_all_window_c::accessible_items(accessible_view& view) {
+  RECT client{};
+  GetClientRect(handle(), &client);
+  view.self.role = accessible_role::pane;
+  view.parts.push_back(accessible_check_box(handle(), check_box_, -1, accessible_role::check_button,
+                                            text_of("download_all_check")));
+  for (size_t i = 0; i < buttons_.size(); ++i) {
+    accessible_item button = buttons_[i]->accessible(static_cast<int>(i), client);
+    button.name = text_of("download_all_button");
+    view.parts.push_back(std::move(button));
+  }
+  return true;
+}
+
+void download_all_window_c::do_accessible_action(int id) {
+  if (id == -1) {
+    // As a click: the box toggles and tells this window.
+    if (check_box_) SendMessageW(check_box_, BM_CLICK, 0, 0);
+    return;
+  }
+  if (id >= 0 && id < static_cast<int>(buttons_.size())) buttons_[static_cast<size_t>(id)]->click(*this);
 }
 
 void download_all_window_c::download_all_clicked() { SendMessageW(GetParent(handle()), UM_DOWNLOAD_ALL, 0, 0); }
@@ -395,6 +419,72 @@ void download_window_c::paint_header(HDC dc, const RECT& client) {
     TextOutW(dc, end + 2, y, wide(count), static_cast<int>(count.size()));
   }
   if (previous) SelectObject(dc, previous);
+}
+
+bool download_window_c::accessible_items(accessible_view& view) {
+  RECT client{};
+  GetClientRect(handle(), &client);
+  const download_page_layout layout =
+      place_download_page(client.right, client.bottom, has_wide_choices(language_code()));
+  view.self.role = accessible_role::pane;
+  view.self.name = header_line();
+  view.parts.push_back(accessible_check_box(handle(), best_, best_choice_id, accessible_role::radio_button,
+                                            text_of("download_cbb_best")));
+  view.parts.push_back(accessible_check_box(handle(), latest_, latest_choice_id, accessible_role::radio_button,
+                                            text_of("download_cbb_latest")));
+
+  const int32_t score = driver_score(counts_.up_to_date(), counts_.offered);
+  const std::u16string figure = ascii_to_utf16(std::to_string(score));
+  accessible_item score_text;
+  score_text.role = accessible_role::static_text;
+  score_text.name = text_of("sidebar_score");
+  score_text.value = figure;
+  score_text.state = accessible_state::read_only;
+  score_text.rect = {layout.score.left, layout.score.top, layout.side.right, layout.score.top + 50};
+  view.parts.push_back(std::move(score_text));
+
+  // The chart shows the score's parts: it reads them out as one sentence.
+  const std::vector<std::u16string> legend = {
+      format_language_text(text_of("sidebar_out_of_date"), counts_.out_of_date),
+      format_language_text(text_of("sidebar_no_driver"), counts_.no_driver),
+      format_language_text(text_of("sidebar_up_to_date"), counts_.up_to_date())};
+  accessible_item chart;
+  chart.role = accessible_role::chart;
+  chart.name = score_summary(text_of("sidebar_score"), score, legend, language_code());
+  chart.state = accessible_state::read_only;
+  chart.rect = {layout.pie.left, layout.pie.top, layout.pie.right, layout.pie.bottom};
+  chart.window = reinterpret_cast<uintptr_t>(chart_.handle());
+  view.parts.push_back(std::move(chart));
+
+  int y = layout.legend.top;
+  for (const auto& line : legend) {
+    accessible_item text;
+    text.role = accessible_role::static_text;
+    text.name = line;
+    text.state = accessible_state::read_only;
+    text.rect = {layout.legend.left, y, layout.side.right, y + 18};
+    view.parts.push_back(std::move(text));
+    y += 18;
+  }
+  accessible_item total;
+  total.role = accessible_role::static_text;
+  total.name = format_language_text(text_of("sidebar_total"), result_ ? result_->total_devices() : 0);
+  total.state = accessible_state::read_only;
+  total.rect = {layout.legend.left, y, layout.side.right, y + 18};
+  view.parts.push_back(std::move(total));
+  accessible_item whql;
+  whql.role = accessible_role::static_text;
+  whql.name = text_of("sidebar_whql");
+  whql.state = accessible_state::read_only;
+  whql.rect = {layout.whql.left, layout.whql.top, layout.whql.right, layout.whql.bottom};
+  view.parts.push_back(std::move(whql));
+  return true;
+}
+
+void download_window_c::do_accessible_action(int id) {
+  // As a click on the radio button: it checks itself and tells the page.
+  if (id == best_choice_id && best_) SendMessageW(best_, BM_CLICK, 0, 0);
+  if (id == latest_choice_id && latest_) SendMessageW(latest_, BM_CLICK, 0, 0);
 }
 
 void download_window_c::paint_side(HDC dc, const RECT& client) {

@@ -33,6 +33,9 @@ class download_all_window_c : public window_c {
   HWND check_box() const { return check_box_; }
   static constexpr int check_box_id = 1;
 
+  bool accessible_items(accessible_view& view) override;
+  void do_accessible_action(int id) override;
+
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
   painting paint_style() const override { return painting::buffered; }
@@ -62,6 +65,12 @@ class download_window_c : public window_c {
   int32_t out_of_date_count() const { return counts_.out_of_date; }
   // Where the focus goes when the page is shown: the list.
   HWND focus_target() const { return list_.handle() ? list_.handle() : handle(); }
+
+  // The header, the choice of offers, the score with its chart and legend,
+  // for screen readers (the list, the bar and the link answer for
+  // themselves).
+  bool accessible_items(accessible_view& view) override;
+  void do_accessible_action(int id) override;
 
   static constexpr int best_choice_id = 1;
   static constexpr int latest_choice_id = 2;

@@ -22,6 +22,7 @@
 #include "ui/pages/system_change_text.h"
 #include "ui/pages/system_change_win32.h"
 #include "ui/skin/button_mouse_win32.h"
+#include "ui/window/accessible_win32.h"
 #include "ui/skin/message_window_win32.h"
 #include "ui/skin/skin_colours.h"
 #include "ui/skin/skin_fonts_win32.h"
@@ -98,6 +99,56 @@ bool download_panel_c::prepare() {
   // One that ended while no panel showed it is told of now.
   if (watching_job_ && !job_->busy) PostMessageW(context_.page, UM_INSTALLATIONS_ENDED, 0, 0);
   return session_ != nullptr;
+}
+
+bool download_panel_c::accessible_items(accessible_view& view) {
+  RECT client{};
+  GetClientRect(handle(), &client);
+  view.self.role = accessible_role::list_item;
+  view.self.state = accessible_state::read_only;
+  std::u16string names;
+  std::u16string details;
+  const std::u16string_view separator = list_separator(language_code());
+  for (const offered_device* device : group_.devices) {
+    if (!names.empty()) {
+      names += separator;
+      details += separator;
+    }
+    names += device->description;
+    const update_item* offer = offer_of(*device, group_.choice);
+    details += date_line(device->driver_date, offer ? offer->text(update_item::date) : u"");
+  }
+  const download_state state = session_ ? session_->state() : download_state::not_downloaded;
+  const int64_t expected = group_.item ? group_.item->size : 0;
+  int64_t written = 0;
+  if (session_) written = state == download_state::complete ? expected : session_->progress().written.load();
+  const std::u16string& state_text =
+      text_of(installing() ? "download_installing" : session_ ? status_text_key(*session_) : status_text_key(state));
+  details += clause_separator(language_code());
+  details += progress_text(written, expected);
+  details += clause_separator(language_code());
+  details += state_text;
+  view.self.name = names;
+  view.self.value = details;
+  const device_record* first = group_.devices.empty() ? nullptr : group_.devices.front();
+  if (first && first->class_entry) view.self.description = first->class_entry->description;
+
+  accessible_item box = accessible_check_box(handle(), check_box_, -1, accessible_role::check_button, names);
+  view.parts.push_back(std::move(box));
+  for (size_t i = 0; i < buttons_.size(); ++i) {
+    accessible_item button = buttons_[i]->accessible(static_cast<int>(i), client);
+    button.name = text_of(action_key(state));
+    view.parts.push_back(std::move(button));
+  }
+  return true;
+}
+
+void download_panel_c::do_accessible_action(int id) {
+  if (id == -1) {
+    if (check_box_) SendMessageW(check_box_, BM_CLICK, 0, 0);
+    return;
+  }
+  if (id >= 0 && id < static_cast<int>(buttons_.size())) buttons_[static_cast<size_t>(id)]->click(*this);
 }
 
 bool download_panel_c::checked() const {

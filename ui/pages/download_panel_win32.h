@@ -71,6 +71,12 @@ class download_panel_c : public list_panel_c {
   download_session_c* session() const { return session_; }
   bool checked() const;
 
+  // The package as a list item: its devices as its name; their dates, the
+  // size, the progress and the state as its value; the check box and the
+  // action button as its parts.
+  bool accessible_items(accessible_view& view) override;
+  void do_accessible_action(int id) override;
+
   static constexpr UINT_PTR progress_timer = 2;
   static constexpr UINT progress_interval_ms = 200;
 

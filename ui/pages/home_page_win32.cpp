@@ -6,6 +6,7 @@
 #include "resources/resource_ids.h"
 #include "ui/pages/home_layout.h"
 #include "ui/pages/page_paint_win32.h"
+#include "ui/pages/scan_status.h"
 #include "ui/skin/button_mouse_win32.h"
 #include "ui/skin/skin_colours.h"
 #include "ui/skin/skin_fonts_win32.h"
@@ -23,11 +24,51 @@ bool home_window_c::create(HWND parent, const RECT& rect, bool visible) {
   start->create(instance, start_button_bitmap(0), start_button_bitmap(1), start_button_bitmap(2), RECT{},
                 text_of("home_start_scan"));
   start->action = &home_window_c::start_clicked;
+  start->name_key = "home_start_scan";
   buttons_.push_back(std::move(start));
 
   static const window_class_info info{L"QuillaryHomePage", CS_DBLCLKS, nullptr, nullptr};
   const DWORD style = WS_CHILD | WS_CLIPCHILDREN | (visible ? WS_VISIBLE : 0);
   return window_c::create(info, parent, u"", style, 0, rect) != nullptr;
+}
+
+bool home_window_c::accessible_items(accessible_view& view) {
+  RECT client{};
+  GetClientRect(handle(), &client);
+  view.self.role = accessible_role::pane;
+  view.self.name = text_of("home_scan_for_driver_updates");
+  const char* const steps[3] = {"home_scan_for_drivers", "home_download", "home_install"};
+  const home_layout layout =
+      place_home(client.right, client.bottom, banner_.width(), banner_.height(), footer_rule_.height());
+  for (int i = 0; i < 3; ++i) {
+    accessible_item step;
+    step.role = accessible_role::static_text;
+    step.name = text_of(steps[i]);
+    step.state = accessible_state::read_only;
+    step.rect = {layout.steps[i].x, layout.steps[i].y, layout.steps[i].x + layout.step_room[i],
+                 layout.steps[i].y + 16};
+    view.parts.push_back(std::move(step));
+  }
+  for (size_t i = 0; i < buttons_.size(); ++i) {
+    accessible_item button = buttons_[i]->accessible(static_cast<int>(i), client);
+    // Enter and Space on the page press it.
+    button.state |= accessible_state::focusable;
+    if (GetFocus() == handle()) button.state |= accessible_state::focused;
+    view.parts.push_back(std::move(button));
+  }
+  accessible_item footer;
+  footer.role = accessible_role::static_text;
+  footer.name = text_of("home_brindle_automatically");
+  footer.state = accessible_state::read_only;
+  footer.rect = {layout.footer_text.x, layout.footer_text.y, client.right - side_bar_width,
+                 layout.footer_text.y + 14};
+  view.parts.push_back(std::move(footer));
+  side_bar_.add_parts(view.parts, client);
+  return true;
+}
+
+void home_window_c::do_accessible_action(int id) {
+  if (id >= 0 && id < static_cast<int>(buttons_.size())) buttons_[static_cast<size_t>(id)]->click(*this);
 }
 
 void home_window_c::start_clicked() { SendMessageW(GetParent(handle()), UM_START_SCAN, 0, 0); }

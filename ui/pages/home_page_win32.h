@@ -22,6 +22,10 @@ class home_window_c : public window_c {
   // A hidden child of `parent` filling `rect`.
   bool create(HWND parent, const RECT& rect, bool visible);
 
+  // The page's texts, the start button and the side bar, for screen readers.
+  bool accessible_items(accessible_view& view) override;
+  void do_accessible_action(int id) override;
+
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
   painting paint_style() const override { return painting::buffered; }

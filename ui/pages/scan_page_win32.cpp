@@ -1,5 +1,7 @@
 #include "ui/pages/scan_page_win32.h"
 
+#include "platform/text.h"
+
 #include <algorithm>
 #include <chrono>
 #include <optional>
@@ -189,6 +191,46 @@ void scan_window_c::on_paint(HDC dc, const RECT& client) {
   paint_status(dc, client);
   paint_progress(dc, client);
   side_bar_.paint(dc, client, side_bar_indent(false, language_code(), side_bar_c::widest_label(dc)));
+}
+
+bool scan_window_c::accessible_items(accessible_view& view) {
+  RECT client{};
+  GetClientRect(handle(), &client);
+  view.self.role = accessible_role::pane;
+  view.self.name = text_of("scan_scanning");
+  accessible_item heading;
+  heading.role = accessible_role::static_text;
+  heading.name = text_of("scan_scanning_your_computer");
+  heading.state = accessible_state::read_only;
+  heading.rect = {area_.left, area_.top - 60, area_.right, area_.top - 40};
+  view.parts.push_back(std::move(heading));
+  scan_status_input input;
+  input.phase = phase_;
+  input.start_local = start_local_;
+  input.start = start_;
+  input.now = platform::current_calendar_time();
+  input.items = progress_->current.load();
+  if (const char16_t* name = progress_->current_name.load()) input.current_item = name;
+  const scan_status_lines lines = status_lines(input);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    accessible_item line;
+    line.role = accessible_role::static_text;
+    line.name = lines[i];
+    line.state = accessible_state::read_only;
+    const int top = area_.top + static_cast<int>(i) * (area_.line_height + line_gap);
+    line.rect = {area_.left, top, area_.right, top + area_.line_height};
+    view.parts.push_back(std::move(line));
+  }
+  accessible_item bar;
+  bar.role = accessible_role::progress_bar;
+  bar.name = text_of("scan_scanning_your_computer");
+  const int permille = progress_permille(progress_->current.load(), progress_->total.load());
+  bar.value = ascii_to_utf16(std::to_string(permille / 10)) + u"%";
+  bar.state = accessible_state::read_only;
+  bar.rect = {10, client.bottom - 40, client.right - side_bar_width - 10, client.bottom - 20};
+  view.parts.push_back(std::move(bar));
+  side_bar_.add_parts(view.parts, client);
+  return true;
 }
 
 void scan_window_c::paint_status(HDC dc, const RECT& client) {

@@ -39,6 +39,10 @@ class scan_window_c : public window_c {
   // null when there is none.
   shared_scan_result take_result() { return std::move(finished_); }
 
+  // The heading, the five status lines and the progress bar, for screen
+  // readers.
+  bool accessible_items(accessible_view& view) override;
+
   static constexpr UINT_PTR timer_id = 1;
   static constexpr UINT timer_period_ms = 200;
   // The job's outcome is delivered with this message (WPARAM: its run).

@@ -53,6 +53,7 @@ void side_bar_c::paint(HDC dc, const RECT& client, int indent) const {
   const std::u16string* values[] = {&summary.model,   &summary.os_name, &summary.processor, &summary.memory,
                                     &summary.display, &summary.sound,   &summary.disk};
   int top = first_row_top;
+  rows_.clear();
   for (size_t i = 0; i < std::size(row_labels); ++i) {
     const std::u16string& label = text_of(row_labels[i]);
     draw_text_at(dc, label, left + side_bar_label_inset, top, font_verdana_8, skin_colour::side_bar_text);
@@ -63,7 +64,33 @@ void side_bar_c::paint(HDC dc, const RECT& client, int indent) const {
     } else {
       draw_paragraph(dc, *values[i], column, font_verdana_8, skin_colour::side_bar_text, 2);
     }
-    top = std::max<int>(column.bottom, top + label_height) + row_gap;
+    const int bottom = std::max<int>(column.bottom, top + label_height);
+    rows_.emplace_back(top, bottom);
+    top = bottom + row_gap;
+  }
+}
+
+void side_bar_c::add_parts(std::vector<accessible_item>& parts, const RECT& client) const {
+  const int left = client.right - side_bar_width;
+  accessible_item heading;
+  heading.role = accessible_role::static_text;
+  heading.name = text_of("sidebar_system_info");
+  heading.state = accessible_state::read_only;
+  heading.rect = {client.right - 193, 28, client.right - right_margin, 44};
+  parts.push_back(std::move(heading));
+  static const system_summary nothing;
+  const auto& summary = system_.summary_ready() ? system_.snapshot().summary : nothing;
+  const std::u16string* values[] = {&summary.model,   &summary.os_name, &summary.processor, &summary.memory,
+                                    &summary.display, &summary.sound,   &summary.disk};
+  for (size_t i = 0; i < std::size(row_labels); ++i) {
+    accessible_item row;
+    row.role = accessible_role::static_text;
+    row.name = text_of(row_labels[i]);
+    row.value = *values[i];
+    row.state = accessible_state::read_only;
+    const auto [top, bottom] = i < rows_.size() ? rows_[i] : std::pair<int, int>{0, 0};
+    row.rect = {left, top, client.right, bottom};
+    parts.push_back(std::move(row));
   }
 }
 

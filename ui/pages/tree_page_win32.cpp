@@ -183,6 +183,33 @@ void tree_page_c::paint_heading(HDC dc, const skin_image_c& image, int x, int y,
   draw_text_at(dc, text_of(key), x + 20, y + 2, font_verdana_9_bold, skin_colour::tree_heading);
 }
 
+bool tree_page_c::accessible_items(accessible_view& view) {
+  RECT client{};
+  GetClientRect(handle(), &client);
+  const tree_page_layout layout = layout_tree_page(client.bottom);
+  view.self.role = accessible_role::pane;
+  view.self.name = text_of(info_heading());
+  auto text = [&](std::u16string name, std::u16string value, int x, int y, int right) {
+    accessible_item item;
+    item.role = accessible_role::static_text;
+    item.name = std::move(name);
+    item.value = std::move(value);
+    item.state = accessible_state::read_only;
+    item.rect = {x, y, right, y + layout.line_gap};
+    view.parts.push_back(std::move(item));
+  };
+  text(text_of(info_heading()), u"", layout.info_x, layout.info_y, client.right);
+  int y = layout.info_y + 30;
+  for (const info_line& row : info_lines(selected_)) {
+    text(text_of(row.label_key), row.value, layout.info_x, y, client.right);
+    y += layout.line_gap;
+  }
+  text(text_of(settings_heading()), u"", layout.settings_x, layout.settings_y, client.right);
+  text(text_of("config_backup_path"), context_.settings.values().backup_path, layout.settings_x,
+       layout.settings_y + 30, client.right);
+  return true;
+}
+
 void tree_page_c::on_paint(HDC dc, const RECT& client) {
   const tree_page_layout layout = layout_tree_page(client.bottom);
   RECT line{layout.separator_x, 0, layout.separator_x + 1, client.bottom};

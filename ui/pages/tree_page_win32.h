@@ -29,6 +29,10 @@ class tree_page_c : public window_c {
   // next showing until the next scan's.
   void take_result(shared_scan_result result) { result_ = std::move(result); }
 
+  // The information and settings panels as texts, for screen readers (the
+  // tree and the action button answer for themselves).
+  bool accessible_items(accessible_view& view) override;
+
   static constexpr int tree_id = 100;
   static constexpr int action_id = 101;
   // Posted to the page after the tree has toggled a box (lParam: the item).

@@ -16,6 +16,7 @@
 #include "ui/skin/skin_colours.h"
 #include "ui/skin/skin_fonts_win32.h"
 #include "ui/skin/skin_image_win32.h"
+#include "ui/window/accessible_model.h"
 
 namespace quillary {
 
@@ -53,6 +54,27 @@ class button_c {
   void click(T& owner) {
     if (action) (owner.*action)();
   }
+  // Where the button lies in `area` (the owner's area the rectangle is
+  // measured in), as hit_test finds it.
+  virtual skin_box place_in(const RECT& /*area*/) const {
+    return {rect.left, rect.top, rect.right, rect.bottom};
+  }
+  // The button as a screen reader's element, its rectangle in the area's
+  // coordinates. Its name is the language text of `name_key`, looked up
+  // now, or the label when there is no key.
+  accessible_item accessible(int id, const RECT& area) const {
+    accessible_item item;
+    item.id = id;
+    item.role = role;
+    item.name = name_key ? text_of(name_key) : text;
+    const skin_box box = place_in(area);
+    item.rect = {box.left, box.top, box.right, box.bottom};
+    if (state == button_state::pressed) item.state |= accessible_state::pressed;
+    if (state == button_state::hover) item.state |= accessible_state::hot_tracked;
+    if (role == accessible_role::link) item.state |= accessible_state::linked;
+    item.default_action = text_of(role == accessible_role::link ? "access_open" : "access_press");
+    return item;
+  }
   const skin_image_c& current_image() const {
     const skin_image_c* set = shared_images ? shared_images : images;
     return set[state >= 0 && state <= 2 ? state : 0];
@@ -66,6 +88,10 @@ class button_c {
   RECT rect{};
   std::u16string text;
   action_type action = nullptr;
+  // What a screen reader hears: the key of the button's name (null: the
+  // label) and its role.
+  const char* name_key = nullptr;
+  accessible_role role = accessible_role::push_button;
 };
 
 // A caption button: its rectangle is measured from the area's right edge,
@@ -76,6 +102,7 @@ class system_button_c : public button_c<T> {
   bool hit_test(int x, int y, const RECT& area) override {
     return right_anchored_hit(this->rect, x, y, area);
   }
+  skin_box place_in(const RECT& area) const override { return right_anchored_box(this->rect, area); }
   void draw_text(HDC, const RECT&) override {}
   void draw(HDC dc, const RECT& area) override {
     const skin_point at = right_anchored_image_origin(this->rect, area);
@@ -121,6 +148,7 @@ class home_button_c : public button_c<T> {
   bool hit_test(int x, int y, const RECT& area) override {
     return rect_contains(box(area), x, y);
   }
+  skin_box place_in(const RECT& area) const override { return box(area); }
   void draw_text(HDC, const RECT&) override {}
   void draw(HDC dc, const RECT& area) override {
     const skin_box at = box(area);
@@ -139,6 +167,7 @@ class download_button_c : public button_c<T> {
   bool hit_test(int x, int y, const RECT& area) override {
     return right_anchored_hit(this->rect, x, y, area);
   }
+  skin_box place_in(const RECT& area) const override { return right_anchored_box(this->rect, area); }
   void draw_text(HDC dc, const RECT& box) override {
     RECT label = box;
     const int mode = SetBkMode(dc, TRANSPARENT);

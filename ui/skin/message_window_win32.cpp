@@ -90,6 +90,19 @@ message_answer message_window_c::run(HWND parent) {
   return answer_for_item(kind_, static_cast<int>(run_modal(message_template(), parent)));
 }
 
+bool message_window_c::accessible_items(accessible_view& view) {
+  view.self.role = accessible_role::dialog;
+  view.self.name = text_;
+  accessible_item text;
+  text.role = accessible_role::static_text;
+  text.name = text_;
+  text.state = accessible_state::read_only;
+  text.rect = {80, 30, 272, 100};
+  view.parts.push_back(std::move(text));
+  add_frame_parts(view.parts);
+  return true;
+}
+
 message_answer show_message(HWND parent, const std::u16string& text, message_kind kind) {
   message_window_c box(text, kind);
   return box.run(parent);
@@ -118,6 +131,7 @@ void message_window_c::initialise() {
   OffsetRect(&place, frame_width, frame_height);
   close->create(instance, close_images[0], close_images[1], close_images[2], place, u"");
   close->action = &message_window_c::close_clicked;
+  close->name_key = "caption_close";
   add_button(std::move(close));
 
   button_images_ =

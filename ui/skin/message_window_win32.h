@@ -26,6 +26,11 @@ class message_window_c : public dialog_c, public ui_window_c<message_window_c> {
   // area); its answer.
   message_answer run(HWND parent);
 
+  // The text and the close button, for screen readers (the answer buttons
+  // answer for themselves).
+  bool accessible_items(accessible_view& view) override;
+  void do_accessible_action(int id) override { frame_part_action(id); }
+
   static constexpr int width = 300;
   static constexpr int height = 200;
   static constexpr int band_top = 130;

@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include "app/language.h"
+
 #include <algorithm>
 #include <iterator>
 #include <memory>
@@ -56,6 +58,14 @@ class panel_list_c : public window_c {
     ShowScrollBar(list, SB_VERT, FALSE);
     return list;
   }
+
+  // A list of the panels, each a child window with its own element.
+  bool accessible_items(accessible_view& view) override {
+    view.self.role = accessible_role::list;
+    view.self.name = text_of(accessible_name_key);
+    return true;
+  }
+  const char* accessible_name_key = "access_packages";
 
   // Adds a panel below the others; null when its window cannot be made.
   T* add_panel(std::unique_ptr<T> panel) {

@@ -60,6 +60,30 @@ class ui_window_c {
     return raw;
   }
 
+  // The caption buttons as screen readers' elements, measured from the
+  // window's corner; their ids start at `frame_part_id`. They lie in the
+  // non-client area, but the window's own object (OBJID_WINDOW) and its
+  // title bar are the system's, which knows nothing of them: the window
+  // lists them among the parts of its client object, where a reader walking
+  // the window finds them first.
+  void add_frame_parts(std::vector<accessible_item>& parts) const {
+    const RECT area = frame_area();
+    for (size_t i = 0; i < buttons.size(); ++i) {
+      accessible_item item = buttons[i]->accessible(frame_part_id + static_cast<int>(i), area);
+      item.origin = accessible_origin::window;
+      parts.push_back(std::move(item));
+    }
+  }
+  // Runs the action of the caption button `id` as its click does; false
+  // when `id` is no caption button's.
+  bool frame_part_action(int id) {
+    const int index = id - frame_part_id;
+    if (index < 0 || index >= static_cast<int>(buttons.size())) return false;
+    buttons[static_cast<size_t>(index)]->click(*static_cast<T*>(this));
+    return true;
+  }
+  static constexpr int frame_part_id = 1000;
+
   // Paints the whole frame now.
   void paint_frame();
   // The window's rectangle moved to (0, 0): the area of the caption buttons.

@@ -1,5 +1,7 @@
 #include "ui/window/bitmap_button_win32.h"
 
+#include "app/language.h"
+
 #include <string>
 
 #include "platform/win32.h"
@@ -35,6 +37,24 @@ void bitmap_button_c::size_to_image() {
 
 bool bitmap_button_c::pushed() const {
   return handle() && (SendMessageW(handle(), BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
+}
+
+bool bitmap_button_c::accessible_items(accessible_view& view) {
+  view.self.role = accessible_role::push_button;
+  view.self.name = window_text(handle());
+  view.self.state = accessible_state::focusable;
+  if (focused()) view.self.state |= accessible_state::focused;
+  if (pushed()) view.self.state |= accessible_state::pressed;
+  if (hovering()) view.self.state |= accessible_state::hot_tracked;
+  if (!IsWindowEnabled(handle())) view.self.state |= accessible_state::unavailable;
+  view.self.default_action = text_of("access_press");
+  return true;
+}
+
+void bitmap_button_c::do_accessible_action(int) {
+  // BM_CLICK presses and releases the button as the mouse does: BN_CLICKED
+  // goes to the parent.
+  if (handle() && IsWindowEnabled(handle())) SendMessageW(handle(), BM_CLICK, 0, 0);
 }
 
 bool bitmap_button_c::focused() const { return handle() && GetFocus() == handle(); }

@@ -47,6 +47,11 @@ class bitmap_button_c : public window_c {
   // Whether the dialog manager made it the default button (Enter).
   bool is_default() const { return default_; }
 
+  // A push button named by its text, for screen readers; its default action
+  // is the button control's own click.
+  bool accessible_items(accessible_view& view) override;
+  void do_accessible_action(int id) override;
+
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
   painting paint_style() const override { return painting::direct; }

@@ -1,5 +1,7 @@
 #include "ui/window/link_win32.h"
 
+#include "app/language.h"
+
 #include <commctrl.h>
 #include <windowsx.h>
 
@@ -126,6 +128,18 @@ COLORREF link_c::text_colour() const {
   // A link that cannot be followed must not look as if it could.
   if (handle() && !IsWindowEnabled(handle())) return GetSysColor(COLOR_GRAYTEXT);
   return visited_ ? colours_.visited : colours_.normal;
+}
+
+bool link_c::accessible_items(accessible_view& view) {
+  view.self.role = accessible_role::link;
+  view.self.name = window_text(handle());
+  view.self.value = target_;
+  view.self.state = accessible_state::focusable | accessible_state::linked;
+  if (GetFocus() == handle()) view.self.state |= accessible_state::focused;
+  if (visited_) view.self.state |= accessible_state::traversed;
+  if (!IsWindowEnabled(handle())) view.self.state |= accessible_state::unavailable;
+  view.self.default_action = text_of("access_open");
+  return true;
 }
 
 bool link_c::navigate() {

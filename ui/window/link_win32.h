@@ -46,6 +46,10 @@ class link_c : public window_c {
   // Opens the target as a click does; true when the shell started it.
   bool navigate();
 
+  // A link named by its text, with its target as value.
+  bool accessible_items(accessible_view& view) override;
+  void do_accessible_action(int) override { navigate(); }
+
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
   painting paint_style() const override { return painting::direct; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/win32.h"
+#include "ui/window/accessible_win32.h"
 #include "ui/window/placement.h"
 
 namespace quillary {
@@ -64,6 +65,10 @@ void window_c::attach(HWND window) {
 }
 
 void window_c::detach() {
+  // A client may keep the accessible object: from now on it answers that
+  // the window is gone.
+  disconnect_accessible_object(accessible_);
+  accessible_ = nullptr;
   if (window_ && in_slot_) SetWindowLongPtrW(window_, object_slot, 0);
   in_slot_ = false;
   if (window_) RemovePropW(window_, object_property);
@@ -176,9 +181,25 @@ bool window_c::handle_plumbing(UINT message, WPARAM wparam, LPARAM lparam, LRESU
     case WM_COMMAND:
       result = 0;
       return on_command(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
+    case WM_GETOBJECT:
+      return answer_get_object(wparam, lparam, result);
     default:
+      if (message == accessible_action_message()) {
+        do_accessible_action(static_cast<int>(wparam));
+        result = 0;
+        return true;
+      }
       return false;
   }
+}
+
+bool window_c::answer_get_object(WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  if (static_cast<LONG>(lparam) != static_cast<LONG>(OBJID_CLIENT)) return false;
+  accessible_view view;
+  if (!accessible_items(view)) return false;
+  if (!accessible_) accessible_ = make_accessible_object(window_, *this);
+  result = answer_accessible_object(accessible_, wparam);
+  return true;
 }
 
 bool window_c::take_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {

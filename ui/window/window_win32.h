@@ -23,6 +23,12 @@
 //   bool on_timer(UINT_PTR id) override { ... }
 //   bool on_command(int id, int code, HWND from) override { ... }
 //
+// and, for screen readers, the window's accessible object (WM_GETOBJECT for
+// OBJID_CLIENT), for a window that describes what it draws:
+//
+//   bool accessible_items(accessible_view& view) override { ... return true; }
+//   void do_accessible_action(int id) override { ... the click's member ... }
+//
 // A message that no handler takes gets default processing: DefWindowProc for
 // windows of our own classes, the control's original procedure for
 // subclassed controls, and the dialog manager for dialogs. A class that
@@ -34,7 +40,11 @@
 #include <string>
 #include <vector>
 
+#include "ui/window/accessible_model.h"
+
 namespace quillary {
+
+class accessible_object_c;
 
 // What a window class of ours looks like; registered on first use.
 struct window_class_info {
@@ -83,6 +93,16 @@ class window_c {
   // The object of a window of ours, or null.
   static window_c* from_handle(HWND window);
 
+  // What the window shows to screen readers, built now from its state: its
+  // own element and its windowless parts. False (the default): the window
+  // has no accessible object of its own, and the system's standard one
+  // answers for it.
+  virtual bool accessible_items(accessible_view& /*view*/) { return false; }
+  // Runs the default action of the part `id` (or of the window's own
+  // element, by its id) exactly as a click does. Called on the window's
+  // thread from a posted message, never from inside the client's call.
+  virtual void do_accessible_action(int /*id*/) {}
+
  protected:
   // The message map. True when the message is handled and `result` is its
   // answer; false sends it on to default processing.
@@ -123,11 +143,14 @@ class window_c {
   bool take_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result);
   bool handle_plumbing(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result);
   void paint_client();
+  bool answer_get_object(WPARAM wparam, LPARAM lparam, LRESULT& result);
   friend class dialog_c;  // its dialog procedure takes messages the same way
 
   HWND window_ = nullptr;
   WNDPROC original_ = nullptr;  // set while subclassing
   bool in_slot_ = false;        // the object is in the window's extra bytes
+  // Made on the first WM_GETOBJECT, disconnected when the window ends.
+  accessible_object_c* accessible_ = nullptr;
 };
 
 // A dialog from a template: a resource of the program or one built in
