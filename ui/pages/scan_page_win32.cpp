@@ -204,14 +204,7 @@ bool scan_window_c::accessible_items(accessible_view& view) {
   heading.state = accessible_state::read_only;
   heading.rect = {area_.left, area_.top - 60, area_.right, area_.top - 40};
   view.parts.push_back(std::move(heading));
-  scan_status_input input;
-  input.phase = phase_;
-  input.start_local = start_local_;
-  input.start = start_;
-  input.now = platform::current_calendar_time();
-  input.items = progress_->current.load();
-  if (const char16_t* name = progress_->current_name.load()) input.current_item = name;
-  const scan_status_lines lines = status_lines(input);
+  const scan_status_lines lines = current_status_lines(platform::current_calendar_time());
   for (size_t i = 0; i < lines.size(); ++i) {
     accessible_item line;
     line.role = accessible_role::static_text;
@@ -233,17 +226,22 @@ bool scan_window_c::accessible_items(accessible_view& view) {
   return true;
 }
 
-void scan_window_c::paint_status(HDC dc, const RECT& client) {
+scan_status_lines scan_window_c::current_status_lines(int64_t now) const {
   scan_status_input input;
   input.phase = phase_;
   input.start_local = start_local_;
   input.start = start_;
-  input.now = platform::current_calendar_time();
+  input.now = now;
   input.items = progress_->current.load();
   // The name lives in the device list, which only the scan thread changes;
   // its records never move while it runs.
   if (const char16_t* name = progress_->current_name.load()) input.current_item = name;
-  const scan_status_lines lines = status_lines(input);
+  return status_lines(input);
+}
+
+void scan_window_c::paint_status(HDC dc, const RECT& client) {
+  const int64_t now = platform::current_calendar_time();
+  const scan_status_lines lines = current_status_lines(now);
   const UINT reading = language_is_right_to_left() ? DT_RTLREADING : 0;
 
   for (size_t i = 0; i < lines.size(); ++i) {
@@ -268,7 +266,7 @@ void scan_window_c::paint_status(HDC dc, const RECT& client) {
     const int top = (area_.bottom + (client.bottom - 60) - waiting_box_height) / 2;
     RECT box{left, top, left + waiting_box_width, top + waiting_box_height};
     FillRect(dc, &box, band_brush_);
-    const std::u16string waiting = text_of("scan_waiting") + animated_dots(input.now);
+    const std::u16string waiting = text_of("scan_waiting") + animated_dots(now);
     RECT text{left + 45, top, box.right, box.bottom};
     HGDIOBJ previous = SelectObject(dc, font_verdana_10);
     SetTextColor(dc, skin_colour::scan_waiting_text);

@@ -64,6 +64,8 @@ class scan_window_c : public window_c {
   // when the failure has no message.
   message_answer report_query_failure(const scan_outcome& outcome);
   void layout();
+  // The status lines as they read now.
+  scan_status_lines current_status_lines(int64_t now) const;
   void paint_status(HDC dc, const RECT& client);
   void paint_progress(HDC dc, const RECT& client);
 
