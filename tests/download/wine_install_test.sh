@@ -30,7 +30,7 @@ trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/checks.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/sample_signature.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/authenticode_samples.sh"
-windows_path() { "$wine_run" winepath -w "$1" 2>/dev/null; }
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/wine_helpers.sh"
 
 # The multi-folder network package, made large enough to pause part-way.
 "$root/scripts/make-sample-catalogue" "$work/sample" >/dev/null || exit 1

@@ -33,30 +33,6 @@ gui="$root/tests/gui"
 port=${QUILLARY_TEST_PORT:-18151}
 export QUILLARY_TEST_SERVERS="http://127.0.0.1:$port/ http://127.0.0.1:$((port + 1))/ http://127.0.0.1:$((port + 2))/"
 
-probe() { "$wine_run" "$bin/window_probe.exe" "$@" | tr -d '\r'; }
-windows_path() {  # a Unix path as Windows programs see it (asked again should Wine not answer)
-  local path
-  for _ in 1 2 3; do
-    path=$("$wine_run" winepath -w "$1" 2>/dev/null) && [ -n "$path" ] && { echo "$path"; return 0; }
-    sleep 1
-  done
-  return 1
-}
-wait_until() {  # wait_until SECONDS COMMAND...
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@" >/dev/null 2>&1; do
-    [ "$SECONDS" -ge "$deadline" ] && return 1
-    sleep 0.2
-  done
-}
-main() {
-  local command=$1
-  shift
-  probe "$command" Quillary "$@" --class MainWindow
-}
-page_visible() { main info --child-class "$1" | grep -q '"visible": true'; }
-box_up() { probe wait "" --class '#32770' --visible --timeout 100 >/dev/null; }
 no_box() { ! probe wait "" --class '#32770' --visible --timeout 1500 >/dev/null; }
 source "$(dirname "${BASH_SOURCE[0]}")/message_box.sh"
 dialog() {  # dialog TITLE COMMAND ARG...: a probe command on a dialog of the program

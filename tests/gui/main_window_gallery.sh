@@ -10,13 +10,6 @@
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/window_test.sh" main_window_gallery "$1"
 out=$(mkdir -p "$2" && cd "$2" && pwd)
-probe() { "$wine_run" "$bin/window_probe.exe" "$@" | tr -d '\r'; }
-windows_path() { "$wine_run" winepath -w "$1" 2>/dev/null; }
-main() {
-  local command=$1
-  shift
-  probe "$command" Quillary "$@" --class MainWindow
-}
 shoot() { main screenshot "$(windows_path "$out/$1.png")" >/dev/null; }
 
 program="$work/program"

@@ -6,36 +6,12 @@
 # and clicks on the header.
 # usage: after tests/tools/window_test.sh, with test_name, gui, native and art set:
 #   source "$gui/program_test.sh"
-probe() { "$wine_run" "$bin/window_probe.exe" "$@" | tr -d '\r'; }
-windows_path() {  # a Unix path as Windows programs see it (asked again should Wine not answer)
-  local path
-  for _ in 1 2 3; do
-    path=$("$wine_run" winepath -w "$1" 2>/dev/null) && [ -n "$path" ] && { echo "$path"; return 0; }
-    sleep 1
-  done
-  return 1
-}
 json() { python3 -c "import json,sys; d=json.loads(sys.argv[1]); print($2)" "$1"; }
-wait_until() {  # wait_until SECONDS COMMAND...: until the command succeeds
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@" >/dev/null 2>&1; do
-    [ "$SECONDS" -ge "$deadline" ] && return 1
-    sleep 0.2
-  done
-}
-main() {  # main COMMAND ARG...: a probe command on the main window
-  local command=$1
-  shift
-  probe "$command" Quillary "$@" --class MainWindow
-}
-page_visible() { main info --child-class "$1" | grep -q '"visible": true'; }
 visible() { main state | grep -q '"visible": true'; }
 hidden() { main state | grep -q '"visible": false'; }
 foreground() { main state | grep -q '"foreground": true'; }
 zoomed() { main info | grep -q '"zoomed": true'; }
 not_zoomed() { main info | grep -q '"zoomed": false'; }
-box_up() { probe wait "" --class '#32770' --visible --timeout 100 >/dev/null; }
 no_box() { ! probe wait "" --class '#32770' --visible --timeout 1000 >/dev/null; }
 source "$(dirname "${BASH_SOURCE[0]}")/message_box.sh"
 

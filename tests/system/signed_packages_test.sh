@@ -34,7 +34,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-windows_path() { "$wine_run" winepath -w "$1" 2>/dev/null; }
+source "$root/tests/tools/wine_helpers.sh"
 json() {  # json FILE PYTHON-EXPRESSION-OVER-d
   python3 -c "import json, sys; d = json.load(open(sys.argv[1])); print($2)" "$1" 2>/dev/null
 }

@@ -7,7 +7,6 @@
 # Needs an X display (the Windows tests run inside xvfb-run).
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/window_test.sh" skin_gui_test "$1"
-probe() { "$wine_run" "$bin/window_probe.exe" "$@" | tr -d '\r'; }
 json() { python3 -c "import json,sys; d=json.loads(sys.argv[1]); print($2)" "$1"; }
 pixel_is() {  # pixel_is COLOUR ARGS... : the probe's pixel equals COLOUR
   local want=$1
