@@ -16,7 +16,7 @@
 #include "ui/dialogs/about_dialog_win32.h"
 #include "ui/dialogs/settings_dialog_win32.h"
 #include "ui/skin/message_window_win32.h"
-#include "ui/skin/skin_colours.h"
+#include "ui/skin/palette.h"
 #include "ui/window_messages.h"
 
 namespace quillary {
@@ -271,7 +271,7 @@ bool main_window_c::on_erase_background(HDC dc) {
   RECT client{};
   GetClientRect(handle(), &client);
   InflateRect(&client, -1, -1);
-  HBRUSH white = CreateSolidBrush(skin_colour::page_ground);
+  HBRUSH white = CreateSolidBrush(colour_of(colour_role::page_ground));
   FillRect(dc, &client, white);
   DeleteObject(white);
   return true;
