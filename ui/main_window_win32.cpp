@@ -523,7 +523,8 @@ void main_window_c::logo_clicked() { context_.shell.open(ascii_to_utf16(product_
 
 void main_window_c::paint_frame_contents(HDC dc, const RECT& window) {
   fill_caption_band(dc, window);
-  if (strip_brush_) {
+  // The strip is a picture of the skin: in high contrast the band alone.
+  if (strip_brush_ && !plain_skin()) {
     RECT strip{window.left, window.top, window.right, window.top + 24};
     FillRect(dc, &strip, strip_brush_);
   }

@@ -100,7 +100,9 @@ bool about_window_c::on_erase_background(HDC dc) {
   GetClientRect(handle(), &client);
   FillRect(dc, &client, background_brush_);
   RECT box = text_box;
-  FillRect(dc, &box, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  HBRUSH white = CreateSolidBrush(colour_of(colour_role::about_box));
+  FillRect(dc, &box, white);
+  DeleteObject(white);
   return true;
 }
 

@@ -117,19 +117,16 @@ class button_c {
   accessible_role role = accessible_role::push_button;
 };
 
-// The system's frame control that stands for a caption button (named by
-// its screen reader's key) in high contrast.
-struct caption_glyph {
-  UINT type;
-  UINT state;
-};
+// The glyph that stands for a caption button (named by its screen
+// reader's key) in high contrast, where its picture is not drawn.
+enum class caption_glyph { close, maximise, restore, minimise, menu };
 inline caption_glyph caption_glyph_of(const char* name_key) {
   const std::string key = name_key ? name_key : "";
-  if (key == "caption_close") return {DFC_CAPTION, DFCS_CAPTIONCLOSE};
-  if (key == "caption_maximise") return {DFC_CAPTION, DFCS_CAPTIONMAX};
-  if (key == "caption_restore") return {DFC_CAPTION, DFCS_CAPTIONRESTORE};
-  if (key == "caption_minimise") return {DFC_CAPTION, DFCS_CAPTIONMIN};
-  return {DFC_SCROLL, DFCS_SCROLLDOWN};  // the menu
+  if (key == "caption_close") return caption_glyph::close;
+  if (key == "caption_maximise") return caption_glyph::maximise;
+  if (key == "caption_restore") return caption_glyph::restore;
+  if (key == "caption_minimise") return caption_glyph::minimise;
+  return caption_glyph::menu;
 }
 
 // A caption button: its rectangle is measured from the area's right edge,
@@ -148,12 +145,46 @@ class system_button_c : public button_c<T> {
       this->current_image().draw(dc, at.x, at.y);
       return;
     }
-    // The system's own caption glyphs, in the system's colours.
+    // A plain box with the caption glyph drawn in lines (the system's own
+    // glyphs need the Marlett font, which not every system has).
     const skin_box box = right_anchored_box(this->rect, area);
-    RECT glyph{box.left, box.top, box.right, box.bottom};
-    const caption_glyph kind = caption_glyph_of(this->name_key);
-    DrawFrameControl(dc, &glyph, kind.type,
-                     kind.state | (this->state == button_state::pressed ? DFCS_PUSHED : 0u));
+    draw_plain_box(dc, RECT{box.left, box.top, box.right, box.bottom}, this->state == button_state::pressed);
+    HPEN pen = CreatePen(PS_SOLID, 2, this->label_colour());
+    HGDIOBJ previous = SelectObject(dc, pen);
+    const int x = (box.left + box.right) / 2, y = (box.top + box.bottom) / 2;
+    const auto line = [dc](int x1, int y1, int x2, int y2) {
+      MoveToEx(dc, x1, y1, nullptr);
+      LineTo(dc, x2, y2);
+    };
+    switch (caption_glyph_of(this->name_key)) {
+      case caption_glyph::close:
+        line(x - 5, y - 5, x + 5, y + 5);
+        line(x + 5, y - 5, x - 5, y + 5);
+        break;
+      case caption_glyph::maximise:
+        line(x - 5, y - 5, x + 5, y - 5);
+        line(x + 5, y - 5, x + 5, y + 5);
+        line(x + 5, y + 5, x - 5, y + 5);
+        line(x - 5, y + 5, x - 5, y - 5);
+        break;
+      case caption_glyph::restore:
+        line(x - 5, y - 2, x + 3, y - 2);
+        line(x + 3, y - 2, x + 3, y + 5);
+        line(x + 3, y + 5, x - 5, y + 5);
+        line(x - 5, y + 5, x - 5, y - 2);
+        line(x - 2, y - 5, x + 6, y - 5);
+        line(x + 6, y - 5, x + 6, y + 2);
+        break;
+      case caption_glyph::minimise:
+        line(x - 5, y + 4, x + 5, y + 4);
+        break;
+      case caption_glyph::menu:
+        line(x - 5, y - 2, x, y + 3);
+        line(x, y + 3, x + 5, y - 2);
+        break;
+    }
+    SelectObject(dc, previous);
+    DeleteObject(pen);
   }
 };
 

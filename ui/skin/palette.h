@@ -61,6 +61,7 @@ enum class colour_role {
   about_ground,
   about_header_text,
   about_text,
+  about_box,
   settings_ground,
   settings_heading,
   // Only drawn in high contrast, where a button's picture becomes a plain

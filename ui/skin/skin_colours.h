@@ -92,6 +92,7 @@ constexpr uint32_t about_ground = skin_rgb(139, 184, 241);
 // the white box.
 constexpr uint32_t about_header_text = skin_rgb(255, 255, 255);
 constexpr uint32_t about_text = skin_rgb(0, 0, 0);
+constexpr uint32_t about_box = skin_rgb(255, 255, 255);
 
 // --- the settings dialog ---
 constexpr uint32_t settings_ground = skin_rgb(255, 255, 255);
