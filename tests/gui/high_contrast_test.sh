@@ -9,7 +9,7 @@
 # (high-contrast-home.png, high-contrast-download.png) for looking at.
 #
 # usage: high_contrast_test.sh WINDOWS_BIN NATIVE_BIN ART_DIR [SHOT_DIR]
-# Needs an X display. The update service listens on 127.0.0.1:18094-18096,
+# Needs an X display. The update service listens on 127.0.0.1:18164-18166,
 # apart from the other GUI tests' ports.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/window_test.sh" high_contrast_test "$1"
@@ -21,13 +21,13 @@ test_name=high_contrast_test
 source "$gui/program_test.sh"
 [ -n "$shots" ] && mkdir -p "$shots" && shots=$(cd "$shots" && pwd)
 
-export QUILLARY_TEST_SERVERS="http://127.0.0.1:18094/ http://127.0.0.1:18095/ http://127.0.0.1:18096/"
+export QUILLARY_TEST_SERVERS="http://127.0.0.1:18164/ http://127.0.0.1:18165/ http://127.0.0.1:18166/"
 export QUILLARY_TEST_HIGH_CONTRAST=1
 serve_here() {  # serve_here CATALOGUE: quillary-service on the test's own three addresses
   stop_service
   sign_catalogue "$1" || { echo "$test_name: cannot sign $1"; exit 1; }
   "$native/quillary-service" --catalogue "$1" \
-    --listen 127.0.0.1:18094 --listen 127.0.0.1:18095 --listen 127.0.0.1:18096 > "$work/service.out" 2>&1 &
+    --listen 127.0.0.1:18164 --listen 127.0.0.1:18165 --listen 127.0.0.1:18166 > "$work/service.out" 2>&1 &
   service=$!
   wait_until 20 service_ready || { echo "$test_name: quillary-service did not start"; cat "$work/service.out"; exit 1; }
 }

@@ -76,7 +76,7 @@ void about_window_c::paint_frame_contents(HDC dc, const RECT& window) {
   const std::u16string& name = text_of("about_name");
   TextOutW(dc, 90, 49, wide(name), static_cast<int>(name.size()));
   if (previous) SelectObject(dc, previous);
-  if (band_brush_) {
+  if (band_brush_ && !plain_skin()) {  // a picture of the skin
     RECT band{5, caption_height - band_height_, 490, caption_height};
     FillRect(dc, &band, band_brush_);
   }

@@ -39,12 +39,11 @@ uint32_t argb_of(COLORREF colour) {
 
 download_all_window_c::~download_all_window_c() {
   destroy();
-  if (background_) DeleteObject(background_);
 }
 
 bool download_all_window_c::create(HWND parent, const RECT& rect) {
   static const window_class_info info{L"DownloadAllWindow", CS_DBLCLKS, nullptr, nullptr};
-  background_ = CreateSolidBrush(colour_of(colour_role::download_bar));
+  background_.get();
   if (!window_c::create(info, parent, u"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, rect)) return false;
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   check_box_ = CreateWindowExW(0, L"BUTTON", wide(text_of("download_all_check")),
@@ -93,7 +92,7 @@ bool download_all_window_c::handle_message(UINT message, WPARAM wparam, LPARAM l
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       SetBkColor(reinterpret_cast<HDC>(wparam), colour_of(colour_role::download_bar));
-      result = reinterpret_cast<LRESULT>(background_);
+      result = reinterpret_cast<LRESULT>(background_.get());
       return true;
     default:
       return window_c::handle_message(message, wparam, lparam, result);
@@ -127,16 +126,14 @@ void download_all_window_c::on_paint(HDC dc, const RECT& client) {
 
 download_window_c::~download_window_c() {
   destroy();
-  if (header_brush_) DeleteObject(header_brush_);
-  if (tint_brush_) DeleteObject(tint_brush_);
 }
 
 bool download_window_c::create(HWND parent, const RECT& rect) {
   static const window_class_info info{L"DownloadWindow", CS_DBLCLKS, nullptr, nullptr};
   if (!window_c::create(info, parent, u"", WS_CHILD | WS_CLIPCHILDREN, 0, rect)) return false;
   const HINSTANCE instance = GetModuleHandleW(nullptr);
-  header_brush_ = CreateSolidBrush(colour_of(colour_role::download_header_band));
-  tint_brush_ = CreateSolidBrush(colour_of(colour_role::panel_tint));
+  header_brush_.get();
+  tint_brush_.get();
   status_pictures_[static_cast<int>(panel_status_image::no_driver)].load(instance, bitmap_status_no_driver);
   status_pictures_[static_cast<int>(panel_status_image::not_needed)].load(instance, bitmap_status_not_needed);
   status_pictures_[static_cast<int>(panel_status_image::needed)].load(instance, bitmap_status_needed);
@@ -144,7 +141,7 @@ bool download_window_c::create(HWND parent, const RECT& rect) {
   panels_.page = handle();
   panels_.shell = &context_.shell;
   panels_.authenticode = &context_.authenticode;
-  panels_.tint_brush = tint_brush_;
+  panels_.tint_brush = &tint_brush_;
   panels_.white_brush = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   panels_.status_pictures = status_pictures_;
   button_pictures_[0].load(instance, bitmap_panel_button_normal);
@@ -334,7 +331,7 @@ bool download_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lpara
       const HDC dc = reinterpret_cast<HDC>(wparam);
       SetTextColor(dc, colour_of(colour_role::download_header_text));
       SetBkColor(dc, colour_of(colour_role::download_header_band));
-      result = reinterpret_cast<LRESULT>(header_brush_);
+      result = reinterpret_cast<LRESULT>(header_brush_.get());
       return true;
     }
     case UM_CHECK_ALL:

@@ -375,7 +375,7 @@ bool download_panel_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam
       return false;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-      result = reinterpret_cast<LRESULT>(group_.not_needed ? context_.tint_brush : context_.white_brush);
+      result = reinterpret_cast<LRESULT>(group_.not_needed ? context_.tint_brush->get() : context_.white_brush);
       return true;
     case WM_CONTEXTMENU: {
       POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};

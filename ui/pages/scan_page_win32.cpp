@@ -41,8 +41,6 @@ scan_window_c::scan_window_c(ui_context& context) : context_(context), job_(cont
 
 scan_window_c::~scan_window_c() {
   // A job still running at exit ends with the process; it owns its progress.
-  if (frame_brush_) DeleteObject(frame_brush_);
-  if (band_brush_) DeleteObject(band_brush_);
 }
 
 bool scan_window_c::create(HWND parent, const RECT& rect) {
@@ -50,8 +48,8 @@ bool scan_window_c::create(HWND parent, const RECT& rect) {
   header_icon_.load(instance, bitmap_scan_header_icon);
   header_art_.load(instance, bitmap_scan_header_art);
   side_bar_.load(instance);
-  frame_brush_ = CreateSolidBrush(colour_of(colour_role::side_bar_edge));
-  band_brush_ = CreateSolidBrush(colour_of(colour_role::side_bar));
+  frame_brush_.get();
+  band_brush_.get();
   // While a scan runs the pointer says so, and the page stays usable.
   static const window_class_info info{L"QuillaryScanPage", CS_DBLCLKS, LoadCursorW(nullptr, IDC_APPSTARTING),
                                       nullptr};
@@ -185,7 +183,7 @@ void scan_window_c::on_paint(HDC dc, const RECT& client) {
   header_art_.draw(dc, main_right - header_art_.width(), 15);
   draw_text_at(dc, text_of("scan_scanning"), 80, 28, font_verdana_16_bold, colour_of(colour_role::heading));
   RECT frame{10, 85, main_right, client.bottom - 60};
-  FrameRect(dc, &frame, frame_brush_);
+  FrameRect(dc, &frame, frame_brush_.get());
   draw_text_at(dc, text_of("scan_scanning_your_computer"), area_.left, area_.top - 60, font_verdana_12_bold,
                colour_of(colour_role::heading));
   paint_status(dc, client);
@@ -251,7 +249,7 @@ void scan_window_c::paint_status(HDC dc, const RECT& client) {
     if (i % 2 == 0) {
       RECT band{area_.left - band_reach_x, top - band_reach_y, area_.right + band_reach_x,
                 top + area_.line_height + band_reach_y};
-      FillRect(dc, &band, band_brush_);
+      FillRect(dc, &band, band_brush_.get());
     }
     RECT line{area_.left, top, area_.right, top + area_.line_height};
     HGDIOBJ previous = SelectObject(dc, font_verdana_10);
@@ -267,7 +265,7 @@ void scan_window_c::paint_status(HDC dc, const RECT& client) {
     const int left = (main_width - waiting_box_width) / 2;
     const int top = (area_.bottom + (client.bottom - 60) - waiting_box_height) / 2;
     RECT box{left, top, left + waiting_box_width, top + waiting_box_height};
-    FillRect(dc, &box, band_brush_);
+    FillRect(dc, &box, band_brush_.get());
     const std::u16string waiting = text_of("scan_waiting") + animated_dots(input.now);
     RECT text{left + 45, top, box.right, box.bottom};
     HGDIOBJ previous = SelectObject(dc, font_verdana_10);
@@ -279,8 +277,8 @@ void scan_window_c::paint_status(HDC dc, const RECT& client) {
 
 void scan_window_c::paint_progress(HDC dc, const RECT& client) {
   RECT bar{10, client.bottom - 40, client.right - side_bar_width - 10, client.bottom - 20};
-  FillRect(dc, &bar, band_brush_);
-  FrameRect(dc, &bar, frame_brush_);
+  FillRect(dc, &bar, band_brush_.get());
+  FrameRect(dc, &bar, frame_brush_.get());
   const int permille = progress_permille(progress_->current.load(), progress_->total.load());
   if (permille > 0) {
     RECT filled{bar.left + 1, bar.top + 1, bar.left + 1 + (bar.right - bar.left - 2) * permille / 1000, bar.bottom - 1};

@@ -41,6 +41,20 @@ void on_theme_change(HWND window) {
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
+HBRUSH role_brush_c::get() {
+  const COLORREF colour = colour_of(role_);
+  if (brush_ && colour == colour_) return brush_;
+  reset();
+  brush_ = CreateSolidBrush(colour);
+  colour_ = colour;
+  return brush_;
+}
+
+void role_brush_c::reset() {
+  if (brush_) DeleteObject(brush_);
+  brush_ = nullptr;
+}
+
 void draw_plain_box(HDC dc, const RECT& box, bool active) {
   HBRUSH ground = CreateSolidBrush(colour_of(active ? colour_role::button_active_ground : colour_role::button_ground));
   FillRect(dc, &box, ground);

@@ -25,6 +25,23 @@ void refresh_program_palette();
 // its frame and all its children.
 void on_theme_change(HWND window);
 
+// A solid brush of a role's colour for a window that lives on while the
+// theme changes: made again when the role's colour has changed since.
+class role_brush_c {
+ public:
+  explicit role_brush_c(colour_role role) : role_(role) {}
+  ~role_brush_c() { reset(); }
+  role_brush_c(const role_brush_c&) = delete;
+  role_brush_c& operator=(const role_brush_c&) = delete;
+  HBRUSH get();
+  void reset();
+
+ private:
+  colour_role role_;
+  HBRUSH brush_ = nullptr;
+  COLORREF colour_ = 0;
+};
+
 // A button's picture in high contrast: a box filled with the system's
 // button colour (the highlight while `active`), framed in its text colour.
 void draw_plain_box(HDC dc, const RECT& box, bool active);
