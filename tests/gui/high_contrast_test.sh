@@ -6,7 +6,8 @@
 # QUILLARY_TEST_HIGH_CONTRAST to act as if the system did. The pages' grounds
 # are the system's window colour, the download page's header band its
 # highlight, and the home and download pages are saved as screenshots
-# (high-contrast-home.png, high-contrast-download.png) for looking at.
+# (high-contrast-home.png, high-contrast-download.png) for looking at, with
+# the backup page (high-contrast-backup.png).
 #
 # usage: high_contrast_test.sh WINDOWS_BIN NATIVE_BIN ART_DIR [SHOT_DIR]
 # Needs an X display. The update service listens on 127.0.0.1:18164-18166,
@@ -89,6 +90,12 @@ sleep 1
 check "the download page's screenshot is taken" shot_here high-contrast-download
 check "the download page's header band is the system's highlight" \
   test "$(colour_at 3 3 DownloadWindow)" = "#1AEBFF"
+
+press Backup
+sleep 2
+away
+sleep 1
+check "the backup page's screenshot is taken" shot_here high-contrast-backup
 
 stop_program
 report_checks high_contrast_test
