@@ -172,7 +172,7 @@ int run(int panel_count, int rounds) {
   buttons[0].load(GetModuleHandleW(nullptr), bitmap_panel_button_normal);
   buttons[1].load(GetModuleHandleW(nullptr), bitmap_panel_button_hover);
   buttons[2].load(GetModuleHandleW(nullptr), bitmap_panel_button_pressed);
-  HBRUSH tint = CreateSolidBrush(skin_colour::panel_tint);
+  role_brush_c tint(colour_role::panel_tint);
   // The program's objects, as its start builds them, over nothing of the
   // machine's: the panels find their downloads in the registry.
   memory_registry_c registry;
@@ -184,7 +184,7 @@ int run(int panel_count, int rounds) {
   background_work_c work;
   ui_context program{settings, system, inventory, updates, downloads, nullptr, shell, platform::system_elevator(),
                      platform::system_authenticode(), work};
-  download_panel_context context{&program, nullptr, nullptr, &shell, tint, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)),
+  download_panel_context context{&program, nullptr, nullptr, &shell, &tint, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)),
                                  pictures, buttons};
   panel_list_c<download_panel_c> list;
   list.create(host, RECT{0, 0, 560, 440}, 1);
@@ -220,7 +220,6 @@ int run(int panel_count, int rounds) {
               static_cast<double>(gdi_with - gdi_before) / panel_count,
               static_cast<double>(user_with - user_before) / panel_count);
   DestroyWindow(host);
-  DeleteObject(tint);
   return 0;
 }
 

@@ -30,6 +30,7 @@
 #include "service/http_transfer.h"
 #include "service/update_client.h"
 #include "ui/main_window_win32.h"
+#include "ui/skin/palette_win32.h"
 #include "ui/skin/skin_fonts_win32.h"
 #include "ui/ui_context.h"
 #include "ui/window/background_job.h"
@@ -235,6 +236,7 @@ int run_program(HINSTANCE instance, int show_command, const program_options& opt
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
+  refresh_program_palette();
   int result = -1;
   {
     program_c program(options);

@@ -16,7 +16,7 @@
 #include "ui/dialogs/about_dialog_win32.h"
 #include "ui/dialogs/settings_dialog_win32.h"
 #include "ui/skin/message_window_win32.h"
-#include "ui/skin/skin_colours.h"
+#include "ui/skin/palette.h"
 #include "ui/window_messages.h"
 
 namespace quillary {
@@ -271,7 +271,7 @@ bool main_window_c::on_erase_background(HDC dc) {
   RECT client{};
   GetClientRect(handle(), &client);
   InflateRect(&client, -1, -1);
-  HBRUSH white = CreateSolidBrush(skin_colour::page_ground);
+  HBRUSH white = CreateSolidBrush(colour_of(colour_role::page_ground));
   FillRect(dc, &client, white);
   DeleteObject(white);
   return true;
@@ -523,7 +523,8 @@ void main_window_c::logo_clicked() { context_.shell.open(ascii_to_utf16(product_
 
 void main_window_c::paint_frame_contents(HDC dc, const RECT& window) {
   fill_caption_band(dc, window);
-  if (strip_brush_) {
+  // The strip is a picture of the skin: in high contrast the band alone.
+  if (strip_brush_ && !plain_skin()) {
     RECT strip{window.left, window.top, window.right, window.top + 24};
     FillRect(dc, &strip, strip_brush_);
   }

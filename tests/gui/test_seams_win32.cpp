@@ -26,10 +26,15 @@
 //   QUILLARY_TEST_AUTHENTICODE   the verdict of every setup program's check
 //                                in this process (see tests/test_authenticode.h;
 //                                the companion quillary-cli.exe has its own)
+//   QUILLARY_TEST_HIGH_CONTRAST  "1": the program draws as under a
+//                                high-contrast theme, with the system's
+//                                colours, although Wine's
+//                                SPI_GETHIGHCONTRAST never reports one
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -43,6 +48,7 @@
 #include "tests/test_authenticode.h"
 #include "tests/test_elevator.h"
 #include "ui/main_window_win32.h"
+#include "ui/skin/palette_win32.h"
 
 namespace {
 
@@ -110,6 +116,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     const wchar_t* hold = _wgetenv(L"QUILLARY_TEST_INSTALL_HOLD");
     static logging_shell_c shell(log, hold ? hold : L"");
     options.shell = &shell;
+  }
+  if (const wchar_t* contrast = _wgetenv(L"QUILLARY_TEST_HIGH_CONTRAST")) {
+    if (std::wcscmp(contrast, L"1") == 0) quillary::assume_high_contrast(true);
   }
   static const auto elevator = quillary::testing::elevator_from_environment();
   options.elevator = elevator.get();

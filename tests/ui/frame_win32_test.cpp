@@ -116,6 +116,44 @@ TEST_F(frame, caption_band_and_border_are_painted_in_the_skin_colours) {
   ReleaseDC(window.handle(), dc);
 }
 
+// A scheme whose colours are found nowhere in the skin.
+class odd_system_colours_c : public system_colours_i {
+ public:
+  uint32_t colour(system_colour index) const override {
+    return skin_rgb(10, 20, static_cast<uint32_t>(index) * 5);
+  }
+};
+
+TEST_F(frame, in_high_contrast_the_band_and_border_take_the_system_colours) {
+  program_palette().use(true, odd_system_colours_c{});
+  window.paint_frame();
+  HDC dc = GetWindowDC(window.handle());
+  RECT bounds{};
+  GetWindowRect(window.handle(), &bounds);
+  const int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
+  const COLORREF band = GetPixel(dc, width / 2, window.frame_height + 25);
+  const COLORREF border = GetPixel(dc, 0, 0);
+  ReleaseDC(window.handle(), dc);
+  program_palette().use(false, odd_system_colours_c{});
+  EXPECT_EQ(band, skin_rgb(10, 20, COLOR_ACTIVECAPTION * 5));
+  EXPECT_EQ(border, skin_rgb(10, 20, COLOR_WINDOWFRAME * 5));
+}
+
+TEST_F(frame, a_colour_change_reads_the_theme_again) {
+  assume_high_contrast(false);
+  ASSERT_FALSE(program_palette().plain());
+  assume_high_contrast(true);
+  program_palette().use(false, odd_system_colours_c{});  // as before the change
+  SendMessageW(window.handle(), WM_SYSCOLORCHANGE, 0, 0);
+  const bool plain = program_palette().plain();
+  const COLORREF ground = colour_of(colour_role::page_ground);
+  assume_high_contrast(false);
+  EXPECT_TRUE(plain);
+  EXPECT_EQ(ground, GetSysColor(COLOR_WINDOW));
+  EXPECT_FALSE(program_palette().plain());
+  EXPECT_EQ(colour_of(colour_role::page_ground), skin_colour::page_ground);
+}
+
 TEST_F(frame, the_title_is_drawn_unless_it_is_only_blanks) {
   const auto title_ink = [&] {
     window.paint_frame();

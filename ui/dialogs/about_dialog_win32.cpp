@@ -8,7 +8,7 @@
 #include "ui/dialogs/about_text.h"
 #include "ui/dialogs/dialog_button_win32.h"
 #include "ui/skin/message_window_win32.h"
-#include "ui/skin/skin_colours.h"
+#include "ui/skin/palette.h"
 #include "ui/skin/skin_fonts_win32.h"
 #include "ui/skin/wrapped_text_win32.h"
 
@@ -52,7 +52,7 @@ void about_window_c::initialise() {
     band_height_ = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
     band_brush_ = CreatePatternBrush(band_bitmap_);
   }
-  background_brush_ = CreateSolidBrush(skin_colour::about_ground);
+  background_brush_ = CreateSolidBrush(colour_of(colour_role::about_ground));
   button_images_ = build_skin_image_list(instance, button_width, button_height,
                                          {bitmap_about_button_normal, bitmap_about_button_pressed,
                                           bitmap_about_button_hover});
@@ -72,11 +72,11 @@ void about_window_c::paint_frame_contents(HDC dc, const RECT& window) {
   header_.draw(dc, 20, 30);
   HGDIOBJ previous = font_arial_25_bold ? SelectObject(dc, font_arial_25_bold) : nullptr;
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, skin_colour::about_header_text);
+  SetTextColor(dc, colour_of(colour_role::about_header_text));
   const std::u16string& name = text_of("about_name");
   TextOutW(dc, 90, 49, wide(name), static_cast<int>(name.size()));
   if (previous) SelectObject(dc, previous);
-  if (band_brush_) {
+  if (band_brush_ && !plain_skin()) {  // a picture of the skin
     RECT band{5, caption_height - band_height_, 490, caption_height};
     FillRect(dc, &band, band_brush_);
   }
@@ -100,7 +100,9 @@ bool about_window_c::on_erase_background(HDC dc) {
   GetClientRect(handle(), &client);
   FillRect(dc, &client, background_brush_);
   RECT box = text_box;
-  FillRect(dc, &box, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  HBRUSH white = CreateSolidBrush(colour_of(colour_role::about_box));
+  FillRect(dc, &box, white);
+  DeleteObject(white);
   return true;
 }
 
@@ -120,12 +122,12 @@ bool about_window_c::on_command(int id, int code, HWND) {
 void about_window_c::on_paint(HDC dc, const RECT&) {
   HGDIOBJ previous = font_verdana_8 ? SelectObject(dc, font_verdana_8) : nullptr;
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, skin_colour::about_header_text);
+  SetTextColor(dc, colour_of(colour_role::about_header_text));
   for (const auto& [key, y] : {std::pair<const char*, int>{"about_copyright", 5}, {"about_information", 65}}) {
     const std::u16string& text = text_of(key);
     TextOutW(dc, 15, y, wide(text), static_cast<int>(text.size()));
   }
-  SetTextColor(dc, skin_colour::about_text);
+  SetTextColor(dc, colour_of(colour_role::about_text));
   RECT box = text_box;
   box.left += 5;
   box.right -= 5;

@@ -2,7 +2,7 @@
 
 #include "app/language.h"
 #include "platform/win32.h"
-#include "ui/skin/skin_colours.h"
+#include "ui/skin/palette.h"
 
 namespace quillary {
 
@@ -13,7 +13,7 @@ void prepare_dialog_button(bitmap_button_c& button, HWND dialog, int item, HIMAG
   button.set_image_list(images);
   button.set_images({0, 1, 2, -1});
   button.set_text_font(font);
-  button.set_text_colour(skin_colour::button_text);
+  button.set_text_colour(colour_of(colour_role::button_text));
   button.subclass(control);
   SetWindowTextW(control, wide(text_of(text_key)));
   SetWindowPos(control, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -15,7 +15,7 @@
 #include "ui/dialogs/dialog_button_win32.h"
 #include "ui/dialogs/settings_rules.h"
 #include "ui/skin/message_window_win32.h"
-#include "ui/skin/skin_colours.h"
+#include "ui/skin/palette.h"
 #include "ui/skin/skin_fonts_win32.h"
 
 namespace quillary {
@@ -106,8 +106,8 @@ void config_window_c::initialise() {
     prepare_dialog_button(b.button, handle(), b.item, button_images_, font_verdana_8, b.text_key, b.x, b.y);
   }
 
-  frame_brush_ = CreateSolidBrush(skin_colour::settings_heading);
-  white_brush_ = CreateSolidBrush(skin_colour::settings_ground);
+  frame_brush_ = CreateSolidBrush(colour_of(colour_role::settings_heading));
+  white_brush_ = CreateSolidBrush(colour_of(colour_role::settings_ground));
   SetWindowPos(handle(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
   centre_window(handle(), GetWindow(handle(), GW_OWNER));
 
@@ -164,7 +164,7 @@ bool config_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam,
     case WM_CTLCOLORDLG: {
       HDC dc = reinterpret_cast<HDC>(wparam);
       SetBkMode(dc, TRANSPARENT);
-      SetBkColor(dc, skin_colour::settings_ground);
+      SetBkColor(dc, colour_of(colour_role::settings_ground));
       if (font_verdana_8) SelectObject(dc, font_verdana_8);
       result = reinterpret_cast<LRESULT>(white_brush_);
       return true;
@@ -205,7 +205,7 @@ bool config_window_c::on_command(int id, int code, HWND) {
 
 void config_window_c::on_paint(HDC dc, const RECT&) {
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, skin_colour::settings_heading);
+  SetTextColor(dc, colour_of(colour_role::settings_heading));
   HGDIOBJ previous = font_verdana_8_bold ? SelectObject(dc, font_verdana_8_bold) : nullptr;
   for (const static_text& heading : headings) {
     const std::u16string& text = text_of(heading.key);

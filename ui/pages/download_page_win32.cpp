@@ -15,7 +15,8 @@
 #include "ui/skin/button_mouse_win32.h"
 #include "ui/window/accessible_win32.h"
 #include "ui/skin/message_window_win32.h"
-#include "ui/skin/skin_colours.h"
+#include "ui/skin/palette.h"
+#include "ui/skin/plain_marks_win32.h"
 #include "ui/skin/skin_fonts_win32.h"
 #include "ui/window_messages.h"
 
@@ -38,12 +39,11 @@ uint32_t argb_of(COLORREF colour) {
 
 download_all_window_c::~download_all_window_c() {
   destroy();
-  if (background_) DeleteObject(background_);
 }
 
 bool download_all_window_c::create(HWND parent, const RECT& rect) {
   static const window_class_info info{L"DownloadAllWindow", CS_DBLCLKS, nullptr, nullptr};
-  background_ = CreateSolidBrush(skin_colour::download_bar);
+  background_.get();
   if (!window_c::create(info, parent, u"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, rect)) return false;
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   check_box_ = CreateWindowExW(0, L"BUTTON", wide(text_of("download_all_check")),
@@ -91,8 +91,8 @@ bool download_all_window_c::handle_message(UINT message, WPARAM wparam, LPARAM l
   switch (message) {
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-      SetBkColor(reinterpret_cast<HDC>(wparam), skin_colour::download_bar);
-      result = reinterpret_cast<LRESULT>(background_);
+      SetBkColor(reinterpret_cast<HDC>(wparam), colour_of(colour_role::download_bar));
+      result = reinterpret_cast<LRESULT>(background_.get());
       return true;
     default:
       return window_c::handle_message(message, wparam, lparam, result);
@@ -112,8 +112,8 @@ bool download_all_window_c::on_command(int id, int code, HWND) {
 }
 
 void download_all_window_c::on_paint(HDC dc, const RECT& client) {
-  fill_colour(dc, client, skin_colour::download_bar);
-  fill_colour(dc, RECT{client.left, client.top, client.right, client.top + 1}, skin_colour::download_rule);
+  fill_colour(dc, client, colour_of(colour_role::download_bar));
+  fill_colour(dc, RECT{client.left, client.top, client.right, client.top + 1}, colour_of(colour_role::download_rule));
   for (auto& button : buttons_) {
     HFONT font = first_fitting_font(dc, button->text, 106 - 6, {font_verdana_8_bold, font_verdana_8});
     HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
@@ -126,16 +126,14 @@ void download_all_window_c::on_paint(HDC dc, const RECT& client) {
 
 download_window_c::~download_window_c() {
   destroy();
-  if (header_brush_) DeleteObject(header_brush_);
-  if (tint_brush_) DeleteObject(tint_brush_);
 }
 
 bool download_window_c::create(HWND parent, const RECT& rect) {
   static const window_class_info info{L"DownloadWindow", CS_DBLCLKS, nullptr, nullptr};
   if (!window_c::create(info, parent, u"", WS_CHILD | WS_CLIPCHILDREN, 0, rect)) return false;
   const HINSTANCE instance = GetModuleHandleW(nullptr);
-  header_brush_ = CreateSolidBrush(skin_colour::download_header_band);
-  tint_brush_ = CreateSolidBrush(skin_colour::panel_tint);
+  header_brush_.get();
+  tint_brush_.get();
   status_pictures_[static_cast<int>(panel_status_image::no_driver)].load(instance, bitmap_status_no_driver);
   status_pictures_[static_cast<int>(panel_status_image::not_needed)].load(instance, bitmap_status_not_needed);
   status_pictures_[static_cast<int>(panel_status_image::needed)].load(instance, bitmap_status_needed);
@@ -143,7 +141,7 @@ bool download_window_c::create(HWND parent, const RECT& rect) {
   panels_.page = handle();
   panels_.shell = &context_.shell;
   panels_.authenticode = &context_.authenticode;
-  panels_.tint_brush = tint_brush_;
+  panels_.tint_brush = &tint_brush_;
   panels_.white_brush = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   panels_.status_pictures = status_pictures_;
   button_pictures_[0].load(instance, bitmap_panel_button_normal);
@@ -242,10 +240,10 @@ void download_window_c::fill_chart() {
   // 105 pixels wide: each slice stands out by 5.
   chart_.set_pie_rect(RECT{60, 20, 165, 100});
   chart_.clear_slices();
-  chart_.add_slice(u"out_of_date", text_of("sidebar_out_of_date"), counts_.out_of_date, argb_of(skin_colour::chart_out_of_date));
-  chart_.add_slice(u"no_driver", text_of("sidebar_no_driver"), counts_.no_driver, argb_of(skin_colour::chart_no_driver));
+  chart_.add_slice(u"out_of_date", text_of("sidebar_out_of_date"), counts_.out_of_date, argb_of(colour_of(colour_role::chart_out_of_date)));
+  chart_.add_slice(u"no_driver", text_of("sidebar_no_driver"), counts_.no_driver, argb_of(colour_of(colour_role::chart_no_driver)));
   chart_.add_slice(u"up_to_date", text_of("sidebar_up_to_date"), std::max(0, counts_.up_to_date()),
-                   argb_of(skin_colour::chart_up_to_date));
+                   argb_of(colour_of(colour_role::chart_up_to_date)));
   for (const char16_t* name : {u"out_of_date", u"no_driver", u"up_to_date"}) {
     chart_.set_explode(chart_.find_slice(name), 5);
   }
@@ -331,9 +329,9 @@ bool download_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lpara
       const HWND control = reinterpret_cast<HWND>(lparam);
       if (control != best_ && control != latest_) return false;
       const HDC dc = reinterpret_cast<HDC>(wparam);
-      SetTextColor(dc, skin_colour::download_header_text);
-      SetBkColor(dc, skin_colour::download_header_band);
-      result = reinterpret_cast<LRESULT>(header_brush_);
+      SetTextColor(dc, colour_of(colour_role::download_header_text));
+      SetBkColor(dc, colour_of(colour_role::download_header_band));
+      result = reinterpret_cast<LRESULT>(header_brush_.get());
       return true;
     }
     case UM_CHECK_ALL:
@@ -380,7 +378,7 @@ bool download_window_c::on_command(int id, int code, HWND) {
 }
 
 void download_window_c::on_paint(HDC dc, const RECT& client) {
-  fill_colour(dc, client, skin_colour::page_ground);
+  fill_colour(dc, client, colour_of(colour_role::page_ground));
   paint_header(dc, client);
   paint_side(dc, client);
 }
@@ -388,7 +386,7 @@ void download_window_c::on_paint(HDC dc, const RECT& client) {
 void download_window_c::paint_header(HDC dc, const RECT& client) {
   const download_page_layout layout =
       place_download_page(client.right, client.bottom, has_wide_choices(language_code()));
-  fill_colour(dc, to_rect(layout.header), skin_colour::download_header_band);
+  fill_colour(dc, to_rect(layout.header), colour_of(colour_role::download_header_band));
   const header_text header = header_text_for(counts_.out_of_date);
   // Italian, Spanish and Dutch headings are long: a smaller face; so is
   // any heading in any language that would run into the choices.
@@ -403,7 +401,7 @@ void download_window_c::paint_header(HDC dc, const RECT& client) {
   room.right = room.left + room_width;
   HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, skin_colour::download_header_text);
+  SetTextColor(dc, colour_of(colour_role::download_header_text));
   // Too long for one line even in the smallest face: two lines.
   const bool two_lines = text_extent(dc, text, font).cx > room_width;
   const int lines_height = two_lines ? 2 * height : height;
@@ -414,7 +412,7 @@ void download_window_c::paint_header(HDC dc, const RECT& client) {
   DrawTextW(dc, wide(text), static_cast<int>(text.size()), &line, format);
   if (header.shows_count && !two_lines) {
     const int end = std::min<int>(room.left + text_extent(dc, text, font).cx, room.right - 40);
-    SetTextColor(dc, skin_colour::download_count);
+    SetTextColor(dc, colour_of(colour_role::download_count));
     const std::u16string count = ascii_to_utf16(std::to_string(counts_.out_of_date));
     TextOutW(dc, end + 2, y, wide(count), static_cast<int>(count.size()));
   }
@@ -491,32 +489,39 @@ void download_window_c::paint_side(HDC dc, const RECT& client) {
   const download_page_layout layout =
       place_download_page(client.right, client.bottom, has_wide_choices(language_code()));
   fill_colour(dc, to_rect(layout.side), GetSysColor(COLOR_BTNFACE));
-  fill_colour(dc, RECT{layout.side.left, layout.side.top, layout.side.left + 1, layout.side.bottom}, skin_colour::download_rule);
+  fill_colour(dc, RECT{layout.side.left, layout.side.top, layout.side.left + 1, layout.side.bottom}, colour_of(colour_role::download_rule));
 
-  draw_text_at(dc, text_of("sidebar_score"), layout.score.left, layout.score.top, font_verdana_10_bold, skin_colour::download_side_text);
+  draw_text_at(dc, text_of("sidebar_score"), layout.score.left, layout.score.top, font_verdana_10_bold, colour_of(colour_role::download_side_text));
   const int32_t score = driver_score(counts_.up_to_date(), counts_.offered);
   draw_text_at(dc, ascii_to_utf16(std::to_string(score)), layout.score.left, layout.score.top + 18,
-               font_arial_25_bold, score < good_score ? skin_colour::score_poor : skin_colour::score_good);
+               font_arial_25_bold, score < good_score ? colour_of(colour_role::score_poor) : colour_of(colour_role::score_good));
 
   const std::pair<const char*, int64_t> legend[] = {{"sidebar_out_of_date", counts_.out_of_date},
                                                     {"sidebar_no_driver", counts_.no_driver},
                                                     {"sidebar_up_to_date", counts_.up_to_date()},
                                                     {"sidebar_total", result_ ? result_->total_devices() : 0}};
-  const COLORREF swatches[] = {skin_colour::chart_out_of_date, skin_colour::chart_no_driver,
-                               skin_colour::chart_up_to_date};
+  const COLORREF swatches[] = {colour_of(colour_role::chart_out_of_date), colour_of(colour_role::chart_no_driver),
+                               colour_of(colour_role::chart_up_to_date)};
   int y = layout.legend.top;
   for (size_t i = 0; i < std::size(legend); ++i) {
     int x = layout.legend.left;
     if (i < std::size(swatches)) {
-      fill_colour(dc, RECT{x, y + 3, x + 10, y + 13}, swatches[i]);
+      const RECT swatch{x, y + 3, x + 10, y + 13};
+      if (plain_skin()) {
+        // The chart's slices are told apart by these hatches, not colours.
+        draw_hatch_swatch(dc, swatch, chart_hatch_for(i), colour_of(colour_role::chart_out_of_date),
+                          colour_of(colour_role::page_ground));
+      } else {
+        fill_colour(dc, swatch, swatches[i]);
+      }
       x += 16;
     }
     draw_text_at(dc, format_language_text(text_of(legend[i].first), legend[i].second), x, y, font_verdana_8,
-                 skin_colour::download_side_text);
+                 colour_of(colour_role::download_side_text));
     y += 18;
   }
   RECT paragraph = to_rect(layout.whql);
-  draw_paragraph(dc, text_of("sidebar_whql"), paragraph, font_verdana_8, skin_colour::download_side_text, 2);
+  draw_paragraph(dc, text_of("sidebar_whql"), paragraph, font_verdana_8, colour_of(colour_role::download_side_text), 2);
 }
 
 }  // namespace quillary

@@ -49,7 +49,7 @@ class download_all_window_c : public window_c {
   HWND check_box_ = nullptr;
   std::vector<std::unique_ptr<button_c<download_all_window_c>>> buttons_;
   bool tracking_ = false;
-  HBRUSH background_ = nullptr;
+  role_brush_c background_{colour_role::download_bar};
 };
 
 class download_window_c : public window_c {
@@ -108,8 +108,8 @@ class download_window_c : public window_c {
   link_c faq_;
   HWND best_ = nullptr;
   HWND latest_ = nullptr;
-  HBRUSH header_brush_ = nullptr;
-  HBRUSH tint_brush_ = nullptr;
+  role_brush_c header_brush_{colour_role::download_header_band};
+  role_brush_c tint_brush_{colour_role::panel_tint};
   skin_image_c status_pictures_[3];
   skin_image_c button_pictures_[3];
   download_panel_context panels_;

@@ -134,6 +134,15 @@ panel_status_image status_image_for(const update_package& group) {
   return group.not_needed ? panel_status_image::not_needed : panel_status_image::needed;
 }
 
+status_mark status_mark_of(panel_status_image image) {
+  switch (image) {
+    case panel_status_image::no_driver: return status_mark::no_driver;
+    case panel_status_image::not_needed: return status_mark::up_to_date;
+    case panel_status_image::needed:
+    default: return status_mark::out_of_date;
+  }
+}
+
 header_text header_text_for(int32_t out_of_date) {
   if (out_of_date <= 0) return {"download_new_drivers_found3", false};
   if (out_of_date < 9) return {"download_new_drivers_found1", false};

@@ -12,6 +12,7 @@
 #include "service/scan_result.h"
 #include "service/update_package_list.h"
 #include "download/download_session.h"
+#include "ui/skin/plain_marks.h"
 
 namespace quillary {
 
@@ -57,6 +58,8 @@ offered_drivers install_offered_drivers(const update_package& group);
 // The rows' status picture.
 enum class panel_status_image { no_driver, not_needed, needed };
 panel_status_image status_image_for(const update_package& group);
+// The shape that stands for the picture in high contrast.
+status_mark status_mark_of(panel_status_image image);
 
 // The header's text for the number of out-of-date devices: which key, and
 // whether the count follows it.

@@ -24,7 +24,8 @@
 #include "ui/skin/button_mouse_win32.h"
 #include "ui/window/accessible_win32.h"
 #include "ui/skin/message_window_win32.h"
-#include "ui/skin/skin_colours.h"
+#include "ui/skin/palette.h"
+#include "ui/skin/plain_marks_win32.h"
 #include "ui/skin/skin_fonts_win32.h"
 #include "ui/window_messages.h"
 
@@ -374,7 +375,7 @@ bool download_panel_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam
       return false;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-      result = reinterpret_cast<LRESULT>(group_.not_needed ? context_.tint_brush : context_.white_brush);
+      result = reinterpret_cast<LRESULT>(group_.not_needed ? context_.tint_brush->get() : context_.white_brush);
       return true;
     case WM_CONTEXTMENU: {
       POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
@@ -406,8 +407,8 @@ bool download_panel_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam
 
 void download_panel_c::on_paint(HDC dc, const RECT& client) {
   using namespace download_panel_metrics;
-  fill_colour(dc, client, group_.not_needed ? skin_colour::panel_tint : skin_colour::panel_ground);
-  frame_colour(dc, RECT{client.left + 4, client.top + 3, client.right - 4, client.bottom - 3}, skin_colour::panel_frame);
+  fill_colour(dc, client, group_.not_needed ? colour_of(colour_role::panel_tint) : colour_of(colour_role::panel_ground));
+  frame_colour(dc, RECT{client.left + 4, client.top + 3, client.right - 4, client.bottom - 3}, colour_of(colour_role::panel_frame));
 
   const device_record* first = group_.devices.empty() ? nullptr : group_.devices.front();
   const device_class_entry* entry = first ? first->class_entry : nullptr;
@@ -417,7 +418,7 @@ void download_panel_c::on_paint(HDC dc, const RECT& client) {
   }
   if (entry) {
     draw_line(dc, entry->description, RECT{text_left, margin, client.right - 14, margin + class_line}, font_verdana_8_bold,
-              skin_colour::panel_class_text);
+              colour_of(colour_role::panel_class_text));
   }
   for (size_t i = 0; i < group_.devices.size(); ++i) {
     paint_device(dc, *group_.devices[i], device_line_top(i), client.right);
@@ -427,27 +428,32 @@ void download_panel_c::on_paint(HDC dc, const RECT& client) {
 
 void download_panel_c::paint_device(HDC dc, const offered_device& device, int top, int right) {
   using namespace download_panel_metrics;
-  fill_colour(dc, RECT{10, top - 1, right - 10, top}, skin_colour::panel_frame);
-  if (context_.status_pictures) {
-    context_.status_pictures[static_cast<int>(status_image_for(group_))].draw(dc, 12,
-                                                                          top + (device_line * 2 - 16) / 2);
+  fill_colour(dc, RECT{10, top - 1, right - 10, top}, colour_of(colour_role::panel_frame));
+  const panel_status_image status = status_image_for(group_);
+  const int mark_top = top + (device_line * 2 - 16) / 2;
+  if (plain_skin()) {
+    // The coloured pictures differ by colour alone: shapes in the text's
+    // colour tell the three apart.
+    draw_status_mark(dc, status_mark_of(status), 12, mark_top, colour_of(colour_role::panel_device_text));
+  } else if (context_.status_pictures) {
+    context_.status_pictures[static_cast<int>(status)].draw(dc, 12, mark_top);
   }
   draw_line(dc, device.description, RECT{text_left, top, right - 14, top + device_line}, font_verdana_8_bold,
-            skin_colour::panel_device_text);
+            colour_of(colour_role::panel_device_text));
   const update_item* offer = offer_of(device, group_.choice);
   const std::u16string dates = date_line(device.driver_date, offer ? offer->text(update_item::date) : u"");
   // A long language's line takes the narrower face before it is cut: the
   // offered date at its end is the point of the line.
   const RECT line{text_left, top + device_line, right - 14, top + 2 * device_line};
   draw_line(dc, dates, line, first_fitting_font(dc, dates, line.right - line.left, {font_verdana_8, font_arial_8}),
-            skin_colour::panel_date_text);
+            colour_of(colour_role::panel_date_text));
 }
 
 void download_panel_c::paint_status_row(HDC dc, const RECT& client) {
   const panel_status_row row = place_status_row(client.right, group_.devices.size(), is_language("fr"));
   const update_item* item = group_.item;
   if (item && item->sign == 0) {
-    draw_text_at(dc, u"WHQL", row.whql.x, row.whql.y, font_verdana_8_bold, skin_colour::panel_whql_text);
+    draw_text_at(dc, u"WHQL", row.whql.x, row.whql.y, font_verdana_8_bold, colour_of(colour_role::panel_whql_text));
   }
 
   const download_state state = session_ ? session_->state() : download_state::not_downloaded;
@@ -458,19 +464,19 @@ void download_panel_c::paint_status_row(HDC dc, const RECT& client) {
   }
   const RECT bar = to_rect(row.progress);
   if (bar.right > bar.left) {
-    fill_colour(dc, bar, skin_colour::panel_bar_ground);
+    fill_colour(dc, bar, colour_of(colour_role::panel_bar_ground));
     const double fraction = expected > 0 ? std::clamp(static_cast<double>(written) / expected, 0.0, 1.0) : 0.0;
     const int filled = static_cast<int>((bar.right - bar.left - 2) * fraction);
-    fill_colour(dc, RECT{bar.left + 1, bar.top + 1, bar.left + 1 + filled, bar.bottom - 1}, skin_colour::panel_bar_fill);
-    frame_colour(dc, bar, skin_colour::panel_bar_frame);
-    draw_line(dc, progress_text(written, expected), bar, font_verdana_8, skin_colour::panel_device_text, DT_CENTER);
+    fill_colour(dc, RECT{bar.left + 1, bar.top + 1, bar.left + 1 + filled, bar.bottom - 1}, colour_of(colour_role::panel_bar_fill));
+    frame_colour(dc, bar, colour_of(colour_role::panel_bar_frame));
+    draw_line(dc, progress_text(written, expected), bar, font_verdana_8, colour_of(colour_role::panel_device_text), DT_CENTER);
   }
   const std::u16string& state_text =
       text_of(installing() ? "download_installing" : session_ ? status_text_key(*session_) : status_text_key(state));
   const RECT state_box = to_rect(row.status_text);
   draw_line(dc, state_text, state_box,
             first_fitting_font(dc, state_text, state_box.right - state_box.left, {font_verdana_8_bold, font_verdana_8}),
-            state == download_state::error && !installing() ? skin_colour::panel_error_text : skin_colour::panel_status_text);
+            state == download_state::error && !installing() ? colour_of(colour_role::panel_error_text) : colour_of(colour_role::panel_status_text));
 
   if (!buttons_.empty()) {
     button_c<download_panel_c>& button = *buttons_.front();

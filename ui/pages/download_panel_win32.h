@@ -31,7 +31,7 @@ struct download_panel_context {
   // The result the panels show; each panel keeps it as long as it lives.
   shared_scan_result result;
   shell_i* shell = nullptr;     // opens folders, Explorer and installers
-  HBRUSH tint_brush = nullptr;  // the background of a package not needed
+  role_brush_c* tint_brush = nullptr;  // the background of a package not needed
   HBRUSH white_brush = nullptr;
   // The rows' pictures, by panel_status_image.
   const skin_image_c* status_pictures = nullptr;

@@ -8,7 +8,7 @@
 #include "ui/pages/page_paint_win32.h"
 #include "ui/pages/scan_status.h"
 #include "ui/skin/button_mouse_win32.h"
-#include "ui/skin/skin_colours.h"
+#include "ui/skin/palette.h"
 #include "ui/skin/skin_fonts_win32.h"
 #include "ui/window_messages.h"
 
@@ -100,7 +100,7 @@ bool home_window_c::on_size(UINT, int, int) {
 void home_window_c::on_paint(HDC dc, const RECT& client) {
   const home_layout layout =
       place_home(client.right, client.bottom, banner_.width(), banner_.height(), footer_rule_.height());
-  draw_text_at(dc, text_of("home_scan_for_driver_updates"), 15, 10, font_verdana_12_bold, skin_colour::heading);
+  draw_text_at(dc, text_of("home_scan_for_driver_updates"), 15, 10, font_verdana_12_bold, colour_of(colour_role::heading));
   banner_.draw(dc, layout.banner.x, layout.banner.y);
   // French, Italian and Spanish step names are long: a smaller face; so is
   // any name in any language that would run into the banner's pictures.
@@ -110,13 +110,13 @@ void home_window_c::on_paint(HDC dc, const RECT& client) {
     const std::u16string& name = text_of(steps[i]);
     HFONT font = long_steps ? font_verdana_8_bold : font_verdana_10_bold;
     if (text_extent(dc, name, font).cx > layout.step_room[i]) font = font_verdana_8_bold;
-    draw_text_at(dc, name, layout.steps[i].x, layout.steps[i].y, font, skin_colour::heading);
+    draw_text_at(dc, name, layout.steps[i].x, layout.steps[i].y, font, colour_of(colour_role::heading));
   }
   for (auto& button : buttons_) button->draw(dc, client);
   footer_rule_.draw(dc, layout.footer_rule.x, layout.footer_rule.y);
   footer_icon_.draw(dc, layout.footer_icon.x, layout.footer_icon.y);
   draw_text_at(dc, text_of("home_brindle_automatically"), layout.footer_text.x, layout.footer_text.y,
-               font_verdana_8_bold, skin_colour::heading);
+               font_verdana_8_bold, colour_of(colour_role::heading));
   side_bar_.paint(dc, client, side_bar_indent(true, language_code(), side_bar_c::widest_label(dc)));
 }
 

@@ -17,7 +17,7 @@
 #include "ui/pages/home_layout.h"
 #include "ui/pages/page_paint_win32.h"
 #include "ui/skin/message_window_win32.h"
-#include "ui/skin/skin_colours.h"
+#include "ui/skin/palette.h"
 #include "ui/skin/skin_fonts_win32.h"
 #include "ui/window_messages.h"
 
@@ -41,8 +41,6 @@ scan_window_c::scan_window_c(ui_context& context) : context_(context), job_(cont
 
 scan_window_c::~scan_window_c() {
   // A job still running at exit ends with the process; it owns its progress.
-  if (frame_brush_) DeleteObject(frame_brush_);
-  if (band_brush_) DeleteObject(band_brush_);
 }
 
 bool scan_window_c::create(HWND parent, const RECT& rect) {
@@ -50,8 +48,8 @@ bool scan_window_c::create(HWND parent, const RECT& rect) {
   header_icon_.load(instance, bitmap_scan_header_icon);
   header_art_.load(instance, bitmap_scan_header_art);
   side_bar_.load(instance);
-  frame_brush_ = CreateSolidBrush(skin_colour::side_bar_edge);
-  band_brush_ = CreateSolidBrush(skin_colour::side_bar);
+  frame_brush_.get();
+  band_brush_.get();
   // While a scan runs the pointer says so, and the page stays usable.
   static const window_class_info info{L"QuillaryScanPage", CS_DBLCLKS, LoadCursorW(nullptr, IDC_APPSTARTING),
                                       nullptr};
@@ -183,11 +181,11 @@ void scan_window_c::on_paint(HDC dc, const RECT& client) {
   const int main_right = client.right - side_bar_width - 10;
   header_icon_.draw(dc, 15, 15);
   header_art_.draw(dc, main_right - header_art_.width(), 15);
-  draw_text_at(dc, text_of("scan_scanning"), 80, 28, font_verdana_16_bold, skin_colour::heading);
+  draw_text_at(dc, text_of("scan_scanning"), 80, 28, font_verdana_16_bold, colour_of(colour_role::heading));
   RECT frame{10, 85, main_right, client.bottom - 60};
-  FrameRect(dc, &frame, frame_brush_);
+  FrameRect(dc, &frame, frame_brush_.get());
   draw_text_at(dc, text_of("scan_scanning_your_computer"), area_.left, area_.top - 60, font_verdana_12_bold,
-               skin_colour::heading);
+               colour_of(colour_role::heading));
   paint_status(dc, client);
   paint_progress(dc, client);
   side_bar_.paint(dc, client, side_bar_indent(false, language_code(), side_bar_c::widest_label(dc)));
@@ -249,12 +247,12 @@ void scan_window_c::paint_status(HDC dc, const RECT& client) {
     if (i % 2 == 0) {
       RECT band{area_.left - band_reach_x, top - band_reach_y, area_.right + band_reach_x,
                 top + area_.line_height + band_reach_y};
-      FillRect(dc, &band, band_brush_);
+      FillRect(dc, &band, band_brush_.get());
     }
     RECT line{area_.left, top, area_.right, top + area_.line_height};
     HGDIOBJ previous = SelectObject(dc, font_verdana_10);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, skin_colour::side_bar_text);
+    SetTextColor(dc, colour_of(colour_role::side_bar_text));
     // A long device name ends in an ellipsis rather than running on.
     DrawTextW(dc, wide(lines[i]), -1, &line, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS | reading);
     SelectObject(dc, previous);
@@ -265,11 +263,11 @@ void scan_window_c::paint_status(HDC dc, const RECT& client) {
     const int left = (main_width - waiting_box_width) / 2;
     const int top = (area_.bottom + (client.bottom - 60) - waiting_box_height) / 2;
     RECT box{left, top, left + waiting_box_width, top + waiting_box_height};
-    FillRect(dc, &box, band_brush_);
+    FillRect(dc, &box, band_brush_.get());
     const std::u16string waiting = text_of("scan_waiting") + animated_dots(now);
     RECT text{left + 45, top, box.right, box.bottom};
     HGDIOBJ previous = SelectObject(dc, font_verdana_10);
-    SetTextColor(dc, skin_colour::scan_waiting_text);
+    SetTextColor(dc, colour_of(colour_role::scan_waiting_text));
     DrawTextW(dc, wide(waiting), -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | reading);
     SelectObject(dc, previous);
   }
@@ -277,12 +275,12 @@ void scan_window_c::paint_status(HDC dc, const RECT& client) {
 
 void scan_window_c::paint_progress(HDC dc, const RECT& client) {
   RECT bar{10, client.bottom - 40, client.right - side_bar_width - 10, client.bottom - 20};
-  FillRect(dc, &bar, band_brush_);
-  FrameRect(dc, &bar, frame_brush_);
+  FillRect(dc, &bar, band_brush_.get());
+  FrameRect(dc, &bar, frame_brush_.get());
   const int permille = progress_permille(progress_->current.load(), progress_->total.load());
   if (permille > 0) {
     RECT filled{bar.left + 1, bar.top + 1, bar.left + 1 + (bar.right - bar.left - 2) * permille / 1000, bar.bottom - 1};
-    HBRUSH fill = CreateSolidBrush(skin_colour::scan_progress_fill);
+    HBRUSH fill = CreateSolidBrush(colour_of(colour_role::scan_progress_fill));
     FillRect(dc, &filled, fill);
     DeleteObject(fill);
   }

@@ -14,6 +14,7 @@
 #include "ui/pages/scan_status.h"
 #include "ui/pages/side_bar_win32.h"
 #include "ui/skin/message_box_layout.h"
+#include "ui/skin/palette_win32.h"
 #include "ui/skin/skin_image_win32.h"
 #include "ui/ui_context.h"
 #include "ui/window/background_job.h"
@@ -83,8 +84,8 @@ class scan_window_c : public window_c {
   skin_image_c header_icon_;
   skin_image_c header_art_;
   side_bar_c side_bar_;
-  HBRUSH frame_brush_ = nullptr;
-  HBRUSH band_brush_ = nullptr;
+  role_brush_c frame_brush_{colour_role::side_bar_edge};
+  role_brush_c band_brush_{colour_role::side_bar};
 };
 
 }  // namespace quillary

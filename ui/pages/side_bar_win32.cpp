@@ -9,7 +9,7 @@
 #include "ui/pages/page_paint_win32.h"
 #include "ui/pages/home_layout.h"
 #include "ui/pages/scan_status.h"
-#include "ui/skin/skin_colours.h"
+#include "ui/skin/palette.h"
 #include "ui/skin/skin_fonts_win32.h"
 
 namespace quillary {
@@ -35,17 +35,17 @@ int side_bar_c::widest_label(HDC dc) {
 void side_bar_c::paint(HDC dc, const RECT& client, int indent) const {
   const int left = client.right - side_bar_width;
   RECT bar{left, 0, client.right, client.bottom};
-  HBRUSH ground = CreateSolidBrush(skin_colour::side_bar);
+  HBRUSH ground = CreateSolidBrush(colour_of(colour_role::side_bar));
   FillRect(dc, &bar, ground);
   DeleteObject(ground);
   RECT edge{left, 0, left + 1, client.bottom};
-  HBRUSH line = CreateSolidBrush(skin_colour::side_bar_edge);
+  HBRUSH line = CreateSolidBrush(colour_of(colour_role::side_bar_edge));
   FillRect(dc, &edge, line);
   DeleteObject(line);
 
   heading_.draw(dc, client.right - 247, 5);
   draw_text_at(dc, text_of("sidebar_system_info"), client.right - 193, 28, font_verdana_10_bold,
-               skin_colour::heading);
+               colour_of(colour_role::heading));
 
   // Until the summary's queries have finished, the rows show their labels.
   static const system_summary nothing;
@@ -56,13 +56,13 @@ void side_bar_c::paint(HDC dc, const RECT& client, int indent) const {
   rows_.clear();
   for (size_t i = 0; i < std::size(row_labels); ++i) {
     const std::u16string& label = text_of(row_labels[i]);
-    draw_text_at(dc, label, left + side_bar_label_inset, top, font_verdana_8, skin_colour::side_bar_text);
+    draw_text_at(dc, label, left + side_bar_label_inset, top, font_verdana_8, colour_of(colour_role::side_bar_text));
     const int label_height = text_extent(dc, label, font_verdana_8).cy;
     RECT column{left + indent, top, client.right - right_margin, client.bottom};
     if (values[i]->empty()) {
       column.bottom = top + label_height;
     } else {
-      draw_paragraph(dc, *values[i], column, font_verdana_8, skin_colour::side_bar_text, 2);
+      draw_paragraph(dc, *values[i], column, font_verdana_8, colour_of(colour_role::side_bar_text), 2);
     }
     const int bottom = std::max<int>(column.bottom, top + label_height);
     rows_.emplace_back(top, bottom);

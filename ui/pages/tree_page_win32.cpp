@@ -9,7 +9,7 @@
 #include "resources/resource_ids.h"
 #include "ui/pages/page_paint_win32.h"
 #include "ui/skin/message_window_win32.h"
-#include "ui/skin/skin_colours.h"
+#include "ui/skin/palette.h"
 #include "ui/skin/skin_fonts_win32.h"
 
 namespace quillary {
@@ -65,7 +65,7 @@ bool tree_page_c::on_create() {
   action_.set_image_list(action_images_);
   action_.set_images({0, 1, 2, -1});
   action_.set_text_font(font_verdana_22);
-  action_.set_text_colour(skin_colour::button_text);
+  action_.set_text_colour(colour_of(colour_role::button_text));
   if (button) action_.subclass(button);
 
   info_header_.load(instance, bitmap_information_header);
@@ -180,7 +180,7 @@ bool tree_page_c::on_command(int id, int code, HWND) {
 
 void tree_page_c::paint_heading(HDC dc, const skin_image_c& image, int x, int y, const char* key) {
   image.draw(dc, x, y);
-  draw_text_at(dc, text_of(key), x + 20, y + 2, font_verdana_9_bold, skin_colour::tree_heading);
+  draw_text_at(dc, text_of(key), x + 20, y + 2, font_verdana_9_bold, colour_of(colour_role::tree_heading));
 }
 
 bool tree_page_c::accessible_items(accessible_view& view) {
@@ -213,25 +213,25 @@ bool tree_page_c::accessible_items(accessible_view& view) {
 void tree_page_c::on_paint(HDC dc, const RECT& client) {
   const tree_page_layout layout = layout_tree_page(client.bottom);
   RECT line{layout.separator_x, 0, layout.separator_x + 1, client.bottom};
-  HBRUSH separator = CreateSolidBrush(skin_colour::tree_separator);
+  HBRUSH separator = CreateSolidBrush(colour_of(colour_role::tree_separator));
   FillRect(dc, &line, separator);
   DeleteObject(separator);
 
   paint_heading(dc, info_header_, layout.info_x, layout.info_y, info_heading());
   int y = layout.info_y + 30;
   for (const info_line& row : info_lines(selected_)) {
-    draw_text_at(dc, label_text(text_of(row.label_key)), layout.info_x, y, font_verdana_8, skin_colour::tree_label);
-    draw_text_at(dc, row.value, layout.info_x + layout.value_offset, y, font_verdana_8, skin_colour::tree_value);
+    draw_text_at(dc, label_text(text_of(row.label_key)), layout.info_x, y, font_verdana_8, colour_of(colour_role::tree_label));
+    draw_text_at(dc, row.value, layout.info_x + layout.value_offset, y, font_verdana_8, colour_of(colour_role::tree_value));
     y += layout.line_gap;
   }
 
   paint_heading(dc, settings_header_, layout.settings_x, layout.settings_y, settings_heading());
   const std::u16string label = label_text(text_of("config_backup_path"));
   const int label_y = layout.settings_y + 30;
-  draw_text_at(dc, label, layout.settings_x, label_y, font_verdana_8, skin_colour::tree_label);
+  draw_text_at(dc, label, layout.settings_x, label_y, font_verdana_8, colour_of(colour_role::tree_label));
   const SIZE label_size = text_extent(dc, label, font_verdana_8);
   draw_text_at(dc, context_.settings.values().backup_path, layout.settings_x + label_size.cx + 10, label_y, font_verdana_8,
-               skin_colour::tree_value);
+               colour_of(colour_role::tree_value));
 }
 
 // --- the adapter -----------------------------------------------------------------

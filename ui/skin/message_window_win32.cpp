@@ -5,7 +5,7 @@
 
 #include "app/language.h"
 #include "platform/win32.h"
-#include "ui/skin/skin_colours.h"
+#include "ui/skin/palette.h"
 #include "ui/skin/skin_fonts_win32.h"
 #include "ui/skin/wrapped_text_win32.h"
 
@@ -115,7 +115,7 @@ void message_window_c::prepare_button(bitmap_button_c& button, int item, const c
   button.set_image_list(button_images_);
   button.set_images({0, 1, 2, -1});
   button.set_text_font(font_verdana_9_bold);
-  button.set_text_colour(skin_colour::button_text);
+  button.set_text_colour(colour_of(colour_role::button_text));
   button.subclass(control);
   SetWindowTextW(control, wide(text_of(text_key)));
   SetWindowPos(control, nullptr, x, message_box_button_y, 0, 0,
@@ -151,8 +151,8 @@ void message_window_c::initialise() {
   CreateWindowExW(0, L"STATIC", wide(text_), WS_CHILD | SS_NOPREFIX, 80, 30, 192, 70, handle(),
                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(message_text_id)), instance, nullptr);
 
-  background_brush_ = CreateSolidBrush(skin_colour::message_background);
-  band_brush_ = CreateSolidBrush(skin_colour::caption_band);
+  background_brush_ = CreateSolidBrush(colour_of(colour_role::message_background));
+  band_brush_ = CreateSolidBrush(colour_of(colour_role::caption_band));
   SetWindowPos(handle(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
   centre_window(handle(), GetParent(handle()));
   set_window_region();
@@ -198,7 +198,7 @@ void message_window_c::on_paint(HDC dc, const RECT&) {
   icon_.draw(dc, 15, 30);
   HGDIOBJ previous = font_verdana_10 ? SelectObject(dc, font_verdana_10) : nullptr;
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, skin_colour::message_text);
+  SetTextColor(dc, colour_of(colour_role::message_text));
   RECT box{80, 30, 272, 100};
   draw_wrapped_text(dc, text_, box, 6, DT_VCENTER);
   if (previous) SelectObject(dc, previous);

@@ -15,6 +15,8 @@ using std::min;
 #include <gdiplus.h>
 
 #include "platform/win32.h"
+#include "ui/skin/palette.h"
+#include "ui/skin/plain_marks.h"
 
 namespace quillary {
 namespace {
@@ -50,6 +52,38 @@ std::vector<std::pair<float, float>> front_parts(float start, float sweep) {
     if (b > a) parts.emplace_back(a, b);
   }
   return parts;
+}
+
+Gdiplus::Color opaque(uint32_t colorref) {
+  return Gdiplus::Color(255, static_cast<BYTE>(colorref & 0xFF), static_cast<BYTE>((colorref >> 8) & 0xFF),
+                        static_cast<BYTE>((colorref >> 16) & 0xFF));
+}
+
+Gdiplus::HatchStyle hatch_style(chart_hatch hatch) {
+  switch (hatch) {
+    case chart_hatch::diagonal_cross: return Gdiplus::HatchStyleDiagonalCross;
+    case chart_hatch::horizontal: return Gdiplus::HatchStyleHorizontal;
+    case chart_hatch::forward_diagonal: return Gdiplus::HatchStyleWideUpwardDiagonal;
+    case chart_hatch::vertical: return Gdiplus::HatchStyleVertical;
+    case chart_hatch::cross: return Gdiplus::HatchStyleCross;
+    case chart_hatch::backward_diagonal:
+    default: return Gdiplus::HatchStyleWideDownwardDiagonal;
+  }
+}
+
+// In high contrast: the slice flat, in its hatch of the window's text on
+// the window's ground, outlined, so that slices differ without colour.
+void draw_plain_slice(Gdiplus::Graphics& g, size_t index, const slice_arc& arc, const pie_geometry& pie) {
+  Gdiplus::HatchBrush hatch(hatch_style(chart_hatch_for(index)), opaque(colour_of(colour_role::chart_out_of_date)),
+                            opaque(colour_of(colour_role::page_ground)));
+  Gdiplus::Pen outline(opaque(colour_of(colour_role::plain_text)), 1.5f);
+  if (arc.sweep >= 359.99f) {
+    g.FillEllipse(&hatch, pie.top_face());
+    g.DrawEllipse(&outline, pie.top_face());
+  } else {
+    g.FillPie(&hatch, pie.top_face(), arc.start, arc.sweep);
+    g.DrawPie(&outline, pie.top_face(), arc.start, arc.sweep);
+  }
 }
 
 void draw_slice(Gdiplus::Graphics& g, const pie_slice& slice, const slice_arc& arc,
@@ -265,7 +299,11 @@ void CPieChart::render(HDC dc) {
         const float dy = slice.explode * std::sin(middle) * squash;
         const pie_geometry pie{box.left + dx, face_top + dy, static_cast<float>(box.width()),
                                face_height, wall};
-        draw_slice(g, slice, arc, pie, bounds);
+        if (plain_skin()) {
+          draw_plain_slice(g, static_cast<size_t>(index), arc, pie);
+        } else {
+          draw_slice(g, slice, arc, pie, bounds);
+        }
       }
       if (model_.labels) {
         // Verdana where the system has it, else its sans-serif face.
@@ -273,7 +311,8 @@ void CPieChart::render(HDC dc) {
         const Gdiplus::FontFamily* family =
             verdana.IsAvailable() ? &verdana : Gdiplus::FontFamily::GenericSansSerif();
         Gdiplus::Font font(family, 8, Gdiplus::FontStyleRegular, Gdiplus::UnitPoint);
-        Gdiplus::SolidBrush ink(Gdiplus::Color(255, 0, 0, 0));
+        Gdiplus::SolidBrush ink(plain_skin() ? opaque(colour_of(colour_role::plain_text))
+                                             : Gdiplus::Color(255, 0, 0, 0));
         Gdiplus::StringFormat centred;
         centred.SetAlignment(Gdiplus::StringAlignmentCenter);
         centred.SetLineAlignment(Gdiplus::StringAlignmentCenter);

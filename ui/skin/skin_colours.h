@@ -92,11 +92,20 @@ constexpr uint32_t about_ground = skin_rgb(139, 184, 241);
 // the white box.
 constexpr uint32_t about_header_text = skin_rgb(255, 255, 255);
 constexpr uint32_t about_text = skin_rgb(0, 0, 0);
+constexpr uint32_t about_box = skin_rgb(255, 255, 255);
 
 // --- the settings dialog ---
 constexpr uint32_t settings_ground = skin_rgb(255, 255, 255);
 // The headings and the frames around the edit fields.
 constexpr uint32_t settings_heading = skin_rgb(140, 178, 214);
+
+// --- buttons drawn as plain boxes (only in high contrast, see palette.h) ---
+constexpr uint32_t button_ground = skin_rgb(76, 146, 206);
+constexpr uint32_t button_active_ground = skin_rgb(139, 184, 241);
+constexpr uint32_t button_frame = skin_rgb(66, 90, 138);
+constexpr uint32_t button_disabled_text = skin_rgb(160, 160, 160);
+// A link's default, as the browser's.
+constexpr uint32_t link_text = skin_rgb(0, 0, 255);
 
 }  // namespace skin_colour
 

@@ -1,5 +1,7 @@
 #include "ui/skin/skin_image_win32.h"
 
+#include "ui/skin/palette.h"
+
 #include <cstdint>
 
 namespace quillary {
@@ -77,7 +79,10 @@ void skin_image_c::inspect() {
 }
 
 void skin_image_c::draw(HDC dc, int x, int y) const {
-  if (!bitmap_) return;
+  // In high contrast the skin's pictures (bands, backgrounds, ornaments)
+  // give way to the grounds under them; buttons draw plain boxes instead
+  // (see button_c::draw_picture) and the status marks draw shapes.
+  if (!bitmap_ || plain_skin()) return;
   HDC source = CreateCompatibleDC(dc);
   HGDIOBJ previous = SelectObject(source, bitmap_);
   if (alpha_) {

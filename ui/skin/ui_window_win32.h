@@ -23,7 +23,7 @@
 
 #include "ui/skin/button_rules.h"
 #include "ui/skin/button_win32.h"
-#include "ui/skin/skin_colours.h"
+#include "ui/skin/palette_win32.h"
 #include "ui/skin/skin_fonts_win32.h"
 
 namespace quillary {
@@ -185,6 +185,12 @@ bool ui_window_c<T>::handle_frame_message(UINT message, WPARAM wparam, LPARAM lp
       proposed->top += skin_caption_height - system_caption_height;
       break;
     }
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+      // Only top-level windows hear of a theme change, and every one of the
+      // program's has this frame.
+      on_theme_change(frame_handle());
+      break;
     case WM_NCPAINT:
       paint_frame();
       result = 0;
@@ -293,7 +299,7 @@ void ui_window_c<T>::paint_frame() {
 
 template <typename T>
 void ui_window_c<T>::fill_caption_band(HDC dc, const RECT& window) {
-  HBRUSH band = CreateSolidBrush(skin_colour::caption_band);
+  HBRUSH band = CreateSolidBrush(colour_of(colour_role::caption_band));
   // The whole window, beneath everything, so that no part of the frame stays
   // unpainted when the system's border is wider than the lines drawn. The
   // caption band is this colour too, so this one fill paints it as well.
@@ -304,10 +310,10 @@ void ui_window_c<T>::fill_caption_band(HDC dc, const RECT& window) {
 template <typename T>
 void ui_window_c<T>::draw_border(HDC dc, const RECT& window) {
   RECT line = window;
-  HBRUSH outer = CreateSolidBrush(skin_colour::outer_border);
+  HBRUSH outer = CreateSolidBrush(colour_of(colour_role::outer_border));
   FrameRect(dc, &line, outer);
   DeleteObject(outer);
-  HBRUSH inner = CreateSolidBrush(skin_colour::caption_band);
+  HBRUSH inner = CreateSolidBrush(colour_of(colour_role::caption_band));
   for (int i = 1; i < frame_width; ++i) {
     InflateRect(&line, -1, -1);
     FrameRect(dc, &line, inner);
@@ -321,7 +327,7 @@ void ui_window_c<T>::draw_caption_title(HDC dc, int x, int y) {
   if (title.empty()) return;
   HGDIOBJ previous = font_verdana_8_bold ? SelectObject(dc, font_verdana_8_bold) : nullptr;
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, skin_colour::caption_title);
+  SetTextColor(dc, colour_of(colour_role::caption_title));
   TextOutW(dc, x, y, wide(title), static_cast<int>(title.size()));
   if (previous) SelectObject(dc, previous);
 }

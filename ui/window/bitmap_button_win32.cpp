@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/win32.h"
+#include "ui/skin/palette_win32.h"
 
 namespace quillary {
 namespace {
@@ -130,7 +131,10 @@ void bitmap_button_c::on_paint(HDC dc, const RECT& area) {
     default: break;
   }
   if (index < 0) index = indexes_.normal;
-  if (images_ && index >= 0 && index < ImageList_GetImageCount(images_)) {
+  const bool plain = plain_skin();
+  if (plain) {
+    draw_plain_box(dc, client, visible_state() == 1);
+  } else if (images_ && index >= 0 && index < ImageList_GetImageCount(images_)) {
     ImageList_Draw(images_, index, dc, 0, 0, ILD_NORMAL);
   }
   if (focused()) {
@@ -145,7 +149,12 @@ void bitmap_button_c::on_paint(HDC dc, const RECT& area) {
   const int length = static_cast<int>(text.size());
   HGDIOBJ previous_font = font_ ? SelectObject(dc, font_) : nullptr;
   const int previous_mode = SetBkMode(dc, TRANSPARENT);
-  const COLORREF previous_colour = SetTextColor(dc, text_colour_);
+  // The colour set for the skin's picture does not read on the user's.
+  const COLORREF label = !plain ? text_colour_
+                         : visible_state() == 3 ? colour_of(colour_role::button_disabled_text)
+                         : visible_state() == 1 ? colour_of(colour_role::top_button_selected)
+                                                : colour_of(colour_role::button_text);
+  const COLORREF previous_colour = SetTextColor(dc, label);
   DrawTextW(dc, wide(text), length, &client, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
   SetTextColor(dc, previous_colour);
   SetBkMode(dc, previous_mode);

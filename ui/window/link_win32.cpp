@@ -6,6 +6,7 @@
 #include <windowsx.h>
 
 #include "platform/win32.h"
+#include "ui/skin/palette.h"
 
 namespace quillary {
 namespace {
@@ -127,6 +128,8 @@ void link_c::make_underlined_font(HFONT base) {
 COLORREF link_c::text_colour() const {
   // A link that cannot be followed must not look as if it could.
   if (handle() && !IsWindowEnabled(handle())) return GetSysColor(COLOR_GRAYTEXT);
+  // The browser's anchor colours need not read on a high-contrast ground.
+  if (plain_skin()) return colour_of(colour_role::link_text);
   return visited_ ? colours_.visited : colours_.normal;
 }
 

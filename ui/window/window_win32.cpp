@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/win32.h"
+#include "ui/skin/palette.h"
 #include "ui/window/accessible_win32.h"
 #include "ui/window/placement.h"
 
@@ -151,7 +152,9 @@ void window_c::paint_client() {
     HDC canvas = CreateCompatibleDC(dc);
     HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
     HGDIOBJ previous = SelectObject(canvas, bitmap);
-    FillRect(canvas, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    HBRUSH ground = CreateSolidBrush(colour_of(colour_role::page_ground));
+    FillRect(canvas, &client, ground);
+    DeleteObject(ground);
     on_paint(canvas, client);
     BitBlt(dc, 0, 0, client.right, client.bottom, canvas, 0, 0, SRCCOPY);
     SelectObject(canvas, previous);
