@@ -115,6 +115,7 @@ bool main_window_c::create(HINSTANCE instance, bool scan_at_once) {
 
 bool main_window_c::on_create() {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
+  keyboard_.set_root(handle());
   if (message_loop_c* loop = current_message_loop()) {
     loop->add_filter(this);
     loop->add_idle_handler(this);
@@ -234,6 +235,8 @@ bool main_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, L
       on_destroy();
       return true;
     case WM_SETFOCUS:
+      // A header button the keyboard focused keeps the focus here.
+      if (focused_part()) return true;
       if (current_ && current_->handle()) SetFocus(current_->handle());
       return true;
     case WM_CLOSE:
