@@ -133,6 +133,7 @@ class main_window_c : public window_c,
   button_c<main_window_c>* maximise_button_ = nullptr;
   bool scan_at_once_ = false;
   keyboard_navigator_c keyboard_;
+  HWND last_focus_ = nullptr;  // where the focus was as the window went inactive
 };
 
 }  // namespace quillary

@@ -25,6 +25,11 @@ long child_id_of_part(window_c& owner, int part) {
 
 }  // namespace
 
+UINT focus_into_view_message() {
+  static const UINT message = RegisterWindowMessageW(L"quillary.focus_into_view");
+  return message;
+}
+
 void keyboard_navigator_c::walk(HWND window, std::vector<focus_stop>& stops) const {
   if (!IsWindowVisible(window) || !IsWindowEnabled(window)) return;
   std::vector<uintptr_t> stood_for;
@@ -87,6 +92,9 @@ void keyboard_navigator_c::move_to(const focus_stop& stop) {
     if (owner) owner->on_keyboard_focus_moved();
   } else {
     SetFocus(handle_of(stop.window));
+  }
+  for (HWND above = GetParent(handle_of(stop.window)); above && above != root_; above = GetParent(above)) {
+    SendMessageW(above, focus_into_view_message(), static_cast<WPARAM>(stop.window), 0);
   }
   // The system tells clients when a window gets the focus; a windowless
   // part's focus only this window knows of.

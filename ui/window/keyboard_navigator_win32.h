@@ -15,6 +15,11 @@
 
 namespace quillary {
 
+// Sent to each window between the newly focused window and the top-level
+// one (WPARAM: the focused window), for a scrolling list to bring the
+// focused control into view.
+UINT focus_into_view_message();
+
 class keyboard_navigator_c {
  public:
   explicit keyboard_navigator_c(HWND root = nullptr) : root_(root) {}
