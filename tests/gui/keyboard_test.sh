@@ -58,9 +58,20 @@ wait_until 20 access wait Quillary "Start scan" --class MainWindow --timeout 100
 
 # --- the header and the home page ----------------------------------------------
 check "Tab reaches the start button" tab_to "Start scan" pushbutton
-check "... and only one element is focused" \
-  test "$(access list Quillary --class MainWindow | awk -F'\t' '{ if (and(strtonum("0x" $4), 4)) n++ } END {print n+0}')" = 1
+focused_count() {  # how many elements of the window say they are focused
+  local class child role state rest n=0
+  while IFS=$'\t' read -r class child role state rest; do
+    (( (0x$state & 0x4) != 0 )) && n=$((n + 1))
+  done < <(access list Quillary --class MainWindow)
+  echo "$n"
+}
+shot() { main screenshot "$(windows_path "$art/keyboard_$1.png")" >/dev/null; }
+check "... and only one element is focused" test "$(focused_count)" = 1
+check "... and it is focusable" bash -c '(( (0x$1 & 0x100000) != 0 ))' _ "$(focused_line | cut -f4)"
+shot start_button
 check "Tab goes round to the Home navigation button" tab_to Home pushbutton
+check "... and only it is focused" test "$(focused_count)" = 1
+shot home_button
 check "Shift+Tab goes back round to the start button" tab_to "Start scan" pushbutton shift+tab
 # The order is the accessible tree's: the header's buttons, then the page's.
 first=$(access list Quillary --class MainWindow | awk -F'\t' '$3 == "pushbutton" || $3 == "link" {print $5; exit}')
@@ -76,6 +87,7 @@ wait_until 20 access wait Quillary "Download all" --class MainWindow --timeout 1
 check "Tab reaches Best match" tab_to "Best match" radiobutton
 check "Tab reaches a panel's action button" tab_to Download pushbutton
 line=$(focused_line)
+shot action_button
 check "... which lies in a panel" bash -c '[[ "$1" != MainWindow* && "$1" != DownloadAllWindow* ]]' _ "$line"
 key space
 # Its name follows the download's state: Pause while it runs, the

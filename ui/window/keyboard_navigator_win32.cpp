@@ -85,7 +85,12 @@ void keyboard_navigator_c::move_to(const focus_stop& stop) {
   window_c* old_owner = before ? window_c::from_handle(before) : nullptr;
   window_c* owner = window_c::from_handle(handle_of(stop.owner));
   const bool windowless = stop.part != whole_window_part && stop.window == stop.owner;
-  if (old_owner && old_owner != owner) old_owner->set_focused_part(std::nullopt);
+  if (old_owner && old_owner != owner && old_owner->focused_part()) {
+    // Cleared before the focus leaves, so WM_KILLFOCUS will not redraw it:
+    // its focus rectangle goes now.
+    old_owner->set_focused_part(std::nullopt);
+    old_owner->on_keyboard_focus_moved();
+  }
   if (owner && windowless) owner->set_focused_part(stop.part);
   if (before == handle_of(stop.window)) {
     // No WM_SETFOCUS comes: the focus moves inside the window.
