@@ -93,6 +93,18 @@ TEST(keyboard_focus, marking_moves_the_focused_state_to_the_part) {
   EXPECT_FALSE(view.parts[3].state & accessible_state::focused);
 }
 
+TEST(keyboard_focus, before_the_keyboard_chooses_a_part_the_window_s_own_claim_stands) {
+  accessible_view view = panel_view();
+  view.parts[2].state |= accessible_state::focused;
+  view.parts[0].state |= accessible_state::focused;
+  mark_focusable(view);
+  EXPECT_TRUE(view.parts[2].state & accessible_state::focused);
+  EXPECT_TRUE(view.parts[0].state & accessible_state::focused);
+  EXPECT_FALSE(view.parts[0].state & accessible_state::focusable);
+  EXPECT_TRUE(view.parts[2].state & accessible_state::focusable);
+  EXPECT_FALSE(view.parts[3].state & accessible_state::focusable);
+}
+
 TEST(keyboard_focus, keys_map_to_commands) {
   EXPECT_EQ(command_of_key(virtual_key::tab, false), key_command::next);
   EXPECT_EQ(command_of_key(virtual_key::tab, true), key_command::previous);

@@ -59,6 +59,12 @@ void mark_keyboard_focus(accessible_view& view, const std::optional<int>& part) 
   }
 }
 
+void mark_focusable(accessible_view& view) {
+  for (accessible_item& item : view.parts) {
+    if (takes_focus(item)) item.state |= accessible_state::focusable;
+  }
+}
+
 key_command command_of_key(unsigned key, bool shift) {
   switch (key) {
     case virtual_key::tab:

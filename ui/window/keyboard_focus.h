@@ -49,9 +49,14 @@ std::optional<size_t> step_focus(const std::vector<focus_stop>& stops, const std
 std::optional<int> focused_part_of(const accessible_view& view, const std::optional<int>& remembered);
 
 // Marks the part `part` of the view focused (and every stop focusable), as
-// a client reading the view sees the keyboard focus. The other parts lose a
-// focused state they claim. No part id: only the focusable states.
+// a client reading the view sees the keyboard focus. The other windowless
+// parts lose a focused state they claim; none: no windowless part is
+// focused (the window has not the system's focus).
 void mark_keyboard_focus(accessible_view& view, const std::optional<int>& part);
+// Marks every stop of the view focusable and leaves the focused states as
+// the window describes them: the window has the focus, and the keyboard
+// has not chosen a part yet.
+void mark_focusable(accessible_view& view);
 
 // What a key does to the focus.
 enum class key_command { none, next, previous, press, menu };

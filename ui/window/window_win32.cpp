@@ -167,7 +167,15 @@ void window_c::paint_client() {
 bool window_c::describe(accessible_view& view) {
   if (!accessible_items(view)) return false;
   const bool has_focus = window_ && GetFocus() == window_;
-  mark_keyboard_focus(view, has_focus ? focused_part_of(view, focused_part_) : std::nullopt);
+  if (!has_focus) {
+    mark_keyboard_focus(view, std::nullopt);
+  } else if (focused_part_) {
+    mark_keyboard_focus(view, focused_part_of(view, focused_part_));
+  } else {
+    // The focus came some other way (a click, a page shown): the window's
+    // own element has it, or the part the window says has it.
+    mark_focusable(view);
+  }
   return true;
 }
 
