@@ -92,12 +92,10 @@ void keyboard_navigator_c::move_to(const focus_stop& stop) {
     old_owner->on_keyboard_focus_moved();
   }
   if (owner && windowless) owner->set_focused_part(stop.part);
-  if (before == handle_of(stop.window)) {
-    // No WM_SETFOCUS comes: the focus moves inside the window.
-    if (owner) owner->on_keyboard_focus_moved();
-  } else {
-    SetFocus(handle_of(stop.window));
-  }
+  if (before != handle_of(stop.window)) SetFocus(handle_of(stop.window));
+  // Drawn again now that the focus is there, whether WM_SETFOCUS came or
+  // the focus moved inside the window.
+  if (owner && windowless) owner->on_keyboard_focus_moved();
   for (HWND above = GetParent(handle_of(stop.window)); above && above != root_; above = GetParent(above)) {
     SendMessageW(above, focus_into_view_message(), static_cast<WPARAM>(stop.window), 0);
   }
