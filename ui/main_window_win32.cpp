@@ -115,6 +115,7 @@ bool main_window_c::create(HINSTANCE instance, bool scan_at_once) {
 
 bool main_window_c::on_create() {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
+  keyboard_.set_root(handle());
   if (message_loop_c* loop = current_message_loop()) {
     loop->add_filter(this);
     loop->add_idle_handler(this);
@@ -233,8 +234,24 @@ bool main_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, L
     case WM_DESTROY:
       on_destroy();
       return true;
+    case WM_ACTIVATE:
+      // The control the keyboard left gets the focus back when the window
+      // comes back to the front.
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        last_focus_ = focus && IsChild(handle(), focus) ? focus : nullptr;
+      }
+      return false;
     case WM_SETFOCUS:
-      if (current_ && current_->handle()) SetFocus(current_->handle());
+      // A header button the keyboard focused keeps the focus here.
+      if (focused_part()) return true;
+      if (last_focus_ && current_ && IsWindow(last_focus_) && IsWindowVisible(last_focus_) &&
+          IsChild(current_->handle(), last_focus_)) {
+        SetFocus(last_focus_);
+      } else if (current_ && current_->handle()) {
+        SetFocus(current_->handle());
+      }
+      last_focus_ = nullptr;
       return true;
     case WM_CLOSE:
       close_window();
@@ -318,6 +335,8 @@ void main_window_c::show_page(window_c& next) {
   GetClientRect(handle(), &client);
   MoveWindow(next.handle(), 0, 0, client.right, client.bottom, TRUE);
   ShowWindow(next.handle(), SW_SHOW);
+  // The new page has the focus, not the header button that led to it.
+  set_focused_part(std::nullopt);
   SetFocus(next.handle());
 }
 

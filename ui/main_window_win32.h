@@ -18,6 +18,7 @@
 #include "ui/skin/ui_window_win32.h"
 #include "ui/tray_icon_win32.h"
 #include "ui/ui_context.h"
+#include "ui/window/keyboard_navigator_win32.h"
 #include "ui/window/message_loop_win32.h"
 #include "ui/window/window_win32.h"
 
@@ -49,7 +50,9 @@ class main_window_c : public window_c,
   bool accessible_items(accessible_view& view) override;
   void do_accessible_action(int id) override { frame_part_action(id); }
 
-  bool pre_translate_message(MSG&) override { return false; }
+  bool pre_translate_message(MSG& message) override { return keyboard_.take_key(message); }
+  // The focus rectangle of a header button lies in the frame.
+  void on_keyboard_focus_moved() override { paint_frame(); }
   void on_idle() override {}
 
   // How long the window stays hidden before the background scan; only the
@@ -129,6 +132,8 @@ class main_window_c : public window_c,
   HMENU caption_menu_ = nullptr;
   button_c<main_window_c>* maximise_button_ = nullptr;
   bool scan_at_once_ = false;
+  keyboard_navigator_c keyboard_;
+  HWND last_focus_ = nullptr;  // where the focus was as the window went inactive
 };
 
 }  // namespace quillary

@@ -12,6 +12,10 @@
 //                                                  of that name (with a default action)
 //   accessible_probe wait  TITLE NAME [SEL] [--role ROLE] [--timeout MS]
 //                                                  until an element of that name shows
+//   accessible_probe focused TITLE [NAME] [SEL] [--role ROLE] [--timeout MS]
+//                                                  the element whose state is focused, as
+//                                                  list prints it; with NAME: until the
+//                                                  focused element has that name (and role)
 //
 // TITLE is the top-level window's text, compared without regard to case;
 // "*" matches any. SEL: --class C, the top-level window's class. The windows
@@ -201,7 +205,7 @@ const element* named(const std::vector<element>& elements, const query& q, bool 
 }
 
 int usage() {
-  std::fputs("usage: accessible_probe list|press|wait TITLE [NAME] [--class C] [--role R] [--timeout MS]\n", stderr);
+  std::fputs("usage: accessible_probe list|press|wait|focused TITLE [NAME] [--class C] [--role R] [--timeout MS]\n", stderr);
   return 2;
 }
 
@@ -217,6 +221,11 @@ int wmain(int argc, wchar_t** argv) {
     if (argc < 4) return usage();
     q.name = argv[3];
     next = 4;
+  } else if (command == L"focused") {
+    if (argc >= 4 && argv[3][0] != L'-') {
+      q.name = argv[3];
+      next = 4;
+    }
   } else if (command != L"list") {
     return usage();
   }
@@ -248,6 +257,28 @@ int wmain(int argc, wchar_t** argv) {
       id.vt = VT_I4;
       id.lVal = e->child;
       code = e->object->accDoDefaultAction(id) == S_OK ? 0 : 1;
+    }
+  } else if (command == L"focused") {
+    const DWORD start = GetTickCount();
+    for (;;) {
+      const std::vector<element> elements = read_all(q, held);
+      const element* focused = nullptr;
+      for (const auto& e : elements) {
+        if (e.state & STATE_SYSTEM_FOCUSED) {
+          focused = &e;
+          break;
+        }
+      }
+      const bool matches = focused && (q.name.empty() || (focused->name == q.name &&
+                                                           (q.role.empty() || focused->role == q.role)));
+      if (matches || (q.name.empty() && !focused) || GetTickCount() - start >= q.timeout) {
+        if (focused) print(*focused);
+        code = matches ? 0 : 1;
+        release(held);
+        break;
+      }
+      release(held);
+      Sleep(100);
     }
   } else {
     const DWORD start = GetTickCount();

@@ -29,7 +29,8 @@
 //                      (the caption and frame); real input through SendInput
 //   window_probe key   TITLE KEY [SEL]           brings the window to the front and
 //                      types KEY: escape, enter, space, tab, up, down, left, right,
-//                      a single character, or a virtual-key number
+//                      f10, apps (the menu key), a single character, or a
+//                      virtual-key number; shift+KEY holds Shift down meanwhile
 //   window_probe tree  TITLE [SEL]               JSON lines, one per item of the tree view SEL
 //                      finds, depth first: text, level, box (0 none, 1 unticked,
 //                      2 ticked), expanded, selected, and where to click in client
@@ -245,7 +246,8 @@ WORD virtual_key(const std::wstring& name) {
   };
   static const named keys[] = {{L"escape", VK_ESCAPE}, {L"enter", VK_RETURN}, {L"space", VK_SPACE},
                                {L"tab", VK_TAB},       {L"up", VK_UP},        {L"down", VK_DOWN},
-                               {L"left", VK_LEFT},     {L"right", VK_RIGHT}};
+                               {L"left", VK_LEFT},     {L"right", VK_RIGHT},  {L"f10", VK_F10},
+                               {L"apps", VK_APPS}};
   for (const auto& k : keys) {
     if (_wcsicmp(name.c_str(), k.name) == 0) return k.key;
   }
@@ -253,12 +255,20 @@ WORD virtual_key(const std::wstring& name) {
   return static_cast<WORD>(_wtoi(name.c_str()));
 }
 
-void press_key(WORD key) {
-  INPUT inputs[2] = {};
-  inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
-  inputs[0].ki.wVk = inputs[1].ki.wVk = key;
-  inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(2, inputs, sizeof(INPUT));
+void press_key(WORD key, bool shift = false) {
+  INPUT inputs[4] = {};
+  UINT count = 0;
+  auto add = [&](WORD vk, DWORD flags) {
+    inputs[count].type = INPUT_KEYBOARD;
+    inputs[count].ki.wVk = vk;
+    inputs[count].ki.dwFlags = flags;
+    ++count;
+  };
+  if (shift) add(VK_SHIFT, 0);
+  add(key, 0);
+  add(key, KEYEVENTF_KEYUP);
+  if (shift) add(VK_SHIFT, KEYEVENTF_KEYUP);
+  SendInput(count, inputs, sizeof(INPUT));
   Sleep(100);
 }
 
@@ -629,7 +639,10 @@ int wmain(int argc, wchar_t** argv) {
     if (positional.size() != 1) return usage();
     SetForegroundWindow(GetAncestor(window, GA_ROOT));
     Sleep(100);
-    press_key(virtual_key(positional[0]));
+    std::wstring name = positional[0];
+    const bool shift = _wcsnicmp(name.c_str(), L"shift+", 6) == 0;
+    if (shift) name = name.substr(6);
+    press_key(virtual_key(name), shift);
   } else if (command == L"checked") {
     std::printf("%ld\n", static_cast<long>(SendMessageW(window, BM_GETCHECK, 0, 0)));
   } else if (command == L"tree") {

@@ -260,6 +260,14 @@ TEST(message_box_layout, the_close_button_and_a_box_never_shown) {
 
 // --- panel list scrolling ------------------------------------------------------------
 
+TEST(panel_scroll, a_focused_panel_scrolls_into_view_by_the_least_move) {
+  panel_scroll s{1000, 500, 200, 300};
+  EXPECT_EQ(s.position_showing(250, 100), 200);  // shows already
+  EXPECT_EQ(s.position_showing(100, 100), 100);  // above: its top at the top
+  EXPECT_EQ(s.position_showing(450, 100), 250);  // below: its bottom at the bottom
+  EXPECT_EQ(s.position_showing(600, 400), 600);  // taller than the list: its top
+}
+
 TEST(panel_scroll, panels_stack_and_the_widest_is_kept) {
   panel_scroll s;
   EXPECT_EQ(s.add_panel(300, 80), 0);

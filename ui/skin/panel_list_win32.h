@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ui/skin/panel_scroll.h"
+#include "ui/window/keyboard_navigator_win32.h"
 #include "ui/window/window_win32.h"
 
 namespace quillary {
@@ -125,10 +126,29 @@ class panel_list_c : public window_c {
         slots_.clear();
         return false;
       default:
-        (void)result;
+        if (message == focus_into_view_message()) {
+          show_panel_of(reinterpret_cast<HWND>(wparam));
+          result = 0;
+          return true;
+        }
         return false;
     }
   }
+
+  // Scrolls the panel that is `window` or holds it into view.
+  void show_panel_of(HWND window) {
+    for (size_t i = 0; i < panels_.size() && i < slots_.size(); ++i) {
+      HWND panel = panels_[i]->handle();
+      if (panel != window && !IsChild(panel, window)) continue;
+      const int wanted = scroll_.position_showing(slots_[i].y, slots_[i].height);
+      if (wanted != scroll_.position) {
+        scroll_.position = wanted;
+        lay_out();
+      }
+      return;
+    }
+  }
+
 
   bool on_size(UINT, int width, int height) override {
     scroll_.visible_height = height;

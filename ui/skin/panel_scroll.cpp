@@ -15,6 +15,12 @@ void panel_scroll::clamp() {
   if (position < 0) position = 0;
 }
 
+int panel_scroll::position_showing(int y, int height) const {
+  if (y < position || height > visible_height) return y;
+  if (y + height > position + visible_height) return y + height - visible_height;
+  return position;
+}
+
 int panel_scroll::position_for(int code, int track) const {
   switch (code) {
     case scroll_code::line_up: return position - 10;

@@ -35,6 +35,10 @@ struct panel_scroll {
   // One wheel turn of `delta` (120 a notch, positive away from the user);
   // false when the content fits and the wheel does nothing.
   bool wheel(int delta);
+  // The position nearest to this one at which a panel at `y` of `height`
+  // shows whole (its top, when it is taller than the list): where the list
+  // scrolls to when the keyboard focus comes to the panel.
+  int position_showing(int y, int height) const;
 };
 
 // One panel's place: `y` and `height` in the content, `top` and `width`

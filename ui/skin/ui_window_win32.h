@@ -18,6 +18,7 @@
 #include <windowsx.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,9 @@ class ui_window_c {
   void draw_border(HDC dc, const RECT& window);
   void draw_caption_title(HDC dc, int x, int y);
   void draw_buttons(HDC dc, const RECT& window);
+  // The focus rectangle of the caption or header button that has the
+  // keyboard focus, if one has.
+  void draw_frame_focus(HDC dc);
 
  protected:
   // The non-client message map: true when the message is consumed.
@@ -288,6 +292,7 @@ void ui_window_c<T>::paint_frame() {
   HBITMAP bitmap = CreateCompatibleBitmap(dc, window.right, window.bottom);
   HGDIOBJ previous = SelectObject(canvas, bitmap);
   static_cast<T*>(this)->paint_frame_contents(canvas, window);
+  draw_frame_focus(canvas);
   // The client area is the window's own business.
   ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
   BitBlt(dc, 0, 0, window.right, window.bottom, canvas, 0, 0, SRCCOPY);
@@ -330,6 +335,24 @@ void ui_window_c<T>::draw_caption_title(HDC dc, int x, int y) {
   SetTextColor(dc, colour_of(colour_role::caption_title));
   TextOutW(dc, x, y, wide(title), static_cast<int>(title.size()));
   if (previous) SelectObject(dc, previous);
+}
+
+template <typename T>
+void ui_window_c<T>::draw_frame_focus(HDC dc) {
+  const T& self = *static_cast<const T*>(this);
+  if (!self.handle() || GetFocus() != self.handle()) return;
+  const std::optional<int> part = self.focused_part();
+  if (!part) return;
+  const int index = *part - frame_part_id;
+  if (index < 0 || index >= static_cast<int>(buttons.size())) return;
+  const skin_box box = buttons[static_cast<size_t>(index)]->place_in(frame_area());
+  RECT r{box.left, box.top, box.right, box.bottom};
+  InflateRect(&r, -2, -2);
+  const COLORREF text = SetTextColor(dc, RGB(0, 0, 0));
+  const COLORREF back = SetBkColor(dc, RGB(255, 255, 255));
+  DrawFocusRect(dc, &r);
+  SetTextColor(dc, text);
+  SetBkColor(dc, back);
 }
 
 template <typename T>

@@ -297,7 +297,7 @@ class accessible_object_c : public IAccessible {
   bool alive() const { return owner_ && window_ && IsWindow(window_); }
   bool read(accessible_view& view) {
     if (!alive()) return false;
-    if (!owner_->accessible_items(view)) return false;
+    if (!owner_->describe(view)) return false;
     // The system knows best whether the window shows and has the focus.
     if (!IsWindowVisible(window_)) view.self.state |= accessible_state::invisible;
     if (GetFocus() == window_ && focused_child(view) == accessible_self) {

@@ -5,6 +5,7 @@
 #include "platform/win32.h"
 #include "ui/skin/palette.h"
 #include "ui/window/accessible_win32.h"
+#include "ui/window/keyboard_focus.h"
 #include "ui/window/placement.h"
 
 namespace quillary {
@@ -148,6 +149,7 @@ void window_c::paint_client() {
   GetClientRect(window_, &client);
   if (paint_style() == painting::direct) {
     on_paint(dc, client);
+    draw_keyboard_focus(dc);
   } else if (client.right > 0 && client.bottom > 0) {
     HDC canvas = CreateCompatibleDC(dc);
     HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
@@ -156,12 +158,51 @@ void window_c::paint_client() {
     FillRect(canvas, &client, ground);
     DeleteObject(ground);
     on_paint(canvas, client);
+    draw_keyboard_focus(canvas);
     BitBlt(dc, 0, 0, client.right, client.bottom, canvas, 0, 0, SRCCOPY);
     SelectObject(canvas, previous);
     DeleteObject(bitmap);
     DeleteDC(canvas);
   }
   EndPaint(window_, &ps);
+}
+
+bool window_c::describe(accessible_view& view) {
+  if (!accessible_items(view)) return false;
+  const bool has_focus = window_ && GetFocus() == window_;
+  if (!has_focus) {
+    mark_keyboard_focus(view, std::nullopt);
+  } else if (focused_part_) {
+    mark_keyboard_focus(view, focused_part_of(view, focused_part_));
+  } else {
+    // The focus came some other way (a click, a page shown): the window's
+    // own element has it, or the part the window says has it.
+    mark_focusable(view);
+  }
+  return true;
+}
+
+void window_c::on_keyboard_focus_moved() {
+  if (window_) InvalidateRect(window_, nullptr, FALSE);
+}
+
+void window_c::draw_keyboard_focus(HDC dc) {
+  if (!window_ || GetFocus() != window_) return;
+  accessible_view view;
+  if (!describe(view)) return;
+  for (const accessible_item& part : view.parts) {
+    if (!(part.state & accessible_state::focused) || part.window || part.origin != accessible_origin::client) {
+      continue;
+    }
+    RECT r{part.rect.left, part.rect.top, part.rect.right, part.rect.bottom};
+    InflateRect(&r, -2, -2);
+    // DrawFocusRect inverts: its dots show on any skin colour.
+    const COLORREF text = SetTextColor(dc, RGB(0, 0, 0));
+    const COLORREF back = SetBkColor(dc, RGB(255, 255, 255));
+    DrawFocusRect(dc, &r);
+    SetTextColor(dc, text);
+    SetBkColor(dc, back);
+  }
 }
 
 bool window_c::handle_plumbing(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
@@ -199,7 +240,7 @@ bool window_c::handle_plumbing(UINT message, WPARAM wparam, LPARAM lparam, LRESU
 bool window_c::answer_get_object(WPARAM wparam, LPARAM lparam, LRESULT& result) {
   if (static_cast<LONG>(lparam) != static_cast<LONG>(OBJID_CLIENT)) return false;
   accessible_view view;
-  if (!accessible_items(view)) return false;
+  if (!describe(view)) return false;
   if (!accessible_) accessible_ = make_accessible_object(window_, *this);
   result = answer_accessible_object(accessible_, wparam);
   return true;
@@ -212,6 +253,9 @@ bool window_c::take_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT&
 
 LRESULT window_c::dispatch(UINT message, WPARAM wparam, LPARAM lparam) {
   LRESULT result = 0;
+  // The focus rectangle of a windowless part shows only while the window
+  // has the focus.
+  if ((message == WM_SETFOCUS || message == WM_KILLFOCUS) && focused_part_) on_keyboard_focus_moved();
   if (!take_message(message, wparam, lparam, result)) {
     result = default_message(message, wparam, lparam);
   }

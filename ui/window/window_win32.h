@@ -37,6 +37,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -103,6 +104,18 @@ class window_c {
   // thread from a posted message, never from inside the client's call.
   virtual void do_accessible_action(int /*id*/) {}
 
+  // The view as clients read it: accessible_items, with the keyboard focus
+  // marked on the part that has it (keyboard_focus.h). False as
+  // accessible_items is.
+  bool describe(accessible_view& view);
+  // The windowless part that the keyboard focus rests on while the window
+  // has the system's focus (none: the window's first control).
+  std::optional<int> focused_part() const { return focused_part_; }
+  void set_focused_part(std::optional<int> part) { focused_part_ = part; }
+  // The keyboard focus came, went or moved among the window's parts: its
+  // focus rectangle is drawn again. The default repaints the client area.
+  virtual void on_keyboard_focus_moved();
+
  protected:
   // The message map. True when the message is handled and `result` is its
   // answer; false sends it on to default processing.
@@ -143,6 +156,9 @@ class window_c {
   bool take_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result);
   bool handle_plumbing(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result);
   void paint_client();
+  // The focus rectangle around the focused windowless part of the client
+  // area, drawn last over what on_paint drew.
+  void draw_keyboard_focus(HDC dc);
   bool answer_get_object(WPARAM wparam, LPARAM lparam, LRESULT& result);
   friend class dialog_c;  // its dialog procedure takes messages the same way
 
@@ -151,6 +167,7 @@ class window_c {
   bool in_slot_ = false;        // the object is in the window's extra bytes
   // Made on the first WM_GETOBJECT, disconnected when the window ends.
   accessible_object_c* accessible_ = nullptr;
+  std::optional<int> focused_part_;
 };
 
 // A dialog from a template: a resource of the program or one built in

@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# The program driven by the keyboard alone under Wine, with no mouse event:
+# Tab reaches the home page's start button (accessible_probe reads the
+# focused element), Enter scans and leads to the download page, Tab and
+# Shift+Tab walk the page's controls round, Space on a panel's action button
+# starts its download (the button's name changes), Shift+F10 opens the
+# panel's menu and Escape closes it. window_probe types the keys with
+# SendInput into the focused window.
+#
+# usage: keyboard_test.sh WINDOWS_BIN NATIVE_BIN ART_DIR
+# Needs an X display (the Windows tests run inside xvfb-run). The update
+# service listens on 127.0.0.1:18094-18096, apart from the other GUI tests.
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/window_test.sh" keyboard_test "$1"
+native=$(cd "$2" && pwd)
+art=$(cd "$3" && pwd)
+gui="$root/tests/gui"
+test_name=keyboard_test
+source "$gui/program_test.sh"
+
+export QUILLARY_TEST_SERVERS="http://127.0.0.1:18094/ http://127.0.0.1:18095/ http://127.0.0.1:18096/"
+serve_here() {  # serve_here CATALOGUE: quillary-service on the test's own three addresses
+  stop_service
+  sign_catalogue "$1" || { echo "$test_name: cannot sign $1"; exit 1; }
+  "$native/quillary-service" --catalogue "$1" \
+    --listen 127.0.0.1:18094 --listen 127.0.0.1:18095 --listen 127.0.0.1:18096 > "$work/service.out" 2>&1 &
+  service=$!
+  wait_until 20 service_ready || { echo "$test_name: quillary-service did not start"; cat "$work/service.out"; exit 1; }
+}
+
+access() { "$wine_run" "$bin/accessible_probe.exe" "$@" | tr -d '\r'; }
+key() { main key "$1" >/dev/null; }
+# The focused element's line (class, child, role, state, name, value).
+focused_line() { access focused Quillary --class MainWindow; }
+focused_name() { focused_line | awk -F'\t' '{print $5; exit}'; }
+focused_role() { focused_line | awk -F'\t' '{print $3; exit}'; }
+# is_focused NAME [ROLE]: until the focused element has that name.
+is_focused() {
+  if [ -n "${2:-}" ]; then access focused Quillary "$1" --role "$2" --class MainWindow --timeout 3000 >/dev/null
+  else access focused Quillary "$1" --class MainWindow --timeout 3000 >/dev/null; fi
+}
+# tab_to NAME [ROLE] [KEY]: presses KEY (tab) until NAME has the focus, at most 40 times.
+tab_to() {
+  local i
+  for ((i = 0; i < 40; i++)); do
+    key "${3:-tab}"
+    access focused Quillary "$1" ${2:+--role "$2"} --class MainWindow --timeout 1500 >/dev/null && return 0
+  done
+  return 1
+}
+menu_up() { probe wait "" --class '#32768' --visible --timeout 100 >/dev/null; }
+no_menu() { ! probe wait "" --class '#32768' --visible --timeout 500 >/dev/null; }
+
+fresh_settings
+serve_here "$work/updates"
+start test
+wait_until 20 access wait Quillary "Start scan" --class MainWindow --timeout 1000
+
+# --- the header and the home page ----------------------------------------------
+check "Tab reaches the start button" tab_to "Start scan" pushbutton
+focused_count() {  # how many elements of the window say they are focused
+  local class child role state rest n=0
+  while IFS=$'\t' read -r class child role state rest; do
+    (( (0x$state & 0x4) != 0 )) && n=$((n + 1))
+  done < <(access list Quillary --class MainWindow)
+  echo "$n"
+}
+shot() { main screenshot "$(windows_path "$art/keyboard_$1.png")" >/dev/null; }
+check "... and only one element is focused" test "$(focused_count)" = 1
+check "... and it is focusable" bash -c '(( (0x$1 & 0x100000) != 0 ))' _ "$(focused_line | cut -f4)"
+shot start_button
+check "Tab goes round to the Home navigation button" tab_to Home pushbutton
+check "... and only it is focused" test "$(focused_count)" = 1
+shot home_button
+check "Shift+Tab goes back round to the start button" tab_to "Start scan" pushbutton shift+tab
+# The order is the accessible tree's: the header's buttons, then the page's.
+first=$(access list Quillary --class MainWindow | awk -F'\t' '$3 == "pushbutton" || $3 == "link" {print $5; exit}')
+check "Tab after the page's last control wraps to the first in the tree ($first)" tab_to "$first"
+key shift+tab
+check "... and Shift+Tab from there wraps to the last" bash -c '[ "$1" != "$2" ]' _ "$(focused_name)" "$first"
+check "Tab back to the start button" tab_to "Start scan" pushbutton
+key enter
+check "Enter on the start button scans and leads to the download page" wait_until 90 page_visible DownloadWindow
+
+# --- the download page -----------------------------------------------------------
+wait_until 20 access wait Quillary "Download all" --class MainWindow --timeout 1000
+check "Tab reaches Best match" tab_to "Best match" radiobutton
+check "Tab reaches a panel's action button" tab_to Download pushbutton
+line=$(focused_line)
+shot action_button
+check "... which lies in a panel" bash -c '[[ "$1" != MainWindow* && "$1" != DownloadAllWindow* ]]' _ "$line"
+key space
+# Its name follows the download's state: Pause while it runs, the
+# installer's once it is done.
+download_started() { [ "$(focused_role)" = pushbutton ] && [ "$(focused_name)" != Download ]; }
+check "Space on it starts the download (the focused button's name changes)" wait_until 30 download_started
+key shift+f10
+check "Shift+F10 opens the panel's menu" wait_until 10 menu_up
+key escape
+check "Escape closes it" wait_until 10 no_menu
+check "... and the focus stays on the action button" \
+  bash -c '[ "$1" = pushbutton ]' _ "$(focused_role)"
+key apps
+check "The menu key opens the panel's menu too" wait_until 10 menu_up
+key escape
+check "... and Escape closes it" wait_until 10 no_menu
+check "Tab reaches the download-all bar's check box" tab_to "Select all updates" checkbutton
+check "... and its button" tab_to "Download all" pushbutton
+key shift+tab
+check "Shift+Tab goes back to the bar's check box" is_focused "Select all updates" checkbutton
+
+stop_program
+report_checks keyboard_test
