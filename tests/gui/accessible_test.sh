@@ -20,15 +20,7 @@ gui="$root/tests/gui"
 test_name=accessible_test
 source "$gui/program_test.sh"
 
-export QUILLARY_TEST_SERVERS="http://127.0.0.1:18091/ http://127.0.0.1:18092/ http://127.0.0.1:18093/"
-serve_here() {  # serve_here CATALOGUE: quillary-service on the test's own three addresses
-  stop_service
-  sign_catalogue "$1" || { echo "$test_name: cannot sign $1"; exit 1; }
-  "$native/quillary-service" --catalogue "$1" \
-    --listen 127.0.0.1:18091 --listen 127.0.0.1:18092 --listen 127.0.0.1:18093 > "$work/service.out" 2>&1 &
-  service=$!
-  wait_until 20 service_ready || { echo "$test_name: quillary-service did not start"; cat "$work/service.out"; exit 1; }
-}
+own_ports 18091
 
 access() { "$wine_run" "$bin/accessible_probe.exe" "$@" | tr -d '\r'; }
 elements() { access list Quillary --class MainWindow > "$work/elements.txt"; }
@@ -96,7 +88,7 @@ PY
 set_setting_text() { "$wine_run" reg add 'HKCU\Software\Korvane' /v "$1" /t REG_SZ /d "$2" /f >/dev/null 2>&1; }
 
 fresh_settings
-serve_here "$work/updates"
+serve "$work/updates"
 check_language English
 check_language 日本語
 check_language العربية

@@ -22,16 +22,8 @@ test_name=high_contrast_test
 source "$gui/program_test.sh"
 [ -n "$shots" ] && mkdir -p "$shots" && shots=$(cd "$shots" && pwd)
 
-export QUILLARY_TEST_SERVERS="http://127.0.0.1:18164/ http://127.0.0.1:18165/ http://127.0.0.1:18166/"
+own_ports 18164
 export QUILLARY_TEST_HIGH_CONTRAST=1
-serve_here() {  # serve_here CATALOGUE: quillary-service on the test's own three addresses
-  stop_service
-  sign_catalogue "$1" || { echo "$test_name: cannot sign $1"; exit 1; }
-  "$native/quillary-service" --catalogue "$1" \
-    --listen 127.0.0.1:18164 --listen 127.0.0.1:18165 --listen 127.0.0.1:18166 > "$work/service.out" 2>&1 &
-  service=$!
-  wait_until 20 service_ready || { echo "$test_name: quillary-service did not start"; cat "$work/service.out"; exit 1; }
-}
 access() { "$wine_run" "$bin/accessible_probe.exe" "$@" | tr -d '\r'; }
 press() { access press Quillary "$1" --class MainWindow >/dev/null; }
 
@@ -67,7 +59,7 @@ colour_at() { main pixel "$1" "$2" --child-class "$3"; }  # colour_at X Y CLASS:
 
 fresh_settings
 "$wine_run" reg add 'HKCU\Software\Korvane' /v language /t REG_SZ /d English /f >/dev/null 2>&1
-serve_here "$work/updates"
+serve "$work/updates"
 start test
 wait_until 20 access wait Quillary "Start scan" --class MainWindow --timeout 1000
 away

@@ -18,15 +18,7 @@ gui="$root/tests/gui"
 test_name=keyboard_test
 source "$gui/program_test.sh"
 
-export QUILLARY_TEST_SERVERS="http://127.0.0.1:18094/ http://127.0.0.1:18095/ http://127.0.0.1:18096/"
-serve_here() {  # serve_here CATALOGUE: quillary-service on the test's own three addresses
-  stop_service
-  sign_catalogue "$1" || { echo "$test_name: cannot sign $1"; exit 1; }
-  "$native/quillary-service" --catalogue "$1" \
-    --listen 127.0.0.1:18094 --listen 127.0.0.1:18095 --listen 127.0.0.1:18096 > "$work/service.out" 2>&1 &
-  service=$!
-  wait_until 20 service_ready || { echo "$test_name: quillary-service did not start"; cat "$work/service.out"; exit 1; }
-}
+own_ports 18094
 
 access() { "$wine_run" "$bin/accessible_probe.exe" "$@" | tr -d '\r'; }
 key() { main key "$1" >/dev/null; }
@@ -52,7 +44,7 @@ menu_up() { probe wait "" --class '#32768' --visible --timeout 100 >/dev/null; }
 no_menu() { ! probe wait "" --class '#32768' --visible --timeout 500 >/dev/null; }
 
 fresh_settings
-serve_here "$work/updates"
+serve "$work/updates"
 start test
 wait_until 20 access wait Quillary "Start scan" --class MainWindow --timeout 1000
 

@@ -33,18 +33,25 @@ service_ready() { [ "$(grep -c listening "$work/service.out")" = 3 ]; }
 # The catalogue's packages signed as a publisher signs them, with the sample
 # key the program trusts (only what is new or changed is signed again).
 sign_catalogue() { "$root/scripts/sign-packages" "$1" --sample >/dev/null 2>&1; }
+# The program's three server addresses: 127.0.0.1 on three ports in a row.
+service_port=18081
+service_listen() { echo --listen "127.0.0.1:$service_port" --listen "127.0.0.1:$((service_port + 1))" --listen "127.0.0.1:$((service_port + 2))"; }
+own_ports() {  # own_ports FIRST: a test's own three ports, which the test build is told of, apart from the other tests
+  service_port=$1
+  export QUILLARY_TEST_SERVERS="http://127.0.0.1:$1/ http://127.0.0.1:$(($1 + 1))/ http://127.0.0.1:$(($1 + 2))/"
+}
 serve() {  # serve CATALOGUE [FAULT]: quillary-service on the program's three addresses
   stop_service
   sign_catalogue "$1" || { echo "$test_name: cannot sign $1"; exit 1; }
-  "$native/quillary-service" --catalogue "$1" ${2:+--fault "$2"} \
-    --listen 127.0.0.1:18081 --listen 127.0.0.1:18082 --listen 127.0.0.1:18083 > "$work/service.out" 2>&1 &
+  # shellcheck disable=SC2046  # the addresses are words of their own
+  "$native/quillary-service" --catalogue "$1" ${2:+--fault "$2"} $(service_listen) > "$work/service.out" 2>&1 &
   service=$!
   wait_until 20 service_ready || { echo "$test_name: quillary-service did not start"; cat "$work/service.out"; exit 1; }
 }
 stall() {  # stall SECONDS: a service that keeps each query waiting and never answers
   stop_service
-  "$gui/stalling_service.py" --hold "$1" \
-    --listen 127.0.0.1:18081 --listen 127.0.0.1:18082 --listen 127.0.0.1:18083 > "$work/service.out" 2>&1 &
+  # shellcheck disable=SC2046
+  "$gui/stalling_service.py" --hold "$1" $(service_listen) > "$work/service.out" 2>&1 &
   service=$!
   wait_until 20 service_ready || { echo "$test_name: the stalling service did not start"; cat "$work/service.out"; exit 1; }
 }
