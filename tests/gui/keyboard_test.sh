@@ -57,7 +57,7 @@ focused_count() {  # how many elements of the window say they are focused
   done < <(access list Quillary --class MainWindow)
   echo "$n"
 }
-shot() { main screenshot "$(windows_path "$art/keyboard_$1.png")" >/dev/null; }
+shot() { main screenshot "$(windows_path "$work/keyboard_$1.png")" >/dev/null; }  # for looking at while the test runs
 check "... and only one element is focused" test "$(focused_count)" = 1
 check "... and it is focusable" bash -c '(( (0x$1 & 0x100000) != 0 ))' _ "$(focused_line | cut -f4)"
 shot start_button
