@@ -121,12 +121,10 @@ bool main_window_c::on_create() {
     loop->add_idle_handler(this);
   }
   add_header_buttons(instance);
-  strip_bitmap_ = load_skin_bitmap(instance, bitmap_header_strip);
-  if (strip_bitmap_) strip_brush_ = CreatePatternBrush(strip_bitmap_);
+  make_strip_brush();
   logo_.load(instance, bitmap_logo);
 
-  RECT client{};
-  GetClientRect(handle(), &client);
+  const RECT client = logical_client();
   if (!home_.create(handle(), client, true) || !scan_.create(handle(), client)) return false;
   current_ = &home_;
   caption_menu_ = LoadMenuW(instance, MAKEINTRESOURCEW(menu_main));
@@ -285,13 +283,25 @@ bool main_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, L
 }
 
 bool main_window_c::on_erase_background(HDC dc) {
-  RECT client{};
-  GetClientRect(handle(), &client);
+  RECT client = logical_client();
   InflateRect(&client, -1, -1);
   HBRUSH white = CreateSolidBrush(colour_of(colour_role::page_ground));
   FillRect(dc, &client, white);
   DeleteObject(white);
   return true;
+}
+
+void main_window_c::make_strip_brush() {
+  if (strip_brush_) DeleteObject(strip_brush_);
+  if (strip_bitmap_) DeleteObject(strip_bitmap_);
+  strip_brush_ = nullptr;
+  strip_bitmap_ = load_skin_bitmap_at(GetModuleHandleW(nullptr), bitmap_header_strip, scale());
+  if (strip_bitmap_) strip_brush_ = CreatePatternBrush(strip_bitmap_);
+}
+
+void main_window_c::on_scale_changed() {
+  measure_frame();
+  make_strip_brush();
 }
 
 bool main_window_c::on_command(int id, int, HWND) {
@@ -314,11 +324,7 @@ bool main_window_c::on_timer(UINT_PTR id) {
 bool main_window_c::on_size(UINT kind, int, int) {
   if (kind == SIZE_RESTORED) set_maximise_images(false);
   if (kind == SIZE_MAXIMIZED) set_maximise_images(true);
-  RECT client{};
-  GetClientRect(handle(), &client);
-  if (current_ && current_->handle()) {
-    MoveWindow(current_->handle(), 0, 0, client.right, client.bottom, TRUE);
-  }
+  if (current_ && current_->handle()) place_child(current_->handle(), logical_client());
   set_window_region();
   // Before the window is first shown the coming paint draws it all anyway.
   if (!IsWindowVisible(handle())) return true;
@@ -331,9 +337,7 @@ void main_window_c::show_page(window_c& next) {
   if (&next == current_) return;
   if (current_) ShowWindow(current_->handle(), SW_HIDE);
   current_ = &next;
-  RECT client{};
-  GetClientRect(handle(), &client);
-  MoveWindow(next.handle(), 0, 0, client.right, client.bottom, TRUE);
+  place_child(next.handle(), logical_client());
   ShowWindow(next.handle(), SW_SHOW);
   // The new page has the focus, not the header button that led to it.
   set_focused_part(std::nullopt);
@@ -366,8 +370,7 @@ void main_window_c::open_page(page_id id) {
 // The pages that show what a scan found are made when first needed: the
 // program's start does not wait for them (the chart alone starts GDI+).
 bool main_window_c::create_result_pages() {
-  RECT client{};
-  GetClientRect(handle(), &client);
+  const RECT client = logical_client();
   return (download_.handle() || download_.create(handle(), client)) &&
          (backup_.handle() || backup_.create(handle(), client)) &&
          (restore_.handle() || restore_.create(handle(), client));
@@ -502,7 +505,8 @@ void main_window_c::menu_clicked() {
   RECT window{}, client{};
   GetWindowRect(handle(), &window);
   GetClientRect(handle(), &client);
-  show_menu(window.left + client.right - 103, window.top + 10, TPM_RIGHTBUTTON, caption_menu_);
+  show_menu(window.left + client.right - scale().device(103), window.top + scale().device(10), TPM_RIGHTBUTTON,
+            caption_menu_);
 }
 
 void main_window_c::menu_command(UINT id) {

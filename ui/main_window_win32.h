@@ -76,6 +76,7 @@ class main_window_c : public window_c,
   bool on_erase_background(HDC dc) override;
   bool on_size(UINT kind, int width, int height) override;
   bool on_timer(UINT_PTR id) override;
+  void on_scale_changed() override;
   bool on_command(int id, int code, HWND from) override;
 
  private:
@@ -117,6 +118,9 @@ class main_window_c : public window_c,
   main_window_state_c state_;
   tray_icon_c tray_;
   UINT tray_message_ = 0;
+  // The header strip's picture at the window's scale, as a brush: brushes
+  // tile in device pixels.
+  void make_strip_brush();
   HBITMAP strip_bitmap_ = nullptr;
   HBRUSH strip_brush_ = nullptr;
   skin_image_c logo_;

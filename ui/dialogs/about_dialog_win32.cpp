@@ -50,17 +50,20 @@ void about_window_c::initialise() {
     BITMAP info{};
     GetObjectW(band_bitmap_, sizeof info, &info);
     band_height_ = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
-    band_brush_ = CreatePatternBrush(band_bitmap_);
+    // Brushes tile in device pixels: the band as drawn for the scale.
+    DeleteObject(band_bitmap_);
+    band_bitmap_ = load_skin_bitmap_at(instance, bitmap_about_band, scale());
+    if (band_bitmap_) band_brush_ = CreatePatternBrush(band_bitmap_);
   }
   background_brush_ = CreateSolidBrush(colour_of(colour_role::about_ground));
-  button_images_ = build_skin_image_list(instance, button_width, button_height,
+  button_images_ = build_skin_image_list(instance, scale(), button_width, button_height,
                                          {bitmap_about_button_normal, bitmap_about_button_pressed,
                                           bitmap_about_button_hover});
   prepare_dialog_button(updater_button_, handle(), IDOK, button_images_, font_verdana_8, "about_btn_check",
                         button_x, 210);
   prepare_dialog_button(close_button_, handle(), IDCANCEL, button_images_, font_verdana_8, "about_btn_bk", button_x,
                         250);
-  SetWindowPos(handle(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+  set_logical_size(width, height);
   centre_window(handle(), GetWindow(handle(), GW_OWNER));
   set_window_region();
 }
@@ -96,8 +99,7 @@ bool about_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, 
 }
 
 bool about_window_c::on_erase_background(HDC dc) {
-  RECT client{};
-  GetClientRect(handle(), &client);
+  const RECT client = logical_client();
   FillRect(dc, &client, background_brush_);
   RECT box = text_box;
   HBRUSH white = CreateSolidBrush(colour_of(colour_role::about_box));

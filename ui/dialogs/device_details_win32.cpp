@@ -19,15 +19,19 @@ constexpr RECT close_rect{0, 0, 31, 21};
 constexpr int button_width = 80;
 constexpr int button_height = 22;
 
-HWND make_child(HWND parent, const wchar_t* class_name, DWORD style, const RECT& place, int id) {
+HWND make_child(const window_c& parent, const wchar_t* class_name, DWORD style, const RECT& logical, int id) {
+  const RECT place = parent.scale().device_rect(logical);
   HWND child = CreateWindowExW(0, class_name, L"", WS_CHILD | WS_VISIBLE | WS_BORDER | style, place.left,
-                               place.top, place.right - place.left, place.bottom - place.top, parent,
+                               place.top, place.right - place.left, place.bottom - place.top, parent.handle(),
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
                                nullptr);
-  if (child && font_verdana_8) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_verdana_8), FALSE);
+  if (HFONT font = font_for_controls(font_verdana_8, parent.scale()); child && font) {
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
   return child;
 }
 
+// `width` in the display's pixels, as the list view takes it.
 void add_column(HWND table, int index, const char* key, int width) {
   std::wstring text = wide(text_of(key));
   LVCOLUMNW column{};
@@ -70,25 +74,25 @@ void devinfo_window_c::initialise() {
   close->action = &devinfo_window_c::close_clicked;
   add_button(std::move(close));
 
-  device_list_ = make_child(handle(), L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
+  device_list_ = make_child(*this, L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
                             RECT{10, 30, 622, 160}, device_list_id);
   for (const device_details_entry& device : devices_) {
     SendMessageW(device_list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(device.description)));
   }
   SendMessageW(device_list_, LB_SETCURSEL, 0, 0);
 
-  table_ = make_child(handle(), WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP,
+  table_ = make_child(*this, WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP,
                       RECT{10, 180, 622, 380}, details_table_id);
   SendMessageW(table_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-  add_column(table_, 0, "device_detail_description", 130);
-  add_column(table_, 1, "device_detail_current_driver", 231);
-  add_column(table_, 2, "device_detail_new_driver", 231);
+  add_column(table_, 0, "device_detail_description", scale().device(130));
+  add_column(table_, 1, "device_detail_current_driver", scale().device(231));
+  add_column(table_, 2, "device_detail_new_driver", scale().device(231));
   fill_table(0);
 
-  SetWindowPos(handle(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+  set_logical_size(width, height);
   centre_window(handle(), GetParent(handle()));
 
-  button_images_ = build_skin_image_list(instance, button_width, button_height,
+  button_images_ = build_skin_image_list(instance, scale(), button_width, button_height,
                                          {bitmap_dialog_button_normal, bitmap_dialog_button_pressed,
                                           bitmap_dialog_button_hover});
   prepare_dialog_button(ok_button_, handle(), IDOK, button_images_, font_verdana_8, "btn_ok", 290, 400);
@@ -101,7 +105,9 @@ void devinfo_window_c::fill_table(size_t index) {
   const auto& rows = devices_[index].rows;
   SendMessageW(table_, WM_SETREDRAW, FALSE, 0);
   SendMessageW(table_, LVM_DELETEALLITEMS, 0, 0);
-  if (font_verdana_8) SendMessageW(table_, WM_SETFONT, reinterpret_cast<WPARAM>(font_verdana_8), FALSE);
+  if (HFONT font = font_for_controls(font_verdana_8, scale())) {
+    SendMessageW(table_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
   for (size_t i = 0; i < rows.size(); ++i) {
     std::wstring label = wide(text_of(rows[i].key));
     LVITEMW item{};

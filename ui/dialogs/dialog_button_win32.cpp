@@ -16,7 +16,9 @@ void prepare_dialog_button(bitmap_button_c& button, HWND dialog, int item, HIMAG
   button.set_text_colour(colour_of(colour_role::button_text));
   button.subclass(control);
   SetWindowTextW(control, wide(text_of(text_key)));
-  SetWindowPos(control, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (const window_c* owner = window_c::from_handle(dialog)) {
+    owner->place_child(control, RECT{x, y, x, y}, SWP_NOSIZE);
+  }
 }
 
 }  // namespace quillary

@@ -74,9 +74,7 @@ void show_settings_dialog(HWND owner, ui_context& context) {
 void config_window_c::place(int item, int x, int y, int cx, int cy) {
   HWND control = GetDlgItem(handle(), item);
   if (!control) return;
-  UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
-  if (cx <= 0 || cy <= 0) flags |= SWP_NOSIZE;
-  SetWindowPos(control, nullptr, x, y, cx, cy, flags);
+  place_child(control, RECT{x, y, x + cx, y + cy}, cx <= 0 || cy <= 0 ? SWP_NOSIZE : 0);
 }
 
 void config_window_c::initialise() {
@@ -90,7 +88,7 @@ void config_window_c::initialise() {
   close->action = &config_window_c::close_clicked;
   add_button(std::move(close));
   divider_.load(instance, bitmap_settings_divider);
-  button_images_ = build_skin_image_list(instance, button_width, button_height,
+  button_images_ = build_skin_image_list(instance, scale(), button_width, button_height,
                                          {bitmap_dialog_button_normal, bitmap_dialog_button_pressed,
                                           bitmap_dialog_button_hover});
   const struct {
@@ -108,7 +106,7 @@ void config_window_c::initialise() {
 
   frame_brush_ = CreateSolidBrush(colour_of(colour_role::settings_heading));
   white_brush_ = CreateSolidBrush(colour_of(colour_role::settings_ground));
-  SetWindowPos(handle(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+  set_logical_size(width, height);
   centre_window(handle(), GetWindow(handle(), GW_OWNER));
 
   for (const check_box& box : boxes) SetDlgItemTextW(handle(), box.item, wide(text_of(box.key)));
@@ -137,8 +135,9 @@ void config_window_c::initialise() {
   const int fonted[] = {control_download_path, control_backup_path, control_close_to_tray,
                         control_start_with_windows, control_scan_non_present, control_scheduled_scan,
                         control_language, IDOK, IDCANCEL};
+  HFONT control_font = font_for_controls(font_verdana_8, scale());
   for (int item : fonted) {
-    SendDlgItemMessageW(handle(), item, WM_SETFONT, reinterpret_cast<WPARAM>(font_verdana_8), TRUE);
+    SendDlgItemMessageW(handle(), item, WM_SETFONT, reinterpret_cast<WPARAM>(control_font), TRUE);
   }
   place(control_download_path, 100, 58, 350, 18);
   place(control_backup_path, 100, 110, 350, 18);
@@ -175,8 +174,7 @@ bool config_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam,
 }
 
 bool config_window_c::on_erase_background(HDC dc) {
-  RECT client{};
-  GetClientRect(handle(), &client);
+  const RECT client = logical_client();
   FillRect(dc, &client, white_brush_);
   return true;
 }
@@ -218,6 +216,7 @@ void config_window_c::on_paint(HDC dc, const RECT&) {
     RECT frame{};
     GetWindowRect(edit, &frame);
     MapWindowPoints(nullptr, handle(), reinterpret_cast<POINT*>(&frame), 2);
+    frame = scale().logical_rect(frame);
     OffsetRect(&frame, -2, -2);
     frame.left -= 5;
     frame.right += 5;

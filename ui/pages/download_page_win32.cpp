@@ -25,8 +25,12 @@ namespace quillary {
 namespace {
 
 
-void move_to(HWND window, const skin_box& box) {
-  if (window) MoveWindow(window, box.left, box.top, box.right - box.left, box.bottom - box.top, TRUE);
+void move_to(const window_c& page, HWND window, const skin_box& box) { page.place_child(window, to_rect(box)); }
+
+void set_control_font(HWND control, const window_c& parent) {
+  if (HFONT font = font_for_controls(font_verdana_8, parent.scale()); control && font) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  }
 }
 
 uint32_t argb_of(COLORREF colour) {
@@ -47,11 +51,9 @@ bool download_all_window_c::create(HWND parent, const RECT& rect) {
   if (!window_c::create(info, parent, u"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, rect)) return false;
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   check_box_ = CreateWindowExW(0, L"BUTTON", wide(text_of("download_all_check")),
-                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 10, 10, 240, 30, handle(),
+                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0, 0, 0, 0, handle(),
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(check_box_id)), instance, nullptr);
-  if (check_box_ && font_verdana_8) {
-    SendMessageW(check_box_, WM_SETFONT, reinterpret_cast<WPARAM>(font_verdana_8), FALSE);
-  }
+  on_scale_changed();
   auto button = std::make_unique<download_button_c<download_all_window_c>>();
   // 106 × 27, 12 pixels from the right edge, centred in the bar's height.
   button->create(instance, bitmap_download_all_normal, bitmap_download_all_hover, bitmap_download_all_pressed,
@@ -62,8 +64,7 @@ bool download_all_window_c::create(HWND parent, const RECT& rect) {
 }
 
 bool download_all_window_c::accessible_items(accessible_view& view) {
-  RECT client{};
-  GetClientRect(handle(), &client);
+  RECT client = logical_client();
   view.self.role = accessible_role::pane;
   view.parts.push_back(accessible_check_box(handle(), check_box_, -1, accessible_role::check_button,
                                             text_of("download_all_check")));
@@ -97,6 +98,11 @@ bool download_all_window_c::handle_message(UINT message, WPARAM wparam, LPARAM l
     default:
       return window_c::handle_message(message, wparam, lparam, result);
   }
+}
+
+void download_all_window_c::on_scale_changed() {
+  place_child(check_box_, RECT{10, 10, 250, 40});
+  set_control_font(check_box_, *this);
 }
 
 bool download_all_window_c::on_size(UINT, int, int) {
@@ -149,15 +155,14 @@ bool download_window_c::create(HWND parent, const RECT& rect) {
   button_pictures_[2].load(instance, bitmap_panel_button_pressed);
   panels_.button_pictures = button_pictures_;
 
-  RECT client{};
-  GetClientRect(handle(), &client);
+  RECT client = logical_client();
   const download_page_layout layout =
       place_download_page(client.right, client.bottom, has_wide_choices(language_code()));
   auto radio = [&](const char* key, int id, DWORD group) {
     HWND button = CreateWindowExW(0, L"BUTTON", wide(text_of(key)),
                                   WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON | group, 0, 0, 10, 10,
                                   handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-    if (button && font_verdana_8) SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font_verdana_8), FALSE);
+    set_control_font(button, *this);
     return button;
   };
   best_ = radio("download_cbb_best", best_choice_id, WS_GROUP);
@@ -195,8 +200,7 @@ void download_window_c::rebuild() {
   // Redrawing each panel as it joins would show the list being built.
   SendMessageW(list_.handle(), WM_SETREDRAW, FALSE, 0);
   list_.clear();
-  RECT client{};
-  GetClientRect(list_.handle(), &client);
+  RECT client = list_.logical_client();
   for (const update_package& group : packages.rows()) {
     auto panel = std::make_unique<download_panel_c>(group, panels_);
     panel->panel_width = client.right;
@@ -250,15 +254,14 @@ void download_window_c::fill_chart() {
 }
 
 void download_window_c::lay_out() {
-  RECT client{};
-  GetClientRect(handle(), &client);
+  RECT client = logical_client();
   const download_page_layout layout =
       place_download_page(client.right, client.bottom, has_wide_choices(language_code()));
-  move_to(best_, layout.best_choice);
-  move_to(latest_, layout.latest_choice);
-  move_to(list_.handle(), layout.list);
-  move_to(bar_.handle(), layout.bar);
-  move_to(chart_.handle(), layout.pie);
+  move_to(*this, best_, layout.best_choice);
+  move_to(*this, latest_, layout.latest_choice);
+  move_to(*this, list_.handle(), layout.list);
+  move_to(*this, bar_.handle(), layout.bar);
+  move_to(*this, chart_.handle(), layout.pie);
   // The link keeps its right edge and grows to the left for a long text.
   skin_box faq = layout.faq_link;
   if (faq_.handle()) {
@@ -267,7 +270,7 @@ void download_window_c::lay_out() {
     ReleaseDC(handle(), dc);
     faq.left = std::max(layout.side.left + 11, std::min(faq.left, faq.right - needed));
   }
-  move_to(faq_.handle(), faq);
+  move_to(*this, faq_.handle(), faq);
   InvalidateRect(handle(), nullptr, FALSE);
 }
 
@@ -360,6 +363,11 @@ bool download_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lpara
   }
 }
 
+void download_window_c::on_scale_changed() {
+  set_control_font(best_, *this);
+  set_control_font(latest_, *this);
+}
+
 bool download_window_c::on_size(UINT, int, int) {
   lay_out();
   return true;
@@ -420,8 +428,7 @@ void download_window_c::paint_header(HDC dc, const RECT& client) {
 }
 
 bool download_window_c::accessible_items(accessible_view& view) {
-  RECT client{};
-  GetClientRect(handle(), &client);
+  RECT client = logical_client();
   const download_page_layout layout =
       place_download_page(client.right, client.bottom, has_wide_choices(language_code()));
   view.self.role = accessible_role::pane;

@@ -41,6 +41,7 @@ class download_all_window_c : public window_c {
   painting paint_style() const override { return painting::buffered; }
   void on_paint(HDC dc, const RECT& client) override;
   bool on_size(UINT kind, int width, int height) override;
+  void on_scale_changed() override;
   bool on_command(int id, int code, HWND from) override;
 
  private:
@@ -83,6 +84,7 @@ class download_window_c : public window_c {
   painting paint_style() const override { return painting::buffered; }
   void on_paint(HDC dc, const RECT& client) override;
   bool on_size(UINT kind, int width, int height) override;
+  void on_scale_changed() override;
   bool on_command(int id, int code, HWND from) override;
 
  private:

@@ -76,14 +76,11 @@ bool download_panel_c::prepare() {
                                  item ? item->signature() : std::string())
                  .get();
 
-  RECT client{};
-  GetClientRect(handle(), &client);
-  const panel_status_row row = place_status_row(client.right, group_.devices.size(), is_language("fr"));
-  check_box_ = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX,
-                               row.check.left, row.check.top, row.check.right - row.check.left,
-                               row.check.bottom - row.check.top, handle(),
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(check_box_id)),
+  const panel_status_row row = place_status_row(panel_width, group_.devices.size(), is_language("fr"));
+  check_box_ = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0, 0, 0, 0,
+                               handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(check_box_id)),
                                GetModuleHandleW(nullptr), nullptr);
+  place_check_box();
 
   auto button = std::make_unique<download_button_c<download_panel_c>>();
   button->rect = to_rect(row.button);
@@ -102,9 +99,15 @@ bool download_panel_c::prepare() {
   return session_ != nullptr;
 }
 
+void download_panel_c::place_check_box() {
+  const panel_status_row row = place_status_row(panel_width, group_.devices.size(), is_language("fr"));
+  place_child(check_box_, to_rect(row.check));
+}
+
+void download_panel_c::on_scale_changed() { place_check_box(); }
+
 bool download_panel_c::accessible_items(accessible_view& view) {
-  RECT client{};
-  GetClientRect(handle(), &client);
+  RECT client = logical_client();
   view.self.role = accessible_role::list_item;
   view.self.state = accessible_state::read_only;
   std::u16string names;
@@ -380,13 +383,13 @@ bool download_panel_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam
     case WM_CONTEXTMENU: {
       POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
       if (at.x == -1 && at.y == -1) {  // from the keyboard: below the panel's top left
-        at = POINT{20, 20};
+        at = POINT{scale().device(20), scale().device(20)};
         ClientToScreen(handle(), &at);
       } else {
         POINT client_point = at;
         ScreenToClient(handle(), &client_point);
-        RECT client{};
-        GetClientRect(handle(), &client);
+        client_point = POINT{scale().logical(client_point.x), scale().logical(client_point.y)};
+        RECT client = logical_client();
         if (!buttons_.empty() && buttons_.front()->hit_test(client_point.x, client_point.y, client)) return true;
       }
       show_context_menu(at.x, at.y);

@@ -86,6 +86,9 @@ class download_panel_c : public list_panel_c {
   painting paint_style() const override { return painting::buffered; }
   void on_paint(HDC dc, const RECT& client) override;
   bool on_timer(UINT_PTR id) override;
+  void on_scale_changed() override;
+  // The check box in the status row, at the panel's scale.
+  void place_check_box();
 
  private:
   void paint_device(HDC dc, const offered_device& device, int top, int right);

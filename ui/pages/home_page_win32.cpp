@@ -33,8 +33,7 @@ bool home_window_c::create(HWND parent, const RECT& rect, bool visible) {
 }
 
 bool home_window_c::accessible_items(accessible_view& view) {
-  RECT client{};
-  GetClientRect(handle(), &client);
+  RECT client = logical_client();
   view.self.role = accessible_role::pane;
   view.self.name = text_of("home_scan_for_driver_updates");
   const char* const steps[3] = {"home_scan_for_drivers", "home_download", "home_install"};

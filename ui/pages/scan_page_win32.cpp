@@ -169,8 +169,7 @@ bool scan_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, L
 }
 
 void scan_window_c::layout() {
-  RECT client{};
-  GetClientRect(handle(), &client);
+  RECT client = logical_client();
   HDC dc = GetDC(handle());
   const SIZE text = text_extent(dc, widest_status_text(), font_verdana_10);
   ReleaseDC(handle(), dc);
@@ -192,8 +191,7 @@ void scan_window_c::on_paint(HDC dc, const RECT& client) {
 }
 
 bool scan_window_c::accessible_items(accessible_view& view) {
-  RECT client{};
-  GetClientRect(handle(), &client);
+  RECT client = logical_client();
   view.self.role = accessible_role::pane;
   view.self.name = text_of("scan_scanning");
   accessible_item heading;

@@ -42,54 +42,60 @@ bool tree_page_c::create(HWND parent, const RECT& rect, const wchar_t* class_nam
 
 bool tree_page_c::on_create() {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
-  RECT client{};
-  GetClientRect(handle(), &client);
-  const tree_page_layout layout = layout_tree_page(client.bottom);
   tree_ = CreateWindowExW(0, WC_TREEVIEWW, L"",
                           WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
                               TVS_SHOWSELALWAYS | TVS_DISABLEDRAGDROP,
-                          layout.tree_x, layout.tree_y, layout.tree_width, layout.tree_height, handle(),
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(tree_id)), instance, nullptr);
+                          0, 0, 0, 0, handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(tree_id)), instance,
+                          nullptr);
   if (!tree_) return false;
   // Check boxes added after creation: the tree makes their pictures then.
   SetWindowLongPtrW(tree_, GWL_STYLE, GetWindowLongPtrW(tree_, GWL_STYLE) | TVS_CHECKBOXES);
-  SendMessageW(tree_, WM_SETFONT, reinterpret_cast<WPARAM>(font_verdana_8), FALSE);
 
   HWND button = CreateWindowExW(0, L"BUTTON", wide(text_of(images_.action_key)),
-                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, layout.button_x,
-                                layout.button_y, action_width, action_height, handle(),
+                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0, handle(),
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(action_id)), instance, nullptr);
-  action_images_ = build_skin_image_list(instance, action_width, action_height,
-                                         {bitmap_action_button_normal, bitmap_action_button_pressed,
-                                          bitmap_action_button_hover});
-  action_.set_image_list(action_images_);
   action_.set_images({0, 1, 2, -1});
   action_.set_text_font(font_verdana_22);
   action_.set_text_colour(colour_of(colour_role::button_text));
+  fit_controls_to_scale();
   if (button) action_.subclass(button);
+  const RECT client = logical_client();
+  on_size(SIZE_RESTORED, client.right, client.bottom);
 
   info_header_.load(instance, bitmap_information_header);
   settings_header_.load(instance, images_.settings_header);
   return true;
 }
 
-bool tree_page_c::on_size(UINT, int, int) {
-  RECT client{};
-  GetClientRect(handle(), &client);
-  const tree_page_layout layout = layout_tree_page(client.bottom);
-  if (tree_) MoveWindow(tree_, layout.tree_x, layout.tree_y, layout.tree_width, layout.tree_height, TRUE);
-  if (action_.handle()) {
-    SetWindowPos(action_.handle(), nullptr, layout.button_x, layout.button_y, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
+bool tree_page_c::on_size(UINT, int, int height) {
+  const tree_page_layout layout = layout_tree_page(height);
+  place_child(tree_, RECT{layout.tree_x, layout.tree_y, layout.tree_x + layout.tree_width,
+                          layout.tree_y + layout.tree_height});
+  place_child(action_.handle(), RECT{layout.button_x, layout.button_y, layout.button_x, layout.button_y}, SWP_NOSIZE);
   return false;  // and default processing
+}
+
+void tree_page_c::on_scale_changed() { fit_controls_to_scale(); }
+
+void tree_page_c::fit_controls_to_scale() {
+  if (tree_) {
+    SendMessageW(tree_, WM_SETFONT, reinterpret_cast<WPARAM>(font_for_controls(font_verdana_8, scale())), FALSE);
+    TreeView_SetIndent(tree_, scale().device(tree_indent));
+  }
+  HIMAGELIST previous = action_images_;
+  action_images_ = build_skin_image_list(GetModuleHandleW(nullptr), scale(), action_width, action_height,
+                                         {bitmap_action_button_normal, bitmap_action_button_pressed,
+                                          bitmap_action_button_hover});
+  action_.set_image_list(action_images_);
+  action_.size_to_image();
+  if (previous) ImageList_Destroy(previous);
 }
 
 void tree_page_c::clear_tree() {
   forget_selection();
   TreeView_DeleteAllItems(tree_);
   TreeView_SetImageList(tree_, static_cast<HIMAGELIST>(context_.inventory.class_image_list()), TVSIL_NORMAL);
-  TreeView_SetIndent(tree_, tree_indent);
+  TreeView_SetIndent(tree_, scale().device(tree_indent));
 }
 
 HTREEITEM tree_page_c::insert_item(HTREEITEM parent, const std::u16string& text, int32_t image, LPARAM data,
@@ -184,8 +190,7 @@ void tree_page_c::paint_heading(HDC dc, const skin_image_c& image, int x, int y,
 }
 
 bool tree_page_c::accessible_items(accessible_view& view) {
-  RECT client{};
-  GetClientRect(handle(), &client);
+  const RECT client = logical_client();
   const tree_page_layout layout = layout_tree_page(client.bottom);
   view.self.role = accessible_role::pane;
   view.self.name = text_of(info_heading());

@@ -49,6 +49,7 @@ class tree_page_c : public window_c {
   painting paint_style() const override { return painting::buffered; }
   void on_paint(HDC dc, const RECT& client) override;
   bool on_size(UINT kind, int width, int height) override;
+  void on_scale_changed() override;
   bool on_command(int id, int code, HWND from) override;
 
   virtual void fill_tree() = 0;
@@ -94,6 +95,9 @@ class tree_page_c : public window_c {
   HWND tree_ = nullptr;
   bitmap_button_c action_;
   HIMAGELIST action_images_ = nullptr;
+  // The tree's font and indent and the action button's pictures, in the
+  // display's pixels as the system's controls take them.
+  void fit_controls_to_scale();
   skin_image_c info_header_;
   skin_image_c settings_header_;
   LPARAM selected_ = 0;

@@ -53,11 +53,11 @@ bool handle_button_mouse(Owner& owner, HWND window, Buttons& buttons, bool& trac
     case WM_LBUTTONDBLCLK:
     case WM_LBUTTONUP:
     case WM_MOUSELEAVE: {
-      RECT client{};
-      GetClientRect(window, &client);
+      // The buttons' places are logical pixels, as the owner's.
+      const RECT client = owner.logical_client();
       const bool left = message == WM_MOUSELEAVE;
-      const int fire = route_button_mouse(window, buttons, tracking, message, left ? 0 : GET_X_LPARAM(lparam),
-                                          left ? 0 : GET_Y_LPARAM(lparam), client);
+      const POINT at = left ? POINT{} : owner.logical_point(lparam);
+      const int fire = route_button_mouse(window, buttons, tracking, message, at.x, at.y, client);
       if (fire >= 0) buttons[static_cast<size_t>(fire)]->click(owner);
       return true;
     }

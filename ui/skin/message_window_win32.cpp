@@ -12,6 +12,10 @@
 namespace quillary {
 namespace {
 
+// Where the box's text goes, beside its picture.
+constexpr RECT text_box{80, 30, 272, 100};
+
+
 // Close button pictures (normal, hover, pressed) and its place before the
 // frame offset, measured from the right edge.
 constexpr int close_images[3] = {323, 324, 325};
@@ -53,14 +57,16 @@ HBITMAP empty_bitmap(HDC reference, int width, int height, bool white) {
 
 }  // namespace
 
-HIMAGELIST build_skin_image_list(HINSTANCE instance, int width, int height,
+HIMAGELIST build_skin_image_list(HINSTANCE instance, display_scale scale, int logical_width, int logical_height,
                                  std::initializer_list<int> numbers) {
+  const int width = scale.device(logical_width);
+  const int height = scale.device(logical_height);
   HIMAGELIST list = ImageList_Create(width, height, ILC_COLOR32 | ILC_MASK,
                                      static_cast<int>(numbers.size()), 0);
   if (!list) return nullptr;
   HDC screen = GetDC(nullptr);
   for (int number : numbers) {
-    HBITMAP picture = load_skin_bitmap(instance, number);
+    HBITMAP picture = load_skin_bitmap_at(instance, number, scale);
     if (picture) {
       ImageList_Add(list, picture, nullptr);
       DeleteObject(picture);
@@ -97,7 +103,7 @@ bool message_window_c::accessible_items(accessible_view& view) {
   text.role = accessible_role::static_text;
   text.name = text_;
   text.state = accessible_state::read_only;
-  text.rect = {80, 30, 272, 100};
+  text.rect = {text_box.left, text_box.top, text_box.right, text_box.bottom};
   view.parts.push_back(std::move(text));
   add_frame_parts(view.parts);
   return true;
@@ -118,8 +124,7 @@ void message_window_c::prepare_button(bitmap_button_c& button, int item, const c
   button.set_text_colour(colour_of(colour_role::button_text));
   button.subclass(control);
   SetWindowTextW(control, wide(text_of(text_key)));
-  SetWindowPos(control, nullptr, x, message_box_button_y, 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  place_child(control, RECT{x, message_box_button_y, x, message_box_button_y}, SWP_NOSIZE);
   ShowWindow(control, SW_SHOW);
 }
 
@@ -135,7 +140,7 @@ void message_window_c::initialise() {
   add_button(std::move(close));
 
   button_images_ =
-      build_skin_image_list(instance, message_button_width, message_button_height,
+      build_skin_image_list(instance, scale(), message_button_width, message_button_height,
                             {message_button_images[0], message_button_images[1],
                              message_button_images[2]});
 
@@ -148,12 +153,13 @@ void message_window_c::initialise() {
 
   // The box draws its text itself; a hidden static control carries it too,
   // so that tools that read windows (automation, our GUI tests) find it.
-  CreateWindowExW(0, L"STATIC", wide(text_), WS_CHILD | SS_NOPREFIX, 80, 30, 192, 70, handle(),
-                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(message_text_id)), instance, nullptr);
+  HWND text = CreateWindowExW(0, L"STATIC", wide(text_), WS_CHILD | SS_NOPREFIX, 0, 0, 0, 0, handle(),
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(message_text_id)), instance, nullptr);
+  place_child(text, text_box);
 
   background_brush_ = CreateSolidBrush(colour_of(colour_role::message_background));
   band_brush_ = CreateSolidBrush(colour_of(colour_role::caption_band));
-  SetWindowPos(handle(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+  set_logical_size(width, height);
   centre_window(handle(), GetParent(handle()));
   set_window_region();
 }
@@ -185,8 +191,7 @@ bool message_window_c::on_command(int id, int code, HWND) {
 }
 
 bool message_window_c::on_erase_background(HDC dc) {
-  RECT client{};
-  GetClientRect(handle(), &client);
+  const RECT client = logical_client();
   FillRect(dc, &client, background_brush_);
   RECT band = client;
   band.top = band_top;
@@ -199,7 +204,7 @@ void message_window_c::on_paint(HDC dc, const RECT&) {
   HGDIOBJ previous = font_verdana_10 ? SelectObject(dc, font_verdana_10) : nullptr;
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, colour_of(colour_role::message_text));
-  RECT box{80, 30, 272, 100};
+  RECT box = text_box;
   draw_wrapped_text(dc, text_, box, 6, DT_VCENTER);
   if (previous) SelectObject(dc, previous);
 }

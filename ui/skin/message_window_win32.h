@@ -63,10 +63,11 @@ class message_window_c : public dialog_c, public ui_window_c<message_window_c> {
 // `parent`; the box's answer.
 message_answer show_message(HWND parent, const std::u16string& text, message_kind kind);
 
-// An image list of `width` × `height`, 32-bit, from the bitmaps `numbers` in
-// order; a bitmap that does not exist takes its place as an empty image, so
-// that the others keep their indexes.
-HIMAGELIST build_skin_image_list(HINSTANCE instance, int width, int height,
+// An image list of pictures `logical_width` × `logical_height` logical
+// pixels, in the device pixels of `scale` (image lists draw as they are),
+// 32-bit, from the bitmaps `numbers` in order; a bitmap that does not exist
+// takes its place as an empty image, so that the others keep their indexes.
+HIMAGELIST build_skin_image_list(HINSTANCE instance, display_scale scale, int logical_width, int logical_height,
                                  std::initializer_list<int> numbers);
 
 }  // namespace quillary

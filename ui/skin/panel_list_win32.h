@@ -52,8 +52,7 @@ class panel_list_c : public window_c {
                                  WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_CLIPCHILDREN | WS_TABSTOP,
                                  0, rect, id);
     if (!list) return nullptr;
-    RECT client{};
-    GetClientRect(list, &client);
+    const RECT client = logical_client();
     scroll_.visible_height = client.bottom;
     width_ = client.right;
     ShowScrollBar(list, SB_VERT, FALSE);
@@ -70,8 +69,7 @@ class panel_list_c : public window_c {
 
   // Adds a panel below the others; null when its window cannot be made.
   T* add_panel(std::unique_ptr<T> panel) {
-    RECT client{};
-    GetClientRect(handle(), &client);
+    RECT client = logical_client();
     const int y = scroll_.content_height;
     const RECT place{0, y - scroll_.position, client.right, y - scroll_.position + panel->panel_height};
     if (!panel->create_panel(handle(), place)) return nullptr;
@@ -150,6 +148,12 @@ class panel_list_c : public window_c {
   }
 
 
+  // The panels' windows stand in device pixels of the old scale: each is
+  // placed again when it shows (the size that follows moves those in sight).
+  void on_scale_changed() override {
+    for (panel_slot& slot : slots_) slot.width = -1;
+  }
+
   bool on_size(UINT, int width, int height) override {
     scroll_.visible_height = height;
     width_ = width;
@@ -182,17 +186,18 @@ class panel_list_c : public window_c {
     HDWP batch = BeginDeferWindowPos(static_cast<int>(moves.size()));
     for (size_t i : moves) {
       if (!batch) break;
-      const panel_slot& slot = slots_[i];
-      batch = DeferWindowPos(batch, panels_[i]->handle(), nullptr, panels_[i]->panel_x, slot.top,
-                             slot.width, slot.height, SWP_NOZORDER | SWP_NOACTIVATE);
+      const RECT r = scale().device_rect(RECT{panels_[i]->panel_x, slots_[i].top,
+                                              panels_[i]->panel_x + slots_[i].width, slots_[i].top + slots_[i].height});
+      batch = DeferWindowPos(batch, panels_[i]->handle(), nullptr, r.left, r.top, r.right - r.left,
+                             r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (batch && EndDeferWindowPos(batch)) return;
     // The system could not make or keep the batch (and dropped it): one
     // move at a time.
     for (size_t i : moves) {
       const panel_slot& slot = slots_[i];
-      SetWindowPos(panels_[i]->handle(), nullptr, panels_[i]->panel_x, slot.top, slot.width,
-                   slot.height, SWP_NOZORDER | SWP_NOACTIVATE);
+      place_child(panels_[i]->handle(), RECT{panels_[i]->panel_x, slot.top, panels_[i]->panel_x + slot.width,
+                                             slot.top + slot.height});
     }
   }
 

@@ -16,6 +16,7 @@ using std::min;
 
 #include "platform/win32.h"
 #include "ui/skin/palette.h"
+#include "ui/window/display_scale_win32.h"
 #include "ui/skin/plain_marks.h"
 
 namespace quillary {
@@ -130,8 +131,7 @@ HWND CPieChart::create(HWND parent, const std::u16string& name, const RECT& rect
 }
 
 pie_box CPieChart::client_box() const {
-  RECT client{};
-  if (handle()) GetClientRect(handle(), &client);
+  RECT client = logical_client();
   return {client.left, client.top, client.right, client.bottom};
 }
 
@@ -193,11 +193,10 @@ void CPieChart::on_create() {
   SetWindowLongPtrW(handle(), GWL_STYLE, GetWindowLongPtrW(handle(), GWL_STYLE) | WS_CLIPCHILDREN);
   Gdiplus::GdiplusStartupInput input;
   if (!gdiplus_token_) Gdiplus::GdiplusStartup(&gdiplus_token_, &input, nullptr);
-  RECT client{};
-  GetClientRect(handle(), &client);
-  scroll_bar_ = CreateWindowExW(0, L"SCROLLBAR", nullptr, WS_CHILD | SBS_VERT, client.right - 40,
-                                client.top + 10, 20, client.bottom - client.top - 20, handle(),
-                                nullptr, GetModuleHandleW(nullptr), nullptr);
+  RECT client = logical_client();
+  scroll_bar_ = CreateWindowExW(0, L"SCROLLBAR", nullptr, WS_CHILD | SBS_VERT, 0, 0, 0, 0, handle(), nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+  place_child(scroll_bar_, RECT{client.right - 40, client.top + 10, client.right - 20, client.bottom - 10});
 }
 
 bool CPieChart::on_size(UINT, int, int) {
@@ -205,7 +204,8 @@ bool CPieChart::on_size(UINT, int, int) {
   const RECT client{client_box().left, client_box().top, client_box().right, client_box().bottom};
   const pie_box pie = pie_rect();
   if (scroll_bar_) {
-    MoveWindow(scroll_bar_, client.right - model_.scroll_margin, pie.top, 20, pie.height(), TRUE);
+    const int left = client.right - model_.scroll_margin;
+    place_child(scroll_bar_, RECT{left, pie.top, left + 20, pie.top + pie.height()});
   }
   lay_out_list();
   return true;
@@ -272,9 +272,12 @@ void CPieChart::render(HDC dc) {
   if (!gdiplus_token_) return;
   const pie_box client = client_box();
   if (client.width() <= 0 || client.height() <= 0) return;
-  Gdiplus::Bitmap canvas(client.width(), client.height(), PixelFormat32bppARGB);
+  // Drawn in the display's pixels, from the model's logical ones.
+  const display_scale at = scale();
+  Gdiplus::Bitmap canvas(at.device(client.width()), at.device(client.height()), PixelFormat32bppARGB);
   {
     Gdiplus::Graphics g(&canvas);
+    g.ScaleTransform(static_cast<float>(at.factor()), static_cast<float>(at.factor()));
     g.SetSmoothingMode(Gdiplus::SmoothingModeHighQuality);
     // The chart stands on its owner's background (white unless the owner
     // says otherwise), so that it blends into the page around it.
@@ -329,9 +332,16 @@ void CPieChart::render(HDC dc) {
       }
     }
   }
-  Gdiplus::Graphics screen(dc);
-  Gdiplus::CachedBitmap cached(&canvas, &screen);
-  screen.DrawCachedBitmap(&cached, 0, 0);
+  // The canvas has the device's pixels already: copied as it is, whatever
+  // the context scales.
+  const display_scale drawing = drawing_scale(dc);
+  draw_in_device_pixels(dc);
+  {
+    Gdiplus::Graphics screen(dc);
+    Gdiplus::CachedBitmap cached(&canvas, &screen);
+    screen.DrawCachedBitmap(&cached, 0, 0);
+  }
+  draw_in_logical_pixels(dc, drawing);
 }
 
 }  // namespace quillary

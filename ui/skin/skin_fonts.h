@@ -4,6 +4,8 @@
 
 #include <array>
 
+#include "ui/window/display_scale.h"
+
 namespace quillary {
 
 struct skin_font_entry {
@@ -37,15 +39,6 @@ constexpr std::array<skin_font_entry, 21> skin_font_table{{
     {"font_verdana_22", u"verdana", 22, 400},
     {"font_verdana_25", u"verdana", 25, 400},
 }};
-
-// a × b / c rounded half away from zero, as the system's MulDiv rounds.
-constexpr int mul_div(int a, int b, int c) {
-  const long long product = static_cast<long long>(a) * b;
-  const long long half = (c < 0 ? -c : c) / 2;
-  const bool negative = (product < 0) != (c < 0);
-  const long long magnitude = ((product < 0 ? -product : product) + half) / (c < 0 ? -c : c);
-  return static_cast<int>(negative ? -magnitude : magnitude);
-}
 
 // The font height for a size in points on the skin's 96-pixel inch: the
 // character height, hence negative.

@@ -3,6 +3,9 @@
 #include "platform/win32.h"
 #include "ui/skin/skin_fonts.h"
 
+#include <mutex>
+#include <vector>
+
 namespace quillary {
 
 HFONT font_arial_8 = nullptr;
@@ -40,17 +43,41 @@ HFONT* const font_slots[] = {
 };
 static_assert(std::size(font_slots) == skin_font_table.size());
 
+HFONT make_font(const skin_font_entry& entry, display_scale scale) {
+  return CreateFontW(scale.device(skin_font_height(entry.points)), 0, 0, 0, entry.weight, FALSE, FALSE, FALSE,
+                     DEFAULT_CHARSET, OUT_OUTLINE_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                     VARIABLE_PITCH, wide(std::u16string(entry.face)));
+}
+
+struct scaled_font {
+  size_t index;
+  int dpi;
+  HFONT font;
+};
+std::mutex scaled_fonts_lock;
+std::vector<scaled_font> scaled_fonts;
+
 }  // namespace
 
 void create_skin_fonts() {
   for (size_t i = 0; i < skin_font_table.size(); ++i) {
-    if (*font_slots[i]) continue;
-    const skin_font_entry& font_entry = skin_font_table[i];
-    *font_slots[i] = CreateFontW(skin_font_height(font_entry.points), 0, 0, 0, font_entry.weight, FALSE,
-                                 FALSE, FALSE, DEFAULT_CHARSET, OUT_OUTLINE_PRECIS,
-                                 CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, VARIABLE_PITCH,
-                                 wide(std::u16string(font_entry.face)));
+    if (!*font_slots[i]) *font_slots[i] = make_font(skin_font_table[i], display_scale{});
   }
+}
+
+HFONT font_for_controls(HFONT font, display_scale scale) {
+  if (!font || scale.unscaled()) return font;
+  size_t index = 0;
+  while (index < std::size(font_slots) && *font_slots[index] != font) ++index;
+  if (index == std::size(font_slots)) return font;
+  const std::lock_guard<std::mutex> hold(scaled_fonts_lock);
+  for (const scaled_font& made : scaled_fonts) {
+    if (made.index == index && made.dpi == scale.dpi) return made.font;
+  }
+  HFONT made = make_font(skin_font_table[index], scale);
+  if (!made) return font;
+  scaled_fonts.push_back({index, scale.dpi, made});
+  return made;
 }
 
 HFONT skin_font(size_t index) { return index < std::size(font_slots) ? *font_slots[index] : nullptr; }

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 
+#include "ui/window/display_scale.h"
+
 namespace quillary {
 
 extern HFONT font_arial_8;
@@ -37,5 +39,12 @@ void create_skin_fonts();
 
 // The font of row `index` of skin_font_table.
 HFONT skin_font(size_t index);
+
+// One of the fonts above made for `scale`, for the system's controls, which
+// draw in their display's pixels: the font itself at 96 DPI (and for a font
+// that is not the skin's), else its face and weight at the scaled height,
+// made on first use and kept until the process ends. The program's own
+// windows draw with the fonts above: their painting is scaled already.
+HFONT font_for_controls(HFONT font, display_scale scale);
 
 }  // namespace quillary

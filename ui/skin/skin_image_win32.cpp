@@ -1,6 +1,7 @@
 #include "ui/skin/skin_image_win32.h"
 
 #include "ui/skin/palette.h"
+#include "ui/window/display_scale_win32.h"
 
 #include <cstdint>
 
@@ -11,6 +12,51 @@ HBITMAP load_skin_bitmap(HINSTANCE instance, int number) {
       LoadImageW(instance, MAKEINTRESOURCEW(number), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
 }
 
+HBITMAP load_skin_bitmap_at(HINSTANCE instance, int number, display_scale scale) {
+  HBITMAP base = load_skin_bitmap(instance, number);
+  if (!base || scale.unscaled()) return base;
+  BITMAP base_info{};
+  GetObjectW(base, sizeof base_info, &base_info);
+  const int width = scale.device(base_info.bmWidth);
+  const int height = scale.device(base_info.bmHeight < 0 ? -base_info.bmHeight : base_info.bmHeight);
+  const int k = nearest_picture_scale(scale.dpi * 100 / logical_dpi);
+  HBITMAP larger = k > 0 ? load_skin_bitmap(instance, number + k * picture_number_step) : nullptr;
+  HBITMAP source = larger ? larger : base;
+  BITMAP info{};
+  GetObjectW(source, sizeof info, &info);
+  if (info.bmWidth == width && (info.bmHeight < 0 ? -info.bmHeight : info.bmHeight) == height) {
+    if (source != base) DeleteObject(base);
+    return source;
+  }
+  // Resampled to the exact size, in the source's own format.
+  BITMAPINFO format{};
+  format.bmiHeader.biSize = sizeof format.bmiHeader;
+  format.bmiHeader.biWidth = width;
+  format.bmiHeader.biHeight = height;
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = info.bmBitsPixel == 32 ? 32 : 24;
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  HBITMAP sized = CreateDIBSection(screen, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC from = CreateCompatibleDC(screen);
+  HDC to = CreateCompatibleDC(screen);
+  ReleaseDC(nullptr, screen);
+  if (sized) {
+    HGDIOBJ old_from = SelectObject(from, source);
+    HGDIOBJ old_to = SelectObject(to, sized);
+    SetStretchBltMode(to, HALFTONE);
+    StretchBlt(to, 0, 0, width, height, from, 0, 0, info.bmWidth,
+               info.bmHeight < 0 ? -info.bmHeight : info.bmHeight, SRCCOPY);
+    SelectObject(from, old_from);
+    SelectObject(to, old_to);
+  }
+  DeleteDC(from);
+  DeleteDC(to);
+  if (larger) DeleteObject(larger);
+  DeleteObject(base);
+  return sized;
+}
+
 skin_image_c& skin_image_c::operator=(skin_image_c&& other) noexcept {
   if (this != &other) {
     reset();
@@ -18,34 +64,56 @@ skin_image_c& skin_image_c::operator=(skin_image_c&& other) noexcept {
     width_ = other.width_;
     height_ = other.height_;
     alpha_ = other.alpha_;
+    instance_ = other.instance_;
+    number_ = other.number_;
+    larger_ = other.larger_;
+    looked_for_ = other.looked_for_;
     other.bitmap_ = nullptr;
     other.width_ = other.height_ = 0;
+    other.instance_ = nullptr;
+    other.larger_ = {};
+    other.looked_for_ = {};
   }
   return *this;
 }
 
 bool skin_image_c::load(HINSTANCE instance, int number) {
   adopt(load_skin_bitmap(instance, number));
+  if (!empty()) {
+    instance_ = instance;
+    number_ = number;
+  }
   return !empty();
 }
 
 void skin_image_c::adopt(HBITMAP bitmap) {
   reset();
-  bitmap_ = bitmap;
-  inspect();
+  const picture p = inspect(bitmap);
+  bitmap_ = p.bitmap;
+  width_ = p.width;
+  height_ = p.height;
+  alpha_ = p.alpha;
 }
 
 void skin_image_c::reset() {
   if (bitmap_) DeleteObject(bitmap_);
+  for (picture& p : larger_) {
+    if (p.bitmap) DeleteObject(p.bitmap);
+  }
+  larger_ = {};
+  looked_for_ = {};
   bitmap_ = nullptr;
   width_ = height_ = 0;
   alpha_ = false;
+  instance_ = nullptr;
+  number_ = 0;
 }
 
-void skin_image_c::inspect() {
-  if (!bitmap_) return;
+skin_image_c::picture skin_image_c::inspect(HBITMAP bitmap) {
+  picture p{bitmap};
+  if (!bitmap) return p;
   DIBSECTION section{};
-  if (GetObjectW(bitmap_, sizeof section, &section) == sizeof section &&
+  if (GetObjectW(bitmap, sizeof section, &section) == sizeof section &&
       section.dsBm.bmBitsPixel == 32 && section.dsBm.bmBits) {
     // Pictures drawn with transparency carry it in the alpha bytes; a
     // picture whose alpha bytes are all 0 or all 255 is plain. Blending
@@ -60,22 +128,33 @@ void skin_image_c::inspect() {
       any_opaque |= a == 255;
       any_partial |= a != 0 && a != 255;
     }
-    alpha_ = any_partial || (any_zero && any_opaque);
-    if (alpha_) {
+    p.alpha = any_partial || (any_zero && any_opaque);
+    if (p.alpha) {
       for (size_t i = 0; i < count; ++i) {
-        uint8_t* p = pixels + i * 4;
-        for (int c = 0; c < 3; ++c) p[c] = static_cast<uint8_t>(p[c] * p[3] / 255);
+        uint8_t* px = pixels + i * 4;
+        for (int c = 0; c < 3; ++c) px[c] = static_cast<uint8_t>(px[c] * px[3] / 255);
       }
     }
-    width_ = section.dsBm.bmWidth;
-    height_ = section.dsBm.bmHeight < 0 ? -section.dsBm.bmHeight : section.dsBm.bmHeight;
-    return;
+    p.width = section.dsBm.bmWidth;
+    p.height = section.dsBm.bmHeight < 0 ? -section.dsBm.bmHeight : section.dsBm.bmHeight;
+    return p;
   }
   BITMAP info{};
-  if (GetObjectW(bitmap_, sizeof info, &info)) {
-    width_ = info.bmWidth;
-    height_ = info.bmHeight;
+  if (GetObjectW(bitmap, sizeof info, &info)) {
+    p.width = info.bmWidth;
+    p.height = info.bmHeight;
   }
+  return p;
+}
+
+const skin_image_c::picture& skin_image_c::at_scale(int k) const {
+  static const picture none{};
+  if (k <= 0 || !instance_) return none;
+  if (!looked_for_[k]) {
+    looked_for_[k] = true;
+    larger_[k] = inspect(load_skin_bitmap(instance_, number_ + k * picture_number_step));
+  }
+  return larger_[k];
 }
 
 void skin_image_c::draw(HDC dc, int x, int y) const {
@@ -83,13 +162,27 @@ void skin_image_c::draw(HDC dc, int x, int y) const {
   // give way to the grounds under them; buttons draw plain boxes instead
   // (see button_c::draw_picture) and the status marks draw shapes.
   if (!bitmap_ || plain_skin()) return;
+  const display_scale scale = drawing_scale(dc);
+  const picture* chosen = nullptr;
+  if (!scale.unscaled()) {
+    const picture& larger = at_scale(nearest_picture_scale(scale.dpi * 100 / logical_dpi));
+    if (larger.bitmap) chosen = &larger;
+  }
+  const picture own{bitmap_, width_, height_, alpha_};
+  const picture& p = chosen ? *chosen : own;
   HDC source = CreateCompatibleDC(dc);
-  HGDIOBJ previous = SelectObject(source, bitmap_);
-  if (alpha_) {
+  HGDIOBJ previous = SelectObject(source, p.bitmap);
+  // Into the logical box of the picture's own size: on a scaling context
+  // that box is as many device pixels as the larger picture has.
+  if (p.alpha) {
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    AlphaBlend(dc, x, y, width_, height_, source, 0, 0, width_, height_, blend);
-  } else {
+    AlphaBlend(dc, x, y, width_, height_, source, 0, 0, p.width, p.height, blend);
+  } else if (scale.unscaled()) {
     BitBlt(dc, x, y, width_, height_, source, 0, 0, SRCCOPY);
+  } else {
+    const int mode = SetStretchBltMode(dc, HALFTONE);
+    StretchBlt(dc, x, y, width_, height_, source, 0, 0, p.width, p.height, SRCCOPY);
+    SetStretchBltMode(dc, mode);
   }
   SelectObject(source, previous);
   DeleteDC(source);

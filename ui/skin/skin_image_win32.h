@@ -2,9 +2,18 @@
 // device-independent section bitmap. A number that does not exist gives an
 // empty picture, which draws nothing and has no size. 32-bit pictures with
 // an alpha channel are blended onto what lies beneath.
+//
+// Its size is in logical pixels. Drawn on a device context that scales
+// (display_scale_win32.h), it draws the same picture drawn for the nearest
+// larger scale (the resources hold each at 100, 125, 150 and 200 %), so
+// that at 150 % its pixels are the screen's, not stretched ones.
 #pragma once
 
 #include <windows.h>
+
+#include <array>
+
+#include "ui/window/display_scale.h"
 
 namespace quillary {
 
@@ -31,15 +40,33 @@ class skin_image_c {
   void draw(HDC dc, int x, int y) const;
 
  private:
-  void inspect();
+  struct picture {
+    HBITMAP bitmap = nullptr;
+    int width = 0;
+    int height = 0;
+    bool alpha = false;
+  };
+  static picture inspect(HBITMAP bitmap);
+  // The picture drawn for the scales' index `k` of picture_scales; the
+  // 100 % one when the resources have none.
+  const picture& at_scale(int k) const;
 
   HBITMAP bitmap_ = nullptr;
   int width_ = 0;
   int height_ = 0;
   bool alpha_ = false;
+  HINSTANCE instance_ = nullptr;  // where the larger pictures are, when loaded
+  int number_ = 0;
+  mutable std::array<picture, picture_scales.size()> larger_{};  // [0] unused
+  mutable std::array<bool, picture_scales.size()> looked_for_{};
 };
 
 // The bitmap resource `number` as a section bitmap; null when missing.
 HBITMAP load_skin_bitmap(HINSTANCE instance, int number);
+// The bitmap resource `number` as drawn for `scale`: the picture of the
+// nearest scale, made exactly `scale.device(width)` × `scale.device(height)`
+// pixels when that one is not (for the system's controls, whose image lists
+// and brushes take device pixels as they are); null when missing.
+HBITMAP load_skin_bitmap_at(HINSTANCE instance, int number, display_scale scale);
 
 }  // namespace quillary

@@ -26,6 +26,7 @@
 #include "ui/skin/button_win32.h"
 #include "ui/skin/palette_win32.h"
 #include "ui/skin/skin_fonts_win32.h"
+#include "ui/window/display_scale_win32.h"
 
 namespace quillary {
 
@@ -44,10 +45,12 @@ class ui_window_c {
   ui_window_c(const ui_window_c&) = delete;
   ui_window_c& operator=(const ui_window_c&) = delete;
 
+  // In logical pixels, as every size of the skin.
   int system_caption_height = 0;  // SM_CYCAPTION
   int frame_width = 0;            // the border's thickness, left and right
   int frame_height = 0;           // top and bottom
   int skin_caption_height;
+  bool dialog_frame = false;      // the thinner border of a dialog
   // Caption buttons, in drawing and hit-test order; owned.
   std::vector<std::unique_ptr<button_c<T>>> buttons;
   bool tracking = false;  // non-client mouse-leave tracking requested
@@ -85,6 +88,9 @@ class ui_window_c {
   }
   static constexpr int frame_part_id = 1000;
 
+  // Reads the system's caption and border sizes at the window's scale:
+  // when the window starts and when its scale changes.
+  void measure_frame();
   // Paints the whole frame now.
   void paint_frame();
   // The window's rectangle moved to (0, 0): the area of the caption buttons.
@@ -136,18 +142,27 @@ inline bool is_resizing_edge(LRESULT hit) {
 }
 
 template <typename T>
+void ui_window_c<T>::measure_frame() {
+  const display_scale scale = static_cast<const T*>(this)->scale();
+  system_caption_height = scale.logical(system_metric(SM_CYCAPTION, scale));
+  frame_width = scale.logical(system_metric(dialog_frame ? SM_CXDLGFRAME : SM_CXFRAME, scale));
+  frame_height = scale.logical(system_metric(dialog_frame ? SM_CYDLGFRAME : SM_CYFRAME, scale));
+}
+
+template <typename T>
 RECT ui_window_c<T>::frame_area() const {
   RECT window{};
   GetWindowRect(frame_handle(), &window);
   OffsetRect(&window, -window.left, -window.top);
-  return window;
+  return static_cast<const T*>(this)->scale().logical_rect(window);
 }
 
 template <typename T>
 POINT ui_window_c<T>::window_point(LPARAM lparam) const {
   RECT window{};
   GetWindowRect(frame_handle(), &window);
-  return POINT{GET_X_LPARAM(lparam) - window.left, GET_Y_LPARAM(lparam) - window.top};
+  const display_scale scale = static_cast<const T*>(this)->scale();
+  return POINT{scale.logical(GET_X_LPARAM(lparam) - window.left), scale.logical(GET_Y_LPARAM(lparam) - window.top)};
 }
 
 template <typename T>
@@ -169,14 +184,12 @@ bool ui_window_c<T>::handle_frame_message(UINT message, WPARAM wparam, LPARAM lp
   handled = false;
   switch (message) {
     case WM_NCCREATE:
-      system_caption_height = GetSystemMetrics(SM_CYCAPTION);
-      frame_width = GetSystemMetrics(SM_CXFRAME);
-      frame_height = GetSystemMetrics(SM_CYFRAME);
+      dialog_frame = false;
+      measure_frame();
       break;
     case WM_INITDIALOG:
-      system_caption_height = GetSystemMetrics(SM_CYCAPTION);
-      frame_width = GetSystemMetrics(SM_CXDLGFRAME);
-      frame_height = GetSystemMetrics(SM_CYDLGFRAME);
+      dialog_frame = true;
+      measure_frame();
       // The dialog's first size calculation ran before it knew its caption
       // height: calculate again.
       SetWindowPos(frame_handle(), nullptr, 0, 0, 0, 0,
@@ -186,7 +199,8 @@ bool ui_window_c<T>::handle_frame_message(UINT message, WPARAM wparam, LPARAM lp
       RECT* proposed = wparam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lparam)->rgrc[0]
                               : reinterpret_cast<RECT*>(lparam);
       // The system then takes its own caption and the border off the rest.
-      proposed->top += skin_caption_height - system_caption_height;
+      const display_scale scale = static_cast<const T*>(this)->scale();
+      proposed->top += scale.device(skin_caption_height) - system_metric(SM_CYCAPTION, scale);
       break;
     }
     case WM_SYSCOLORCHANGE:
@@ -222,13 +236,9 @@ bool ui_window_c<T>::handle_frame_message(UINT message, WPARAM wparam, LPARAM lp
       result = DefWindowProcW(frame_handle(), message, wparam, lparam);
       handled = true;
       if (result == HTCLIENT || is_resizing_edge(result)) break;
-      const POINT p = window_point(lparam);
-      RECT client{};
-      GetClientRect(frame_handle(), &client);
-      MapWindowPoints(frame_handle(), nullptr, reinterpret_cast<POINT*>(&client), 2);
-      RECT window{};
-      GetWindowRect(frame_handle(), &window);
-      if (p.y < client.top - window.top) result = HTCAPTION;
+      POINT p{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+      ScreenToClient(frame_handle(), &p);
+      if (p.y < 0) result = HTCAPTION;
       break;
     }
     case WM_NCMOUSEMOVE: {
@@ -291,8 +301,11 @@ void ui_window_c<T>::paint_frame() {
   HDC canvas = CreateCompatibleDC(dc);
   HBITMAP bitmap = CreateCompatibleBitmap(dc, window.right, window.bottom);
   HGDIOBJ previous = SelectObject(canvas, bitmap);
-  static_cast<T*>(this)->paint_frame_contents(canvas, window);
+  const display_scale scale = static_cast<const T*>(this)->scale();
+  draw_in_logical_pixels(canvas, scale);
+  static_cast<T*>(this)->paint_frame_contents(canvas, scale.logical_rect(window));
   draw_frame_focus(canvas);
+  draw_in_device_pixels(canvas);
   // The client area is the window's own business.
   ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
   BitBlt(dc, 0, 0, window.right, window.bottom, canvas, 0, 0, SRCCOPY);

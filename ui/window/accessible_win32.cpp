@@ -46,8 +46,15 @@ UINT accessible_action_message() {
   return message;
 }
 
+// The window's own scale: parts are described in its logical pixels, and
+// clients read screen pixels.
+display_scale scale_of_described(HWND window) {
+  const window_c* owner = window_c::from_handle(window);
+  return owner ? owner->scale() : display_scale{};
+}
+
 RECT accessible_screen_rect(HWND window, const accessible_item& item) {
-  RECT r{item.rect.left, item.rect.top, item.rect.right, item.rect.bottom};
+  RECT r = scale_of_described(window).device_rect(RECT{item.rect.left, item.rect.top, item.rect.right, item.rect.bottom});
   POINT origin{0, 0};
   if (item.origin == accessible_origin::client) {
     ClientToScreen(window, &origin);
@@ -71,6 +78,7 @@ accessible_item accessible_check_box(HWND owner, HWND box, int id, accessible_ro
   RECT r{};
   GetWindowRect(box, &r);
   MapWindowPoints(nullptr, owner, reinterpret_cast<POINT*>(&r), 2);
+  r = scale_of_described(owner).logical_rect(r);
   item.rect = {r.left, r.top, r.right, r.bottom};
   const bool checked = SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
   item.state = accessible_state::focusable;
@@ -334,6 +342,7 @@ class accessible_object_c : public IAccessible {
   accessible_rect client_rect() const {
     RECT client{};
     GetClientRect(window_, &client);
+    client = scale_of_described(window_).logical_rect(client);
     return {client.left, client.top, client.right, client.bottom};
   }
   template <typename Field>

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/win32.h"
+#include "ui/window/display_scale_win32.h"
 #include "ui/skin/palette_win32.h"
 
 namespace quillary {
@@ -135,7 +136,11 @@ void bitmap_button_c::on_paint(HDC dc, const RECT& area) {
   if (plain) {
     draw_plain_box(dc, client, visible_state() == 1);
   } else if (images_ && index >= 0 && index < ImageList_GetImageCount(images_)) {
+    // The list holds the pictures in the display's pixels (see
+    // build_skin_image_list): drawn as they are, not scaled again.
+    draw_in_device_pixels(dc);
     ImageList_Draw(images_, index, dc, 0, 0, ILD_NORMAL);
+    draw_in_logical_pixels(dc, scale());
   }
   if (focused()) {
     // Besides the lit image (a button without one would show no change).

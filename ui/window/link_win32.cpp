@@ -67,9 +67,12 @@ link_c::~link_c() {
 
 HWND link_c::create(HWND parent, const RECT& rect, const std::u16string& text,
                     const std::u16string& target, UINT id) {
+  // In the parent's logical pixels, as every place of the program's.
+  const window_c* owner = from_handle(parent);
+  const RECT place = owner ? owner->scale().device_rect(rect) : rect;
   HWND control = CreateWindowExW(0, L"STATIC", wide(text), WS_CHILD | WS_VISIBLE | SS_NOTIFY,
-                                 rect.left, rect.top, rect.right - rect.left,
-                                 rect.bottom - rect.top, parent,
+                                 place.left, place.top, place.right - place.left,
+                                 place.bottom - place.top, parent,
                                  reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
                                  GetModuleHandleW(nullptr), nullptr);
   if (!control) return nullptr;
@@ -193,9 +196,8 @@ bool link_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT&
       if (!pressed_) return false;
       pressed_ = false;
       ReleaseCapture();
-      RECT client{};
-      GetClientRect(handle(), &client);
-      const POINT point{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+      RECT client = logical_client();
+      const POINT point = logical_point(lparam);
       if (PtInRect(&client, point)) navigate();
       return true;
     }

@@ -1,10 +1,13 @@
 #include "ui/window/window_win32.h"
 
+#include <windowsx.h>
+
 #include <algorithm>
 
 #include "platform/win32.h"
 #include "ui/skin/palette.h"
 #include "ui/window/accessible_win32.h"
+#include "ui/window/display_scale_win32.h"
 #include "ui/window/keyboard_focus.h"
 #include "ui/window/placement.h"
 
@@ -42,6 +45,15 @@ bool answers_directly(UINT message) {
   }
 }
 
+// The scale a window of ours takes when it starts: that of the window of
+// ours it lies in, so that a page and its panels never disagree; a window
+// of its own takes its display's.
+display_scale starting_scale(HWND window) {
+  const bool child = (GetWindowLongPtrW(window, GWL_STYLE) & WS_CHILD) != 0;
+  if (const window_c* parent = child ? window_c::from_handle(GetParent(window)) : nullptr) return parent->scale();
+  return scale_of_window(window);
+}
+
 }  // namespace
 
 window_c::~window_c() {
@@ -63,6 +75,7 @@ window_c* window_c::from_handle(HWND window) {
 
 void window_c::attach(HWND window) {
   window_ = window;
+  scale_ = starting_scale(window);
   SetPropW(window, object_property, this);
 }
 
@@ -96,11 +109,31 @@ HWND window_c::create(const window_class_info& class_info, HWND parent, const st
     window_class.lpszClassName = class_info.name;
     if (!RegisterClassExW(&window_class)) return nullptr;
   }
-  HWND window = CreateWindowExW(ex_style, class_info.name, wide(title), style, rect.left, rect.top,
-                                rect.right - rect.left, rect.bottom - rect.top, parent,
+  // A child's rectangle is in its parent's logical pixels; a window of its
+  // own keeps its place on the screen and takes its size at the scale of
+  // the display it is created on (the primary one, until it shows where it
+  // went).
+  const window_c* owner = from_handle(parent);
+  const display_scale at = owner ? owner->scale() : parent ? scale_of_window(parent) : system_scale();
+  const bool child = (style & WS_CHILD) != 0;
+  const RECT place = child ? at.device_rect(rect)
+                           : RECT{rect.left, rect.top, rect.left + at.device(rect.right - rect.left),
+                                  rect.top + at.device(rect.bottom - rect.top)};
+  HWND window = CreateWindowExW(ex_style, class_info.name, wide(title), style, place.left, place.top,
+                                place.right - place.left, place.bottom - place.top, parent,
                                 reinterpret_cast<HMENU>(id), instance, this);
   // A window whose WM_NCCREATE or WM_CREATE failed is already gone.
-  if (!window) detach();
+  if (!window) {
+    detach();
+    return nullptr;
+  }
+  if (!child && window_ == window) {
+    const display_scale actual = scale_of_window(window);
+    if (actual != at) {
+      rescale(actual, RECT{rect.left, rect.top, rect.left + actual.device(rect.right - rect.left),
+                           rect.top + actual.device(rect.bottom - rect.top)});
+    }
+  }
   return window;
 }
 
@@ -129,6 +162,56 @@ void window_c::destroy() {
 
 bool window_c::handle_message(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
 
+RECT window_c::logical_client() const {
+  RECT client{};
+  if (window_) GetClientRect(window_, &client);
+  return scale_.logical_rect(client);
+}
+
+POINT window_c::logical_point(LPARAM lparam) const {
+  return POINT{scale_.logical(GET_X_LPARAM(lparam)), scale_.logical(GET_Y_LPARAM(lparam))};
+}
+
+void window_c::place_child(HWND child, const RECT& logical, UINT flags) const {
+  if (!child) return;
+  const RECT r = scale_.device_rect(logical);
+  SetWindowPos(child, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+               flags | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void window_c::set_logical_size(int width, int height) const {
+  if (!window_) return;
+  SetWindowPos(window_, nullptr, 0, 0, scale_.device(width), scale_.device(height),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void window_c::rescale(display_scale scale, const RECT& device_rect) {
+  if (!window_) return;
+  std::vector<window_c*> windows{this};
+  EnumChildWindows(
+      window_,
+      [](HWND child, LPARAM found) {
+        if (window_c* object = from_handle(child)) reinterpret_cast<std::vector<window_c*>*>(found)->push_back(object);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&windows));
+  for (window_c* w : windows) w->scale_ = scale;
+  for (window_c* w : windows) w->on_scale_changed();
+  RECT before{};
+  GetClientRect(window_, &before);
+  SetWindowPos(window_, nullptr, device_rect.left, device_rect.top, device_rect.right - device_rect.left,
+               device_rect.bottom - device_rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT after{};
+  GetClientRect(window_, &after);
+  // The same size in new pixels is another size in logical ones: the
+  // window lays itself out again all the same.
+  if (EqualRect(&before, &after)) {
+    SendMessageW(window_, WM_SIZE, IsZoomed(window_) ? SIZE_MAXIMIZED : SIZE_RESTORED,
+                 MAKELPARAM(after.right, after.bottom));
+  }
+  RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
 LRESULT window_c::default_message(UINT message, WPARAM wparam, LPARAM lparam) {
   if (original_) return CallWindowProcW(original_, window_, message, wparam, lparam);
   return DefWindowProcW(window_, message, wparam, lparam);
@@ -137,29 +220,37 @@ LRESULT window_c::default_message(UINT message, WPARAM wparam, LPARAM lparam) {
 bool window_c::on_erase_background(HDC) { return paint_style() == painting::buffered; }
 
 void window_c::print_client(HDC dc) {
-  RECT client{};
-  GetClientRect(window_, &client);
-  on_paint(dc, client);
+  const int mode = GetGraphicsMode(dc);
+  XFORM transform{};
+  GetWorldTransform(dc, &transform);
+  draw_in_logical_pixels(dc, scale_);
+  on_paint(dc, logical_client());
+  SetWorldTransform(dc, &transform);
+  SetGraphicsMode(dc, mode);
 }
 
 void window_c::paint_client() {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(window_, &ps);
-  RECT client{};
-  GetClientRect(window_, &client);
+  RECT device_client{};
+  GetClientRect(window_, &device_client);
+  const RECT client = scale_.logical_rect(device_client);
   if (paint_style() == painting::direct) {
+    draw_in_logical_pixels(dc, scale_);
     on_paint(dc, client);
     draw_keyboard_focus(dc);
-  } else if (client.right > 0 && client.bottom > 0) {
+  } else if (device_client.right > 0 && device_client.bottom > 0) {
     HDC canvas = CreateCompatibleDC(dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, device_client.right, device_client.bottom);
     HGDIOBJ previous = SelectObject(canvas, bitmap);
     HBRUSH ground = CreateSolidBrush(colour_of(colour_role::page_ground));
-    FillRect(canvas, &client, ground);
+    FillRect(canvas, &device_client, ground);
     DeleteObject(ground);
+    draw_in_logical_pixels(canvas, scale_);
     on_paint(canvas, client);
     draw_keyboard_focus(canvas);
-    BitBlt(dc, 0, 0, client.right, client.bottom, canvas, 0, 0, SRCCOPY);
+    draw_in_device_pixels(canvas);
+    BitBlt(dc, 0, 0, device_client.right, device_client.bottom, canvas, 0, 0, SRCCOPY);
     SelectObject(canvas, previous);
     DeleteObject(bitmap);
     DeleteDC(canvas);
@@ -212,13 +303,27 @@ bool window_c::handle_plumbing(UINT message, WPARAM wparam, LPARAM lparam, LRESU
       paint_client();
       result = 0;
       return true;
-    case WM_ERASEBKGND:
-      if (!on_erase_background(reinterpret_cast<HDC>(wparam))) return false;
+    case WM_ERASEBKGND: {
+      HDC dc = reinterpret_cast<HDC>(wparam);
+      const int mode = GetGraphicsMode(dc);
+      draw_in_logical_pixels(dc, scale_);
+      const bool erased = on_erase_background(dc);
+      draw_in_device_pixels(dc);
+      SetGraphicsMode(dc, mode);
+      if (!erased) return false;
       result = 1;
       return true;
+    }
     case WM_SIZE:
       result = 0;
-      return on_size(static_cast<UINT>(wparam), LOWORD(lparam), HIWORD(lparam));
+      return on_size(static_cast<UINT>(wparam), scale_.logical(LOWORD(lparam)), scale_.logical(HIWORD(lparam)));
+    case WM_DPICHANGED:
+      // The window went to a display of another scale, or its display's
+      // scale changed: the system suggests the rectangle that keeps it
+      // where it was, at the new size.
+      rescale(display_scale::of(LOWORD(wparam)), *reinterpret_cast<const RECT*>(lparam));
+      result = 0;
+      return true;
     case WM_TIMER:
       result = 0;
       return on_timer(static_cast<UINT_PTR>(wparam));

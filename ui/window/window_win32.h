@@ -23,6 +23,11 @@
 //   bool on_timer(UINT_PTR id) override { ... }
 //   bool on_command(int id, int code, HWND from) override { ... }
 //
+// Every size a window deals in is in logical pixels (display_scale.h): the
+// base scales what it draws, the client size it reports and the windows it
+// places by the window's scale(), and follows the window to a display of
+// another scale (WM_DPICHANGED), giving on_scale_changed to each window.
+//
 // and, for screen readers, the window's accessible object (WM_GETOBJECT for
 // OBJID_CLIENT), for a window that describes what it draws:
 //
@@ -42,6 +47,7 @@
 #include <vector>
 
 #include "ui/window/accessible_model.h"
+#include "ui/window/display_scale.h"
 
 namespace quillary {
 
@@ -67,6 +73,24 @@ class window_c {
   window_c& operator=(const window_c&) = delete;
 
   HWND handle() const { return window_; }
+
+  // The scale of the display the window is on: its pixels per logical one.
+  display_scale scale() const { return scale_; }
+  // The client area in logical pixels, from (0, 0).
+  RECT logical_client() const;
+  // A mouse message's position (client coordinates) in logical pixels.
+  POINT logical_point(LPARAM lparam) const;
+  // Places a child window, ours or the system's, at a rectangle given in
+  // this window's logical pixels (SetWindowPos's flags; SWP_NOZORDER and
+  // SWP_NOACTIVATE always).
+  void place_child(HWND child, const RECT& logical, UINT flags = 0) const;
+  // Sizes this window to `width` × `height` logical pixels, where it is.
+  void set_logical_size(int width, int height) const;
+  // The window and every window of ours inside it take `scale`: each hears
+  // on_scale_changed, then the window takes `device_rect` (in its parent's
+  // or the screen's pixels) and everything is drawn again. What
+  // WM_DPICHANGED does with the system's suggested rectangle.
+  void rescale(display_scale scale, const RECT& device_rect);
 
   // How the base answers WM_PAINT for the window.
   enum class painting {
@@ -141,6 +165,10 @@ class window_c {
   virtual bool on_size(UINT /*kind*/, int /*width*/, int /*height*/) { return false; }
   virtual bool on_timer(UINT_PTR /*id*/) { return false; }
   virtual bool on_command(int /*id*/, int /*code*/, HWND /*from*/) { return false; }
+  // The window's scale() changed (before its new size arrives): fonts
+  // made for the system's controls are made again, pictures chosen for the
+  // old scale are chosen again.
+  virtual void on_scale_changed() {}
   // Draws the client area on `dc` as on_paint does, for WM_PRINTCLIENT.
   void print_client(HDC dc);
 
@@ -168,6 +196,7 @@ class window_c {
   // Made on the first WM_GETOBJECT, disconnected when the window ends.
   accessible_object_c* accessible_ = nullptr;
   std::optional<int> focused_part_;
+  display_scale scale_;
 };
 
 // A dialog from a template: a resource of the program or one built in
