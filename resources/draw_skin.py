@@ -3,7 +3,9 @@
 
     draw_skin.py --out DIR            draw everything into DIR
     draw_skin.py --list               print the file names that --out writes
-    draw_skin.py --sheet FILE.png     a contact sheet of all pictures, 2x
+    draw_skin.py --sheet FILE.png [--scale 150] [--zoom N]
+                                      a contact sheet of all pictures at a
+                                      scale, 2x at 100 % and 1x otherwise
 
 Pictures are drawn from shapes and text in this file; nothing is traced from
 other artwork. Shapes are drawn at four times the size and reduced with a box
@@ -11,11 +13,20 @@ filter (so 1-pixel lines on pixel edges stay crisp and curves are smooth);
 small text is drawn afterwards at the final size, where FreeType's hinting
 keeps it sharp.
 
+Every bitmap is drawn at each of SCALES: the program lays out in 96-DPI
+units and shows, at other DPIs, the variant for the nearest scale, so that
+its pixels meet the screen's one to one. The drawing code works in units (the
+pixels of 100 %); the Canvas maps them onto the scale's pixels and text is
+set at the scaled size, so each variant is drawn afresh, never enlarged.
+
 The numbers come from resource_ids.h beside this file: a bitmap_NAME entry
-becomes bitmap_NAME.bmp (24-bit), an icon_NAME entry icon_NAME.ico (several
-sizes, 32-bit with alpha). The script also writes resource_ids_rc.h, the same
-numbers as #defines for the resource compiler. The words on the home page's
-start buttons are the "home_start_scan" texts of language.ini.
+becomes bitmap_NAME.bmp (24-bit) and bitmap_NAME@125.bmp, @150 and @200, an
+icon_NAME entry icon_NAME.ico (every size from 16 to 256 pixels, 32-bit with
+alpha). The script also writes resource_ids_rc.h, the same numbers as
+#defines for the resource compiler, and skin_bitmaps.rc, the BITMAP lines
+that quillary.rc includes (the variants by the numbers SCALE_NUMBER_STEP
+gives them). The words on the home page's start buttons are the
+"home_start_scan" texts of language.ini.
 
 Needs Debian's python3-pil (with libraqm, for Arabic), fonts-noto-core and
 fonts-noto-cjk.
@@ -33,6 +44,23 @@ from PIL import Image, ImageDraw, ImageFilter, ImageFont
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SS = 4  # supersampling factor for shapes
+
+# The scales (per cent) every bitmap is drawn at. The program keeps its layout
+# in 96-DPI units and takes, for a window's DPI, the variant of the nearest
+# scale, whose pixels then map one to one onto the screen's.
+SCALES = (100, 125, 150, 200)
+# The variant of bitmap number N at the k-th larger scale (k = 1 for 125 %)
+# has resource number N + SCALE_NUMBER_STEP * k; so every 100 % number must
+# stay below the step.
+SCALE_NUMBER_STEP = 1000
+
+_scale = 1.0  # the scale being drawn, as a factor; set by render()
+
+
+def scaled_size(n, scale=None):
+    """n units at the scale in whole pixels, halves rounded up as the
+    program's MulDiv rounds them (Python's round() would round 124.5 to 124)."""
+    return int(n * (_scale if scale is None else scale) + 0.5)
 
 # --- Colours of the skin ------------------------------------------------------
 
@@ -86,6 +114,11 @@ def font(script, weight, size):
         _font_cache[key] = ImageFont.truetype(path, size, index=index,
                                               layout_engine=ImageFont.Layout.RAQM)
     return _font_cache[key]
+
+
+def skin_font(script, weight, size):
+    """A face at `size` units, in pixels of the scale being drawn."""
+    return font(script, weight, max(1, scaled_size(size)))
 
 
 # Languages that have their own home-page pictures: code of the per-language
@@ -176,27 +209,53 @@ def lighten(c, amount):
 
 
 class Canvas:
-    """Shapes in final-pixel coordinates, drawn SS times larger."""
+    """Shapes in the picture's units (pixels at 100 %), drawn SS times larger
+    than the final pixels.
 
-    def __init__(self, w, h, bg=WHITE, mode='RGB'):
-        self.w, self.h = w, h
+    At a larger scale the final picture has scaled_size(w) x scaled_size(h)
+    pixels, and each axis maps its units onto exactly that many pixels: a
+    shape that reaches the picture's edge at 100 % reaches it at every scale,
+    instead of stopping up to half a pixel short where w * scale is not a
+    whole number. Lengths that have no axis (radii, stroke widths) use the
+    mean of the two factors, which differ by well under one per cent."""
+
+    def __init__(self, w, h, bg=WHITE, mode='RGB', scale=None):
+        scale = _scale if scale is None else scale
+        self.w, self.h = scaled_size(w, scale), scaled_size(h, scale)
+        self.kx, self.ky = self.w / w, self.h / h  # final pixels per unit
+        self.k = (self.kx + self.ky) / 2
         self.mode = mode
         if mode == 'RGBA':
             bg = bg if len(bg) == 4 else bg + (255,)
-        self.big = Image.new(mode, (w * SS, h * SS), bg)
+        self.big = Image.new(mode, (self.w * SS, self.h * SS), bg)
         self.draw = ImageDraw.Draw(self.big)
 
-    @staticmethod
-    def s(v):
-        return round(v * SS)
+    # Units to pixels of the supersampled picture: across, down, and lengths.
+    def x(self, v):
+        return round(v * self.kx * SS)
+
+    def y(self, v):
+        return round(v * self.ky * SS)
+
+    def s(self, v):
+        return round(v * self.k * SS)
+
+    def at(self, x, y):
+        """Units to final pixels, for text drawn on the finished picture."""
+        return x * self.kx, y * self.ky
 
     def box(self, b):
         # Boxes are pixel edges: (0, 0, 10, 10) covers pixels 0..9.
         x0, y0, x1, y1 = b
-        return [self.s(x0), self.s(y0), self.s(x1) - 1, self.s(y1) - 1]
+        return [self.x(x0), self.y(y0), self.x(x1) - 1, self.y(y1) - 1]
 
     def rect(self, b, fill):
         self.draw.rectangle(self.box(b), fill=fill)
+
+    def pixel_rect(self, b, fill):
+        """A box in final pixels, for shapes that must sit on whole pixels."""
+        x0, y0, x1, y1 = b
+        self.draw.rectangle([x0 * SS, y0 * SS, x1 * SS - 1, y1 * SS - 1], fill=fill)
 
     def rounded(self, b, r, fill, edge=None, edge_width=1):
         if edge:
@@ -214,7 +273,7 @@ class Canvas:
             self.rounded(b, r, edge)
             x0, y0, x1, y1 = x0 + edge_width, y0 + edge_width, x1 - edge_width, y1 - edge_width
             r = max(0, r - edge_width)
-        w, h = self.s(x1) - self.s(x0), self.s(y1) - self.s(y0)
+        w, h = self.x(x1) - self.x(x0), self.y(y1) - self.y(y0)
         fill = Image.new('RGB', (w, h))
         fd = ImageDraw.Draw(fill)
         for y in range(h):
@@ -223,21 +282,21 @@ class Canvas:
         ImageDraw.Draw(mask).rounded_rectangle([0, 0, w - 1, h - 1], self.s(r), fill=255)
         if self.mode == 'RGBA':
             fill = fill.convert('RGBA')
-        self.big.paste(fill, (self.s(x0), self.s(y0)), mask)
+        self.big.paste(fill, (self.x(x0), self.y(y0)), mask)
 
     def circle(self, cx, cy, r, fill=None, outline=None, width=1):
-        b = [self.s(cx - r), self.s(cy - r), self.s(cx + r) - 1, self.s(cy + r) - 1]
+        b = [self.x(cx - r), self.y(cy - r), self.x(cx + r) - 1, self.y(cy + r) - 1]
         self.draw.ellipse(b, fill=fill, outline=outline,
                           width=self.s(width) if outline else 0)
 
     def polygon(self, points, fill):
-        self.draw.polygon([(self.s(x), self.s(y)) for x, y in points], fill=fill)
+        self.draw.polygon([(self.x(x), self.y(y)) for x, y in points], fill=fill)
 
     def line(self, points, colour, width, caps=True):
-        pts = [(self.s(x), self.s(y)) for x, y in points]
+        pts = [(self.x(x), self.y(y)) for x, y in points]
         self.draw.line(pts, fill=colour, width=self.s(width), joint='curve')
         if caps:
-            r = width * SS / 2
+            r = width * self.k * SS / 2
             for x, y in (pts[0], pts[-1]):
                 self.draw.ellipse([x - r, y - r, x + r - 1, y + r - 1], fill=colour)
 
@@ -245,7 +304,7 @@ class Canvas:
         """An arc of the circle through the middle of the stroke; angles in
         degrees, clockwise from three o'clock, as PIL counts them."""
         ro = r + width / 2
-        b = [self.s(cx - ro), self.s(cy - ro), self.s(cx + ro) - 1, self.s(cy + ro) - 1]
+        b = [self.x(cx - ro), self.y(cy - ro), self.x(cx + ro) - 1, self.y(cy + ro) - 1]
         self.draw.arc(b, start, end, fill=colour, width=self.s(width))
         for a in (start, end):
             x = cx + r * math.cos(math.radians(a))
@@ -254,6 +313,12 @@ class Canvas:
 
     def finish(self):
         return self.big.reduce(SS)
+
+    def text(self, img, xy, text, face, colour, anchor='la', direction=None, language=None):
+        """Text on the finished picture, at final size so that hinting keeps
+        it sharp: xy in units, face (script, weight, size in units)."""
+        draw_text(img, self.at(*xy), text, skin_font(*face), colour, anchor=anchor,
+                  direction=direction, language=language)
 
 
 def text_size(text, fnt, direction=None):
@@ -267,11 +332,17 @@ def draw_text(img, xy, text, fnt, colour, anchor='la', direction=None, language=
 
 
 def fit_font(text, script, weight, max_size, max_width, min_size=10, direction=None):
-    for size in range(max_size, min_size - 1, -1):
-        fnt = font(script, weight, size)
-        if text_size(text, fnt, direction)[0] <= max_width:
-            return fnt
-    return font(script, weight, min_size)
+    """The largest size (in units) at which text is no wider than max_width
+    units: chosen at 100 %, so that every scale shows the words alike, and
+    smaller only where the scale's hinting makes them too wide there."""
+    def fits(fnt, width):
+        return text_size(text, fnt, direction)[0] <= width
+
+    size = next((n for n in range(max_size, min_size - 1, -1)
+                 if fits(font(script, weight, n), max_width)), min_size)
+    while size > min_size and not fits(skin_font(script, weight, size), max_width * _scale):
+        size -= 1
+    return size
 
 
 def wrap(text, fnt, width, cjk=False, direction=None):
@@ -392,8 +463,8 @@ def glyph_refresh(c, ox, oy, size, colour, stroke):
 def draw_mark(size, inverse=False):
     """The Quillary mark: a rounded square holding a Q whose tail is drawn like
     a quill's stroke (blue square and white Q, or the inverse). Returns an RGBA
-    image of size x size."""
-    c = Canvas(size, size, bg=(0, 0, 0, 0), mode='RGBA')
+    image of size x size: pixels, whatever the scale being drawn."""
+    c = Canvas(size, size, bg=(0, 0, 0, 0), mode='RGBA', scale=1)
     # Small sizes get relatively thicker strokes and a tighter margin.
     margin = 0 if size <= 20 else size / 32
     radius = size * (0.22 if size > 20 else 0.2)
@@ -409,14 +480,14 @@ def draw_mark(size, inverse=False):
     r = size * 0.25
     # The ring of the Q.
     c.circle(cx, cy, r + stroke / 2, fill=q)
-    inner = Canvas(size, size, bg=(0, 0, 0, 0), mode='RGBA')
+    inner = Canvas(size, size, bg=(0, 0, 0, 0), mode='RGBA', scale=1)
     inner.circle(cx, cy, r - stroke / 2, fill=(255, 255, 255, 255))
     hole = inner.big.split()[3]
     if inverse:
         c.big.paste(Image.new('RGBA', c.big.size, WHITE + (255,)), (0, 0), hole)
     else:
         # Refill the hole with the square's gradient.
-        ground = Canvas(size, size, bg=(0, 0, 0, 0), mode='RGBA')
+        ground = Canvas(size, size, bg=(0, 0, 0, 0), mode='RGBA', scale=1)
         ground.gradient_rounded(box, radius, (98, 166, 244), (44, 104, 200))
         c.big.paste(ground.big, (0, 0), hole)
     # The tail: a tapering quill stroke from inside the ring out to the corner.
@@ -435,7 +506,7 @@ def draw_mark(size, inverse=False):
 def draw_alert_mark(size):
     """The mark with an orange badge: new drivers are waiting."""
     img = draw_mark(size)
-    c = Canvas(size, size, bg=(0, 0, 0, 0), mode='RGBA')
+    c = Canvas(size, size, bg=(0, 0, 0, 0), mode='RGBA', scale=1)
     r = size * (0.25 if size <= 20 else 0.22)
     cx = cy = size - r - (0 if size <= 20 else size / 32)
     c.circle(cx, cy, r + max(1.0, size / 24), fill=WHITE + (255,))
@@ -453,10 +524,10 @@ def draw_alert_mark(size):
 
 
 def header_strip():
-    img = Image.new('RGB', (5, 24), STRIP)
+    c = Canvas(5, 24, bg=STRIP)
     # A hairline of the band colour at the bottom eases the strip into the band.
-    ImageDraw.Draw(img).line([(0, 23), (4, 23)], fill=lerp(STRIP, BAND, 0.5))
-    return img
+    c.rect((0, 23, 5, 24), lerp(STRIP, BAND, 0.5))
+    return c.finish()
 
 
 def caption_button(kind, state, w=30, h=21, ground=STRIP, close_red=True):
@@ -468,30 +539,46 @@ def caption_button(kind, state, w=30, h=21, ground=STRIP, close_red=True):
     if kind == 'close' and close_red and state != 'normal':
         fill = (226, 74, 74) if state == 'hover' else (184, 46, 46)
     c = Canvas(w, h, bg=fill)
+    # The glyphs are thin lines like the system's own, so they are laid out
+    # in whole pixels of the scale: a square of g pixels (10 units), strokes
+    # of t pixels (one unit, rounded down: 1.25 or 1.5 pixels would blur).
+    g, t = scaled_size(10), max(1, int(_scale))
+    band = scaled_size(1)
     if ground == STRIP and h == 21:
         # The button reaches one row below the 24-pixel strip on frames of
         # four pixels: that row is the band's.
-        c.rect((0, h - 1, w, h), BAND if state == 'normal' else fill)
+        c.pixel_rect((0, c.h - band, c.w, c.h), BAND if state == 'normal' else fill)
     ink = WHITE if state != 'normal' else TITLE
-    x0 = (w - 10) // 2
-    y0 = (h - 1 - 10) // 2
+    x0 = (c.w - g) // 2
+    y0 = (c.h - band - g) // 2
     if kind == 'close':
-        c.line([(x0 + 0.5, y0 + 0.5), (x0 + 9.5, y0 + 9.5)], ink, 1.3, caps=False)
-        c.line([(x0 + 9.5, y0 + 0.5), (x0 + 0.5, y0 + 9.5)], ink, 1.3, caps=False)
+        # Antialiased diagonals; their ends half a unit inside the square.
+        a, b = 0.05 * g, 0.95 * g
+        for (xa, ya), (xb, yb) in (((a, a), (b, b)), ((b, a), (a, b))):
+            c.line([((x0 + xa) / c.kx, (y0 + ya) / c.ky), ((x0 + xb) / c.kx, (y0 + yb) / c.ky)],
+                   ink, 1.3, caps=False)
     elif kind == 'minimise':
-        c.rect((x0, y0 + 8, x0 + 10, y0 + 9), ink)
+        c.pixel_rect((x0, y0 + g - 2 * t, x0 + g, y0 + g - t), ink)
     elif kind == 'maximise':
-        c.rect((x0, y0, x0 + 10, y0 + 10), ink)
-        c.rect((x0 + 1, y0 + 2, x0 + 9, y0 + 9), fill)
+        window(c, (x0, y0, x0 + g, y0 + g), t, 2 * t, ink, fill)
     elif kind == 'restore':
-        c.rect((x0 + 2, y0, x0 + 10, y0 + 8), ink)
-        c.rect((x0 + 3, y0 + 1, x0 + 9, y0 + 7), fill)
-        c.rect((x0, y0 + 2, x0 + 8, y0 + 10), ink)
-        c.rect((x0 + 1, y0 + 4, x0 + 7, y0 + 9), fill)
+        o = scaled_size(2)  # the back window's offset
+        window(c, (x0 + o, y0, x0 + g, y0 + g - o), t, t, ink, fill)
+        window(c, (x0, y0 + o, x0 + g - o, y0 + g), t, 2 * t, ink, fill)
     elif kind == 'menu':
-        for dy in (1, 5, 9):
-            c.rect((x0, y0 + dy, x0 + 10, y0 + dy + 1), ink)
+        # Three bars a gap of 4 units apart, the last one at the bottom.
+        gap = scaled_size(4)
+        for i in range(3):
+            y = y0 + g - t - (2 - i) * gap
+            c.pixel_rect((x0, y, x0 + g, y + t), ink)
     return c.finish()
+
+
+def window(c, b, t, bar, ink, fill):
+    """A window outline in pixels: sides t wide, a title bar `bar` high."""
+    x0, y0, x1, y1 = b
+    c.pixel_rect(b, ink)
+    c.pixel_rect((x0 + t, y0 + bar, x1 - t, y1 - t), fill)
 
 
 def dialog_close(state):
@@ -545,10 +632,8 @@ def filled_button(w, h, state, ground, radius=4):
 def soft_shadow(c, box, radius, pressed):
     """A blurred shadow under a raised button, smaller when it is pressed."""
     w, h = c.big.size
-    x0, y0, x1, y1 = box
     shadow = Image.new('L', (w, h), 0)
-    ImageDraw.Draw(shadow).rounded_rectangle(
-        [c.s(x0), c.s(y0), c.s(x1) - 1, c.s(y1) - 1], c.s(radius), fill=255)
+    ImageDraw.Draw(shadow).rounded_rectangle(c.box(box), c.s(radius), fill=255)
     shadow = shadow.filter(ImageFilter.GaussianBlur(c.s(3 if pressed else 4)))
     tint = Image.new('RGB', (w, h), (176, 198, 228))
     c.big.paste(tint, (0, 0), shadow.point(lambda v: v * (0.5 if pressed else 0.8)))
@@ -612,30 +697,29 @@ def message_picture(kind):
             c.line([(24, 21), (24, 34)], WHITE, 4.4)
     img = c.finish()
     if kind == 'question':
-        fnt = font('latin', 'bold', 28)
-        draw_text(img, (24, 25), '?', fnt, WHITE, anchor='mm')
+        c.text(img, (24, 25), '?', ('latin', 'bold', 28), WHITE, anchor='mm')
     return img
 
 
 def settings_divider():
-    img = Image.new('RGB', (3, 217), WHITE)
-    d = ImageDraw.Draw(img)
+    """A vertical line, darker in the middle column, fading out at both ends:
+    drawn a unit row at a time, which at larger scales still fades smoothly."""
+    c = Canvas(3, 217, bg=WHITE)
     line = (200, 220, 244)
     for y in range(217):
         edge = min(y, 216 - y)
         t = min(1.0, edge / 40.0)
-        d.point((1, y), fill=lerp(WHITE, line, t))
-        d.point((0, y), fill=lerp(WHITE, lighten(line, 0.6), t))
-        d.point((2, y), fill=lerp(WHITE, lighten(line, 0.6), t))
-    return img
+        c.rect((1, y, 2, y + 1), lerp(WHITE, line, t))
+        c.rect((0, y, 1, y + 1), lerp(WHITE, lighten(line, 0.6), t))
+        c.rect((2, y, 3, y + 1), lerp(WHITE, lighten(line, 0.6), t))
+    return c.finish()
 
 
 def about_band():
-    img = Image.new('RGB', (460, 2), BAND)
-    d = ImageDraw.Draw(img)
-    d.line([(0, 0), (459, 0)], fill=(116, 162, 226))
-    d.line([(0, 1), (459, 1)], fill=(172, 206, 248))
-    return img
+    c = Canvas(460, 2, bg=BAND)
+    c.rect((0, 0, 460, 1), (116, 162, 226))
+    c.rect((0, 1, 460, 2), (172, 206, 248))
+    return c.finish()
 
 
 def about_header():
@@ -643,25 +727,28 @@ def about_header():
 
 
 def _mark_on(canvas_size, mark_size, ground):
-    img = Image.new('RGB', (canvas_size, canvas_size), ground)
-    mark = draw_mark(mark_size)
-    off = (canvas_size - mark_size) // 2
+    """The mark drawn at its size in pixels of the scale (not enlarged),
+    centred on a square of the ground colour."""
+    img = Canvas(canvas_size, canvas_size, bg=ground).finish()
+    mark = draw_mark(scaled_size(mark_size))
+    off = (img.size[0] - mark.size[0]) // 2
     img.paste(mark, (off, off), mark)
     return img
 
 
 def logo():
     w, h = 161, 50
-    img = Image.new('RGB', (w, h), BAND)
-    mark = draw_mark(42, inverse=True)
-    img.paste(mark, (2, 4), mark)
-    draw_text(img, (52, 25), 'Quillary', font('latin', 'bold', 26), WHITE, anchor='ls')
+    c = Canvas(w, h, bg=BAND)
+    img = c.finish()
+    mark = draw_mark(scaled_size(42), inverse=True)
+    img.paste(mark, (scaled_size(2), scaled_size(4)), mark)
+    c.text(img, (52, 25), 'Quillary', ('latin', 'bold', 26), WHITE, anchor='ls')
     tag = 'DRIVER UPDATES'
-    fnt = font('latin', 'bold', 9)
-    x = 53
+    fnt = skin_font('latin', 'bold', 9)
+    x, y = c.at(53, 39)
     for ch in tag:  # letter-spaced
-        draw_text(img, (x, 39), ch, fnt, TITLE, anchor='ls')
-        x += fnt.getlength(ch) + 1.6
+        draw_text(img, (x, y), ch, fnt, TITLE, anchor='ls')
+        x += fnt.getlength(ch) + 1.6 * c.kx
     return img
 
 
@@ -690,13 +777,12 @@ def section_header(kind):
 def home_footer_rule():
     """A hairline that fades out to the right, under the foot of the home page."""
     w, h = 520, 2
-    img = Image.new('RGB', (w, h), WHITE)
-    d = ImageDraw.Draw(img)
+    c = Canvas(w, h, bg=WHITE)
     for x in range(w):
         t = min(1.0, x / (w * 0.9))
-        d.point((x, 0), fill=lerp((200, 220, 246), WHITE, t))
-        d.point((x, 1), fill=lerp((226, 238, 252), WHITE, t))
-    return img
+        c.rect((x, 0, x + 1, 1), lerp((200, 220, 246), WHITE, t))
+        c.rect((x, 1, x + 1, 2), lerp((226, 238, 252), WHITE, t))
+    return c.finish()
 
 
 def home_footer_icon():
@@ -798,8 +884,8 @@ def banner(code):
     img = c.finish()
     digits = STEP_DIGITS.get(code, '123')
     for i, (x0, _) in enumerate(SEGMENTS):
-        fnt = font('arabic' if code == 'ar' else 'latin', 'bold', 11)
-        draw_text(img, (x0 + 13, 34.5), digits[i], fnt, WHITE, anchor='mm')
+        c.text(img, (x0 + 13, 34.5), digits[i], ('arabic' if code == 'ar' else 'latin', 'bold', 11),
+               WHITE, anchor='mm')
     # The captions: two lines at most, under the step names.
     section, script = LANGUAGES[code]
     rtl = code == 'ar'
@@ -808,6 +894,8 @@ def banner(code):
         left = x0 + 26
         right = x1 - (14 if i < 2 else 12)
         width = right - left
+        # The lines are broken as at 100 % (measured in units there), so that
+        # every scale shows the same lines; only the drawing is at the scale.
         for size in (12, 11, 10):
             fnt = font(script, 'regular', size)
             lines = wrap(BANNER_CAPTIONS[code][i], fnt, width, cjk=(code == 'jp'),
@@ -818,8 +906,8 @@ def banner(code):
         # program also starts at the left.
         y = 56
         for line in lines[:2]:
-            draw_text(img, (left, y), line, fnt, (98, 128, 172), anchor='la',
-                      direction=direction, language='ar' if rtl else None)
+            c.text(img, (left, y), line, (script, 'regular', size), (98, 128, 172), anchor='la',
+                   direction=direction, language='ar' if rtl else None)
             y += size + 5
     return img
 
@@ -842,10 +930,10 @@ def start_button(code, state, words):
     rtl = code == 'ar'
     direction = 'rtl' if rtl else None
     left, right = 124, w - 32
-    fnt = fit_font(words, script, 'bold', 38, right - left, min_size=18, direction=direction)
+    size = fit_font(words, script, 'bold', 38, right - left, min_size=18, direction=direction)
     cx = (left + right) / 2
-    draw_text(img, (cx, 54 + press), words, fnt, WHITE, anchor='mm', direction=direction,
-              language='ar' if rtl else None)
+    c.text(img, (cx, 54 + press), words, (script, 'bold', size), WHITE, anchor='mm',
+           direction=direction, language='ar' if rtl else None)
     return img
 
 
@@ -895,6 +983,8 @@ def write_ico(path, images):
 
 
 # --- The catalogue ------------------------------------------------------------------------
+
+BITMAPS_RC = 'skin_bitmaps.rc'  # the BITMAP lines quillary.rc includes
 
 
 def catalogue():
@@ -954,8 +1044,17 @@ def catalogue():
     return art
 
 
-def file_name(name, kind):
-    return name + ('.bmp' if kind == 'bitmap' else '.ico')
+def file_name(name, kind, scale=100):
+    if kind == 'icon':
+        return name + '.ico'  # one file holds every size
+    return name + ('.bmp' if scale == 100 else f'@{scale}.bmp')
+
+
+def outputs(art):
+    """(name, kind, scale, file) of every picture file --out writes."""
+    for name, (kind, *_rest) in art.items():
+        for scale in (SCALES if kind == 'bitmap' else (100,)):
+            yield name, kind, scale, file_name(name, kind, scale)
 
 
 def check_against_ids(art, ids):
@@ -965,45 +1064,79 @@ def check_against_ids(art, ids):
     if missing or extra:
         sys.exit('draw_skin: resource_ids.h and the drawings disagree; '
                  f'not drawn: {missing}; drawn without a number: {extra}')
+    too_high = sorted(n for n in wanted if n.startswith('bitmap_')
+                      and not 0 < ids[n] < SCALE_NUMBER_STEP)
+    if too_high:
+        sys.exit(f'draw_skin: bitmap numbers must lie between 1 and {SCALE_NUMBER_STEP - 1}, '
+                 f'the larger scales\' numbers are made from them: {too_high}')
+
+
+def write_if_changed(path, text):
+    # An unchanged file keeps its time, so the resources are not compiled again.
+    if not os.path.exists(path) or open(path, encoding='utf-8').read() != text:
+        with open(path, 'w', encoding='utf-8') as f:
+            f.write(text)
 
 
 def write_rc_header(path, ids):
     lines = ['// Generated by resources/draw_skin.py from resource_ids.h: do not edit.',
              '#pragma once']
     lines += [f'#define {name} {number}' for name, number in ids.items()]
-    text = '\n'.join(lines) + '\n'
-    if not os.path.exists(path) or open(path, encoding='utf-8').read() != text:
-        with open(path, 'w', encoding='utf-8') as f:
-            f.write(text)
+    write_if_changed(path, '\n'.join(lines) + '\n')
 
 
-def render(name, kind, w, h, fn):
-    result = fn()
+def write_bitmaps_rc(path, art, ids):
+    """The BITMAP lines of quillary.rc: each bitmap by its name at 100 %, and
+    its larger variants by the numbers the program computes from it."""
+    larger = ', '.join(f'{s} %' for s in SCALES[1:])
+    steps = ', '.join(f'N + {SCALE_NUMBER_STEP * k}' for k in range(1, len(SCALES)))
+    lines = ['// Generated by resources/draw_skin.py: do not edit. Included by quillary.rc.',
+             f'// Bitmap N at {larger} is number {steps}.']
+    for name, kind, scale, file in outputs(art):
+        if kind != 'bitmap':
+            continue
+        number = ids[name] + SCALE_NUMBER_STEP * SCALES.index(scale)
+        lines.append(f'{name if scale == 100 else number} BITMAP "{file}"')
+    write_if_changed(path, '\n'.join(lines) + '\n')
+
+
+def render(name, kind, w, h, fn, scale=100):
+    """Draws one picture at a scale (per cent); icons only at 100 %, as their
+    files hold each size in pixels already."""
+    global _scale
+    _scale = scale / 100
+    try:
+        result = fn()
+        size = (scaled_size(w), scaled_size(h))
+    finally:
+        _scale = 1.0
     if kind == 'bitmap':
-        if result.size != (w, h) or result.mode != 'RGB':
-            sys.exit(f'draw_skin: {name} came out {result.size} {result.mode}, not {w} x {h} RGB')
+        if result.size != size or result.mode != 'RGB':
+            sys.exit(f'draw_skin: {name} at {scale} % came out {result.size} {result.mode}, '
+                     f'not {size[0]} x {size[1]} RGB')
     return result
 
 
-def contact_sheet(art, path):
+def contact_sheet(art, path, scale=100, zoom=2):
     pictures = []
     for name, (kind, w, h, fn) in art.items():
-        result = render(name, kind, w, h, fn)
         if kind == 'icon':
-            for img in result:
+            for img in render(name, kind, w, h, fn):
                 if img.size[0] <= 64:
                     flat = Image.new('RGB', img.size, (250, 250, 250))
                     flat.paste(img, (0, 0), img)
                     pictures.append((f'{name} {img.size[0]}', flat))
         else:
-            pictures.append((name, result))
+            label = name if scale == 100 else f'{name}@{scale}'
+            pictures.append((label, render(name, kind, w, h, fn, scale)))
     label_font = font('latin', 'regular', 11)
-    width, pad = 2300, 12
+    pad = 12
+    width = max(2300, max(img.size[0] * zoom for _, img in pictures) + 2 * pad)
     x = y = pad
     row_h = 0
     placed = []
     for label, img in pictures:
-        w, h = img.size[0] * 2, img.size[1] * 2 + 16
+        w, h = img.size[0] * zoom, img.size[1] * zoom + 16
         w = max(w, int(label_font.getlength(label)) + 4)
         if x + w > width - pad:
             x, y = pad, y + row_h + pad
@@ -1014,7 +1147,8 @@ def contact_sheet(art, path):
     sheet = Image.new('RGB', (width, y + row_h + pad), (200, 200, 200))
     for x, y, label, img in placed:
         draw_text(sheet, (x, y), label, label_font, (40, 40, 40))
-        sheet.paste(img.resize((img.size[0] * 2, img.size[1] * 2), Image.NEAREST), (x, y + 16))
+        sheet.paste(img.resize((img.size[0] * zoom, img.size[1] * zoom), Image.NEAREST),
+                    (x, y + 16))
     sheet.save(path)
 
 
@@ -1023,30 +1157,40 @@ def main():
     parser.add_argument('--out', help='folder for the pictures and resource_ids_rc.h')
     parser.add_argument('--list', action='store_true', help='print the files --out writes')
     parser.add_argument('--sheet', help='write a contact sheet PNG')
+    parser.add_argument('--scale', type=int, choices=SCALES, default=100,
+                        help='the scale (per cent) of the contact sheet\'s bitmaps')
+    parser.add_argument('--zoom', type=int,
+                        help='contact sheet pixels per picture pixel (2 at 100 %%, else 1)')
     parser.add_argument('--only', help='draw only the pictures whose names contain this')
     args = parser.parse_args()
 
     ids = read_resource_ids(os.path.join(HERE, 'resource_ids.h'))
     art = catalogue()
     check_against_ids(art, ids)
+    everything = art
     if args.only:
         art = {k: v for k, v in art.items() if args.only in k}
     if args.list:
-        for name, (kind, *_rest) in art.items():
-            print(file_name(name, kind))
+        for *_rest, file in outputs(art):
+            print(file)
         print('resource_ids_rc.h')
+        print(BITMAPS_RC)
     if args.out:
         os.makedirs(args.out, exist_ok=True)
-        for name, (kind, w, h, fn) in art.items():
-            result = render(name, kind, w, h, fn)
-            target = os.path.join(args.out, file_name(name, kind))
+        for name, kind, scale, file in outputs(art):
+            w, h, fn = art[name][1:]
+            result = render(name, kind, w, h, fn, scale)
+            target = os.path.join(args.out, file)
             if kind == 'bitmap':
                 result.save(target, format='BMP')
             else:
                 write_ico(target, result)
         write_rc_header(os.path.join(args.out, 'resource_ids_rc.h'), ids)
+        # Always every bitmap, even with --only: the resource script names them all.
+        write_bitmaps_rc(os.path.join(args.out, BITMAPS_RC), everything, ids)
     if args.sheet:
-        contact_sheet(art, args.sheet)
+        zoom = args.zoom or (2 if args.scale == 100 else 1)
+        contact_sheet(art, args.sheet, args.scale, zoom)
     if not (args.list or args.out or args.sheet):
         parser.error('nothing to do: give --out, --list or --sheet')
 

@@ -2,6 +2,10 @@
 # build tree and makes quillary.rc depend on them. Included by the directory
 # that compiles quillary.rc (program/), so that its source properties apply there.
 #
+# Each bitmap comes at 100 % (bitmap_NAME.bmp) and at 125, 150 and 200 %
+# (bitmap_NAME@125.bmp and so on); the script also writes skin_bitmaps.rc,
+# the BITMAP lines that quillary.rc includes. --list names every file.
+#
 # The pictures are not kept in the repository: they are redrawn whenever the
 # script, the list of numbers or the language file (whose start-button words
 # they show) changes.
@@ -41,8 +45,9 @@ add_custom_command(
   VERBATIM)
 add_custom_target(quillary_skin_art DEPENDS ${quillary_art_files})
 
-# windres finds the pictures and resource_ids_rc.h in the art folder; it
-# does not report what a .rc file reads, so the dependency is stated here.
+# windres finds the pictures, resource_ids_rc.h and skin_bitmaps.rc in the art
+# folder; it does not report what a .rc file reads, so the dependency is
+# stated here.
 set_source_files_properties(${PROJECT_SOURCE_DIR}/resources/quillary.rc PROPERTIES
   INCLUDE_DIRECTORIES "${quillary_art_dir};${PROJECT_SOURCE_DIR}/resources"
   OBJECT_DEPENDS "${quillary_art_files};${PROJECT_SOURCE_DIR}/resources/quillary.manifest")

@@ -17,11 +17,18 @@ import sys
 import tempfile
 import unittest
 
-from PIL import Image
+from PIL import Image, ImageChops, ImageStat
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SCRIPT = os.path.join(HERE, 'draw_skin.py')
 ART = None
+
+# What the program relies on: the scales after 100 % whose variants it loads,
+# and the step between a bitmap's number and its variants' (N + 1000 k for
+# the k-th of them). Stated here, not taken from the script, so that a change
+# there that the program would not follow fails.
+LARGER_SCALES = (125, 150, 200)
+NUMBER_STEP = 1000
 
 BAND = (139, 184, 241)
 MESSAGE_BG = (226, 240, 253)
@@ -38,10 +45,40 @@ def ids():
     return found
 
 
-def picture(name):
-    with Image.open(os.path.join(ART, name + '.bmp')) as img:
+def picture(name, scale=100):
+    file = name + ('.bmp' if scale == 100 else f'@{scale}.bmp')
+    with Image.open(os.path.join(ART, file)) as img:
         img.load()
         return img
+
+
+def scaled(n, scale):
+    """n pixels of 100 % at a scale, halves rounded up as MulDiv does."""
+    return (n * scale + 50) // 100
+
+
+def bitmap_names():
+    return sorted(n for n in ids() if n.startswith('bitmap_'))
+
+
+def bmp_format(name, scale=100):
+    """Bits per pixel and compression of a bitmap file."""
+    file = name + ('.bmp' if scale == 100 else f'@{scale}.bmp')
+    with open(os.path.join(ART, file), 'rb') as f:
+        head = f.read(34)
+    return struct.unpack('<HI', head[28:34])
+
+
+def resource_lines():
+    """(name, kind, file) of quillary.rc's pictures, with the lines of the
+    files it includes from the art folder."""
+    with open(os.path.join(HERE, 'quillary.rc'), encoding='utf-8') as f:
+        rc = f.read()
+    for included in re.findall(r'^#include "([^"]+)"', rc, re.M):
+        if os.path.exists(os.path.join(ART, included)):
+            with open(os.path.join(ART, included), encoding='utf-8') as f:
+                rc += '\n' + f.read()
+    return re.findall(r'^(\w+)\s+(BITMAP|ICON)\s+"([^"]+)"', rc, re.M)
 
 
 def luminance(img, box=None):
@@ -52,14 +89,14 @@ def luminance(img, box=None):
 
 class files(unittest.TestCase):
     def test_every_picture_the_resource_script_names_is_drawn(self):
-        with open(os.path.join(HERE, 'quillary.rc'), encoding='utf-8') as f:
-            rc = f.read()
-        named = re.findall(r'^(\w+)\s+(BITMAP|ICON)\s+"([^"]+)"', rc, re.M)
+        named = resource_lines()
         self.assertGreater(len(named), 90)
         numbers = ids()
         for name, kind, file in named:
-            self.assertIn(name, numbers, f'{name} has no number in resource_ids.h')
             self.assertTrue(os.path.exists(os.path.join(ART, file)), f'{file} was not drawn')
+            if name.isdigit():
+                continue  # a larger scale's variant: see scales below
+            self.assertIn(name, numbers, f'{name} has no number in resource_ids.h')
         drawn_in_rc = {name for name, _, _ in named}
         for name in numbers:
             if name.startswith(('bitmap_', 'icon_')):
@@ -205,6 +242,143 @@ class languages(unittest.TestCase):
             # The words keep clear of the button's rounded right end.
             edge = img.crop((430, 20, 442, 90))
             self.assertFalse(any(min(p) > 240 for p in edge.getdata()), f'{code}: words too wide')
+
+
+def ink_box(img, box, is_ink):
+    """The bounding box (in the picture) of the pixels inside box that are ink."""
+    region = img.convert('RGB').crop(box)
+    mask = Image.new('L', region.size, 0)
+    mask.putdata([255 if is_ink(p) else 0 for p in region.getdata()])
+    found = mask.getbbox()
+    return found and (found[0] + box[0], found[1] + box[1], found[2] + box[0], found[3] + box[1])
+
+
+def luminance_steps(img):
+    """Differences between neighbouring pixels' luminance, across and down."""
+    grey = img.convert('L')
+    w, h = grey.size
+    return (ImageChops.difference(grey.crop((1, 0, w, h)), grey.crop((0, 0, w - 1, h))),
+            ImageChops.difference(grey.crop((0, 1, w, h)), grey.crop((0, 0, w, h - 1))))
+
+
+def has_sharper_edge(drawn, enlarged):
+    """True where drawn has a hard edge, a step between neighbours at least
+    half its largest, at a place where enlarged steps by less than half as
+    much: drawn there at the finer pixels, not spread over the coarser ones."""
+    drawn_steps, enlarged_steps = luminance_steps(drawn), luminance_steps(enlarged)
+    contrast = max(16, max(d.getextrema()[1] for d in drawn_steps) // 2)
+    for d, e in zip(drawn_steps, enlarged_steps):
+        hard = d.point(lambda v: 255 if v >= contrast else 0)
+        softer = ImageChops.subtract(d.point(lambda v: v // 2), e).point(lambda v: 255 if v else 0)
+        if ImageChops.multiply(hard, softer).getbbox():
+            return True
+    return False
+
+
+# Pictures made only of whole-pixel boxes and rows of colour: drawn at 200 %
+# they are exactly their 100 % picture with each pixel doubled, and must be.
+PIXEL_GRID_PICTURES = {'bitmap_header_strip', 'bitmap_about_band', 'bitmap_settings_divider',
+                       'bitmap_home_footer_rule'} | {
+    f'bitmap_caption_{kind}_{state}' for kind in ('menu', 'minimise', 'maximise', 'restore')
+    for state in ('normal', 'hover', 'pressed')}
+
+
+class scales(unittest.TestCase):
+    """Every bitmap at 125, 150 and 200 %: the size the program asks for, the
+    same picture, drawn at the scale rather than enlarged."""
+
+    def test_every_variant_is_drawn_at_its_size_in_its_format(self):
+        names = bitmap_names()
+        self.assertGreater(len(names), 90)
+        for name in names:
+            base = picture(name)
+            for scale in LARGER_SCALES:
+                variant = picture(name, scale)
+                w, h = base.size
+                self.assertEqual(variant.size, (scaled(w, scale), scaled(h, scale)),
+                                 f'{name} at {scale} %')
+                self.assertEqual(variant.mode, base.mode, f'{name} at {scale} %')
+                self.assertEqual(bmp_format(name, scale), bmp_format(name), f'{name} at {scale} %')
+
+    def test_each_variant_reduced_looks_like_its_100_picture(self):
+        # Bicubic reduction: a box filter blurs a 20-pixel picture brought down
+        # to 16 more than the two drawings differ.
+        for name in bitmap_names():
+            base = picture(name).convert('RGB')
+            for scale in LARGER_SCALES:
+                reduced = picture(name, scale).convert('RGB').resize(base.size, Image.BICUBIC)
+                means = ImageStat.Stat(ImageChops.difference(reduced, base)).mean
+                self.assertLess(max(means), 12, f'{name} at {scale} %: {means}')
+
+    def test_the_200_picture_is_drawn_not_enlarged(self):
+        for name in bitmap_names():
+            base, drawn = picture(name).convert('RGB'), picture(name, 200).convert('RGB')
+            # A box filter doubling a picture copies each pixel four times.
+            enlarged = base.resize(drawn.size, Image.BOX)
+            if name in PIXEL_GRID_PICTURES:
+                self.assertTrue(drawn.tobytes() == enlarged.tobytes(),
+                                f'{name} at 200 % is not its 100 % picture doubled')
+            else:
+                self.assertTrue(has_sharper_edge(drawn, enlarged),
+                                f'{name} at 200 % has no edge sharper than its 100 % doubled')
+
+    def test_the_words_of_the_start_buttons_keep_their_place_at_every_scale(self):
+        # Inside the face, right of the magnifier's disc, short of the rounded
+        # right end; in units of 100 %.
+        face = (112, 10, 428, 100)
+        white = lambda p: min(p) > 240
+        for code in ('en', 'de', 'fr', 'es', 'it', 'jp', 'pt', 'nl', 'ar'):
+            for state in ('normal', 'hover', 'pressed'):
+                name = f'bitmap_start_button_{code}_{state}'
+                base = ink_box(picture(name), face, white)
+                for scale in LARGER_SCALES:
+                    box = tuple(scaled(v, scale) for v in face)
+                    words = ink_box(picture(name, scale), box, white)
+                    self.assertIsNotNone(words, f'{name} at {scale} %: no words')
+                    # Not cut off: clear of the region's sides...
+                    self.assertTrue(box[0] < words[0] and words[2] < box[2] and
+                                    box[1] < words[1] and words[3] < box[3],
+                                    f'{name} at {scale} %: words {words} reach the edge of {box}')
+                    # ...and where the 100 % words are, scaled, give or take
+                    # the rounding of the font size (3 units).
+                    for edge, (at_100, at_scale) in enumerate(zip(base, words)):
+                        self.assertLessEqual(abs(at_100 * scale / 100 - at_scale), 3 * scale / 100,
+                                             f'{name} at {scale} %: words {words}, at 100 % {base}')
+
+    def test_the_banner_captions_keep_their_place_at_every_scale(self):
+        # Each step's caption lines: below the step names, inside the segment.
+        segments = [(26, 186), (226, 359), (399, 508)]
+        ink = lambda p: sum(p) < 3 * 190
+        for code in ('en', 'de', 'fr', 'es', 'it', 'jp', 'pt', 'ar'):
+            name = f'bitmap_banner_{code}'
+            for left, right in segments:
+                region = (left - 4, 50, right + 4, 96)
+                base = ink_box(picture(name), region, ink)
+                self.assertIsNotNone(base, f'{name}: no caption in {region}')
+                for scale in LARGER_SCALES:
+                    box = tuple(scaled(v, scale) for v in region)
+                    words = ink_box(picture(name, scale), box, ink)
+                    self.assertIsNotNone(words, f'{name} at {scale} %: no caption in {box}')
+                    for at_100, at_scale in zip(base, words):
+                        self.assertLessEqual(abs(at_100 * scale / 100 - at_scale), 3 * scale / 100,
+                                             f'{name} at {scale} %: caption {words}, at 100 % {base}')
+
+    def test_the_resource_script_names_every_variant_by_its_number(self):
+        with open(os.path.join(HERE, 'quillary.rc'), encoding='utf-8') as f:
+            self.assertIn('#include "skin_bitmaps.rc"', f.read())
+        with open(os.path.join(ART, 'skin_bitmaps.rc'), encoding='utf-8') as f:
+            lines = re.findall(r'^(\w+) BITMAP "([^"]+)"$', f.read(), re.M)
+        numbers = ids()
+        expected = set()
+        for name in bitmap_names():
+            expected.add((name, name + '.bmp'))
+            for k, scale in enumerate(LARGER_SCALES, start=1):
+                expected.add((str(numbers[name] + NUMBER_STEP * k), f'{name}@{scale}.bmp'))
+        self.assertEqual(len(lines), len(set(lines)), 'a line appears twice')
+        self.assertEqual(set(lines), expected)
+        # No variant's number is another bitmap's.
+        resolved = [numbers[n] if not n.isdigit() else int(n) for n, _ in lines]
+        self.assertEqual(len(resolved), len(set(resolved)))
 
 
 def main():
