@@ -99,10 +99,13 @@ main_window_c::~main_window_c() {
 
 bool main_window_c::create(HINSTANCE instance, bool scan_at_once) {
   scan_at_once_ = scan_at_once;
-  RECT work{0, 0, window_width, window_height};
+  // Centred in the work area, in its pixels; the window takes its logical
+  // size at the display's scale.
+  const display_scale at = system_scale();
+  RECT work{0, 0, at.device(window_width), at.device(window_height)};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  const int x = work.left + ((work.right - work.left) - window_width) / 2;
-  const int y = work.top + ((work.bottom - work.top) - window_height) / 2;
+  const int x = work.left + std::max(0, static_cast<int>(work.right - work.left) - at.device(window_width)) / 2;
+  const int y = work.top + std::max(0, static_cast<int>(work.bottom - work.top) - at.device(window_height)) / 2;
   large_icon_ = load_icon(instance, icon_application, SM_CXICON);
   small_icon_ = load_icon(instance, icon_application, SM_CXSMICON);
   alert_icon_ = load_icon(instance, icon_alert, SM_CXSMICON);
@@ -259,7 +262,10 @@ bool main_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, L
       return false;
     case WM_GETMINMAXINFO: {
       auto* limits = reinterpret_cast<MINMAXINFO*>(lparam);
-      limits->ptMinTrackSize = POINT{window_width, window_height};
+      // Before the first message of its own the window has no scale yet:
+      // the system's serves.
+      const display_scale at = handle() ? scale() : system_scale();
+      limits->ptMinTrackSize = POINT{at.device(window_width), at.device(window_height)};
       return true;
     }
     case UM_START_SCAN:

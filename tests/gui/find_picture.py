@@ -14,17 +14,23 @@ from PIL import Image
 
 
 def find(screen, picture, region):
+    """Rows compared as bytes: the picture's first row is searched for in
+    each screen row of the region (a search in C, not pixel by pixel), and
+    each place it is found at is checked against the picture's other rows."""
     left, top, right, bottom = region
     w, h = picture.size
-    want = list(picture.getdata())
-    first = want[0]
-    pixels = screen.load()
-    for y in range(top, bottom - h + 1):
-        for x in range(left, right - w + 1):
-            if pixels[x, y] != first:
-                continue
-            if list(screen.crop((x, y, x + w, y + h)).getdata()) == want:
-                return x, y
+    if w > right - left or h > bottom - top:
+        return None
+    wanted = [picture.crop((0, y, w, y + 1)).tobytes() for y in range(h)]
+    rows = [screen.crop((left, y, right, y + 1)).tobytes() for y in range(top, bottom)]
+    for y in range(0, len(rows) - h + 1):
+        at = rows[y].find(wanted[0])
+        while at >= 0:
+            if at % 3 == 0:
+                x = at // 3
+                if all(rows[y + i][at:at + 3 * w] == wanted[i] for i in range(1, h)):
+                    return left + x, top + y
+            at = rows[y].find(wanted[0], at + 1)
     return None
 
 

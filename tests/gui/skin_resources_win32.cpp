@@ -111,6 +111,20 @@ void check_bitmaps(HMODULE module) {
         fail(name + " is " + std::to_string(bitmap.width) + " x " + std::to_string(bitmap.height) +
              ", not " + std::to_string(range.width) + " x " + std::to_string(range.height));
       if (bitmap.bits != 24) fail(name + " has " + std::to_string(bitmap.bits) + " bits per pixel, not 24");
+      // Its variants for larger DPIs: number N + 1000 k at the k-th larger
+      // scale, the size scaled as MulDiv rounds it.
+      const int larger_scales[] = {125, 150, 200};
+      for (int k = 1; k <= 3; ++k) {
+        const int scale = larger_scales[k - 1], variant_id = id + 1000 * k;
+        expected.insert(variant_id);
+        const auto variant = load_bitmap(module, variant_id);
+        const int width = MulDiv(range.width, scale, 100), height = MulDiv(range.height, scale, 100);
+        if (variant.width != width || variant.height != height || variant.bits != 24)
+          fail(name + " at " + std::to_string(scale) + " % (" + std::to_string(variant_id) + ") is " +
+               std::to_string(variant.width) + " x " + std::to_string(variant.height) + " x " +
+               std::to_string(variant.bits) + ", not " + std::to_string(width) + " x " +
+               std::to_string(height) + " x 24");
+      }
     }
     // The three states of a button must look different from each other.
     if ((range.last - range.first + 1) % 3 == 0) {

@@ -30,6 +30,13 @@
 //                                high-contrast theme, with the system's
 //                                colours, although Wine's
 //                                SPI_GETHIGHCONTRAST never reports one
+//   QUILLARY_TEST_DISPLAY_SCALE  "1": a "QuillaryTestDisplayScale" message
+//                                posted to a window of the program with a
+//                                DPI as its wparam moves the window's top
+//                                window to a display of that DPI, as far as
+//                                the window can tell: it gets WM_DPICHANGED
+//                                with the rectangle Windows would suggest.
+//                                Wine shows one display at one scale.
 #include <windows.h>
 
 #include <cstdio>
@@ -49,15 +56,36 @@
 #include "tests/test_elevator.h"
 #include "ui/main_window_win32.h"
 #include "ui/skin/palette_win32.h"
+#include "ui/window/window_win32.h"
 
 namespace {
 
 std::wstring object_log;
 UINT count_message = 0;
 
+UINT display_scale_message = 0;
+
+// What Windows sends a per-monitor aware window that moves to a display of
+// `dpi`: the new DPI, and a rectangle of the window's size at that DPI with
+// its top-left corner kept.
+void move_to_display_of(HWND window, UINT dpi) {
+  HWND top = GetAncestor(window, GA_ROOT);
+  const quillary::window_c* object = quillary::window_c::from_handle(top);
+  const int old_dpi = object ? object->scale().dpi : 96;
+  RECT r{};
+  GetWindowRect(top, &r);
+  RECT suggested{r.left, r.top, r.left + MulDiv(r.right - r.left, static_cast<int>(dpi), old_dpi),
+                 r.top + MulDiv(r.bottom - r.top, static_cast<int>(dpi), old_dpi)};
+  SendMessageW(top, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+}
+
 LRESULT CALLBACK watch_messages(int code, WPARAM wparam, LPARAM lparam) {
   const MSG* message = reinterpret_cast<const MSG*>(lparam);
-  if (code == HC_ACTION && wparam == PM_REMOVE && message->message == count_message) {
+  if (code == HC_ACTION && wparam == PM_REMOVE && display_scale_message &&
+      message->message == display_scale_message) {
+    move_to_display_of(message->hwnd, static_cast<UINT>(message->wParam));
+  }
+  if (code == HC_ACTION && wparam == PM_REMOVE && count_message && message->message == count_message) {
     const DWORD gdi = quillary::gdi_objects();
     const DWORD user = quillary::user_objects();
     if (FILE* log = _wfopen(object_log.c_str(), L"a")) {
@@ -110,6 +138,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   if (const wchar_t* log = _wgetenv(L"QUILLARY_TEST_OBJECT_LOG")) {
     object_log = log;
     count_message = RegisterWindowMessageW(L"QuillaryTestCountObjects");
+  }
+  if (const wchar_t* scale = _wgetenv(L"QUILLARY_TEST_DISPLAY_SCALE"); scale && std::wcscmp(scale, L"1") == 0) {
+    display_scale_message = RegisterWindowMessageW(L"QuillaryTestDisplayScale");
+  }
+  if (count_message || display_scale_message) {
     SetWindowsHookExW(WH_GETMESSAGE, watch_messages, nullptr, GetCurrentThreadId());
   }
   if (const wchar_t* log = _wgetenv(L"QUILLARY_TEST_SHELL_LOG")) {

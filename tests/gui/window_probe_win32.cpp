@@ -7,7 +7,9 @@
 //   window_probe state TITLE [SEL]               {"visible":..,"iconic":..,"foreground":..}
 //   window_probe tooltips                        JSON lines {"text": ..}: the visible tool tips
 //                                                of every process (the tray's balloons among them)
-//   window_probe post  TITLE NAME [SEL]          posts the registered message NAME to the window
+//   window_probe post  TITLE NAME [NUMBER] [SEL] posts the registered message NAME to the window
+//                                                (NUMBER as its wparam)
+//   window_probe move  TITLE X Y [SEL]           moves the window's top-left corner to (X, Y)
 //   window_probe objects TITLE [SEL]             {"gdi":..,"user":..}: the object counts of the
 //                                                window's process
 //   window_probe info  TITLE [SEL]               JSON: text, class, visible, enabled,
@@ -558,9 +560,11 @@ int wmain(int argc, wchar_t** argv) {
                 IsWindowVisible(window) ? "true" : "false", IsIconic(window) ? "true" : "false",
                 GetForegroundWindow() == window ? "true" : "false");
   } else if (command == L"post") {
-    // A registered message, by name, posted to the window.
-    if (positional.size() != 1) return usage();
-    PostMessageW(window, RegisterWindowMessageW(positional[0].c_str()), 0, 0);
+    // A registered message, by name, posted to the window, with a number
+    // as its wparam when one is given.
+    if (positional.empty() || positional.size() > 2) return usage();
+    const WPARAM number = positional.size() == 2 ? std::wcstoul(positional[1].c_str(), nullptr, 10) : 0;
+    PostMessageW(window, RegisterWindowMessageW(positional[0].c_str()), number, 0);
   } else if (command == L"objects") {
     // The window's process's counts of GDI and USER objects.
     DWORD process_id = 0;
@@ -598,6 +602,10 @@ int wmain(int argc, wchar_t** argv) {
                                                 : SW_RESTORE);
   } else if (command == L"close") {
     PostMessageW(window, WM_CLOSE, 0, 0);
+  } else if (command == L"move") {
+    if (positional.size() != 2) return usage();
+    SetWindowPos(window, nullptr, std::wcstol(positional[0].c_str(), nullptr, 10),
+                 std::wcstol(positional[1].c_str(), nullptr, 10), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   } else if (command == L"children") {
     if (positional.empty()) return usage();
     class_search search{positional[0], {}};

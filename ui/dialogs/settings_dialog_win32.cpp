@@ -164,7 +164,7 @@ bool config_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam,
       HDC dc = reinterpret_cast<HDC>(wparam);
       SetBkMode(dc, TRANSPARENT);
       SetBkColor(dc, colour_of(colour_role::settings_ground));
-      if (font_verdana_8) SelectObject(dc, font_verdana_8);
+      if (HFONT font = font_for_controls(font_verdana_8, scale())) SelectObject(dc, font);
       result = reinterpret_cast<LRESULT>(white_brush_);
       return true;
     }

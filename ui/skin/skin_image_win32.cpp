@@ -172,14 +172,29 @@ void skin_image_c::draw(HDC dc, int x, int y) const {
   const picture& p = chosen ? *chosen : own;
   HDC source = CreateCompatibleDC(dc);
   HGDIOBJ previous = SelectObject(source, p.bitmap);
-  // Into the logical box of the picture's own size: on a scaling context
-  // that box is as many device pixels as the larger picture has.
-  if (p.alpha) {
+  if (chosen) {
+    // The larger picture is the screen's pixels already: copied pixel for
+    // pixel where the picture's corner falls (a scaled box of the logical
+    // size could come out a pixel wider or narrower and blur it).
+    POINT corner{x, y};
+    LPtoDP(dc, &corner, 1);
+    XFORM transform{};
+    GetWorldTransform(dc, &transform);
+    draw_in_device_pixels(dc);
+    if (p.alpha) {
+      const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+      AlphaBlend(dc, corner.x, corner.y, p.width, p.height, source, 0, 0, p.width, p.height, blend);
+    } else {
+      BitBlt(dc, corner.x, corner.y, p.width, p.height, source, 0, 0, SRCCOPY);
+    }
+    SetWorldTransform(dc, &transform);
+  } else if (p.alpha) {
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     AlphaBlend(dc, x, y, width_, height_, source, 0, 0, p.width, p.height, blend);
   } else if (scale.unscaled()) {
     BitBlt(dc, x, y, width_, height_, source, 0, 0, SRCCOPY);
   } else {
+    // No picture for this scale: the 100 % one, enlarged smoothly.
     const int mode = SetStretchBltMode(dc, HALFTONE);
     StretchBlt(dc, x, y, width_, height_, source, 0, 0, p.width, p.height, SRCCOPY);
     SetStretchBltMode(dc, mode);
