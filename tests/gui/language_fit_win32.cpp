@@ -2,7 +2,11 @@
 // them, measured with the skin's own fonts on this system: message box texts
 // in their three lines, button labels on their button pictures, navigation
 // labels, check boxes, the download page's choices, the side bar, the home
-// and scan pages' texts, and the tray balloon's length.
+// and scan pages' texts, and the tray balloon's length. At 100, 125, 150 and
+// 200 % display scale: the program measures and places in logical pixels
+// and draws through a scaling device context, where a font is rasterised at
+// the display's size, and hinting makes a text's width grow unevenly with
+// it; so each text is measured on such a context at each scale.
 //
 //   language_fit PATH\language.ini
 //
@@ -22,7 +26,9 @@
 #include "ui/dialogs/settings_rules.h"
 #include "ui/pages/download_page_layout.h"
 #include "ui/pages/home_layout.h"
+#include "ui/skin/message_box_layout.h"
 #include "ui/skin/wrapped_text_win32.h"
+#include "ui/window/display_scale_win32.h"
 
 namespace {
 
@@ -50,8 +56,8 @@ const char* const message_keys[] = {
 
 class fit_checker {
  public:
-  fit_checker(HDC dc, quillary::language_table_c& table, const std::u16string& language)
-      : dc_(dc), table_(table), language_(utf16_to_utf8(language)) {}
+  fit_checker(HDC dc, quillary::language_table_c& table, const std::u16string& language, int percent)
+      : dc_(dc), table_(table), language_(utf16_to_utf8(language) + " at " + std::to_string(percent) + " %") {}
 
   // The text of `key` on one line no wider than `width` in `font`.
   void single_line(const char* key, HFONT font, int width, const char* place) {
@@ -113,10 +119,14 @@ class fit_checker {
     // A restore point's time, as the pages show it.
     if (const auto at = text.find(u"%s"); at != std::u16string::npos) text.replace(at, 2, u"2026-12-09 08:27");
     SelectObject(dc_, quillary::font_verdana_10);
-    RECT rect{80, 30, 272, 100};
+    const auto& box = quillary::message_box_text;
+    RECT rect{box.left, box.top, box.right, box.bottom};
     quillary::draw_wrapped_text(dc_, text, rect, 6, DT_CALCRECT);
     ++checked;
-    if (rect.bottom > 100) report(key, "message box", "needs " + std::to_string(rect.bottom - 30) + " px of 70");
+    if (rect.bottom > box.bottom) {
+      report(key, "message box",
+             "needs " + std::to_string(rect.bottom - box.top) + " px of " + std::to_string(box.bottom - box.top));
+    }
   }
 
  private:
@@ -148,6 +158,10 @@ int wmain(int argc, wchar_t** argv) {
   quillary::create_skin_fonts();
   HDC dc = CreateCompatibleDC(nullptr);
 
+  for (const int dpi : {96, 120, 144, 192}) {
+  const quillary::display_scale scale = quillary::display_scale::of(dpi);
+  quillary::draw_in_device_pixels(dc);
+  quillary::draw_in_logical_pixels(dc, scale);
   for (const char16_t* language : languages) {
     quillary::language_table_c table;
     table.load_text(bytes.str(), language, true);
@@ -155,7 +169,7 @@ int wmain(int argc, wchar_t** argv) {
     const std::string code = quillary::language_row_for(language).code;
     const bool long_words = code == "de" || code == "it" || code == "es" || code == "pt";
     const bool wide_choices = code == "fr" || code == "es" || code == "pt" || code == "nl";
-    fit_checker check(dc, table, language);
+    fit_checker check(dc, table, language, dpi * 100 / 96);
 
     for (const char* key : message_keys) check.message(key);
     // Message box buttons, 70 x 24, verdana 9 bold.
@@ -282,8 +296,9 @@ int wmain(int argc, wchar_t** argv) {
                      "about_info1", quillary::font_verdana_8, 455 - 10, 100 - 20, 6, "about box");
     check.single_line("about_btn_bk", quillary::font_verdana_8, 130 - 8, "about button");
   }
+  }
   DeleteDC(dc);
-  std::printf("%d texts measured in %zu languages: %s\n", checked, std::size(languages),
+  std::printf("%d texts measured in %zu languages at 4 scales: %s\n", checked, std::size(languages),
               failures ? "some do not fit" : "all fit");
   return failures ? 1 : 0;
 }

@@ -1,6 +1,8 @@
 // The window base's own handlers on real windows: painting direct or
 // through an off-screen bitmap, erasing, and sizes, timers and commands
-// handed to the window's handlers, for windows and dialogs alike.
+// handed to the window's handlers, for windows and dialogs alike; and the
+// window's scale: logical pixels drawn, reported and placed at the display's
+// DPI, and followed when the display's scale changes.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -46,6 +48,7 @@ class plumbed_window_c : public window_c {
   HWND command_from = nullptr;
   bool map_takes_timers = false;
   int map_timers = 0;
+  int scale_changes = 0;
 
  protected:
   bool handle_message(UINT message, WPARAM, LPARAM, LRESULT&) override {
@@ -71,6 +74,7 @@ class plumbed_window_c : public window_c {
     last_size = {width, height};
     return true;
   }
+  void on_scale_changed() override { ++scale_changes; }
   bool on_timer(UINT_PTR id) override {
     timers.push_back(id);
     KillTimer(handle(), id);
@@ -169,6 +173,72 @@ TEST(window_plumbing, the_message_map_comes_first) {
   SendMessageW(window.handle(), WM_TIMER, 3, 0);
   EXPECT_EQ(window.map_timers, 1);
   EXPECT_TRUE(window.timers.empty());
+}
+
+// A child window of ours that counts its scale changes.
+class counted_child_c : public window_c {
+ public:
+  int scale_changes = 0;
+
+ protected:
+  void on_scale_changed() override { ++scale_changes; }
+};
+
+TEST(window_plumbing, a_window_moved_to_a_display_of_150_percent_draws_reports_and_places_at_it) {
+  plumbed_window_c window(window_c::painting::buffered, L"PlumbingScaled");
+  ASSERT_TRUE(window.handle());
+  ASSERT_TRUE(window.scale().unscaled()) << "the tests' display is at 100 %";
+  counted_child_c child;
+  window_class_info child_class;
+  child_class.name = L"PlumbingScaledChild";
+  ASSERT_TRUE(child.create(child_class, window.handle(), u"", WS_CHILD | WS_VISIBLE, 0, RECT{10, 10, 50, 30}));
+  HWND system_control = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 1, 1, window.handle(),
+                                        nullptr, GetModuleHandleW(nullptr), nullptr);
+
+  // As Windows sends it: the new DPI, and the rectangle of the same logical
+  // size at that DPI, the top-left corner kept.
+  RECT suggested{40, 40, 40 + 300, 40 + 180};
+  SendMessageW(window.handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(window.scale().dpi, 144);
+  EXPECT_EQ(child.scale().dpi, 144) << "windows of ours inside take the window's scale";
+  EXPECT_EQ(window.scale_changes, 1);
+  EXPECT_EQ(child.scale_changes, 1);
+  RECT bounds{};
+  GetWindowRect(window.handle(), &bounds);
+  EXPECT_EQ(bounds.right - bounds.left, 300);
+  EXPECT_EQ(window.last_size.cx, 200) << "sizes reach the window in logical pixels";
+  EXPECT_EQ(window.last_size.cy, 120);
+  EXPECT_EQ(window.logical_client().right, 200);
+
+  // A point of the display's pixels is a logical one inside the window.
+  const POINT at = window.logical_point(MAKELPARAM(30, 45));
+  EXPECT_EQ(at.x, 20);
+  EXPECT_EQ(at.y, 30);
+  // A child placed in logical pixels stands at the display's.
+  window.place_child(system_control, RECT{10, 20, 50, 30});
+  RECT placed{};
+  GetWindowRect(system_control, &placed);
+  MapWindowPoints(nullptr, window.handle(), reinterpret_cast<POINT*>(&placed), 2);
+  EXPECT_EQ(placed.left, 15);
+  EXPECT_EQ(placed.top, 30);
+  EXPECT_EQ(placed.right, 75);
+  EXPECT_EQ(placed.bottom, 45);
+
+  // The mark at logical (10, 10)-(20, 20) covers (15, 15)-(30, 30).
+  RedrawWindow(window.handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  pump(100);
+  EXPECT_EQ(window.painted_client.right, 200);
+  EXPECT_EQ(window_pixel(window.handle(), 16, 16), mark_blue);
+  EXPECT_EQ(window_pixel(window.handle(), 28, 28), mark_blue);
+  EXPECT_EQ(window_pixel(window.handle(), 12, 12), RGB(255, 255, 255));
+  EXPECT_EQ(window_pixel(window.handle(), 31, 16), RGB(255, 255, 255));
+
+  // Back at 100 %, as it was.
+  RECT back{40, 40, 240, 160};
+  SendMessageW(window.handle(), WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&back));
+  EXPECT_TRUE(window.scale().unscaled());
+  EXPECT_EQ(window.last_size.cx, 200);
+  EXPECT_EQ(window.logical_client().right, 200);
 }
 
 // A dialog that ends with the id of the command it is given.

@@ -39,6 +39,14 @@ struct message_box_layout {
 // All buttons sit at this height.
 constexpr int message_box_button_y = 136;
 
+// Where the text goes, beside the picture, centred in the height: room for
+// four lines of the box's font, which a three-line text takes at 200 %,
+// where the font's hinting makes it a little wider than at 100 %.
+struct message_box_text_box {
+  int left, top, right, bottom;
+};
+constexpr message_box_text_box message_box_text{80, 26, 272, 114};
+
 // A kind that is none of the five shows no icon and only the OK button.
 constexpr message_box_layout layout_for_message(message_kind kind) {
   switch (kind) {

@@ -12,8 +12,7 @@
 namespace quillary {
 namespace {
 
-// Where the box's text goes, beside its picture.
-constexpr RECT text_box{80, 30, 272, 100};
+constexpr RECT text_box{message_box_text.left, message_box_text.top, message_box_text.right, message_box_text.bottom};
 
 
 // Close button pictures (normal, hover, pressed) and its place before the
