@@ -7,7 +7,10 @@
 #include <windows.h>
 #include <oleacc.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/win32.h"
 #include "tests/ui/ui_test_support_win32.h"
@@ -47,11 +50,14 @@ class described_window_c : public window_c {
     accessible_item text;
     text.id = 8;
     text.role = accessible_role::static_text;
-    text.name = u"Scanning";
+    text.name = text_name;
     text.rect = {10, 40, 100, 60};
     view.parts.push_back(text);
+    if (third_part) view.parts.push_back(text);
     return true;
   }
+  std::u16string text_name = u"Scanning";
+  bool third_part = false;
   void do_accessible_action(int id) override { actions.push_back(id); }
 
   std::vector<int> actions;
@@ -187,6 +193,48 @@ TEST_F(accessible_object, a_window_that_describes_nothing_keeps_the_system_s_obj
   long count = 0;
   object->get_accChildCount(&count);
   for (long i = 1; i <= count; ++i) EXPECT_NE(name_of(object, i), u"Start scan");
+  object->Release();
+}
+
+// What clients hear of the window's client object, from a hook in this
+// process: the event and the child it is about.
+std::vector<std::pair<DWORD, LONG>> heard;
+void CALLBACK hear(HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG child, DWORD, DWORD) {
+  if (object == OBJID_CLIENT) heard.push_back({event, child});
+}
+bool heard_of(DWORD event, LONG child) {
+  return std::find(heard.begin(), heard.end(), std::pair<DWORD, LONG>{event, child}) != heard.end();
+}
+
+TEST_F(accessible_object, what_changes_on_the_window_is_told_to_its_clients_once_one_reads_it) {
+  described_window_c window(true);
+  HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_REORDER, EVENT_OBJECT_VALUECHANGE, nullptr, hear,
+                                       GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+  ASSERT_TRUE(hook);
+  const auto repaint = [&] {
+    InvalidateRect(window.handle(), nullptr, FALSE);
+    UpdateWindow(window.handle());
+    pump(100);
+  };
+  heard.clear();
+  window.text_name = u"Nobody reads this";
+  repaint();
+  EXPECT_TRUE(heard.empty()) << "no client, no events";
+
+  IAccessible* object = object_of(window.handle());
+  ASSERT_TRUE(object);
+  heard.clear();
+  repaint();
+  EXPECT_TRUE(heard.empty()) << "nothing changed since the client read it";
+  window.text_name = u"Scanned";
+  repaint();
+  EXPECT_TRUE(heard_of(EVENT_OBJECT_NAMECHANGE, child_id_of(1))) << "the text, the second part";
+  EXPECT_FALSE(heard_of(EVENT_OBJECT_NAMECHANGE, child_id_of(0)));
+  heard.clear();
+  window.third_part = true;
+  repaint();
+  EXPECT_TRUE(heard_of(EVENT_OBJECT_REORDER, CHILDID_SELF)) << "a part came";
+  UnhookWinEvent(hook);
   object->Release();
 }
 

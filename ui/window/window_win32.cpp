@@ -299,6 +299,7 @@ void window_c::draw_keyboard_focus(HDC dc) {
 bool window_c::handle_plumbing(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
   switch (message) {
     case WM_PAINT:
+      announce_changes();
       if (paint_style() == painting::none) return false;
       paint_client();
       result = 0;
@@ -342,11 +343,38 @@ bool window_c::handle_plumbing(UINT message, WPARAM wparam, LPARAM lparam, LRESU
   }
 }
 
+std::vector<window_c::announced_item> window_c::announced_items(const accessible_view& view) {
+  std::vector<announced_item> items{{view.self.name, view.self.value, view.self.state}};
+  for (const accessible_item& part : view.parts) items.push_back({part.name, part.value, part.state});
+  return items;
+}
+
+void window_c::announce_changes() {
+  if (!accessible_ || !window_) return;
+  accessible_view view;
+  if (!describe(view)) return;
+  std::vector<announced_item> now = announced_items(view);
+  if (now.size() != announced_.size()) {
+    NotifyWinEvent(EVENT_OBJECT_REORDER, window_, OBJID_CLIENT, CHILDID_SELF);
+  } else {
+    for (size_t i = 0; i < now.size(); ++i) {
+      const LONG child = i == 0 ? CHILDID_SELF : child_id_of(i - 1);
+      if (now[i].name != announced_[i].name) NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, window_, OBJID_CLIENT, child);
+      if (now[i].value != announced_[i].value) NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, window_, OBJID_CLIENT, child);
+      if (now[i].state != announced_[i].state) NotifyWinEvent(EVENT_OBJECT_STATECHANGE, window_, OBJID_CLIENT, child);
+    }
+  }
+  announced_ = std::move(now);
+}
+
 bool window_c::answer_get_object(WPARAM wparam, LPARAM lparam, LRESULT& result) {
   if (static_cast<LONG>(lparam) != static_cast<LONG>(OBJID_CLIENT)) return false;
   accessible_view view;
   if (!describe(view)) return false;
-  if (!accessible_) accessible_ = make_accessible_object(window_, *this);
+  if (!accessible_) {
+    accessible_ = make_accessible_object(window_, *this);
+    announced_ = announced_items(view);  // what the client reads first
+  }
   result = answer_accessible_object(accessible_, wparam);
   return true;
 }

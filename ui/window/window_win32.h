@@ -42,6 +42,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -188,6 +189,13 @@ class window_c {
   // area, drawn last over what on_paint drew.
   void draw_keyboard_focus(HDC dc);
   bool answer_get_object(WPARAM wparam, LPARAM lparam, LRESULT& result);
+  // Tells clients what changed since they were last told: a part's (or the
+  // window's own) name, value or state, or parts come and gone. Checked
+  // when the window paints, which every change the window shows makes it
+  // do, and only once a client has asked for the window's object.
+  void announce_changes();
+  struct announced_item;
+  static std::vector<announced_item> announced_items(const accessible_view& view);
   friend class dialog_c;  // its dialog procedure takes messages the same way
 
   HWND window_ = nullptr;
@@ -195,6 +203,13 @@ class window_c {
   bool in_slot_ = false;        // the object is in the window's extra bytes
   // Made on the first WM_GETOBJECT, disconnected when the window ends.
   accessible_object_c* accessible_ = nullptr;
+  struct announced_item {
+    std::u16string name;
+    std::u16string value;
+    uint32_t state = 0;
+    bool operator==(const announced_item&) const = default;
+  };
+  std::vector<announced_item> announced_;  // the window's element, then its parts
   std::optional<int> focused_part_;
   display_scale scale_;
 };
