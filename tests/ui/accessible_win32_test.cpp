@@ -15,6 +15,7 @@
 #include "platform/win32.h"
 #include "tests/ui/ui_test_support_win32.h"
 #include "ui/window/accessible_win32.h"
+#include "ui/window/keyboard_navigator_win32.h"
 #include "ui/window/window_win32.h"
 
 namespace quillary {
@@ -235,6 +236,32 @@ TEST_F(accessible_object, what_changes_on_the_window_is_told_to_its_clients_once
   repaint();
   EXPECT_TRUE(heard_of(EVENT_OBJECT_REORDER, CHILDID_SELF)) << "a part came";
   UnhookWinEvent(hook);
+  object->Release();
+}
+
+TEST_F(accessible_object, alt_and_a_control_s_access_key_press_it_and_clients_read_the_key) {
+  described_window_c window(true);
+  keyboard_navigator_c keyboard;
+  keyboard.set_root(window.handle());
+  // "Start scan" is the window's one control: it takes S.
+  const MSG alt_s{window.handle(), WM_SYSKEYDOWN, 'S', 0, 0, {}};
+  EXPECT_TRUE(keyboard.take_key(alt_s));
+  ASSERT_EQ(window.actions.size(), 1u);
+  EXPECT_EQ(window.actions[0], 7) << "the button's default action, as a click";
+  const MSG alt_q{window.handle(), WM_SYSKEYDOWN, 'Q', 0, 0, {}};
+  EXPECT_FALSE(keyboard.take_key(alt_q)) << "no control's key: left to the system";
+  const MSG s_alone{window.handle(), WM_KEYDOWN, 'S', 0, 0, {}};
+  EXPECT_FALSE(keyboard.take_key(s_alone)) << "without Alt a letter is typed";
+  EXPECT_EQ(window.actions.size(), 1u);
+
+  IAccessible* object = object_of(window.handle());
+  ASSERT_TRUE(object);
+  BSTR shortcut = nullptr;
+  ASSERT_EQ(object->get_accKeyboardShortcut(child(1), &shortcut), S_OK);
+  EXPECT_EQ(from_wide(shortcut), u"Alt+S");
+  SysFreeString(shortcut);
+  shortcut = nullptr;
+  EXPECT_EQ(object->get_accKeyboardShortcut(child(2), &shortcut), S_FALSE) << "a text takes no key";
   object->Release();
 }
 

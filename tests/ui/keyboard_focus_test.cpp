@@ -116,5 +116,27 @@ TEST(keyboard_focus, keys_map_to_commands) {
   EXPECT_EQ(command_of_key('A', false), key_command::none);
 }
 
+TEST(keyboard_focus, access_keys_take_free_initials_then_free_letters_and_none_where_the_script_has_none) {
+  const std::vector<char16_t> keys = choose_access_keys(
+      {u"Home", u"Download", u"Backup", u"Restore", u"Settings", u"Select all updates", u"Download", u"scan",
+       u"ホーム", u"الرئيسية", u"H", u"", u"Sound 2"});
+  ASSERT_EQ(keys.size(), 13u);
+  EXPECT_EQ(keys[0], u'H');
+  EXPECT_EQ(keys[1], u'D');
+  EXPECT_EQ(keys[2], u'B');
+  EXPECT_EQ(keys[3], u'R');
+  EXPECT_EQ(keys[4], u'S');
+  EXPECT_EQ(keys[5], u'A') << "S is taken: the next word's initial";
+  EXPECT_EQ(keys[6], 0) << "a second control of the same name gets none";
+  EXPECT_EQ(keys[7], u'C') << "no initial free: the first free letter, upper case";
+  EXPECT_EQ(keys[8], 0) << "Japanese";
+  EXPECT_EQ(keys[9], 0) << "Arabic";
+  EXPECT_EQ(keys[10], 0) << "its only letter is taken";
+  EXPECT_EQ(keys[11], 0);
+  EXPECT_EQ(keys[12], u'2') << "S is taken: the next word's initial, a digit";
+  EXPECT_EQ(access_key_text(u'H'), u"Alt+H");
+  EXPECT_EQ(access_key_text(0), u"");
+}
+
 }  // namespace
 }  // namespace quillary

@@ -7,6 +7,7 @@
 
 #include "app/language.h"
 #include "platform/win32.h"
+#include "ui/window/keyboard_navigator_win32.h"
 #include "ui/window/window_win32.h"
 
 namespace quillary {
@@ -215,9 +216,19 @@ class accessible_object_c : public IAccessible {
     if (topic) *topic = 0;
     return alive() ? S_FALSE : CO_E_OBJNOTCONNECTED;
   }
-  HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT, BSTR* out) override {
-    if (out) *out = nullptr;
-    return alive() ? S_FALSE : CO_E_OBJNOTCONNECTED;
+  HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    accessible_item item;
+    const HRESULT found = item_of(child, item);
+    if (found != S_OK) return found;
+    const keyboard_navigator_c* keyboard = keyboard_navigator_c::of(window_);
+    const bool self = child.lVal == CHILDID_SELF;
+    const std::u16string shortcut =
+        keyboard ? keyboard->shortcut_of(window_, self ? whole_window_part : item.id) : std::u16string();
+    if (shortcut.empty()) return S_FALSE;
+    *out = SysAllocString(wide(shortcut));
+    return *out ? S_OK : E_OUTOFMEMORY;
   }
   HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* out) override {
     if (!out) return E_POINTER;

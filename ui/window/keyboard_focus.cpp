@@ -83,4 +83,41 @@ key_command command_of_key(unsigned key, bool shift) {
 
 bool pressed_by_owner(const focus_stop& stop) { return stop.part != whole_window_part; }
 
+namespace {
+
+char16_t key_of(char16_t c) {
+  if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - u'a' + u'A');
+  if ((c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')) return c;
+  return 0;
+}
+
+}  // namespace
+
+std::vector<char16_t> choose_access_keys(const std::vector<std::u16string>& names) {
+  std::vector<char16_t> keys(names.size(), 0);
+  std::vector<char16_t> taken;
+  const auto free = [&](char16_t key) { return key && std::find(taken.begin(), taken.end(), key) == taken.end(); };
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::u16string& name = names[i];
+    if (name.empty() || std::find(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(i), name) !=
+                            names.begin() + static_cast<std::ptrdiff_t>(i)) {
+      continue;
+    }
+    char16_t chosen = 0;
+    // The initials first: "Select all updates" takes S, or A, or U.
+    for (size_t at = 0; at < name.size() && !chosen; ++at) {
+      const bool initial = at == 0 || name[at - 1] == u' ' || name[at - 1] == u'-';
+      if (initial && free(key_of(name[at]))) chosen = key_of(name[at]);
+    }
+    for (size_t at = 0; at < name.size() && !chosen; ++at) {
+      if (free(key_of(name[at]))) chosen = key_of(name[at]);
+    }
+    keys[i] = chosen;
+    if (chosen) taken.push_back(chosen);
+  }
+  return keys;
+}
+
+std::u16string access_key_text(char16_t key) { return key ? u"Alt+" + std::u16string(1, key) : std::u16string(); }
+
 }  // namespace quillary

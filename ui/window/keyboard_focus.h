@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "ui/window/accessible_model.h"
@@ -67,6 +68,17 @@ constexpr unsigned tab = 0x09, enter = 0x0D, space = 0x20, f10 = 0x79, apps = 0x
 }
 // The command of a key going down, with Shift held or not.
 key_command command_of_key(unsigned key, bool shift);
+
+// Access keys: Alt and a letter press a control. The controls' names, in
+// Tab order, each take a letter of their own: the first free initial of
+// one of its words, else its first free letter or digit (A to Z and 0 to 9,
+// as the keyboard's virtual keys name them; case is ignored). A name with
+// none free, one written without Latin letters (Japanese, Chinese, Arabic:
+// there the language does not allow it), and a name that an earlier
+// control has already (a second "Download") get none: 0.
+std::vector<char16_t> choose_access_keys(const std::vector<std::u16string>& names);
+// How a screen reader says the key: "Alt+H"; empty for none.
+std::u16string access_key_text(char16_t key);
 
 // Whether the program presses the stop itself (through the owner's default
 // action) or leaves the key to the control that has the focus: a whole

@@ -23,7 +23,70 @@ long child_id_of_part(window_c& owner, int part) {
   return CHILDID_SELF;
 }
 
+// The name a stop goes by: its part's, or its window's text.
+std::u16string name_of_stop(const focus_stop& stop) {
+  if (stop.part == whole_window_part) return window_text(handle_of(stop.window));
+  window_c* owner = window_c::from_handle(handle_of(stop.owner));
+  accessible_view view;
+  if (!owner || !owner->accessible_items(view)) return {};
+  for (const accessible_item& part : view.parts) {
+    if (part.id == stop.part) return part.name;
+  }
+  return {};
+}
+
+constexpr wchar_t navigator_property[] = L"quillary.keyboard";
+
 }  // namespace
+
+keyboard_navigator_c::~keyboard_navigator_c() {
+  if (root_ && IsWindow(root_) && GetPropW(root_, navigator_property) == this) RemovePropW(root_, navigator_property);
+}
+
+void keyboard_navigator_c::set_root(HWND root) {
+  root_ = root;
+  if (root_) SetPropW(root_, navigator_property, this);
+}
+
+const keyboard_navigator_c* keyboard_navigator_c::of(HWND window) {
+  HWND root = window ? GetAncestor(window, GA_ROOT) : nullptr;
+  return root ? static_cast<const keyboard_navigator_c*>(GetPropW(root, navigator_property)) : nullptr;
+}
+
+std::vector<char16_t> keyboard_navigator_c::access_keys(const std::vector<focus_stop>& stops) const {
+  std::vector<std::u16string> names;
+  names.reserve(stops.size());
+  for (const focus_stop& stop : stops) names.push_back(name_of_stop(stop));
+  return choose_access_keys(names);
+}
+
+std::u16string keyboard_navigator_c::shortcut_of(HWND owner, int part) const {
+  const std::vector<focus_stop> all = stops();
+  const std::vector<char16_t> keys = access_keys(all);
+  for (size_t i = 0; i < all.size(); ++i) {
+    if (all[i].owner == number_of(owner) && all[i].part == part) return access_key_text(keys[i]);
+  }
+  return {};
+}
+
+bool keyboard_navigator_c::press_access_key(char16_t key) {
+  const std::vector<focus_stop> all = stops();
+  const std::vector<char16_t> keys = access_keys(all);
+  for (size_t i = 0; i < all.size(); ++i) {
+    if (keys[i] != key) continue;
+    const focus_stop stop = all[i];
+    move_to(stop);
+    if (pressed_by_owner(stop)) {
+      if (window_c* owner = window_c::from_handle(handle_of(stop.owner))) owner->do_accessible_action(stop.part);
+    } else {
+      // A control of the system's (a check box) or one of ours that takes
+      // its keys itself: clicked as the mouse clicks it.
+      SendMessageW(handle_of(stop.window), BM_CLICK, 0, 0);
+    }
+    return true;
+  }
+  return false;
+}
 
 UINT focus_into_view_message() {
   static const UINT message = RegisterWindowMessageW(L"quillary.focus_into_view");
@@ -109,6 +172,13 @@ void keyboard_navigator_c::move_to(const focus_stop& stop) {
 bool keyboard_navigator_c::take_key(const MSG& message) {
   if (!root_ || !(is_key_down(message.message) || is_key_up(message.message))) return false;
   if (message.hwnd != root_ && !IsChild(root_, message.hwnd)) return false;
+  // Alt and a letter or digit: an access key (a key held down presses once).
+  const auto key = static_cast<unsigned>(message.wParam);
+  const bool letter = (key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9');
+  if (message.message == WM_SYSKEYDOWN && letter && GetKeyState(VK_CONTROL) >= 0) {
+    if (message.lParam & (1 << 30)) return true;
+    return press_access_key(static_cast<char16_t>(key));
+  }
   // Alt and Ctrl with these keys mean something else (Alt+Tab, Ctrl+Tab).
   if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;
   const bool shift = GetKeyState(VK_SHIFT) < 0;
