@@ -2,9 +2,10 @@
 # build tree and makes quillary.rc depend on them. Included by the directory
 # that compiles quillary.rc (program/), so that its source properties apply there.
 #
-# Each bitmap comes at 100 % (bitmap_NAME.bmp) and at 125, 150 and 200 %
-# (bitmap_NAME@125.bmp and so on); the script also writes skin_bitmaps.rc,
-# the BITMAP lines that quillary.rc includes. --list names every file.
+# Each bitmap comes at 100 % (bitmap_NAME.bmp, a BITMAP resource) and at 125,
+# 150 and 200 % (bitmap_NAME@125.png and so on, PNG resources, which keep the
+# program a fraction of the size); the script also writes skin_bitmaps.rc,
+# the lines that quillary.rc includes. --list names every file.
 #
 # The pictures are not kept in the repository: they are redrawn whenever the
 # script, the list of numbers or the language file (whose start-button words

@@ -45,8 +45,13 @@ def ids():
     return found
 
 
+def file_of(name, scale=100):
+    # The 100 % pictures are BITMAP resources; the larger variants PNG ones.
+    return name + ('.bmp' if scale == 100 else f'@{scale}.png')
+
+
 def picture(name, scale=100):
-    file = name + ('.bmp' if scale == 100 else f'@{scale}.bmp')
+    file = file_of(name, scale)
     with Image.open(os.path.join(ART, file)) as img:
         img.load()
         return img
@@ -61,12 +66,38 @@ def bitmap_names():
     return sorted(n for n in ids() if n.startswith('bitmap_'))
 
 
-def bmp_format(name, scale=100):
-    """Bits per pixel and compression of a bitmap file."""
-    file = name + ('.bmp' if scale == 100 else f'@{scale}.bmp')
-    with open(os.path.join(ART, file), 'rb') as f:
+def bmp_format(name):
+    """Bits per pixel and compression of a 100 % bitmap file."""
+    with open(os.path.join(ART, file_of(name)), 'rb') as f:
         head = f.read(34)
     return struct.unpack('<HI', head[28:34])
+
+
+def png_chunks(file):
+    """(type, data) of each chunk of a PNG file, after checking its signature."""
+    with open(os.path.join(ART, file), 'rb') as f:
+        data = f.read()
+    if data[:8] != b'\x89PNG\r\n\x1a\n':
+        raise AssertionError(f'{file} is not a PNG file')
+    chunks, at = [], 8
+    while at < len(data):
+        length, kind = struct.unpack('>I4s', data[at:at + 8])
+        chunks.append((kind.decode('latin-1'), data[at + 8:at + 8 + length]))
+        at += 12 + length
+    return chunks
+
+
+def png_format(name, scale):
+    """Bit depth, colour type and interlace of a variant's PNG file, and the
+    chunks it has besides the picture's own (IHDR, IDAT, IEND): transparency
+    (tRNS), gamma or colour profiles (gAMA, sRGB, iCCP, cHRM) would let a
+    decoder give other pixels than were drawn."""
+    chunks = png_chunks(file_of(name, scale))
+    kind, head = chunks[0]
+    if kind != 'IHDR':
+        raise AssertionError(f'{name} at {scale} %: the PNG starts with {kind}')
+    depth, colour, _compression, _filter, interlace = struct.unpack('>BBBBB', head[8:13])
+    return depth, colour, interlace, sorted({k for k, _ in chunks} - {'IHDR', 'IDAT', 'IEND'})
 
 
 def resource_lines():
@@ -78,7 +109,7 @@ def resource_lines():
         if os.path.exists(os.path.join(ART, included)):
             with open(os.path.join(ART, included), encoding='utf-8') as f:
                 rc += '\n' + f.read()
-    return re.findall(r'^(\w+)\s+(BITMAP|ICON)\s+"([^"]+)"', rc, re.M)
+    return re.findall(r'^(\w+)\s+(BITMAP|PNG|ICON)\s+"([^"]+)"', rc, re.M)
 
 
 def luminance(img, box=None):
@@ -298,7 +329,30 @@ class scales(unittest.TestCase):
                 self.assertEqual(variant.size, (scaled(w, scale), scaled(h, scale)),
                                  f'{name} at {scale} %')
                 self.assertEqual(variant.mode, base.mode, f'{name} at {scale} %')
-                self.assertEqual(bmp_format(name, scale), bmp_format(name), f'{name} at {scale} %')
+                # The 24 bits of the BMP: 8-bit RGB truecolour, not a palette
+                # (which would quantise), not interlaced, and nothing else.
+                self.assertEqual(bmp_format(name), (24, 0), name)
+                self.assertEqual(png_format(name, scale), (8, 2, 0, []), f'{name} at {scale} %')
+
+    def test_the_png_variants_hold_exactly_the_drawn_pixels(self):
+        # PNG is lossless, but an encoder's choice (a palette, a stray alpha
+        # channel) could change what the program decodes: drawn again here,
+        # each must come out byte for byte what the file holds.
+        sys.path.insert(0, HERE)
+        try:
+            import draw_skin
+        finally:
+            sys.path.remove(HERE)
+        art = draw_skin.catalogue()
+        for name in ('bitmap_start_button_en_normal', 'bitmap_message_question',
+                     'bitmap_caption_close_hover', 'bitmap_banner_ar'):
+            kind, w, h, fn = art[name]
+            for scale in LARGER_SCALES:
+                drawn = draw_skin.render(name, kind, w, h, fn, scale)
+                stored = picture(name, scale)
+                self.assertEqual(stored.mode, 'RGB', f'{name} at {scale} %')
+                self.assertTrue(stored.tobytes() == drawn.tobytes(),
+                                f'{name} at {scale} %: the file holds other pixels than drawn')
 
     def test_each_variant_reduced_looks_like_its_100_picture(self):
         # Bicubic reduction: a box filter blurs a 20-pixel picture brought down
@@ -367,17 +421,21 @@ class scales(unittest.TestCase):
         with open(os.path.join(HERE, 'quillary.rc'), encoding='utf-8') as f:
             self.assertIn('#include "skin_bitmaps.rc"', f.read())
         with open(os.path.join(ART, 'skin_bitmaps.rc'), encoding='utf-8') as f:
-            lines = re.findall(r'^(\w+) BITMAP "([^"]+)"$', f.read(), re.M)
+            text = f.read()
+        lines = re.findall(r'^(\w+) (BITMAP|PNG) "([^"]+)"$', text, re.M)
+        # Every line that is not a comment is one of those.
+        others = [l for l in text.splitlines() if l.strip() and not l.startswith('//')]
+        self.assertEqual(len(others), len(lines), 'lines of another form')
         numbers = ids()
         expected = set()
         for name in bitmap_names():
-            expected.add((name, name + '.bmp'))
+            expected.add((name, 'BITMAP', name + '.bmp'))
             for k, scale in enumerate(LARGER_SCALES, start=1):
-                expected.add((str(numbers[name] + NUMBER_STEP * k), f'{name}@{scale}.bmp'))
+                expected.add((str(numbers[name] + NUMBER_STEP * k), 'PNG', f'{name}@{scale}.png'))
         self.assertEqual(len(lines), len(set(lines)), 'a line appears twice')
         self.assertEqual(set(lines), expected)
         # No variant's number is another bitmap's.
-        resolved = [numbers[n] if not n.isdigit() else int(n) for n, _ in lines]
+        resolved = [numbers[n] if not n.isdigit() else int(n) for n, _, _ in lines]
         self.assertEqual(len(resolved), len(set(resolved)))
 
 

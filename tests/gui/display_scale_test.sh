@@ -31,11 +31,22 @@ size_is() {  # size_is WIDTH HEIGHT: the main window's size in the display's pix
   geometry
   [ "$window_width" = "$1" ] && [ "$window_height" = "$2" ]
 }
-found() {  # found PICTURE LEFT TOP RIGHT BOTTOM: the picture shows unchanged there on the screen
-  import -window root "$work/screen.png" 2>/dev/null
-  "$gui/find_picture.py" "$work/screen.png" "$art/$1.bmp" "$2" "$3" "$4" "$5" >/dev/null
+# The art folder's file of a picture: the 100 % ones are BMP files, the
+# larger variants PNG files (as the program holds them), decoded to the same
+# pixels. A name with neither is an error, not a picture never found.
+picture_file() {  # picture_file PICTURE
+  if [ -f "$art/$1.png" ]; then echo "$art/$1.png"
+  elif [ -f "$art/$1.bmp" ]; then echo "$art/$1.bmp"
+  else echo "display_scale_test: no picture $1 in $art" >&2; return 1
+  fi
 }
-not_found() { ! found "$@"; }
+found() {  # found PICTURE LEFT TOP RIGHT BOTTOM: the picture shows unchanged there on the screen
+  local file
+  file=$(picture_file "$1") || return 2
+  import -window root "$work/screen.png" 2>/dev/null
+  "$gui/find_picture.py" "$work/screen.png" "$file" "$2" "$3" "$4" "$5" >/dev/null
+}
+not_found() { found "$@"; [ $? = 1 ]; }  # searched for, and not there
 # Where the pictures are, with the window in the screen's top-left corner:
 # the logo in the header's right-hand part, the start button in the page's
 # middle (a region each, for the search's sake).
@@ -46,11 +57,13 @@ logo_found() {  # logo_found PICTURE DPI
 # The start button has the keyboard focus, whose dotted rectangle lies just
 # inside its picture: the picture less a border of 8 pixels is looked for.
 start_button_found() {  # start_button_found PICTURE DPI
+  local file
+  file=$(picture_file "$1") || return 2
   [ -f "$work/$1.inner.bmp" ] || /usr/bin/python3 -c '
 import sys
 from PIL import Image
 with Image.open(sys.argv[1]) as p:
-    p.crop((8, 8, p.width - 8, p.height - 8)).save(sys.argv[2])' "$art/$1.bmp" "$work/$1.inner.bmp"
+    p.crop((8, 8, p.width - 8, p.height - 8)).save(sys.argv[2])' "$file" "$work/$1.inner.bmp"
   import -window root "$work/screen.png" 2>/dev/null
   "$gui/find_picture.py" "$work/screen.png" "$work/$1.inner.bmp" 0 "$(device 200 "$2")" \
     "$(device 720 "$2")" "$(device 540 "$2")" >/dev/null

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Where a skin picture shows in a screenshot.
 
-    find_picture.py SCREENSHOT.png PICTURE.bmp [LEFT TOP RIGHT BOTTOM]
+    find_picture.py SCREENSHOT.png PICTURE [LEFT TOP RIGHT BOTTOM]
 
 Prints "X Y", the top-left corner of the first place in the region (the
 whole screenshot by default) where every pixel of the picture is found

@@ -1,5 +1,6 @@
 // Checks the resources compiled into quillary.exe against the numbers and
-// sizes the windows rely on: every bitmap (24-bit, its size), the icons with
+// sizes the windows rely on: every bitmap (24-bit, its size; the larger
+// scales' variants PNG resources, decoded as the program does), the icons with
 // their sizes, the two menus with their command ids in order, and the three
 // dialog templates with their controls. Also every picture the per-language
 // table names for each of the eleven languages.
@@ -14,6 +15,7 @@
 
 #include "app/language.h"
 #include "platform/text.h"
+#include "ui/skin/skin_image_win32.h"
 
 namespace {
 
@@ -71,10 +73,8 @@ struct loaded_bitmap {
   std::vector<unsigned char> pixels;
 };
 
-loaded_bitmap load_bitmap(HMODULE module, int id) {
+loaded_bitmap read_bitmap(HBITMAP bitmap) {
   loaded_bitmap result;
-  HBITMAP bitmap = static_cast<HBITMAP>(
-      LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   if (!bitmap) return result;
   DIBSECTION dib{};
   if (GetObjectW(bitmap, sizeof(dib), &dib) == sizeof(dib) && dib.dsBm.bmBits) {
@@ -88,6 +88,31 @@ loaded_bitmap load_bitmap(HMODULE module, int id) {
   return result;
 }
 
+// A BITMAP resource, as the 100 % pictures are.
+loaded_bitmap load_bitmap(HMODULE module, int id) {
+  return read_bitmap(static_cast<HBITMAP>(
+      LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+}
+
+// A picture as the program loads it: a BITMAP resource or a decoded PNG one.
+loaded_bitmap load_skin_picture(HMODULE module, int id) {
+  return read_bitmap(quillary::load_skin_bitmap(module, id));
+}
+
+// A bitmap's rows from the top, without the padding: a DIB may be stored
+// either way up.
+std::vector<unsigned char> rows_from_top(const loaded_bitmap& b) {
+  std::vector<unsigned char> out;
+  const int height = b.height < 0 ? -b.height : b.height;
+  if (height == 0) return out;
+  const size_t stride = b.pixels.size() / height, row = static_cast<size_t>(b.width) * (b.bits / 8);
+  for (int y = 0; y < height; ++y) {
+    const size_t at = (b.height < 0 ? y : height - 1 - y) * stride;
+    out.insert(out.end(), b.pixels.begin() + at, b.pixels.begin() + at + row);
+  }
+  return out;
+}
+
 BOOL CALLBACK collect_name(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR out) {
   if (IS_INTRESOURCE(name))
     reinterpret_cast<std::set<int>*>(out)->insert(static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
@@ -95,7 +120,7 @@ BOOL CALLBACK collect_name(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR out) {
 }
 
 void check_bitmaps(HMODULE module) {
-  std::set<int> expected;
+  std::set<int> expected, expected_png;
   int count = 0;
   for (const auto& range : bitmaps) {
     for (int id = range.first; id <= range.last; ++id) {
@@ -111,17 +136,25 @@ void check_bitmaps(HMODULE module) {
         fail(name + " is " + std::to_string(bitmap.width) + " x " + std::to_string(bitmap.height) +
              ", not " + std::to_string(range.width) + " x " + std::to_string(range.height));
       if (bitmap.bits != 24) fail(name + " has " + std::to_string(bitmap.bits) + " bits per pixel, not 24");
+      // The program loads the 100 % picture through the same function.
+      if (rows_from_top(load_skin_picture(module, id)) != rows_from_top(bitmap))
+        fail(name + " loads as other pixels through load_skin_bitmap");
       // Its variants for larger DPIs: number N + 1000 k at the k-th larger
-      // scale, the size scaled as MulDiv rounds it.
+      // scale, a PNG resource (not a BITMAP one), the size scaled as MulDiv
+      // rounds it, decoded to 24 bits.
       const int larger_scales[] = {125, 150, 200};
       for (int k = 1; k <= 3; ++k) {
         const int scale = larger_scales[k - 1], variant_id = id + 1000 * k;
-        expected.insert(variant_id);
-        const auto variant = load_bitmap(module, variant_id);
+        expected_png.insert(variant_id);
+        if (!FindResourceW(module, MAKEINTRESOURCEW(variant_id), L"PNG"))
+          fail(name + " at " + std::to_string(scale) + " % (" + std::to_string(variant_id) +
+               ") is not a PNG resource");
+        const auto variant = load_skin_picture(module, variant_id);
         const int width = MulDiv(range.width, scale, 100), height = MulDiv(range.height, scale, 100);
-        if (variant.width != width || variant.height != height || variant.bits != 24)
+        const int variant_height = variant.height < 0 ? -variant.height : variant.height;
+        if (variant.width != width || variant_height != height || variant.bits != 24)
           fail(name + " at " + std::to_string(scale) + " % (" + std::to_string(variant_id) + ") is " +
-               std::to_string(variant.width) + " x " + std::to_string(variant.height) + " x " +
+               std::to_string(variant.width) + " x " + std::to_string(variant_height) + " x " +
                std::to_string(variant.bits) + ", not " + std::to_string(width) + " x " +
                std::to_string(height) + " x 24");
       }
@@ -136,11 +169,78 @@ void check_bitmaps(HMODULE module) {
       }
     }
   }
-  std::set<int> present;
+  std::set<int> present, present_png;
   EnumResourceNamesW(module, RT_BITMAP, collect_name, reinterpret_cast<LONG_PTR>(&present));
   for (int id : present)
     if (!expected.count(id)) fail("bitmap " + std::to_string(id) + " is in the program but no window uses it");
+  EnumResourceNamesW(module, L"PNG", collect_name, reinterpret_cast<LONG_PTR>(&present_png));
+  for (int id : present_png)
+    if (!expected_png.count(id)) fail("PNG picture " + std::to_string(id) + " is in the program but no window uses it");
   std::printf("%d bitmaps with their sizes\n", count);
+}
+
+// A PNG resource that is cut short or damaged gives no picture (the 100 %
+// one is then stretched), a missing one none either. The damaged ones are
+// written into a copy of this test program beside a good one, which must
+// load, so that a copy the loader cannot read would not pass unseen.
+void check_damaged_pictures(HMODULE module) {
+  const int good_id = 1335;  // the logo at 125 %
+  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(good_id), L"PNG");
+  if (!found) {
+    fail("no PNG picture " + std::to_string(good_id) + " to damage");
+    return;
+  }
+  const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+  const std::vector<BYTE> good(data, data + SizeofResource(module, found));
+  std::vector<BYTE> cut(good.begin(), good.begin() + good.size() / 2);
+  std::vector<BYTE> garbled = good;
+  for (size_t i = 40; i < garbled.size() - 12; i += 7) garbled[i] ^= 0x5A;  // past the header
+  std::vector<BYTE> no_signature = good;
+  no_signature[1] = 'X';
+
+  wchar_t self[MAX_PATH], folder[MAX_PATH], copy[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  GetTempPathW(MAX_PATH, folder);
+  GetTempFileNameW(folder, L"skn", 0, copy);
+  if (!CopyFileW(self, copy, FALSE)) {
+    fail("cannot copy the test program to damage its pictures, error " + std::to_string(GetLastError()));
+    return;
+  }
+  HANDLE update = BeginUpdateResourceW(copy, FALSE);
+  bool written = update != nullptr;
+  auto add = [&](int id, std::vector<BYTE>& bytes) {
+    written = written && UpdateResourceW(update, L"PNG", MAKEINTRESOURCEW(id), MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
+                                         bytes.data(), static_cast<DWORD>(bytes.size()));
+  };
+  std::vector<BYTE> good_copy = good;
+  add(1, good_copy);
+  add(2, cut);
+  add(3, garbled);
+  add(4, no_signature);
+  if (update && !EndUpdateResourceW(update, !written)) written = false;
+  HMODULE damaged = written ? LoadLibraryExW(copy, nullptr, LOAD_LIBRARY_AS_DATAFILE) : nullptr;
+  if (!damaged) {
+    fail("cannot write the damaged pictures into a copy of the test program");
+    DeleteFileW(copy);
+    return;
+  }
+  const auto loaded = load_skin_picture(damaged, 1);
+  if (loaded.width != MulDiv(161, 125, 100) || loaded.bits != 24)
+    fail("the good PNG picture copied beside the damaged ones does not load");
+  const struct {
+    int id;
+    const char* what;
+  } bad[] = {{2, "cut short"}, {3, "with garbled data"}, {4, "without its signature"}, {5, "missing"}};
+  for (const auto& b : bad) {
+    HBITMAP bitmap = quillary::load_skin_bitmap(damaged, b.id);
+    if (bitmap) {
+      fail(std::string("a PNG picture ") + b.what + " gives a bitmap");
+      DeleteObject(bitmap);
+    }
+  }
+  FreeLibrary(damaged);
+  DeleteFileW(copy);
+  std::printf("damaged and missing PNG pictures give none\n");
 }
 
 void check_language_pictures(HMODULE module) {
@@ -287,6 +387,7 @@ int wmain(int argc, wchar_t** argv) {
   }
 
   check_bitmaps(module);
+  check_damaged_pictures(module);
   check_language_pictures(module);
   check_icon(module, 128);
   check_icon(module, 373);

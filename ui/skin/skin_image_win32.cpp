@@ -1,15 +1,94 @@
 #include "ui/skin/skin_image_win32.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+// GDI+ needs the COM declarations that WIN32_LEAN_AND_MEAN leaves out, and
+// min and max as the Windows headers would have defined them.
+namespace Gdiplus {
+using std::max;
+using std::min;
+}  // namespace Gdiplus
+#include <objidl.h>
+#include <gdiplus.h>
+#include <shlwapi.h>
+
 #include "ui/skin/palette.h"
 #include "ui/window/display_scale_win32.h"
 
-#include <cstdint>
-
 namespace quillary {
+namespace {
+
+// GDI+ is started the first time a picture is decoded and never shut down:
+// pictures are decoded for as long as the program runs (a window moved to
+// another display loads its larger ones then), and GDI+ counts its starts,
+// so the pie chart's own start and stop do not disturb this one.
+bool gdiplus_started() {
+  static const bool started = [] {
+    ULONG_PTR token = 0;
+    Gdiplus::GdiplusStartupInput input;
+    return Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok;
+  }();
+  return started;
+}
+
+// The PNG resource `number` decoded into a 24-bit bottom-up section bitmap,
+// the format LoadImageW gives the BMP resources, so that the pictures of
+// every scale draw alike; null when missing or not a picture GDI+ reads.
+HBITMAP load_png_resource(HINSTANCE instance, int number) {
+  HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(number), L"PNG");
+  if (!found) return nullptr;
+  HGLOBAL loaded = LoadResource(instance, found);
+  const void* data = loaded ? LockResource(loaded) : nullptr;
+  const DWORD size = SizeofResource(instance, found);
+  if (!data || size == 0 || !gdiplus_started()) return nullptr;
+  IStream* stream = SHCreateMemStream(static_cast<const BYTE*>(data), size);
+  if (!stream) return nullptr;
+  HBITMAP result = nullptr;
+  {
+    // The bitmap reads from the stream while it lives: released after it.
+    Gdiplus::Bitmap decoded(stream);
+    const int width = static_cast<int>(decoded.GetWidth());
+    const int height = static_cast<int>(decoded.GetHeight());
+    Gdiplus::BitmapData locked{};
+    const Gdiplus::Rect all(0, 0, width, height);
+    if (decoded.GetLastStatus() == Gdiplus::Ok && width > 0 && height > 0 &&
+        decoded.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat24bppRGB, &locked) == Gdiplus::Ok) {
+      BITMAPINFO format{};
+      format.bmiHeader.biSize = sizeof format.bmiHeader;
+      format.bmiHeader.biWidth = width;
+      format.bmiHeader.biHeight = height;  // bottom-up
+      format.bmiHeader.biPlanes = 1;
+      format.bmiHeader.biBitCount = 24;
+      void* bits = nullptr;
+      result = CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+      if (result) {
+        // GDI+'s 24bppRGB is blue, green, red, as a DIB's; rows are padded
+        // to four bytes in a DIB and to what GDI+ chose in its buffer.
+        const size_t row = static_cast<size_t>(width) * 3;
+        const size_t stride = (row + 3) & ~static_cast<size_t>(3);
+        for (int y = 0; y < height; ++y) {
+          const auto* from = static_cast<const uint8_t*>(locked.Scan0) + static_cast<ptrdiff_t>(y) * locked.Stride;
+          std::memcpy(static_cast<uint8_t*>(bits) + (height - 1 - y) * stride, from, row);
+        }
+        GdiFlush();
+      }
+      decoded.UnlockBits(&locked);
+    }
+  }
+  stream->Release();
+  return result;
+}
+
+}  // namespace
 
 HBITMAP load_skin_bitmap(HINSTANCE instance, int number) {
-  return static_cast<HBITMAP>(
+  // The 100 % pictures are BITMAP resources; the larger scales' variants are
+  // PNG resources (a tenth of the size), decoded to the same kind of bitmap.
+  HBITMAP bitmap = static_cast<HBITMAP>(
       LoadImageW(instance, MAKEINTRESOURCEW(number), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  return bitmap ? bitmap : load_png_resource(instance, number);
 }
 
 HBITMAP load_skin_bitmap_at(HINSTANCE instance, int number, display_scale scale) {

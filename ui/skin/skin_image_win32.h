@@ -6,7 +6,8 @@
 // Its size is in logical pixels. Drawn on a device context that scales
 // (display_scale_win32.h), it draws the same picture drawn for the nearest
 // larger scale (the resources hold each at 100, 125, 150 and 200 %), so
-// that at 150 % its pixels are the screen's, not stretched ones.
+// that at 150 % its pixels are the screen's, not stretched ones. Those
+// larger pictures are PNG resources, decoded when first drawn.
 #pragma once
 
 #include <windows.h>
@@ -61,7 +62,9 @@ class skin_image_c {
   mutable std::array<bool, picture_scales.size()> looked_for_{};
 };
 
-// The bitmap resource `number` as a section bitmap; null when missing.
+// The picture resource `number` as a 24-bit or 32-bit section bitmap: a
+// BITMAP resource as it is, or else a PNG resource (the larger scales'
+// variants) decoded; null when missing or damaged.
 HBITMAP load_skin_bitmap(HINSTANCE instance, int number);
 // The bitmap resource `number` as drawn for `scale`: the picture of the
 // nearest scale, made exactly `scale.device(width)` × `scale.device(height)`
