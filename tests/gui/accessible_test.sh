@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The program as a screen reader reads it under Wine: accessible_probe, a
+# The program as a screen reader reads it under Wine: the GUI driver, a
 # second process, reads each window's accessible object and its elements
 # through Active Accessibility. The header's navigation and caption buttons
 # and the home page's start button carry their names in English, Japanese
@@ -22,7 +22,6 @@ source "$gui/program_test.sh"
 
 own_ports 18091
 
-access() { "$wine_run" "$bin/accessible_probe.exe" "$@" | tr -d '\r'; }
 elements() { access list Quillary --class MainWindow > "$work/elements.txt"; }
 # element CLASS ROLE NAME: the line of that element, if it is there
 has_element() {
@@ -35,28 +34,12 @@ state_of() {  # state_of NAME: the state bits (hex) of the first element of that
 value_of() { awk -F'\t' -v n="$1" '$5 == n {print $6; exit}' "$work/elements.txt"; }
 has_bits() { (( (0x$1 & $2) == $2 )); }  # has_bits HEX MASK
 has_no_bits() { (( (0x$1 & $2) == 0 )); }
-press() { access press Quillary "$1" --class MainWindow >/dev/null; }
 
 # The names in one language (the codes of language.ini's sections), as the
 # program's language.ini has them.
 check_language() {  # check_language SECTION
   local section=$1
-  text() {  # text KEY: the key's text in the section
-    python3 - "$program/language.ini" "$section" "$1" <<'PY'
-import sys, re
-lines = open(sys.argv[1], encoding='utf-8').read().split('\n')
-inside = False
-for line in lines:
-    m = re.match(r'^\s*\[(.*)\]\s*$', line)
-    if m:
-        inside = m.group(1) == sys.argv[2]
-        continue
-    m = re.match(r'^\s*([^;].*?)\s*=\s*"(.+)"\s*$', line)
-    if inside and m and m.group(1) == sys.argv[3]:
-        print(m.group(2))
-        break
-PY
-  }
+  text() { language_text "$1"; }  # text KEY: the key's text in the program's language
   stop_program
   set_setting_text language "$section"
   start test
@@ -84,8 +67,6 @@ PY
   check "$section: the English name is not used" \
     bash -c '[ "$1" = English ] || ! awk -F"\t" "\$5 == \"Start scan\"" "$2" | grep -q .' _ "$section" "$work/elements.txt"
 }
-
-set_setting_text() { "$wine_run" reg add 'HKCU\Software\Korvane' /v "$1" /t REG_SZ /d "$2" /f >/dev/null 2>&1; }
 
 fresh_settings
 serve "$work/updates"

@@ -30,99 +30,48 @@ shift 3
 sections=("$@")
 [ ${#sections[@]} -gt 0 ] || sections=(backup restore settings about)
 gui="$root/tests/gui"
-port=${QUILLARY_TEST_PORT:-18151}
-export QUILLARY_TEST_SERVERS="http://127.0.0.1:$port/ http://127.0.0.1:$((port + 1))/ http://127.0.0.1:$((port + 2))/"
+test_name=backup_settings_test
+source "$gui/program_test.sh"
+own_ports "${QUILLARY_TEST_PORT:-18151}"
 
-no_box() { ! probe wait "" --class '#32770' --visible --timeout 1500 >/dev/null; }
-source "$(dirname "${BASH_SOURCE[0]}")/message_box.sh"
+# The program's dialogs by their English titles (shown in the program's language).
+dialog_title() { shown 'top_ menu_' "$1"; }
 dialog() {  # dialog TITLE COMMAND ARG...: a probe command on a dialog of the program
   local title=$1 command=$2
   shift 2
-  probe "$command" "$title" "$@" --class '#32770'
+  probe "$command" "$(dialog_title "$title")" "$@" --class '#32770'
 }
-dialog_up() { probe wait "$1" --class '#32770' --visible --timeout 100 >/dev/null; }
-dialog_gone() { ! probe wait "$1" --class '#32770' --visible --timeout 100 >/dev/null; }
+dialog_up() { probe wait "$(dialog_title "$1")" --class '#32770' --visible --timeout 100 >/dev/null; }
+dialog_gone() { ! probe wait "$(dialog_title "$1")" --class '#32770' --visible --timeout 100 >/dev/null; }
 click_item() { dialog "$1" mouse click 20 8 --child-id "$2" >/dev/null; sleep 0.3; }
 
-# --- the program, the demo PC, its driver store and the service ---------------------
-program="$work/program"
+# --- the program with the stand-in installers, the demo PC's driver store, the service ---
 mkdir -p "$program/update"
-cp "$bin/quillary-test.exe" "$bin/language.ini" "$standins/DPInst64.exe" "$standins/DPInst32.exe" "$program/"
+cp "$standins/DPInst64.exe" "$standins/DPInst32.exe" "$program/"
 cp "$standins/DPInst64.exe" "$program/update/update.exe"
-"$root/scripts/make-sample-catalogue" "$work/sample" >/dev/null || exit 1
-"$root/scripts/make-device-fixture" demo "$work/sample/catalogue.json" > "$work/demo-pc.json" || exit 1
-"$wine_run" "$bin/inject_devices.exe" "$(windows_path "$work/demo-pc.json")" >/dev/null || exit 1
-"$gui/make_update_catalogue.py" "$work/demo-pc.json" "$work/updates" 3 || exit 1
 windows_folder=$("$wine_run" winepath -u 'C:\windows' 2>/dev/null)
 store="$windows_folder/system32/DriverStore/FileRepository"
+serve "$work/updates"
 
-service=
-stop_service() { [ -n "$service" ] && kill "$service" 2>/dev/null && wait "$service" 2>/dev/null; service=; }
-service_ready() { [ "$(grep -c listening "$work/service.out")" = 3 ]; }
-"$root/scripts/sign-packages" "$work/updates" --sample >/dev/null 2>&1 || exit 1
-"$native/quillary-service" --catalogue "$work/updates" --listen 127.0.0.1:$port \
-  --listen 127.0.0.1:$((port + 1)) --listen 127.0.0.1:$((port + 2)) > "$work/service.out" 2>&1 &
-service=$!
-wait_until 20 service_ready || { echo "backup_settings_test: quillary-service did not start"; cat "$work/service.out"; exit 1; }
-
-start() {  # the test build from its folder, shown
-  (cd "$program" && "$wine_run" quillary-test.exe) &
-  target=$!
-  main wait --timeout 60000 --visible >/dev/null
-  main mouse move 300 300 >/dev/null
+launch() { start test; away; }  # the test build from its folder, shown, the pointer off its buttons
+seeded_settings() {  # fresh settings as the first run writes them, closing ends the program
+  fresh_settings
+  launch && stop_program
+  set_setting close_to_tray 0
 }
-stop_program() {
-  [ -z "$target" ] && return
-  "$wine_run" taskkill /f /im quillary-test.exe >/dev/null 2>&1
-  wait "$target" 2>/dev/null
-  target=
-}
-trap 'stop_program; stop_service; cleanup' EXIT
-set_setting() { "$wine_run" reg add 'HKCU\Software\Korvane' /v "$1" /t "$2" /d "$3" /f >/dev/null 2>&1; }
-setting() { "$wine_run" reg query 'HKCU\Software\Korvane' /v "$1" 2>/dev/null | tr -d '\r' | awk '/REG_/ {print $3}'; }
-text_setting() {  # a text value whole, whatever its letters: through regedit's UTF-16 export
-  rm -f "$work/settings.reg"
-  "$wine_run" regedit /E "$(windows_path "$work/settings.reg")" 'HKEY_CURRENT_USER\Software\Korvane' >/dev/null 2>&1
-  python3 - "$work/settings.reg" "$1" <<'PY'
-import re, sys
-text = open(sys.argv[1], "rb").read().decode("utf-16")
-match = re.search(r'^"%s"="(.*)"\r?$' % re.escape(sys.argv[2]), text, re.M)
-print(match.group(1).replace("\\\\", "\\") if match else "")
-PY
-}
-fresh_settings() {
-  "$wine_run" reg delete 'HKCU\Software\Korvane' /f >/dev/null 2>&1
-  start && stop_program  # the first run seeds the key
-  set_setting close_to_tray REG_DWORD 0
-}
-
-geometry() {
-  local info
-  info=$(main info)
-  read -r window_left window_top window_right window_bottom frame < <(python3 -c '
-import json, sys
-d = json.loads(sys.argv[1])
-print(*d["window"], d["client"][0] - d["window"][0])' "$info")
-  window_width=$((window_right - window_left))
-}
-nav() { geometry; main mouse click $((frame + 51 + 82 * $1)) $((frame + 56)) --window >/dev/null; sleep 0.5; }  # 0 home .. 4 settings
-caption() { geometry; main mouse click $((window_width - frame - 15 - 30 * $1)) $((frame + 10)) --window >/dev/null; }  # 3 menu
 scan() {
-  main mouse click 270 230 >/dev/null
+  start_button
   wait_until 60 page_visible DownloadWindow
 }
-shot() { import -window root "$work/$1.png" 2>/dev/null; }
-
-source "$gui/tree_page_test.sh"
 
 # --- backup ------------------------------------------------------------------------------
 section_backup() {
   rm -rf "$store"
   python3 "$root/tests/tools/make_driver_store.py" "$work/demo-pc.json" "$windows_folder" --vendor-only || exit 1
-  fresh_settings
-  start
+  seeded_settings
+  launch
   scan
-  nav 2
+  nav Backup
   check "the backup page opens after a scan" wait_until 10 page_visible BackupWindow
   check "only vendor drivers: one group" test "$(tree_query 'len(roots)')" = 1
   check "... the available group" test "$(tree_query 'roots[0]["text"]')" = "Third-party drivers"
@@ -133,9 +82,9 @@ section_backup() {
   stop_program
 
   python3 "$root/tests/tools/make_driver_store.py" "$work/demo-pc.json" "$windows_folder" || exit 1
-  start
+  launch
   scan
-  nav 2
+  nav Backup
   wait_until 10 page_visible BackupWindow
   check "vendor and Windows drivers: two groups" \
     test "$(tree_query '[r["text"] for r in roots]')" = "['Third-party drivers', 'Drivers included with Windows']"
@@ -161,16 +110,13 @@ section_backup() {
   # Two packages: the first vendor one, then the first of the Windows group.
   tick 'under(roots[0])[0]'
   select_row 'under(roots[0])[0]'
-  main key right >/dev/null
-  sleep 0.3
+  tree_key right
   select_row 'items[items.index(under(roots[0])[0]) + 1]'
   shot backup-page
   select_row 'roots[1]'
-  main key right >/dev/null  # unfolds the group, as the keyboard does
-  sleep 0.3
+  tree_key right  # unfolds the group, as the keyboard does
   check "the Windows group unfolds" test "$(tree_query 'roots[1]["expanded"]')" = True
-  main key down >/dev/null  # its first package, scrolled into sight
-  sleep 0.3
+  tree_key down  # its first package, scrolled into sight
   tick 'under(roots[1])[0]'
   local expected
   expected=$(tree_query 'items[items.index(under(roots[0])[0]) + 1]["text"] + "|" + items[items.index(under(roots[1])[0]) + 1]["text"]')
@@ -194,10 +140,10 @@ PY
 # --- restore -----------------------------------------------------------------------------
 section_restore() {
   [ -f "$program/backup.xml" ] || section_backup
-  set_setting close_to_tray REG_DWORD 0
-  start
+  set_setting close_to_tray 0
+  launch
   scan
-  nav 3
+  nav Restore
   check "the restore page opens" wait_until 10 page_visible RestoreWindow
   check "... one root per archive" test "$(tree_query 'len(roots)')" = 2
   check "... its devices below it" test "$(tree_query 'all(len([i for i in items if i["level"] == 1]) >= 2 for _ in [0])')" = True
@@ -223,8 +169,7 @@ PY
   panel nothing-selected
   select_row 'roots[1]'
   panel archive-selected
-  main key right >/dev/null
-  sleep 0.3
+  tree_key right
   select_row 'items[items.index(roots[1]) + 1]'
   panel first-device-selected
   check "a selected archive shows its first device's details" same_panel archive-selected first-device-selected
@@ -250,9 +195,9 @@ PY
   # A filtered administrator whose prompt for the restore is declined.
   stop_program
   cp "$bin/quillary-cli.exe" "$program/"
-  QUILLARY_TEST_RIGHTS=can_elevate QUILLARY_TEST_ELEVATION=decline start
+  QUILLARY_TEST_RIGHTS=can_elevate QUILLARY_TEST_ELEVATION=decline launch
   scan
-  nav 3
+  nav Restore
   wait_until 10 page_visible RestoreWindow
   tick 'roots[0]'
   rm -f "$program/dpinst-calls.txt"
@@ -263,8 +208,8 @@ PY
   check "... having started nothing" test ! -e "$program/dpinst-calls.txt"
 
   rm -f "$program/backup"/*.zip
-  nav 2
-  nav 3
+  nav Backup
+  nav Restore
   check "with every archive deleted the restore page says restore_no_backup" wait_until 10 box_up
   check "... in those words" test "$(box_text)" = "No driver backups were found."
   shot restore-no-backup
@@ -290,17 +235,11 @@ for _ in range(2):  # user data, reserved data
 print(struct.unpack_from("<I", data, at + 2 + 28)[0] if triggers else "none")
 PY
 }
-caption_close() {  # caption_close TITLE: the skinned close button at the dialog's top right
-  local info edge width
-  info=$(dialog "$1" info)
-  read -r edge width < <(python3 -c '
-import json, sys
-d = json.loads(sys.argv[1])
-print(d["client"][0] - d["window"][0], d["window"][2] - d["window"][0])' "$info")
-  dialog "$1" mouse click $((width - edge - 15)) $((edge + 10)) --window >/dev/null
+caption_close() {  # caption_close TITLE: the skinned close button of the dialog's caption
+  access click "$(dialog_title "$1")" "$(shown caption_ Close)" --class '#32770' --own --role pushbutton >/dev/null
 }
-settings_open() { probe wait Settings --class '#32770' --visible --timeout 100 >/dev/null; }
-open_settings() { nav 4; wait_until 10 settings_open; sleep 0.3; }
+settings_open() { dialog_up Settings; }
+open_settings() { nav Settings; wait_until 10 settings_open; sleep 0.3; }
 settings_ok() { click_item Settings 1; }
 type_into() {  # type_into ITEM TEXT: replaces the edit's text as a user does
   click_item Settings "$1"
@@ -310,14 +249,13 @@ type_into() {  # type_into ITEM TEXT: replaces the edit's text as a user does
 }
 
 section_settings() {
-  fresh_settings
-  set_setting close_to_tray REG_DWORD 2
-  set_setting scheduled_scan REG_DWORD 0
+  seeded_settings
+  set_setting close_to_tray 2
+  set_setting scheduled_scan 0
   rm -f "$(job_file)"
-  start
+  launch
   open_settings
   check "the settings button opens the settings dialog" settings_open
-  geometry
   local info
   info=$(dialog Settings info)
   check "... 640 x 480" test "$(python3 -c 'import json,sys; w=json.loads(sys.argv[1])["window"]; print(w[2]-w[0], w[3]-w[1])' "$info")" = "640 480"
@@ -329,7 +267,7 @@ print(d["client"][2] - d["client"][0], d["client"][3] - d["client"][1])')" = "35
   check "close_to_tray 2: the box shows its third state" test "$(dialog Settings checked --child-id 1005)" = 2
 
   local backup_before
-  backup_before=$(text_setting backup_path)
+  backup_before=$(setting backup_path)
   type_into 1001 'C:\no\such\folder'
   settings_ok
   check "a backup folder that does not exist: invalid download path" \
@@ -341,7 +279,7 @@ print(d["client"][2] - d["client"][0], d["client"][3] - d["client"][1])')" = "35
   check "... the dialog stays" settings_open
   click_item Settings 2
   check "... Cancel closes it" wait_until 10 dialog_gone Settings
-  check "... and nothing was saved" test "$(text_setting backup_path)" = "$backup_before"
+  check "... and nothing was saved" test "$(setting backup_path)" = "$backup_before"
   check "... (a folder was saved before)" test -n "$backup_before"
 
   open_settings
@@ -369,10 +307,11 @@ print(d["client"][2] - d["client"][0], d["client"][3] - d["client"][1])')" = "35
   check "... and scheduled_scan stays 0" test "$(setting scheduled_scan)" = 0x0
 
   open_settings
-  click_item Settings 1007
-  for _ in 1 2 3; do probe key Settings down --class '#32770' >/dev/null; done
-  probe key Settings enter --class '#32770' >/dev/null
-  sleep 0.3
+  click_item Settings 1007  # the language list drops down; typing chooses by the name's first letters
+  dialog Settings key f >/dev/null
+  dialog Settings key enter >/dev/null
+  language_shown() { [ "$(dialog Settings text --child-id 1007)" = "$1" ]; }
+  wait_until 5 language_shown Français
   settings_ok
   check "another language: the change notice" wait_until 10 box_up
   check "... config_language_change_notice" \
@@ -381,7 +320,7 @@ print(d["client"][2] - d["client"][0], d["client"][3] - d["client"][1])')" = "35
   box_answer 1
   check "... once" no_box
   check "... the dialog closed" dialog_gone Settings
-  check "... and the language saved" test "$(text_setting language)" = "Français"
+  check "... and the language saved" test "$(setting language)" = "Français"
   open_settings
   check "the dialog keeps the old texts until the next start" \
     test "$(dialog Settings text --child-id 1004)" = "Start with Windows"
@@ -394,36 +333,29 @@ print(d["client"][2] - d["client"][0], d["client"][3] - d["client"][1])')" = "35
     colour=$(dialog Settings pixel "$1" 250)
     [ "$colour" != "#FFFFFF" ]
   }
-  start
+  launch
   open_settings
   check "after a new start the dialog is in French" \
-    test "$(dialog Settings text --child-id 1004)" = "$(python3 - "$bin/language.ini" <<'PY'
-import re, sys
-text = open(sys.argv[1], encoding="utf-8").read()
-section = text.split("[Français]")[1].split("\n[")[0]
-print(re.search(r'^config_start_when_windows_startup="(.*)"', section, re.M).group(1))
-PY
-)"
+    test "$(dialog Settings text --child-id 1004)" = "$(language_text config_start_when_windows_startup)"
+  check "... and so is its caption, which screen readers read" probe find Paramètres --class '#32770' --visible
   check "... with the divider at 320" divider_at 321
-  check "... not at 300" bash -c "[ \"\$('$wine_run' '$bin/window_probe.exe' pixel Settings 301 250 --class '#32770' | tr -d '\r')\" = '#FFFFFF' ]"
+  check "... not at 300" test "$(dialog Settings pixel 301 250)" = '#FFFFFF'
   shot settings-dialog-fr
   click_item Settings 2
   stop_program
-  set_setting language REG_SZ English
+  set_setting_text language English
 }
 
 # --- about -------------------------------------------------------------------------------
-open_about() {  # the caption menu's About: the menu's third item
-  caption 3
-  wait_until 10 probe wait "" --class '#32768' --visible --timeout 100
-  for _ in 1 2 3; do probe key "" down --class '#32768' >/dev/null; done
-  probe key "" enter --class '#32768' >/dev/null
+open_about() {  # the caption menu's About
+  caption Menu
+  menu_choose About
 }
 
 section_about() {
-  set_setting close_to_tray REG_DWORD 0
+  set_setting close_to_tray 0
   rm -f "$program/update/dpinst-calls.txt"
-  start
+  launch
   open_about
   check "the caption menu's About opens the about dialog" wait_until 10 dialog_up About
   local info
@@ -437,10 +369,8 @@ section_about() {
   check "... starting nothing" test ! -e "$program/update/dpinst-calls.txt"
 
   probe mouse "Wine System Tray" right 10 10 >/dev/null
-  wait_until 10 probe wait "" --class '#32768' --visible --timeout 100
-  probe key "" down --class '#32768' >/dev/null
-  probe key "" enter --class '#32768' >/dev/null
-  check "the tray menu's first item opens the settings dialog" wait_until 10 settings_open
+  menu_choose Settings
+  check "the tray menu's Settings opens the settings dialog" wait_until 10 settings_open
   click_item Settings 2
   wait_until 10 dialog_gone Settings
 
@@ -459,21 +389,20 @@ section_gallery() {
   local out=${QUILLARY_GALLERY_OUT:-$root/out/gallery}
   mkdir -p "$out"
   python3 "$root/tests/tools/make_driver_store.py" "$work/demo-pc.json" "$windows_folder" || exit 1
-  fresh_settings
+  seeded_settings
   local language code
   for language in English 日本語 العربية; do
     case $language in English) code=en ;; 日本語) code=ja ;; *) code=ar ;; esac
-    set_setting language REG_SZ "$language"
-    set_setting close_to_tray REG_DWORD 0
-    start
+    set_setting_text language "$language"
+    set_setting close_to_tray 0
+    launch
     scan
-    nav 2
+    nav Backup
     wait_until 10 page_visible BackupWindow
     tick 'under(roots[0])[0]'
     tick 'under(roots[0])[1]'
     select_row 'under(roots[0])[0]'
-    main key right >/dev/null
-    sleep 0.3
+    tree_key right
     select_row 'items[items.index(under(roots[0])[0]) + 1]'
     main mouse move 300 5 >/dev/null
     main screenshot "$(windows_path "$out/backup-page-$code.png")" >/dev/null
@@ -482,7 +411,7 @@ section_gallery() {
       wait_until 60 box_up
       box_answer 1
     fi
-    nav 3
+    nav Restore
     wait_until 10 page_visible RestoreWindow
     tick 'roots[0]'
     select_row 'roots[0]'
@@ -501,14 +430,14 @@ section_gallery() {
   done
   local pair
   for pair in de:Deutsch es:Español fr:Français it:Italiano zh-cn:简体中文 zh-tw:繁體中文 nl:Nederlands pt:Português; do
-    set_setting language REG_SZ "${pair#*:}"
-    start
+    set_setting_text language "${pair#*:}"
+    launch
     open_settings
     dialog Settings screenshot "$(windows_path "$out/settings-dialog-${pair%%:*}.png")" >/dev/null
     click_item Settings 2
     stop_program
   done
-  set_setting language REG_SZ English
+  set_setting_text language English
   echo "gallery: screenshots in $out"
 }
 

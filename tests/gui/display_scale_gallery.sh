@@ -19,7 +19,6 @@ own_ports 18171
 
 set_dpi() { "$wine_run" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1; }
 trap 'stop_program; stop_service; set_dpi 96; cleanup' EXIT
-access() { "$wine_run" "$bin/accessible_probe.exe" "$@" | tr -d '\r'; }
 shoot() { main move 0 0 >/dev/null; away; sleep 1; import -window root -crop "$(main_size)+0+0" "$out/$1.png"; }
 main_size() { geometry; echo "${window_width}x${window_height}"; }
 settings_open() { probe find Settings --class '#32770' --visible >/dev/null 2>&1; }
@@ -32,7 +31,7 @@ for dpi in 96:100 144:150 192:200; do
   for language in English:en 日本語:jp العربية:ar; do
     fresh_settings
     set_setting close_to_tray 0
-    "$wine_run" reg add 'HKCU\Software\Korvane' /v language /t REG_SZ /d "${language%%:*}" /f >/dev/null 2>&1
+    set_setting_text language "${language%%:*}"
     start test
     shoot "home-$scale-${language##*:}"
     if [ "${language##*:}" = en ]; then

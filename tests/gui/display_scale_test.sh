@@ -124,7 +124,7 @@ stop_program
 for language in 日本語:jp العربية:ar; do
   name=${language%%:*}
   code=${language##*:}
-  "$wine_run" reg add 'HKCU\Software\Korvane' /v language /t REG_SZ /d "$name" /f >/dev/null 2>&1
+  set_setting_text language "$name"
   start test
   main move 0 0 >/dev/null
   main mouse move 5 5 >/dev/null

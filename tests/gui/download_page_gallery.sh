@@ -22,18 +22,9 @@ source "$gui/program_test.sh"
 mkdir -p "$work/mixed"
 cp "$work/sample/"*.zip "$work/mixed/"
 "$gui/make_update_catalogue.py" "$work/demo-pc.json" "$work/mixed" 3 --shared --decoration NTamd64.6.1 || exit 1
-link_of() { echo "http://127.0.0.1:18081/packages/$1"; }
-panel() {
-  local package=$1 command=$2
-  shift 2
-  probe "$command" Quillary "$@" --class MainWindow --child-text "$(link_of "$package")"
-}
-action() {
-  local left top right bottom
-  read -r left top right bottom < <(json "$(panel "$1" info)" '" ".join(map(str, d["client"]))')
-  panel "$1" mouse click $((right - left - 55)) $((bottom - top - 25)) >/dev/null
-}
-complete() { [ -f "$program/download/$(printf %s "$(link_of "$1")" | md5sum | cut -c1-32).zip" ]; }
+downloads="$program/download"
+source "$gui/download_panels.sh"
+complete() { is_state "$1" complete; }
 screen() { import -window root "$out/$1.png" 2>/dev/null; }
 
 serve "$work/mixed" rate:100
@@ -54,7 +45,7 @@ for language in English 日本語 العربية; do
   rm -rf "$program/download"
   fresh_settings
   set_setting close_to_tray 0
-  "$wine_run" reg add 'HKCU\Software\Korvane' /v language /t REG_SZ /d "$language" /f >/dev/null 2>&1
+  set_setting_text language "$language"
   start test
   start_button
   wait_until 120 page_visible DownloadWindow
@@ -76,8 +67,7 @@ for language in English 日本語 العربية; do
   away
   sleep 0.5
   screen "download-page-$code"
-  panel update1.zip mouse right 150 14 >/dev/null
-  probe wait "" --class '#32768' --visible --timeout 5000 >/dev/null
+  context_menu update1.zip
   sleep 0.5
   screen "download-menu-$code"
   probe key "" up --class '#32768' >/dev/null

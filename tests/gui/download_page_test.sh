@@ -40,73 +40,11 @@ QUILLARY_TEST_SHELL_LOG=$(windows_path "$work/shell.log")
 hold="$work/install-hold"
 QUILLARY_TEST_INSTALL_HOLD=$(windows_path "$hold")
 downloads="$program/download"
+source "$gui/download_panels.sh"
 
-# Where the service's links point: its own address (the program's first
-# server, unless a section puts something in between).
-package_base=http://127.0.0.1:18081/
-link_of() { echo "${package_base}packages/$1"; }
-file_of() {  # file_of PACKAGE: the package's complete file in the download folder
-  local digest
-  digest=$(printf %s "$(link_of "$1")" | md5sum | cut -c1-32)
-  echo "$downloads/$digest.zip"
-}
-panel() {  # panel PACKAGE COMMAND ARG...: a probe command on the package's panel
-  local package=$1 command=$2
-  shift 2
-  probe "$command" Quillary "$@" --class MainWindow --child-text "$(link_of "$package")"
-}
-panel_rect() {  # the panel's client rectangle on the screen: left top right bottom
-  json "$(panel "$1" info)" '" ".join(map(str, d["client"]))'
-}
-list_rect() { json "$(main info --child-class PanelList)" '" ".join(map(str, d["client"]))'; }
-reveal() {  # reveal PACKAGE: scroll the list with the wheel until the whole panel shows
-  local left top right bottom list_left list_top list_right list_bottom
-  for _ in $(seq 60); do
-    read -r left top right bottom < <(panel_rect "$1")
-    read -r list_left list_top list_right list_bottom < <(list_rect)
-    if [ "$top" -lt "$list_top" ]; then
-      main mouse wheel 100 30 --child-class PanelList --delta 1 >/dev/null
-    elif [ "$bottom" -gt "$list_bottom" ]; then
-      main mouse wheel 100 30 --child-class PanelList --delta -1 >/dev/null
-    else
-      return 0
-    fi
-  done
-  return 1
-}
-action() {  # action PACKAGE: a click on the panel's action button
-  reveal "$1" || return 1
-  local left top right bottom
-  read -r left top right bottom < <(panel_rect "$1")
-  panel "$1" mouse click $((right - left - 55)) $((bottom - top - 25)) >/dev/null
-}
-context_menu() {  # context_menu PACKAGE: a right click on the panel's class line
-  reveal "$1" || return 1
-  panel "$1" mouse right 150 14 >/dev/null
-  probe wait "" --class '#32768' --visible --timeout 5000 >/dev/null
-}
-menu_choose() {  # menu_choose N: the Nth item (1 action, 2 remove, 3 location, 4 settings, 5 details)
-  local steps=("" "down" "down down" "down down down" "down down down down" "up")
-  for key in ${steps[$1]}; do probe key "" "$key" --class '#32768' >/dev/null; done
-  probe key "" enter --class '#32768' >/dev/null
-}
-menu_escape() { probe key "" escape --class '#32768' >/dev/null; sleep 0.3; }
-remove_is_grey() {  # the menu's second item is drawn in grey, not in black
-  probe screenshot "" "$(windows_path "$work/menu.png")" --class '#32768' >/dev/null || return 2
-  /usr/bin/python3 - "$work/menu.png" <<'PY'
-import sys
-from PIL import Image
-im = Image.open(sys.argv[1]).convert('RGB')
-w, h = im.size
-def darkest(top, bottom):
-    return min(sum(im.getpixel((x, y))) for x in range(w) for y in range(top, min(h, bottom)))
-# Items are about a fifth of the way down each; the first one's text is black.
-step = 20
-first, second = darkest(2, step), darkest(step + 2, 2 * step)
-sys.exit(0 if first < 60 and second > 150 else 1)
-PY
-}
-remove_is_black() { remove_is_grey; [ $? = 1 ]; }
+menu_escape() { probe key "" escape --class '#32768' >/dev/null; wait_until 5 no_menu; }
+remove_is_grey() { probe menu get Remove | grep -q '"grey": true'; }
+remove_is_black() { probe menu get Remove | grep -q '"grey": false'; }
 device_id_of() {  # device_id_of DESCRIPTION: the demo PC's device ID of that device
   python3 - "$work/demo-pc.json" "$1" <<'PY'
 import json, sys
@@ -119,27 +57,6 @@ details_up() { probe wait "Driver information" --class '#32770' --visible --time
 details_gone() { ! details_up; }
 probe_foreground() { probe state "Driver information" --class '#32770' | grep -q '"foreground": true'; }
 header() { main text --child-class DownloadWindow; }
-scan() {  # scan: from the home page to the download page
-  nav 0
-  wait_until 10 page_visible QuillaryHomePage
-  start_button
-  wait_until 120 on_page
-}
-state_file() {  # state_file PACKAGE: none, partial or complete
-  local file
-  file=$(file_of "$1")
-  if [ -f "$file" ]; then echo complete; elif [ -f "$file.tmp" ]; then echo partial; else echo none; fi
-}
-is_state() { [ "$(state_file "$1")" = "$2" ]; }
-same_as_served() { cmp -s "$(file_of "$1")" "$work/mixed/$1"; }
-partial_size() { stat -c %s "$(file_of "$1").tmp" 2>/dev/null || echo 0; }
-stands_still() {  # the partial file is there and does not grow for a second
-  is_state "$1" partial || return 1
-  local before
-  before=$(partial_size "$1")
-  sleep 1
-  [ "$(partial_size "$1")" = "$before" ]
-}
 # Waited for (a test's words are read anew at each try):
 panel_names() { [ "$(panel "$1" text)" = "$(link_of "$1")" ]; }  # the panel of that package is there
 links_recorded() { [ "$(grep -cF "$(link_of "$1")" "$program/setup.dat" 2>/dev/null)" = "$2" ]; }
@@ -175,23 +92,27 @@ section_panels() {
 
   context_menu update2.zip
   check "the menu of a package not downloaded greys Remove" remove_is_grey
-  menu_choose 3
+  menu_choose "Open file location"
   check "Open file location before the download opens the download folder" \
     wait_until 5 grep -q "\\download|$" "$work/shell.log"
 
   context_menu update1.zip
-  menu_choose 5
+  menu_choose Details
   check "Details opens the device details dialog" wait_until 10 details_up
   check "... in front of the main window" probe_foreground
   local rows devices
   devices=$(probe items "Driver information" --class '#32770' --child-class ListBox)
   check "... listing the package's two devices" test "$(echo "$devices" | wc -l)" = 2
   probe mouse "Driver information" click 100 19 --class '#32770' --child-class ListBox >/dev/null
-  sleep 0.5
-  rows=$(probe items "Driver information" --class '#32770' --child-class SysListView32)
-  check "selecting the second device shows its 13 rows" test "$(echo "$rows" | wc -l)" = 13
+  detail_rows() { probe items "Driver information" --class '#32770' --child-class SysListView32; }
+  shows_device() {  # the details list the second device's rows: its device ID first
+    [ "$(detail_rows | head -n 1 | json "$(cat)" 'd[1]')" = "$1" ]
+  }
   local second_id
   second_id=$(device_id_of "$(echo "$devices" | tail -n 1 | json "$(cat)" 'd[0]')")
+  wait_until 5 shows_device "$second_id"
+  rows=$(detail_rows)
+  check "selecting the second device shows its 13 rows" test "$(echo "$rows" | wc -l)" = 13
   check "... the first row is its device ID ($second_id)" \
     test -n "$second_id" -a "$(echo "$rows" | head -n 1 | json "$(cat)" 'd[1]')" = "$second_id"
   check "... the new driver's INF file without its folder" \
@@ -231,16 +152,14 @@ section_downloads() {
   main press 'Best match' --child-class DownloadWindow >/dev/null
 
   # Download all: the bar's box ticks the needed panels only.
-  local bar_width
-  bar_width=$(json "$(main info --child-class DownloadAllWindow)" 'd["client"][2]-d["client"][0]')
-  main mouse click 20 25 --child-class DownloadAllWindow >/dev/null
-  main mouse click $((bar_width - 60)) 25 --child-class DownloadAllWindow >/dev/null
+  bar_click "Select all updates"
+  bar_click "Download all"
   check "Download all asks first" wait_until 10 box_up
   check "... download_all_warning" test "$(box_text)" = "Download all selected drivers now?"
   box_answer 2
   sleep 1
   check "No starts nothing" is_state $no_driver_package none
-  main mouse click $((bar_width - 60)) 25 --child-class DownloadAllWindow >/dev/null
+  bar_click "Download all"
   wait_until 10 box_up
   box_answer 1
   check "Yes downloads every ticked needed package not yet downloaded" \
@@ -253,25 +172,25 @@ section_downloads() {
   check "... once" no_box
 
   context_menu update1.zip
-  menu_choose 3
+  menu_choose "Open file location"
   check "Open file location selects the complete file in Explorer" wait_until 5 \
     grep -qF "explorer.exe|/select,\"$(windows_path "$(file_of update1.zip)")\"" "$work/shell.log"
   context_menu update2.zip
-  menu_choose 2
+  menu_choose Remove
   check "Remove asks remove_confirm" wait_until 10 box_up
   check "... in its words" test "$(box_text)" = "Remove this download and delete its file?"
   box_answer 2
   sleep 0.5
   check "... No keeps the file" is_state update2.zip complete
   context_menu update2.zip
-  menu_choose 2
+  menu_choose Remove
   wait_until 10 box_up
   box_answer 1
   check "... Yes deletes it" wait_until 5 is_state update2.zip none
 
   action update2.zip
   wait_until 10 is_state update2.zip partial
-  caption 0
+  caption Close
   check "closing during a download asks quit_confirm" wait_until 10 box_up
   box_answer 2
   check "... and No keeps the program and the download" wait_until 30 is_state update2.zip complete
@@ -348,10 +267,8 @@ print("\n".join(sorted(e["path"] for e in json.loads(batch[batch.index("\n") + 1
 PY
 }
 download_all_ticked() {  # the bar's box, then its button, then Yes
-  local bar_width
-  bar_width=$(json "$(main info --child-class DownloadAllWindow)" 'd["client"][2]-d["client"][0]')
-  main mouse click 20 25 --child-class DownloadAllWindow >/dev/null
-  main mouse click $((bar_width - 60)) 25 --child-class DownloadAllWindow >/dev/null
+  bar_click "Select all updates"
+  bar_click "Download all"
   wait_until 10 box_up
   box_answer 1
 }

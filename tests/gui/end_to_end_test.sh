@@ -26,32 +26,7 @@ cp "$standins/DPInst64.exe" "$standins/DPInst32.exe" "$program/" || exit 1
 windows_folder=$("$wine_run" winepath -u 'C:\windows' 2>/dev/null)
 python3 "$root/tests/tools/make_driver_store.py" "$work/demo-pc.json" "$windows_folder" || exit 1
 downloads="$program/download"
-
-link_of() { echo "http://127.0.0.1:18081/packages/$1"; }
-file_of() { echo "$downloads/$(printf %s "$(link_of "$1")" | md5sum | cut -c1-32).zip"; }
-is_state() {  # is_state PACKAGE none|partial|complete
-  local file state=none
-  file=$(file_of "$1")
-  if [ -f "$file" ]; then state=complete; elif [ -f "$file.tmp" ]; then state=partial; fi
-  [ "$state" = "$2" ]
-}
-same_as_served() { cmp -s "$(file_of "$1")" "$work/mixed/$1"; }
-panel() {
-  local package=$1 command=$2
-  shift 2
-  probe "$command" Quillary "$@" --class MainWindow --child-text "$(link_of "$package")"
-}
-action() {  # the action button of the package's panel (the first panels show without scrolling)
-  local left top right bottom
-  read -r left top right bottom < <(json "$(panel "$1" info)" '" ".join(map(str, d["client"]))')
-  panel "$1" mouse click $((right - left - 55)) $((bottom - top - 25)) >/dev/null
-}
-scan() {
-  nav 0
-  wait_until 10 page_visible QuillaryHomePage
-  start_button
-  wait_until 120 page_visible DownloadWindow
-}
+source "$gui/download_panels.sh"
 
 fresh_settings
 set_setting close_to_tray 0
@@ -63,8 +38,8 @@ action update2.zip
 check "two downloads start" wait_until 10 is_state update1.zip partial
 wait_until 10 is_state update2.zip partial
 action update1.zip
-sleep 1
-caption 0
+check "... and the first pauses" wait_until 10 stands_still update1.zip
+caption Close
 check "quitting while one runs asks first" wait_until 10 box_up
 box_answer 1
 check "... and Yes ends the program" wait_until 30 ended
@@ -89,7 +64,7 @@ box_answer 1
 scan
 check "a rescan shows its devices up to date (the panel tinted)" test "$(panel update1.zip pixel 6 30)" = '#F4F6FB'
 
-nav 2
+nav Backup
 check "the backup page opens" wait_until 10 page_visible BackupWindow
 tick 'roots[0]'
 action_button
@@ -97,7 +72,7 @@ check "backing up the vendor drivers ends" wait_until 120 box_up
 check "... completed" test "$(box_text)" = "Backup completed successfully."
 box_answer 1
 
-nav 3
+nav Restore
 check "the restore page opens" wait_until 10 page_visible RestoreWindow
 local_archive=$(tree_query 'next(r["text"] for r in roots if r["text"].startswith("Auralis"))')
 check "the device's driver has its archive ($local_archive)" test -n "$local_archive"

@@ -24,8 +24,6 @@ source "$gui/program_test.sh"
 
 own_ports 18164
 export QUILLARY_TEST_HIGH_CONTRAST=1
-access() { "$wine_run" "$bin/accessible_probe.exe" "$@" | tr -d '\r'; }
-press() { access press Quillary "$1" --class MainWindow >/dev/null; }
 
 # The scheme: Windows' "High Contrast Black" colours. Wine reads them when a
 # process starts, so the program started after this sees them.
@@ -58,35 +56,35 @@ shot_here() {  # shot_here NAME: the main window's screenshot, kept in the shot 
 colour_at() { main pixel "$1" "$2" --child-class "$3"; }  # colour_at X Y CLASS: #RRGGBB in that child
 
 fresh_settings
-"$wine_run" reg add 'HKCU\Software\Korvane' /v language /t REG_SZ /d English /f >/dev/null 2>&1
+set_setting_text language English
 serve "$work/updates"
 start test
 wait_until 20 access wait Quillary "Start scan" --class MainWindow --timeout 1000
 away
-sleep 1
-check "the home page's screenshot is taken" shot_here high-contrast-home
-check "the home page's ground is the system's window colour (black)" \
-  test "$(colour_at 5 300 QuillaryHomePage)" = "#000000"
+colour_is() { [ "$(colour_at "$1" "$2" "$3")" = "$4" ]; }  # colour_is X Y CLASS #RRGGBB
 heading_is_white() {  # some pixel along the heading's middle is the window's text colour
   local x
   for x in $(seq 20 4 120); do [ "$(colour_at "$x" 18 QuillaryHomePage)" = "#FFFFFF" ] && return 0; done
   return 1
 }
-check "... its heading is in the window's text colour (white)" heading_is_white
+check "the home page's ground is the system's window colour (black)" \
+  wait_until 10 colour_is 5 300 QuillaryHomePage "#000000"
+check "... its heading is in the window's text colour (white)" wait_until 10 heading_is_white
+check "the home page's screenshot is taken" shot_here high-contrast-home
 
 press "Start scan"
 check "the scan leads to the download page" wait_until 90 page_visible DownloadWindow
 wait_until 10 access wait Quillary "Best match" --class MainWindow --timeout 1000
 away
-sleep 1
-check "the download page's screenshot is taken" shot_here high-contrast-download
 check "the download page's header band is the system's highlight" \
-  test "$(colour_at 3 3 DownloadWindow)" = "#1AEBFF"
+  wait_until 10 colour_is 3 3 DownloadWindow "#1AEBFF"
+check "the download page's screenshot is taken" shot_here high-contrast-download
 
 press Backup
-sleep 2
+check "the backup page opens" wait_until 10 page_visible BackupWindow
 away
-sleep 1
+tree_listed() { [ -n "$(main tree --child-class SysTreeView32 --visible)" ]; }
+check "... its tree lists the drivers" wait_until 20 tree_listed
 check "the backup page's screenshot is taken" shot_here high-contrast-backup
 
 stop_program

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The program driven by the keyboard alone under Wine, with no mouse event:
-# Tab reaches the home page's start button (accessible_probe reads the
+# Tab reaches the home page's start button (the GUI driver reads the
 # focused element), Enter scans and leads to the download page, Tab and
 # Shift+Tab walk the page's controls round, Space on a panel's action button
 # starts its download (the button's name changes), Shift+F10 opens the
-# panel's menu and Escape closes it. window_probe types the keys with
-# SendInput into the focused window.
+# panel's menu and Escape closes it; then on to an installation of the
+# downloaded package and a backup of the vendor drivers, the boxes answered
+# with Enter. window_probe types the keys with SendInput into the focused
+# window.
 #
 # usage: keyboard_test.sh WINDOWS_BIN NATIVE_BIN ART_DIR
 # Needs an X display (the Windows tests run inside xvfb-run). The update
@@ -19,8 +21,12 @@ test_name=keyboard_test
 source "$gui/program_test.sh"
 
 own_ports 18094
+# The stand-in driver package installer, which writes down its command
+# line, and a driver store of the demo PC's drivers to back up.
+cp "$bin/../standin/DPInst64.exe" "$bin/../standin/DPInst32.exe" "$program/" || exit 1
+python3 "$root/tests/tools/make_driver_store.py" "$work/demo-pc.json" \
+  "$("$wine_run" winepath -u 'C:\windows' 2>/dev/null)" --vendor-only || exit 1
 
-access() { "$wine_run" "$bin/accessible_probe.exe" "$@" | tr -d '\r'; }
 key() { main key "$1" >/dev/null; }
 # The focused element's line (class, child, role, state, name, value).
 focused_line() { access focused Quillary --class MainWindow; }
@@ -31,17 +37,22 @@ is_focused() {
   if [ -n "${2:-}" ]; then access focused Quillary "$1" --role "$2" --class MainWindow --timeout 3000 >/dev/null
   else access focused Quillary "$1" --class MainWindow --timeout 3000 >/dev/null; fi
 }
-# tab_to NAME [ROLE] [KEY]: presses KEY (tab) until NAME has the focus, at most 40 times.
+# tab_to NAME [ROLE] [KEY]: presses KEY (tab) until NAME has the focus, at most 40 times;
+# after each key, until the focus has moved (3 s at most, where it stays).
 tab_to() {
-  local i
+  local i j before now
   for ((i = 0; i < 40; i++)); do
+    before=$(focused_line)
     key "${3:-tab}"
-    access focused Quillary "$1" ${2:+--role "$2"} --class MainWindow --timeout 1500 >/dev/null && return 0
+    for ((j = 0; j < 30; j++)); do
+      now=$(focused_line)
+      [ "$now" != "$before" ] && break
+      sleep 0.1
+    done
+    [ "$(cut -f5 <<<"$now")" = "$1" ] && { [ -z "${2:-}" ] || [ "$(cut -f3 <<<"$now")" = "$2" ]; } && return 0
   done
   return 1
 }
-menu_up() { probe wait "" --class '#32768' --visible --timeout 100 >/dev/null; }
-no_menu() { ! probe wait "" --class '#32768' --visible --timeout 500 >/dev/null; }
 
 fresh_settings
 serve "$work/updates"
@@ -100,6 +111,30 @@ check "Tab reaches the download-all bar's check box" tab_to "Select all updates"
 check "... and its button" tab_to "Download all" pushbutton
 key shift+tab
 check "Shift+Tab goes back to the bar's check box" is_focused "Select all updates" checkbutton
+
+# --- on to an installation and a backup, still with no mouse event -------------------
+box_key() { probe key "" "$1" --class '#32770' >/dev/null; }  # box_key KEY: typed into the message box
+check "Tab reaches the downloaded package's button, now reading Install" tab_to Install pushbutton
+key space
+check "Space on it installs: the driver package installer starts" \
+  wait_until 30 test -s "$program/dpinst-calls.txt"
+check "... and the page says no restore point was made" no_restore_point_said
+box_key enter
+check "... which Enter closes" wait_until 10 no_box
+check "Tab reaches the Backup navigation button" tab_to Backup pushbutton
+key enter
+check "Enter on it opens the backup page" wait_until 10 page_visible BackupWindow
+check "Tab reaches the page's Back up button" tab_to "Back up" pushbutton
+key shift+tab  # the tree, where the first group is selected
+key space
+check "Space in the tree ticks the selected group's box" test "$(tree_query 'roots[0]["box"]')" = 2
+check "Tab goes on to Back up" tab_to "Back up" pushbutton
+key enter
+check "Enter on it backs up the ticked drivers" wait_until 120 box_up
+check "... completed" test "$(box_text)" = "Backup completed successfully."
+box_key enter
+check "... and Enter closes the box" wait_until 10 no_box
+check "the backup is listed in backup.xml" grep -q "<driver" "$program/backup.xml"
 
 stop_program
 report_checks keyboard_test

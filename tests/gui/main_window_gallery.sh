@@ -24,8 +24,8 @@ service=$!
 trap 'kill "$service" 2>/dev/null; wait "$service" 2>/dev/null; cleanup' EXIT
 
 start_in() {  # start_in LANGUAGE: a program showing that language
-  "$wine_run" reg add 'HKCU\Software\Korvane' /v language /t REG_SZ /d "$1" /f >/dev/null 2>&1
-  "$wine_run" reg add 'HKCU\Software\Korvane' /v close_to_tray /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  probe registry set 'HKCU\Software\Korvane' language text "$1" >/dev/null
+  probe registry set 'HKCU\Software\Korvane' close_to_tray dword 0 >/dev/null
   (cd "$program" && "$wine_run" quillary.exe) &
   target=$!
   main wait --timeout 60000 --visible >/dev/null

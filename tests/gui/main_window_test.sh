@@ -62,28 +62,28 @@ section_window() {
   check "the header's strip at the top" test "$(main pixel 600 12 --window)" = '#6898DE'
   check "... and the band below it" test "$(main pixel 560 80 --window)" = '#8BB8F1'
 
-  nav 1
+  nav Download
   check "the download button before results asks for a scan" wait_until 10 box_up
   check "... with home_download_msg" test "$(box_text)" = "Please scan your computer first to find driver updates."
   box_answer 1
   check "... and the home page stays" page_visible QuillaryHomePage
-  nav 2
+  nav Backup
   wait_until 10 box_up
   check "the backup button before results: home_backup_msg" test "$(box_text)" = "Please scan your computer before backing up drivers."
   box_answer 1
-  nav 3
+  nav Restore
   wait_until 10 box_up
   check "the restore button before results: home_restore_msg" test "$(box_text)" = "Please scan your computer before restoring drivers."
   box_answer 1
 
   away
   check "the maximise picture shows" shows_picture bitmap_caption_maximise_normal
-  caption 1
+  caption Maximize
   check "the maximise button maximises" wait_until 10 zoomed
   away
   check "... and shows the restore picture" wait_until 5 shows_picture bitmap_caption_restore_normal
   shot maximised
-  caption 1
+  caption "Restore down"
   check "the same button restores" wait_until 10 not_zoomed
   away
   check "... and brings the maximise picture back" wait_until 5 shows_picture bitmap_caption_maximise_normal
@@ -105,14 +105,14 @@ section_window() {
 
   start_button
   check "the start button leads to the download page with the scan's result" wait_until 60 page_visible DownloadWindow
-  nav 0
+  nav Home
   check "home shows the home page after a scan" wait_until 5 page_visible QuillaryHomePage
-  nav 1
+  nav Download
   check "the download button opens the download page after results" wait_until 5 page_visible DownloadWindow
   check "... asking nothing" no_box
 
   report() {  # a scan from the home page up to its failure report
-    nav 0
+    nav Home
     wait_until 5 page_visible QuillaryHomePage
     start_button
     wait_until 60 box_up
@@ -168,13 +168,13 @@ for y in range(120, im.height - 60):
 PY
   }
   stall 30
-  nav 0
+  nav Home
   start_button
   wait_until 10 page_visible QuillaryScanPage
   sleep 1
   shot scan-page
   check "the status lines are centred on the main area" test "$(band_offset)" = True
-  caption 1  # maximised: a resize while the scan runs
+  caption Maximize  # maximised: a resize while the scan runs
   wait_until 10 zoomed
   sleep 0.5
   check "... and again after a resize during the scan" test "$(band_offset)" = True
@@ -220,7 +220,7 @@ section_tray() {
   probe key "" escape --class '#32768' >/dev/null
   sleep 0.5
 
-  caption 0
+  caption Close
   check "closing with the default setting says once that the program stays in the tray" wait_until 10 box_up
   check "... with system_tray_warning" test "$(box_text)" = "Quillary will keep running in the system tray."
   box_answer 1
@@ -228,13 +228,13 @@ section_tray() {
   check "... and keeps close_to_tray 2" test "$(setting close_to_tray)" = 0x2
   tray_click click
   wait_until 10 visible
-  caption 0
+  caption Close
   check "the next close hides it" wait_until 10 hidden
   check "... without a word" no_box
   stop_program
   set_setting close_to_tray 0
   start
-  caption 0
+  caption Close
   check "with close_to_tray 0 closing ends the program" wait_until 20 ended
   check "... with exit code 0" test "$ended_with" = 0
 }
@@ -245,12 +245,12 @@ section_background() {
   serve "$work/updates"  # three devices out of date
   QUILLARY_TEST_BACKGROUND_MS=3000 start test
   check "the tray shows the normal icon" tray_normal
-  caption 0
+  caption Close
   wait_until 10 hidden
   check "15 minutes (here 3 seconds) after hiding, a scan runs in the background" wait_until 60 tray_alert
   check "... and the alert icon stays" tray_alert
-  check "... with a balloon telling of 3 new drivers" wait_until 20 \
-    bash -c "'$wine_run' '$bin/window_probe.exe' tooltips | tr -d '\r' | grep -qxF '{\"text\": \"Driver updates available: 3\"}'"
+  balloon_of_3() { probe tooltips | grep -qxF '{"text": "Driver updates available: 3"}'; }
+  check "... with a balloon telling of 3 new drivers" wait_until 20 balloon_of_3
   shot balloon
   tray_click click
   wait_until 10 visible
@@ -258,7 +258,7 @@ section_background() {
   check "... on the download page" page_visible DownloadWindow
   local scans
   scans=$(queries)
-  caption 0
+  caption Close
   wait_until 10 hidden
   sleep 6
   check "hiding again in the same run starts no second background scan ($scans, now $(queries))" test "$(queries)" = "$scans"
@@ -271,7 +271,7 @@ section_objects() {
   local objects="$work/objects.txt"
   QUILLARY_TEST_OBJECT_LOG=$(windows_path "$objects") start test
   scan_once() {
-    nav 0
+    nav Home
     wait_until 10 page_visible QuillaryHomePage
     start_button
     wait_until 60 page_visible DownloadWindow

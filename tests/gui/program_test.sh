@@ -65,6 +65,8 @@ start() {  # start [test] [ARG...]: the program (or its test build) from its fol
   (cd "$program" && "$wine_run" "$exe" "$@") &
   target=$!
   main wait --timeout 60000 --visible >/dev/null
+  ui_language=$(setting language)
+  [ -n "$ui_language" ] || ui_language=English
   # The window must be this start's: a start that found another instance
   # still running would have handed over to it and ended.
   kill -0 "$target" 2>/dev/null || echo "$test_name: the program ended as it started (another instance still there?)"
@@ -88,9 +90,13 @@ stop_program() {
   wait_until 30 no_main_window
 }
 trap 'stop_program; stop_service; cleanup' EXIT
-fresh_settings() { "$wine_run" reg delete 'HKCU\Software\Korvane' /f >/dev/null 2>&1; }
-set_setting() { "$wine_run" reg add 'HKCU\Software\Korvane' /v "$1" /t REG_DWORD /d "$2" /f >/dev/null 2>&1; }
-setting() { "$wine_run" reg query 'HKCU\Software\Korvane' /v "$1" 2>/dev/null | tr -d '\r' | awk '/REG_/ {print $3}'; }
+# The program's settings, through the driver (as reg add and reg query would):
+# setting NAME prints a number as 0x… and a text as it is.
+settings_key='HKCU\Software\Korvane'
+fresh_settings() { probe registry delete "$settings_key" >/dev/null; }
+set_setting() { probe registry set "$settings_key" "$1" dword "$2" >/dev/null; }
+set_setting_text() { probe registry set "$settings_key" "$1" text "$2" >/dev/null; }
+setting() { probe registry get "$settings_key" "$1" 2>/dev/null; }
 
 geometry() {  # the window's rectangle and frame thickness, as variables
   local info
@@ -100,10 +106,39 @@ geometry() {  # the window's rectangle and frame thickness, as variables
   window_height=$((window_bottom - window_top))
   frame=$(json "$info" 'd["client"][0]-d["window"][0]')
 }
-# Buttons of the header, in window coordinates.
-nav() { geometry; main mouse click $((frame + 51 + 82 * $1)) $((frame + 56)) --window >/dev/null; }  # 0 home .. 4 settings
-caption() { geometry; main mouse click $((window_width - frame - 15 - 30 * $1)) $((frame + 10)) --window >/dev/null; }  # 0 close, 1 maximise, 2 minimise, 3 menu
-start_button() { main mouse click 270 230 >/dev/null; }
+# The texts the running program shows. Tests name what they press in
+# English; `shown PREFIXES TEXT` is that text in the program's language
+# ($ui_language, read as the program starts): the text of the first key
+# (starting with one of PREFIXES) whose English text it is. `language_text
+# KEY` is a key's text in that language.
+ui_language=English
+shown() {
+  if [ "$ui_language" = English ]; then echo "$2"; return; fi
+  "$gui/language_text.py" "$program/language.ini" "$ui_language" --english "$1" "$2" || echo "$2"
+}
+language_text() { "$gui/language_text.py" "$program/language.ini" "$ui_language" --key "$1"; }
+
+# The header's buttons and the home page's start button, found by their
+# accessible names and clicked with real input:
+#   nav Home|Download|Backup|Restore|Settings
+#   caption Close|Maximize|Restore down|Minimize|Menu
+header_button() {
+  access click Quillary "$(shown 'top_ caption_' "$1")" --class MainWindow --own --role pushbutton >/dev/null
+}
+nav() { header_button "$1"; }
+caption() { header_button "$1"; }
+start_button() {
+  access click Quillary "$(shown home_ "Start scan")" --class MainWindow --child-class QuillaryHomePage --visible \
+    --own >/dev/null
+}
+# press NAME: the default action of the main window's element of that name,
+# as a screen reader does it (no input).
+press() { access press Quillary "$1" --class MainWindow >/dev/null; }
+# menu_choose TEXT: the item of that text in the program's open menu (the
+# test build answers where it is), clicked.
+menu_choose() { probe menu choose "$(shown 'menu_ download_btn_' "$1")" >/dev/null; }
+menu_up() { probe wait "" --class '#32768' --visible --timeout 100 >/dev/null; }
+no_menu() { ! probe wait "" --class '#32768' --visible --timeout 200 >/dev/null; }
 away() { main mouse move 300 300 >/dev/null; }
 drag() {  # drag X Y X2 Y2: a press, a move and a release at screen points
   xdotool mousemove "$1" "$2" mousedown 1 mousemove $((($1 + $3) / 2)) $((($2 + $4) / 2)) \

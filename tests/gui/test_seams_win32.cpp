@@ -37,6 +37,9 @@
 //                                the window can tell: it gets WM_DPICHANGED
 //                                with the rectangle Windows would suggest.
 //                                Wine shows one display at one scale.
+//
+// It also answers the GUI test driver's questions about its open menus
+// (tests/gui/menu_reader_win32.h), which Wine lets no other process read.
 #include <windows.h>
 
 #include <cstdio>
@@ -51,6 +54,7 @@
 #include "platform/text.h"
 #include "platform/win32.h"
 #include "service/update_client.h"
+#include "tests/gui/menu_reader_win32.h"
 #include "tests/gui/object_counts_win32.h"
 #include "tests/test_authenticode.h"
 #include "tests/test_elevator.h"
@@ -126,6 +130,7 @@ class logging_shell_c : public quillary::shell_i {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
+  quillary::gui::start_menu_reader(instance);
   if (const wchar_t* delay = _wgetenv(L"QUILLARY_TEST_BACKGROUND_MS")) {
     quillary::main_window_c::set_background_scan_delay(static_cast<uint32_t>(std::wcstoul(delay, nullptr, 10)));
   }

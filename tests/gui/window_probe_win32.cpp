@@ -1,6 +1,33 @@
 // window_probe: the GUI test driver. It looks at and acts on the windows of
-// a Wine (or Windows) session from outside, with real input.
+// a Wine (or Windows) session from outside, with real input, and reads the
+// program's controls as a screen reader does, by name and role.
 //
+//   window_probe serve                           answers commands from its input, one a line
+//                                                (see serve() below): one process for a test
+//   window_probe access list TITLE [SEL] [--own] the accessible elements of the window and its
+//                                                visible descendants (with --own: the window's
+//                                                own only), one a line, tab-separated:
+//                                                window class, child id, role, state (hex),
+//                                                name, value
+//   window_probe access get|wait|gone TITLE NAME [SEL] [--role R]   an element of that name:
+//                                                its line, until it shows, until it has gone
+//   window_probe access press TITLE NAME [SEL] [--role R]   its default action, as a screen
+//                                                reader does it
+//   window_probe access click TITLE NAME [SEL] [--role R] [--right|--double]   a real click
+//                                                at the element's middle
+//   window_probe access where TITLE NAME [SEL] [--role R]   its rectangle on the screen
+//   window_probe access focused TITLE [NAME] [SEL] [--role R]   the focused element's line;
+//                                                with NAME: until the focused one has it
+//                                                The access commands wait up to --timeout MS
+//                                                (10000 unless told) for what they look for.
+//   window_probe registry set KEY NAME dword|text VALUE | get KEY NAME | delete KEY
+//                                                as reg add, reg query and reg delete (KEY:
+//                                                HKCU\... or HKLM\...); get prints 0x… or the text
+//   window_probe path UNIX_PATH                  the path as Windows programs see it (Wine only)
+//   window_probe menu choose|get TEXT [--timeout MS]   the item of that text in the program's
+//                                                open menu: a real click on it, or its state
+//                                                {"grey":..,"checked":..}; only the test build
+//                                                answers (tests/gui/menu_reader_win32.h)
 //   window_probe start PROGRAM [ARG...]          starts a program; prints its process id
 //   window_probe wait  TITLE [SEL] [--timeout MS] [--visible]   prints the window handle
 //   window_probe find  TITLE [SEL]               prints the window handle
@@ -62,7 +89,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/gui/accessible_reader_win32.h"
 #include "tests/gui/capture_win32.h"
+#include "tests/gui/menu_reader_win32.h"
 
 namespace {
 
@@ -194,6 +223,19 @@ int fail(const char* what) {
 }
 
 // --- real input ---------------------------------------------------------------
+
+// Makes the window the foreground window and waits (2 s at most, on a busy
+// machine) until the system says it is.
+bool bring_to_front(HWND top) {
+  const DWORD start = GetTickCount();
+  SetForegroundWindow(top);
+  while (GetForegroundWindow() != top) {
+    if (GetTickCount() - start > 2000) return false;
+    Sleep(20);
+    SetForegroundWindow(top);
+  }
+  return true;
+}
 
 void send_mouse(DWORD flags, int wheel = 0) {
   INPUT input{};
@@ -402,13 +444,13 @@ class remote_tree {
   char* remote_ = nullptr;
 };
 
-int start_program(int argc, wchar_t** argv) {
-  if (argc < 3) return usage();
+int start_program(const std::vector<std::wstring>& args) {
+  if (args.size() < 2) return usage();
   std::wstring command_line;
-  for (int i = 2; i < argc; ++i) {
+  for (size_t i = 1; i < args.size(); ++i) {
     if (!command_line.empty()) command_line += L' ';
     command_line += L'"';
-    command_line += argv[i];
+    command_line += args[i];
     command_line += L'"';
   }
   STARTUPINFOW startup{};
@@ -481,54 +523,283 @@ int print_items(HWND control) {
   return 0;
 }
 
-}  // namespace
+// What follows TITLE: the window's selection, options and plain words.
+struct command_line {
+  query q;
+  std::vector<std::wstring> positional;
+  DWORD timeout = 0;
+  bool timeout_given = false;
+  bool window_coordinates = false, client_only = false;
+  bool own_elements_only = false;  // access: the window's elements, not its children's
+  int delta = 1;
+  std::wstring role;
+  std::wstring mouse = L"click";  // what `access click` does: click, right or double
+};
 
-int wmain(int argc, wchar_t** argv) {
-  if (argc < 2) return usage();
-  const std::wstring command = argv[1];
-  if (command == L"start") return start_program(argc, argv);
+bool parse(const std::vector<std::wstring>& args, size_t first, command_line& line) {
+  for (size_t i = first; i < args.size(); ++i) {
+    const std::wstring& arg = args[i];
+    const bool has_value = i + 1 < args.size();
+    if (arg == L"--class" && has_value) {
+      line.q.window_class = args[++i];
+    } else if (arg == L"--child-class" && has_value) {
+      line.q.child_class = args[++i];
+      line.q.has_child = true;
+    } else if (arg == L"--child-id" && has_value) {
+      line.q.child_id = _wtoi(args[++i].c_str());
+      line.q.has_child = true;
+    } else if (arg == L"--child-text" && has_value) {
+      line.q.child_text = args[++i];
+      line.q.has_child = true;
+    } else if (arg == L"--timeout" && has_value) {
+      line.timeout = static_cast<DWORD>(_wtoi(args[++i].c_str()));
+      line.timeout_given = true;
+    } else if (arg == L"--delta" && has_value) {
+      line.delta = _wtoi(args[++i].c_str());
+    } else if (arg == L"--role" && has_value) {
+      line.role = args[++i];
+    } else if (arg == L"--visible") {
+      line.q.visible_only = true;
+    } else if (arg == L"--window") {
+      line.window_coordinates = true;
+    } else if (arg == L"--client") {
+      line.client_only = true;
+    } else if (arg == L"--own") {
+      line.own_elements_only = true;
+    } else if (arg == L"--right") {
+      line.mouse = L"right";
+    } else if (arg == L"--double") {
+      line.mouse = L"double";
+    } else if (arg.rfind(L"--", 0) == 0 && !(arg.size() > 2 && iswdigit(arg[2]))) {
+      return false;
+    } else {
+      line.positional.push_back(arg);
+    }
+  }
+  return true;
+}
+
+// --- accessible elements --------------------------------------------------------
+
+void print_rect(const RECT& r) { print_utf8(json_rect(r)); }
+
+// access SUB TITLE [NAME] [SEL] [--role R] [--timeout MS] [--right|--double]:
+// the program's elements as a screen reader reads them, found by name. The
+// commands that look for an element wait for it to show (10 s unless told).
+int access_command(const std::vector<std::wstring>& args) {
+  if (args.size() < 3) return usage();
+  const std::wstring& sub = args[1];
+  command_line line;
+  line.q.title = args[2];
+  if (!parse(args, 3, line)) return usage();
+  const bool wants_name = sub == L"press" || sub == L"click" || sub == L"where" || sub == L"wait" ||
+                          sub == L"gone" || sub == L"get";
+  if (wants_name && line.positional.size() != 1) return usage();
+  if (!wants_name && sub != L"list" && sub != L"focused") return usage();
+  if (line.positional.size() > 1) return usage();
+  const std::wstring name = line.positional.empty() ? std::wstring() : line.positional[0];
+  const DWORD timeout = line.timeout_given ? line.timeout : (sub == L"list" ? 0 : 10000);
+
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const bool last_try = GetTickCount() - start >= timeout;
+    HWND root = find(line.q);
+    if (root) {
+      const quillary::gui::accessible_reading_c reading(root, !line.own_elements_only);
+      if (sub == L"list") {
+        for (const auto& e : reading.elements()) print_utf8(quillary::gui::describe(e));
+        return reading.elements().empty() ? 1 : 0;
+      }
+      if (sub == L"focused") {
+        const auto* focused = reading.focused();
+        const bool matches = focused && (name.empty() || (focused->name == name &&
+                                                          (line.role.empty() || focused->role == line.role)));
+        if (matches || (name.empty() && !focused) || last_try) {
+          if (focused) print_utf8(quillary::gui::describe(*focused));
+          return matches ? 0 : 1;
+        }
+      } else {
+        const auto* e = reading.named(name, line.role, sub == L"press");
+        if (sub == L"gone") {
+          if (!e) return 0;
+        } else if (e) {
+          if (sub == L"wait") return 0;
+          if (sub == L"get") {
+            print_utf8(quillary::gui::describe(*e));
+            return 0;
+          }
+          if (sub == L"press") return quillary::gui::do_default_action(*e) ? 0 : fail("the action failed");
+          RECT r{};
+          if (!quillary::gui::location(*e, r)) return fail("the element has no place on the screen");
+          if (sub == L"where") {
+            print_rect(r);
+            return 0;
+          }
+          SetForegroundWindow(GetAncestor(root, GA_ROOT));
+          const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+          return mouse_action(line.mouse, centre, 1) ? 0 : usage();
+        }
+      }
+    }
+    if (last_try) return fail(root ? "no such element" : "no such window");
+    Sleep(100);
+  }
+}
+
+// --- menus ------------------------------------------------------------------------
+
+// Where the open menus of the program's test build show an item of that
+// text; asked of the test build's menu reader.
+quillary::gui::menu_item_place menu_item(const std::wstring& text) {
+  quillary::gui::menu_item_place none;
+  HWND reader = FindWindowW(quillary::gui::menu_reader_class, nullptr);
+  if (!reader) return none;
+  COPYDATASTRUCT data{};
+  data.cbData = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+  data.lpData = const_cast<wchar_t*>(text.c_str());
+  DWORD_PTR reply = 0;
+  if (!SendMessageTimeoutW(reader, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 5000,
+                           &reply)) {
+    return none;
+  }
+  return quillary::gui::unpack(static_cast<LRESULT>(reply));
+}
+
+// menu choose|get TEXT [--timeout MS]: waits (5 s unless told) for an open
+// menu with that item; choose clicks it with real input, get prints its state.
+int menu_command(const std::vector<std::wstring>& args) {
+  if (args.size() < 3) return usage();
+  command_line line;
+  if (!parse(args, 3, line) || !line.positional.empty()) return usage();
+  const std::wstring& sub = args[1];
+  if (sub != L"choose" && sub != L"get") return usage();
+  const DWORD timeout = line.timeout_given ? line.timeout : 5000;
+  const DWORD start = GetTickCount();
+  quillary::gui::menu_item_place place = menu_item(args[2]);
+  while (!place.found && GetTickCount() - start < timeout) {
+    Sleep(100);
+    place = menu_item(args[2]);
+  }
+  if (!place.found) return fail("no open menu has that item");
+  if (sub == L"get") {
+    std::printf("{\"grey\": %s, \"checked\": %s}\n", (place.state & (MF_GRAYED | MF_DISABLED)) ? "true" : "false",
+                (place.state & MF_CHECKED) ? "true" : "false");
+    return 0;
+  }
+  return mouse_action(L"click", POINT{place.x, place.y}, 1) ? 0 : 1;
+}
+
+// path UNIX_PATH: the path as Windows programs see it, as winepath -w
+// answers, without a Wine process started for it.
+int print_windows_path(const std::vector<std::wstring>& args) {
+  if (args.size() != 2) return usage();
+  using dos_name_function = WCHAR*(CDECL*)(const char*);
+  const auto dos_name = reinterpret_cast<dos_name_function>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+  if (!dos_name) return fail("not under Wine");
+  const int size = WideCharToMultiByte(CP_UTF8, 0, args[1].c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string unix_path(static_cast<size_t>(size > 0 ? size : 1), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, args[1].c_str(), -1, unix_path.data(), size, nullptr, nullptr);
+  WCHAR* path = dos_name(unix_path.c_str());
+  if (!path) return fail("no such path");
+  print_utf8(path);
+  HeapFree(GetProcessHeap(), 0, path);
+  return 0;
+}
+
+// --- the registry ------------------------------------------------------------------
+
+// "HKCU\\path" or "HKLM\\path": the root key and the path below it.
+bool split_key(const std::wstring& key, HKEY& root, std::wstring& path) {
+  const size_t slash = key.find(L'\\');
+  const std::wstring head = key.substr(0, slash);
+  path = slash == std::wstring::npos ? std::wstring() : key.substr(slash + 1);
+  if (_wcsicmp(head.c_str(), L"HKCU") == 0) {
+    root = HKEY_CURRENT_USER;
+  } else if (_wcsicmp(head.c_str(), L"HKLM") == 0) {
+    root = HKEY_LOCAL_MACHINE;
+  } else {
+    return false;
+  }
+  return !path.empty();
+}
+
+// registry set KEY NAME dword|text VALUE | get KEY NAME | delete KEY: what
+// reg add, reg query and reg delete do, without a Wine process each. get
+// prints a number as 0x… (as reg query does) and a text as it is.
+int registry_command(const std::vector<std::wstring>& args) {
+  if (args.size() < 3) return usage();
+  const std::wstring& sub = args[1];
+  HKEY root = nullptr;
+  std::wstring path;
+  if (!split_key(args[2], root, path)) return usage();
+  if (sub == L"delete" && args.size() == 3) {
+    const LSTATUS status = RegDeleteTreeW(root, path.c_str());
+    if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) RegDeleteKeyW(root, path.c_str());
+    return 0;
+  }
+  if (sub == L"set" && args.size() == 6) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+      return fail("cannot open the key");
+    }
+    LSTATUS status = ERROR_INVALID_PARAMETER;
+    if (args[4] == L"dword") {
+      const DWORD number = static_cast<DWORD>(std::wcstoul(args[5].c_str(), nullptr, 0));
+      status = RegSetValueExW(key, args[3].c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                              sizeof number);
+    } else if (args[4] == L"text") {
+      status = RegSetValueExW(key, args[3].c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(args[5].c_str()),
+                              static_cast<DWORD>((args[5].size() + 1) * sizeof(wchar_t)));
+    }
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? 0 : fail("cannot set the value");
+  }
+  if (sub == L"get" && args.size() == 4) {
+    DWORD type = 0, size = 0;
+    if (RegGetValueW(root, path.c_str(), args[3].c_str(), RRF_RT_ANY, &type, nullptr, &size) != ERROR_SUCCESS) {
+      return 1;
+    }
+    std::vector<BYTE> data(size + sizeof(wchar_t));
+    if (RegGetValueW(root, path.c_str(), args[3].c_str(), RRF_RT_ANY, &type, data.data(), &size) != ERROR_SUCCESS) {
+      return 1;
+    }
+    if (type == REG_DWORD) {
+      DWORD number = 0;
+      std::memcpy(&number, data.data(), sizeof number);
+      std::printf("0x%lx\n", static_cast<unsigned long>(number));
+    } else if (type == REG_SZ || type == REG_EXPAND_SZ) {
+      print_utf8(reinterpret_cast<const wchar_t*>(data.data()));
+    } else {
+      return fail("neither a number nor a text");
+    }
+    return 0;
+  }
+  return usage();
+}
+
+int run(const std::vector<std::wstring>& args) {
+  if (args.empty()) return usage();
+  const std::wstring& command = args[0];
+  if (command == L"start") return start_program(args);
+  if (command == L"access") return access_command(args);
+  if (command == L"menu") return menu_command(args);
+  if (command == L"path") return print_windows_path(args);
+  if (command == L"registry") return registry_command(args);
   if (command == L"tooltips") {
     EnumWindows(print_tooltip, 0);
     return 0;
   }
-  if (argc < 3) return usage();
+  if (args.size() < 2) return usage();
 
-  query q;
-  q.title = argv[2];
-  std::vector<std::wstring> positional;
-  DWORD timeout = 0;
-  bool window_coordinates = false, client_only = false;
-  int delta = 1;
-  for (int i = 3; i < argc; ++i) {
-    const std::wstring arg = argv[i];
-    const bool has_value = i + 1 < argc;
-    if (arg == L"--class" && has_value) {
-      q.window_class = argv[++i];
-    } else if (arg == L"--child-class" && has_value) {
-      q.child_class = argv[++i];
-      q.has_child = true;
-    } else if (arg == L"--child-id" && has_value) {
-      q.child_id = _wtoi(argv[++i]);
-      q.has_child = true;
-    } else if (arg == L"--child-text" && has_value) {
-      q.child_text = argv[++i];
-      q.has_child = true;
-    } else if (arg == L"--timeout" && has_value) {
-      timeout = static_cast<DWORD>(_wtoi(argv[++i]));
-    } else if (arg == L"--delta" && has_value) {
-      delta = _wtoi(argv[++i]);
-    } else if (arg == L"--visible") {
-      q.visible_only = true;
-    } else if (arg == L"--window") {
-      window_coordinates = true;
-    } else if (arg == L"--client") {
-      client_only = true;
-    } else if (arg.rfind(L"--", 0) == 0 && !(arg.size() > 2 && iswdigit(arg[2]))) {
-      return usage();
-    } else {
-      positional.push_back(arg);
-    }
-  }
+  command_line line;
+  line.q.title = args[1];
+  if (!parse(args, 2, line)) return usage();
+  const query& q = line.q;
+  const std::vector<std::wstring>& positional = line.positional;
+  const DWORD timeout = line.timeout;
+  const bool window_coordinates = line.window_coordinates, client_only = line.client_only;
+  const int delta = line.delta;
 
   const DWORD start = GetTickCount();
   HWND window = find(q);
@@ -645,8 +916,8 @@ int wmain(int argc, wchar_t** argv) {
     }
   } else if (command == L"key") {
     if (positional.size() != 1) return usage();
-    SetForegroundWindow(GetAncestor(window, GA_ROOT));
-    Sleep(100);
+    // Keys go to the foreground window: typed only once it is that one.
+    if (!bring_to_front(GetAncestor(window, GA_ROOT))) return fail("the window does not come to the front");
     std::wstring name = positional[0];
     const bool shift = _wcsnicmp(name.c_str(), L"shift+", 6) == 0;
     if (shift) name = name.substr(6);
@@ -670,6 +941,58 @@ int wmain(int argc, wchar_t** argv) {
   } else {
     return usage();
   }
-  std::fflush(stdout);
   return 0;
+}
+
+std::wstring wide(const std::string& utf8) {
+  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring text(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), size);
+  return text;
+}
+
+// serve: one command a line, its words separated by tabs, the first word a
+// tag of the caller's choosing; after each command's output a line of the
+// record separator (0x1e), the tag and the exit code. One driver process
+// answers a whole test, instead of a Wine process started for every question.
+int serve() {
+  std::string line;
+  for (int c; (c = std::fgetc(stdin)) != EOF;) {
+    if (c != '\n') {
+      line += static_cast<char>(c);
+      continue;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::vector<std::wstring> words;
+    size_t begin = 0;
+    for (;;) {
+      const size_t tab = line.find('\t', begin);
+      words.push_back(wide(line.substr(begin, tab == std::string::npos ? std::string::npos : tab - begin)));
+      if (tab == std::string::npos) break;
+      begin = tab + 1;
+    }
+    line.clear();
+    const std::wstring tag = words.front();
+    words.erase(words.begin());
+    const int code = run(words);
+    std::fflush(stderr);
+    print_utf8(L"\x1e" + tag + L" " + std::to_wstring(code));
+    std::fflush(stdout);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  int code = 0;
+  if (argc == 2 && std::wstring(argv[1]) == L"serve") {
+    code = serve();
+  } else {
+    code = run(std::vector<std::wstring>(argv + 1, argv + argc));
+    std::fflush(stdout);
+  }
+  CoUninitialize();
+  return code;
 }

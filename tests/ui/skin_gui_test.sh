@@ -36,7 +36,7 @@ probe mouse "Skin frame" move $((width - 20)) 12 --window
 probe mouse "Skin frame" up $((width - 20)) 12 --window
 sleep 0.5
 check "a press on the bare caption released over the close button does not close" \
-  bash -c "'$wine_run' '$bin/window_probe.exe' wait 'Skin frame' --visible >/dev/null" >/dev/null
+  probe wait 'Skin frame' --visible
 # A double click on the menu button is one click, and the system does not
 # maximise the window.
 info=$(probe info "Skin frame")
@@ -45,7 +45,7 @@ probe mouse "Skin frame" double $((width - 110)) 12 --window
 sleep 0.5
 check "a double click on a caption button fires it once" test "$(grep -c menu "$work/frame.out")" = 1
 check "... and does not maximise the window" \
-  bash -c "'$wine_run' '$bin/window_probe.exe' info 'Skin frame' | grep -q '\"zoomed\": false'"
+  grep -q '"zoomed": false' <<<"$(probe info 'Skin frame')"
 probe mouse "Skin frame" click $((width - 20)) 12 --window
 wait "$target"
 check "the close button ends the window" test "$(tail -1 "$work/frame.out" | tr -d '\r')" = close
@@ -145,7 +145,7 @@ sys.exit(0 if abs(bx - ox) <= 1 and abs(by - oy) <= 1 else 1)' "$box" "$owner"
 target=$!
 probe wait "" --class '#32770' --timeout 30000 --visible >/dev/null
 sleep 0.5
-check "the owner is minimised" bash -c "'$wine_run' '$bin/window_probe.exe' info 'Message owner' | grep -q '\"iconic\": true'"
+check "the owner is minimised" grep -q '"iconic": true' <<<"$(probe info 'Message owner')"
 check "a box over a minimised owner is inside the work area" inside_work_area
 probe restore "Message owner" >/dev/null
 sleep 0.5

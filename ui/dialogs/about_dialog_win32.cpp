@@ -42,7 +42,11 @@ void about_window_c::initialise() {
   OffsetRect(&close_place, frame_width, frame_height);
   close->create(instance, bitmap_close_normal, bitmap_close_hover, bitmap_close_pressed, close_place, u"");
   close->action = &about_window_c::close_clicked;
+  close->name_key = "caption_close";
   add_button(std::move(close));
+  // The caption is what screen readers and the task bar call the dialog:
+  // in the program's language, as the button that opens it reads.
+  SetWindowTextW(handle(), wide(text_of("menu_about")));
 
   header_.load(instance, bitmap_about_header);
   band_bitmap_ = load_skin_bitmap(instance, bitmap_about_band);

@@ -32,6 +32,10 @@ class about_window_c : public dialog_c, public ui_window_c<about_window_c> {
   static constexpr int caption_height = 100;
 
  protected:
+  // Screen readers read the dialog by its caption and press its caption's
+  // buttons.
+  bool accessible_items(accessible_view& view) override { return describe_as_dialog(view); }
+  void do_accessible_action(int id) override { frame_part_action(id); }
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
   painting paint_style() const override { return painting::direct; }
   void on_paint(HDC dc, const RECT& client) override;

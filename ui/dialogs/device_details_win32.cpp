@@ -72,6 +72,7 @@ void devinfo_window_c::initialise() {
   OffsetRect(&place, frame_width, frame_height);
   close->create(instance, bitmap_close_normal, bitmap_close_hover, bitmap_close_pressed, place, u"");
   close->action = &devinfo_window_c::close_clicked;
+  close->name_key = "caption_close";
   add_button(std::move(close));
 
   device_list_ = make_child(*this, L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,

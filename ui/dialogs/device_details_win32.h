@@ -30,6 +30,10 @@ class devinfo_window_c : public dialog_c, public ui_window_c<devinfo_window_c> {
   static constexpr int details_table_id = 1002;
 
  protected:
+  // Screen readers read the dialog by its caption and press its caption's
+  // buttons.
+  bool accessible_items(accessible_view& view) override { return describe_as_dialog(view); }
+  void do_accessible_action(int id) override { frame_part_action(id); }
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
   bool on_command(int id, int code, HWND from) override;
 

@@ -86,7 +86,11 @@ void config_window_c::initialise() {
   OffsetRect(&close_place, frame_width, frame_height);
   close->create(instance, bitmap_close_normal, bitmap_close_hover, bitmap_close_pressed, close_place, u"");
   close->action = &config_window_c::close_clicked;
+  close->name_key = "caption_close";
   add_button(std::move(close));
+  // The caption is what screen readers and the task bar call the dialog:
+  // in the program's language, as the button that opens it reads.
+  SetWindowTextW(handle(), wide(text_of("top_settings")));
   divider_.load(instance, bitmap_settings_divider);
   button_images_ = build_skin_image_list(instance, scale(), button_width, button_height,
                                          {bitmap_dialog_button_normal, bitmap_dialog_button_pressed,

@@ -27,6 +27,7 @@
 #include "ui/skin/palette_win32.h"
 #include "ui/skin/skin_fonts_win32.h"
 #include "ui/window/display_scale_win32.h"
+#include "ui/window/window_win32.h"
 
 namespace quillary {
 
@@ -77,6 +78,15 @@ class ui_window_c {
       item.origin = accessible_origin::window;
       parts.push_back(std::move(item));
     }
+  }
+  // A skinned dialog as screen readers read it: a dialog named by its
+  // caption, with the caption's buttons (its controls answer for
+  // themselves).
+  bool describe_as_dialog(accessible_view& view) const {
+    view.self.role = accessible_role::dialog;
+    view.self.name = window_text(frame_handle());
+    add_frame_parts(view.parts);
+    return true;
   }
   // Runs the action of the caption button `id` as its click does; false
   // when `id` is no caption button's.

@@ -37,6 +37,16 @@ std::u16string name_of_stop(const focus_stop& stop) {
 
 constexpr wchar_t navigator_property[] = L"quillary.keyboard";
 
+// A button window that is pressed, not ticked: the system's push buttons
+// and ours, which draw themselves (owner-drawn).
+bool is_push_button(HWND window) {
+  wchar_t name[16] = {};
+  GetClassNameW(window, name, 16);
+  if (_wcsicmp(name, L"Button") != 0) return false;
+  const LONG_PTR type = GetWindowLongPtrW(window, GWL_STYLE) & BS_TYPEMASK;
+  return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || type == BS_OWNERDRAW;
+}
+
 }  // namespace
 
 keyboard_navigator_c::~keyboard_navigator_c() {
@@ -210,7 +220,14 @@ bool keyboard_navigator_c::take_key(const MSG& message) {
       return true;
     }
     case key_command::press: {
-      if (!at || !pressed_by_owner(*at)) return false;
+      if (!at) return false;
+      if (!pressed_by_owner(*at)) {
+        // A push button of its own window takes Space itself, but outside
+        // a dialog nothing gives it Enter: pressed here as a click.
+        if (message.wParam != VK_RETURN || !is_push_button(handle_of(at->window))) return false;
+        if (!repeated) SendMessageW(handle_of(at->window), BM_CLICK, 0, 0);
+        return true;
+      }
       if (repeated) return true;
       if (window_c* owner = window_c::from_handle(handle_of(at->owner))) owner->do_accessible_action(at->part);
       return true;
