@@ -641,6 +641,7 @@ int access_command(const std::vector<std::wstring>& args) {
         }
       }
     }
+    if (!root && sub == L"gone") return 0;
     if (last_try) return fail(root ? "no such element" : "no such window");
     Sleep(100);
   }
