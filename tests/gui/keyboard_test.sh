@@ -38,13 +38,13 @@ is_focused() {
   else access focused Quillary "$1" --class MainWindow --timeout 3000 >/dev/null; fi
 }
 # tab_to NAME [ROLE] [KEY]: presses KEY (tab) until NAME has the focus, at most 40 times;
-# after each key, until the focus has moved (3 s at most, where it stays).
+# after each key, until the focus has moved (1.5 s at most, where it stays).
 tab_to() {
   local i j before now
   for ((i = 0; i < 40; i++)); do
     before=$(focused_line)
     key "${3:-tab}"
-    for ((j = 0; j < 30; j++)); do
+    for ((j = 0; j < 15; j++)); do
       now=$(focused_line)
       [ "$now" != "$before" ] && break
       sleep 0.1
