@@ -70,15 +70,13 @@ for language in English 日本語 العربية; do
   context_menu update1.zip
   sleep 0.5
   screen "download-menu-$code"
-  probe key "" up --class '#32768' >/dev/null
-  probe key "" enter --class '#32768' >/dev/null
+  menu_choose Details
   probe wait "*" --class '#32770' --visible --timeout 10000 >/dev/null
   sleep 0.5
   screen "device-details-$code"
   probe key "*" escape --class '#32770' >/dev/null
   sleep 0.5
-  bar_width=$(json "$(main info --child-class DownloadAllWindow)" 'd["client"][2]-d["client"][0]')
-  main mouse click $((bar_width - 60)) 25 --child-class DownloadAllWindow >/dev/null
+  bar_click "Download all"
   wait_until 10 box_up
   sleep 0.5
   screen "download-all-warning-$code"

@@ -50,8 +50,8 @@ context_menu() {  # context_menu PACKAGE: a right click on the panel
   panel_access "$1" click '*' --role listitem --right >/dev/null
   wait_until 5 menu_up
 }
-# bar_click NAME: a click on the download-all bar's box or button of that name
-bar_click() { access click Quillary "$1" --class MainWindow --child-class DownloadAllWindow --own >/dev/null; }
+# bar_click NAME: a click on the download-all bar's box or button of that (English) name
+bar_click() { access click Quillary "$(shown download_all_ "$1")" --class MainWindow --child-class DownloadAllWindow --own >/dev/null; }
 scan() {  # scan: from the home page to the download page
   nav Home
   wait_until 10 page_visible QuillaryHomePage

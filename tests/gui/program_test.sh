@@ -79,10 +79,19 @@ ended() {  # the program's process has gone; its exit code in $ended_with
   ended_with=$?
   target=
 }
+target_gone() { ! kill -0 "$target" 2>/dev/null; }
 stop_program() {
   [ -z "$target" ] && return
-  "$wine_run" taskkill /f /im quillary.exe >/dev/null 2>&1
-  "$wine_run" taskkill /f /im quillary-test.exe >/dev/null 2>&1
+  # On a busy machine a taskkill can come back with the program still
+  # there: asked again, and at last the program's process killed outright
+  # (one program of ours runs at a time: the GUI tests hold its settings).
+  local attempt
+  for attempt in 1 2 3; do
+    "$wine_run" taskkill /f /im quillary.exe >/dev/null 2>&1
+    "$wine_run" taskkill /f /im quillary-test.exe >/dev/null 2>&1
+    wait_until 10 target_gone && break
+  done
+  target_gone || pkill -9 -f '^[^ ]*quillary(-test)?\.exe' 2>/dev/null
   wait "$target" 2>/dev/null
   target=
   # Gone only once its window is: the next start must not find it and hand
