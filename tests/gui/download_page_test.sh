@@ -426,7 +426,7 @@ section_signatures() {
   middle unsigned
   fresh_program
   check "offers stripped of their signature: the page still lists the packages" panel_names update2.zip
-  check "... each panel's state says it is refused, in red" state_in_red update2.zip
+  check "... each panel's state says it is refused, in red" wait_until 10 state_in_red update2.zip
   action update2.zip
   check "... its button fetches nothing" sh -c "! grep -q 'GET /packages/update2.zip' '$work/upstream.log'"
   check "... and leaves no file" is_state update2.zip none
