@@ -35,11 +35,12 @@ value_of() { awk -F'\t' -v n="$1" '$5 == n {print $6; exit}' "$work/elements.txt
 has_bits() { (( (0x$1 & $2) == $2 )); }  # has_bits HEX MASK
 has_no_bits() { (( (0x$1 & $2) == 0 )); }
 
+text() { language_text "$1"; }  # text KEY: the key's text in the program's language
+
 # The names in one language (the codes of language.ini's sections), as the
 # program's language.ini has them.
 check_language() {  # check_language SECTION
   local section=$1
-  text() { language_text "$1"; }  # text KEY: the key's text in the program's language
   stop_program
   set_setting_text language "$section"
   start test
@@ -68,11 +69,80 @@ check_language() {  # check_language SECTION
     bash -c '[ "$1" = English ] || ! awk -F"\t" "\$5 == \"Start scan\"" "$2" | grep -q .' _ "$section" "$work/elements.txt"
 }
 
+# english_names SECTION FILE: the names in FILE (elements, as listed) that
+# are the English text of a key whose SECTION text differs.
+english_names() { "$gui/language_text.py" "$program/language.ini" "$1" --english-names "$2"; }
+no_english_names() { [ "$1" = English ] || [ -z "$(english_names "$1" "$work/elements.txt")" ]; }
+dialog_elements() { access list "$1" --class '#32770' > "$work/elements.txt"; }
+gone_dialog() { ! probe find "$1" --class '#32770' --visible >/dev/null 2>&1; }
+
+# The pages after a scan and the dialogs, in one language: each read by
+# its name, its buttons by theirs, and pressed through their default
+# actions as a screen reader presses them.
+check_pages_and_dialogs() {  # check_pages_and_dialogs SECTION (the program running in it)
+  local section=$1 title
+  press "$(text home_start_scan)"
+  check "$section: Start scan pressed by name leads to the download page" wait_until 90 page_visible DownloadWindow
+
+  press "$(text top_backup)"
+  check "$section: the backup page's button is a push button named \"$(text btn_backup)\"" \
+    access wait Quillary "$(text btn_backup)" --class MainWindow --child-class BackupWindow --role pushbutton
+  access press Quillary "$(text btn_backup)" --class MainWindow --child-class BackupWindow >/dev/null
+  check "$section: ... pressed with nothing ticked, it says backup_no_driver" \
+    access wait '*' "$(text backup_no_driver)" --class '#32770' --role text
+  access press '*' "$(text btn_ok)" --class '#32770' --role pushbutton >/dev/null
+  check "$section: ... and the box's OK, pressed by name, closes it" wait_until 10 no_box
+
+  press "$(text top_restore)"
+  check "$section: the restore page with no backups says restore_no_backup" \
+    access wait '*' "$(text restore_no_backup)" --class '#32770' --role text
+  access press '*' "$(text btn_ok)" --class '#32770' --role pushbutton >/dev/null
+  wait_until 10 no_box
+  check "$section: ... and its button is a push button named \"$(text btn_restore)\"" \
+    access wait Quillary "$(text btn_restore)" --class MainWindow --child-class RestoreWindow --role pushbutton
+
+  title=$(text top_settings)
+  press "$title"
+  check "$section: the settings dialog is a dialog named \"$title\"" \
+    access wait "$title" "$title" --class '#32770' --role dialog
+  dialog_elements "$title"
+  check "$section: ... its caption's close button is named \"$(text caption_close)\"" \
+    has_element '#32770' pushbutton "$(text caption_close)"
+  check "$section: ... and no element of it is named in English" no_english_names "$section"
+  access press "$title" "$(text caption_close)" --class '#32770' --own >/dev/null
+  check "$section: ... pressing its close button by name closes it" wait_until 10 gone_dialog "$title"
+
+  title=$(text menu_about)
+  caption Menu
+  menu_choose About
+  check "$section: the about dialog is a dialog named \"$title\"" \
+    access wait "$title" "$title" --class '#32770' --role dialog
+  dialog_elements "$title"
+  check "$section: ... its close button is named \"$(text about_btn_bk)\"" \
+    has_element Button pushbutton "$(text about_btn_bk)"
+  check "$section: ... and no element of it is named in English" no_english_names "$section"
+  access press "$title" "$(text about_btn_bk)" --class '#32770' --role pushbutton >/dev/null
+  check "$section: ... pressing it by name closes the dialog" wait_until 10 gone_dialog "$title"
+
+  title=$(text device_detail_driver_information)
+  press "$(text top_download)"
+  wait_until 10 page_visible DownloadWindow
+  access click Quillary '*' --class MainWindow --role listitem --right >/dev/null
+  menu_choose Details
+  check "$section: a panel's Details opens a dialog named \"$title\"" \
+    access wait "$title" "$title" --class '#32770' --role dialog
+  dialog_elements "$title"
+  check "$section: ... and no element of it is named in English" no_english_names "$section"
+  access press "$title" "$(text caption_close)" --class '#32770' --own >/dev/null
+  check "$section: ... its caption's close button, pressed by name, closes it" wait_until 10 gone_dialog "$title"
+}
+
 fresh_settings
 serve "$work/updates"
-check_language English
-check_language 日本語
-check_language العربية
+for language in English 日本語 العربية; do
+  check_language "$language"
+  check_pages_and_dialogs "$language"
+done
 
 # --- pressing by name --------------------------------------------------------
 stop_program

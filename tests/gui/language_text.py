@@ -7,6 +7,10 @@
                                                    (among those starting with one of the
                                                    blank-separated PREFIXES, tried in order)
                                                    whose English text is TEXT
+  language_text.py INI LANGUAGE --english-names FILE
+                                                   the names of FILE's elements (window_probe
+                                                   access list lines) that are the English
+                                                   text of a key whose LANGUAGE text differs
 Exits 1 when there is no such key.
 """
 import re
@@ -32,6 +36,14 @@ def main(argv):
         return 2
     texts = sections(argv[1])
     language = texts.get(argv[2], {})
+    if argv[3] == "--english-names":
+        english = texts.get("English", {})
+        for line in open(argv[4], encoding="utf-8"):
+            fields = line.rstrip("\n").split("\t")
+            name = fields[4] if len(fields) > 4 else ""
+            if name and any(text == name and language.get(key) != name for key, text in english.items()):
+                print(name)
+        return 0
     if argv[3] == "--key":
         key = argv[4]
     elif argv[3] == "--english" and len(argv) == 6:
