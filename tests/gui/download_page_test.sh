@@ -138,10 +138,14 @@ section_downloads() {
   context_menu update1.zip
   check "a paused download may be removed" remove_is_black
   menu_escape
+  serve "$work/mixed"  # full speed while nothing needs to be caught under way
   action update1.zip
   check "Resume finishes it" wait_until 30 is_state update1.zip complete
   check "... byte for byte the served package" same_as_served update1.zip
 
+  # Slow enough to rebuild the list under a running download; a pause need
+  # not be caught here.
+  serve "$work/mixed" rate:200
   action update2.zip
   wait_until 10 is_state update2.zip partial
   main press Latest --child-class DownloadWindow >/dev/null
@@ -150,6 +154,7 @@ section_downloads() {
   check "... whose download goes on to the end" wait_until 30 is_state update2.zip complete
   check "... byte for byte" same_as_served update2.zip
   main press 'Best match' --child-class DownloadWindow >/dev/null
+  serve "$work/mixed"
 
   # Download all: the bar's box ticks the needed panels only.
   bar_click "Select all updates"
@@ -188,6 +193,7 @@ section_downloads() {
   box_answer 1
   check "... Yes deletes it" wait_until 5 is_state update2.zip none
 
+  serve "$work/mixed" rate:200
   action update2.zip
   wait_until 10 is_state update2.zip partial
   caption Close

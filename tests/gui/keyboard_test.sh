@@ -41,8 +41,9 @@ is_focused() {
 # after each key, until the focus has moved (1.5 s at most, where it stays).
 tab_to() {
   local i j before now
+  now=$(focused_line)
   for ((i = 0; i < 40; i++)); do
-    before=$(focused_line)
+    before=$now
     key "${3:-tab}"
     for ((j = 0; j < 15; j++)); do
       now=$(focused_line)
