@@ -223,6 +223,15 @@ void read_signature_policy(registry_hive_i& hive, registry_key_i& key, machine_p
   });
 }
 
+void read_blocked_packages(registry_hive_i& hive, machine_policy& policy) {
+  read_list(hive, policy_blocked_packages_key, policy, [&](const std::u16string& text, std::string& why) {
+    package_block rule;
+    if (!parse_package_block(text, rule, why)) return false;
+    policy.blocked_packages.push_back(std::move(rule));
+    return true;
+  });
+}
+
 }  // namespace
 
 std::vector<std::u16string> machine_policy_value_names() {
@@ -286,6 +295,7 @@ machine_policy read_machine_policy(registry_hive_i& hive) {
   }
 
   read_signature_policy(hive, *key, policy);
+  read_blocked_packages(hive, policy);
 
   // A value the program does not read is most likely a misspelt one (or a
   // fourth server): say so, or the administrator would wait for it to work.

@@ -15,6 +15,7 @@
 
 #include <optional>
 
+#include "app/package_block.h"
 #include "base/minisign.h"
 #include "platform/registry.h"
 
@@ -35,6 +36,10 @@ inline constexpr char16_t policy_require_https_value[] = u"RequireHttps";
 // keys no longer to trust (a key ID as minisign prints it, or the key).
 inline constexpr char16_t policy_trusted_keys_key[] = u"TrustedKeys";
 inline constexpr char16_t policy_revoked_keys_key[] = u"RevokedKeys";
+// A sub-key whose values (any names) are packages never to offer, download
+// or install: a package link, a hardware ID, or a hardware ID with a
+// version range (see app/package_block.h).
+inline constexpr char16_t policy_blocked_packages_key[] = u"BlockedPackages";
 
 // Every value the program reads from the policy key; any other is reported.
 std::vector<std::u16string> machine_policy_value_names();
@@ -52,6 +57,8 @@ struct machine_policy {
   // Unset unless the policy says; see policy_require_signed_value.
   std::optional<bool> require_signed_packages;
   bool require_https = false;
+  // The administrator's blocks, in the order the list gives them.
+  std::vector<package_block> blocked_packages;
   // One line per value ignored: its name and why, such as
   //   policy value UpdateServer2 ignored: "ftp://x" is not an http:// or https:// address
   std::vector<std::string> problems;

@@ -414,6 +414,10 @@ bool sha256_of_file(const std::u16string& path, sha256_digest& out) {
 
 entry_outcome run_entry_here(const batch_entry& entry, const local_installation& here) {
   entry_outcome outcome;
+  if (entry.what == batch_entry::kind::package && here.blocked && rule_blocking_link(*here.blocked, entry.link)) {
+    outcome.result = package_blocked;
+    return outcome;
+  }
   const platform::file_hold_c hold(entry.path);
   // A package is checked against this process's own keys, on the bytes it
   // holds against writers until the installer has them: what is extracted

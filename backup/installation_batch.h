@@ -19,6 +19,7 @@
 
 #include "base/sha256.h"
 #include "download/installation.h"
+#include "service/offer_rules.h"
 #include "platform/elevation.h"
 
 namespace quillary {
@@ -60,6 +61,7 @@ constexpr size_t max_batch_bytes = 4 * 1024 * 1024;
 constexpr int elevation_declined = -4;  // the user said No to the prompt
 constexpr int elevation_failed = -5;    // the companion could not run or answer
 constexpr int package_changed = -6;     // the file no longer gives its digest (or is held by a writer)
+constexpr int package_blocked = -10;    // the machine's policy blocks the package's link
 
 // One entry's outcome: the result code and what the installation did.
 struct entry_outcome {
@@ -109,6 +111,9 @@ struct local_installation {
   authenticode_i* authenticode = nullptr;
   // The system the driver installer is chosen for.
   installer_system system;
+  // The machine policy's blocks, as this process read them: a package
+  // whose link one names is not installed (none: nothing is checked).
+  const package_blocks* blocked = nullptr;
 };
 entry_outcome run_entry_here(const batch_entry& entry, const local_installation& here);
 

@@ -36,6 +36,8 @@ constexpr int offer_mismatch = 8;
 // install: the package's setup program (or the package, a program itself)
 // is not signed by a publisher Windows trusts; it was not started
 constexpr int untrusted_setup_program = 9;
+// download, install: the machine's policy blocks the package
+constexpr int blocked = 10;
 }  // namespace exit_code
 
 // Arguments after the command name, as UTF-8.

@@ -10,6 +10,7 @@
 #include "base/minisign.h"
 #include "cli/cli.h"
 #include "download/download_session.h"
+#include "service/offer_rules.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "platform/text.h"
@@ -96,6 +97,9 @@ int run_download(const arguments& args, context& shared) {
     }
   }
   if (link.empty() || size < 0) return usage_error("download: give LINK and --size N");
+  if (rule_blocking_link(read_machine_policy(local_machine_registry()).blocked_packages, link)) {
+    return fail("the machine's policy blocks the package " + link + "; nothing was downloaded", exit_code::blocked);
+  }
   if (!take_system_snapshot(shared)) return exit_code::failed;
 
   std::u16string download_folder;

@@ -52,8 +52,9 @@ int run_system_change(const batch_entry& entry, context& shared) {
   // the program's folder (the current directory by now).
   // Checked against this process's own keys (a companion reads its own).
   const auto trust = read_signature_trust();
+  const package_blocks blocked = read_machine_policy(local_machine_registry()).blocked_packages;
   const local_installation here{&shell,         &restore_points, u"setup.dat", trust.get(), &shared.authenticode,
-                                installer_system_of(shared.system.snapshot())};
+                                installer_system_of(shared.system.snapshot()), &blocked};
   const companion_place companion{platform::module_file_path(), platform::temp_folder()};
   const batch_run run = run_batch({entry}, shared.elevator, companion, here, 0);
   const entry_outcome& outcome = run.outcomes.front();
@@ -62,6 +63,10 @@ int run_system_change(const batch_entry& entry, context& shared) {
   }
   if (outcome.result == signature_refused) {
     return fail(describe(outcome.report.signature) + "; nothing was installed", exit_code::signature_refused);
+  }
+  if (outcome.result == package_blocked) {
+    return fail("the machine's policy blocks the package " + entry.link + "; nothing was installed",
+                exit_code::blocked);
   }
   if (outcome.result == offer_mismatch) {
     return fail(outcome.report.offer_mismatch + "; nothing was installed", exit_code::offer_mismatch);

@@ -81,6 +81,8 @@ std::string query_json(const scan_result_c& result, const update_package_list_c&
     json.end_object();
   }
   json.end_array();
+  // Offers of the reply that the machine's policy blocks: left out above.
+  json.key("blocked_offers").value(static_cast<int64_t>(result.blocked_offers()));
   json.end_object();
   return json.text();
 }
@@ -141,12 +143,16 @@ int run_query(const arguments& args, context& shared) {
   device_inventory_c inventory(std::move(source));
   // --server stands in for the machine's servers; the policy's problems are
   // told only when its servers are the ones asked.
+  // The policy's blocks hold whichever servers are asked.
   std::vector<std::string> servers = options.servers;
+  machine_policy policy;
   if (servers.empty()) {
-    machine_policy policy;
     servers = read_policy_servers(policy).servers;
+  } else {
+    policy = read_machine_policy(local_machine_registry());
   }
   update_client_c client(std::move(servers));
+  client.set_blocked_packages(policy.blocked_packages);
   if (!options.installed_file.empty()) client.set_installed_links_file(utf8_to_utf16(options.installed_file));
   // The scan page's own job, here on this thread.
   scan_job_progress progress;

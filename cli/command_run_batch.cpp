@@ -51,13 +51,15 @@ int run_batch_file(const arguments& args, context& shared) {
   // only administrators write): the user's process cannot vouch for a
   // package to the elevated one.
   const auto trust = read_signature_trust();
+  // So are the blocks: the machine's, read here.
+  const package_blocks blocked = read_machine_policy(local_machine_registry()).blocked_packages;
   json_writer_c json;
   json.begin_object();
   json.key("entries").begin_array();
   for (const auto& entry : entries) {
     reporting_shell_c shell;
     const local_installation here{&shell,         &restore_points, u"setup.dat", trust.get(), &shared.authenticode,
-                                  installer_system_of(shared.system.snapshot())};
+                                  installer_system_of(shared.system.snapshot()), &blocked};
     // Every entry of a batch has its digest: run_entry_here installs the
     // file only while it gives it, held against writers.
     entry_outcome outcome;

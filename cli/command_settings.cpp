@@ -62,6 +62,21 @@ int run_settings(const arguments& args, context& shared) {
   for (const auto& id : trust.revoked) json.value(key_id_text(id));
   json.end_array();
   json.end_object();
+  // The packages no user of this PC is offered, nor can download or install.
+  json.key("blocked_packages").begin_array();
+  for (const auto& rule : policy.blocked_packages) {
+    json.begin_object();
+    json.key("rule").value(rule.text);
+    if (rule.what == package_block::kind::link) {
+      json.key("link").value(rule.link);
+    } else {
+      json.key("hardware_id").value(rule.hardware_id);
+      json.key("lowest_version").value(rule.lowest);
+      json.key("highest_version").value(rule.highest);
+    }
+    json.end_object();
+  }
+  json.end_array();
   json.key("ignored").begin_array();
   for (const auto& line : problems) json.value(line);
   json.end_array();

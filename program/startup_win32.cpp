@@ -175,6 +175,7 @@ int program_c::initialize() {
       } else {
         inventory_ = std::make_unique<device_inventory_c>(std::move(source));
         updates_ = std::make_unique<update_client_c>(servers.servers);
+        updates_->set_blocked_packages(policy.blocked_packages);
       }
     }
   }

@@ -50,12 +50,15 @@ class scan_result_c {
   }
   // The links installed before the query (setup.dat).
   const std::set<std::string>& installed_links() const { return installed_links_; }
+  // How many offers of the reply the machine's policy blocked (dropped).
+  size_t blocked_offers() const { return blocked_offers_; }
   void* class_image_list() const { return class_image_list_; }
 
   // --- while the scan job makes it, before anyone else sees it
   std::vector<offered_device>& devices_to_fill() { return devices_; }
   void set_installed_links(std::set<std::string> links) { installed_links_ = std::move(links); }
   void set_class_image_list(void* list) { class_image_list_ = list; }
+  void set_blocked_offers(size_t count) { blocked_offers_ = count; }
   // The offers are in: build the package rows.
   void finish();
 
@@ -68,6 +71,7 @@ class scan_result_c {
   update_package_list_c latest_rows_;
   void* class_image_list_ = nullptr;
   int32_t total_devices_ = 0;
+  size_t blocked_offers_ = 0;
 };
 
 using shared_scan_result = std::shared_ptr<const scan_result_c>;

@@ -99,7 +99,12 @@ outcome update_client_c::query_updates(scan_result_c& result, update_request_inf
   if (!parsed) return fail(info, parsed.code, parsed.reason);
   std::set<std::string> installed;
   load_installed_links(installed_links_file_, installed);
-  for (auto& device : devices) choose_items(device, info.os_version_code, installed);
+  size_t blocked = 0;
+  for (auto& device : devices) {
+    blocked += drop_blocked_offers(device.items, device, blocked_);
+    choose_items(device, info.os_version_code, installed);
+  }
+  result.set_blocked_offers(blocked);
   result.set_installed_links(std::move(installed));
   result.finish();
   return outcome::done();

@@ -11,6 +11,7 @@
 
 #include "app/outcome.h"
 #include "service/http_transfer.h"
+#include "service/offer_rules.h"
 #include "service/update_request.h"
 
 namespace quillary {
@@ -39,11 +40,15 @@ class update_client_c {
 
   // Where the installed links are read from (the program's folder).
   void set_installed_links_file(std::u16string path) { installed_links_file_ = std::move(path); }
+  // The machine policy's blocks: offers they block are dropped from every
+  // reply before anything is picked.
+  void set_blocked_packages(package_blocks rules) { blocked_ = std::move(rules); }
 
  private:
   std::vector<std::string> servers_;
   std::unique_ptr<http_transfer_c> transfer_;
   std::u16string installed_links_file_ = u"setup.dat";
+  package_blocks blocked_;
 };
 
 }  // namespace quillary

@@ -187,6 +187,26 @@ TEST(server_address, bad_addresses_say_why) {
 
 // The Group Policy template writes exactly the values the program reads, in
 // the key it reads them from, and never longer texts than it takes.
+TEST_F(policy_test, blocked_packages_are_read_in_order_and_a_rule_that_is_none_is_told) {
+  const std::u16string list = std::u16string(machine_policy_key_path) + u"\\" + policy_blocked_packages_key;
+  put_text(u"UpdateServer1", u"http://good.example/");  // the policy's own key, as Group Policy leaves it
+  hive.put(list, u"1", registry_type::sz, registry_sz_bytes(u"https://updates.example/packages/bad.zip"));
+  hive.put(list, u"2", registry_type::sz, registry_sz_bytes(u"PCI\\VEN_10DE&DEV_1C82 27.21-27.22"));
+  hive.put(list, u"3", registry_type::sz, registry_sz_bytes(u"PCI\\VEN_1 newest"));
+  hive.put(list, u"4", registry_type::dword, registry_dword_bytes(1));
+  hive.put(list, u"5", registry_type::sz, registry_sz_bytes(u""));
+  const auto policy = read();
+  ASSERT_EQ(policy.blocked_packages.size(), 2u);
+  EXPECT_EQ(policy.blocked_packages[0].link, "https://updates.example/packages/bad.zip");
+  EXPECT_EQ(policy.blocked_packages[1].hardware_id, u"PCI\\VEN_10DE&DEV_1C82");
+  EXPECT_EQ(policy.blocked_packages[1].highest, u"27.22");
+  ASSERT_EQ(policy.problems.size(), 2u) << "an empty line is a rule not set";
+  EXPECT_EQ(policy.problems[0], "policy value BlockedPackages\\3 ignored: \"PCI\\\\VEN_1 newest\" names a version "
+                                "that is not one to four dotted numbers");
+  EXPECT_EQ(policy.problems[1].rfind("policy value BlockedPackages\\4 ignored: a REG_DWORD value", 0), 0u)
+      << policy.problems[1];
+}
+
 TEST(policy_template, names_the_key_and_values_the_program_reads) {
   std::ifstream file(QUILLARY_SOURCE_DIR "/resources/policy/quillary.admx", std::ios::binary);
   const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
@@ -233,7 +253,8 @@ TEST(policy_template, names_the_key_and_values_the_program_reads) {
   EXPECT_EQ(written, std::set<std::u16string>(names.begin(), names.end()));
   const std::u16string key = machine_policy_key_path;
   EXPECT_EQ(lists, (std::set<std::u16string>{key + u"\\" + policy_trusted_keys_key,
-                                             key + u"\\" + policy_revoked_keys_key}));
+                                             key + u"\\" + policy_revoked_keys_key,
+                                             key + u"\\" + policy_blocked_packages_key}));
 }
 
 }  // namespace

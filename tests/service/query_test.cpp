@@ -165,5 +165,31 @@ TEST_F(query_test, the_installed_driver_and_installed_packages_are_no_update) {
   EXPECT_TRUE(result->installed_links().count(link));
 }
 
+TEST_F(query_test, offers_the_policy_blocks_are_dropped_before_anything_is_picked) {
+  package_block in_range, above;
+  std::string why;
+  ASSERT_TRUE(parse_package_block(u"PCI\\VEN_1AF4&DEV_1041 2.0-2.0.0.1", in_range, why)) << why;
+  ASSERT_TRUE(parse_package_block(u"PCI\\VEN_1AF4&DEV_1041 2.0.0.2-", above, why)) << why;
+
+  ASSERT_TRUE(query({server("NORMAL")}));
+  ASSERT_EQ(device().items.size(), 1u);
+  EXPECT_EQ(device().items[0].text(update_item::ver), u"2.0.0.1");
+  EXPECT_EQ(result->blocked_offers(), 0u);
+
+  device_inventory_c inventory(make_fixture_source(adapter(false)));
+  scan_progress progress;
+  result = scan_into_result(inventory, progress);
+  ASSERT_NE(result, nullptr);
+  update_client_c blocking({server("NORMAL")});
+  blocking.set_installed_links_file(folder.below("setup.dat"));
+  blocking.set_blocked_packages({above, in_range});
+  ASSERT_TRUE(blocking.query_updates(*result, info));
+  EXPECT_TRUE(device().items.empty());
+  EXPECT_EQ(device().best_item, nullptr);
+  EXPECT_FALSE(device().best_is_update) << "a device without a driver whose only offer is blocked is offered nothing";
+  EXPECT_EQ(result->blocked_offers(), 1u);
+  EXPECT_TRUE(result->packages(offer_choice::best).rows().empty());
+}
+
 }  // namespace
 }  // namespace quillary

@@ -13,6 +13,7 @@ const char* system_change_failure_key(int result) {
     case elevation_failed: return "download_setup_elevation_failed";
     case signature_refused: return "download_setup_signature";
     case offer_mismatch: return "download_setup_mismatch";
+    case package_blocked: return "download_setup_blocked";
     case untrusted_setup_program: return "download_setup_untrusted";
     default: return nullptr;
   }
