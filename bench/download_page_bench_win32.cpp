@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/language.h"
+#include "app/hidden_updates.h"
 #include "app/settings.h"
 #include "app/system_info.h"
 #include "devices/device_inventory.h"
@@ -182,8 +183,9 @@ int run(int panel_count, int rounds) {
   update_client_c updates({});
   download_registry_c downloads(u"");
   background_work_c work;
+  user_hidden_updates_c hidden(registry, settings_key_path);
   ui_context program{settings, system, inventory, updates, downloads, nullptr, shell, platform::system_elevator(),
-                     platform::system_authenticode(), work};
+                     platform::system_authenticode(), work, hidden};
   download_panel_context context{&program, nullptr, nullptr, &shell, &tint, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)),
                                  pictures, buttons};
   panel_list_c<download_panel_c> list;

@@ -61,6 +61,9 @@ struct context {
 
 int run_sysinfo(const arguments& args, context& shared);
 int run_settings(const arguments& args, context& shared);
+int run_hidden(const arguments& args, context& shared);
+int run_hide(const arguments& args, context& shared);
+int run_show(const arguments& args, context& shared);
 int run_scan(const arguments& args, context& shared);
 int run_query(const arguments& args, context& shared);
 int run_download(const arguments& args, context& shared);

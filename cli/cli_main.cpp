@@ -28,6 +28,14 @@ constexpr char usage_text[] =
     "             they come from (\"policy\": the machine policy an\n"
     "             administrator set; \"built-in\"), and the policy values\n"
     "             ignored, each also one line on stderr\n"
+    "  hidden     the updates the user chose not to be offered again, as JSON\n"
+    "             (link and device ID each), as the download page keeps them\n"
+    "  hide LINK DEVICE_ID ...\n"
+    "             no longer offers the package of that link to those devices\n"
+    "             (a newer package for them has a link of its own and is\n"
+    "             offered); prints the list\n"
+    "  show LINK | --all\n"
+    "             offers the package (or every hidden one) again; prints the list\n"
     "  scan [--all] [--raw] [--devices FILE]\n"
     "             the devices and their installed drivers, as JSON; --all also\n"
     "             lists devices that are not present; --raw prints what the\n"
@@ -45,7 +53,10 @@ constexpr char usage_text[] =
     "             setup.dat in the program's folder); --ca names certificate\n"
     "             authorities (PEM) to trust for https instead of the\n"
     "             system's; the other options replace what the system\n"
-    "             snapshot says\n"
+    "             snapshot says. Offers the user hid (see hide) are listed\n"
+    "             as each device's hidden_items and neither picked nor in the\n"
+    "             rows; offers the machine policy blocks are left out and\n"
+    "             counted (blocked_offers)\n"
     "  download LINK --size N [--sha256 HEX] [--minisig FILE | --minisig-base64 TEXT\n"
     "           | --no-minisig-file] [--dir D] [--ca FILE]\n"
     "             downloads a package into the download folder (or D) under\n"
@@ -55,7 +66,8 @@ constexpr char usage_text[] =
     "             counts as complete (a complete file already there is\n"
     "             checked too); a file that does not match is deleted. Prints\n"
     "             the session as JSON; exit code 0 complete, 3 paused,\n"
-    "             4 SHA-256 mismatch, 6 signature refused, 7 not https, 1 failed.\n"
+    "             4 SHA-256 mismatch, 6 signature refused, 7 not https,\n"
+    "             10 blocked by the machine policy, 1 failed.\n"
     "             --minisig names the publisher's signature file (or\n"
     "             --minisig-base64 gives it as query prints it; without\n"
     "             either, LINK.minisig is fetched, unless --no-minisig-file):\n"
@@ -138,7 +150,9 @@ constexpr char usage_text[] =
     "  7  download: the policy requires https:// and the link is not\n"
     "  8  install: the package does not hold the driver its offer named\n"
     "  9  install: the package's setup program is not signed by a publisher\n"
-    "     Windows trusts (or the signature is broken); nothing was started\n";
+    "     Windows trusts (or the signature is broken); nothing was started\n"
+    "  10 download, install: the machine policy blocks the package's link;\n"
+    "     nothing was fetched or installed\n";
 
 }  // namespace
 
@@ -238,6 +252,7 @@ int main(const std::vector<std::string>& argv, elevator_i& elevator, authenticod
       {"query", run_query},         {"download", run_download}, {"install", run_install},
       {"catalogue", run_catalogue}, {"backup", run_backup},     {"restore", run_restore},
       {"run-batch", run_batch_file}, {"zip", run_zip},          {"unzip", run_unzip},
+      {"hidden", run_hidden},       {"hide", run_hide},         {"show", run_show},
   };
   if (argv.size() < 2) return usage_error("no command given");
   const std::string& command = argv[1];

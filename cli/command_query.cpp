@@ -1,7 +1,9 @@
 #include <cstdlib>
 
 #include "app/language.h"
+#include "app/hidden_updates.h"
 #include "app/outcome.h"
+#include "app/settings.h"
 #include "app/system_info.h"
 #include "base/json_writer.h"
 #include "cli/cli.h"
@@ -63,6 +65,10 @@ std::string query_json(const scan_result_c& result, const update_package_list_c&
     json.key("items").begin_array();
     for (const auto& item : d.items) write_item(json, item);
     json.end_array();
+    // Offers the user hid for this device: not picked, nor in the rows.
+    json.key("hidden_items").begin_array();
+    for (const auto& item : d.hidden_items) write_item(json, item);
+    json.end_array();
     write_choice(json, "best", d, d.best_item);
     write_choice(json, "latest", d, d.latest_item);
     json.key("best_is_update").value(d.best_is_update);
@@ -83,6 +89,7 @@ std::string query_json(const scan_result_c& result, const update_package_list_c&
   json.end_array();
   // Offers of the reply that the machine's policy blocks: left out above.
   json.key("blocked_offers").value(static_cast<int64_t>(result.blocked_offers()));
+  json.key("hidden_packages").value(static_cast<int64_t>(result.hidden_packages()));
   json.end_object();
   return json.text();
 }
@@ -153,6 +160,10 @@ int run_query(const arguments& args, context& shared) {
   }
   update_client_c client(std::move(servers));
   client.set_blocked_packages(policy.blocked_packages);
+  // The user's hidden updates, as the program's scan sets them aside.
+  hidden_updates_c hidden;
+  hidden.load(current_user_registry(), settings_key_path);
+  client.set_hidden_updates(std::move(hidden));
   if (!options.installed_file.empty()) client.set_installed_links_file(utf8_to_utf16(options.installed_file));
   // The scan page's own job, here on this thread.
   scan_job_progress progress;

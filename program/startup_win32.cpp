@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/hidden_updates.h"
 #include "app/language.h"
 #include "app/policy.h"
 #include "app/program_folder.h"
@@ -126,6 +127,7 @@ class program_c {
   authenticode_i& authenticode_;
   system_info_c system_;
   std::unique_ptr<user_settings_c> settings_;
+  user_hidden_updates_c hidden_{current_user_registry(), settings_key_path};
   std::unique_ptr<device_inventory_c> inventory_;
   std::unique_ptr<update_client_c> updates_;
   std::unique_ptr<download_registry_c> downloads_;
@@ -176,6 +178,10 @@ int program_c::initialize() {
         inventory_ = std::make_unique<device_inventory_c>(std::move(source));
         updates_ = std::make_unique<update_client_c>(servers.servers);
         updates_->set_blocked_packages(policy.blocked_packages);
+        // The updates the user chose not to be offered again (an unreadable
+        // list hides nothing).
+        hidden_.load();
+        updates_->set_hidden_updates(hidden_.list());
       }
     }
   }
@@ -194,7 +200,7 @@ int program_c::initialize() {
 
 int program_c::run(HINSTANCE instance, int show_command) {
   ui_context context{*settings_, system_,       *inventory_,  *updates_, *downloads_, driver_store_.get(),
-                     shell_,     elevator_,     authenticode_, work_};
+                     shell_,     elevator_,     authenticode_, work_,       hidden_};
   message_loop_c loop;
   register_message_loop(&loop);
   int result = -1;

@@ -163,6 +163,7 @@ enum resource_id : int {
   command_panel_remove = 32791,
   command_panel_action = 32792,
   command_panel_open_location = 32793,
+  command_panel_hide = 32794,
 
   // --- Dialog templates and their controls ------------------------------------
   dialog_settings = 313,

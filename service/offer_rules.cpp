@@ -46,4 +46,37 @@ size_t drop_blocked_offers(std::vector<update_item>& items, const device_record&
   return before - items.size();
 }
 
+size_t set_aside_hidden_offers(offered_device& device, const hidden_updates_c& hidden) {
+  if (hidden.empty()) return 0;
+  std::vector<update_item> offered;
+  offered.reserve(device.items.size());
+  uint32_t position = 0;
+  for (auto& item : device.items) {
+    if (hidden.contains(item.link_text(update_item::link), device.device_id)) {
+      device.hidden_items.push_back(std::move(item));
+      device.hidden_positions.push_back(position);
+    } else {
+      offered.push_back(std::move(item));
+    }
+    ++position;
+  }
+  device.items = std::move(offered);
+  return device.hidden_items.size();
+}
+
+void take_back_hidden_offers(offered_device& device) {
+  if (device.hidden_items.empty()) return;
+  std::vector<update_item> all;
+  all.reserve(device.items.size() + device.hidden_items.size());
+  size_t next_offered = 0, next_hidden = 0;
+  while (next_offered < device.items.size() || next_hidden < device.hidden_items.size()) {
+    const bool hidden_here = next_hidden < device.hidden_items.size() &&
+                             (device.hidden_positions[next_hidden] <= all.size() || next_offered == device.items.size());
+    all.push_back(std::move(hidden_here ? device.hidden_items[next_hidden++] : device.items[next_offered++]));
+  }
+  device.items = std::move(all);
+  device.hidden_items.clear();
+  device.hidden_positions.clear();
+}
+
 }  // namespace quillary

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "app/package_block.h"
+#include "app/hidden_updates.h"
 #include "devices/device_record.h"
+#include "service/scan_result.h"
 #include "service/update_item.h"
 
 namespace quillary {
@@ -37,5 +39,11 @@ bool version_in_block_range(const package_block& rule, std::u16string_view versi
 // Drops the device's blocked offers, in place; how many were dropped. Runs
 // before the picks are made (they point into the offers).
 size_t drop_blocked_offers(std::vector<update_item>& items, const device_record& device, const package_blocks& rules);
+
+// Sets aside the offers the user hid for the device (into hidden_items,
+// with their places), before the picks; how many.
+size_t set_aside_hidden_offers(offered_device& device, const hidden_updates_c& hidden);
+// Puts the hidden offers back where they stood.
+void take_back_hidden_offers(offered_device& device);
 
 }  // namespace quillary

@@ -16,6 +16,8 @@
 
 namespace quillary {
 
+class hidden_updates_c;
+
 // One device of a scan: its record and what the service offers for it.
 struct offered_device : device_record {
   offered_device() = default;
@@ -29,6 +31,10 @@ struct offered_device : device_record {
   const update_item* latest_item = nullptr;
   bool best_is_update = false;
   bool latest_is_update = false;
+  // The offers the user hid for this device, set aside before the picks,
+  // each with the place it had among the offers.
+  std::vector<update_item> hidden_items;
+  std::vector<uint32_t> hidden_positions;
 };
 
 class scan_result_c {
@@ -38,6 +44,7 @@ class scan_result_c {
   // the merged ones too).
   scan_result_c(device_list&& list, int32_t total_devices);
   scan_result_c(const scan_result_c&) = delete;
+  scan_result_c() = default;  // empty, for with_hidden to fill
   scan_result_c& operator=(const scan_result_c&) = delete;
 
   int32_t total_devices() const { return total_devices_; }
@@ -52,6 +59,12 @@ class scan_result_c {
   const std::set<std::string>& installed_links() const { return installed_links_; }
   // How many offers of the reply the machine's policy blocked (dropped).
   size_t blocked_offers() const { return blocked_offers_; }
+  // How many packages (distinct links) the user hid among the offers.
+  size_t hidden_packages() const { return hidden_packages_; }
+  int32_t os_version_code() const { return os_version_code_; }
+  // The same scan with the offers the user hides now set aside (and those
+  // no longer hidden back), picked and sorted anew: no query is asked.
+  std::unique_ptr<scan_result_c> with_hidden(const hidden_updates_c& hidden) const;
   void* class_image_list() const { return class_image_list_; }
 
   // --- while the scan job makes it, before anyone else sees it
@@ -59,6 +72,7 @@ class scan_result_c {
   void set_installed_links(std::set<std::string> links) { installed_links_ = std::move(links); }
   void set_class_image_list(void* list) { class_image_list_ = list; }
   void set_blocked_offers(size_t count) { blocked_offers_ = count; }
+  void set_os_version_code(int32_t code) { os_version_code_ = code; }
   // The offers are in: build the package rows.
   void finish();
 
@@ -72,6 +86,8 @@ class scan_result_c {
   void* class_image_list_ = nullptr;
   int32_t total_devices_ = 0;
   size_t blocked_offers_ = 0;
+  size_t hidden_packages_ = 0;
+  int32_t os_version_code_ = 0;
 };
 
 using shared_scan_result = std::shared_ptr<const scan_result_c>;

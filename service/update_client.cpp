@@ -59,6 +59,11 @@ outcome fail(update_request_info& info, int32_t code, std::string reason) {
 
 }  // namespace
 
+void update_client_c::set_hidden_updates(hidden_updates_c hidden) {
+  std::lock_guard<std::mutex> guard(hidden_lock_);
+  hidden_ = std::move(hidden);
+}
+
 outcome update_client_c::query_updates(scan_result_c& result, update_request_info& info) {
   auto& devices = result.devices_to_fill();
   // The page keeps one record across queries: an earlier failure's text
@@ -99,12 +104,19 @@ outcome update_client_c::query_updates(scan_result_c& result, update_request_inf
   if (!parsed) return fail(info, parsed.code, parsed.reason);
   std::set<std::string> installed;
   load_installed_links(installed_links_file_, installed);
+  hidden_updates_c hidden;
+  {
+    std::lock_guard<std::mutex> guard(hidden_lock_);
+    hidden = hidden_;
+  }
   size_t blocked = 0;
   for (auto& device : devices) {
     blocked += drop_blocked_offers(device.items, device, blocked_);
+    set_aside_hidden_offers(device, hidden);
     choose_items(device, info.os_version_code, installed);
   }
   result.set_blocked_offers(blocked);
+  result.set_os_version_code(info.os_version_code);
   result.set_installed_links(std::move(installed));
   result.finish();
   return outcome::done();

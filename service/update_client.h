@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -43,12 +44,17 @@ class update_client_c {
   // The machine policy's blocks: offers they block are dropped from every
   // reply before anything is picked.
   void set_blocked_packages(package_blocks rules) { blocked_ = std::move(rules); }
+  // The updates the user hides: set aside from the next query's offers.
+  // Any thread; a query under way keeps the list it started with.
+  void set_hidden_updates(hidden_updates_c hidden);
 
  private:
   std::vector<std::string> servers_;
   std::unique_ptr<http_transfer_c> transfer_;
   std::u16string installed_links_file_ = u"setup.dat";
   package_blocks blocked_;
+  std::mutex hidden_lock_;
+  hidden_updates_c hidden_;
 };
 
 }  // namespace quillary

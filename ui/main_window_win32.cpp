@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "app/hidden_updates.h"
 #include "app/language.h"
 #include "app/settings.h"
 #include "app/system_info.h"
@@ -12,6 +13,7 @@
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "platform/win32.h"
+#include "service/update_client.h"
 #include "resources/resource_ids.h"
 #include "ui/dialogs/about_dialog_win32.h"
 #include "ui/dialogs/settings_dialog_win32.h"
@@ -283,6 +285,9 @@ bool main_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, L
     case UM_OPEN_SETTINGS:
       settings_clicked();
       return true;
+    case UM_HIDDEN_CHANGED:
+      hidden_changed();
+      return true;
     default:
       return window_c::handle_message(message, wparam, lparam, result);
   }
@@ -404,6 +409,18 @@ void main_window_c::scan_finished() {
   show_page(download_);
   SetFocus(download_.focus_target());
   if (notify) notify_new_drivers();
+}
+
+void main_window_c::hidden_changed() {
+  // The next scans set aside what is hidden now; the result shown is
+  // picked anew without asking the service again.
+  context_.updates.set_hidden_updates(context_.hidden.list());
+  const shared_scan_result shown = download_.result();
+  if (!shown) return;
+  const shared_scan_result result = shown->with_hidden(context_.hidden.list());
+  download_.take_result(result);
+  backup_.take_result(result);
+  restore_.take_result(result);
 }
 
 void main_window_c::scan_abandoned() {

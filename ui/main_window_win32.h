@@ -88,6 +88,7 @@ class main_window_c : public window_c,
 
   void start_scan();
   void scan_finished();
+  void hidden_changed();
   void scan_abandoned();
   void activate(bool start_scan);
   void close_window();

@@ -16,6 +16,7 @@ class elevator_i;
 class shell_i;
 class system_info_c;
 class update_client_c;
+class user_hidden_updates_c;
 class user_settings_c;
 
 struct ui_context {
@@ -37,6 +38,9 @@ struct ui_context {
   authenticode_i& authenticode;
   // Counts the background jobs still running (see ui/window/background_job.h).
   background_work_c& work;
+  // The updates the user chose not to be offered again, and where they are
+  // kept. A page that changes them tells the main window (UM_HIDDEN_CHANGED).
+  user_hidden_updates_c& hidden;
 };
 
 }  // namespace quillary

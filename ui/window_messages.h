@@ -21,6 +21,9 @@ constexpr UINT UM_OPEN_SETTINGS = WM_USER + 9;
 // From an installation batch's thread to the download page: the outcomes
 // of its jobs are in, for the panels that show them.
 constexpr UINT UM_INSTALLATIONS_ENDED = WM_USER + 10;
+// From a page to the main window: the user hid updates or showed them
+// again (ui_context::hidden); the pages get the scan's result anew.
+constexpr UINT UM_HIDDEN_CHANGED = WM_USER + 11;
 
 // The main window's title, by which a second instance finds it.
 inline constexpr wchar_t main_window_title[] = L"Quillary";

@@ -4,9 +4,10 @@
 # settings shows the servers it leads to and why values are ignored, and
 # quillary-cli.exe query asks the policy's servers in their order, the
 # built-in ones when the policy names none that can be used, and --server
-# in place of either. Three services on ports of their own: one that answers
-# 503, one that answers, one that must never be asked; a fourth port where
-# nothing listens.
+# in place of either; the policy's blocked packages, kept from every path;
+# and the user's hidden updates (hide, hidden, show, and query). Three
+# services on ports of their own: one that answers 503, one that answers,
+# one that must never be asked; a fourth port where nothing listens.
 #
 # usage: wine_policy_test.sh WINDOWS_BIN NATIVE_BIN
 set -uo pipefail
@@ -21,8 +22,10 @@ services=()
 clear_policy() { "$wine_run" reg delete 'HKLM\Software\Policies\Korvane' /f >/dev/null 2>&1; }
 cleanup() {
   for pid in "${services[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
-  # The prefix is shared with the other tests, which expect no policy.
+  # The prefix is shared with the other tests, which expect no policy and
+  # nothing hidden.
   clear_policy
+  "$wine_run" reg delete 'HKCU\Software\Korvane' /v hidden_updates /f >/dev/null 2>&1
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -93,7 +96,7 @@ check "query names the ignored value on stderr" grep -q "policy value UpdateServ
 
 cli query --devices "$fixture" --installed 'C:\none' --server "$never" > "$work/query-server.json" 2> "$work/query-server.err"
 check "--server in place of the policy's servers" test "$(queries never) $(queries failing) $(queries answering)" = "1 1 1"
-check "... and then the policy is not read" test ! -s "$work/query-server.err"
+check "... and then the policy's servers are not weighed (nothing said of them)" test ! -s "$work/query-server.err"
 
 # --- values that cannot be used -------------------------------------------------
 clear_policy
@@ -115,5 +118,78 @@ cli query --devices "$fixture" --installed 'C:\none' > /dev/null 2> "$work/query
 check "a bad value beside a good one: the good one is asked" test "$(queries answering)" = 2
 check "... and the bad one named" grep -q 'policy value UpdateServer3 ignored: "http://bad host/" contains a blank' \
   "$work/query-mixed.err"
+
+# --- blocked packages --------------------------------------------------------------
+# A link and a hardware ID's version, taken from the offers of the query
+# without blocks, written as Group Policy's list writes them.
+clear_policy
+blocks="$key\BlockedPackages"
+read -r blocked_link other_id other_version < <(json "$work/query.json" '" ".join([
+  [x for x in d["devices"] if x["items"]][0]["items"][0]["link"],
+  [x for x in d["devices"] if x["items"]][-1]["items"][0]["hardid"],
+  [x for x in d["devices"] if x["items"]][-1]["items"][0]["ver"]])')
+offers_before=$(json "$work/query.json" 'sum(len(x["items"]) for x in d["devices"])')
+"$wine_run" reg add "$blocks" /v 1 /t REG_SZ /d "$blocked_link" /f >/dev/null 2>&1
+"$wine_run" reg add "$blocks" /v 2 /t REG_SZ /d "$other_id $other_version-" /f >/dev/null 2>&1
+"$wine_run" reg add "$blocks" /v 3 /t REG_SZ /d 'PCI\VEN_1 newest' /f >/dev/null 2>&1
+cli settings > "$work/settings-blocks.json" 2>/dev/null
+check "settings lists the blocks in force, as written" \
+  test "$(json "$work/settings-blocks.json" '[b["rule"] for b in d["policy"]["blocked_packages"]]')" = \
+  "$(python3 -c 'import sys; print(sys.argv[1:])' "$blocked_link" "$other_id $other_version-")"
+check "... with the version range read" \
+  test "$(json "$work/settings-blocks.json" 'd["policy"]["blocked_packages"][1]["lowest_version"], d["policy"]["blocked_packages"][1]["highest_version"]')" = \
+  "$other_version "
+check "... and a rule that is none named with why" \
+  grep -qF 'BlockedPackages\\3 ignored: \"PCI\\\\VEN_1 newest\" names a version that is not one to four dotted numbers' \
+  "$work/settings-blocks.json"
+
+cli query --devices "$fixture" --installed 'C:\none' --server "$answering" > "$work/query-blocked.json" 2>/dev/null
+check "query with blocks: the blocked link is offered to no device" \
+  test "$(json "$work/query-blocked.json" 'sum(i["link"] == "'"$blocked_link"'" for x in d["devices"] for i in x["items"])')" = 0
+check "... nor that hardware ID's version" \
+  test "$(json "$work/query-blocked.json" 'sum(i["hardid"].lower() == r"""'"$other_id"'""".lower() and i["ver"] == "'"$other_version"'" for x in d["devices"] for i in x["items"])')" = 0
+check "... and the reply's blocked offers are counted: as many as left the list" \
+  test "$(json "$work/query-blocked.json" 'd["blocked_offers"] + sum(len(x["items"]) for x in d["devices"])')" = "$offers_before"
+check "... at least the two blocked" test "$(json "$work/query-blocked.json" 'd["blocked_offers"]')" -ge 2
+
+mkdir -p "$work/downloads"
+cli download "$blocked_link" --size 1 --dir "$("$wine_run" winepath -w "$work/downloads" 2>/dev/null)" > /dev/null 2> "$work/download-blocked.err"
+check "download of a blocked link exits 10" test "$?" = 10
+check "... saying why" grep -q "policy blocks the package" "$work/download-blocked.err"
+check "... having fetched nothing" bash -c '! grep -q "\"GET " "$1" && [ -z "$(ls -A "$2")" ]' _ "$work/answering.log" "$work/downloads"
+cp "$work/catalogue/$(ls "$work/catalogue" | grep '\.zip$' | head -n 1)" "$work/program/package.zip"
+cli install package.zip --link "$blocked_link" > /dev/null 2> "$work/install-blocked.err"
+check "install of a package by a blocked link exits 10" test "$?" = 10
+check "... extracting nothing" test ! -e "$work/program/package"
+check "... and recording nothing" test ! -e "$work/program/setup.dat"
+
+# --- the user's hidden updates ---------------------------------------------------
+clear_policy
+read -r hidden_link hidden_device < <(json "$work/query.json" '" ".join(next(
+  (x["items"][x["best"]]["link"], x["device_id"]) for x in d["devices"] if x["best"] is not None))')
+cli hide "$hidden_link" "$hidden_device" > "$work/hide.json" 2> "$work/hide.err"
+check "hide exits 0 and lists the package for the device" \
+  test "$?:$(json "$work/hide.json" '[(h["link"], h["device_id"]) for h in d["hidden"]]')" = \
+  "0:$(python3 -c 'import sys; print([(sys.argv[1], sys.argv[2])])' "$hidden_link" "$hidden_device")"
+cli query --devices "$fixture" --installed 'C:\none' --server "$answering" > "$work/query-hidden.json" 2>/dev/null
+device_of() { echo "next(x for x in d[\"devices\"] if x[\"device_id\"] == r\"\"\"$hidden_device\"\"\")"; }
+check "query lists the hidden offer among the device's hidden items" \
+  test "$(json "$work/query-hidden.json" "[i['link'] for i in $(device_of)['hidden_items']]")" = "['$hidden_link']"
+check "... and neither offers nor picks it for the device" \
+  test "$(json "$work/query-hidden.json" "[i['link'] for i in $(device_of)['items']].count('$hidden_link')")" = 0
+check "... nor lists the device in a row of that package" \
+  test "$(json "$work/query-hidden.json" "sum(r['link'] == '$hidden_link' and r\"\"\"$hidden_device\"\"\" in r['devices'] for r in d['packages'])")" = 0
+check "... and counts one hidden package" test "$(json "$work/query-hidden.json" 'd["hidden_packages"]')" = 1
+cli hidden > "$work/hidden.json" 2>/dev/null
+check "hidden lists it" \
+  test "$(json "$work/hidden.json" '[h["device_id"] for h in d["hidden"]]')" = "$(python3 -c 'import sys; print(sys.argv[1:])' "$hidden_device")"
+cli show "$hidden_link" > "$work/show.json" 2>/dev/null
+check "show exits 0 with nothing hidden left" test "$?:$(json "$work/show.json" 'd["hidden"]')" = "0:[]"
+cli query --devices "$fixture" --installed 'C:\none' --server "$answering" > "$work/query-shown.json" 2>/dev/null
+check "... and the next query offers it again" \
+  test "$(json "$work/query-shown.json" "[i['link'] for i in $(device_of)['items']].count('$hidden_link')")" = 1
+cli show "$hidden_link" > /dev/null 2> "$work/show-again.err"
+check "show of what is not hidden exits 1, saying so" \
+  bash -c '[ "$1" = 1 ] && grep -q "is not hidden" "$2"' _ "$?" "$work/show-again.err"
 
 report_checks wine_policy_test

@@ -207,6 +207,9 @@ int wmain(int argc, wchar_t** argv) {
                       "download header");
     check.single_line_of(table.text_of("download_new_drivers_found2") + u"999", "download_new_drivers_found2",
                          quillary::font_verdana_8_bold, header_room, "download header");
+    // The link that brings hidden updates back, under the header's text.
+    check.single_line_of(quillary::format_language_text(table.text_of("download_show_hidden"), 999),
+                         "download_show_hidden", quillary::font_verdana_8, header_room, "hidden updates link");
     for (const char* key : {"download_btn_download", "download_btn_pause", "download_btn_resume", "download_btn_setup"})
       check.single_line(key, quillary::font_verdana_8_bold, quillary::download_panel_metrics::button_width - 6,
                         "panel button");

@@ -133,3 +133,97 @@ TEST(offer_rules, blocked_offers_are_dropped_before_the_picks_and_links_compare_
 
 }  // namespace
 }  // namespace quillary
+
+namespace quillary {
+namespace {
+
+offered_device device_offered(std::vector<update_item> items) {
+  offered_device device;
+  device.device_id = u"PCI\\VEN_10DE&DEV_1C82\\4&1";
+  device.items = std::move(items);
+  return device;
+}
+
+std::vector<std::string_view> links_of(const std::vector<update_item>& items) {
+  std::vector<std::string_view> links;
+  for (const auto& item : items) links.push_back(item.link_text(update_item::link));
+  return links;
+}
+
+TEST(hidden_offers, are_set_aside_for_their_device_and_come_back_in_their_places) {
+  offered_device device = device_offered({offer(u"H", u"1.0", "http://s/a.zip"), offer(u"H", u"2.0", "http://s/b.zip"),
+                                          offer(u"H", u"3.0", "http://s/c.zip"), offer(u"H", u"4.0", "http://s/d.zip")});
+  hidden_updates_c hidden;
+  EXPECT_EQ(set_aside_hidden_offers(device, hidden), 0u) << "nothing hidden";
+  hidden.hide("http://s/a.zip", u"pci\\ven_10de&dev_1c82\\4&1");
+  hidden.hide("http://s/c.zip", device.device_id);
+  hidden.hide("http://s/d.zip", u"USB\\OTHER\\1");
+  EXPECT_EQ(set_aside_hidden_offers(device, hidden), 2u);
+  EXPECT_EQ(links_of(device.items), (std::vector<std::string_view>{"http://s/b.zip", "http://s/d.zip"}))
+      << "d.zip is hidden for another device only";
+  EXPECT_EQ(links_of(device.hidden_items), (std::vector<std::string_view>{"http://s/a.zip", "http://s/c.zip"}));
+  take_back_hidden_offers(device);
+  EXPECT_EQ(links_of(device.items), (std::vector<std::string_view>{"http://s/a.zip", "http://s/b.zip",
+                                                                   "http://s/c.zip", "http://s/d.zip"}));
+  EXPECT_TRUE(device.hidden_items.empty() && device.hidden_positions.empty());
+
+  // The last ones hidden come back behind the others.
+  hidden.show_all();
+  hidden.hide("http://s/c.zip", device.device_id);
+  hidden.hide("http://s/d.zip", device.device_id);
+  set_aside_hidden_offers(device, hidden);
+  take_back_hidden_offers(device);
+  EXPECT_EQ(links_of(device.items), (std::vector<std::string_view>{"http://s/a.zip", "http://s/b.zip",
+                                                                   "http://s/c.zip", "http://s/d.zip"}));
+}
+
+TEST(hidden_offers, a_result_with_other_hidden_offers_picks_anew_and_a_newer_package_is_offered) {
+  device_list list;
+  list.classes.push_back(device_class_entry{});
+  list.classes[0].name = u"Display";
+  device_record record;
+  record.device_id = u"PCI\\VEN_10DE&DEV_1C82\\4&1";
+  record.class_entry = &list.classes[0];
+  list.devices.push_back(record);
+  scan_result_c result(std::move(list), 1);
+  auto& device = result.devices_to_fill()[0];
+  // The newer package (c.zip, 2024) came after the user hid b.zip (2023).
+  const char16_t* dates[] = {u"2022-01-01", u"2023-01-01", u"2024-01-01"};
+  for (size_t i = 0; i < 3; ++i) {
+    update_item item;
+    item.append_text(update_item::hardid, u"H");
+    item.append_text(update_item::title, u"");
+    item.append_text(update_item::ver, i == 0 ? u"1.0" : i == 1 ? u"2.0" : u"3.0");
+    for (auto field : {update_item::guid, update_item::inf_name, update_item::manu}) item.append_text(field, u"");
+    item.append_text(update_item::date, dates[i]);
+    item.append_text(update_item::desc, u"");
+    item.append_link(update_item::link, i == 0 ? "http://s/a.zip" : i == 1 ? "http://s/b.zip" : "http://s/c.zip");
+    item.append_link(update_item::official_link, "");
+    device.items.push_back(std::move(item));
+  }
+  result.finish();
+
+  hidden_updates_c hidden;
+  hidden.hide("http://s/b.zip", record.device_id);
+  hidden.hide("http://s/c.zip", record.device_id);
+  const auto without = result.with_hidden(hidden);
+  const offered_device& seen = without->devices()[0];
+  ASSERT_NE(seen.latest_item, nullptr);
+  EXPECT_EQ(seen.latest_item->link_text(update_item::link), "http://s/a.zip");
+  EXPECT_EQ(without->hidden_packages(), 2u);
+  EXPECT_EQ(seen.class_entry->name, u"Display");
+  EXPECT_NE(seen.class_entry, result.devices()[0].class_entry) << "the copy points into its own class table";
+  EXPECT_EQ(result.devices()[0].items.size(), 3u) << "the result it came from is not changed";
+
+  hidden.show("http://s/c.zip");
+  const auto newer = without->with_hidden(hidden);
+  ASSERT_NE(newer->devices()[0].latest_item, nullptr);
+  EXPECT_EQ(newer->devices()[0].latest_item->link_text(update_item::link), "http://s/c.zip")
+      << "a newer package than the hidden one is offered";
+  EXPECT_EQ(newer->hidden_packages(), 1u);
+  ASSERT_EQ(newer->packages(offer_choice::latest).rows().size(), 1u);
+  EXPECT_EQ(newer->packages(offer_choice::latest).rows()[0].link, "http://s/c.zip");
+}
+
+}  // namespace
+}  // namespace quillary

@@ -17,6 +17,7 @@ download_page_layout place_download_page(int width, int height, bool wide_choice
   l.best_choice = {right - 460 - wider, choice_top, right - 350, choice_top + 20};
   l.latest_choice = {right - 340 - wider, choice_top, right - 260, choice_top + 20};
   l.header_text = {15, 0, std::max(15, l.best_choice.left - 10), download_header_height};
+  l.hidden_link = {15, download_header_height - 19, l.header_text.right, download_header_height - 3};
 
   const int list_right = std::max(0, width - download_side_width);
   const int bar_top = std::max(download_header_height, height - download_bar_height);

@@ -17,6 +17,7 @@ constexpr int download_side_width = 250;
 struct download_page_layout {
   skin_box header;      // the band across the top
   skin_box header_text; // room for the count text, left of the choices
+  skin_box hidden_link; // under the text, while updates are hidden
   skin_box best_choice;
   skin_box latest_choice;
   skin_box list;

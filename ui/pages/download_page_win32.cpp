@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include "app/hidden_updates.h"
 #include "app/language.h"
 #include "platform/authenticode.h"
 #include "platform/shell.h"
@@ -181,8 +182,34 @@ bool download_window_c::create(HWND parent, const RECT& rect) {
               faq_link_id);
   faq_.set_shell(&context_.shell);
   faq_.set_font(font_verdana_8);
+  if (hidden_link_.create(handle(), to_rect(layout.hidden_link), u"", u"", hidden_link_id)) {
+    hidden_link_.set_font(font_verdana_8);
+    hidden_link_.set_action([this] { show_hidden_updates(); });
+    ShowWindow(hidden_link_.handle(), SW_HIDE);
+  }
   lay_out();
   return true;
+}
+
+bool download_window_c::hidden_link_shown() const {
+  return hidden_link_.handle() && IsWindowVisible(hidden_link_.handle());
+}
+
+void download_window_c::update_hidden_link() {
+  if (!hidden_link_.handle()) return;
+  const size_t hidden = result_ ? result_->hidden_packages() : 0;
+  if (hidden) {
+    SetWindowTextW(hidden_link_.handle(),
+                   wide(format_language_text(text_of("download_show_hidden"), static_cast<long long>(hidden))));
+  }
+  ShowWindow(hidden_link_.handle(), hidden ? SW_SHOWNA : SW_HIDE);
+  InvalidateRect(handle(), nullptr, FALSE);
+}
+
+void download_window_c::show_hidden_updates() {
+  context_.hidden.list().show_all();
+  context_.hidden.save();
+  PostMessageW(GetAncestor(handle(), GA_ROOT), UM_HIDDEN_CHANGED, 0, 0);
 }
 
 void download_window_c::take_result(shared_scan_result result) {
@@ -190,6 +217,7 @@ void download_window_c::take_result(shared_scan_result result) {
   panels_.result = result_;
   rebuild();
   recount();
+  update_hidden_link();
   InvalidateRect(handle(), nullptr, FALSE);
 }
 
@@ -271,6 +299,7 @@ void download_window_c::lay_out() {
     faq.left = std::max(layout.side.left + 11, std::min(faq.left, faq.right - needed));
   }
   move_to(*this, faq_.handle(), faq);
+  move_to(*this, hidden_link_.handle(), layout.hidden_link);
   InvalidateRect(handle(), nullptr, FALSE);
 }
 
@@ -413,7 +442,9 @@ void download_window_c::paint_header(HDC dc, const RECT& client) {
   // Too long for one line even in the smallest face: two lines.
   const bool two_lines = text_extent(dc, text, font).cx > room_width;
   const int lines_height = two_lines ? 2 * height : height;
-  const int y = (layout.header.bottom - lines_height) / 2;
+  // Above the hidden updates' link while it shows.
+  const int band = hidden_link_shown() ? layout.hidden_link.top : layout.header.bottom;
+  const int y = std::max(0, (band - lines_height) / 2);
   RECT line{room.left, y, room.right, y + lines_height};
   UINT format = DT_NOPREFIX | DT_END_ELLIPSIS | (two_lines ? DT_WORDBREAK : DT_SINGLELINE);
   if (language_is_right_to_left()) format |= DT_RTLREADING;

@@ -62,6 +62,7 @@ class download_window_c : public window_c {
   // A scan finished: the page shows its result (and keeps it) until the
   // next one's.
   void take_result(shared_scan_result result);
+  const shared_scan_result& result() const { return result_; }
   // Recounted each time the page is shown.
   int32_t out_of_date_count() const { return counts_.out_of_date; }
   // Where the focus goes when the page is shown: the list.
@@ -78,6 +79,7 @@ class download_window_c : public window_c {
   static constexpr int list_id = 3;
   static constexpr int chart_id = 4;
   static constexpr int faq_link_id = 5;
+  static constexpr int hidden_link_id = 6;
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
@@ -96,6 +98,11 @@ class download_window_c : public window_c {
   std::u16string header_line() const;
   void fill_chart();
   void download_all();
+  // The header's link to the hidden updates: shown with their count while
+  // the result has any; a click offers them all again.
+  void update_hidden_link();
+  void show_hidden_updates();
+  bool hidden_link_shown() const;
   void paint_header(HDC dc, const RECT& client);
   void paint_side(HDC dc, const RECT& client);
 
@@ -108,6 +115,7 @@ class download_window_c : public window_c {
   download_all_window_c bar_;
   CPieChart chart_;
   link_c faq_;
+  link_c hidden_link_;
   HWND best_ = nullptr;
   HWND latest_ = nullptr;
   role_brush_c header_brush_{colour_role::download_header_band};

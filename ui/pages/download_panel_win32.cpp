@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "app/hidden_updates.h"
 #include "app/language.h"
 #include "app/program_folder.h"
 #include "app/settings.h"
@@ -309,10 +310,15 @@ void download_panel_c::show_context_menu(int x, int y) {
   const std::pair<UINT, const char*> items[] = {{command_panel_action, action_key(state)},
                                                 {command_panel_remove, "menu_remove"},
                                                 {command_panel_open_location, "menu_open_location"},
+                                                {command_panel_hide, "menu_hide_update"},
                                                 {command_panel_settings, "menu_settings"},
                                                 {command_panel_information, "menu_information"}};
   for (const auto& [id, key] : items) ModifyMenuW(popup, id, MF_BYCOMMAND | MF_STRING, id, wide(text_of(key)));
   if (!remove_allowed(state) || installing()) EnableMenuItem(popup, command_panel_remove, MF_BYCOMMAND | MF_GRAYED);
+  // A package on its way in is not hidden from under its download or installation.
+  if (state == download_state::downloading || installing()) {
+    EnableMenuItem(popup, command_panel_hide, MF_BYCOMMAND | MF_GRAYED);
+  }
   const auto alive = alive_;
   const UINT command = static_cast<UINT>(TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
                                                         clamped_menu_x(x, y), y, 0, handle(), nullptr));
@@ -327,6 +333,9 @@ void download_panel_c::show_context_menu(int x, int y) {
       break;
     case command_panel_open_location:
       open_location();
+      break;
+    case command_panel_hide:
+      hide_update();
       break;
     case command_panel_settings:
       PostMessageW(GetAncestor(handle(), GA_ROOT), UM_OPEN_SETTINGS, 0, 0);
@@ -347,6 +356,16 @@ void download_panel_c::remove_download() {
   if (!*alive || answer == message_answer::no) return;  // gone meanwhile, or No or Escape
   session_->remove();
   InvalidateRect(handle(), nullptr, FALSE);
+}
+
+void download_panel_c::hide_update() {
+  user_hidden_updates_c& hidden = context_.program->hidden;
+  for (const offered_device* device : group_.devices) hidden.list().hide(group_.link, device->device_id);
+  // A list that cannot be kept still hides the package for this run.
+  hidden.save();
+  // The main window rebuilds the pages, this panel among them: not now,
+  // while its menu's handler runs.
+  PostMessageW(GetAncestor(handle(), GA_ROOT), UM_HIDDEN_CHANGED, 0, 0);
 }
 
 void download_panel_c::open_location() {

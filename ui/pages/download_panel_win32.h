@@ -99,6 +99,7 @@ class download_panel_c : public list_panel_c {
   void show_context_menu(int x, int y);
   void remove_download();
   void open_location();
+  void hide_update();
   void show_details();
   void progress_tick();
   void start_timer();

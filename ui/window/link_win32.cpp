@@ -102,7 +102,8 @@ void link_c::prepare() {
                               WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, GetParent(handle()),
                               nullptr, GetModuleHandleW(nullptr), nullptr);
-  if (tool_tip_) {
+  // A link with no target to name has no tip.
+  if (tool_tip_ && !target_.empty()) {
     TOOLINFOW tool{};
     tool.cbSize = TTTOOLINFOW_V2_SIZE;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
@@ -149,6 +150,10 @@ bool link_c::accessible_items(accessible_view& view) {
 }
 
 bool link_c::navigate() {
+  if (action_) {
+    action_();
+    return true;
+  }
   if (target_.empty()) return false;
   shell_i& shell = shell_ ? *shell_ : platform::system_shell();
   const bool opened = shell.open(target_, u"");

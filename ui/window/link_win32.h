@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "platform/shell.h"
@@ -45,6 +46,9 @@ class link_c : public window_c {
 
   // Opens the target as a click does; true when the shell started it.
   bool navigate();
+  // A link that does something in the program instead of opening a
+  // target: a click, Enter or Space, or the default action, calls it.
+  void set_action(std::function<void()> action) { action_ = std::move(action); }
 
   // A link named by its text, with its target as value.
   bool accessible_items(accessible_view& view) override;
@@ -60,6 +64,7 @@ class link_c : public window_c {
   void make_underlined_font(HFONT base);
 
   std::u16string target_;
+  std::function<void()> action_;
   shell_i* shell_ = nullptr;
   anchor_colours colours_;
   HFONT underlined_ = nullptr;
