@@ -19,7 +19,7 @@ native=$(cd "$2" && pwd)
 art=$(cd "$3" && pwd)
 shift 3
 sections=("$@")
-[ ${#sections[@]} -gt 0 ] || sections=(panels downloads install uac signatures objects large)
+[ ${#sections[@]} -gt 0 ] || sections=(panels downloads install uac signatures hide objects large)
 gui="$root/tests/gui"
 test_name=download_page_test
 source "$gui/program_test.sh"
@@ -368,6 +368,51 @@ PY
 }
 
 # --- objects across rebuilds ------------------------------------------------------------
+# --- updates hidden by the user ---------------------------------------------------------
+has_panel() { main children DownloadPanel | grep -qF "$(link_of "$1")"; }
+no_panel() { ! has_panel "$1"; }
+score_line() {  # the chart's accessible name: "Driver score N; Out of date: N, ..."
+  access list Quillary --class MainWindow | awk -F'\t' '$3 == "chart" {print $5; exit}'
+}
+out_of_date() { score_line | sed -n 's/.*Out of date: \([0-9]*\),.*/\1/p'; }
+shown_hidden_link() {  # the name of the hidden updates' link while it shows
+  local class child role state name rest
+  while IFS=$'\t' read -r class child role state name rest; do
+    [[ $role == link && $name == "Show hidden updates"* ]] && (( (0x$state & 0x8000) == 0 )) && echo "$name"
+  done < <(access list Quillary --class MainWindow)
+}
+hidden_link() { [ "$(shown_hidden_link)" = "Show hidden updates ($1)" ]; }
+no_hidden_link() { [ -z "$(shown_hidden_link)" ]; }
+hidden_setting() { setting hidden_updates; }
+section_hide() {
+  serve "$work/mixed"
+  fresh_program
+  local before queries_before
+  before=$(out_of_date)
+  check "before anything is hidden the header shows no hidden updates' link" no_hidden_link
+  context_menu update2.zip
+  queries_before=$(queries)
+  menu_choose "Do not offer this again"
+  check "Do not offer this again takes the package off the list" wait_until 10 no_panel update2.zip
+  check "... without asking the service again" test "$(queries)" = "$queries_before"
+  check "... and the other packages stay" has_panel update1.zip
+  check "... the header's link tells of one hidden update" wait_until 10 hidden_link 1
+  check "... the score counts one device out of date fewer ($before before)" test "$(out_of_date)" = $((before - 1))
+  check "... and the user's settings keep it for its device" \
+    bash -c '[ "$(grep -c "" <<<"$1")" = 1 ] && grep -qF "$2"$'"'"'\t'"'"' <<<"$1"' _ "$(hidden_setting)" "$(link_of update2.zip)"
+
+  stop_program
+  start test
+  scan
+  check "after a restart and a rescan it stays hidden" no_panel update2.zip
+  check "... with the link" hidden_link 1
+  press "Show hidden updates (1)"
+  check "pressing the link brings it back" wait_until 10 has_panel update2.zip
+  check "... the link goes" wait_until 10 no_hidden_link
+  check "... the score counts it again" test "$(out_of_date)" = "$before"
+  check "... and nothing is kept hidden" bash -c '[ -z "$(cat)" ]' < <(hidden_setting)
+}
+
 section_objects() {
   serve "$work/mixed"
   stop_program

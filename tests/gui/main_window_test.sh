@@ -243,6 +243,8 @@ section_tray() {
 
 # --- the background scan -----------------------------------------------------------------
 section_background() {
+  # The stand-in installers record any installation that would start.
+  cp "$bin/../standin/DPInst64.exe" "$bin/../standin/DPInst32.exe" "$program/" || exit 1
   set_setting close_to_tray 2
   serve "$work/updates"  # three devices out of date
   QUILLARY_TEST_BACKGROUND_MS=3000 start test
@@ -264,6 +266,18 @@ section_background() {
   wait_until 10 hidden
   sleep 6
   check "hiding again in the same run starts no second background scan ($scans, now $(queries))" test "$(queries)" = "$scans"
+
+  # The weekly task starts the program with --autorun: a scan in the
+  # running window. Neither it nor the background scan takes anything.
+  tray_click click
+  wait_until 10 visible
+  (cd "$program" && "$wine_run" quillary.exe --autorun)
+  wait_until 30 bash -c "[ \$(grep -c '\"POST /\"' '$work/service.out') -gt $scans ]"
+  wait_until 60 page_visible DownloadWindow
+  check "neither the background scan nor the weekly task's scan fetches a package" \
+    bash -c "! grep -q '\"GET /packages' '$work/service.out'"
+  check "... nor makes a download" bash -c '[ -z "$(find "$1" -type f 2>/dev/null)" ]' _ "$program/download"
+  check "... nor installs anything" test ! -e "$program/dpinst-calls.txt" -a ! -e "$program/setup.dat"
   stop_program
 }
 

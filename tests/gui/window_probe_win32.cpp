@@ -761,7 +761,7 @@ int registry_command(const std::vector<std::wstring>& args) {
     if (RegGetValueW(root, path.c_str(), args[3].c_str(), RRF_RT_ANY, &type, nullptr, &size) != ERROR_SUCCESS) {
       return 1;
     }
-    std::vector<BYTE> data(size + sizeof(wchar_t));
+    std::vector<BYTE> data(size + 2 * sizeof(wchar_t));  // room for the NULs a text may lack
     if (RegGetValueW(root, path.c_str(), args[3].c_str(), RRF_RT_ANY, &type, data.data(), &size) != ERROR_SUCCESS) {
       return 1;
     }
@@ -771,6 +771,11 @@ int registry_command(const std::vector<std::wstring>& args) {
       std::printf("0x%lx\n", static_cast<unsigned long>(number));
     } else if (type == REG_SZ || type == REG_EXPAND_SZ) {
       print_utf8(reinterpret_cast<const wchar_t*>(data.data()));
+    } else if (type == REG_MULTI_SZ) {
+      // One line a string (the buffer ends in two NULs, one of them ours).
+      for (auto* text = reinterpret_cast<const wchar_t*>(data.data()); *text; text += wcslen(text) + 1) {
+        print_utf8(text);
+      }
     } else {
       return fail("neither a number nor a text");
     }

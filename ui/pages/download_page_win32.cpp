@@ -185,6 +185,7 @@ bool download_window_c::create(HWND parent, const RECT& rect) {
   if (hidden_link_.create(handle(), to_rect(layout.hidden_link), u"", u"", hidden_link_id)) {
     hidden_link_.set_font(font_verdana_8);
     hidden_link_.set_action([this] { show_hidden_updates(); });
+    hidden_link_.set_text_role(colour_role::download_header_text);
     ShowWindow(hidden_link_.handle(), SW_HIDE);
   }
   lay_out();
@@ -203,7 +204,7 @@ void download_window_c::update_hidden_link() {
                    wide(format_language_text(text_of("download_show_hidden"), static_cast<long long>(hidden))));
   }
   ShowWindow(hidden_link_.handle(), hidden ? SW_SHOWNA : SW_HIDE);
-  InvalidateRect(handle(), nullptr, FALSE);
+  lay_out();
 }
 
 void download_window_c::show_hidden_updates() {
@@ -299,7 +300,16 @@ void download_window_c::lay_out() {
     faq.left = std::max(layout.side.left + 11, std::min(faq.left, faq.right - needed));
   }
   move_to(*this, faq_.handle(), faq);
-  move_to(*this, hidden_link_.handle(), layout.hidden_link);
+  // The hidden updates' link is as wide as its text, so that the band
+  // beside it is not a link.
+  skin_box hidden = layout.hidden_link;
+  if (hidden_link_.handle()) {
+    HDC dc = GetDC(handle());
+    const int needed = text_extent(dc, window_text(hidden_link_.handle()), font_verdana_8).cx + 4;
+    ReleaseDC(handle(), dc);
+    hidden.right = std::min(hidden.right, hidden.left + needed);
+  }
+  move_to(*this, hidden_link_.handle(), hidden);
   InvalidateRect(handle(), nullptr, FALSE);
 }
 
@@ -359,7 +369,7 @@ bool download_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lpara
     case WM_CTLCOLORBTN: {
       // The two choices sit on the header band: white on blue.
       const HWND control = reinterpret_cast<HWND>(lparam);
-      if (control != best_ && control != latest_) return false;
+      if (control != best_ && control != latest_ && control != hidden_link_.handle()) return false;
       const HDC dc = reinterpret_cast<HDC>(wparam);
       SetTextColor(dc, colour_of(colour_role::download_header_text));
       SetBkColor(dc, colour_of(colour_role::download_header_band));

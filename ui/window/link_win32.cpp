@@ -133,6 +133,7 @@ COLORREF link_c::text_colour() const {
   // A link that cannot be followed must not look as if it could.
   if (handle() && !IsWindowEnabled(handle())) return GetSysColor(COLOR_GRAYTEXT);
   // The browser's anchor colours need not read on a high-contrast ground.
+  if (text_role_) return colour_of(*text_role_);
   if (plain_skin()) return colour_of(colour_role::link_text);
   return visited_ ? colours_.visited : colours_.normal;
 }

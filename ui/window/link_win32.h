@@ -7,9 +7,11 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/shell.h"
+#include "ui/skin/palette.h"
 #include "ui/window/window_win32.h"
 
 namespace quillary {
@@ -49,6 +51,9 @@ class link_c : public window_c {
   // A link that does something in the program instead of opening a
   // target: a click, Enter or Space, or the default action, calls it.
   void set_action(std::function<void()> action) { action_ = std::move(action); }
+  // A link on a coloured band takes the band's text colour, not the
+  // browser's anchor colours, which would not read there.
+  void set_text_role(colour_role role) { text_role_ = role; }
 
   // A link named by its text, with its target as value.
   bool accessible_items(accessible_view& view) override;
@@ -65,6 +70,7 @@ class link_c : public window_c {
 
   std::u16string target_;
   std::function<void()> action_;
+  std::optional<colour_role> text_role_;
   shell_i* shell_ = nullptr;
   anchor_colours colours_;
   HFONT underlined_ = nullptr;
