@@ -32,7 +32,8 @@ struct package_block {
 };
 
 // False with the reason (the end of a sentence about the text, such as
-// "has a version range whose end is not a version") when the text is no rule.
+// "has a version range whose ends are not one to four dotted numbers") when
+// the text is no rule.
 bool parse_package_block(std::u16string_view text, package_block& out, std::string& why);
 
 // Whether the text is a dotted version of one to four numbers (digits only,

@@ -7,7 +7,8 @@
 # service offers packages only to Windows 7 from build 7601 (Service Pack
 # 1), which Wine reports: the download page shows them only because the
 # scan's request carries the build, as the service's log line confirms,
-# and the same query without the build gets none of them.
+# and the same query without the build gets none of them. Then the
+# policy's blocked packages: off the page and out of download all.
 #
 # usage: policy_scan_test.sh WINDOWS_BIN NATIVE_BIN
 # Needs an X display (the Windows tests run inside xvfb-run).
@@ -66,6 +67,32 @@ for n in 1 2 3; do
     grep -qF "\"text\": \"${answering}packages/update$n.zip\"" <<<"$panels"
 done
 check "... and no panel offers a package of the built-in servers" bash -c '! grep -q 127.0.0.1:1808 <<<"$1"' _ "$panels"
+stop_program
+
+# --- blocked packages: never on the page, never fetched by download all ----------
+# update2.zip by its link, update3.zip by its device's hardware ID and its
+# version, as an administrator's "Blocked driver packages" list writes them.
+read -r id3 version3 < <("$native/quillary-cli" query --devices "$work/demo-pc.json" --server "$answering" \
+  --installed "$work/none" --os WIN764 --os-version 61 --oem-code-page 437 --os-build 7601 |
+  python3 -c 'import json, sys
+print(next(i["hardid"] + " " + i["ver"] for d in json.load(sys.stdin)["devices"] for i in d["items"] if i["link"].endswith("/update3.zip")))')
+"$wine_run" reg add "$key\BlockedPackages" /v 1 /t REG_SZ /d "${answering}packages/update2.zip" /f >/dev/null 2>&1
+"$wine_run" reg add "$key\BlockedPackages" /v 2 /t REG_SZ /d "$id3 $version3" /f >/dev/null 2>&1
+start
+start_button
+wait_until 120 page_visible DownloadWindow
+panels=$(main children DownloadPanel)
+check "a package the policy blocks by its link is not offered on the page" \
+  bash -c '! grep -qF "packages/update2.zip" <<<"$1"' _ "$panels"
+check "... nor one blocked by its device's hardware ID and version ($id3 $version3)" \
+  bash -c '! grep -qF "packages/update3.zip" <<<"$1"' _ "$panels"
+check "... while the package not blocked is" grep -qF "packages/update1.zip" <<<"$panels"
+access click Quillary "Select all updates" --class MainWindow --child-class DownloadAllWindow --own >/dev/null
+access click Quillary "Download all" --class MainWindow --child-class DownloadAllWindow --own >/dev/null
+wait_until 10 box_up
+box_answer 1
+check "download all fetches the package not blocked" wait_until 30 grep -q '"GET /packages/update1.zip"' "$work/answering.log"
+check "... and neither blocked one" bash -c '! grep -q "GET /packages/update[23].zip" "$1"' _ "$work/answering.log"
 stop_program
 
 # The same devices without the build: the packages are for Service Pack 1

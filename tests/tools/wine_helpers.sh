@@ -17,6 +17,6 @@ wait_until() {  # wait_until SECONDS COMMAND...: until the command succeeds
   shift
   until "$@" >/dev/null 2>&1; do
     [ "$SECONDS" -ge "$deadline" ] && return 1
-    sleep 0.2
+    sleep 0.1
   done
 }
