@@ -266,6 +266,23 @@ TEST_F(installation_batch_test, a_package_that_no_longer_gives_its_downloads_dig
   EXPECT_FALSE(platform::file_exists(setup_dat));
 }
 
+TEST_F(installation_batch_test, a_package_whose_link_the_policy_blocks_is_installed_by_nobody) {
+  // As the companion runs each entry, with the blocks it read itself.
+  package_block rule;
+  std::string why;
+  ASSERT_TRUE(parse_package_block(u"http://example.test/b.zip", rule, why)) << why;
+  const package_blocks blocked = {rule};
+  local_installation here{&shell, &restore_points, setup_dat, nullptr, &authenticode};
+  here.blocked = &blocked;
+  EXPECT_EQ(run_entry_here(entry(package("a.zip")), here).result, 0);
+  EXPECT_EQ(run_entry_here(entry(package("b.zip")), here).result, package_blocked);
+  EXPECT_FALSE(platform::is_directory(platform::join_path(downloads, u"b"))) << "not extracted";
+  EXPECT_EQ(shell.calls.size(), 1u) << "only a.zip's installer started";
+  std::string links;
+  ASSERT_TRUE(platform::read_whole_file(setup_dat, links));
+  EXPECT_EQ(links, "http://example.test/a.zip\r\n");
+}
+
 TEST_F(installation_batch_test, a_user_who_cannot_elevate_gets_nothing_started_and_no_prompt) {
   elevator.given_rights = process_rights::cannot_elevate;
   const auto before = downloads_now();
