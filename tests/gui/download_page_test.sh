@@ -7,11 +7,11 @@
 # package's devices, a download paused and resumed with the action button,
 # the best/latest switch while a download runs, download all, quitting
 # during a download, an installation with the stand-in installer and the
-# rescan after it, 300 panels scrolled to the end, and GDI and USER objects
-# across 20 rebuilds.
+# rescan after it, an update hidden and shown again across a restart, 300
+# panels scrolled to the end, and GDI and USER objects across 20 rebuilds.
 #
 # usage: download_page_test.sh WINDOWS_BIN NATIVE_BIN ART_DIR [SECTION...]
-# Sections: panels downloads install uac objects large (all by default; large
+# Sections: panels downloads install uac signatures hide objects large (all by default; large
 # leaves 300 more devices in the prefix's device tree, so it comes last).
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/window_test.sh" download_page_test "$1"

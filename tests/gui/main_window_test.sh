@@ -6,8 +6,9 @@
 # minimum size, dragging by the header and maximising by a double click on
 # it, a scan to its result, the failure reports, a resize during a scan, the
 # --autoscan and --autorun starts, the tray's clicks and menu, what closing
-# does, the one background scan of a run with its alert icon and balloon,
-# and GDI and USER objects across 20 scans.
+# does, the one background scan of a run with its alert icon and balloon
+# (which, like the weekly task's scan, fetches and installs nothing), and
+# GDI and USER objects across 20 scans.
 #
 # usage: main_window_test.sh WINDOWS_BIN NATIVE_BIN ART_DIR [SECTION...]
 # Sections: window starts tray background objects (all by default).
