@@ -193,7 +193,9 @@ section_starts() {
   wait_until 60 box_up
   box_answer 2
   wait_until 10 page_visible QuillaryHomePage
-  stall 3  # long enough for a second start while the scan still runs
+  # Long enough for a second start (a Wine process of its own, slow on a
+  # busy machine) to come while the scan still runs: 15 s in all.
+  stall 5
   (cd "$program" && "$wine_run" quillary.exe --autorun)
   check "a second start with --autorun exits with -1" test "$?" = 255
   check "... and starts a scan in the idle window" wait_until 10 page_visible QuillaryScanPage
