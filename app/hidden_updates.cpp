@@ -104,12 +104,10 @@ bool hidden_updates_c::save(registry_hive_i& hive, const std::u16string& setting
   const auto key = hive.create_key(settings_key, created);
   if (!key) return false;
   if (entries_.empty()) return key->remove(hidden_updates_value);
-  const std::u16string text = hidden_updates_text(entries_);
-  std::vector<uint8_t> bytes(text.size() * 2);
-  for (size_t i = 0; i < text.size(); ++i) {
-    bytes[2 * i] = static_cast<uint8_t>(text[i] & 0xFF);
-    bytes[2 * i + 1] = static_cast<uint8_t>(text[i] >> 8);
-  }
+  // The list's text ends in the second NUL the registry's bytes add.
+  std::u16string text = hidden_updates_text(entries_);
+  text.pop_back();
+  const std::vector<uint8_t> bytes = registry_sz_bytes(text);
   return key->set(hidden_updates_value, registry_type::multi_sz, bytes.data(), bytes.size());
 }
 

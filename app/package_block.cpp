@@ -1,7 +1,7 @@
 #include "app/package_block.h"
 
+#include "base/ascii_text.h"
 #include "base/utf8.h"
-#include "platform/text.h"
 
 namespace quillary {
 namespace {
@@ -12,10 +12,6 @@ std::u16string_view trimmed(std::u16string_view text) {
   while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
   return text;
-}
-
-bool starts_with_ignoring_case(std::u16string_view text, std::u16string_view prefix) {
-  return text.size() >= prefix.size() && equal_ignore_case(text.substr(0, prefix.size()), prefix);
 }
 
 bool has_control_character(std::u16string_view text) {
@@ -55,7 +51,8 @@ bool parse_package_block(std::u16string_view text, package_block& out, std::stri
   }
   package_block rule;
   rule.text.assign(text);
-  if (starts_with_ignoring_case(text, u"http://") || starts_with_ignoring_case(text, u"https://")) {
+  const std::string narrow = utf16_to_utf8(text);
+  if (starts_with_ignore_case_ascii(narrow, "http://") || starts_with_ignore_case_ascii(narrow, "https://")) {
     for (const char16_t c : text) {
       if (c > 0x7E || is_blank(c)) {
         why = "is a link with a blank or a character beyond ASCII (links are compared as the service sends them)";
@@ -63,7 +60,7 @@ bool parse_package_block(std::u16string_view text, package_block& out, std::stri
       }
     }
     rule.what = package_block::kind::link;
-    rule.link = utf16_to_utf8(text);
+    rule.link = narrow;
     out = std::move(rule);
     return true;
   }

@@ -103,6 +103,8 @@ update_servers_choice read_policy_servers(machine_policy& policy);
 // The keys this process trusts (built in, and the policy's) and what the
 // policy asks of packages, with a line on stderr for anything ignored.
 std::shared_ptr<const signature_trust> read_signature_trust();
+// The machine policy's blocked packages (its other values are not weighed here).
+std::vector<package_block> read_policy_blocks();
 // A signature for --minisig FILE: the file's bytes in base64, as a reply
 // carries them; false after printing why not.
 bool read_minisig_file(const std::string& command, const std::string& file, std::string& base64);

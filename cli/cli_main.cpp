@@ -177,6 +177,8 @@ std::shared_ptr<const signature_trust> read_signature_trust() {
   return trust;
 }
 
+std::vector<package_block> read_policy_blocks() { return read_machine_policy(local_machine_registry()).blocked_packages; }
+
 bool read_minisig_file(const std::string& command, const std::string& file, std::string& base64) {
   std::string text;
   if (!platform::read_whole_file(utf8_to_utf16(file), text)) {

@@ -97,7 +97,7 @@ int run_download(const arguments& args, context& shared) {
     }
   }
   if (link.empty() || size < 0) return usage_error("download: give LINK and --size N");
-  if (rule_blocking_link(read_machine_policy(local_machine_registry()).blocked_packages, link)) {
+  if (rule_blocking_link(read_policy_blocks(), link)) {
     return fail("the machine's policy blocks the package " + link + "; nothing was downloaded", exit_code::blocked);
   }
   if (!take_system_snapshot(shared)) return exit_code::failed;

@@ -52,7 +52,7 @@ int run_system_change(const batch_entry& entry, context& shared) {
   // the program's folder (the current directory by now).
   // Checked against this process's own keys (a companion reads its own).
   const auto trust = read_signature_trust();
-  const package_blocks blocked = read_machine_policy(local_machine_registry()).blocked_packages;
+  const package_blocks blocked = read_policy_blocks();
   const local_installation here{&shell,         &restore_points, u"setup.dat", trust.get(), &shared.authenticode,
                                 installer_system_of(shared.system.snapshot()), &blocked};
   const companion_place companion{platform::module_file_path(), platform::temp_folder()};

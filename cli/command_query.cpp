@@ -156,7 +156,7 @@ int run_query(const arguments& args, context& shared) {
   if (servers.empty()) {
     servers = read_policy_servers(policy).servers;
   } else {
-    policy = read_machine_policy(local_machine_registry());
+    policy.blocked_packages = read_policy_blocks();
   }
   update_client_c client(std::move(servers));
   client.set_blocked_packages(policy.blocked_packages);

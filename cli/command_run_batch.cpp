@@ -52,7 +52,7 @@ int run_batch_file(const arguments& args, context& shared) {
   // package to the elevated one.
   const auto trust = read_signature_trust();
   // So are the blocks: the machine's, read here.
-  const package_blocks blocked = read_machine_policy(local_machine_registry()).blocked_packages;
+  const package_blocks blocked = read_policy_blocks();
   json_writer_c json;
   json.begin_object();
   json.key("entries").begin_array();
