@@ -92,7 +92,8 @@ std::u16string archive_path_for(backup_context& context, const driver_package& p
 
 namespace {
 
-// Writes every file below `folder` into a new archive at `path`.
+// Writes every file below `folder` into a new archive at `path`; the
+// number of files, or -1.
 int write_package_archive(const std::u16string& folder, const std::u16string& path) {
   zip_archive_c zip;
   if (!zip.create(path)) return -1;
@@ -116,10 +117,17 @@ int write_package_archive(const std::u16string& folder, const std::u16string& pa
       return -1;
     }
   }
-  return zip.close() ? 0 : -1;
+  return zip.close() ? static_cast<int>(files.size()) : -1;
 }
 
 }  // namespace
+
+bool archive_verified(const std::u16string& archive_path, size_t entries) {
+  unzip_archive_c archive;
+  if (!archive.open(archive_path)) return false;
+  const zip_reading reading = archive.read_all();
+  return reading.complete() && reading.entries == entries;
+}
 
 int archive_package_folder(const std::u16string& folder, const std::u16string& archive_path) {
   // A package folder that is gone would give an empty archive that passes
@@ -127,20 +135,24 @@ int archive_package_folder(const std::u16string& folder, const std::u16string& a
   if (!platform::is_directory(folder)) return -1;
   // The archive is made beside its final name and replaces it only when
   // whole, so a failure keeps the earlier backup of the same name.
+  // It is read back whole before it counts: a backup that cannot be
+  // restored is worse than none, as it is trusted.
   const std::u16string partial = archive_path + u".tmp";
-  if (write_package_archive(folder, partial) != 0 || !platform::replace_file(partial, archive_path)) {
+  const int files = write_package_archive(folder, partial);
+  if (files < 0 || !archive_verified(partial, static_cast<size_t>(files)) ||
+      !platform::replace_file(partial, archive_path)) {
     platform::remove_file(partial);
     return -1;
   }
   return 0;
 }
 
-int backup_package(backup_context& context, size_t package_index) {
+int backup_package(backup_context& context, size_t package_index, const std::string& made_way_for) {
   const auto& package = context.store.packages().at(package_index);
   const std::u16string folder = platform::join_path(context.store.paths().store_root, package.folder);
   const std::u16string archive = archive_path_for(context, package);
   if (archive_package_folder(folder, archive) != 0) return -1;
-  return context.catalogue.record_backup(archive, package.devices, context.today);
+  return context.catalogue.record_backup(archive, package.devices, context.today, made_way_for);
 }
 
 int backup_worker(backup_context& context, const std::vector<const device_record*>& request) {

@@ -17,9 +17,15 @@ namespace quillary {
 std::u16string archive_name_for(const driver_package& package, const std::u16string& backup_folder);
 
 // Writes every file below the package folder into the archive, named by its
-// path inside the folder. 0, or -1 when the archive cannot be made or a file
-// cannot be added (a backup must not silently miss a file).
+// path inside the folder, and reads it back. 0, or -1 when the archive
+// cannot be made, a file cannot be added (a backup must not silently miss a
+// file), or the archive does not read back whole: then an earlier archive
+// of that name stays as it was.
 int archive_package_folder(const std::u16string& folder, const std::u16string& archive_path);
+
+// Whether the archive holds `entries` entries, each of which reads back
+// whole with its checksum.
+bool archive_verified(const std::u16string& archive_path, size_t entries);
 
 struct backup_context {
   driver_store_c& store;
@@ -32,8 +38,9 @@ struct backup_context {
 // entry, else the preferred name made unique in the backup folder.
 std::u16string archive_path_for(backup_context& context, const driver_package& package);
 
-// Archives one package and records it: 0 or -1.
-int backup_package(backup_context& context, size_t package_index);
+// Archives one package and records it, with the link of the package it
+// makes way for when it is made before an installation: 0 or -1.
+int backup_package(backup_context& context, size_t package_index, const std::string& made_way_for = {});
 
 // For each ticked device in turn, the package that holds it. 0 when every
 // one was backed up, -1 at the first failure (archives made before it stay).

@@ -156,6 +156,17 @@ std::vector<catalogue_entry> backup_catalogue_c::entries() const {
   return entries_;
 }
 
+std::vector<catalogue_entry> backup_catalogue_c::entries_made_way_for(const std::string& link) const {
+  std::lock_guard<std::mutex> hold(lock_);
+  std::vector<catalogue_entry> found;
+  for (const auto& entry : entries_) {
+    if (std::find(entry.made_way_for.begin(), entry.made_way_for.end(), link) != entry.made_way_for.end()) {
+      found.push_back(entry);
+    }
+  }
+  return found;
+}
+
 std::vector<std::u16string> backup_catalogue_c::set_aside_files() const {
   std::lock_guard<std::mutex> hold(lock_);
   return set_aside_;
@@ -174,6 +185,12 @@ bool backup_catalogue_c::read_entry(const void* raw, catalogue_entry& out) const
   // would not read back as saved.
   while (!out.date.empty() && is_ascii_space(out.date.back())) out.date.pop_back();
 
+  for (const TiXmlElement* link = driver.FirstChildElement("made_way_for");
+       link && out.made_way_for.size() < max_made_way_for; link = link->NextSiblingElement("made_way_for")) {
+    std::string storage;
+    const auto text = element_text(*link, storage);
+    if (text && !text->empty() && text->size() <= max_link_bytes) out.made_way_for.emplace_back(*text);
+  }
   // A damaged device is skipped: the devices after it are as good.
   const TiXmlElement* list = driver.FirstChildElement("devices");
   const TiXmlElement* device = list ? list->FirstChildElement("device") : nullptr;
@@ -266,6 +283,7 @@ int backup_catalogue_c::save_locked() {
       devices->LinkEndChild(device);
     }
     driver->LinkEndChild(devices);
+    for (const auto& link : entry.made_way_for) add_text(*driver, "made_way_for", link, true);
     root->LinkEndChild(driver);
   }
   // Lines end in CR LF, as a file written in text mode on Windows; the
@@ -289,7 +307,8 @@ int backup_catalogue_c::save_locked() {
 }
 
 int backup_catalogue_c::record_backup(const std::u16string& archive_path,
-                                      const std::vector<const device_record*>& devices, const std::string& today) {
+                                      const std::vector<const device_record*>& devices, const std::string& today,
+                                      const std::string& made_way_for) {
   std::lock_guard<std::mutex> hold(lock_);
   // Into the catalogue as the file holds it now: it may never have been
   // loaded, or another run may have recorded since.
@@ -301,11 +320,18 @@ int backup_catalogue_c::record_backup(const std::u16string& archive_path,
   auto same = std::find_if(entries_.begin(), entries_.end(), [&](const catalogue_entry& e) {
     return same_file_name(from_ansi(e.file), from_ansi(entry.file));
   });
-  if (same != entries_.end()) {
+  if (same == entries_.end()) {
+    same = entries_.insert(entries_.end(), std::move(entry));
+  } else {
     same->date = entry.date;
     same->devices = std::move(entry.devices);
-  } else {
-    entries_.push_back(std::move(entry));
+  }
+  auto& links = same->made_way_for;
+  if (!made_way_for.empty() && made_way_for.size() <= max_link_bytes &&
+      std::find(links.begin(), links.end(), made_way_for) == links.end()) {
+    links.push_back(made_way_for);
+    // The oldest go first: the package of the newest is the one to undo.
+    if (links.size() > max_made_way_for) links.erase(links.begin());
   }
   return save_locked();
 }

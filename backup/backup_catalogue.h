@@ -29,7 +29,16 @@ struct catalogue_entry {
   std::string file;  // the archive's file name, ANSI code page; the key
   std::string date;  // YYYY-MM-DD
   std::vector<catalogue_device> devices;
+  // The links of the packages whose installation this backup was made
+  // before (the drivers they replaced), oldest first; empty for a backup
+  // the user asked for.
+  std::vector<std::string> made_way_for;
 };
+
+// At most this many links of this length are kept per entry: a link is an
+// address, and a backup makes way for a few packages at most.
+constexpr size_t max_made_way_for = 32;
+constexpr size_t max_link_bytes = 2048;
 
 // Whether the catalogue device is in the device list (of the last scan),
 // found by its ID.
@@ -50,8 +59,10 @@ class backup_catalogue_c {
   int save();
   // Records one archive (found by its file name) with the devices it
   // serves, dated today, into the catalogue as the file holds it now; saves.
+  // A link it `made_way_for` joins those the entry had: backing up the same
+  // driver again keeps what it was made before.
   int record_backup(const std::u16string& archive_path, const std::vector<const device_record*>& devices,
-                    const std::string& today);
+                    const std::string& today, const std::string& made_way_for = {});
 
   // The file name (without folder) under which the package of these
   // devices is backed up: the archive of its own entry, or else
@@ -61,6 +72,9 @@ class backup_catalogue_c {
                                      const std::u16string& preferred_name);
 
   std::vector<catalogue_entry> entries() const;
+  // The entries made before the package of this link was installed, in
+  // catalogue order.
+  std::vector<catalogue_entry> entries_made_way_for(const std::string& link) const;
   // The unreadable catalogue files found here and moved aside (as
   // "backup.xml.unreadable", "backup.xml.unreadable-2", ...), for telling
   // the user; empty when none was.

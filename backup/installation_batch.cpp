@@ -346,6 +346,16 @@ void write_outcome_fields(json_writer_c& json, int result, const install_report&
   json.key("signature").value(verdict_name(report.signature));
   if (result == signature_refused) json.key("signature_problem").value(describe(report.signature));
   if (!report.offer_mismatch.empty()) json.key("offer_mismatch").value(report.offer_mismatch);
+  // Made by the user's process before the batch, never by the companion.
+  if (!report.backup_state.empty()) {
+    json.key("backup").begin_object();
+    json.key("state").value(report.backup_state);
+    json.key("archives").begin_array();
+    for (const auto& archive : report.backup_archives) json.value(archive);
+    json.end_array();
+    if (!report.backup_problem.empty()) json.key("problem").value(report.backup_problem);
+    json.end_object();
+  }
 }
 
 bool read_outcome(const json_value& object, entry_outcome& out) {
@@ -508,6 +518,16 @@ batch_entry entry_of(const install_job& job) {
   return entry;
 }
 
+bool back_up_for_job(install_backup_step* step, const install_job& job, install_report& report) {
+  if (!step) return true;
+  const install_backup_outcome backup = back_up_before_installing(step->store, step->place, job.devices, job.link);
+  report.backup_state = install_backup_state_name(backup.state);
+  report.backup_archives = backup.archives;
+  report.backup_problem = backup.problem;
+  if (backup.state != install_backup_state::failed) return true;
+  return step->install_anyway && step->install_anyway(job, backup);
+}
+
 bool start_install_batch(const std::vector<std::shared_ptr<install_job>>& jobs, const batch_runner& runner) {
   std::vector<std::shared_ptr<install_job>> taken;
   for (const auto& job : jobs) {
@@ -522,15 +542,36 @@ bool start_install_batch(const std::vector<std::shared_ptr<install_job>>& jobs, 
   // started again never has its new outcome written over by this thread.
   try {
     std::thread([taken, runner] {
+      // Each package's backup comes first, in the user's process, which
+      // can read the store; the installations that may go on run as one
+      // batch behind one prompt.
+      std::vector<install_report> backups(taken.size());
+      std::vector<int> results(taken.size(), backup_declined);
       std::vector<batch_entry> entries;
-      for (const auto& job : taken) entries.push_back(entry_of(*job));
-      restore_point_batch_c restore_points(platform::system_restore_points());
-      const local_installation here{taken.front()->shell, &restore_points, taken.front()->setup_dat,
-                                    runner.trust.get(), taken.front()->authenticode, taken.front()->system};
-      const batch_run run = run_batch(entries, *runner.elevator, runner.companion, here, runner.owner);
+      std::vector<size_t> sent;
       for (size_t i = 0; i < taken.size(); ++i) {
-        taken[i]->report = run.outcomes[i].report;
-        taken[i]->call.result = run.outcomes[i].result;
+        if (!back_up_for_job(runner.backup.get(), *taken[i], backups[i])) continue;
+        entries.push_back(entry_of(*taken[i]));
+        sent.push_back(i);
+      }
+      std::vector<install_report> reports = backups;
+      if (!entries.empty()) {
+        restore_point_batch_c restore_points(platform::system_restore_points());
+        const local_installation here{taken.front()->shell, &restore_points, taken.front()->setup_dat,
+                                      runner.trust.get(), taken.front()->authenticode, taken.front()->system};
+        const batch_run run = run_batch(entries, *runner.elevator, runner.companion, here, runner.owner);
+        for (size_t k = 0; k < sent.size(); ++k) {
+          install_report& report = reports[sent[k]];
+          report = run.outcomes[k].report;
+          report.backup_state = backups[sent[k]].backup_state;
+          report.backup_archives = backups[sent[k]].backup_archives;
+          report.backup_problem = backups[sent[k]].backup_problem;
+          results[sent[k]] = run.outcomes[k].result;
+        }
+      }
+      for (size_t i = 0; i < taken.size(); ++i) {
+        taken[i]->report = reports[i];
+        taken[i]->call.result = results[i];
         taken[i]->call.ended = true;
         taken[i]->busy = false;
       }

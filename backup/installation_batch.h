@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "backup/driver_store.h"
+#include "backup/install_backup.h"
 #include "base/sha256.h"
 #include "download/installation.h"
 #include "service/offer_rules.h"
@@ -62,6 +64,9 @@ constexpr int elevation_declined = -4;  // the user said No to the prompt
 constexpr int elevation_failed = -5;    // the companion could not run or answer
 constexpr int package_changed = -6;     // the file no longer gives its digest (or is held by a writer)
 constexpr int package_blocked = -10;    // the machine's policy blocks the package's link
+// The drivers in use could not be backed up and the user chose not to
+// install without that backup.
+constexpr int backup_declined = -11;
 
 // One entry's outcome: the result code and what the installation did.
 struct entry_outcome {
@@ -131,6 +136,21 @@ std::u16string companion_parameters(const std::u16string& batch_file, const sha2
 // was checked against when there is one.
 batch_entry entry_of(const install_job& job);
 
+// The backup a batch makes before each of its installations.
+struct install_backup_step {
+  driver_store_c store;  // the batch's own copy: its package list is rebuilt per job
+  install_backup_place place;
+  // Asked on the batch's thread when a package's backup failed: whether to
+  // install it all the same. None, or a false answer: it is not installed.
+  std::function<bool(const install_job& job, const install_backup_outcome& backup)> install_anyway;
+};
+
+// The backup before one job's installation; false when it failed and the
+// job is not to be installed (its outcome is then `backup_declined`).
+// Without a step nothing is backed up and the report says so by its empty
+// state.
+bool back_up_for_job(install_backup_step* step, const install_job& job, install_report& report);
+
 // What a batch of the program's own runs through.
 struct batch_runner {
   elevator_i* elevator = nullptr;
@@ -143,6 +163,8 @@ struct batch_runner {
   // tells the window that started the batch (which reads them on its own
   // thread). None: nobody is told.
   std::function<void()> on_end;
+  // Made before each installation; none: nothing is backed up.
+  std::shared_ptr<install_backup_step> backup;
 };
 
 // Starts the jobs as one batch on a thread of its own, which ends each job

@@ -16,6 +16,7 @@
 
 namespace quillary {
 struct batch_entry;
+struct install_report;
 struct signature_trust;
 }
 
@@ -38,6 +39,9 @@ constexpr int offer_mismatch = 8;
 constexpr int untrusted_setup_program = 9;
 // download, install: the machine's policy blocks the package
 constexpr int blocked = 10;
+// install: the drivers the package replaces could not be backed up (and
+// --no-backup was not given); nothing was installed
+constexpr int backup_failed = 11;
 }  // namespace exit_code
 
 // Arguments after the command name, as UTF-8.
@@ -78,7 +82,8 @@ int run_unzip(const arguments& args, context& shared);
 // Installs a package or restores an archive: here when this process holds
 // administrator rights, else through the elevated companion; prints the
 // outcome.
-int run_system_change(const batch_entry& entry, context& shared);
+// `backup` carries what was backed up before (install's backup fields).
+int run_system_change(const batch_entry& entry, context& shared, const install_report* backup = nullptr);
 
 // Output helpers.
 void print(const std::string& text);

@@ -78,6 +78,14 @@ constexpr char usage_text[] =
     "             for, is refused and its file deleted\n"
     "  install PACKAGE [--inf PATH ...] [--link URL] [--name TEXT] [--force]\n"
     "          [--minisig FILE] [--offered INF VERSION DATE ...]\n"
+    "          [--no-backup] [--devices FILE] [--system-root DIR]\n"
+    "             first backs up the drivers the package replaces: those of\n"
+    "             the devices its INF files name (--devices: from a fixture)\n"
+    "             that have one, each driver-store package (--system-root:\n"
+    "             of that Windows folder) into a verified archive in the\n"
+    "             backup folder, listed in backup.xml with the --link it made\n"
+    "             way for (\"backup\" in the JSON); when that fails nothing is\n"
+    "             installed (exit code 11) unless --no-backup is given. Then\n"
     "             extracts the package into a folder beside itself (one a\n"
     "             former extraction made, never a folder of the user's: then\n"
     "             \"NAME (2)\" and so on), asks for a restore point\n"
@@ -152,7 +160,9 @@ constexpr char usage_text[] =
     "  9  install: the package's setup program is not signed by a publisher\n"
     "     Windows trusts (or the signature is broken); nothing was started\n"
     "  10 download, install: the machine policy blocks the package's link;\n"
-    "     nothing was fetched or installed\n";
+    "     nothing was fetched or installed\n"
+    "  11 install: the drivers the package replaces could not be backed up;\n"
+    "     nothing was installed\n";
 
 }  // namespace
 

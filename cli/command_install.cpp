@@ -1,5 +1,13 @@
+#include <algorithm>
+
+#include "app/settings.h"
+#include "app/system_info.h"
+#include "backup/backup_catalogue.h"
+#include "backup/install_backup.h"
 #include "backup/installation_batch.h"
 #include "base/json_writer.h"
+#include "devices/device_inventory.h"
+#include "download/package_devices.h"
 #include "cli/cli.h"
 #include "cli/install_output.h"
 #include "download/package_signature.h"
@@ -38,9 +46,78 @@ std::string refusal_line(const install_report& report) {
          describe(verdict) + "); nothing was installed";
 }
 
+// Where the drivers an installation replaces come from: the system's own
+// device tree and store, or a fixture and a Windows folder's store.
+struct backup_source {
+  std::string devices_file;
+  std::string system_root;
+};
+
+// The devices of the PC that the package's INF files name; false with the
+// exit code when they cannot be listed.
+bool package_devices_here(const std::vector<std::string>& infs, const backup_source& from,
+                          std::vector<device_record>& out, int& exit) {
+  auto source = open_device_source("install", from.devices_file, exit);
+  if (!source) return false;
+  device_inventory_c inventory(std::move(source));
+  device_list devices;
+  scan_progress progress;
+  if (!inventory.scan_devices(progress, devices)) {
+    exit = fail("the device scan failed");
+    return false;
+  }
+  out = devices_for_package(infs, devices.devices);
+  return true;
+}
+
+// Backs up what the package replaces before it is installed, into the
+// backup folder with the package's link, as the program does: 0 to go on
+// (the report says what was made), else the exit code.
+int back_up_replaced_drivers(const batch_entry& entry, const backup_source& from, context& shared,
+                             install_report& report) {
+  std::vector<std::string> infs;
+  // A package without INF files (a setup program, or no archive at all)
+  // names no device, and so replaces no driver that we could keep.
+  if (!read_package_infs(entry.path, contained_inf_paths(entry.inf_paths), infs) || infs.empty()) {
+    report.backup_state = install_backup_state_name(install_backup_state::not_needed);
+    return exit_code::success;
+  }
+  const settings_values* settings = load_user_settings(shared);
+  if (!settings) return exit_code::failed;
+  std::vector<device_record> devices;
+  int exit = exit_code::success;
+  if (!package_devices_here(infs, from, devices, exit)) return exit;
+
+  std::unique_ptr<driver_store_c> store;
+  const int32_t os = os_version_code_of(shared.system.snapshot());
+  if (!from.system_root.empty()) {
+    store = std::make_unique<driver_store_c>(store_layout(utf8_to_utf16(from.system_root), os), store_lookup());
+  } else {
+    store = make_system_driver_store(os);
+  }
+  install_backup_outcome backup;
+  const auto has_driver = [](const device_record& device) { return device.has_driver; };
+  if (store) {
+    const install_backup_place place{u"backup.xml", settings->backup_path, local_date_text()};
+    backup = back_up_before_installing(*store, place, devices, entry.link);
+  } else if (std::any_of(devices.begin(), devices.end(), has_driver)) {
+    backup.state = install_backup_state::failed;
+    backup.problem = "this build has no driver store of its own; give --system-root DIR";
+  }
+  report.backup_state = install_backup_state_name(backup.state);
+  report.backup_archives = backup.archives;
+  report.backup_problem = backup.problem;
+  if (backup.state == install_backup_state::failed) {
+    return fail("the drivers in use could not be backed up: " + backup.problem +
+                    "; nothing was installed (--no-backup installs without a backup)",
+                exit_code::backup_failed);
+  }
+  return exit_code::success;
+}
+
 }  // namespace
 
-int run_system_change(const batch_entry& entry, context& shared) {
+int run_system_change(const batch_entry& entry, context& shared, const install_report* backup) {
   const process_rights rights = shared.elevator.rights();
   if (rights == process_rights::cannot_elevate) {
     return fail("installing drivers needs administrator rights, and this user cannot get them");
@@ -82,6 +159,11 @@ int run_system_change(const batch_entry& entry, context& shared) {
   // An extraction names its folder (a refused setup program's too).
   if (entry.what == batch_entry::kind::package) json.key("extracted").value(!outcome.report.folder.empty());
   install_report report = outcome.report;
+  if (backup) {
+    report.backup_state = backup->backup_state;
+    report.backup_archives = backup->backup_archives;
+    report.backup_problem = backup->backup_problem;
+  }
   // Where it would have gone, for a download that is no archive.
   if (report.folder.empty() && entry.what == batch_entry::kind::package) {
     report.folder = extraction_folder(entry.path, platform::parent_folder(entry.path));
@@ -102,6 +184,8 @@ int run_system_change(const batch_entry& entry, context& shared) {
 int run_install(const arguments& args, context& shared) {
   std::string package, minisig_file;
   batch_entry entry;
+  backup_source backup_from;
+  bool no_backup = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const bool has_value = i + 1 < args.size();
     if (args[i] == "--inf" && has_value) {
@@ -118,6 +202,12 @@ int run_install(const arguments& args, context& shared) {
       i += 3;
     } else if (args[i] == "--force") {
       entry.force = true;
+    } else if (args[i] == "--no-backup") {
+      no_backup = true;
+    } else if (args[i] == "--devices" && has_value) {
+      backup_from.devices_file = args[++i];
+    } else if (args[i] == "--system-root" && has_value) {
+      backup_from.system_root = args[++i];
     } else if (package.empty() && args[i].rfind("--", 0) != 0) {
       package = args[i];
     } else {
@@ -138,7 +228,12 @@ int run_install(const arguments& args, context& shared) {
   entry.signed_name = entry.link.empty() ? utf16_to_utf8(platform::file_name_part(entry.path))
                                          : package_file_name(entry.link);
   if (!take_system_snapshot(shared)) return exit_code::failed;
-  return run_system_change(entry, shared);
+  install_report backup;
+  backup.backup_state = "skipped";
+  if (!no_backup) {
+    if (const int exit = back_up_replaced_drivers(entry, backup_from, shared, backup)) return exit;
+  }
+  return run_system_change(entry, shared, &backup);
 }
 
 }  // namespace quillary::cli

@@ -19,7 +19,10 @@
 #include <string>
 #include <thread>
 
+#include <vector>
+
 #include "base/sha256.h"
+#include "devices/device_record.h"
 #include "download/package_signature.h"
 #include "download/restore_point_batch.h"
 #include "download/thread_call.h"
@@ -139,6 +142,14 @@ struct install_report {
   // Why the package is not the one offered (its INF missing, or another
   // DriverVer), in English; empty when it is.
   std::string offer_mismatch;
+  // The backup of the drivers the package replaces, made by the user's
+  // process before anything else: "made", "not_needed", "failed" (the user
+  // chose to install anyway), "skipped" (the command line's --no-backup),
+  // or empty when none was asked for; the
+  // archives it made in the backup folder, and why it failed.
+  std::string backup_state;
+  std::vector<std::u16string> backup_archives;
+  std::string backup_problem;
 };
 
 // pnputil's codes for drivers it installed (0, and 3010 or 1641 with a
@@ -167,6 +178,9 @@ struct install_job {
   signed_offer signature;
   std::u16string download_folder;
   std::u16string package_name;  // the title the user knows the package by
+  // The devices the package is for, as the scan found them: the drivers
+  // they have now are backed up before it is installed.
+  std::vector<device_record> devices;
   // The digest the download was checked against, when the offer named one:
   // the package is installed only while it still gives it.
   std::optional<sha256_digest> expected_digest;

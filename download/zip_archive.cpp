@@ -65,20 +65,27 @@ bool can_decode(const unz_file_info64& info) {
 // the size nor the checksum. The copy then checks the checksum itself.
 constexpr ZPOS64_T size_placeholder = 0xFFFFFFFF;
 
-// Copies the open entry into the file; false on a read or write failure,
-// or when the data ends before the size the archive gives (minizip checks
-// the checksum only of an entry read to that size).
-bool copy_entry(void* handle, zip_access::file_c& out, char* buffer, const unz_file_info64& info) {
+// Reads the open entry to its end, handing each piece to `sink`; false on
+// a read failure, when the sink refuses a piece, or when the data ends
+// before the size the archive gives (minizip checks the checksum only of
+// an entry read to that size).
+template <typename sink_t>
+bool read_entry_data(void* handle, char* buffer, const unz_file_info64& info, sink_t&& sink) {
   const bool own_check = info.uncompressed_size == size_placeholder;
   uLong crc = crc32(0, nullptr, 0);
   uint64_t total = 0;
   for (;;) {
     const int got = unzReadCurrentFile(handle, buffer, extract_buffer_size);
     if (got == 0) return own_check ? crc == info.crc : total == info.uncompressed_size;
-    if (got < 0 || !out.write(buffer, static_cast<size_t>(got))) return false;
+    if (got < 0 || !sink(buffer, static_cast<size_t>(got))) return false;
     if (own_check) crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer), static_cast<uInt>(got));
     total += static_cast<unsigned>(got);
   }
+}
+
+// Copies the open entry into the file.
+bool copy_entry(void* handle, zip_access::file_c& out, char* buffer, const unz_file_info64& info) {
+  return read_entry_data(handle, buffer, info, [&](const char* data, size_t size) { return out.write(data, size); });
 }
 
 }  // namespace
@@ -141,6 +148,62 @@ outcome unzip_archive_c::extract_entries(const std::u16string& folder, bool with
     }
   }
   return outcome::done();
+}
+
+zip_reading unzip_archive_c::read_all(const zip_entry_sink& sink) {
+  zip_reading reading;
+  if (!handle_) {
+    reading.result = outcome::failed(zip_failed, "no archive is open");
+    return reading;
+  }
+  unz_global_info64 global;
+  if (const int result = unzGetGlobalInfo64(handle_, &global); result != UNZ_OK) {
+    reading.result = outcome::failed(result, "the archive's directory cannot be read");
+    return reading;
+  }
+  unzGoToFirstFile(handle_);
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[extract_buffer_size]);
+  if (!buffer) {
+    reading.result = outcome::failed(UNZ_INTERNALERROR, "no memory to read the archive");
+    return reading;
+  }
+  for (ZPOS64_T i = 0; i < global.number_entry; ++i) {
+    if (read_current(sink, buffer.get(), reading) == step::stop) {
+      reading.damaged = true;
+      break;
+    }
+    if (i + 1 < global.number_entry && unzGoToNextFile(handle_) != UNZ_OK) {
+      // Fewer entries than the archive announces, or a directory that
+      // cannot be walked on: what follows cannot be vouched for.
+      reading.damaged = true;
+      break;
+    }
+  }
+  reading.result = outcome::done();
+  return reading;
+}
+
+unzip_archive_c::step unzip_archive_c::read_current(const zip_entry_sink& sink, char* buffer, zip_reading& reading) {
+  unz_file_info64 info;
+  if (unzGetCurrentFileInfo64(handle_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return step::stop;
+  std::string raw_name(info.size_filename + 1, '\0');
+  if (unzGetCurrentFileInfo64(handle_, &info, raw_name.data(), static_cast<uLong>(raw_name.size()), nullptr, 0,
+                              nullptr, 0) != UNZ_OK) {
+    return step::stop;
+  }
+  raw_name.resize(info.size_filename);
+  const std::u16string name = decode_entry_name(raw_name, info.flag);
+  reading.damaged_entry = name;
+  if (!can_decode(info) || unzOpenCurrentFile(handle_) != UNZ_OK) return step::stop;
+  const auto take = sink ? sink(name) : nullptr;
+  const bool whole = read_entry_data(handle_, buffer, info, [&](const char* data, size_t size) {
+    return !take || take(data, size);
+  });
+  // Closing the entry is where minizip compares the checksum.
+  if (unzCloseCurrentFile(handle_) != UNZ_OK || !whole) return step::stop;
+  reading.damaged_entry.clear();
+  ++reading.entries;
+  return step::next;
 }
 
 unzip_archive_c::step unzip_archive_c::extract_current(const std::u16string& folder, bool without_folders,

@@ -8,7 +8,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "app/outcome.h"
 
@@ -35,6 +37,24 @@ struct zip_extraction {
   bool complete() const { return result.ok() && !stopped_early && skipped_unsafe == 0; }
 };
 
+// What reading every entry of an archive found.
+struct zip_reading {
+  // Done, or why the archive could not be walked.
+  outcome result;
+  size_t entries = 0;  // entries read whole with the checksum they were written with
+  // An entry could not be read whole, was encrypted or packed in a way we
+  // do not decode, or did not give its checksum; or entries were missing.
+  bool damaged = false;
+  // The first damaged entry's name, for telling the user.
+  std::u16string damaged_entry;
+
+  bool complete() const { return result.ok() && !damaged; }
+};
+
+// Given each entry's name (as extraction decodes it) before its data is
+// read: where its bytes go, or null when they are only to be checked.
+using zip_entry_sink = std::function<std::function<bool(const char* data, size_t size)>(const std::u16string& name)>;
+
 // Reads an archive and extracts it below a folder.
 class unzip_archive_c {
  public:
@@ -60,10 +80,15 @@ class unzip_archive_c {
   // streams, device names) are skipped and counted.
   zip_extraction extract_all(const std::u16string& folder, bool without_folders = false, bool overwrite = false);
 
+  // Reads every entry to its end and checks its checksum, writing nothing
+  // (a sink may keep what it is given). Stops at the first damaged entry.
+  zip_reading read_all(const zip_entry_sink& sink = nullptr);
+
   void close();
 
  private:
   enum class step { next, stop };
+  step read_current(const zip_entry_sink& sink, char* buffer, zip_reading& reading);
   outcome extract_entries(const std::u16string& folder, bool without_folders, bool overwrite, zip_extraction& out);
   step extract_current(const std::u16string& folder, bool without_folders, bool overwrite, char* buffer,
                        zip_extraction& extraction);

@@ -24,6 +24,10 @@ constexpr UINT UM_INSTALLATIONS_ENDED = WM_USER + 10;
 // From a page to the main window: the user hid updates or showed them
 // again (ui_context::hidden); the pages get the scan's result anew.
 constexpr UINT UM_HIDDEN_CHANGED = WM_USER + 11;
+// Sent from an installation batch's thread to the download page when the
+// drivers a package replaces could not be backed up: 1 when the user
+// chooses to install all the same. A page that is gone answers 0: No.
+constexpr UINT UM_ASK_INSTALL_WITHOUT_BACKUP = WM_USER + 12;
 
 // The main window's title, by which a second instance finds it.
 inline constexpr wchar_t main_window_title[] = L"Quillary";

@@ -50,6 +50,8 @@ const char* const message_keys[] = {
     "download_setup_warning", "download_setup_damaged", "download_setup_failed",
     "download_setup_declined", "download_setup_elevation_failed", "download_setup_signature",
     "download_setup_mismatch", "download_setup_blocked", "download_setup_untrusted",
+    "download_backup_failed", "download_rollback_question", "download_rollback_done",
+    "download_rollback_no_backup", "download_rollback_failed",
     "restore_point_reused", "restore_point_reused_undated", "restore_point_unknown",
     "restore_point_not_supported", "restore_point_protection_off", "restore_point_safe_mode",
     "restore_point_disk_full", "restore_point_busy", "restore_point_refused"};

@@ -166,6 +166,17 @@ TEST(message_window, a_question_answers_yes_no_and_closed) {
             message_answer::no);
 }
 
+// Enter is what a hurried user presses: in a cautious question it must
+// answer No, while Yes stays a click away.
+TEST(message_window, a_cautious_question_answers_no_to_enter) {
+  EXPECT_EQ(run_box(message_kind::cautious_question, [](HWND box, box_view&) { press_key(box, VK_RETURN); }),
+            message_answer::no);
+  EXPECT_EQ(run_box(message_kind::question, [](HWND box, box_view&) { press_key(box, VK_RETURN); }),
+            message_answer::yes);
+  EXPECT_EQ(run_box(message_kind::cautious_question, [](HWND box, box_view&) { click_item(box, 1); }),
+            message_answer::yes);
+}
+
 TEST(message_window, a_retry_box_offers_cancel_and_retry) {
   box_view view;
   EXPECT_EQ(run_box(message_kind::retry, [](HWND box, box_view&) { click_item(box, 1); }, &view),

@@ -350,6 +350,7 @@ void download_window_c::download_all() {
   if (jobs.empty()) return;
   batch_runner runner = page_batch_runner(handle(), context_);
   runner.on_end = installations_ended_notice(handle());
+  runner.backup = install_backup_step_for(context_, handle());
   if (start_install_batch(jobs, runner)) {
     for (download_panel_c* panel : watching) panel->watch_job();
   } else {
@@ -376,6 +377,11 @@ bool download_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lpara
       result = reinterpret_cast<LRESULT>(header_brush_.get());
       return true;
     }
+    case UM_ASK_INSTALL_WITHOUT_BACKUP:
+      // From an installation batch's thread, which waits for the answer.
+      result = show_message(GetAncestor(handle(), GA_ROOT), text_of("download_backup_failed"),
+                            message_kind::cautious_question) == message_answer::yes;
+      return true;
     case UM_CHECK_ALL:
       for (const auto& panel : list_.panels()) panel->set_checked_from_bar(wparam != 0);
       return true;

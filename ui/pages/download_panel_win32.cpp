@@ -214,6 +214,7 @@ void download_panel_c::start_installation() {
   if (!job) return;
   batch_runner runner = page_batch_runner(handle(), *context_.program);
   runner.on_end = installations_ended_notice(context_.page);
+  runner.backup = install_backup_step_for(*context_.program, context_.page);
   if (start_install_batch({job}, runner)) {
     watch_job();
   } else {
@@ -234,6 +235,9 @@ std::shared_ptr<install_job> download_panel_c::prepared_job() {
   job_->signature = session_->offer_signature();
   job_->download_folder = context_.program->settings.values().active_download_path;
   job_->package_name = group_.item ? std::u16string(group_.item->text(update_item::title)) : u"";
+  // What they have now is backed up before the package goes in.
+  job_->devices.clear();
+  for (const offered_device* device : group_.devices) job_->devices.push_back(*device);
   job_->shell = context_.shell;
   job_->authenticode = context_.authenticode;
   job_->system = installer_system_of(context_.program->system.snapshot());
@@ -266,6 +270,8 @@ void download_panel_c::report_installation_end() {
   // Nothing was started; the user must know why, once for what the whole
   // batch shares (a declined prompt, a companion that did not run).
   const int result = job_->call.result;
+  // The user chose it, answering the question about the backup.
+  if (result == backup_declined) return;
   // Not the package its publisher signed: it goes, as a download that fails
   // its check does, and the panel says so in its state.
   if (result == signature_refused && session_) session_->refuse_installation(job_->report.signature);

@@ -1,6 +1,9 @@
 #include "ui/pages/system_change_win32.h"
 
 #include "app/program_folder.h"
+#include "app/settings.h"
+#include "app/system_info.h"
+#include "backup/backup_catalogue.h"
 #include "download/download_session.h"
 #include "platform/files.h"
 #include "ui/ui_context.h"
@@ -19,6 +22,18 @@ batch_runner page_batch_runner(HWND owner, const ui_context& context) {
   // against, once more just before they are extracted.
   runner.trust = context.downloads.trust();
   return runner;
+}
+
+std::shared_ptr<install_backup_step> install_backup_step_for(const ui_context& context, HWND page) {
+  if (!context.driver_store) return nullptr;
+  auto step = std::make_shared<install_backup_step>(install_backup_step{
+      *context.driver_store,
+      {platform::join_path(context.system.snapshot().working_folder, u"backup.xml"),
+       context.settings.values().backup_path, local_date_text()},
+      [page](const install_job&, const install_backup_outcome&) {
+        return SendMessageW(page, UM_ASK_INSTALL_WITHOUT_BACKUP, 0, 0) == 1;
+      }});
+  return step;
 }
 
 std::function<void()> installations_ended_notice(HWND page) {

@@ -10,6 +10,9 @@ enum class message_kind {
   warning,   // OK
   failure,   // OK
   question,  // No, Yes
+  // A question whose safe answer is No: No is the default button, so Enter
+  // answers No.
+  cautious_question,
   retry,     // a failure that may be tried again: Cancel, Retry
 };
 
@@ -53,23 +56,29 @@ constexpr message_box_layout layout_for_message(message_kind kind) {
     case message_kind::note: return {353, 1, {{1, "btn_ok", 115}, {}}};
     case message_kind::warning: return {352, 1, {{1, "btn_ok", 115}, {}}};
     case message_kind::failure: return {351, 1, {{1, "btn_ok", 115}, {}}};
-    case message_kind::question: return {354, 2, {{2, "btn_no", 50}, {1, "btn_yes", 180}}};
+    case message_kind::question:
+    case message_kind::cautious_question: return {354, 2, {{2, "btn_no", 50}, {1, "btn_yes", 180}}};
     case message_kind::retry: return {351, 2, {{2, "btn_cancel", 50}, {1, "btn_retry", 180}}};
     default: return {0, 1, {{1, "btn_ok", 115}, {}}};
   }
 }
 
+constexpr bool is_question(message_kind kind) {
+  return kind == message_kind::question || kind == message_kind::cautious_question;
+}
+
 // The answer of a box of `kind` that ended with `item`: 1 for the first
-// choice (OK, Yes, Retry; Enter), 2 for the second (No, Cancel; Escape), 0
+// choice (OK, Yes, Retry; Enter, but in a cautious question), 2 for the
+// second (No, Cancel; Escape), 0
 // for the caption's close button; anything else means it never showed.
 constexpr message_answer answer_for_item(message_kind kind, int item) {
   switch (item) {
     case 0: return message_answer::closed;
     case 1:
-      if (kind == message_kind::question) return message_answer::yes;
+      if (is_question(kind)) return message_answer::yes;
       if (kind == message_kind::retry) return message_answer::retry;
       return message_answer::ok;
-    case 2: return kind == message_kind::question ? message_answer::no : message_answer::cancel;
+    case 2: return is_question(kind) ? message_answer::no : message_answer::cancel;
     default: return message_answer::not_shown;
   }
 }

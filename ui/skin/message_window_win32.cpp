@@ -169,7 +169,14 @@ bool message_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam
   switch (message) {
     case WM_INITDIALOG:
       initialise();
-      result = TRUE;  // the system focuses the default button
+      if (kind_ == message_kind::cautious_question) {
+        // No becomes the default: Enter, and the focus, are on it.
+        SendMessageW(handle(), DM_SETDEFID, IDCANCEL, 0);
+        SetFocus(GetDlgItem(handle(), IDCANCEL));
+        result = FALSE;
+      } else {
+        result = TRUE;  // the system focuses the default button
+      }
       return true;
     default:
       return false;
