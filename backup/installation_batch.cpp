@@ -19,7 +19,12 @@ namespace {
 constexpr int batch_format = 1;
 
 const char* kind_name(batch_entry::kind kind) {
-  return kind == batch_entry::kind::package ? "package" : "backup_archive";
+  switch (kind) {
+    case batch_entry::kind::package: return "package";
+    case batch_entry::kind::backup_archive: return "backup_archive";
+    case batch_entry::kind::rollback: return "rollback";
+  }
+  return "package";
 }
 
 // A path the companion may act on: whole, absolute, in one piece. Anything
@@ -69,6 +74,8 @@ bool read_entry(const json_value& object, batch_entry& entry, std::string& error
     entry.what = batch_entry::kind::package;
   } else if (kind == "backup_archive") {
     entry.what = batch_entry::kind::backup_archive;
+  } else if (kind == "rollback") {
+    entry.what = batch_entry::kind::rollback;
   } else {
     error = "unknown entry kind \"" + kind + "\"";
     return false;
@@ -109,6 +116,15 @@ bool read_entry(const json_value& object, batch_entry& entry, std::string& error
   text_member(object, "link", entry.link);
   if (text_member(object, "name", name)) entry.name = utf8_to_utf16(name);
   bool_member(object, "force", entry.force);
+  if (const json_value* devices = object.find("devices"); devices && devices->is_array()) {
+    for (const auto& id : devices->items()) {
+      if (!id.is_string()) {
+        error = "a device ID is not text";
+        return false;
+      }
+      entry.device_ids.push_back(utf8_to_utf16(id.text()));
+    }
+  }
   return true;
 }
 
@@ -295,6 +311,9 @@ std::string batch_text(const std::vector<batch_entry>& entries) {
     json.key("link").value(entry.link);
     json.key("name").value(entry.name);
     json.key("force").value(entry.force);
+    json.key("devices").begin_array();
+    for (const auto& id : entry.device_ids) json.value(id);
+    json.end_array();
     json.end_object();
   }
   json.end_array();
@@ -346,6 +365,10 @@ void write_outcome_fields(json_writer_c& json, int result, const install_report&
   json.key("signature").value(verdict_name(report.signature));
   if (result == signature_refused) json.key("signature_problem").value(describe(report.signature));
   if (!report.offer_mismatch.empty()) json.key("offer_mismatch").value(report.offer_mismatch);
+  if (!report.rollback_route.empty()) {
+    json.key("rollback_route").value(report.rollback_route);
+    json.key("link_removed").value(report.link_removed);
+  }
   // Made by the user's process before the batch, never by the companion.
   if (!report.backup_state.empty()) {
     json.key("backup").begin_object();
@@ -386,6 +409,8 @@ bool read_outcome(const json_value& object, entry_outcome& out) {
     report.signature = signature_verdict_from_name(text).value_or(signature_verdict::malformed);
   }
   text_member(object, "offer_mismatch", report.offer_mismatch);
+  text_member(object, "rollback_route", report.rollback_route);
+  bool_member(object, "link_removed", report.link_removed);
   return true;
 }
 
@@ -422,6 +447,45 @@ bool sha256_of_file(const std::u16string& path, sha256_digest& out) {
   return read;
 }
 
+namespace {
+
+// The backup archive, unpacked fresh and installed forced, as a restore.
+entry_outcome restore_here(const batch_entry& entry, const local_installation& here) {
+  entry_outcome outcome;
+  restore_request request;
+  request.archive = platform::file_name_part(entry.path);
+  request.busy = 1;
+  request.system = here.system;
+  outcome.result = restore_archive(request, platform::parent_folder(entry.path), *here.shell, *here.restore_points);
+  outcome.report = request.report;
+  return outcome;
+}
+
+// Windows' own roll back where it has the earlier driver of every device,
+// else the backup; then the link goes, once the earlier drivers are back
+// (or their installer started).
+entry_outcome roll_back_here(const batch_entry& entry, const local_installation& here) {
+  bool by_windows = here.rollback && !entry.device_ids.empty();
+  for (const auto& id : entry.device_ids) {
+    if (!by_windows) break;
+    by_windows = here.rollback->roll_back(id).answer == rollback_answer::rolled_back;
+  }
+  entry_outcome outcome;
+  if (by_windows) {
+    outcome.result = 0;
+  } else {
+    outcome = restore_here(entry, here);
+  }
+  outcome.report.rollback_route = by_windows ? "windows" : "backup";
+  const bool done = by_windows || installation_started(outcome.result, outcome.report);
+  if (done && !here.setup_dat.empty() && !entry.link.empty()) {
+    remove_installed_link(here.setup_dat, entry.link, outcome.report.link_removed);
+  }
+  return outcome;
+}
+
+}  // namespace
+
 entry_outcome run_entry_here(const batch_entry& entry, const local_installation& here) {
   entry_outcome outcome;
   if (entry.what == batch_entry::kind::package && here.blocked && rule_blocking_link(*here.blocked, entry.link)) {
@@ -455,15 +519,8 @@ entry_outcome run_entry_here(const batch_entry& entry, const local_installation&
       }
     }
   }
-  if (entry.what == batch_entry::kind::backup_archive) {
-    restore_request request;
-    request.archive = platform::file_name_part(entry.path);
-    request.busy = 1;
-    request.system = here.system;
-    outcome.result = restore_archive(request, platform::parent_folder(entry.path), *here.shell, *here.restore_points);
-    outcome.report = request.report;
-    return outcome;
-  }
+  if (entry.what == batch_entry::kind::rollback) return roll_back_here(entry, here);
+  if (entry.what == batch_entry::kind::backup_archive) return restore_here(entry, here);
   install_job job;
   job.package_path = entry.path;
   job.inf_paths = entry.inf_paths;

@@ -22,6 +22,7 @@
 #include "base/sha256.h"
 #include "download/installation.h"
 #include "service/offer_rules.h"
+#include "platform/driver_rollback.h"
 #include "platform/elevation.h"
 
 namespace quillary {
@@ -31,7 +32,10 @@ class json_writer_c;
 
 // One installation of a batch.
 struct batch_entry {
-  enum class kind { package, backup_archive };
+  // A roll back: the archive is a backup made before the package of `link`
+  // was installed; its devices get their earlier drivers back, and the
+  // link leaves the list of installed packages.
+  enum class kind { package, backup_archive, rollback };
   kind what = kind::package;
   std::u16string path;  // the package or the backup archive, a full path
   // What its bytes must give: the digest the download was checked against,
@@ -49,6 +53,8 @@ struct batch_entry {
   std::string link;                    // recorded in setup.dat once an installation started
   std::u16string name;                 // the title that names the restore point
   bool force = false;
+  // Roll backs only: the devices Windows' own roll back is asked for first.
+  std::vector<std::u16string> device_ids;
 };
 
 std::string batch_text(const std::vector<batch_entry>& entries);
@@ -119,6 +125,9 @@ struct local_installation {
   // The machine policy's blocks, as this process read them: a package
   // whose link one names is not installed (none: nothing is checked).
   const package_blocks* blocked = nullptr;
+  // Windows' own roll back, tried before a backup is restored (none: the
+  // backup is restored).
+  driver_rollback_i* rollback = nullptr;
 };
 entry_outcome run_entry_here(const batch_entry& entry, const local_installation& here);
 

@@ -42,6 +42,9 @@ constexpr int blocked = 10;
 // install: the drivers the package replaces could not be backed up (and
 // --no-backup was not given); nothing was installed
 constexpr int backup_failed = 11;
+// rollback: the installation cannot be undone (not installed from here, no
+// backup made before it, or that backup is damaged); nothing was changed
+constexpr int rollback_refused = 12;
 }  // namespace exit_code
 
 // Arguments after the command name, as UTF-8.
@@ -75,6 +78,7 @@ int run_install(const arguments& args, context& shared);
 int run_catalogue(const arguments& args, context& shared);
 int run_backup(const arguments& args, context& shared);
 int run_restore(const arguments& args, context& shared);
+int run_rollback(const arguments& args, context& shared);
 int run_batch_file(const arguments& args, context& shared);
 int run_zip(const arguments& args, context& shared);
 int run_unzip(const arguments& args, context& shared);

@@ -136,6 +136,15 @@ constexpr char usage_text[] =
     "             prompt (an administrator's credentials for a standard user),\n"
     "             and print what it did (\"elevated_companion\": true); exit\n"
     "             code 5 when the prompt is declined (nothing is installed)\n"
+    "  rollback LINK\n"
+    "             undoes the installation of the package of LINK made from\n"
+    "             here: each device gets back its earlier driver, by Windows'\n"
+    "             own roll back (DiRollbackDriver) where Windows kept it, else\n"
+    "             from the backup made before the installation (forced), and\n"
+    "             LINK leaves setup.dat so that the next scan offers it again;\n"
+    "             the JSON of restore per backup, with \"rollback_route\" and\n"
+    "             \"link_removed\". Exit code 12, with nothing changed, when it\n"
+    "             cannot be done\n"
     "  run-batch BATCH --sha256 HEX\n"
     "             the elevated companion: installs and restores the entries\n"
     "             of a batch the program wrote (the batch must give HEX, and\n"
@@ -162,7 +171,9 @@ constexpr char usage_text[] =
     "  10 download, install: the machine policy blocks the package's link;\n"
     "     nothing was fetched or installed\n"
     "  11 install: the drivers the package replaces could not be backed up;\n"
-    "     nothing was installed\n";
+    "     nothing was installed\n"
+    "  12 rollback: the installation cannot be undone (not installed from\n"
+    "     here, or no sound backup made before it); nothing was changed\n";
 
 }  // namespace
 
@@ -262,7 +273,7 @@ int main(const std::vector<std::string>& argv, elevator_i& elevator, authenticod
   const std::map<std::string, int (*)(const arguments&, context&)> commands = {
       {"sysinfo", run_sysinfo},     {"settings", run_settings}, {"scan", run_scan},
       {"query", run_query},         {"download", run_download}, {"install", run_install},
-      {"catalogue", run_catalogue}, {"backup", run_backup},     {"restore", run_restore},
+      {"catalogue", run_catalogue}, {"backup", run_backup},     {"restore", run_restore}, {"rollback", run_rollback},
       {"run-batch", run_batch_file}, {"zip", run_zip},          {"unzip", run_unzip},
       {"hidden", run_hidden},       {"hide", run_hide},         {"show", run_show},
   };

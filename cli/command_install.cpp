@@ -130,8 +130,15 @@ int run_system_change(const batch_entry& entry, context& shared, const install_r
   // Checked against this process's own keys (a companion reads its own).
   const auto trust = read_signature_trust();
   const package_blocks blocked = read_policy_blocks();
-  const local_installation here{&shell,         &restore_points, u"setup.dat", trust.get(), &shared.authenticode,
-                                installer_system_of(shared.system.snapshot()), &blocked};
+  const auto rollback = system_driver_rollback();
+  const local_installation here{&shell,
+                                &restore_points,
+                                u"setup.dat",
+                                trust.get(),
+                                &shared.authenticode,
+                                installer_system_of(shared.system.snapshot()),
+                                &blocked,
+                                rollback.get()};
   const companion_place companion{platform::module_file_path(), platform::temp_folder()};
   const batch_run run = run_batch({entry}, shared.elevator, companion, here, 0);
   const entry_outcome& outcome = run.outcomes.front();
@@ -149,7 +156,8 @@ int run_system_change(const batch_entry& entry, context& shared, const install_r
     return fail(outcome.report.offer_mismatch + "; nothing was installed", exit_code::offer_mismatch);
   }
   if (const std::string reason = reason_nothing_started(outcome.result); !reason.empty()) return fail(reason);
-  if (!entry.link.empty() && installation_started(outcome.result, outcome.report) && !outcome.report.link_recorded) {
+  if (entry.what == batch_entry::kind::package && !entry.link.empty() &&
+      installation_started(outcome.result, outcome.report) && !outcome.report.link_recorded) {
     return fail("cannot record the link in setup.dat");
   }
 
@@ -158,6 +166,7 @@ int run_system_change(const batch_entry& entry, context& shared, const install_r
   json.key("elevated_companion").value(run.prompted);
   // An extraction names its folder (a refused setup program's too).
   if (entry.what == batch_entry::kind::package) json.key("extracted").value(!outcome.report.folder.empty());
+  if (entry.what == batch_entry::kind::rollback) json.key("archive").value(entry.path);
   install_report report = outcome.report;
   if (backup) {
     report.backup_state = backup->backup_state;

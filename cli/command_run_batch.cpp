@@ -58,8 +58,15 @@ int run_batch_file(const arguments& args, context& shared) {
   json.key("entries").begin_array();
   for (const auto& entry : entries) {
     reporting_shell_c shell;
-    const local_installation here{&shell,         &restore_points, u"setup.dat", trust.get(), &shared.authenticode,
-                                  installer_system_of(shared.system.snapshot()), &blocked};
+    const auto rollback = system_driver_rollback();
+    const local_installation here{&shell,
+                                  &restore_points,
+                                  u"setup.dat",
+                                  trust.get(),
+                                  &shared.authenticode,
+                                  installer_system_of(shared.system.snapshot()),
+                                  &blocked,
+                                  rollback.get()};
     // Every entry of a batch has its digest: run_entry_here installs the
     // file only while it gives it, held against writers.
     entry_outcome outcome;

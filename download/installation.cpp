@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "app/system_info.h"
+#include "base/ascii_text.h"
 #include "download/offer_agreement.h"
 #include "download/package_extraction.h"
 #include "platform/files.h"
@@ -352,14 +353,56 @@ bool installation_started(int result, const install_report& report) {
   return run.started && (!run.waited || pnputil_installed(run.exit_code));
 }
 
-bool record_installed_link(const std::u16string& setup_dat, const std::string& link) {
+namespace {
+// Jobs, and a roll back, may change the list at once: one at a time.
+std::mutex& setup_dat_writer() {
   static std::mutex one_writer;
-  const std::lock_guard<std::mutex> hold(one_writer);
+  return one_writer;
+}
+}  // namespace
+
+bool record_installed_link(const std::u16string& setup_dat, const std::string& link) {
+  const std::lock_guard<std::mutex> hold(setup_dat_writer());
   std::FILE* file = platform::open_file(setup_dat, "ab");
   if (!file) return false;
   const std::string line = link + "\r\n";
   const bool written = std::fwrite(line.data(), 1, line.size(), file) == line.size();
   return std::fclose(file) == 0 && written;
+}
+
+bool remove_installed_link(const std::u16string& setup_dat, const std::string& link, bool& removed) {
+  removed = false;
+  const std::lock_guard<std::mutex> hold(setup_dat_writer());
+  std::string bytes;
+  if (!platform::file_exists(setup_dat)) return true;
+  if (!platform::read_whole_file(setup_dat, bytes)) return false;
+  // Every line that names the link goes, as the scan reads lines (blanks
+  // around them do not count); every other line stays as it was.
+  std::string kept;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t end = bytes.find('\n', start);
+    end = end == std::string::npos ? bytes.size() : end + 1;
+    const std::string_view line(bytes.data() + start, end - start);
+    if (trim_blanks(line) == link) {
+      removed = true;
+    } else {
+      kept.append(line);
+    }
+    start = end;
+  }
+  if (!removed) return true;
+  // Written beside it and put in place: a failure leaves the list whole.
+  const std::u16string temporary = setup_dat + u".tmp";
+  std::FILE* file = platform::open_file(temporary, "wb");
+  if (!file) return false;
+  const bool written = std::fwrite(kept.data(), 1, kept.size(), file) == kept.size();
+  if (std::fclose(file) != 0 || !written || !platform::replace_file(temporary, setup_dat)) {
+    platform::remove_file(temporary);
+    removed = false;
+    return false;
+  }
+  return true;
 }
 
 bool start_install_job(const std::shared_ptr<install_job>& job) {

@@ -150,6 +150,11 @@ struct install_report {
   std::string backup_state;
   std::vector<std::u16string> backup_archives;
   std::string backup_problem;
+  // A roll back: how the earlier drivers came back ("windows": Windows' own
+  // roll back; "backup": the backup restored), and whether the link left
+  // the list of installed packages.
+  std::string rollback_route;
+  bool link_removed = false;
 };
 
 // pnputil's codes for drivers it installed (0, and 3010 or 1641 with a
@@ -280,6 +285,12 @@ int install_job_run(void* job);
 // Appends a package link to the list of installed packages ("setup.dat").
 // Jobs of several packages may end at once: one line is written at a time.
 bool record_installed_link(const std::u16string& setup_dat, const std::string& link);
+
+// Takes every line of the link out of the list of installed packages, so
+// that the next scan offers the package again. False when the list could
+// not be read or written (it is then as it was); `removed` tells whether
+// the link was there.
+bool remove_installed_link(const std::u16string& setup_dat, const std::string& link, bool& removed);
 
 // Starts the job on a thread of its own (shared ownership keeps the job as
 // long as the thread runs). False when it is busy or no thread can be made.
