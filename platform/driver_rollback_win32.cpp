@@ -3,6 +3,7 @@
 #include <cfgmgr32.h>
 
 #include "platform/driver_rollback.h"
+#include "platform/system.h"
 #include "platform/text.h"
 
 namespace quillary {
@@ -31,7 +32,11 @@ class system_rollback_c : public driver_rollback_i {
         library_ = LoadLibraryW((std::wstring(folder, length) + L"\\newdev.dll").c_str());
       }
     }
-    if (library_) routine_ = reinterpret_cast<rollback_routine>(GetProcAddress(library_, "DiRollbackDriver"));
+    // Wine exports the routine as a stub that ends the calling process:
+    // there Windows' own roll back is taken to be missing.
+    if (library_ && !platform::is_wine()) {
+      routine_ = reinterpret_cast<rollback_routine>(GetProcAddress(library_, "DiRollbackDriver"));
+    }
   }
   ~system_rollback_c() override {
     if (library_) FreeLibrary(library_);

@@ -164,6 +164,7 @@ enum resource_id : int {
   command_panel_action = 32792,
   command_panel_open_location = 32793,
   command_panel_hide = 32794,
+  command_panel_rollback = 32795,
 
   // --- Dialog templates and their controls ------------------------------------
   dialog_settings = 313,

@@ -28,6 +28,9 @@ constexpr UINT UM_HIDDEN_CHANGED = WM_USER + 11;
 // drivers a package replaces could not be backed up: 1 when the user
 // chooses to install all the same. A page that is gone answers 0: No.
 constexpr UINT UM_ASK_INSTALL_WITHOUT_BACKUP = WM_USER + 12;
+// Sent from a panel to the download page: undo the installation of the
+// package whose link (a std::string) lparam points to.
+constexpr UINT UM_ROLL_BACK = WM_USER + 13;
 
 // The main window's title, by which a second instance finds it.
 inline constexpr wchar_t main_window_title[] = L"Quillary";

@@ -11,7 +11,7 @@
 # panels scrolled to the end, and GDI and USER objects across 20 rebuilds.
 #
 # usage: download_page_test.sh WINDOWS_BIN NATIVE_BIN ART_DIR [SECTION...]
-# Sections: panels downloads install uac signatures hide objects large (all by default; large
+# Sections: panels downloads install undo uac signatures hide objects large (all by default; large
 # leaves 300 more devices in the prefix's device tree, so it comes last).
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/window_test.sh" download_page_test "$1"
@@ -19,7 +19,7 @@ native=$(cd "$2" && pwd)
 art=$(cd "$3" && pwd)
 shift 3
 sections=("$@")
-[ ${#sections[@]} -gt 0 ] || sections=(panels downloads install uac signatures hide objects large)
+[ ${#sections[@]} -gt 0 ] || sections=(panels downloads install undo uac signatures hide objects large)
 gui="$root/tests/gui"
 test_name=download_page_test
 source "$gui/program_test.sh"
@@ -41,6 +41,7 @@ hold="$work/install-hold"
 QUILLARY_TEST_INSTALL_HOLD=$(windows_path "$hold")
 downloads="$program/download"
 source "$gui/download_panels.sh"
+source "$gui/tree_page_test.sh"
 
 menu_escape() { probe key "" escape --class '#32768' >/dev/null; wait_until 5 no_menu; }
 remove_is_grey() { probe menu get Remove | grep -q '"grey": true'; }
@@ -258,6 +259,101 @@ section_install() {
   scan
   reveal update1.zip
   check "after the rescan the installed package is no longer needed" test "$(panel update1.zip pixel 6 30)" = '#F4F6FB'
+}
+
+# --- a verified backup before an installation, and its undoing ---------------------------
+backups_of() {  # backups_of PACKAGE: the archives backup.xml lists as made before it, one a line
+  # The catalogue's texts are in the ANSI code page whatever its declaration
+  # says: read as such.
+  python3 - "$program/backup.xml" "$(link_of "$1")" <<'PY'
+import re, sys
+try:
+    text = open(sys.argv[1], "rb").read().decode("cp1252", "replace")
+except OSError:
+    sys.exit(0)
+def texts(name, block):
+    return [m.group(1) or m.group(2) for m in
+            re.finditer(r"<%s>\s*(?:<!\[CDATA\[(.*?)\]\]>|([^<]*?))\s*</%s>" % (name, name), block, re.S)]
+for block in re.findall(r"<driver>(.*?)</driver>", text, re.S):
+    if sys.argv[2] in texts("made_way_for", block):
+        print(texts("file", block)[0])
+PY
+}
+backed_up_before() { [ -n "$(backups_of "$1")" ]; }
+archives_whole() {  # every archive made before PACKAGE reads back whole, and it has at least one
+  local archive any=
+  for archive in $(backups_of "$1"); do
+    python3 -c "import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).testzip() is not None)" \
+      "$program/backup/$archive" || return 1
+    any=1
+  done
+  [ -n "$any" ]
+}
+installer_calls() { grep -c "" "$program/dpinst-calls.txt" 2>/dev/null || echo 0; }
+rollback_is() { probe menu get "Undo this installation" | grep -q "\"grey\": $1"; }
+section_undo() {
+  serve "$work/mixed"
+  fresh_program
+  rm -rf "$program/backup" "$program/backup.xml"
+  action update1.zip
+  wait_until 20 is_state update1.zip complete
+  context_menu update1.zip
+  check "a package not installed cannot be undone" rollback_is true
+  menu_escape
+  action update1.zip
+  check "an installation backs up the drivers it replaces first: backup.xml lists them with its link" \
+    wait_until 20 backed_up_before update1.zip
+  check "... the two devices' drivers: one archive each" test "$(backups_of update1.zip | wc -l)" = 2
+  check "... each of which tests whole" archives_whole update1.zip
+  check "... before the installer starts" wait_until 20 grep -q "update1" "$program/dpinst-calls.txt"
+  no_restore_point_said && box_answer 1
+  nav Restore
+  check "the backups are on the restore page" wait_until 10 page_visible RestoreWindow
+  check "... two archives of its own" test "$(tree_query 'len(roots)')" -ge 2
+  nav Download
+  wait_until 10 on_page
+
+  context_menu update1.zip
+  check "an installed package can be undone" rollback_is false
+  menu_choose "Undo this installation"
+  check "undoing asks first" wait_until 10 box_up
+  check "... in its words" test "$(box_text)" = "$(language_text download_rollback_question)"
+  local calls
+  calls=$(installer_calls)
+  box_answer 1
+  check "... the backups go back in, forced" wait_until 20 test "$(installer_calls)" = $((calls + 2))
+  check "... from the backup folder" test "$(tail -n 2 "$program/dpinst-calls.txt" | grep -c '/F /PATH .*backup')" = 2
+  check "... and it says so" wait_until 20 box_up
+  check "... in its words" test "$(box_text)" = "$(language_text download_rollback_done)"
+  box_answer 1
+  check "the link leaves setup.dat" bash -c "! grep -qF '$(link_of update1.zip)' '$program/setup.dat'"
+  context_menu update1.zip
+  check "... and it can no longer be undone" rollback_is true
+  menu_escape
+  scan
+  reveal update1.zip
+  check "the next scan offers the package again" test "$(panel update1.zip pixel 6 30)" = '#FFFFFF'
+
+  # A backup that cannot be made: the folder lies below a file.
+  stop_program
+  touch "$work/in-the-way"
+  set_setting_text backup_path "$(windows_path "$work/in-the-way")\\backups"
+  start test
+  scan
+  action update2.zip
+  wait_until 20 is_state update2.zip complete
+  calls=$(installer_calls)
+  action update2.zip
+  check "a backup that fails asks whether to install anyway" wait_until 20 box_up
+  check "... in its words" test "$(box_text)" = "$(language_text download_backup_failed)"
+  probe key "" enter --class '#32770' >/dev/null
+  check "... Enter answers No" wait_until 10 no_box
+  sleep 1
+  check "... and No installs nothing" test "$(installer_calls)" = "$calls"
+  check "... nor records the link" bash -c "! grep -qF '$(link_of update2.zip)' '$program/setup.dat' 2>/dev/null"
+  check "... and says nothing more" no_box
+  stop_program
+  set_setting_text backup_path ""
 }
 
 # --- through UAC: the start of a filtered administrator ---------------------------------

@@ -22,6 +22,10 @@ cp "$bin/quillary.exe" "$bin/quillary-test.exe" "$bin/language.ini" "$program/"
 "$root/scripts/make-sample-catalogue" "$work/sample" >/dev/null || exit 1
 "$root/scripts/make-device-fixture" demo "$work/sample/catalogue.json" > "$work/demo-pc.json" || exit 1
 "$wine_run" "$bin/inject_devices.exe" "$(windows_path "$work/demo-pc.json")" >/dev/null || exit 1
+# The demo PC's drivers in the prefix's driver store, as Windows keeps them:
+# an installation backs them up first.
+python3 "$root/tests/tools/make_driver_store.py" "$work/demo-pc.json" \
+  "$("$wine_run" winepath -u 'C:\windows' 2>/dev/null)" || exit 1
 "$gui/make_update_catalogue.py" "$work/demo-pc.json" "$work/updates" 3 || exit 1
 
 service=

@@ -392,7 +392,7 @@ int wmain(int argc, wchar_t** argv) {
   check_icon(module, 128);
   check_icon(module, 373);
   check_menu(module, 333, {32775, 0, 32779, 32780, 0, 32781});
-  check_menu(module, 336, {32792, 32791, 32793, 32794, 0, 32789, 0, 32790});
+  check_menu(module, 336, {32792, 32791, 32793, 32794, 32795, 0, 32789, 0, 32790});
 
   const DWORD type = BS_TYPEMASK;
   check_dialog(module, 313, L"Settings",

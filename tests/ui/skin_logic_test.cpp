@@ -224,7 +224,7 @@ TEST(message_box_layout, icons_and_buttons_by_kind) {
 }
 
 TEST(message_box_layout, unknown_kinds_show_no_icon_and_only_ok) {
-  for (int kind : {5, 9, -1}) {
+  for (int kind : {static_cast<int>(message_kind::cautious_question) + 1, 9, -1}) {
     const auto layout = layout_for_message(static_cast<message_kind>(kind));
     EXPECT_EQ(layout.icon, 0);
     ASSERT_EQ(layout.button_count, 1);

@@ -4,6 +4,15 @@
 
 #include "app/hidden_updates.h"
 #include "app/language.h"
+#include "app/program_folder.h"
+#include "app/settings.h"
+#include "app/system_info.h"
+#include "backup/backup_catalogue.h"
+#include "platform/files.h"
+#include "platform/restore_point.h"
+#include "service/update_client.h"
+#include "ui/pages/system_change_text.h"
+#include "ui/window/post_to_window_win32.h"
 #include "platform/authenticode.h"
 #include "platform/shell.h"
 #include "platform/text.h"
@@ -358,6 +367,65 @@ void download_window_c::download_all() {
   }
 }
 
+void download_window_c::roll_back(const std::string& link) {
+  // One at a time.
+  if (rollback_job_.running()) return;
+  if (context_.elevator.rights() == process_rights::cannot_elevate) {
+    show_message(GetAncestor(handle(), GA_ROOT), text_of("download_setup_require"), message_kind::failure);
+    return;
+  }
+  const batch_runner runner = page_batch_runner(handle(), context_);
+  const std::u16string setup_dat = program_folder() + u"\\setup.dat";
+  const std::u16string catalogue_file = platform::join_path(context_.system.snapshot().working_folder, u"backup.xml");
+  const std::u16string backup_folder = context_.settings.values().backup_path;
+  shell_i* shell = &context_.shell;
+  const installer_system system = installer_system_of(context_.system.snapshot());
+  const bool started = rollback_job_.start(
+      [=] {
+        // The backups are read back whole before anything is asked for:
+        // a roll back that cannot be done changes nothing.
+        std::set<std::string> installed;
+        load_installed_links(setup_dat, installed);
+        backup_catalogue_c catalogue(catalogue_file, backup_folder);
+        catalogue.load();
+        const rollback_plan plan = plan_rollback(link, installed, catalogue, backup_folder);
+        rollback_outcome outcome;
+        outcome.refusal = plan.refusal;
+        if (plan.refusal != rollback_refusal::none) return outcome;
+        restore_point_batch_c restore_points(platform::system_restore_points());
+        const auto windows_rollback = system_driver_rollback();
+        const local_installation here{shell,   &restore_points, setup_dat, nullptr, nullptr,
+                                      system,  nullptr,         windows_rollback.get()};
+        outcome.outcomes = run_batch(plan.entries, *runner.elevator, runner.companion, here, runner.owner).outcomes;
+        return outcome;
+      },
+      post_to_window(handle(), rollback_done_message));
+  if (!started) show_message(GetAncestor(handle(), GA_ROOT), text_of("download_rollback_failed"), message_kind::failure);
+}
+
+void download_window_c::roll_back_ended(uint64_t run) {
+  const std::optional<rollback_outcome> outcome = rollback_job_.take(run);
+  if (!outcome) return;
+  HWND top = GetAncestor(handle(), GA_ROOT);
+  switch (outcome->refusal) {
+    case rollback_refusal::none: break;
+    case rollback_refusal::not_installed:
+    case rollback_refusal::no_backup:
+      show_message(top, text_of("download_rollback_no_backup"), message_kind::failure);
+      return;
+    case rollback_refusal::backup_damaged:
+      show_message(top, text_of("download_rollback_failed"), message_kind::failure);
+      return;
+  }
+  for (const auto& entry : outcome->outcomes) {
+    if (const char* key = system_change_failure_key(entry.result)) {
+      show_message(top, text_of(key), message_kind::failure);
+      return;
+    }
+  }
+  show_message(top, text_of("download_rollback_done"), message_kind::note);
+}
+
 bool download_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
   switch (message) {
     case WM_SHOWWINDOW:
@@ -377,6 +445,12 @@ bool download_window_c::handle_message(UINT message, WPARAM wparam, LPARAM lpara
       result = reinterpret_cast<LRESULT>(header_brush_.get());
       return true;
     }
+    case UM_ROLL_BACK:
+      roll_back(*reinterpret_cast<const std::string*>(lparam));
+      return true;
+    case rollback_done_message:
+      roll_back_ended(static_cast<uint64_t>(wparam));
+      return true;
     case UM_ASK_INSTALL_WITHOUT_BACKUP:
       // From an installation batch's thread, which waits for the answer.
       result = show_message(GetAncestor(handle(), GA_ROOT), text_of("download_backup_failed"),

@@ -17,6 +17,8 @@
 #include "ui/skin/pie_chart_win32.h"
 #include "ui/skin/skin_image_win32.h"
 #include "ui/ui_context.h"
+#include "backup/rollback.h"
+#include "ui/window/background_job.h"
 #include "ui/window/link_win32.h"
 #include "ui/window/window_win32.h"
 
@@ -55,7 +57,7 @@ class download_all_window_c : public window_c {
 
 class download_window_c : public window_c {
  public:
-  explicit download_window_c(ui_context& context) : context_(context) {}
+  explicit download_window_c(ui_context& context) : context_(context), rollback_job_(context.work) {}
   ~download_window_c() override;
   bool create(HWND parent, const RECT& rect);
 
@@ -102,6 +104,10 @@ class download_window_c : public window_c {
   // the result has any; a click offers them all again.
   void update_hidden_link();
   void show_hidden_updates();
+  // Undoing a package's installation, on a thread of its own; its end.
+  void roll_back(const std::string& link);
+  void roll_back_ended(uint64_t run);
+  static constexpr UINT rollback_done_message = WM_APP + 7;
   bool hidden_link_shown() const;
   void paint_header(HDC dc, const RECT& client);
   void paint_side(HDC dc, const RECT& client);
@@ -116,6 +122,12 @@ class download_window_c : public window_c {
   CPieChart chart_;
   link_c faq_;
   link_c hidden_link_;
+  // What a roll back came to: why it was refused, or each backup's outcome.
+  struct rollback_outcome {
+    rollback_refusal refusal = rollback_refusal::none;
+    std::vector<entry_outcome> outcomes;
+  };
+  background_job_c<rollback_outcome> rollback_job_;
   HWND best_ = nullptr;
   HWND latest_ = nullptr;
   role_brush_c header_brush_{colour_role::download_header_band};

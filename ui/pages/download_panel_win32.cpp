@@ -21,6 +21,7 @@
 #include "ui/pages/page_paint_win32.h"
 #include "ui/pages/restore_point_notice.h"
 #include "ui/pages/system_change_text.h"
+#include "service/update_client.h"
 #include "ui/pages/system_change_win32.h"
 #include "ui/skin/button_mouse_win32.h"
 #include "ui/window/accessible_win32.h"
@@ -317,6 +318,7 @@ void download_panel_c::show_context_menu(int x, int y) {
                                                 {command_panel_remove, "menu_remove"},
                                                 {command_panel_open_location, "menu_open_location"},
                                                 {command_panel_hide, "menu_hide_update"},
+                                                {command_panel_rollback, "menu_rollback"},
                                                 {command_panel_settings, "menu_settings"},
                                                 {command_panel_information, "menu_information"}};
   for (const auto& [id, key] : items) ModifyMenuW(popup, id, MF_BYCOMMAND | MF_STRING, id, wide(text_of(key)));
@@ -324,6 +326,11 @@ void download_panel_c::show_context_menu(int x, int y) {
   // A package on its way in is not hidden from under its download or installation.
   if (state == download_state::downloading || installing()) {
     EnableMenuItem(popup, command_panel_hide, MF_BYCOMMAND | MF_GRAYED);
+  }
+  // Only a package installed from here can be undone, and not while it is
+  // on its way in.
+  if (!installed_here() || state == download_state::downloading || installing()) {
+    EnableMenuItem(popup, command_panel_rollback, MF_BYCOMMAND | MF_GRAYED);
   }
   const auto alive = alive_;
   const UINT command = static_cast<UINT>(TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
@@ -342,6 +349,9 @@ void download_panel_c::show_context_menu(int x, int y) {
       break;
     case command_panel_hide:
       hide_update();
+      break;
+    case command_panel_rollback:
+      roll_back();
       break;
     case command_panel_settings:
       PostMessageW(GetAncestor(handle(), GA_ROOT), UM_OPEN_SETTINGS, 0, 0);
@@ -372,6 +382,23 @@ void download_panel_c::hide_update() {
   // The main window rebuilds the pages, this panel among them: not now,
   // while its menu's handler runs.
   PostMessageW(GetAncestor(handle(), GA_ROOT), UM_HIDDEN_CHANGED, 0, 0);
+}
+
+bool download_panel_c::installed_here() const {
+  std::set<std::string> installed;
+  load_installed_links(program_folder() + u"\\setup.dat", installed);
+  return !group_.link.empty() && installed.count(std::string(group_.link)) > 0;
+}
+
+void download_panel_c::roll_back() {
+  if (!installed_here() || installing()) return;
+  const auto alive = alive_;
+  const message_answer answer =
+      show_message(GetAncestor(handle(), GA_ROOT), text_of("download_rollback_question"), message_kind::question);
+  if (!*alive || answer != message_answer::yes) return;
+  // The page runs it: it outlives this panel, which a rescan replaces.
+  const std::string link(group_.link);
+  SendMessageW(context_.page, UM_ROLL_BACK, 0, reinterpret_cast<LPARAM>(&link));
 }
 
 void download_panel_c::open_location() {

@@ -100,6 +100,9 @@ class download_panel_c : public list_panel_c {
   void remove_download();
   void open_location();
   void hide_update();
+  // Whether setup.dat lists the package: it was installed from here.
+  bool installed_here() const;
+  void roll_back();
   void show_details();
   void progress_tick();
   void start_timer();

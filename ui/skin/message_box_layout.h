@@ -10,10 +10,10 @@ enum class message_kind {
   warning,   // OK
   failure,   // OK
   question,  // No, Yes
-  // A question whose safe answer is No: No is the default button, so Enter
-  // answers No.
-  cautious_question,
   retry,     // a failure that may be tried again: Cancel, Retry
+  // A question whose safe answer is No: No, Yes, with No the default
+  // button, so that Enter answers No.
+  cautious_question,
 };
 
 // What the user answered.
