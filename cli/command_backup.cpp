@@ -68,6 +68,9 @@ void write_catalogue(json_writer_c& json, const backup_catalogue_c& catalogue,
     json.begin_object();
     json.key("file").value(from_ansi(entry.file));
     json.key("date").value(entry.date);
+    json.key("made_way_for").begin_array();
+    for (const auto& link : entry.made_way_for) json.value(link);
+    json.end_array();
     json.key("devices").begin_array();
     for (const auto& d : entry.devices) {
       json.begin_object();

@@ -137,4 +137,53 @@ cli backup --device "$device" > "$work/backup-again.json" 2>/dev/null
 check "backup lists the file it moved aside" python3 -c \
   'import json, sys; sys.exit(json.load(open(sys.argv[1]))["set_aside"] != ["backup.xml.unreadable-2"])' "$work/backup-again.json"
 
+# --- an installation backs up what it replaces first, and is rolled back ---
+rm -f "$work/program/backup.xml" "$work/program/backup.xml.unreadable"* "$work/program/dpinst-calls.txt"
+"$root/tests/gui/make_update_catalogue.py" "$work/demo-pc.json" "$work/updates" 1 >/dev/null || exit 1
+"$root/scripts/sign-packages" "$work/updates" --sample >/dev/null 2>&1 || exit 1
+cp "$work/updates/update1.zip" "$work/updates/update1.zip.minisig" "$work/program/"
+link=http://127.0.0.1/packages/update1.zip
+field() { python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); print(eval(sys.argv[2]))' "$@"; }
+cli install update1.zip --link "$link" --inf update1\\update1.inf > "$work/install-backup.json" 2> "$work/install-backup.err"
+check "an installation with a backup succeeds" test "$?" = 0
+check "... having backed up the driver it replaces" test "$(field "$work/install-backup.json" 'd["backup"]["state"]')" = made
+archive=$(field "$work/install-backup.json" 'd["backup"]["archives"][0]')
+check "... into an archive that tests whole" \
+  python3 -c "import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).testzip() is not None)" "$work/program/backup/$archive"
+cli catalogue > "$work/catalogue-made.json"
+check "... listed with the package it made way for" \
+  test "$(field "$work/catalogue-made.json" '[e["made_way_for"] for e in d if e["file"] == "'"$archive"'"]')" = "[['$link']]"
+for _ in $(seq 100); do [ -s "$work/program/dpinst-calls.txt" ] && break; sleep 0.1; done
+check "... and the installer started after it" grep -q update1 "$work/program/dpinst-calls.txt"
+check "setup.dat records the link" grep -qxF "$link" <(tr -d '\r' < "$work/program/setup.dat")
+
+calls=$(grep -c "" "$work/program/dpinst-calls.txt")
+cli rollback "$link" > "$work/rollback.json"
+check "rollback of the package succeeds" test "$?" = 0
+for _ in $(seq 100); do [ "$(grep -c "" "$work/program/dpinst-calls.txt")" -gt "$calls" ] && break; sleep 0.1; done
+check "... from the backup (Wine has no roll back of its own)" test "$(field "$work/rollback.json" 'd["rollback_route"]')" = backup
+check "... which is installed forced" \
+  grep -qF "/SH /F /PATH \"$("$wine_run" winepath -w "$work/program/backup/${archive%.zip}" 2>/dev/null)\"" \
+  "$work/program/dpinst-calls.txt"
+check "... and the link leaves setup.dat" test "$(field "$work/rollback.json" 'd["link_removed"]')" = True
+check "... as the file says" bash -c "! grep -qF '$link' '$work/program/setup.dat'"
+cli rollback "$link" > /dev/null 2> "$work/rollback-again.err"
+check "a second rollback is refused: exit 12" test "$?" = 12
+check "... saying why" grep -q "not in setup.dat" "$work/rollback-again.err"
+check "... and starts nothing" test "$(grep -c "" "$work/program/dpinst-calls.txt")" = $((calls + 1))
+
+# A backup that cannot be made: the backup folder lies below a file.
+touch "$work/in-the-way"
+"$wine_run" reg add 'HKCU\Software\Korvane' /v backup_path /t REG_SZ \
+  /d "$("$wine_run" winepath -w "$work/in-the-way" 2>/dev/null)\\backups" /f >/dev/null 2>&1
+cli install update1.zip --link "$link" --inf update1\\update1.inf > /dev/null 2> "$work/install-no-backup.err"
+check "an installation whose backup fails is refused: exit 11" test "$?" = 11
+check "... saying why" grep -q "could not be backed up" "$work/install-no-backup.err"
+check "... and installs nothing" test "$(grep -c "" "$work/program/dpinst-calls.txt")" = $((calls + 1))
+check "... nor records the link" bash -c "! grep -qF '$link' '$work/program/setup.dat'"
+cli install update1.zip --link "$link" --inf update1\\update1.inf --no-backup > "$work/install-skipped.json"
+check "--no-backup installs without one" test "$?" = 0
+check "... and says so" test "$(field "$work/install-skipped.json" 'd["backup"]["state"]')" = skipped
+"$wine_run" reg delete 'HKCU\Software\Korvane' /v backup_path /f >/dev/null 2>&1
+
 report_checks wine_backup_test
