@@ -115,6 +115,10 @@ int back_up_replaced_drivers(const batch_entry& entry, const backup_source& from
   return exit_code::success;
 }
 
+int refuse_blocked(const std::string& link) {
+  return fail("the machine's policy blocks the package " + link + "; nothing was installed", exit_code::blocked);
+}
+
 }  // namespace
 
 int run_system_change(const batch_entry& entry, context& shared, const install_report* backup) {
@@ -128,17 +132,8 @@ int run_system_change(const batch_entry& entry, context& shared, const install_r
   // As the program records it: only once an installation has started, in
   // the program's folder (the current directory by now).
   // Checked against this process's own keys (a companion reads its own).
-  const auto trust = read_signature_trust();
-  const package_blocks blocked = read_policy_blocks();
-  const auto rollback = system_driver_rollback();
-  const local_installation here{&shell,
-                                &restore_points,
-                                u"setup.dat",
-                                trust.get(),
-                                &shared.authenticode,
-                                installer_system_of(shared.system.snapshot()),
-                                &blocked,
-                                rollback.get()};
+  const own_installation_c own;
+  const local_installation here = own.here(shell, restore_points, shared);
   const companion_place companion{platform::module_file_path(), platform::temp_folder()};
   const batch_run run = run_batch({entry}, shared.elevator, companion, here, 0);
   const entry_outcome& outcome = run.outcomes.front();
@@ -148,10 +143,7 @@ int run_system_change(const batch_entry& entry, context& shared, const install_r
   if (outcome.result == signature_refused) {
     return fail(describe(outcome.report.signature) + "; nothing was installed", exit_code::signature_refused);
   }
-  if (outcome.result == package_blocked) {
-    return fail("the machine's policy blocks the package " + entry.link + "; nothing was installed",
-                exit_code::blocked);
-  }
+  if (outcome.result == package_blocked) return refuse_blocked(entry.link);
   if (outcome.result == offer_mismatch) {
     return fail(outcome.report.offer_mismatch + "; nothing was installed", exit_code::offer_mismatch);
   }
@@ -237,6 +229,9 @@ int run_install(const arguments& args, context& shared) {
   entry.signed_name = entry.link.empty() ? utf16_to_utf8(platform::file_name_part(entry.path))
                                          : package_file_name(entry.link);
   if (!take_system_snapshot(shared)) return exit_code::failed;
+  // A package the policy blocks is refused before anything is backed up
+  // for it (the process that installs checks again).
+  if (rule_blocking_link(read_policy_blocks(), entry.link)) return refuse_blocked(entry.link);
   install_report backup;
   backup.backup_state = "skipped";
   if (!no_backup) {

@@ -49,24 +49,14 @@ int run_batch_file(const arguments& args, context& shared) {
   restore_point_batch_c restore_points(platform::system_restore_points());
   // The keys are the companion's own (built in, and the machine policy that
   // only administrators write): the user's process cannot vouch for a
-  // package to the elevated one.
-  const auto trust = read_signature_trust();
-  // So are the blocks: the machine's, read here.
-  const package_blocks blocked = read_policy_blocks();
+  // package to the elevated one. So are the blocks: the machine's, read here.
+  const own_installation_c own;
   json_writer_c json;
   json.begin_object();
   json.key("entries").begin_array();
   for (const auto& entry : entries) {
     reporting_shell_c shell;
-    const auto rollback = system_driver_rollback();
-    const local_installation here{&shell,
-                                  &restore_points,
-                                  u"setup.dat",
-                                  trust.get(),
-                                  &shared.authenticode,
-                                  installer_system_of(shared.system.snapshot()),
-                                  &blocked,
-                                  rollback.get()};
+    const local_installation here = own.here(shell, restore_points, shared);
     // Every entry of a batch has its digest: run_entry_here installs the
     // file only while it gives it, held against writers.
     entry_outcome outcome;

@@ -2,6 +2,7 @@
 
 #include "backup/installation_batch.h"
 #include "base/json_writer.h"
+#include "cli/cli.h"
 
 namespace quillary::cli {
 
@@ -16,6 +17,21 @@ bool reporting_shell_c::run_and_wait(const std::u16string& program, const std::u
   const bool ran = platform::system_shell().run_and_wait(program, parameters, exit_code);
   calls.push_back({program, parameters, ran, ran, ran ? exit_code : 0});
   return ran;
+}
+
+own_installation_c::own_installation_c()
+    : trust_(read_signature_trust()), blocked_(read_policy_blocks()), rollback_(system_driver_rollback()) {}
+
+local_installation own_installation_c::here(shell_i& shell, restore_point_batch_c& restore_points,
+                                            context& shared) const {
+  return local_installation{&shell,
+                            &restore_points,
+                            u"setup.dat",
+                            trust_.get(),
+                            &shared.authenticode,
+                            installer_system_of(shared.system.snapshot()),
+                            &blocked_,
+                            rollback_.get()};
 }
 
 void write_install_report(json_writer_c& json, const reporting_shell_c& shell, int result,

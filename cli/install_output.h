@@ -2,9 +2,11 @@
 // package installer's outcome and the restore point's.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "backup/installation_batch.h"
 #include "download/installation.h"
 #include "platform/shell.h"
 
@@ -26,6 +28,23 @@ class reporting_shell_c : public shell_i {
   bool open(const std::u16string& target, const std::u16string& parameters) override;
   bool run_and_wait(const std::u16string& program, const std::u16string& parameters, uint32_t& exit_code) override;
   std::vector<call> calls;
+};
+
+struct context;
+
+// What an installation in this process checks against and uses of its own
+// (never the user's process's word): the keys it trusts and the blocks of
+// the machine's policy as it reads them, and Windows' own roll back.
+// Installed links go to setup.dat in the current directory.
+class own_installation_c {
+ public:
+  own_installation_c();
+  local_installation here(shell_i& shell, restore_point_batch_c& restore_points, context& shared) const;
+
+ private:
+  std::shared_ptr<const signature_trust> trust_;
+  package_blocks blocked_;
+  std::unique_ptr<driver_rollback_i> rollback_;
 };
 
 // The outcome's members (the result, what was started, the restore point)

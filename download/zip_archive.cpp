@@ -83,6 +83,19 @@ bool read_entry_data(void* handle, char* buffer, const unz_file_info64& info, si
   }
 }
 
+// The current entry's information and its whole name, however long: a name
+// cut short is another file's ("driver.inf.bak" would land as "driver.inf").
+bool current_entry(void* handle, unz_file_info64& info, std::string& raw_name) {
+  if (unzGetCurrentFileInfo64(handle, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
+  raw_name.assign(info.size_filename + 1, '\0');
+  if (unzGetCurrentFileInfo64(handle, &info, raw_name.data(), static_cast<uLong>(raw_name.size()), nullptr, 0,
+                              nullptr, 0) != UNZ_OK) {
+    return false;
+  }
+  raw_name.resize(info.size_filename);
+  return true;
+}
+
 // Copies the open entry into the file.
 bool copy_entry(void* handle, zip_access::file_c& out, char* buffer, const unz_file_info64& info) {
   return read_entry_data(handle, buffer, info, [&](const char* data, size_t size) { return out.write(data, size); });
@@ -185,13 +198,8 @@ zip_reading unzip_archive_c::read_all(const zip_entry_sink& sink) {
 
 unzip_archive_c::step unzip_archive_c::read_current(const zip_entry_sink& sink, char* buffer, zip_reading& reading) {
   unz_file_info64 info;
-  if (unzGetCurrentFileInfo64(handle_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return step::stop;
-  std::string raw_name(info.size_filename + 1, '\0');
-  if (unzGetCurrentFileInfo64(handle_, &info, raw_name.data(), static_cast<uLong>(raw_name.size()), nullptr, 0,
-                              nullptr, 0) != UNZ_OK) {
-    return step::stop;
-  }
-  raw_name.resize(info.size_filename);
+  std::string raw_name;
+  if (!current_entry(handle_, info, raw_name)) return step::stop;
   const std::u16string name = decode_entry_name(raw_name, info.flag);
   reading.damaged_entry = name;
   if (!can_decode(info) || unzOpenCurrentFile(handle_) != UNZ_OK) return step::stop;
@@ -209,15 +217,8 @@ unzip_archive_c::step unzip_archive_c::read_current(const zip_entry_sink& sink, 
 unzip_archive_c::step unzip_archive_c::extract_current(const std::u16string& folder, bool without_folders,
                                                        bool overwrite, char* buffer, zip_extraction& extraction) {
   unz_file_info64 info;
-  if (unzGetCurrentFileInfo64(handle_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return step::stop;
-  // The whole name, however long: a name cut short is another file's
-  // ("driver.inf.bak" would land as "driver.inf").
-  std::string raw_name(info.size_filename + 1, '\0');
-  if (unzGetCurrentFileInfo64(handle_, &info, raw_name.data(), static_cast<uLong>(raw_name.size()), nullptr, 0,
-                              nullptr, 0) != UNZ_OK) {
-    return step::stop;
-  }
-  raw_name.resize(info.size_filename);
+  std::string raw_name;
+  if (!current_entry(handle_, info, raw_name)) return step::stop;
   // A name with a zero byte inside would be cut at it by the file system.
   if (raw_name.find('\0') != std::string::npos) return step::stop;
   // Separators are looked for in the wide name: in double-byte code pages

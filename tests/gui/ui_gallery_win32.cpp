@@ -206,9 +206,9 @@ void CALLBACK on_box_timer(HWND, UINT, UINT_PTR id, DWORD) {
 // The kinds by the numbers the GUI tests give on the command line (and the
 // screenshots' names carry).
 message_kind kind_of(int type) {
-  static const message_kind kinds[] = {message_kind::note, message_kind::warning, message_kind::failure,
-                                       message_kind::question, message_kind::retry};
-  return type >= 0 && type < 5 ? kinds[type] : static_cast<message_kind>(type);
+  static const message_kind kinds[] = {message_kind::note,     message_kind::warning, message_kind::failure,
+                                       message_kind::question, message_kind::retry,   message_kind::cautious_question};
+  return type >= 0 && type < 6 ? kinds[type] : static_cast<message_kind>(type);
 }
 
 // An answer as the exit code the GUI tests read: 1 for OK, Yes and Retry, 2
@@ -226,9 +226,9 @@ int exit_code(message_answer answer) {
 }
 
 const char* message_key(int type) {
-  static const char* keys[] = {"backup_completed", "backup_no_driver", "download_setup_declined",
-                               "quit_confirm", "error_network_timeout"};
-  return type >= 0 && type < 5 ? keys[type] : "backup_completed";
+  static const char* keys[] = {"backup_completed", "backup_no_driver",      "download_setup_declined",
+                               "quit_confirm",     "error_network_timeout", "download_backup_failed"};
+  return type >= 0 && type < 6 ? keys[type] : "backup_completed";
 }
 
 int render(const std::wstring& folder) {
@@ -240,7 +240,7 @@ int render(const std::wstring& folder) {
   for (const language& l : {language{u"English", L"en"}, language{u"日本語", L"ja"},
                             language{u"العربية", L"ar"}}) {
     use_language(l.name);
-    for (int type = 0; type <= 4; ++type) {
+    for (int type = 0; type <= 5; ++type) {
       const std::wstring path =
           folder + L"\\message-box-type" + std::to_wstring(type) + L"-" + l.code + L".png";
       box_ticks = 0;
