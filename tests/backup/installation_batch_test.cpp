@@ -55,6 +55,18 @@ TEST(batch_file, keeps_every_field_and_refuses_what_an_elevated_process_must_not
   EXPECT_TRUE(read[0].force);
   EXPECT_EQ(read[1].what, batch_entry::kind::backup_archive);
 
+  // A roll back goes to the companion with the devices Windows' own roll
+  // back is asked for.
+  batch_entry rollback = archive;
+  rollback.what = batch_entry::kind::rollback;
+  rollback.link = entry.link;
+  rollback.device_ids = {u"PCI\\VEN_1&DEV_2", u"USB\\VID_3"};
+  ASSERT_TRUE(parse_batch(batch_text({rollback}), read, error)) << error;
+  ASSERT_EQ(read.size(), 1u);
+  EXPECT_EQ(read[0].what, batch_entry::kind::rollback);
+  EXPECT_EQ(read[0].device_ids, rollback.device_ids);
+  EXPECT_EQ(read[0].link, entry.link);
+
   const auto refused = [&](batch_entry changed, const char* why) {
     EXPECT_FALSE(parse_batch(batch_text({changed}), read, error)) << why;
   };
@@ -85,6 +97,8 @@ TEST(batch_outcome, reads_back_what_the_companion_writes) {
   report.restore_point.state = restore_point_state::made;
   report.restore_point.sequence_number = 77;
   report.restore_point.description = u"Quillary: before installing pkg";
+  report.rollback_route = "backup";
+  report.link_removed = true;
   json_writer_c json;
   json.begin_object().key("entries").begin_array().begin_object();
   write_outcome_fields(json, 0, report);
@@ -108,6 +122,9 @@ TEST(batch_outcome, reads_back_what_the_companion_writes) {
   EXPECT_TRUE(back.link_recorded);
   EXPECT_EQ(back.restore_point.state, restore_point_state::made);
   EXPECT_EQ(back.restore_point.sequence_number, 77);
+  EXPECT_EQ(back.rollback_route, "backup") << "how the companion rolled back";
+  EXPECT_TRUE(back.link_removed);
+  EXPECT_TRUE(outcomes[1].report.rollback_route.empty());
   EXPECT_TRUE(installation_started(outcomes[0].result, back));
   EXPECT_EQ(outcomes[1].result, -1);
   EXPECT_FALSE(outcomes[1].report.driver_installer_chosen);

@@ -186,4 +186,15 @@ check "--no-backup installs without one" test "$?" = 0
 check "... and says so" test "$(field "$work/install-skipped.json" 'd["backup"]["state"]')" = skipped
 "$wine_run" reg delete 'HKCU\Software\Korvane' /v backup_path /f >/dev/null 2>&1
 
+# As a filtered administrator the roll back runs in the elevated companion;
+# the backup made before the first installation still stands for the link.
+calls=$(grep -c "" "$work/program/dpinst-calls.txt")
+uac accept rollback "$link" > "$work/rollback-uac.json"
+check "a rollback through the companion succeeds" test "$?" = 0
+check "... elevated" test "$(field "$work/rollback-uac.json" 'd["elevated_companion"]')" = True
+check "... from the backup, and the link leaves setup.dat" \
+  test "$(field "$work/rollback-uac.json" '(d["rollback_route"], d["link_removed"])')" = "('backup', True)"
+for _ in $(seq 100); do [ "$(grep -c "" "$work/program/dpinst-calls.txt")" -gt "$calls" ] && break; sleep 0.1; done
+check "... having started the installer on the backup" test "$(grep -c "" "$work/program/dpinst-calls.txt")" = $((calls + 1))
+
 report_checks wine_backup_test
