@@ -45,8 +45,12 @@ bool read_inf_driver_ver(const inf_file_c& inf, inf_driver_ver& out, std::string
     return false;
   }
   const inf_line* driver_ver = nullptr;
+  // Of several DriverVer lines Windows reads the first, as it does any key.
   for (const auto& line : version->lines) {
-    if (line.has_key && equal_ignore_case_ascii(line.key, "DriverVer")) driver_ver = &line;
+    if (line.has_key && equal_ignore_case_ascii(line.key, "DriverVer")) {
+      driver_ver = &line;
+      break;
+    }
   }
   if (driver_ver == nullptr || !normalize_inf_date(trim_blanks(driver_ver->fields[0]), out.date)) {
     reason = "no valid DriverVer date";

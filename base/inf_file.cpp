@@ -31,7 +31,9 @@ std::string_view strip_comment(std::string_view line, bool& open_quote) {
 }
 
 bool split_logical_lines(std::string_view text, std::vector<logical_line>& out, std::string& reason) {
-  const size_t end = text.find_first_of(std::string_view("\0\x1A", 2));
+  // Ctrl-Z ends the text; a NUL ends only its own line, as Windows reads
+  // lines up to a NUL and goes on with the next one.
+  const size_t end = text.find('\x1A');
   if (end != std::string_view::npos) text = text.substr(0, end);
   logical_line pending;
   bool continuing = false;
@@ -41,6 +43,7 @@ bool split_logical_lines(std::string_view text, std::vector<logical_line>& out, 
     size_t eol = text.find_first_of("\r\n", pos);
     if (eol == std::string_view::npos) eol = text.size();
     std::string_view physical = text.substr(pos, eol - pos);
+    physical = physical.substr(0, physical.find('\0'));
     ++number;
     pos = eol + 1;
     if (eol < text.size() && text[eol] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;

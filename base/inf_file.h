@@ -29,7 +29,7 @@ class inf_file_c {
   // quotes starts a comment; a '\' at the end of a line joins the next one;
   // "" inside quotes is one quote; %token% is replaced from the [Strings]
   // sections (%% is a percent sign, unknown tokens stay as written); sections
-  // of the same name are merged; a NUL or Ctrl-Z ends the text. Fails with a
+  // of the same name are merged; a NUL ends its line, Ctrl-Z the text. Fails with a
   // reason on an unclosed section header, an unclosed quote, or text before
   // the first section.
   bool parse(std::string_view text, std::string& reason);

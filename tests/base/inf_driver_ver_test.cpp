@@ -46,15 +46,16 @@ TEST(InfDriverVer, AVersionThatIsNotGivenIsZero) {
   EXPECT_EQ(driver_ver_of("[Version]\nDriverVer=06/21/2012, \"\" \n"), "2012-06-21 0.0.0.0");
 }
 
-TEST(InfDriverVer, TheLastOfSeveralDirectivesCounts) {
-  // The service has indexed packages so; the client must read them alike.
-  EXPECT_EQ(driver_ver_of("[Version]\nDriverVer=01/01/2010,1.0\nDriverVer=02/02/2011,2.0\n"), "2011-02-02 2.0");
+TEST(InfDriverVer, TheFirstOfSeveralDirectivesCounts) {
+  // Windows reads the first of a key: the service offers by it, and the
+  // client checks a downloaded package by it.
+  EXPECT_EQ(driver_ver_of("[Version]\nDriverVer=01/01/2010,1.0\nDriverVer=02/02/2011,2.0\n"), "2010-01-01 1.0");
   // Also across two [Version] sections, which are merged in file order.
-  EXPECT_EQ(driver_ver_of("[Version]\nDriverVer=01/01/2010,1.0\n[Other]\nDriverVer=03/03/2013,3.0\n"
-                          "[VERSION]\nDriverVer=02/02/2011,2.0\n"),
+  EXPECT_EQ(driver_ver_of("[VERSION]\nDriverVer=02/02/2011,2.0\n[Other]\nDriverVer=03/03/2013,3.0\n"
+                          "[Version]\nDriverVer=01/01/2010,1.0\n"),
             "2011-02-02 2.0");
-  // A broken last one is not made good by an earlier valid one.
-  EXPECT_EQ(driver_ver_of("[Version]\nDriverVer=01/01/2010,1.0\nDriverVer=bad\n"), "error: no valid DriverVer date");
+  // A broken first one is not made good by a later valid one.
+  EXPECT_EQ(driver_ver_of("[Version]\nDriverVer=bad\nDriverVer=01/01/2010,1.0\n"), "error: no valid DriverVer date");
 }
 
 TEST(InfDriverVer, MissingOrBrokenDirectivesAreRefusedWithAReason) {

@@ -75,6 +75,17 @@ TEST(InfSyntax, SectionsOfTheSameNameAreMergedAndCtrlZEndsTheText) {
   EXPECT_EQ(inf.find_section("C"), nullptr);
 }
 
+TEST(InfSyntax, ANulEndsOnlyItsLine) {
+  inf_file_c inf;
+  std::string reason;
+  const std::string text("[A]\nx=1\0 trailing\" junk\ny=2\n\0[Hidden]\n[B]\nz=3\n", 46);
+  ASSERT_TRUE(inf.parse(text, reason)) << reason;
+  EXPECT_EQ(inf.value_of("A", "x"), "1") << "not the quote after the NUL";
+  EXPECT_EQ(inf.value_of("A", "y"), "2") << "the text goes on after the line";
+  EXPECT_EQ(inf.find_section("Hidden"), nullptr);
+  EXPECT_EQ(inf.value_of("B", "z"), "3");
+}
+
 TEST(InfSyntax, MalformedTextIsRejectedWithTheLine) {
   inf_file_c inf;
   std::string reason;
