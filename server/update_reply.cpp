@@ -179,6 +179,43 @@ std::string escape_xml(const std::string& text) {
   return out;
 }
 
+namespace {
+
+// What one device of the reply takes: its opening and ending, and each of
+// its items (best first) written out.
+struct device_sizes {
+  size_t frame = 0;
+  std::vector<size_t> items;
+};
+
+// How many of each device's items fit in `budget` bytes, kept the way
+// that loses the least: first every device's best offer (in device order),
+// then every device's second, and so on. A device's offers are kept best
+// first with none skipped, and no device's best offer is dropped while any
+// device's second-best is kept.
+std::vector<size_t> items_that_fit(const std::vector<device_sizes>& devices, size_t budget) {
+  std::vector<size_t> kept(devices.size(), 0);
+  std::vector<bool> closed(devices.size(), false);
+  size_t used = 0;
+  for (size_t round = 0, progress = 1; progress > 0; ++round) {
+    progress = 0;
+    for (size_t d = 0; d < devices.size(); ++d) {
+      if (closed[d] || kept[d] != round || round >= devices[d].items.size()) continue;
+      const size_t cost = devices[d].items[round] + (round == 0 ? devices[d].frame : 0);
+      if (used + cost > budget) {
+        closed[d] = true;  // its lower-ranked offers go too
+        continue;
+      }
+      used += cost;
+      ++kept[d];
+      ++progress;
+    }
+  }
+  return kept;
+}
+
+}  // namespace
+
 std::string write_update_reply(const update_request& request, const offer_source& offers_for,
                                const std::string& package_base, const code_page_info& code_page,
                                const code_page_converter_c& converter, const reply_limits& limits,
@@ -187,34 +224,65 @@ std::string write_update_reply(const update_request& request, const offer_source
   std::string out = xml_declaration(code_page);
   out += reply_opening();
   const std::string& closing = reply_closing();
+  const std::string& ending = device_ending();
+  const auto opening_of = [&](size_t d) {
+    return device_opening() + raw_text(request.devices[d].id) + device_id_ending();
+  };
+  // Written as it goes while everything fits (one pass, the usual case);
+  // once it does not, only the sizes are kept, and a second pass writes
+  // what fits best.
+  const size_t budget = limits.max_bytes > out.size() + closing.size() ? limits.max_bytes - out.size() - closing.size()
+                                                                        : 0;
+  std::vector<device_sizes> sizes(request.devices.size());
+  std::string body;
+  bool fits = true;
+  size_t total = 0, with_offers = 0, offered = 0;
   for (size_t d = 0; d < request.devices.size(); ++d) {
     const std::vector<offer> device_offers = offers_for(d);
     if (device_offers.empty()) continue;
-    const std::string opening = device_opening() + raw_text(request.devices[d].id) + device_id_ending();
-    const std::string& ending = device_ending();
-    if (out.size() + opening.size() + ending.size() + closing.size() > limits.max_bytes) {
-      ++stats.devices_left_out;
-      stats.items_left_out += device_offers.size();
-      continue;
+    ++with_offers;
+    const std::string opening = opening_of(d);
+    sizes[d].frame = opening.size() + ending.size();
+    total += sizes[d].frame;
+    if (fits) body += opening;
+    for (size_t i = 0; i < device_offers.size() && i < limits.max_items_per_device; ++i) {
+      const std::string item = write_item(make_item_values(device_offers[i], package_base), converter);
+      sizes[d].items.push_back(item.size());
+      total += item.size();
+      ++offered;
+      if (fits) body += item;
     }
-    ++stats.devices_with_offers;
-    out += opening;
-    size_t written = 0;
-    for (const auto& o : device_offers) {
-      if (written == limits.max_items_per_device) break;
-      std::string item = write_item(make_item_values(o, package_base), converter);
-      if (out.size() + item.size() + ending.size() + closing.size() > limits.max_bytes) {
-        ++stats.items_left_out;
+    if (fits) body += ending;
+    if (fits && total > budget) {
+      fits = false;
+      std::string().swap(body);
+    }
+  }
+  if (fits) {
+    out += body;
+    stats.devices_with_offers = with_offers;
+    stats.items = offered;
+  } else {
+    const std::vector<size_t> kept = items_that_fit(sizes, budget);
+    for (size_t d = 0; d < request.devices.size(); ++d) {
+      if (sizes[d].items.empty()) continue;
+      if (kept[d] == 0) {
+        ++stats.devices_left_out;
         continue;
       }
-      out += item;
-      ++written;
+      ++stats.devices_with_offers;
+      const std::vector<offer> device_offers = offers_for(d);
+      out += opening_of(d);
+      for (size_t i = 0; i < kept[d] && i < device_offers.size(); ++i) {
+        out += write_item(make_item_values(device_offers[i], package_base), converter);
+      }
+      out += ending;
+      stats.items += kept[d];
     }
-    stats.items += written;
-    out += ending;
+    stats.items_left_out = offered - stats.items;
   }
   if (stats.devices_with_offers == 0 && stats.devices_left_out == 0 && !request.devices.empty()) {
-    out += device_opening() + raw_text(request.devices[0].id) + device_id_ending() + device_ending();
+    out += opening_of(0) + ending;
   }
   out += closing;
   return out;

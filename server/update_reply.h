@@ -43,8 +43,10 @@ std::string percent_encode(const std::string& name);
 struct reply_limits {
   size_t max_items_per_device = 500;  // what the client reads at most
   // The document never grows beyond this many bytes, well below the
-  // client's 5 MiB reply buffer: items (and, in huge requests, whole
-  // devices) that would not fit are left out; the best offers come first.
+  // client's 5 MiB reply buffer. What would not fit is left out lowest
+  // ranked first: every device keeps its best offer before any device
+  // keeps a second one (and so on), and only when even the best offers do
+  // not all fit are whole devices left out, the later ones first.
   size_t max_bytes = 4u << 20;
 };
 
@@ -55,9 +57,10 @@ struct reply_stats {
   size_t devices_left_out = 0;  // devices with offers cut by the size limit
 };
 
-// The offers for device number i of the request, best first. Asked for one
-// device after the other while the reply is written, so that only one
-// device's offers exist at a time.
+// The offers for device number i of the request, best first (as the client
+// ranks them). Asked for one device after the other while the reply is
+// written, so that only one device's offers exist at a time; asked a second
+// time when the reply does not fit whole.
 using offer_source = std::function<std::vector<offer>(size_t device)>;
 
 // Devices without offers are left out, except that when no device has any,

@@ -93,8 +93,8 @@ TEST(offer_agreement, driver_ver_is_read_through_comments_quotes_blanks_and_cont
   }
 }
 
-TEST(offer_agreement, the_last_of_two_driver_ver_lines_counts_as_for_the_service) {
-  const std::string twice = utf8_bytes(sample_inf(u"DriverVer=01/01/2010,1.0.0.0\r\nDriverVer=06/21/2012,6.1.7600.16385"));
+TEST(offer_agreement, the_first_of_two_driver_ver_lines_counts_as_for_the_service) {
+  const std::string twice = utf8_bytes(sample_inf(u"DriverVer=06/21/2012,6.1.7600.16385\r\nDriverVer=01/01/2010,1.0.0.0"));
   EXPECT_EQ(verdict_for(twice), offer_verdict::matches);
   EXPECT_EQ(verdict_for(twice, u"1.0.0.0", u"2010-01-01"), offer_verdict::date_differs);
 }

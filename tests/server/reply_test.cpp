@@ -276,17 +276,40 @@ TEST(ReplyLimits, ItemsPerDeviceAndTotalSize) {
   reply = write_update_reply(request, offers_for, "http://h/packages/", code_page_for_oem(437), converter, limits, stats);
   EXPECT_LE(reply.size(), limits.max_bytes);
   EXPECT_GT(stats.items_left_out, 0u);
+  EXPECT_EQ(stats.items + stats.items_left_out, 1500u);
+  // What is left out is the lowest ranked: every device keeps its best
+  // offers, in their order, and none keeps more than one beyond another.
   TiXmlDocument doc;
   doc.Parse(reply.c_str());
-  EXPECT_FALSE(doc.Error());
-  // Many devices: whole devices are left out rather than the limit passed.
-  request.devices.resize(20000, request.devices[0]);
-  offers.resize(20000, offers[0]);
+  ASSERT_FALSE(doc.Error());
+  std::vector<std::vector<std::string>> links;
+  for (const TiXmlElement* hardware = doc.RootElement()->FirstChildElement("hardwares")->FirstChildElement("hardware");
+       hardware; hardware = hardware->NextSiblingElement("hardware")) {
+    links.emplace_back();
+    for (const TiXmlElement* item = hardware->FirstChildElement("item"); item; item = item->NextSiblingElement("item")) {
+      links.back().push_back(item->FirstChildElement("link")->GetText());
+    }
+  }
+  ASSERT_EQ(links.size(), 3u) << "no device loses its best offer while others keep lower ones";
+  for (const auto& device : links) {
+    ASSERT_FALSE(device.empty());
+    EXPECT_LE(device.size() - links[2].size(), 1u) << "kept round by round, in device order";
+    for (size_t i = 0; i < device.size(); ++i) {
+      EXPECT_EQ(device[i], make_item_values(offers[0][i], "http://h/packages/").link) << "the best, in order";
+    }
+  }
+  // Many devices (the most a request may name): whole devices are left
+  // out, the later ones, rather than the limit passed; each device written
+  // keeps its best offer.
+  request.devices.resize(2048, request.devices[0]);
+  offers.resize(2048, offers[0]);
   limits.max_bytes = 1000000;
+  limits.max_items_per_device = 20;
   reply = write_update_reply(request, offers_for, "http://h/packages/", code_page_for_oem(437), converter, limits, stats);
   EXPECT_LE(reply.size(), limits.max_bytes);
   EXPECT_GT(stats.devices_left_out, 0u);
-  EXPECT_EQ(stats.devices_with_offers + stats.devices_left_out, 20000u);
+  EXPECT_EQ(stats.devices_with_offers + stats.devices_left_out, 2048u);
+  EXPECT_EQ(stats.items, stats.devices_with_offers) << "only best offers, as not even those all fit";
 }
 
 TEST(ReplyPadding, StaysAValidDocumentOfTheWantedSize) {
