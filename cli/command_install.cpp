@@ -77,8 +77,23 @@ int back_up_replaced_drivers(const batch_entry& entry, const backup_source& from
                              install_report& report) {
   std::vector<std::string> infs;
   // A package without INF files (a setup program, or no archive at all)
-  // names no device, and so replaces no driver that we could keep.
-  if (!read_package_infs(entry.path, contained_inf_paths(entry.inf_paths), infs) || infs.empty()) {
+  // names no device, and so replaces no driver that we could keep; a
+  // damaged one installs nothing. One whose INF files are too large to
+  // read is no reason to go on without a backup.
+  switch (read_package_infs(entry.path, contained_inf_paths(entry.inf_paths), infs)) {
+    case package_infs::too_large:
+      report.backup_state = install_backup_state_name(install_backup_state::failed);
+      return fail("the package's INF files are too large to find the devices it is for; nothing was installed "
+                  "(--no-backup installs without a backup)",
+                  exit_code::backup_failed);
+    case package_infs::not_an_archive:
+    case package_infs::damaged:
+      report.backup_state = install_backup_state_name(install_backup_state::not_needed);
+      return exit_code::success;
+    case package_infs::read:
+      break;
+  }
+  if (infs.empty()) {
     report.backup_state = install_backup_state_name(install_backup_state::not_needed);
     return exit_code::success;
   }

@@ -54,29 +54,30 @@ std::set<std::string> inf_model_ids(const inf_file_c& inf) {
   return ids;
 }
 
-bool read_package_infs(const std::u16string& package, const std::set<std::u16string>& inf_paths,
-                       std::vector<std::string>& texts) {
+package_infs read_package_infs(const std::u16string& package, const std::set<std::u16string>& inf_paths,
+                               std::vector<std::string>& texts) {
   texts.clear();
   unzip_archive_c archive;
-  if (!archive.open(package)) return false;
+  if (!archive.open(package)) return package_infs::not_an_archive;
   std::vector<std::string> raw;
   bool too_large = false;
   const zip_reading reading = archive.read_all([&](const std::u16string& name) -> std::function<bool(const char*, size_t)> {
     if (!named_in(name, inf_paths)) return nullptr;
     raw.emplace_back();
-    std::string* into = &raw.back();
-    return [into, &too_large](const char* data, size_t size) {
-      if (into->size() + size > max_package_inf_bytes) {
+    const size_t at = raw.size() - 1;  // by place: the list grows meanwhile
+    return [&raw, at, &too_large](const char* data, size_t size) {
+      if (raw[at].size() + size > max_package_inf_bytes) {
         too_large = true;
         return false;
       }
-      into->append(data, size);
+      raw[at].append(data, size);
       return true;
     };
   });
-  if (!reading.complete() || too_large) return false;
+  if (too_large) return package_infs::too_large;
+  if (!reading.complete()) return package_infs::damaged;
   for (const auto& bytes : raw) texts.push_back(decode_inf_bytes(bytes));
-  return true;
+  return package_infs::read;
 }
 
 std::vector<device_record> devices_for_package(const std::vector<std::string>& inf_texts,

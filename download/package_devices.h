@@ -19,11 +19,16 @@ std::set<std::string> inf_model_ids(const inf_file_c& inf);
 
 // The INF files of a zip package, decoded, each at most `max_inf_bytes`:
 // those named in `inf_paths` (package-relative, either slash), or every one
-// when it is empty. False when the package is no archive or does not read
-// back whole, or an INF is larger.
+// when it is empty.
 constexpr size_t max_package_inf_bytes = 8 * 1024 * 1024;
-bool read_package_infs(const std::u16string& package, const std::set<std::u16string>& inf_paths,
-                       std::vector<std::string>& texts);
+enum class package_infs {
+  read,
+  not_an_archive,  // a setup program, say: it names no device
+  damaged,         // an entry does not read back whole (it installs nothing)
+  too_large,       // an INF beyond the limit: its devices are not known
+};
+package_infs read_package_infs(const std::u16string& package, const std::set<std::u16string>& inf_paths,
+                               std::vector<std::string>& texts);
 
 // The devices among `devices` that the INF texts name; INF texts that do
 // not parse name none.

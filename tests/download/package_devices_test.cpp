@@ -63,16 +63,37 @@ TEST(package_devices, the_infs_of_a_package_are_read_from_its_archive) {
     ASSERT_TRUE(zip.close());
   }
   std::vector<std::string> texts;
-  ASSERT_TRUE(read_package_infs(package, {}, texts));
+  ASSERT_EQ(read_package_infs(package, {}, texts), package_infs::read);
   EXPECT_EQ(texts.size(), 2u) << "every INF when none is named";
-  ASSERT_TRUE(read_package_infs(package, {u"drv\\x64\\A.inf"}, texts));
+  ASSERT_EQ(read_package_infs(package, {u"drv\\x64\\A.inf"}, texts), package_infs::read);
   ASSERT_EQ(texts.size(), 1u) << "the named one, however its separators and letters";
   EXPECT_EQ(texts[0], inf_text);
 
-  EXPECT_FALSE(read_package_infs(file("setup.exe", "MZ program"), {}, texts)) << "no archive";
+  EXPECT_EQ(read_package_infs(file("setup.exe", "MZ program"), {}, texts), package_infs::not_an_archive);
   std::string bytes;
   ASSERT_TRUE(platform::read_whole_file(package, bytes));
-  EXPECT_FALSE(read_package_infs(file("cut.zip", bytes.substr(0, bytes.size() - 30)), {}, texts)) << "damaged";
+  const std::u16string damaged = file("damaged.zip", bytes);
+  {
+    // A byte of the first entry's data changed (after its local header
+    // and name): its checksum no longer holds.
+    std::string changed = bytes;
+    const auto u16 = [&](size_t at) { return static_cast<unsigned char>(changed[at]) | static_cast<unsigned char>(changed[at + 1]) << 8; };
+    const size_t data = 30 + u16(26) + u16(28);
+    ASSERT_LT(data + 2, changed.size());
+    changed[data + 2] ^= 0x55;
+    std::ofstream(std::filesystem::path(damaged), std::ios::binary) << changed;
+  }
+  EXPECT_EQ(read_package_infs(damaged, {}, texts), package_infs::damaged);
+
+  // An INF beyond the limit: its devices cannot be known.
+  const std::u16string large = folder.below("large.zip");
+  {
+    zip_archive_c zip;
+    ASSERT_TRUE(zip.create(large));
+    ASSERT_TRUE(zip.add_file(file("big.inf", std::string(max_package_inf_bytes + 1, ';')), "big.inf"));
+    ASSERT_TRUE(zip.close());
+  }
+  EXPECT_EQ(read_package_infs(large, {}, texts), package_infs::too_large);
 }
 
 }  // namespace
