@@ -36,11 +36,13 @@ bool file_facts(const fs::path& path, uint64_t& size, int64_t& modified) {
   return true;
 }
 
-bool hash_file(const fs::path& path, uint64_t size, std::string& hex) {
+// `buffer` is the caller's, one for all the files: a megabyte allocated per
+// file would be a fresh memory mapping each time (the service lowers the
+// mapping threshold), a few hundred page faults per package.
+bool hash_file(const fs::path& path, uint64_t size, std::vector<char>& buffer, std::string& hex) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   sha256_c hash;
-  std::vector<char> buffer(1 << 20);
   uint64_t read = 0;
   while (in) {
     in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
@@ -93,11 +95,12 @@ void hash_package_files(const std::string& folder, std::vector<package_file>& fi
   std::map<std::string, const package_file*> by_name;
   for (const auto& file : known) by_name[file.name] = &file;
   std::vector<package_file> hashed;
+  std::vector<char> buffer(1 << 20);
   for (auto& file : files) {
     const auto it = by_name.find(file.name);
     if (it != by_name.end() && it->second->size == file.size && it->second->modified == file.modified) {
       file.sha256 = it->second->sha256;
-    } else if (!hash_file(fs::path(folder) / file.name, file.size, file.sha256)) {
+    } else if (!hash_file(fs::path(folder) / file.name, file.size, buffer, file.sha256)) {
       warn(file.name + ": cannot be read whole");
       continue;
     }
