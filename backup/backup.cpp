@@ -122,11 +122,16 @@ int write_package_archive(const std::u16string& folder, const std::u16string& pa
 
 }  // namespace
 
-bool archive_verified(const std::u16string& archive_path, size_t entries) {
+std::optional<size_t> whole_archive_entries(const std::u16string& archive_path) {
   unzip_archive_c archive;
-  if (!archive.open(archive_path)) return false;
+  if (!archive.open(archive_path)) return std::nullopt;
   const zip_reading reading = archive.read_all();
-  return reading.complete() && reading.entries == entries;
+  if (!reading.complete()) return std::nullopt;
+  return reading.entries;
+}
+
+bool archive_verified(const std::u16string& archive_path, size_t entries) {
+  return whole_archive_entries(archive_path) == entries;
 }
 
 int archive_package_folder(const std::u16string& folder, const std::u16string& archive_path) {

@@ -2,6 +2,7 @@
 // in the backup folder, recorded in the catalogue.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ std::u16string archive_name_for(const driver_package& package, const std::u16str
 // of that name stays as it was.
 int archive_package_folder(const std::u16string& folder, const std::u16string& archive_path);
 
+// How many entries the archive holds, each read back whole with its
+// checksum; none when it cannot be opened or an entry does not read back.
+std::optional<size_t> whole_archive_entries(const std::u16string& archive_path);
 // Whether the archive holds `entries` entries, each of which reads back
 // whole with its checksum.
 bool archive_verified(const std::u16string& archive_path, size_t entries);

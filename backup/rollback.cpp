@@ -1,6 +1,6 @@
 #include "backup/rollback.h"
 
-#include "download/zip_archive.h"
+#include "backup/backup.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -8,10 +8,7 @@ namespace quillary {
 namespace {
 
 bool reads_back_whole(const std::u16string& archive_path) {
-  unzip_archive_c archive;
-  if (!platform::file_exists(archive_path) || !archive.open(archive_path)) return false;
-  const zip_reading reading = archive.read_all();
-  return reading.complete() && reading.entries > 0;
+  return platform::file_exists(archive_path) && whole_archive_entries(archive_path).value_or(0) > 0;
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 namespace quillary {
 struct batch_entry;
 struct install_report;
+class driver_store_c;
 struct signature_trust;
 }
 
@@ -86,6 +87,10 @@ int run_unzip(const arguments& args, context& shared);
 // Installs a package or restores an archive: here when this process holds
 // administrator rights, else through the elevated companion; prints the
 // outcome.
+// The driver store of the Windows folder `system_root` (by digest, as
+// Windows' own lookup is not there), or, when it is empty, the system's own;
+// null where the build has none.
+std::unique_ptr<driver_store_c> open_driver_store(const std::string& system_root, context& shared);
 // `backup` carries what was backed up before (install's backup fields).
 int run_system_change(const batch_entry& entry, context& shared, const install_report* backup = nullptr);
 

@@ -5,6 +5,7 @@
 #include "app/outcome.h"
 #include "app/program_folder.h"
 #include "app/system_info.h"
+#include "backup/driver_store.h"
 #include "cli/cli.h"
 #include "devices/device_inventory.h"
 #include "devices/raw_scan.h"
@@ -267,6 +268,12 @@ std::unique_ptr<device_source_i> open_device_source(const std::string& command,
     return nullptr;
   }
   return make_fixture_source(std::move(fixture));
+}
+
+std::unique_ptr<driver_store_c> open_driver_store(const std::string& system_root, context& shared) {
+  const int32_t os = os_version_code_of(shared.system.snapshot());
+  if (system_root.empty()) return make_system_driver_store(os);
+  return std::make_unique<driver_store_c>(store_layout(utf8_to_utf16(system_root), os), store_lookup());
 }
 
 int main(const std::vector<std::string>& argv, elevator_i& elevator, authenticode_i& authenticode) {

@@ -133,18 +133,9 @@ int run_backup(const arguments& args, context& shared) {
   backup_setup setup;
   if (const int result = prepare("backup", options, shared, setup)) return result;
 
-  std::unique_ptr<driver_store_c> own_store;
-  driver_store_c* store = nullptr;
-  if (!options.system_root.empty()) {
-    own_store = std::make_unique<driver_store_c>(store_layout(utf8_to_utf16(options.system_root), os_version_code_of(shared.system.snapshot())),
-                                                 store_lookup());
-    store = own_store.get();
-  } else {
-    own_store = make_system_driver_store(os_version_code_of(shared.system.snapshot()));
-    if (!(store = own_store.get())) {
-      return usage_error("backup: this build has no driver store; give --system-root DIR");
-    }
-  }
+  const std::unique_ptr<driver_store_c> own_store = open_driver_store(options.system_root, shared);
+  driver_store_c* store = own_store.get();
+  if (!store) return usage_error("backup: this build has no driver store; give --system-root DIR");
   store->collect_driver_packages(setup.devices.devices);
 
   // The ticked devices: the named ones, or one device of every package.

@@ -103,13 +103,7 @@ int back_up_replaced_drivers(const batch_entry& entry, const backup_source& from
   int exit = exit_code::success;
   if (!package_devices_here(infs, from, devices, exit)) return exit;
 
-  std::unique_ptr<driver_store_c> store;
-  const int32_t os = os_version_code_of(shared.system.snapshot());
-  if (!from.system_root.empty()) {
-    store = std::make_unique<driver_store_c>(store_layout(utf8_to_utf16(from.system_root), os), store_lookup());
-  } else {
-    store = make_system_driver_store(os);
-  }
+  const std::unique_ptr<driver_store_c> store = open_driver_store(from.system_root, shared);
   install_backup_outcome backup;
   const auto has_driver = [](const device_record& device) { return device.has_driver; };
   if (store) {
