@@ -1,4 +1,5 @@
-// quillary-cli zip and unzip: the program's own zip helpers on files named
+// quillary-cli zip and unzip: the program's own zip helpers (and, for
+// unzip, its cabinet reader: download/package_archive.h) on files named
 // on the command line (relative to the current directory, not the
 // program's folder: these commands take no system snapshot).
 #include <filesystem>
@@ -6,6 +7,7 @@
 
 #include "base/json_writer.h"
 #include "cli/cli.h"
+#include "download/package_archive.h"
 #include "download/zip_archive.h"
 #include "platform/text.h"
 
@@ -29,8 +31,10 @@ int run_zip(const arguments& args, context& shared) {
 
 int run_unzip(const arguments& args, context& shared) {
   if (args.size() != 2) return usage_error("unzip: give the archive and the folder to extract into");
-  unzip_archive_c archive;
-  if (!archive.open(utf8_to_utf16(args[0]))) return fail("unzip: " + args[0] + " is not a zip archive");
+  package_archive_c archive;
+  if (!archive.open(utf8_to_utf16(args[0]))) {
+    return fail("unzip: " + args[0] + " is neither a zip archive nor a cabinet");
+  }
   // The extraction takes an absolute folder.
   std::error_code error;
   const std::filesystem::path folder = std::filesystem::absolute(std::filesystem::path(utf8_to_utf16(args[1])), error);

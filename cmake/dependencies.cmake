@@ -1,6 +1,7 @@
 # The libraries the program links, as imported targets that look the same in
 # both builds:
 #   quillary::curl  quillary::zlib  quillary::minizip  quillary::tinyxml  quillary::sodium
+# and, natively only, quillary::mspack
 # Natively they are Debian's -dev packages; for Windows, the static builds
 # that scripts/build-windows-deps puts in the dependency cache.
 include_guard(GLOBAL)
@@ -49,3 +50,15 @@ if(WIN32)
   target_compile_definitions(quillary_sodium INTERFACE SODIUM_STATIC)
 endif()
 add_library(quillary::sodium ALIAS quillary_sodium)
+
+# libmspack: cabinet (.cab) packages, natively (the service and the native
+# client). The Windows build reads cabinets through Windows' own
+# SetupIterateCabinetW instead.
+if(NOT WIN32)
+  find_path(QUILLARY_MSPACK_INCLUDE mspack.h REQUIRED)
+  find_library(QUILLARY_MSPACK_LIBRARY mspack REQUIRED)
+  add_library(quillary_mspack INTERFACE)
+  target_include_directories(quillary_mspack INTERFACE ${QUILLARY_MSPACK_INCLUDE})
+  target_link_libraries(quillary_mspack INTERFACE ${QUILLARY_MSPACK_LIBRARY})
+  add_library(quillary::mspack ALIAS quillary_mspack)
+endif()

@@ -2,7 +2,7 @@
 
 #include "base/ascii_text.h"
 #include "base/inf_text.h"
-#include "download/zip_archive.h"
+#include "download/package_archive.h"
 #include "platform/text.h"
 
 namespace quillary {
@@ -57,7 +57,7 @@ std::set<std::string> inf_model_ids(const inf_file_c& inf) {
 package_infs read_package_infs(const std::u16string& package, const std::set<std::u16string>& inf_paths,
                                std::vector<std::string>& texts) {
   texts.clear();
-  unzip_archive_c archive;
+  package_archive_c archive;
   if (!archive.open(package)) return package_infs::not_an_archive;
   std::vector<std::string> raw;
   bool too_large = false;

@@ -17,9 +17,9 @@ namespace quillary {
 // target decoration), in upper case.
 std::set<std::string> inf_model_ids(const inf_file_c& inf);
 
-// The INF files of a zip package, decoded, each at most `max_inf_bytes`:
-// those named in `inf_paths` (package-relative, either slash), or every one
-// when it is empty.
+// The INF files of a package (a zip archive or a cabinet), decoded, each
+// at most `max_inf_bytes`: those named in `inf_paths` (package-relative,
+// either slash), or every one when it is empty.
 constexpr size_t max_package_inf_bytes = 8 * 1024 * 1024;
 enum class package_infs {
   read,

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "download/zip_archive.h"
+#include "download/package_archive.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -82,7 +82,7 @@ bool mark_extraction_folder(const std::u16string& folder) {
 }
 
 package_extraction extract_fresh(const std::u16string& archive_path, const std::u16string& folder) {
-  unzip_archive_c archive;
+  package_archive_c archive;
   if (!archive.open(archive_path)) return {extraction_status::not_an_archive, {}};
   const std::u16string place = place_for(folder);
   if (place.empty()) return {extraction_status::no_folder, {}};

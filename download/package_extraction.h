@@ -1,8 +1,9 @@
-// Extraction of a driver package or a backup archive for an installer: the
-// installer must see exactly the archive's files. Extraction never
-// overwrites, so it always goes into a fresh folder, which then takes the
-// place of what an earlier extraction left; and a package that does not
-// come out whole is not handed on at all.
+// Extraction of a driver package (a zip archive or a cabinet, told by its
+// first bytes: download/package_archive.h) or a backup archive for an
+// installer: the installer must see exactly the archive's files.
+// Extraction never overwrites, so it always goes into a fresh folder, which
+// then takes the place of what an earlier extraction left; and a package
+// that does not come out whole is not handed on at all.
 //
 // An extraction removes or replaces only what an extraction made: every
 // folder it makes carries a mark (a small hidden file), and a folder of
