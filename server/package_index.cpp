@@ -67,7 +67,9 @@ bool list_package_files(const std::string& folder, const warning_sink& warn, std
   fs::directory_iterator it(folder, error);
   for (; !error && it != fs::directory_iterator(); it.increment(error)) {
     const std::string name = it->path().filename().string();
-    if (name.size() <= 4 || !equal_ignore_case_ascii(name.substr(name.size() - 4), ".zip")) continue;
+    // Zip archives and cabinets; which of the two a file is, its first bytes say.
+    const std::string extension = name.size() > 4 ? name.substr(name.size() - 4) : std::string();
+    if (!equal_ignore_case_ascii(extension, ".zip") && !equal_ignore_case_ascii(extension, ".cab")) continue;
     std::error_code kind_error;
     if (!it->is_regular_file(kind_error)) continue;
     package_file file;
