@@ -179,11 +179,12 @@ const char* usage_text() {
 The reference update service of Quillary: answers the driver-update query
 from a catalogue of driver packages and serves the package files.
 
-  --catalogue DIR   folder of driver packages: every *.zip directly in it (not
-                    in sub-folders) is indexed at start with the INF files
-                    inside, its SHA-256 and its signature file NAME.minisig
-                    if any; unreadable archives, INF files and signature
-                    files are reported on stderr and skipped
+  --catalogue DIR   folder of driver packages: every *.zip and *.cab directly
+                    in it (not in sub-folders; a zip archive or a cabinet,
+                    as its first bytes say) is indexed at start with the
+                    INF files inside, its SHA-256 and its signature file
+                    NAME.minisig if any; unreadable archives, INF files and
+                    signature files are reported on stderr and skipped
   --listen A:P      numeric address and port to listen on; port 0 takes a free
                     one; repeat for more listeners (all serve the same
                     catalogue); IPv6 as [ADDRESS]:PORT

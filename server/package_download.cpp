@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include "base/ascii_text.h"
 #include "server/byte_range.h"
 #include "server/http_answer.h"
 #include "server/http_response.h"
@@ -56,6 +57,12 @@ std::optional<ranged_head> plan_ranged_answer(const http_request& request, uint6
   return planned;
 }
 
+// As nginx types the files it serves: by the name's extension.
+const char* content_type_of(std::string_view file_name) {
+  const bool cabinet = file_name.size() > 4 && equal_ignore_case_ascii(file_name.substr(file_name.size() - 4), ".cab");
+  return cabinet ? "application/vnd.ms-cab-compressed" : "application/zip";
+}
+
 package_answer head_only_answer(ranged_head planned, bool keep_alive) {
   const size_t head_size = planned.head.size();
   return {planned.status, outgoing_answer_c(std::move(planned.head), head_size,
@@ -81,8 +88,8 @@ package_answer prepare_package_answer(const http_request& request, const catalog
     return {404, buffered_answer(text_answer(404, "the package file is gone"), head_only, {}, keep_alive)};
   }
   package_answer refused;
-  auto planned = plan_ranged_answer(request, static_cast<uint64_t>(info.st_size), "application/zip", fault,
-                                    keep_alive, refused);
+  auto planned = plan_ranged_answer(request, static_cast<uint64_t>(info.st_size), content_type_of(package.file_name),
+                                    fault, keep_alive, refused);
   if (!planned) return refused;
   if (head_only) return head_only_answer(std::move(*planned), keep_alive);
 

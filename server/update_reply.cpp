@@ -120,7 +120,9 @@ std::string percent_encode(const std::string& name) {
 
 std::string make_infpath(const std::string& package_file_name, const std::string& inf_path) {
   std::string stem = package_file_name;
-  if (stem.size() > 4 && equal_ignore_case_ascii(std::string_view(stem).substr(stem.size() - 4), ".zip")) {
+  // The package as its extraction's folder is named: without the extension.
+  if (stem.size() > 4 && (equal_ignore_case_ascii(std::string_view(stem).substr(stem.size() - 4), ".zip") ||
+                          equal_ignore_case_ascii(std::string_view(stem).substr(stem.size() - 4), ".cab"))) {
     stem.resize(stem.size() - 4);
   }
   // The first separator must be the one added here.

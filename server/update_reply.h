@@ -31,9 +31,9 @@ struct item_values {
 // "http://127.0.0.1:8080/packages/".
 item_values make_item_values(const offer& o, const std::string& package_base);
 
-// "<archive name without .zip>/<INF path in the archive>": the client keeps
-// what follows the first separator, which is then the INF's path inside the
-// extracted package.
+// "<archive name without .zip or .cab>/<INF path in the archive>": the
+// client keeps what follows the first separator, which is then the INF's
+// path inside the extracted package.
 std::string make_infpath(const std::string& package_file_name, const std::string& inf_path);
 
 // A file name percent-encoded for a URL path: everything but letters,

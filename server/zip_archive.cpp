@@ -2,12 +2,12 @@
 
 #include <minizip/unzip.h>
 
+#include <fstream>
 #include <memory>
 
-#include "base/ascii_text.h"
+#include "base/archive_format.h"
 #include "base/inf_text.h"
-#include "base/utf8.h"
-#include "base/zip_entry_name.h"
+#include "server/cab_archive.h"
 
 namespace quillary::server {
 
@@ -48,31 +48,14 @@ bool read_name(unzFile zip, unz_file_info64& info, std::string& raw) {
 }
 
 // The entry's name in UTF-8 with '/' between its parts, as the client's
-// extraction places it (base/zip_entry_name.h); a refused name is given as
-// it stands, '\' made '/', for the warning.
+// extraction places it (server/archive_listing.h).
 zip_entry_kind entry_path(const std::string& raw, unsigned long flags, std::string& name) {
-  name = (flags & utf8_name_flag) ? decode_inf_bytes("\xEF\xBB\xBF" + raw) : cp1252_to_utf8(raw);
-  const std::u16string wide = utf8_to_utf16(name);
-  const zip_entry_path entry = zip_entry_path_of(wide);
-  if (entry.kind == zip_entry_kind::file) {
-    name.clear();
-    for (const auto part : entry.parts) {
-      if (!name.empty()) name += '/';
-      name += utf16_to_utf8(part);
-    }
-  } else {
-    for (char& c : name) {
-      if (c == '\\') c = '/';
-    }
-  }
-  return entry.kind;
+  return listed_name((flags & utf8_name_flag) ? decode_inf_bytes("\xEF\xBB\xBF" + raw) : cp1252_to_utf8(raw), name);
 }
 
-}  // namespace
-
-bool read_archive(const std::string& file_path, archive_listing& out, std::string& reason, uint64_t total_limit) {
+bool read_zip_archive(const std::string& file_path, archive_listing& out, std::string& reason, uint64_t total_limit) {
   out = archive_listing{};
-  uint64_t inf_bytes = 0;
+  inf_budget_c budget(total_limit);
   unzip_handle zip(unzOpen64(file_path.c_str()));
   if (!zip) {
     reason = "not a readable zip archive";
@@ -90,13 +73,10 @@ bool read_archive(const std::string& file_path, archive_listing& out, std::strin
     const zip_entry_kind kind = entry_path(raw, info.flag, name);
     if (kind == zip_entry_kind::refused) out.refused.push_back(name);
     if (kind == zip_entry_kind::file) {
-      if (name.size() > 4 && equal_ignore_case_ascii(name.substr(name.size() - 4), ".inf")) {
+      if (is_inf_name(name)) {
         const uint64_t size = info.uncompressed_size;
-        if (size > max_inf_size) {
-          out.unread.push_back(name + ": larger than " + std::to_string(max_inf_size >> 20) + " MiB, not read");
-        } else if (size > total_limit - inf_bytes) {
-          out.unread.push_back(name + ": the archive's INF files pass " + std::to_string(total_limit >> 20) +
-                               " MiB together, not read");
+        if (std::string refusal = budget.refusal(name, size); !refusal.empty()) {
+          out.unread.push_back(std::move(refusal));
         } else {
           // read_current insists on the announced size, so the sum holds.
           archive_file inf{name, {}};
@@ -104,7 +84,7 @@ bool read_archive(const std::string& file_path, archive_listing& out, std::strin
             reason = "damaged entry " + name;
             return false;
           }
-          inf_bytes += size;
+          budget.spend(size);
           out.infs.push_back(std::move(inf));
         }
       }
@@ -117,6 +97,21 @@ bool read_archive(const std::string& file_path, archive_listing& out, std::strin
     return false;
   }
   return true;
+}
+
+bool starts_as_cabinet(const std::string& file_path) {
+  std::ifstream file(file_path, std::ios::binary);
+  std::string first(archive_header_size, '\0');
+  file.read(first.data(), static_cast<std::streamsize>(first.size()));
+  first.resize(static_cast<size_t>(file.gcount()));
+  return archive_format_of(first) == archive_format::cabinet;
+}
+
+}  // namespace
+
+bool read_archive(const std::string& file_path, archive_listing& out, std::string& reason, uint64_t total_limit) {
+  if (starts_as_cabinet(file_path)) return read_cabinet_archive(file_path, out, reason, total_limit);
+  return read_zip_archive(file_path, out, reason, total_limit);
 }
 
 }  // namespace quillary::server
