@@ -1,5 +1,7 @@
 #include "base/inf_file.h"
 
+#include <algorithm>
+#include <deque>
 #include <optional>
 
 #include "base/ascii_text.h"
@@ -8,11 +10,7 @@ namespace quillary {
 
 namespace {
 
-// One line after comments and continuations, before it is taken apart.
-struct logical_line {
-  std::string text;
-  int line_number = 0;
-};
+using logical_line = inf_file_c::logical_line;
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
@@ -30,18 +28,23 @@ std::string_view strip_comment(std::string_view line, bool& open_quote) {
   return line;
 }
 
-bool split_logical_lines(std::string_view text, std::vector<logical_line>& out, std::string& reason) {
+// Lines point into `text`; a line continued with '\\' is joined into a
+// string of `joined` (a deque, whose strings never move).
+bool split_logical_lines(std::string_view text, std::vector<logical_line>& out, std::deque<std::string>& joined,
+                         std::string& reason) {
   // Ctrl-Z ends the text; a NUL ends only its own line, as Windows reads
   // lines up to a NUL and goes on with the next one.
   const size_t end = text.find('\x1A');
   if (end != std::string_view::npos) text = text.substr(0, end);
   logical_line pending;
+  std::string* joining = nullptr;  // the continued line being joined
   bool continuing = false;
   int number = 0;
   size_t pos = 0;
   while (pos <= text.size()) {
-    size_t eol = text.find_first_of("\r\n", pos);
-    if (eol == std::string_view::npos) eol = text.size();
+    // A plain loop: find_first_of looks each character up in the set.
+    size_t eol = pos;
+    while (eol < text.size() && text[eol] != '\n' && text[eol] != '\r') ++eol;
     std::string_view physical = text.substr(pos, eol - pos);
     physical = physical.substr(0, physical.find('\0'));
     ++number;
@@ -55,15 +58,21 @@ bool split_logical_lines(std::string_view text, std::vector<logical_line>& out, 
       return false;
     }
     while (!body.empty() && is_blank(body.back())) body.remove_suffix(1);
-    if (!continuing) pending = logical_line{std::string(), number};
     const bool continues = !body.empty() && body.back() == '\\';
     if (continues) body.remove_suffix(1);
-    pending.text.append(body);
+    if (!continuing) {
+      pending = logical_line{body, number};
+      joining = nullptr;
+    } else {
+      if (joining == nullptr) joining = &joined.emplace_back(pending.text);
+      joining->append(body);
+      pending.text = *joining;
+    }
     continuing = continues;
-    if (!continuing) out.push_back(std::move(pending));
+    if (!continuing) out.push_back(pending);
     if (eol == text.size()) break;
   }
-  if (continuing) out.push_back(std::move(pending));
+  if (continuing) out.push_back(pending);
   return true;
 }
 
@@ -99,10 +108,25 @@ std::vector<size_t> unquoted_positions(std::string_view text, char separator) {
 
 std::string clean(std::string_view raw) { return unquote(trim_blanks(raw)); }
 
-using string_table = std::unordered_map<std::string, std::string>;
+using string_table = inf_file_c::string_table;
 
-std::string substitute(std::string_view text, const string_table& strings) {
+// Finds a token's text: in `first` when it has it (a language's own
+// strings), else in `then` (the neutral ones); null when neither has it.
+const std::string_view* look_up(std::string_view token, const string_table* first, const string_table& then) {
+  if (first != nullptr) {
+    if (const auto it = first->find(token); it != first->end()) return &it->second;
+  }
+  const auto it = then.find(token);
+  return it == then.end() ? nullptr : &it->second;
+}
+
+// Replaces the tokens of `text`, looked up as look_up does. Percent signs
+// pair up from the left: "%%" is a percent sign, an unknown token stays as
+// written.
+std::string substitute(std::string_view text, const string_table* first, const string_table& then) {
+  if (text.find('%') == std::string_view::npos) return std::string(text);
   std::string out;
+  out.reserve(text.size() + 32);  // most texts grow by a name or two
   size_t i = 0;
   while (i < text.size()) {
     const size_t open = text.find('%', i);
@@ -113,8 +137,8 @@ std::string substitute(std::string_view text, const string_table& strings) {
     const std::string_view token = text.substr(open + 1, close - open - 1);
     if (token.empty()) {
       out.push_back('%');
-    } else if (const auto it = strings.find(to_upper_ascii(token)); it != strings.end()) {
-      out.append(it->second);
+    } else if (const std::string_view* value = look_up(token, first, then)) {
+      out.append(*value);
     } else {
       out.append(text.substr(open, close - open + 1));
     }
@@ -124,69 +148,208 @@ std::string substitute(std::string_view text, const string_table& strings) {
   return out;
 }
 
-struct raw_section {
-  std::string name;
-  std::vector<logical_line> lines;
+// Whether `table` has one of the tokens of `text`, paired as substitute
+// pairs them.
+bool has_a_token_of(std::string_view text, const string_table& table) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const size_t open = text.find('%', i);
+    if (open == std::string_view::npos) return false;
+    const size_t close = text.find('%', open + 1);
+    if (close == std::string_view::npos) return false;
+    if (close > open + 1 && table.count(text.substr(open + 1, close - open - 1)) != 0) return true;
+    i = close + 1;
+  }
+  return false;
+}
+
+using raw_section = inf_file_c::raw_section;
+
+// The LANGID a [Strings.LLLL] section is for: one to four hexadecimal
+// digits after the dot. Other names (such as [Strings.German]) are for no
+// language.
+std::optional<uint16_t> string_language(std::string_view section_name) {
+  constexpr std::string_view prefix = "Strings.";
+  if (!starts_with_ignore_case_ascii(section_name, prefix)) return std::nullopt;
+  uint64_t value = 0;
+  if (!parse_hex(section_name.substr(prefix.size()), value, 4)) return std::nullopt;
+  return static_cast<uint16_t>(value);
+}
+
+// A [Strings] or [Strings.xxx] section and its lines' range of the file's
+// string entries.
+struct strings_section {
+  const raw_section* section;
+  size_t begin, end;
 };
 
-// The string tokens: [Strings] first, then [Strings.0409] (US English), then
-// the other localized [Strings.xxxx] sections in file order, each adding only
-// the tokens not defined yet.
-string_table collect_strings(const std::vector<raw_section>& sections) {
-  string_table table;
-  const auto add_from = [&table](const raw_section& section) {
+void add_range(string_table& table, const std::vector<std::pair<std::string, std::string>>& entries,
+               const strings_section& range) {
+  for (size_t i = range.begin; i < range.end; ++i) table.emplace(entries[i].first, entries[i].second);
+}
+
+// Every [Strings...] line is read once into `entries`, which the tables
+// then point into (it is complete before the first view is taken).
+//
+// The neutral text's tokens: [Strings] first, then [Strings.0409] (US
+// English), then the other [Strings.xxxx] sections in file order, each
+// adding only the tokens not defined yet. This is more lenient than Windows,
+// which takes the one section its rule picks (server/localized_text.h), so
+// that a file with only localized sections, or with tokens missing from
+// [Strings], still reads as its author meant.
+//
+// Each language's own tokens, ascending by LANGID, as Windows reads them
+// from the one section it picks for the system's language. Sections naming
+// the same LANGID differently (.0407 and .407) are merged in file order, as
+// sections of one name are.
+void collect_strings(const std::vector<raw_section>& sections,
+                     std::vector<std::pair<std::string, std::string>>& entries, string_table& neutral,
+                     std::vector<uint16_t>& language_ids, std::vector<string_table>& languages) {
+  std::vector<strings_section> ranges;
+  for (const auto& section : sections) {
+    const bool undecorated = equal_ignore_case_ascii(section.name, "Strings");
+    if (!undecorated && !starts_with_ignore_case_ascii(section.name, "Strings.")) continue;
+    const size_t begin = entries.size();
     for (const auto& line : section.lines) {
       const auto equals = unquoted_positions(line.text, '=');
       if (equals.empty()) continue;
       const std::string_view text(line.text);
-      table.emplace(to_upper_ascii(clean(text.substr(0, equals[0]))), clean(text.substr(equals[0] + 1)));
+      entries.emplace_back(clean(text.substr(0, equals[0])), clean(text.substr(equals[0] + 1)));
     }
+    ranges.push_back(strings_section{&section, begin, entries.size()});
+  }
+  if (ranges.empty()) return;
+
+  const auto is_undecorated = [](const strings_section& r) {
+    return equal_ignore_case_ascii(r.section->name, "Strings");
   };
-  for (const auto& s : sections) {
-    if (equal_ignore_case_ascii(s.name, "Strings")) add_from(s);
+  const auto is_us_english = [](const strings_section& r) {
+    return equal_ignore_case_ascii(r.section->name, "Strings.0409");
+  };
+  for (const auto& r : ranges) {
+    if (is_undecorated(r)) add_range(neutral, entries, r);
   }
-  for (const auto& s : sections) {
-    if (equal_ignore_case_ascii(s.name, "Strings.0409")) add_from(s);
+  for (const auto& r : ranges) {
+    if (is_us_english(r)) add_range(neutral, entries, r);
   }
-  for (const auto& s : sections) {
-    if (starts_with_ignore_case_ascii(s.name, "Strings.") && !equal_ignore_case_ascii(s.name, "Strings.0409")) {
-      add_from(s);
+  for (const auto& r : ranges) {
+    if (!is_undecorated(r) && !is_us_english(r)) add_range(neutral, entries, r);
+  }
+
+  std::vector<std::pair<uint16_t, const strings_section*>> by_language;
+  for (const auto& r : ranges) {
+    const std::optional<uint16_t> language = string_language(r.section->name);
+    if (language) by_language.emplace_back(*language, &r);
+  }
+  // Stable: one LANGID's sections keep their file order.
+  std::stable_sort(by_language.begin(), by_language.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (const auto& [language, range] : by_language) {
+    if (language_ids.empty() || language_ids.back() != language) {
+      language_ids.push_back(language);
+      languages.emplace_back();
     }
+    add_range(languages.back(), entries, *range);
   }
-  return table;
 }
 
+// One key or field: trimmed, unquoted, its tokens replaced. Most have no
+// quote and no token and are copied as they are.
+std::string piece_text(std::string_view raw, const string_table& strings) {
+  const std::string_view trimmed = trim_blanks(raw);
+  if (std::none_of(trimmed.begin(), trimmed.end(), [](char c) { return c == '"' || c == '%'; })) {
+    return std::string(trimmed);
+  }
+  return substitute(unquote(trimmed), nullptr, strings);
+}
+
+// Takes a line apart at the first '=' and at the commas after it, outside
+// quotes, in one pass each.
 inf_line take_apart(const logical_line& line, const string_table& strings) {
   inf_line out;
   out.line_number = line.line_number;
-  std::string_view rest(line.text);
-  const auto equals = unquoted_positions(rest, '=');
-  if (!equals.empty()) {
-    out.has_key = true;
-    out.key = substitute(clean(rest.substr(0, equals[0])), strings);
-    rest = rest.substr(equals[0] + 1);
+  std::string_view rest = line.text;
+  bool quoted = false;
+  for (size_t i = 0; i < rest.size(); ++i) {
+    if (rest[i] == '"') {
+      quoted = !quoted;
+    } else if (rest[i] == '=' && !quoted) {
+      out.has_key = true;
+      out.key = piece_text(rest.substr(0, i), strings);
+      rest = rest.substr(i + 1);
+      break;
+    }
   }
+  quoted = false;
   size_t start = 0;
+  for (size_t i = 0; i < rest.size(); ++i) {
+    if (rest[i] == '"') {
+      quoted = !quoted;
+    } else if (rest[i] == ',' && !quoted) {
+      out.fields.push_back(piece_text(rest.substr(start, i - start), strings));
+      start = i + 1;
+    }
+  }
+  out.fields.push_back(piece_text(rest.substr(start), strings));
+  return out;
+}
+
+// The piece of a logical line that take_apart makes its key (`field` -1)
+// or its field number `field`, before cleaning; false when there is none.
+bool piece_of_line(std::string_view text, int field, std::string_view& out) {
+  const auto equals = unquoted_positions(text, '=');
+  if (field < 0) {
+    if (equals.empty()) return false;
+    out = text.substr(0, equals[0]);
+    return true;
+  }
+  const std::string_view rest = equals.empty() ? text : text.substr(equals[0] + 1);
+  size_t start = 0;
+  int index = 0;
   for (const size_t comma : unquoted_positions(rest, ',')) {
-    out.fields.push_back(substitute(clean(rest.substr(start, comma - start)), strings));
+    if (index++ == field) {
+      out = rest.substr(start, comma - start);
+      return true;
+    }
     start = comma + 1;
   }
-  out.fields.push_back(substitute(clean(rest.substr(start)), strings));
-  return out;
+  if (index != field) return false;
+  out = rest.substr(start);
+  return true;
 }
 
 }  // namespace
 
-bool inf_file_c::parse(std::string_view text, std::string& reason) {
-  sections_.clear();
-  index_.clear();
-  std::vector<logical_line> lines;
-  if (!split_logical_lines(text, lines, reason)) return false;
+size_t inf_file_c::token_hash::operator()(std::string_view name) const {
+  // FNV-1a over the bytes with bit 5 set: the same for both cases of a
+  // letter, and the same for names token_equal finds equal (any other byte
+  // must be the same byte in both).
+  uint64_t hash = 14695981039346656037ull;
+  for (const char c : name) hash = (hash ^ (static_cast<unsigned char>(c) | 0x20u)) * 1099511628211ull;
+  return static_cast<size_t>(hash);
+}
 
-  std::vector<raw_section> raw;
-  std::unordered_map<std::string, size_t> raw_index;
+bool inf_file_c::token_equal::operator()(std::string_view a, std::string_view b) const {
+  return equal_ignore_case_ascii(a, b);
+}
+
+bool inf_file_c::parse(std::string_view text, std::string& reason) {
+  text_ = std::make_unique<std::string>(text);
+  joined_.clear();
+  raw_.clear();
+  sections_.clear();
+  parsed_.clear();
+  index_.clear();
+  strings_.clear();
+  string_entries_.clear();
+  language_ids_.clear();
+  language_strings_.clear();
+  raw_texts_.clear();
+  std::vector<logical_line> lines;
+  if (!split_logical_lines(*text_, lines, joined_, reason)) return false;
+
   raw_section* current = nullptr;
-  for (auto& line : lines) {
+  for (const auto& line : lines) {
     const std::string_view trimmed = trim_blanks(line.text);
     if (trimmed.empty()) continue;
     if (trimmed.front() == '[') {
@@ -196,42 +359,95 @@ bool inf_file_c::parse(std::string_view text, std::string& reason) {
         return false;
       }
       const std::string name(trim_blanks(trimmed.substr(1, close - 1)));
-      const auto [it, added] = raw_index.emplace(to_upper_ascii(name), raw.size());
-      if (added) raw.push_back(raw_section{name, {}});
-      current = &raw[it->second];
+      const auto [it, added] = index_.emplace(to_upper_ascii(name), raw_.size());
+      if (added) raw_.push_back(raw_section{name, {}});
+      current = &raw_[it->second];
       continue;
     }
     if (current == nullptr) {
       reason = "text before the first section on line " + std::to_string(line.line_number);
       return false;
     }
-    current->lines.push_back(std::move(line));
+    current->lines.push_back(line);
   }
 
-  const string_table strings = collect_strings(raw);
-  sections_.reserve(raw.size());
-  for (const auto& section : raw) {
-    inf_section parsed{section.name, {}};
-    parsed.lines.reserve(section.lines.size());
-    for (const auto& line : section.lines) parsed.lines.push_back(take_apart(line, strings));
-    index_.emplace(to_upper_ascii(section.name), sections_.size());
-    sections_.push_back(std::move(parsed));
-  }
+  collect_strings(raw_, string_entries_, strings_, language_ids_, language_strings_);
+  // The other sections are taken apart when first asked for: a driver's
+  // description needs a few of them, and most of a file is register and
+  // file lists.
+  sections_.resize(raw_.size());
+  parsed_.assign(raw_.size(), false);
   return true;
+}
+
+const inf_section& inf_file_c::parsed_section(size_t index) const {
+  if (parsed_[index]) return sections_[index];
+  const raw_section& section = raw_[index];
+  inf_section& parsed = sections_[index];
+  parsed.name = section.name;
+  parsed.lines.reserve(section.lines.size());
+  // Only files with languages keep raw text, and only of lines that a
+  // language could change: most files pay nothing for languages.
+  const bool keep_raw = !language_ids_.empty();
+  for (const auto& line : section.lines) {
+    parsed.lines.push_back(take_apart(line, strings_));
+    if (keep_raw && line.text.find('%') != std::string_view::npos) {
+      parsed.lines.back().raw_text = static_cast<int32_t>(raw_texts_.size());
+      raw_texts_.emplace_back(line.text);
+    }
+  }
+  parsed_[index] = true;
+  return parsed;
+}
+
+const std::vector<inf_section>& inf_file_c::sections() const {
+  for (size_t i = 0; i < raw_.size(); ++i) parsed_section(i);
+  return sections_;
+}
+
+std::optional<std::string> inf_file_c::raw_piece(const inf_line& line, int field) const {
+  if (line.raw_text < 0 || static_cast<size_t>(line.raw_text) >= raw_texts_.size()) return std::nullopt;
+  std::string_view piece;
+  if (!piece_of_line(raw_texts_[static_cast<size_t>(line.raw_text)], field, piece)) return std::nullopt;
+  return clean(piece);
+}
+
+bool inf_file_c::piece_in_language(std::string_view raw, size_t language, std::string& out) const {
+  if (language >= language_strings_.size() || !has_a_token_of(raw, language_strings_[language])) return false;
+  out = substitute(raw, &language_strings_[language], strings_);
+  return true;
+}
+
+std::string inf_file_c::key_in_language(const inf_line& line, size_t language) const {
+  std::string text;
+  const std::optional<std::string> raw = raw_piece(line, -1);
+  return raw && piece_in_language(*raw, language, text) ? text : line.key;
+}
+
+std::string inf_file_c::field_in_language(const inf_line& line, size_t field, size_t language) const {
+  if (field >= line.fields.size()) return {};
+  std::string text;
+  const std::optional<std::string> raw = raw_piece(line, static_cast<int>(field));
+  return raw && piece_in_language(*raw, language, text) ? text : line.fields[field];
 }
 
 const inf_section* inf_file_c::find_section(std::string_view name) const {
   const auto it = index_.find(to_upper_ascii(name));
-  return it == index_.end() ? nullptr : &sections_[it->second];
+  return it == index_.end() ? nullptr : &parsed_section(it->second);
+}
+
+const inf_line* inf_file_c::line_of(std::string_view section, std::string_view key) const {
+  const inf_section* found = find_section(section);
+  if (found == nullptr) return nullptr;
+  for (const auto& line : found->lines) {
+    if (line.has_key && equal_ignore_case_ascii(line.key, key)) return &line;
+  }
+  return nullptr;
 }
 
 std::string inf_file_c::value_of(std::string_view section, std::string_view key) const {
-  const inf_section* found = find_section(section);
-  if (found == nullptr) return {};
-  for (const auto& line : found->lines) {
-    if (line.has_key && equal_ignore_case_ascii(line.key, key)) return line.fields.front();
-  }
-  return {};
+  const inf_line* line = line_of(section, key);
+  return line == nullptr ? std::string() : line->fields.front();
 }
 
 }  // namespace quillary

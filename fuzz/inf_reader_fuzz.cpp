@@ -3,6 +3,7 @@
 // the DriverVer the service offers (so that the client's check of the
 // package agrees with an offer made from it, and with no other), and
 // whatever models they yield must be found again by their IDs.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include "platform/text.h"
 #include "server/catalogue.h"
 #include "server/inf_driver.h"
+#include "server/localized_text.h"
 #include "server/matcher.h"
 
 namespace {
@@ -34,6 +36,45 @@ bool iso_date(const std::string& date) {
     if (date[i] < '0' || date[i] > '9') return false;
   }
   return true;
+}
+
+// The texts kept per [Strings.LLLL] language: languages of the file,
+// ascending, valid UTF-8; and a client of any of them (or of a sibling of
+// its primary language, or of none) reads what the provider line gives in
+// the language Windows would pick, though the reader left some out.
+void check_localized_texts(const inf_file_c& inf, const inf_driver& driver) {
+  const std::vector<uint16_t>& languages = inf.string_languages();
+  const auto check_list = [&](const std::vector<localized_text>& texts) {
+    for (size_t i = 0; i < texts.size(); ++i) {
+      if (i > 0 && texts[i - 1].language >= texts[i].language) std::abort();
+      if (!std::binary_search(languages.begin(), languages.end(), texts[i].language)) std::abort();
+      if (utf16_to_utf8(utf8_to_utf16(texts[i].text)) != texts[i].text) std::abort();
+    }
+  };
+  check_list(driver.localized_providers);
+  for (const auto& manufacturer : driver.manufacturers) {
+    check_list(manufacturer.localized_names);
+    for (const auto& section : manufacturer.sections) {
+      for (const auto& model : section.models) check_list(model.localized_descriptions);
+    }
+  }
+  const inf_line* provider = inf.line_of("Version", "Provider");
+  if (provider == nullptr) return;
+  std::vector<localized_text> every;
+  for (size_t i = 0; i < languages.size(); ++i) {
+    every.push_back({languages[i], inf.field_in_language(*provider, 0, i)});
+  }
+  std::vector<uint16_t> clients = {0, 0x0409, 0x0809};
+  for (const uint16_t language : languages) {
+    clients.insert(clients.end(), {language, static_cast<uint16_t>(language & 0x3FF),
+                                   static_cast<uint16_t>((language & 0x3FF) | 0x1C00)});
+  }
+  for (const uint16_t client : clients) {
+    if (text_in_language(driver.provider, driver.localized_providers, client) !=
+        text_in_language(driver.provider, every, client)) {
+      std::abort();
+    }
+  }
 }
 
 }  // namespace
@@ -76,6 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   inf_driver driver;
   if (!read_inf_driver(inf, driver, reason)) return 0;
   if (driver.date.size() != 10 || driver.manufacturers.empty()) std::abort();
+  check_localized_texts(inf, driver);
   // The service offers exactly what the client will find in the package.
   if (!has_ver || driver.date != ver.date || driver.version != ver.version) std::abort();
 

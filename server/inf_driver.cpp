@@ -1,7 +1,10 @@
 #include "server/inf_driver.h"
 
+#include <unordered_map>
+
 #include "base/ascii_text.h"
 #include "base/inf_driver_ver.h"
+#include "server/localized_text.h"
 
 namespace quillary::server {
 
@@ -39,7 +42,64 @@ uint32_t feature_score_of(const inf_file_c& inf, const std::string& install, con
   return 0xFF;
 }
 
-void read_models(const inf_file_c& inf, const inf_section& section, inf_models_section& out) {
+// One value's texts in the file's [Strings.LLLL] languages, from its raw
+// text `raw` (its tokens not replaced) and its neutral text `neutral`: only
+// the languages that define one of its tokens can read differently; of the
+// texts, those the rule does not need are left out (keep_differing_texts).
+std::vector<localized_text> texts_in_languages(const inf_file_c& inf, std::string_view raw,
+                                               const std::string& neutral) {
+  const std::vector<uint16_t>& languages = inf.string_languages();
+  std::vector<localized_text> texts;
+  texts.reserve(languages.size());
+  std::string text;
+  for (size_t i = 0; i < languages.size(); ++i) {
+    if (inf.piece_in_language(raw, i, text)) texts.push_back(localized_text{languages[i], std::move(text)});
+  }
+  if (texts.empty()) return {};  // not the reserved room
+  if (texts.size() < languages.size()) {
+    // The languages that read as the neutral text count too, beside a
+    // sibling that reads otherwise: the rule needs to see them.
+    std::vector<localized_text> every;
+    every.reserve(languages.size());
+    size_t next = 0;
+    for (const uint16_t language : languages) {
+      if (next < texts.size() && texts[next].language == language) {
+        every.push_back(std::move(texts[next++]));
+      } else {
+        every.push_back(localized_text{language, neutral});
+      }
+    }
+    texts = std::move(every);
+  }
+  keep_differing_texts(texts, neutral);
+  if (texts.size() < texts.capacity()) texts.shrink_to_fit();
+  return texts;
+}
+
+// The texts found so far, by raw text: the models sections of the
+// platforms mostly repeat the same lines.
+using localized_memo = std::unordered_map<std::string, std::vector<localized_text>>;
+
+// The texts of the key (`field` -1) or field number `field` of `line`,
+// whose neutral text is `neutral`. Only lines with raw text (a token, in a
+// file with languages) can read differently, so most values cost nothing
+// here.
+std::vector<localized_text> localized(const inf_file_c& inf, const inf_line& line, int field,
+                                      const std::string& neutral, localized_memo& memo) {
+  std::optional<std::string> raw = inf.raw_piece(line, field);
+  if (!raw) return {};
+  if (const auto it = memo.find(*raw); it != memo.end()) return it->second;
+  std::vector<localized_text> texts = texts_in_languages(inf, *raw, neutral);
+  memo.emplace(std::move(*raw), texts);
+  return texts;
+}
+
+void read_models(const inf_file_c& inf, const inf_section& section, inf_models_section& out,
+                 localized_memo& memo) {
+  // The models of a section mostly share an install section: its score is
+  // looked up once for a run of them.
+  std::string scored_install;
+  uint32_t score = 0xFF;
   for (const auto& line : section.lines) {
     if (!line.has_key || line.fields.size() < 2) continue;
     inf_model model;
@@ -51,21 +111,27 @@ void read_models(const inf_file_c& inf, const inf_section& section, inf_models_s
     }
     if (line.fields.size() <= 2) model.compatible_from = model.ids.size();
     if (model.ids.empty()) continue;
-    model.feature_score = feature_score_of(inf, model.install_section, out.decoration);
+    if (scored_install.empty() || model.install_section != scored_install) {
+      scored_install = model.install_section;
+      score = feature_score_of(inf, model.install_section, out.decoration);
+    }
+    model.feature_score = score;
+    model.localized_descriptions = localized(inf, line, -1, model.description, memo);
     out.models.push_back(std::move(model));
   }
 }
 
-inf_manufacturer read_manufacturer(const inf_file_c& inf, const inf_line& line) {
+inf_manufacturer read_manufacturer(const inf_file_c& inf, const inf_line& line, localized_memo& memo) {
   inf_manufacturer manufacturer;
   const std::string& base = line.fields[0];
   manufacturer.name = line.has_key ? line.key : base;
+  manufacturer.localized_names = localized(inf, line, line.has_key ? -1 : 0, manufacturer.name, memo);
   const auto add_section = [&](const std::string& name, bool decorated, const target_decoration& decoration) {
     const inf_section* section = inf.find_section(name);
     if (section == nullptr) return;
     inf_models_section models{name, decorated, decoration, {}, {}};
     models.catalog_file = platform_value(inf, "Version", "CatalogFile", decoration);
-    read_models(inf, *section, models);
+    read_models(inf, *section, models, memo);
     if (!models.models.empty()) manufacturer.sections.push_back(std::move(models));
   };
   add_section(base, false, target_decoration{});
@@ -80,13 +146,17 @@ inf_manufacturer read_manufacturer(const inf_file_c& inf, const inf_line& line) 
 
 bool read_inf_driver(const inf_file_c& inf, inf_driver& out, std::string& reason) {
   out = inf_driver{};
+  localized_memo memo;
   const std::string signature = inf.value_of("Version", "Signature");
   if (!equal_ignore_case_ascii(signature, "$Windows NT$") && !equal_ignore_case_ascii(signature, "$Chicago$") &&
       !equal_ignore_case_ascii(signature, "$Windows 95$")) {
     reason = "no [Version] signature";
     return false;
   }
-  out.provider = inf.value_of("Version", "Provider");
+  if (const inf_line* provider = inf.line_of("Version", "Provider")) {
+    out.provider = provider->fields.front();
+    out.localized_providers = localized(inf, *provider, 0, out.provider, memo);
+  }
   out.class_name = inf.value_of("Version", "Class");
   out.class_guid = inf.value_of("Version", "ClassGuid");
 
@@ -98,7 +168,7 @@ bool read_inf_driver(const inf_file_c& inf, inf_driver& out, std::string& reason
   if (const inf_section* manufacturers = inf.find_section("Manufacturer")) {
     for (const auto& line : manufacturers->lines) {
       if (line.fields[0].empty()) continue;
-      inf_manufacturer manufacturer = read_manufacturer(inf, line);
+      inf_manufacturer manufacturer = read_manufacturer(inf, line, memo);
       if (!manufacturer.sections.empty()) out.manufacturers.push_back(std::move(manufacturer));
     }
   }

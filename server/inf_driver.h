@@ -11,6 +11,12 @@
 
 namespace quillary::server {
 
+// One text as a [Strings.LLLL] section gives it.
+struct localized_text {
+  uint16_t language = 0;  // LANGID of the [Strings.LLLL] section
+  std::string text;
+};
+
 struct inf_model {
   std::string description;      // the model line's key, tokens substituted
   std::string install_section;  // the first field
@@ -20,6 +26,11 @@ struct inf_model {
   std::vector<std::string> ids;
   size_t compatible_from = 0;
   uint32_t feature_score = 0xFF;  // FeatureScore of the install section, else 0xFF
+  // Only languages whose text differs from `description`, sorted by language
+  // (and, where some language of a primary language differs, the others of
+  // it too: see keep_differing_texts in server/localized_text.h). Read with
+  // text_in_language.
+  std::vector<localized_text> localized_descriptions;
 };
 
 struct inf_models_section {
@@ -32,6 +43,7 @@ struct inf_models_section {
 
 struct inf_manufacturer {
   std::string name;
+  std::vector<localized_text> localized_names;  // likewise
   // The undecorated section first (when the file has it), then the
   // decorated ones in the order the manufacturer line lists them.
   std::vector<inf_models_section> sections;
@@ -39,6 +51,7 @@ struct inf_manufacturer {
 
 struct inf_driver {
   std::string provider;
+  std::vector<localized_text> localized_providers;  // likewise
   std::string class_name;
   std::string class_guid;
   std::string date;     // YYYY-MM-DD

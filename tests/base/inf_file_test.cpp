@@ -66,6 +66,95 @@ TEST(InfSyntax, StringTokensAndLocalizedStrings) {
   EXPECT_EQ(inf.value_of("Sec", "B"), "English");
 }
 
+// --- other languages: the [Strings.LLLL] sections ------------------------
+
+TEST(InfLanguages, AFileWithoutLanguageSectionsKeepsNoRawText) {
+  inf_file_c inf;
+  std::string reason;
+  // [Strings.German] and the like name no LANGID: they only fill gaps of
+  // the neutral text, as before.
+  ASSERT_TRUE(inf.parse("[Sec]\nA = %Name%, %Other%\n"
+                        "[Strings]\nName = \"Neutral\"\n"
+                        "[Strings.German]\nOther = \"Deutsch\"\n[Strings.04G7]\n[Strings.12345]\n[Strings.]\n"
+                        "[Strings.0x07]\n[Strings. 0407]\n",
+                        reason))
+      << reason;
+  EXPECT_TRUE(inf.string_languages().empty());
+  const inf_line& line = inf.find_section("Sec")->lines[0];
+  EXPECT_EQ(line.fields, (std::vector<std::string>{"Neutral", "Deutsch"}));
+  EXPECT_EQ(line.raw_text, -1) << "nothing is kept for languages a file does not have";
+  EXPECT_EQ(inf.field_in_language(line, 1, 0), "Deutsch") << "no language: the neutral text";
+}
+
+TEST(InfLanguages, EachLanguageReadsItsOwnTokensAndTheNeutralOnesItLacks) {
+  inf_file_c inf;
+  std::string reason;
+  ASSERT_TRUE(inf.parse("[Version]\nProvider = %Mfg%\nClass = Net\n"
+                        "[Models]\n%Desc% (%Rev%) = Install, PCI\\VEN_1\n"
+                        "\"%Desc%, 100%%\" = \"%Install%, x\", %Missing%, plain\n"
+                        "[strings.0411]\nDesc = \"Japanese adapter\"\nrev = \"JA\"\n"
+                        "[Strings]\nMfg = \"Norvik\"\nDesc = \"Adapter\"\nRev = \"A\"\nInstall = \"Inst\"\n"
+                        "[Strings.0407]\nMfg = \"Norvik GmbH\"\nDesc = \"Netzwerkkarte\"\nInstall = \"De\"\n"
+                        "[Strings.407]\nDesc = \"Not this one: .0407 came first\"\nRev = \"B\"\n",
+                        reason))
+      << reason;
+  // Ascending, once each: .0407 and .407 are one language.
+  ASSERT_EQ(inf.string_languages(), (std::vector<uint16_t>{0x0407, 0x0411}));
+  const size_t german = 0, japanese = 1;
+  const inf_section& models = *inf.find_section("Models");
+  const inf_line& first = models.lines[0];
+  EXPECT_EQ(first.key, "Adapter (A)") << "the neutral text is as before";
+  EXPECT_EQ(inf.key_in_language(first, german), "Netzwerkkarte (B)");
+  EXPECT_EQ(inf.key_in_language(first, japanese), "Japanese adapter (JA)");
+  EXPECT_EQ(inf.field_in_language(first, 1, japanese), "PCI\\VEN_1") << "a field without tokens";
+
+  // Quotes, commas inside them, %% and unknown tokens, as in the neutral text.
+  const inf_line& second = models.lines[1];
+  EXPECT_EQ(second.key, "Adapter, 100%");
+  EXPECT_EQ(second.fields, (std::vector<std::string>{"Inst, x", "%Missing%", "plain"}));
+  EXPECT_EQ(inf.key_in_language(second, german), "Netzwerkkarte, 100%");
+  EXPECT_EQ(inf.field_in_language(second, 0, german), "De, x");
+  EXPECT_EQ(inf.field_in_language(second, 0, japanese), "Inst, x") << "a token Japanese lacks: the neutral one";
+  EXPECT_EQ(inf.field_in_language(second, 1, german), "%Missing%");
+  EXPECT_EQ(inf.field_in_language(second, 2, german), "plain");
+  EXPECT_EQ(inf.field_in_language(second, 3, german), "") << "no such field";
+
+  const inf_line* provider = inf.line_of("version", "PROVIDER");
+  ASSERT_NE(provider, nullptr);
+  EXPECT_EQ(provider->fields[0], "Norvik");
+  EXPECT_EQ(inf.field_in_language(*provider, 0, german), "Norvik GmbH");
+  EXPECT_EQ(inf.field_in_language(*provider, 0, japanese), "Norvik");
+  const inf_line* plain = inf.line_of("Version", "Class");
+  ASSERT_NE(plain, nullptr);
+  EXPECT_EQ(plain->raw_text, -1) << "a line without a token reads the same in every language";
+  EXPECT_EQ(inf.field_in_language(*plain, 0, german), "Net");
+  EXPECT_EQ(inf.key_in_language(*plain, 5), "Class") << "a language the file does not have: the neutral text";
+  EXPECT_EQ(inf.line_of("Version", "Nothing"), nullptr);
+  EXPECT_EQ(inf.line_of("NoSection", "Class"), nullptr);
+
+  // A second parse of the same object forgets the first file's languages.
+  ASSERT_TRUE(inf.parse("[Strings]\nA=1\n", reason));
+  EXPECT_TRUE(inf.string_languages().empty());
+}
+
+TEST(InfLanguages, ATokenOnlyInALocalizedSection) {
+  inf_file_c inf;
+  std::string reason;
+  ASSERT_TRUE(inf.parse("[Models]\n%Desc% = Install, PCI\\VEN_1\n"
+                        "[Strings]\nOther = \"x\"\n"
+                        "[Strings.0411]\nDesc = \"Japanese\"\n"
+                        "[Strings.0407]\nOther = \"y\"\n",
+                        reason))
+      << reason;
+  const inf_line& line = inf.find_section("Models")->lines[0];
+  // The neutral text takes it from the localized section, as before; a
+  // language without it takes the neutral text's.
+  EXPECT_EQ(line.key, "Japanese");
+  ASSERT_EQ(inf.string_languages(), (std::vector<uint16_t>{0x0407, 0x0411}));
+  EXPECT_EQ(inf.key_in_language(line, 0), "Japanese");
+  EXPECT_EQ(inf.key_in_language(line, 1), "Japanese");
+}
+
 TEST(InfSyntax, SectionsOfTheSameNameAreMergedAndCtrlZEndsTheText) {
   inf_file_c inf;
   std::string reason;
