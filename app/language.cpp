@@ -177,19 +177,23 @@ const language_row& language_row_for(const std::u16string& language) {
     const char16_t* name;
     language_row row;
   };
+  // The LANGIDs are the languages' usual Windows ones: Spanish of Spain
+  // with the modern sort (0C0A), Traditional Chinese as Taiwan's (0404,
+  // the section driver INF files carry for it), Portuguese as Brazil's
+  // (the texts are written in it), Arabic as Saudi Arabia's.
   static const named_row rows[] = {
-      {u"Deutsch", {"de", "de", 452, {456, 457, 458}}},
-      {u"Français", {"fr", "fr", 453, {459, 460, 461}}},
-      {u"Español", {"es", "es", 455, {465, 466, 467}}},
-      {u"简体中文", {"cn", "cn", 300, {290, 291, 292}}},
-      {u"繁體中文", {"hk", "hk", 300, {290, 291, 292}}},
-      {u"Italiano", {"it", "it", 415, {425, 426, 427}}},
-      {u"日本語", {"jp", "jp", 454, {462, 463, 464}}},
-      {u"Português", {"pt", "pt", 414, {422, 423, 424}}},
-      {u"Nederlands", {"nl", "nl", 300, {419, 420, 421}}},
-      {u"العربية", {"ar", "ar", 412, {416, 417, 418}}},
+      {u"Deutsch", {"de", "de", 452, {456, 457, 458}, 0x0407}},
+      {u"Français", {"fr", "fr", 453, {459, 460, 461}, 0x040C}},
+      {u"Español", {"es", "es", 455, {465, 466, 467}, 0x0C0A}},
+      {u"简体中文", {"cn", "cn", 300, {290, 291, 292}, 0x0804}},
+      {u"繁體中文", {"hk", "hk", 300, {290, 291, 292}, 0x0404}},
+      {u"Italiano", {"it", "it", 415, {425, 426, 427}, 0x0410}},
+      {u"日本語", {"jp", "jp", 454, {462, 463, 464}, 0x0411}},
+      {u"Português", {"pt", "pt", 414, {422, 423, 424}, 0x0416}},
+      {u"Nederlands", {"nl", "nl", 300, {419, 420, 421}, 0x0413}},
+      {u"العربية", {"ar", "ar", 412, {416, 417, 418}, 0x0401}},
   };
-  static const language_row other = {"en", "www", 300, {290, 291, 292}};
+  static const language_row other = {"en", "www", 300, {290, 291, 292}, 0x0409};
   for (const auto& entry : rows) {
     if (equal_ignore_case(language, entry.name)) return entry.row;
   }
@@ -226,6 +230,8 @@ const std::vector<std::u16string>& language_list() { return language_table().lan
 std::u16string current_language() { return language_table().current_language(); }
 
 const char* language_code() { return language_row_for(current_language()).code; }
+
+uint16_t ui_language_id() { return language_row_for(current_language()).language_id; }
 
 bool is_language(std::string_view code) {
   return equal_ignore_case(ascii_to_utf16(language_code()), ascii_to_utf16(code));

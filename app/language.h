@@ -66,6 +66,10 @@ struct language_row {
   const char* link_prefix;  // first label of the web hosts
   int banner_bitmap;
   int start_button_bitmaps[3];  // normal, hover, pressed
+  // The LANGID the update query names as the client's user-interface
+  // language, so that the service gives an INF's texts from the
+  // [Strings.LLLL] section Windows would use for it.
+  uint16_t language_id;
 };
 const language_row& language_row_for(const std::u16string& language);
 
@@ -83,6 +87,8 @@ const std::u16string& text_of(std::string_view key);
 const std::vector<std::u16string>& language_list();
 std::u16string current_language();
 const char* language_code();
+// The current language's LANGID (language_row::language_id).
+uint16_t ui_language_id();
 bool is_language(std::string_view code);
 // Whether the interface language is written from right to left (Arabic):
 // its lines are drawn in right-to-left reading order.

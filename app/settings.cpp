@@ -57,6 +57,17 @@ std::u16string truncated(const std::u16string& text, size_t capacity) {
   return text.substr(0, capacity - 1);
 }
 
+// A first run's language: the initial key's code, where it names one;
+// `language` keeps its value otherwise.
+void read_initial_language(registry_hive_i& hive, std::u16string& language) {
+  if (auto initial = hive.open_key(initial_key_path)) {
+    // A key without the value reads as code 9.
+    uint32_t code = 9;
+    read_number(*initial, language_name, code);
+    if (const char16_t* name = initial_language_name(code)) language = truncated(name, settings_capacity::language);
+  }
+}
+
 }  // namespace
 
 const char16_t* initial_language_name(uint32_t code) {
@@ -64,6 +75,16 @@ const char16_t* initial_language_name(uint32_t code) {
       u"English",    u"Deutsch",  u"Español",  u"Français", u"Italiano",  u"日本語",
       u"简体中文", u"繁體中文", u"Nederlands", u"Português", u"العربية"};
   return code >= 1 && code <= std::size(names) ? names[code - 1] : nullptr;
+}
+
+std::u16string saved_language(registry_hive_i& hive) {
+  std::u16string language = u"English";
+  if (auto key = hive.open_key(settings_key_path)) {
+    read_text(*key, language_name, settings_capacity::language, language);
+  } else {
+    read_initial_language(hive, language);
+  }
+  return language;
 }
 
 bool accept_registry_text(const registry_value& value, size_t capacity, std::u16string& out) {
@@ -135,14 +156,7 @@ void settings_store_c::read_existing(settings_values& values) {
 
 void settings_store_c::seed_first_run(settings_values& values) {
   values.install_date = truncated(env_.utc_date(), settings_capacity::install_date);
-  if (auto initial = env_.hive->open_key(initial_key_path)) {
-    // A key without the value reads as code 9.
-    uint32_t code = 9;
-    read_number(*initial, language_name, code);
-    if (const char16_t* name = initial_language_name(code)) {
-      values.language = truncated(name, settings_capacity::language);
-    }
-  }
+  read_initial_language(*env_.hive, values.language);
   save(values);
 }
 

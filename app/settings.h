@@ -41,6 +41,11 @@ inline constexpr char16_t unset_install_date[] = u"0000-00-00";
 // The language name for an initial language code 1..11; null otherwise.
 const char16_t* initial_language_name(uint32_t code);
 
+// The language the program starts in, read without creating or writing
+// anything (for the command line's query): the settings key's, else, as a
+// user's first run seeds it, the initial key's code, else English.
+std::u16string saved_language(registry_hive_i& hive);
+
 // A REG_SZ or REG_EXPAND_SZ text of even length that ends with a terminator
 // and fits `capacity` characters (terminator included); false otherwise.
 bool accept_registry_text(const registry_value& value, size_t capacity, std::u16string& out);

@@ -10,7 +10,8 @@
 //
 //   <driversm>
 //     <action>ACTION_UPDATE_DRIVER</action>
-//     <client version="" os="WIN764" lang="437" model="..." build="7601"/>
+//     <client version="" os="WIN764" lang="437" model="..." build="7601"
+//             uilang="0411"/>
 //     <hardwares>
 //       <hardware>
 //         <id/> <matchid/> <hardids/> <compids/>
@@ -19,7 +20,11 @@
 //   </driversm>
 //
 // `lang` is the client's OEM code page, which the reply's texts are written
-// in; `build` is left out when unknown. The reply names each device by its
+// in; `build` is left out when unknown. `uilang` is the client's
+// user-interface language, a LANGID in four hexadecimal digits, for the
+// texts an INF's [Strings.LLLL] sections give in that language; older
+// clients send none, and services that do not know it ignore it, as they
+// ignore any attribute they do not read. The reply names each device by its
 // `id` again and gives its offers:
 //
 //   <driversm><hardwares>
@@ -46,6 +51,7 @@ inline constexpr char os_attribute[] = "os";
 inline constexpr char code_page_attribute[] = "lang";
 inline constexpr char model_attribute[] = "model";
 inline constexpr char build_attribute[] = "build";
+inline constexpr char ui_language_attribute[] = "uilang";
 
 // Both: the devices, each named by its ID.
 inline constexpr char devices_element[] = "hardwares";

@@ -5,6 +5,7 @@
 #include "app/outcome.h"
 #include "app/settings.h"
 #include "app/system_info.h"
+#include "base/ascii_text.h"
 #include "base/json_writer.h"
 #include "cli/cli.h"
 #include "devices/device_inventory.h"
@@ -102,14 +103,26 @@ bool number_argument(const std::string& text, int32_t& out) {
   return true;
 }
 
+// A LANGID in four hexadecimal digits, as the request carries it ("0411");
+// "0000" sends none.
+bool language_id_argument(const std::string& text, uint16_t& out) {
+  uint64_t value = 0;
+  if (text.size() != 4 || !parse_hex(text, value, 4)) return false;
+  out = static_cast<uint16_t>(value);
+  return true;
+}
+
 }  // namespace
 
 int run_query(const arguments& args, context& shared) {
   if (!take_system_snapshot(shared)) return exit_code::failed;
   shared.system.collect_summary();  // the model; a machine without WMI sends none
   query_options options;
-  // What the scan page sends; the options below replace parts of it.
-  options.info = request_for_system(shared.system.snapshot(), true);
+  // What the scan page sends, in the language the program shows (read
+  // from the user's settings, which this command leaves as they are); the
+  // options below replace parts of it.
+  const uint16_t ui_language = language_row_for(saved_language(current_user_registry())).language_id;
+  options.info = request_for_system(shared.system.snapshot(), true, ui_language);
 
   for (size_t i = 0; i < args.size(); ++i) {
     const bool has_value = i + 1 < args.size();
@@ -132,6 +145,8 @@ int run_query(const arguments& args, context& shared) {
       ++i;
     } else if (args[i] == "--oem-code-page" && has_value && number_argument(args[i + 1], number)) {
       options.info.oem_code_page = static_cast<uint32_t>(number);
+      ++i;
+    } else if (args[i] == "--ui-language" && has_value && language_id_argument(args[i + 1], options.info.ui_language)) {
       ++i;
     } else if (args[i] == "--model" && has_value) {
       options.info.model = utf8_to_utf16(args[++i]);

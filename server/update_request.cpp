@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "base/ascii_text.h"
 #include "base/xml_guard.h"
 #include "base/wire_vocabulary.h"
 #include "base/xml_text.h"
@@ -40,6 +41,14 @@ long positive_number(const char* text, long limit) {
   char* end = nullptr;
   const long value = std::strtol(text, &end, 10);
   return end != text && *end == '\0' && value > 0 && value < limit ? value : 0;
+}
+
+// A LANGID in exactly four hexadecimal digits, either case; 0 otherwise.
+uint16_t language_id(const char* text) {
+  if (text == nullptr) return 0;
+  const std::string_view digits(text);
+  uint64_t value = 0;
+  return digits.size() == 4 && parse_hex(digits, value, 4) ? static_cast<uint16_t>(value) : 0;
 }
 
 }  // namespace
@@ -84,6 +93,7 @@ request_verdict parse_update_request(const std::string& xml, update_request& out
   if (const char* os = client->Attribute(wire::os_attribute)) out.os = os;
   out.oem_code_page = positive_number(client->Attribute(wire::code_page_attribute), 100000);
   out.build = positive_number(client->Attribute(wire::build_attribute), 1000000000);
+  out.ui_language = language_id(client->Attribute(wire::ui_language_attribute));
   const TiXmlElement* hardwares = root->FirstChildElement(wire::devices_element);
   if (hardwares == nullptr) {
     reason = "no hardwares element";

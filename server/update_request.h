@@ -1,7 +1,7 @@
 // The update query's document, as the client builds it:
 //   <driversm>
 //     <action>ACTION_UPDATE_DRIVER</action>
-//     <client version="" os="WIN764" lang="437" model="..." build="7601"/>
+//     <client version="" os="WIN764" lang="437" model="..." build="7601" uilang="0411"/>
 //     <hardwares>
 //       <hardware><id/><matchid/><hardids/><compids/></hardware> ...
 // The four texts of a hardware are CDATA; hardids and compids hold their IDs
@@ -9,6 +9,7 @@
 // the client's ANSI code page, so the text is taken byte for byte.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,10 @@ struct update_request {
   std::string os;          // code name, such as WIN764
   long oem_code_page = 0;  // `lang`; 0 when absent or not a number
   long build = 0;          // `build`, the system's build number; 0 when absent or not a number
+  // `uilang`, the client's user-interface language (a LANGID) in exactly
+  // four hexadecimal digits; 0 when absent or anything else. Texts are then
+  // chosen as for US English (server/localized_text.h).
+  uint16_t ui_language = 0;
   std::vector<request_device> devices;
 };
 

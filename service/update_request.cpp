@@ -32,14 +32,23 @@ void add_cdata(TiXmlElement& parent, const char* name, const std::string& text) 
   parent.LinkEndChild(element);
 }
 
+// A LANGID as [Strings.LLLL] section names spell it: "0411", "0C0A".
+std::string four_hex_digits(uint16_t value) {
+  static constexpr char digits[] = "0123456789ABCDEF";
+  std::string out(4, '0');
+  for (int i = 3; i >= 0; --i, value >>= 4) out[static_cast<size_t>(i)] = digits[value & 0xF];
+  return out;
+}
+
 }  // namespace
 
-update_request_info request_for_system(const system_snapshot& system, bool summary_ready) {
+update_request_info request_for_system(const system_snapshot& system, bool summary_ready, uint16_t ui_language) {
   update_request_info info;
   info.os_code_name = os_code_name_of(system);
   info.os_version_code = os_version_code_of(system);
   info.os_build = system.version.build;
   info.oem_code_page = system.oem_code_page;
+  info.ui_language = ui_language;
   if (summary_ready) info.model = system.summary.model;
   return info;
 }
@@ -61,6 +70,7 @@ std::string build_update_request(const std::vector<offered_device>& devices,
   client->SetAttribute(wire::code_page_attribute, std::to_string(info.oem_code_page));
   client->SetAttribute(wire::model_attribute, to_ansi(info.model));
   if (info.os_build != 0) client->SetAttribute(wire::build_attribute, std::to_string(info.os_build));
+  if (info.ui_language != 0) client->SetAttribute(wire::ui_language_attribute, four_hex_digits(info.ui_language));
   root->LinkEndChild(client);
 
   auto* hardwares = new TiXmlElement(wire::devices_element);

@@ -20,6 +20,9 @@ struct update_request_info {
   // driver is for.
   uint32_t os_build = 0;
   uint32_t oem_code_page = 0;
+  // The user-interface language (a LANGID, language_row::language_id), so
+  // that the service can give an INF's texts in it; 0 sends none.
+  uint16_t ui_language = 0;
   // Out: the HTTP status of the last server asked, and a transfer error text
   // (at most 255 characters).
   int32_t http_status = 0;
@@ -33,11 +36,12 @@ struct update_request_info {
 struct system_snapshot;
 
 // The request of the system in `system`, as the scan page and the CLI send
-// it: code name, version code, build, OEM code page, and the computer's
-// model once the WMI summary is ready (`summary_ready`; until then its
-// thread may still write it, and the request goes without). The outputs are
-// cleared. One place for both, so that what they send cannot drift apart.
-update_request_info request_for_system(const system_snapshot& system, bool summary_ready);
+// it: code name, version code, build, OEM code page, the user-interface
+// language `ui_language` (a LANGID), and the computer's model once the WMI
+// summary is ready (`summary_ready`; until then its thread may still write
+// it, and the request goes without). The outputs are cleared. One place for
+// both, so that what they send cannot drift apart.
+update_request_info request_for_system(const system_snapshot& system, bool summary_ready, uint16_t ui_language);
 
 std::string build_update_request(const std::vector<offered_device>& devices,
                                  const update_request_info& info);

@@ -223,6 +223,16 @@ TEST(language_rows, codes_links_and_pictures_follow_the_language) {
   EXPECT_STREQ(english.link_prefix, "www");
   EXPECT_STREQ(language_row_for(u"Klingon").code, "en");
 
+  // The LANGID each language names in the update query: the one Windows
+  // uses for it, so that an INF's [Strings.LLLL] section for it is found.
+  const std::pair<std::u16string, uint16_t> language_ids[] = {
+      {u"English", 0x0409}, {u"Deutsch", 0x0407},  {u"Español", 0x0C0A},    {u"Français", 0x040C},
+      {u"Italiano", 0x0410}, {u"日本語", 0x0411},  {u"简体中文", 0x0804}, {u"繁體中文", 0x0404},
+      {u"Nederlands", 0x0413}, {u"Português", 0x0416}, {u"العربية", 0x0401}, {u"Klingon", 0x0409}};
+  for (const auto& [language, id] : language_ids) {
+    EXPECT_EQ(language_row_for(language).language_id, id) << utf16_to_utf8(language);
+  }
+
   EXPECT_EQ(faq_link_for(u"Nederlands").rfind("http://nl.", 0), 0u);
   EXPECT_EQ(product_page_link_for(u"English").rfind("http://www.", 0), 0u);
   EXPECT_NE(product_page_link_for(u"English").find("/product_quillary.php"), std::string::npos);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <vector>
 
 #include "platform/files.h"
 #include "test_support.h"
@@ -78,6 +80,45 @@ TEST_F(settings_test, initial_key_without_its_value_gives_dutch) {
   hive.put(initial_key_path, u"other", registry_type::dword, registry_dword_bytes(1));
   ASSERT_TRUE(make_store().load(values));
   EXPECT_EQ(values.language, u"Nederlands");
+}
+
+// The command line's query names the language the program would start in,
+// without the first run's writes: the same language as a load gives, for
+// each state of the two keys, and no key made.
+TEST_F(settings_test, the_saved_language_is_the_one_a_load_gives_and_reading_it_writes_nothing) {
+  const auto with_initial_code = [](memory_registry_c& hive, uint32_t code) {
+    hive.put(initial_key_path, u"language", registry_type::dword, registry_dword_bytes(code));
+  };
+  const auto with_setting = [](memory_registry_c& hive, const std::u16string& language) {
+    hive.put(settings_key_path, u"language", registry_type::sz, registry_sz_bytes(language));
+  };
+  const std::vector<std::pair<std::function<void(memory_registry_c&)>, std::u16string>> cases = {
+      {[](memory_registry_c&) {}, u"English"},
+      {[&](memory_registry_c& h) { with_initial_code(h, 6); }, u"日本語"},
+      {[&](memory_registry_c& h) { with_initial_code(h, 42); }, u"English"},
+      {[](memory_registry_c& h) { h.put(initial_key_path, u"other", registry_type::dword, registry_dword_bytes(1)); },
+       u"Nederlands"},
+      {[&](memory_registry_c& h) { with_setting(h, u"Deutsch"); }, u"Deutsch"},
+      // A user who has run the program keeps their language, whatever the
+      // initial key says.
+      {[&](memory_registry_c& h) { with_setting(h, u"Italiano"), with_initial_code(h, 6); }, u"Italiano"},
+      {[&](memory_registry_c& h) {
+         h.put(settings_key_path, u"autorun", registry_type::dword, registry_dword_bytes(0));
+         with_initial_code(h, 6);
+       },
+       u"English"},
+  };
+  for (size_t i = 0; i < cases.size(); ++i) {
+    memory_registry_c read_only, loaded;
+    cases[i].first(read_only);
+    cases[i].first(loaded);
+    const bool had_key = read_only.has_key(settings_key_path);
+    EXPECT_EQ(saved_language(read_only), cases[i].second) << "case " << i;
+    EXPECT_EQ(read_only.has_key(settings_key_path), had_key) << "case " << i << ": no settings key made";
+    settings_store_c store({&loaded, folder.text(), u"q.exe", [] { return std::u16string(u"2026-12-08"); }});
+    ASSERT_TRUE(store.load(values));
+    EXPECT_EQ(values.language, cases[i].second) << "case " << i << ": as the program starts";
+  }
 }
 
 TEST_F(settings_test, existing_key_is_read_and_only_a_missing_date_is_written) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "server/multipart.h"
+#include "service/update_request.h"
 #include "server/update_request.h"
 #include "server/zlib_stream.h"
 #include "server_test_support.h"
@@ -131,6 +132,46 @@ TEST(RequestDocument, TheBuildIsANumberOrNothing) {
   EXPECT_EQ(build_of("build=\"-5\""), 0);
   EXPECT_EQ(build_of("build=\"99999999999999999999\""), 0);
   EXPECT_EQ(build_of(""), 0);
+}
+
+TEST(RequestDocument, TheUiLanguageIsFourHexadecimalDigitsOrNothing) {
+  update_request request;
+  std::string reason;
+  const auto language_of = [&](const std::string& attributes) {
+    const std::string doc = "<driversm><client os=\"WIN764\" lang=\"437\" " + attributes + "/><hardwares/></driversm>";
+    EXPECT_EQ(parse_update_request(doc, request, reason), request_verdict::accepted) << reason;
+    return request.ui_language;
+  };
+  EXPECT_EQ(language_of("uilang=\"0411\""), 0x0411);
+  EXPECT_EQ(language_of("uilang=\"0c0a\""), 0x0C0A);
+  EXPECT_EQ(language_of("uilang=\"FFFF\""), 0xFFFF);
+  EXPECT_EQ(language_of(""), 0) << "an older client sends none";
+  for (const char* malformed : {"411", "04110", "0x41", "04 1", " 411", "zzzz", "", "-411", "+411"}) {
+    EXPECT_EQ(language_of(std::string("uilang=\"") + malformed + "\""), 0) << malformed;
+  }
+  // The other attributes read as before beside it, and attributes no
+  // service knows are passed over, as this one is by older services.
+  EXPECT_EQ(language_of("build=\"7601\" uilang=\"0407\" future=\"1\""), 0x0407);
+  EXPECT_EQ(request.build, 7601);
+  EXPECT_EQ(request.oem_code_page, 437);
+}
+
+// The client's own request, read back: what the program sends is what the
+// service reads.
+TEST(RequestDocument, TheClientsUiLanguageArrives) {
+  quillary::update_request_info info;
+  info.os_code_name = "WIN764";
+  info.oem_code_page = 932;
+  for (const uint16_t language : {uint16_t{0x0411}, uint16_t{0x0C0A}, uint16_t{0}}) {
+    info.ui_language = language;
+    update_request request;
+    std::string reason;
+    ASSERT_EQ(parse_update_request(quillary::build_update_request({}, info), request, reason),
+              request_verdict::accepted)
+        << reason;
+    EXPECT_EQ(request.ui_language, language);
+    EXPECT_EQ(request.oem_code_page, 932);
+  }
 }
 
 }  // namespace

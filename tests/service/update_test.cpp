@@ -69,6 +69,17 @@ TEST(update_request, document_matches_the_hand_written_one) {
                                                 "build=\"22631\" />"),
             std::string::npos)
       << "a known build follows the other attributes";
+  EXPECT_EQ(build_update_request({}, info).find("uilang"), std::string::npos)
+      << "no interface language known, none sent: the service serves it as English";
+  // The interface language last, as [Strings.LLLL] sections spell LANGIDs.
+  const std::pair<uint16_t, const char*> languages[] = {{0x0C0A, "0C0A"}, {0x0411, "0411"}, {0x0009, "0009"}};
+  for (const auto& [id, text] : languages) {
+    info.ui_language = id;
+    EXPECT_NE(build_update_request({}, info).find("<client version=\"\" os=\"WIN1164\" lang=\"437\" model=\"M\" "
+                                                  "build=\"22631\" uilang=\"" + std::string(text) + "\" />"),
+              std::string::npos)
+        << text;
+  }
 }
 
 // What the scan page and the CLI send comes from one filler: every field
@@ -84,8 +95,9 @@ TEST(update_request, the_request_of_a_system_carries_every_field_of_its_snapshot
   system.oem_code_page = 850;
   system.summary.model = u"Desk 9";
 
-  update_request_info info = request_for_system(system, true);
+  update_request_info info = request_for_system(system, true, 0x0411);
   EXPECT_EQ(info.os_code_name, "WIN1164");
+  EXPECT_EQ(info.ui_language, 0x0411);
   EXPECT_EQ(info.os_version_code, 100);
   EXPECT_EQ(info.os_build, 22631u);
   EXPECT_EQ(info.oem_code_page, 850u);
@@ -94,7 +106,7 @@ TEST(update_request, the_request_of_a_system_carries_every_field_of_its_snapshot
   EXPECT_EQ(info.error_code, 0);
   EXPECT_TRUE(info.error_text.empty());
   EXPECT_NE(build_update_request({}, info).find("<client version=\"\" os=\"WIN1164\" lang=\"850\" "
-                                                "model=\"Desk 9\" build=\"22631\" />"),
+                                                "model=\"Desk 9\" build=\"22631\" uilang=\"0411\" />"),
             std::string::npos);
 
   // Windows 7 SP1, as Wine presents it: the service pack's build.
@@ -102,13 +114,14 @@ TEST(update_request, the_request_of_a_system_carries_every_field_of_its_snapshot
   system.version.minor = 1;
   system.version.build = 7601;
   system.os_type = os_type_code::windows_7;
-  info = request_for_system(system, false);
+  info = request_for_system(system, false, 0);
   EXPECT_EQ(info.os_code_name, "WIN764");
+  EXPECT_EQ(info.ui_language, 0);
   EXPECT_EQ(info.os_version_code, 61);
   EXPECT_EQ(info.os_build, 7601u);
   EXPECT_TRUE(info.model.empty()) << "the summary's thread may still be writing the model";
   system.native_machine = machine_type::arm64;
-  EXPECT_EQ(request_for_system(system, true).os_code_name, "")
+  EXPECT_EQ(request_for_system(system, true, 0x0411).os_code_name, "")
       << "the architecture comes from the snapshot too: Windows 7 never ran on ARM64 PCs";
 }
 

@@ -88,11 +88,14 @@ void scan_window_c::start_job() {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(summary_wait_ms);
   // The query names the computer's model, which the start-up's summary
   // reads in the background: the job waits for it, but not for a WMI
-  // query that hangs; until it is ready its thread may write it.
-  const request_source request = [&system, deadline] {
+  // query that hangs; until it is ready its thread may write it. The
+  // interface language is read here, on the window's thread, where the
+  // settings dialog changes it.
+  const uint16_t ui_language = ui_language_id();
+  const request_source request = [&system, deadline, ui_language] {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     const bool ready = system.wait_for_summary(std::max(left, std::chrono::milliseconds(0)));
-    return request_for_system(system.snapshot(), ready);
+    return request_for_system(system.snapshot(), ready, ui_language);
   };
   const bool started = job_.start([&inventory, &updates, request, progress] {
     return run_scan_job(inventory, updates, request, *progress);
