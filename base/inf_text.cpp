@@ -44,6 +44,16 @@ std::string decode_inf_bytes(std::string_view bytes) {
 }
 
 std::string cp1252_to_utf8(std::string_view bytes) {
+  // Most INF files are plain ASCII, which reads the same in both: copied
+  // as they are, without the round trip through UTF-16.
+  bool ascii = true;
+  for (const char c : bytes) {
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      ascii = false;
+      break;
+    }
+  }
+  if (ascii) return std::string(bytes);
   std::u16string wide;
   wide.reserve(bytes.size());
   for (const char c : bytes) {

@@ -16,6 +16,7 @@
 #include "base/sha256.h"
 #include "base/wire_vocabulary.h"
 #include "server/catalogue.h"
+#include "server/catalogue_builder.h"
 #include "server/update_query.h"
 
 namespace {
@@ -42,15 +43,15 @@ const std::string signature =
     "AETalPe39mDmyO6Pqpmx2LheNGliHBFVUVlVx9cwhTuouYP0nVi4LY21VTkFiBj9NPj4WxyrWEF9vFcoCsddDA==\n";
 
 const catalogue_c& small_catalogue() {
-  static const catalogue_c catalogue = [] {
-    catalogue_c c;
+  static const std::shared_ptr<const catalogue_c> catalogue = [] {
+    catalogue_builder_c c;
     const auto add = [&c](const std::string& name, const std::string& path, const std::string& text,
                           const std::string& minisig) {
       archive_listing listing;
       listing.paths = {path, "a.cat"};
       listing.infs = {archive_file{path, text}};
       std::string reason;
-      c.add_package(catalogue_package{name, "", 6282, to_hex(sha256_of(name)), minisig}, listing,
+      c.add_package(package_file{name, 6282, 0, to_hex(sha256_of(name)), minisig}, listing,
                     [](const std::string&) {}, reason);
     };
     add("norvik lan.zip", "Win7/x64/a.inf",
@@ -59,9 +60,9 @@ const catalogue_c& small_catalogue() {
                                                    "[M.NTx86]\nC=Install,USB\\Class_0E\n"),
         signature);
     add("generic.zip", "a.inf", inf("%Maker%=M", "[M]\nD=Install,PCI\\CC_0200,USB\\VID_2A1E&PID_0C11\n"), "");
-    return c;
+    return std::shared_ptr<const catalogue_c>(c.build());
   }();
-  return catalogue;
+  return *catalogue;
 }
 
 std::string compress(std::string_view text) {

@@ -55,12 +55,12 @@ class exchange_c {
       std::string name;
       if (package_name_from_path(path, name)) {
         const auto catalogue = context_.catalogue();
-        if (const catalogue_package* package = catalogue->find_package(name)) {
+        if (const auto package = catalogue->find_package(name)) {
           package_answer download = prepare_package_answer(request_, *package, context_.fault(), keep_alive_);
           download.answer.set_log(log_prefix(download.status));
           return std::move(download.answer);
         }
-        if (const catalogue_package* package = package_of_signature(*catalogue, name)) {
+        if (const auto package = package_of_signature(*catalogue, name)) {
           package_answer download = prepare_signature_answer(request_, *package, context_.fault(), keep_alive_);
           download.answer.set_log(log_prefix(download.status));
           return std::move(download.answer);
@@ -68,8 +68,8 @@ class exchange_c {
       } else if (path == "/") {
         const auto catalogue = context_.catalogue();
         return reply({200, "text/plain",
-                      "quillary-service: " + std::to_string(catalogue->packages().size()) + " packages, " +
-                          std::to_string(catalogue->infs().size()) + " INF files. POST the update query here.\n"});
+                      "quillary-service: " + std::to_string(catalogue->offered_package_count()) + " packages, " +
+                          std::to_string(catalogue->inf_count()) + " INF files. POST the update query here.\n"});
       }
     } else {
       return reply(text_answer(405, "only GET, HEAD and POST"), {}, {{"Allow", "GET, HEAD, POST"}});

@@ -1,6 +1,7 @@
 #include "server/inf_driver.h"
 
 #include <unordered_map>
+#include <utility>
 
 #include "base/ascii_text.h"
 #include "base/inf_driver_ver.h"
@@ -180,16 +181,11 @@ bool read_inf_driver(const inf_file_c& inf, inf_driver& out, std::string& reason
 }
 
 const inf_models_section* choose_models_section(const inf_manufacturer& manufacturer, const client_os& os) {
-  const inf_models_section* best = nullptr;
-  for (const auto& section : manufacturer.sections) {
-    if (!section.decorated || !decoration_fits(section.decoration, os)) continue;
-    if (best == nullptr || compare_specificity(section.decoration, best->decoration) > 0) best = &section;
-  }
-  if (best != nullptr) return best;
-  for (const auto& section : manufacturer.sections) {
-    if (!section.decorated && decoration_fits(section.decoration, os)) return &section;
-  }
-  return nullptr;
+  const auto& sections = manufacturer.sections;
+  const size_t chosen = choose_section(sections.size(), os, [&](size_t i) {
+    return std::make_pair(sections[i].decorated, sections[i].decoration);
+  });
+  return chosen < sections.size() ? &sections[chosen] : nullptr;
 }
 
 }  // namespace quillary::server

@@ -5,11 +5,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "server/catalogue.h"
+#include "server/catalogue_builder.h"
 #include "server/connection_hub.h"
 #include "server/listener.h"
 #include "server/options.h"
@@ -28,38 +30,78 @@ int fail(int code, const std::string& reason) {
 
 void warn_skipped(const std::string& line) { std::fprintf(stderr, "quillary-service: skipped %s\n", line.c_str()); }
 
+// Whether the file begins as a catalogue image does (rather than as the
+// text index that services before it wrote).
+bool is_catalogue_image(const std::string& path) {
+  char first[sizeof quillary::server::image::magic - 1] = {};
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  const size_t got = std::fread(first, 1, sizeof first, file);
+  std::fclose(file);
+  return got == sizeof first && std::memcmp(first, quillary::server::image::magic, sizeof first) == 0;
+}
+
 // The catalogue from the index file, or from the folder itself.
 std::shared_ptr<const catalogue_c> load_catalogue(const service_options& options, std::string& reason) {
-  auto catalogue = std::make_shared<catalogue_c>();
+  std::shared_ptr<catalogue_c> catalogue;
   if (options.index.empty()) {
-    if (!catalogue->index_folder(options.catalogue, warn_skipped, reason)) return nullptr;
+    catalogue_builder_c builder;
+    if (!builder.index_folder(options.catalogue, warn_skipped, reason)) return nullptr;
+    catalogue = builder.build(options.catalogue);
+  } else if (is_catalogue_image(options.index)) {
+    catalogue = catalogue_c::map_file(options.index, options.catalogue, reason);
+    if (!catalogue) return nullptr;
+    catalogue->withdraw_changed_packages(warn_skipped);
   } else {
+    // An index of the earlier text format lists the packages and their
+    // digests only: their archives are read here.
     std::vector<package_file> files;
     if (!read_package_index(options.index, files, reason)) return nullptr;
-    catalogue->add_package_files(options.catalogue, files, warn_skipped);
+    catalogue_builder_c builder;
+    builder.add_package_files(options.catalogue, files, warn_skipped);
+    catalogue = builder.build(options.catalogue);
   }
-  if (catalogue->packages().empty()) {
+  if (!catalogue) {
+    reason = "the catalogue could not be built";
+    return nullptr;
+  }
+  if (catalogue->offered_package_count() == 0) {
     std::fprintf(stderr, "quillary-service: warning: no usable package in %s\n", options.catalogue.c_str());
   }
   return catalogue;
 }
 
+// The packages an earlier index vouches for, of either format: their
+// digests are taken again when name, size and time still agree.
+std::vector<package_file> known_packages(const std::string& index) {
+  std::string ignored;
+  if (is_catalogue_image(index)) {
+    const auto old = catalogue_c::map_file(index, {}, ignored);
+    return old ? old->package_files() : std::vector<package_file>{};
+  }
+  std::vector<package_file> known;
+  read_package_index(index, known, ignored);  // a first index has none
+  return known;
+}
+
 // --write-index: hashes what the old index does not vouch for, reads every
-// signature file again, and puts the new index in place.
+// signature file and every archive again, and puts the new index in place.
 int write_index(const service_options& options) {
   std::string reason;
-  std::vector<package_file> known;
-  std::string ignored;
-  read_package_index(options.write_index, known, ignored);  // a first index has none
+  const std::vector<package_file> known = known_packages(options.write_index);
   std::vector<package_file> files;
   if (!list_package_files(options.catalogue, warn_skipped, files, reason)) return fail(1, reason);
   hash_package_files(options.catalogue, files, known, warn_skipped);
   read_package_signatures(options.catalogue, files, warn_skipped);
-  if (!write_package_index(options.write_index, files, reason)) return fail(1, reason);
+  catalogue_builder_c builder;
+  builder.add_package_files(options.catalogue, files, warn_skipped);
   size_t signed_files = 0;
   for (const auto& file : files) signed_files += file.minisig.empty() ? 0 : 1;
-  std::printf("quillary-service: %zu package files (%zu signed) in %s\n", files.size(), signed_files,
-              options.write_index.c_str());
+  const size_t packages = builder.package_count();
+  const size_t infs = builder.inf_count();
+  if (!write_catalogue_image(options.write_index, builder.finish(), reason)) return fail(1, reason);
+  std::printf("quillary-service: %zu package files (%zu signed), %zu of them indexed with %zu INF files, in %s\n",
+              files.size(), signed_files, packages, infs, options.write_index.c_str());
   return 0;
 }
 
@@ -130,7 +172,7 @@ int main(int argc, char** argv) {
     // Requests under way keep the catalogue they started with.
     if (auto fresh = load_catalogue(options, reason)) {
       context.replace_catalogue(std::move(fresh));
-      context.warn("catalogue read again: " + std::to_string(context.catalogue()->packages().size()) + " packages");
+      context.warn("catalogue read again: " + std::to_string(context.catalogue()->offered_package_count()) + " packages");
     } else {
       context.warn("catalogue not read again, the old one stays: " + reason);
     }

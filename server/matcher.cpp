@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
+#include <climits>
 #include <map>
 #include <tuple>
 
@@ -10,14 +10,20 @@ namespace quillary::server {
 
 namespace {
 
-std::array<unsigned long, 4> version_numbers(const std::string& text) {
+std::array<unsigned long, 4> version_numbers(std::string_view text) {
   std::array<unsigned long, 4> numbers{};
-  const char* p = text.c_str();
-  for (size_t i = 0; i < numbers.size() && *p != '\0'; ++i) {
-    char* end = nullptr;
-    numbers[i] = std::strtoul(p, &end, 10);
-    if (end == p || *end == '\0') break;
-    p = end + 1;  // one separator of any kind
+  size_t p = 0;
+  for (size_t i = 0; i < numbers.size() && p < text.size(); ++i) {
+    const size_t start = p;
+    unsigned long value = 0;
+    for (; p < text.size() && text[p] >= '0' && text[p] <= '9'; ++p) {
+      const unsigned long digit = static_cast<unsigned long>(text[p] - '0');
+      value = value > (ULONG_MAX - digit) / 10 ? ULONG_MAX : value * 10 + digit;
+    }
+    if (p == start) break;
+    numbers[i] = value;
+    if (p == text.size()) break;
+    ++p;  // one separator of any kind
   }
   return numbers;
 }
@@ -31,7 +37,7 @@ uint32_t match_rank(bool device_compatible, bool model_compatible, size_t positi
   return base + static_cast<uint32_t>(std::min<size_t>(position, 0xFFF));
 }
 
-int compare_versions(const std::string& a, const std::string& b) {
+int compare_versions(std::string_view a, std::string_view b) {
   const auto x = version_numbers(a);
   const auto y = version_numbers(b);
   if (x < y) return -1;
@@ -41,37 +47,51 @@ int compare_versions(const std::string& a, const std::string& b) {
 
 std::vector<offer> match_device(const catalogue_c& catalogue, const client_os& os, const device_ids& device) {
   // The models section each manufacturer uses for this client, decided once
-  // per (INF, manufacturer).
-  std::map<std::pair<uint32_t, uint32_t>, const inf_models_section*> chosen;
+  // per manufacturer.
+  std::map<uint32_t, uint32_t> chosen;
   std::map<uint32_t, offer> best_per_inf;
+  const auto chosen_section = [&](uint32_t manufacturer_index) {
+    auto it = chosen.find(manufacturer_index);
+    if (it != chosen.end()) return it->second;
+    const manufacturer_view manufacturer = catalogue.manufacturer(manufacturer_index);
+    const size_t pick = choose_section(manufacturer.section_count, os, [&](size_t i) {
+      const section_view section = catalogue.section(manufacturer.first_section + static_cast<uint32_t>(i));
+      return std::make_pair(section.decorated, section.decoration);
+    });
+    const uint32_t section = pick < manufacturer.section_count ? manufacturer.first_section + static_cast<uint32_t>(pick)
+                                                               : image::none;
+    return chosen.emplace(manufacturer_index, section).first->second;
+  };
 
   for (size_t d = 0; d < device.ids.size(); ++d) {
-    const auto* hits = catalogue.find_id(device.ids[d]);
-    if (hits == nullptr) continue;
+    const id_hits hits = catalogue.find_id(device.ids[d]);
     const bool device_compatible = d >= device.compatible_from;
     const size_t position = device_compatible ? d - device.compatible_from : d;
-    for (const auto& hit : *hits) {
-      const catalogue_inf& inf = catalogue.infs()[hit.inf];
-      const inf_manufacturer& manufacturer = inf.driver.manufacturers[hit.manufacturer];
-      const auto key = std::make_pair(hit.inf, hit.manufacturer);
-      auto it = chosen.find(key);
-      if (it == chosen.end()) it = chosen.emplace(key, choose_models_section(manufacturer, os)).first;
-      const inf_models_section* section = &manufacturer.sections[hit.section];
-      if (it->second != section) continue;
-
-      const inf_model& model = section->models[hit.model];
+    for (uint32_t h = 0; h < hits.count; ++h) {
+      const catalogue_hit hit = catalogue.hit(hits.first + h);
+      const model_view model = catalogue.model(hit.model);
+      // The model counts only in the section the system would use.
+      const uint32_t chosen_index = chosen_section(model.manufacturer);
+      if (chosen_index == image::none) continue;
+      const section_view section = catalogue.section(chosen_index);
+      if (hit.model < section.first_model || hit.model - section.first_model >= section.model_count) continue;
+      const uint32_t inf_index = catalogue.manufacturer(model.manufacturer).inf;
       const uint32_t rank = match_rank(device_compatible, hit.position >= model.compatible_from, position);
-      auto found = best_per_inf.find(hit.inf);
+      auto found = best_per_inf.find(inf_index);
       if (found != best_per_inf.end() && found->second.rank <= rank) continue;
-      offer o;
-      o.package = &catalogue.packages()[inf.package];
-      o.inf = &inf;
+      const inf_view inf = catalogue.inf(inf_index);
+      if (!catalogue.package_offered(inf.package)) continue;
+      offer& o = best_per_inf[inf_index];
+      o.inf_index = inf_index;
+      o.package = catalogue.package(inf.package);
+      o.inf = inf;
       o.section = section;
-      o.model = &model;
-      o.is_signed = inf.signed_sections[hit.manufacturer][hit.section];
+      o.model = model;
+      o.is_signed = section.is_signed;
+      o.localized_descriptions = catalogue.localized(model.localized_descriptions);
+      o.localized_providers = catalogue.localized(inf.localized_providers);
       o.matched_id = device.raw_ids[d];
       o.rank = rank;
-      best_per_inf[hit.inf] = std::move(o);
     }
   }
 
@@ -81,12 +101,12 @@ std::vector<offer> match_device(const catalogue_c& catalogue, const client_os& o
   const uint32_t client_code = static_cast<uint32_t>(os.version_code());
   std::stable_sort(offers.begin(), offers.end(), [client_code](const offer& a, const offer& b) {
     const auto key = [client_code](const offer& o) {
-      return std::make_tuple(distance(decoration_target_os(o.section->decoration), client_code), !o.is_signed,
-                             o.model->feature_score, o.rank);
+      return std::make_tuple(distance(decoration_target_os(o.section.decoration), client_code), !o.is_signed,
+                             o.model.feature_score, o.rank);
     };
     if (key(a) != key(b)) return key(a) < key(b);
-    if (a.inf->driver.date != b.inf->driver.date) return a.inf->driver.date > b.inf->driver.date;
-    return compare_versions(a.inf->driver.version, b.inf->driver.version) > 0;
+    if (a.inf.date != b.inf.date) return a.inf.date > b.inf.date;
+    return compare_versions(a.inf.version, b.inf.version) > 0;
   });
   return offers;
 }

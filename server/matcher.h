@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "server/catalogue.h"
@@ -20,12 +21,18 @@ struct device_ids {
   size_t compatible_from = 0;        // index of the first compatible ID
 };
 
+// One INF's offer for a device: the records it is made of, as views into
+// the catalogue (valid while the catalogue lives).
 struct offer {
-  const catalogue_package* package = nullptr;
-  const catalogue_inf* inf = nullptr;
-  const inf_models_section* section = nullptr;
-  const inf_model* model = nullptr;
+  uint32_t inf_index = 0;
+  package_view package;
+  inf_view inf;
+  section_view section;
+  model_view model;
   bool is_signed = false;
+  // The model's description and the provider as [Strings.LLLL] sections
+  // give them; empty for the many INF files without such sections.
+  std::vector<localized_view> localized_descriptions, localized_providers;
   std::string matched_id;  // the device's ID that matched, client's bytes
   uint32_t rank = 0;       // the reply's `cp`; lower is better
 };
@@ -48,6 +55,6 @@ uint32_t match_rank(bool device_compatible, bool model_compatible, size_t positi
 std::vector<offer> match_device(const catalogue_c& catalogue, const client_os& os, const device_ids& device);
 
 // Version texts compared as up to four numbers ("6.1.7600.16385" < "6.1.7601").
-int compare_versions(const std::string& a, const std::string& b);
+int compare_versions(std::string_view a, std::string_view b);
 
 }  // namespace quillary::server

@@ -189,12 +189,13 @@ from a catalogue of driver packages and serves the package files.
                     one; repeat for more listeners (all serve the same
                     catalogue); IPv6 as [ADDRESS]:PORT
   --write-index FILE
-                    hash the folder's packages into the index FILE, with
-                    their signature files, and exit; packages whose name,
-                    size and time the old FILE records are not hashed again
-  --index FILE      take the packages (digests, signatures) that FILE lists
-                    instead of listing and hashing the folder; a package
-                    changed since is skipped
+                    index the folder's packages (digests, signature files,
+                    INF files) into the index FILE and exit; packages whose
+                    name, size and time the old FILE records are not hashed
+                    again
+  --index FILE      map the catalogue that FILE holds instead of reading the
+                    folder (instances on one host share it); a package
+                    changed since is not offered
   --package-base URL
                     package links are URL followed by the file name (the
                     server that serves DIR, such as nginx); default: this

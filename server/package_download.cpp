@@ -100,12 +100,13 @@ package_answer prepare_package_answer(const http_request& request, const catalog
   return {status, std::move(answer)};
 }
 
-const catalogue_package* package_of_signature(const catalogue_c& catalogue, std::string_view name) {
+std::optional<catalogue_package> package_of_signature(const catalogue_c& catalogue, std::string_view name) {
   if (name.size() <= signature_suffix.size() || name.substr(name.size() - signature_suffix.size()) != signature_suffix) {
-    return nullptr;
+    return std::nullopt;
   }
-  const catalogue_package* package = catalogue.find_package(name.substr(0, name.size() - signature_suffix.size()));
-  return package != nullptr && !package->minisig.empty() ? package : nullptr;
+  auto package = catalogue.find_package(name.substr(0, name.size() - signature_suffix.size()));
+  if (package && package->minisig.empty()) return std::nullopt;
+  return package;
 }
 
 package_answer prepare_signature_answer(const http_request& request, const catalogue_package& package,

@@ -4,6 +4,7 @@
 // goes out the same way, from the bytes the catalogue holds.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "server/catalogue.h"
@@ -24,9 +25,9 @@ package_answer prepare_package_answer(const http_request& request, const catalog
                                       const fault_mode& fault, bool keep_alive);
 
 // The package whose signature file is called `name` ("NAME.zip.minisig"
-// for the package "NAME.zip"); null when there is no such package or it
+// for the package "NAME.zip"); none when there is no such package or it
 // has no signature.
-const catalogue_package* package_of_signature(const catalogue_c& catalogue, std::string_view name);
+std::optional<catalogue_package> package_of_signature(const catalogue_c& catalogue, std::string_view name);
 
 // Answers GET or HEAD for the signature file of a signed package: the bytes
 // the reply's `minisig` carries, not the file as it may be now, so that

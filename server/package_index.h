@@ -2,11 +2,10 @@
 // it opens the archives: name, size, modification time, SHA-256 and the
 // publisher's signature file beside it (see package_signature.h).
 //
-// Hashing every package takes a while on a large catalogue, so it can be
-// done once: `--write-index FILE` writes these records into an index file,
-// and services started with `--index FILE` take the packages it lists, with
-// their digests, instead of listing and hashing the folder. Several
-// instances then start fast and offer exactly the same packages.
+// `--write-index FILE` keeps these records in the catalogue image it writes
+// (catalogue_image.h), so that writing it again hashes only the packages
+// that changed. The text index of earlier services (read_package_index)
+// listed only these records; it is still read.
 #pragma once
 
 #include <cstdint>
@@ -26,10 +25,10 @@ struct package_file {
   std::string minisig;   // the bytes of NAME.minisig; empty when the package has none
 };
 
-// The *.zip files directly in `folder` (not its sub-folders), in name order,
-// without digests. Files of 4 GiB or more are reported to `warn` and left
-// out (the client reads `size` into 32 bits). False when the folder cannot
-// be listed.
+// The package files (*.zip and *.cab) directly in `folder` (not its
+// sub-folders), in name order, without digests. Files of 4 GiB or more are
+// reported to `warn` and left out (the client reads `size` into 32 bits).
+// False when the folder cannot be listed.
 bool list_package_files(const std::string& folder, const warning_sink& warn, std::vector<package_file>& out,
                         std::string& reason);
 

@@ -8,6 +8,7 @@
 // "NT", is for x86 only.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -60,5 +61,29 @@ uint32_t decoration_target_os(const target_decoration& decoration);
 // version first, then the one that names an architecture, a product type, a
 // build. Negative when a is less specific than b, 0 when equal.
 int compare_specificity(const target_decoration& a, const target_decoration& b);
+
+// The section of one manufacturer the system would use for this client,
+// among `count` sections where `section_at(i)` gives the i-th one's
+// {decorated, decoration}: the most specific fitting decorated one, else
+// the undecorated one for an x86 client; `count` when none applies.
+template <class SectionAt>
+size_t choose_section(size_t count, const client_os& os, SectionAt section_at) {
+  size_t best = count;
+  target_decoration best_decoration;
+  for (size_t i = 0; i < count; ++i) {
+    const auto [decorated, decoration] = section_at(i);
+    if (!decorated || !decoration_fits(decoration, os)) continue;
+    if (best == count || compare_specificity(decoration, best_decoration) > 0) {
+      best = i;
+      best_decoration = decoration;
+    }
+  }
+  if (best != count) return best;
+  for (size_t i = 0; i < count; ++i) {
+    const auto [decorated, decoration] = section_at(i);
+    if (!decorated && decoration_fits(decoration, os)) return i;
+  }
+  return count;
+}
 
 }  // namespace quillary::server

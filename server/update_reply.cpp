@@ -6,6 +6,7 @@
 #include "base/minisign.h"
 #include "base/wire_vocabulary.h"
 #include "base/xml_text.h"
+#include "server/localized_text.h"
 
 namespace quillary::server {
 
@@ -13,13 +14,13 @@ namespace {
 
 // At most `max_chars` UTF-8 characters of the text: the client keeps its
 // fields in fixed buffers and would cut them anyway.
-std::string cut(const std::string& text, size_t max_chars) {
+std::string cut(std::string_view text, size_t max_chars) {
   size_t chars = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
-    if (chars++ == max_chars) return text.substr(0, i);
+    if (chars++ == max_chars) return std::string(text.substr(0, i));
   }
-  return text;
+  return std::string(text);
 }
 
 // The client's bytes inside CDATA, so that its XML library keeps blanks as
@@ -133,28 +134,45 @@ std::string make_infpath(const std::string& package_file_name, const std::string
   return stem + "/" + inf_path;
 }
 
-item_values make_item_values(const offer& o, const std::string& package_base) {
-  const inf_driver& driver = o.inf->driver;
+namespace {
+
+// One value in the client's language: the neutral text, or what the
+// language's [Strings.LLLL] section gives.
+std::string in_language(std::string_view neutral, const std::vector<localized_view>& texts, uint16_t language) {
+  if (texts.empty()) return std::string(neutral);
+  std::vector<localized_text> owned;
+  owned.reserve(texts.size());
+  for (const auto& t : texts) owned.push_back({t.language, std::string(t.text)});
+  return text_in_language(std::string(neutral), owned, language);
+}
+
+}  // namespace
+
+item_values make_item_values(const offer& o, const std::string& package_base, uint16_t ui_language) {
+  const inf_view& inf = o.inf;
+  const std::string file_name(o.package.file_name);
+  const std::string description = in_language(o.model.description, o.localized_descriptions, ui_language);
+  const std::string provider = in_language(inf.provider, o.localized_providers, ui_language);
   item_values v;
   v.hardid = o.matched_id;
-  v.title = cut(o.model->description + " (" + driver.provider + " " + driver.version + ")", 256);
-  v.ver = cut(driver.version, 64);
-  v.size = std::to_string(o.package->size);
-  v.guid = driver.class_guid.size() <= 38 ? driver.class_guid : std::string();
-  v.link = package_base + percent_encode(o.package->file_name);
-  v.infpath = cut(make_infpath(o.package->file_name, o.inf->path), 259);
+  v.title = cut(description + " (" + provider + " " + std::string(inf.version) + ")", 256);
+  v.ver = cut(inf.version, 64);
+  v.size = std::to_string(o.package.size);
+  v.guid = inf.class_guid.size() <= 38 ? std::string(inf.class_guid) : std::string();
+  v.link = package_base + percent_encode(file_name);
+  v.infpath = cut(make_infpath(file_name, std::string(inf.path)), 259);
   v.official_link = v.link;
   v.cp = std::to_string(o.rank);
-  v.manu = cut(driver.provider, 128);
+  v.manu = cut(provider, 128);
   v.sign = o.is_signed ? "0" : "3";
-  v.feature = hex(o.model->feature_score);
-  v.targetos = std::to_string(decoration_target_os(o.section->decoration));
-  v.date = driver.date;
-  v.desc = cut(o.model->description, 1024);
-  v.sha256 = o.package->sha256;
+  v.feature = hex(o.model.feature_score);
+  v.targetos = std::to_string(decoration_target_os(o.section.decoration));
+  v.date = inf.date;
+  v.desc = cut(description, 1024);
+  v.sha256 = o.package.sha256;
   // Encoded for each item written rather than kept encoded: the package
   // keeps one copy of the bytes, which its download route serves as well.
-  if (!o.package->minisig.empty()) v.minisig = encode_base64(o.package->minisig);
+  if (!o.package.minisig.empty()) v.minisig = encode_base64(o.package.minisig);
   return v;
 }
 
@@ -248,7 +266,7 @@ std::string write_update_reply(const update_request& request, const offer_source
     total += sizes[d].frame;
     if (fits) body += opening;
     for (size_t i = 0; i < device_offers.size() && i < limits.max_items_per_device; ++i) {
-      const std::string item = write_item(make_item_values(device_offers[i], package_base), converter);
+      const std::string item = write_item(make_item_values(device_offers[i], package_base, request.ui_language), converter);
       sizes[d].items.push_back(item.size());
       total += item.size();
       ++offered;
@@ -276,7 +294,7 @@ std::string write_update_reply(const update_request& request, const offer_source
       const std::vector<offer> device_offers = offers_for(d);
       out += opening_of(d);
       for (size_t i = 0; i < kept[d] && i < device_offers.size(); ++i) {
-        out += write_item(make_item_values(device_offers[i], package_base), converter);
+        out += write_item(make_item_values(device_offers[i], package_base, request.ui_language), converter);
       }
       out += ending;
       stats.items += kept[d];

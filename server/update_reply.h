@@ -28,8 +28,11 @@ struct item_values {
 };
 
 // `package_base` is the address packages are served under, such as
-// "http://127.0.0.1:8080/packages/".
-item_values make_item_values(const offer& o, const std::string& package_base);
+// "http://127.0.0.1:8080/packages/". The title, description and
+// manufacturer are in the client's user-interface language `ui_language`
+// (a LANGID; 0 when the client did not say) where the INF file has it, by
+// Windows' rule (localized_text.h).
+item_values make_item_values(const offer& o, const std::string& package_base, uint16_t ui_language = 0);
 
 // "<archive name without .zip or .cab>/<INF path in the archive>": the
 // client keeps what follows the first separator, which is then the INF's

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "server/catalogue.h"
+#include "server/catalogue_builder.h"
 #include "server/matcher.h"
 #include "server_test_support.h"
 #include "test_support.h"
@@ -26,23 +27,26 @@ TEST(CatalogueFolder, BrokenArchivesAndMalformedInfsAreSkipped) {
   ASSERT_TRUE(testing::write_zip(at("e_other.txt"), {{"x.inf", good_inf}}));
   std::filesystem::create_directory(at("f_folder.zip"));
 
-  catalogue_c catalogue;
+  catalogue_builder_c builder;
   std::vector<std::string> warnings;
   std::string reason;
-  ASSERT_TRUE(catalogue.index_folder(folder.path().string(),
-                                     [&](const std::string& line) { warnings.push_back(line); }, reason));
-  ASSERT_EQ(catalogue.packages().size(), 2u);
-  EXPECT_EQ(catalogue.packages()[0].file_name, "a_mixed.ZIP");
-  EXPECT_EQ(catalogue.packages()[1].file_name, "b_good.zip");
-  EXPECT_EQ(catalogue.packages()[1].size, std::filesystem::file_size(at("b_good.zip")));
-  ASSERT_EQ(catalogue.infs().size(), 2u);
-  EXPECT_EQ(catalogue.infs()[0].path, "win7/good.INF");  // separators as '/'
+  ASSERT_TRUE(builder.index_folder(folder.path().string(),
+                                   [&](const std::string& line) { warnings.push_back(line); }, reason));
+  const auto catalogue = builder.build(folder.path().string());
+  ASSERT_EQ(catalogue->package_count(), 2u);
+  EXPECT_EQ(catalogue->package(0).file_name, "a_mixed.ZIP");
+  EXPECT_EQ(catalogue->package(1).file_name, "b_good.zip");
+  EXPECT_EQ(catalogue->package(1).size, std::filesystem::file_size(at("b_good.zip")));
+  ASSERT_EQ(catalogue->inf_count(), 2u);
+  EXPECT_EQ(catalogue->inf(0).path, "win7/good.INF");  // separators as '/'
   EXPECT_EQ(warnings, (std::vector<std::string>{"a_mixed.ZIP: bad.inf: unclosed section header on line 1",
                                                 "c_noinf.zip: no usable INF file",
                                                 "d_broken.zip: not a readable zip archive"}));
-  EXPECT_NE(catalogue.find_package("b_good.zip"), nullptr);
-  EXPECT_EQ(catalogue.find_package("B_GOOD.zip"), nullptr);
-  EXPECT_FALSE(catalogue.index_folder(at("missing"), [](const std::string&) {}, reason));
+  ASSERT_TRUE(catalogue->find_package("b_good.zip"));
+  EXPECT_EQ(catalogue->find_package("b_good.zip")->file_path, at("b_good.zip"));
+  EXPECT_FALSE(catalogue->find_package("B_GOOD.zip"));
+  EXPECT_FALSE(catalogue->find_package("c_noinf.zip"));
+  EXPECT_FALSE(builder.index_folder(at("missing"), [](const std::string&) {}, reason));
 }
 
 TEST(CatalogueFolder, InfFilesPastTheArchiveTotalAreListedButNotRead) {
@@ -57,13 +61,13 @@ TEST(CatalogueFolder, InfFilesPastTheArchiveTotalAreListedButNotRead) {
   ASSERT_EQ(listing.infs.size(), 2u);
   EXPECT_EQ(listing.infs[1].path, "b.inf");
 
-  catalogue_c catalogue;
+  catalogue_builder_c builder;
   std::vector<std::string> warnings;
-  ASSERT_TRUE(catalogue.add_package(catalogue_package{"many.zip", zip, 1000, {}, {}}, listing,
-                                    [&](const std::string& line) { warnings.push_back(line); }, reason));
+  ASSERT_TRUE(builder.add_package(package_file{"many.zip", 1000, 0, {}, {}}, listing,
+                                  [&](const std::string& line) { warnings.push_back(line); }, reason));
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_EQ(warnings[0].rfind("many.zip: c.inf: ", 0), 0u) << warnings[0];
-  EXPECT_EQ(catalogue.infs().size(), 2u);
+  EXPECT_EQ(builder.build()->inf_count(), 2u);
 }
 
 // The client extracts a package by the shared rule for entry names: an INF
@@ -88,25 +92,29 @@ TEST(CatalogueFolder, EntryNamesFollowTheClientsExtraction) {
   EXPECT_EQ(listing.infs[1].path, long_folder + "/long.inf") << "a name is read whole, however long";
   EXPECT_EQ(listing.refused, (std::vector<std::string>{"../up.inf", "C:/drive.inf", "nul.inf"}));
 
-  catalogue_c catalogue;
+  catalogue_builder_c builder;
   std::vector<std::string> warnings;
-  ASSERT_TRUE(catalogue.add_package(catalogue_package{"names.zip", zip, 1000, {}, {}}, listing,
-                                    [&](const std::string& line) { warnings.push_back(line); }, reason));
+  ASSERT_TRUE(builder.add_package(package_file{"names.zip", 1000, 0, {}, {}}, listing,
+                                  [&](const std::string& line) { warnings.push_back(line); }, reason));
   ASSERT_EQ(warnings.size(), 3u);
   EXPECT_EQ(warnings[0], "names.zip: ../up.inf: a name that would land outside the package's folder, left out");
-  EXPECT_EQ(catalogue.infs().size(), 2u);
+  EXPECT_EQ(builder.build()->inf_count(), 2u);
 }
 
 TEST(CatalogueFolder, SignedOnlyWhenTheCatalogFileIsBesideTheInf) {
-  catalogue_c catalogue;
+  catalogue_builder_c catalogue;
   ASSERT_TRUE(add_memory_package(catalogue, "a.zip", {{"x64/net.inf", good_inf}, {"X64/PKG.CAT", ""}}));
   ASSERT_TRUE(add_memory_package(catalogue, "b.zip", {{"x64/net.inf", good_inf}, {"pkg.cat", ""}}));
   ASSERT_TRUE(add_memory_package(catalogue, "c.zip", {{"net.inf", small_inf("%Maker%=M,NTamd64",
                                                       "[M.NTamd64]\nA=I,ID\n", "1/1/2010,1.0", "")},
                                                       {"pkg.cat", ""}}));
-  EXPECT_TRUE(catalogue.infs()[0].signed_sections[0][0]);
-  EXPECT_FALSE(catalogue.infs()[1].signed_sections[0][0]);
-  EXPECT_FALSE(catalogue.infs()[2].signed_sections[0][0]);  // no CatalogFile directive
+  const auto built = catalogue.build();
+  const auto first_section_signed = [&](uint32_t inf) {
+    return built->section(built->manufacturer(built->inf(inf).first_manufacturer).first_section).is_signed;
+  };
+  EXPECT_TRUE(first_section_signed(0));
+  EXPECT_FALSE(first_section_signed(1));
+  EXPECT_FALSE(first_section_signed(2));  // no CatalogFile directive
 }
 
 // --- Matching ---------------------------------------------------------------
@@ -120,14 +128,16 @@ class Matching : public ::testing::Test {
     ids.compatible_from = hardware.size();
     ids.ids.insert(ids.ids.end(), compatible.begin(), compatible.end());
     ids.raw_ids = ids.ids;
-    return match_device(catalogue, client_os_for(os), ids);
+    if (!built) built = catalogue.build();
+    return match_device(*built, client_os_for(os), ids);
   }
   static std::vector<std::string> names(const std::vector<offer>& offers) {
     std::vector<std::string> out;
-    for (const auto& o : offers) out.push_back(o.package->file_name + ":" + o.inf->path);
+    for (const auto& o : offers) out.push_back(std::string(o.package.file_name) + ":" + std::string(o.inf.path));
     return out;
   }
-  catalogue_c catalogue;
+  catalogue_builder_c catalogue;  // packages are added until the first match
+  std::shared_ptr<const catalogue_c> built;
 };
 
 TEST_F(Matching, ArchitectureAndVersionDecideWhichSectionCounts) {
@@ -167,15 +177,15 @@ TEST_F(Matching, IdsCompareWithoutCaseAndRankByKindAndPosition) {
   ASSERT_EQ(offers.size(), 4u);
   // Best rank first: hardware ID 1, hardware ID 1 (via the INF's other model
   // line), hardware ID 2 against an INF compatible ID, compatible ID 1.
-  EXPECT_EQ(offers[0].inf->path, "hw.inf");
+  EXPECT_EQ(offers[0].inf.path, "hw.inf");
   EXPECT_EQ(offers[0].rank, 1u);
   EXPECT_EQ(offers[0].matched_id, "USB\\VID_2A1E&PID_0C11&MI_00");  // the device's spelling
-  EXPECT_EQ(offers[1].inf->path, "both.inf");
+  EXPECT_EQ(offers[1].inf.path, "both.inf");
   EXPECT_EQ(offers[1].rank, 1u);
-  EXPECT_EQ(offers[1].model->description, "B");
-  EXPECT_EQ(offers[2].inf->path, "modelcompat.inf");
+  EXPECT_EQ(offers[1].model.description, "B");
+  EXPECT_EQ(offers[2].inf.path, "modelcompat.inf");
   EXPECT_EQ(offers[2].rank, 0x1002u);
-  EXPECT_EQ(offers[3].inf->path, "compat.inf");
+  EXPECT_EQ(offers[3].inf.path, "compat.inf");
   EXPECT_EQ(offers[3].rank, 0x2001u);
   EXPECT_EQ(match_rank(true, true, 5000), 0x3FFFu);
 }

@@ -307,10 +307,10 @@ class Connection : public ::testing::Test {
     const std::string zip = (folder.path() / "pkg.zip").string();
     ASSERT_TRUE(testing::write_zip(zip, {{"a.inf", inf}, {"data.bin", std::string(200000, 'd')}}));
     std::string reason;
-    auto indexed = std::make_shared<catalogue_c>();
-    ASSERT_TRUE(indexed->index_folder(folder.path().string(), [](const std::string&) {}, reason));
-    ASSERT_EQ(indexed->packages().size(), 1u);
-    catalogue = indexed;
+    catalogue_builder_c builder;
+    ASSERT_TRUE(builder.index_folder(folder.path().string(), [](const std::string&) {}, reason));
+    catalogue = builder.build(folder.path().string());
+    ASSERT_EQ(catalogue->package_count(), 1u);
     std::ifstream in(zip, std::ios::binary);
     file.assign(std::istreambuf_iterator<char>(in), {});
   }
@@ -368,8 +368,8 @@ TEST_F(Connection, ExpectContinueGetsAnInterimResponseBeforeTheBody) {
   ASSERT_EQ(reply.rfind("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\n", 0), 0u) << reply.substr(0, 200);
   EXPECT_NE(reply.find("Connection: close\r\n"), std::string::npos);
   EXPECT_NE(reply.find("<link>http://example.test:81/packages/pkg.zip</link>"), std::string::npos);
-  EXPECT_NE(reply.find("<sha256>" + catalogue->packages()[0].sha256 + "</sha256>"), std::string::npos);
-  EXPECT_EQ(catalogue->packages()[0].sha256, to_hex(sha256_of(file)));
+  EXPECT_NE(reply.find("<sha256>" + std::string(catalogue->package(0).sha256) + "</sha256>"), std::string::npos);
+  EXPECT_EQ(catalogue->package(0).sha256, to_hex(sha256_of(file)));
 }
 
 TEST_F(Connection, PackageLinksPointAtTheGivenBase) {
@@ -450,9 +450,10 @@ TEST_F(Connection, SignatureFilesDownloadBesideTheirPackages) {
   std::ofstream(folder.path() / "pkg.zip.minisig", std::ios::binary) << signature;
   const std::string inf = testing::small_inf("%Maker%=M,NTamd64", "[M.NTamd64]\nA=I,PCI\\VEN_1\n");
   ASSERT_TRUE(testing::write_zip((folder.path() / "plain.zip").string(), {{"a.inf", inf}}));
-  auto signed_catalogue = std::make_shared<catalogue_c>();
+  catalogue_builder_c builder;
   std::string reason;
-  ASSERT_TRUE(signed_catalogue->index_folder(folder.path().string(), [](const std::string&) {}, reason));
+  ASSERT_TRUE(builder.index_folder(folder.path().string(), [](const std::string&) {}, reason));
+  const std::shared_ptr<const catalogue_c> signed_catalogue = builder.build(folder.path().string());
   ASSERT_EQ(signed_catalogue->find_package("pkg.zip")->minisig, signature);
   // Changed on disk after it was read: the route still serves what the
   // replies carry.
@@ -585,9 +586,10 @@ TEST_F(Connection, AClientThatTakesNothingIsCutAtTheSendTimeout) {
   const std::string zip = (folder.path() / "large.zip").string();
   ASSERT_TRUE(testing::write_zip(zip, {{"a.inf", testing::small_inf("%Maker%=M", "[M]\nA=I,PCI\\VEN_2\n")},
                                        {"payload.bin", payload}}));
-  auto large = std::make_shared<catalogue_c>();
+  catalogue_builder_c builder;
   std::string reason;
-  ASSERT_TRUE(large->index_folder(folder.path().string(), [](const std::string&) {}, reason));
+  ASSERT_TRUE(builder.index_folder(folder.path().string(), [](const std::string&) {}, reason));
+  const std::shared_ptr<const catalogue_c> large = builder.build(folder.path().string());
   std::ifstream in(zip, std::ios::binary);
   const std::string whole{std::istreambuf_iterator<char>(in), {}};
 

@@ -13,6 +13,7 @@
 #include "service/scan_result.h"
 #include "devices/raw_scan.h"
 #include "server/catalogue.h"
+#include "server/catalogue_builder.h"
 #include "server/package_index.h"
 #include "server/package_signature.h"
 #include "server/update_query.h"
@@ -135,12 +136,14 @@ TEST(SignatureFiles, ReadBesideThePackagesOrReportedAndIgnored) {
   write_file(dir / "f.ZIP.minisig", with_line(2, "trusted comment: f"));
   write_file(dir / "orphan.zip.minisig", sample_signature);  // no package: nothing to carry it
 
-  catalogue_c catalogue;
+  catalogue_builder_c builder;
   std::vector<std::string> warnings;
   std::string reason;
-  ASSERT_TRUE(catalogue.index_folder(dir.string(), [&](const std::string& line) { warnings.push_back(line); },
-                                     reason));
-  ASSERT_EQ(catalogue.packages().size(), 6u);
+  ASSERT_TRUE(builder.index_folder(dir.string(), [&](const std::string& line) { warnings.push_back(line); },
+                                   reason));
+  const auto built = builder.build(dir.string());
+  const catalogue_c& catalogue = *built;
+  ASSERT_EQ(catalogue.package_count(), 6u);
   EXPECT_EQ(catalogue.find_package("a.zip")->minisig, sample_signature);
   EXPECT_EQ(catalogue.find_package("b.zip")->minisig, "");
   EXPECT_EQ(catalogue.find_package("c.zip")->minisig, "");
@@ -190,15 +193,15 @@ TEST(SignatureFiles, AChangedSignatureIsTakenWhenTheFolderIsReadAgain) {
     ASSERT_EQ(again.size(), 1u);
     EXPECT_EQ(again[0].sha256, first[0].sha256);
     EXPECT_EQ(again[0].minisig, now);
-    catalogue_c catalogue;
+    catalogue_builder_c catalogue;
     ASSERT_TRUE(catalogue.index_folder(dir.string(), ignore, reason));
-    EXPECT_EQ(catalogue.packages().at(0).minisig, now);
+    EXPECT_EQ(catalogue.build()->package(0).minisig, now);
     first = again;
   }
   fs::remove(dir / "a.zip.minisig");
-  catalogue_c unsigned_again;
+  catalogue_builder_c unsigned_again;
   ASSERT_TRUE(unsigned_again.index_folder(dir.string(), ignore, reason));
-  EXPECT_EQ(unsigned_again.packages().at(0).minisig, "") << "a removed signature is gone";
+  EXPECT_EQ(unsigned_again.build()->package(0).minisig, "") << "a removed signature is gone";
 }
 
 TEST(PackageIndex, SignaturesMakeTheRoundTripAndOldIndexesAreRefused) {
@@ -270,9 +273,11 @@ TEST(PackageIndex, TheCatalogueTakesTheListedSignatures) {
 
   std::vector<package_file> listed;
   ASSERT_TRUE(read_package_index(index, listed, reason)) << reason;
-  catalogue_c catalogue;
-  catalogue.add_package_files(dir.string(), listed, ignore);
-  ASSERT_EQ(catalogue.packages().size(), 2u);
+  catalogue_builder_c builder;
+  builder.add_package_files(dir.string(), listed, ignore);
+  const auto built = builder.build(dir.string());
+  const catalogue_c& catalogue = *built;
+  ASSERT_EQ(catalogue.package_count(), 2u);
   EXPECT_EQ(catalogue.find_package("a.zip")->minisig, sample_signature);
   EXPECT_EQ(catalogue.find_package("b.zip")->minisig, "");
 }
@@ -287,25 +292,27 @@ class SignedReply : public ::testing::Test {
     const std::string older = testing::small_inf(
         "%Maker% = M, NTamd64", "[M.NTamd64]\n%Desc% = Install, PCI\\VEN_1E0B&DEV_4A21\n", "4/22/2010,7.4");
     // Two INF files in the signed package: two offers, one signature.
-    ASSERT_TRUE(testing::add_memory_package(catalogue, "signed.zip",
+    catalogue_builder_c builder;
+    ASSERT_TRUE(testing::add_memory_package(builder, "signed.zip",
                                             {{"Win7/a.inf", inf}, {"Vista/a.inf", inf}, {"Win7/pkg.cat", ""},
                                              {"Vista/pkg.cat", ""}},
                                             1000, nullptr, digest, sample_signature));
-    ASSERT_TRUE(testing::add_memory_package(catalogue, "unsigned.zip", {{"a.inf", older}, {"pkg.cat", ""}}, 900,
+    ASSERT_TRUE(testing::add_memory_package(builder, "unsigned.zip", {{"a.inf", older}, {"pkg.cat", ""}}, 900,
                                             nullptr, digest));
+    built = builder.build();
   }
 
   std::string reply_body(const std::string& document) {
     const std::string body = testing::multipart_body("xyz", {{"driversm", testing::zlib_compress(document)}});
     query_summary summary;
-    const http_answer answer = answer_update_query("multipart/form-data; boundary=xyz", body, catalogue,
+    const http_answer answer = answer_update_query("multipart/form-data; boundary=xyz", body, *built,
                                                    "http://127.0.0.1:8080/packages/", summary);
     EXPECT_EQ(answer.status, 200);
     return answer.body;
   }
 
   const std::string digest = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
-  catalogue_c catalogue;
+  std::shared_ptr<const catalogue_c> built;
 };
 
 TEST_F(SignedReply, EveryItemOfASignedPackageCarriesItsSignatureFileAfterTheDigest) {

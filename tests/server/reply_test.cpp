@@ -50,11 +50,13 @@ class Reply : public ::testing::Test {
         "[M.NTamd64.6.1]\n\"Carte r\xC3\xA9seau <Norvik> & \xE6\x97\xA5\" = Install, PCI\\VEN_1E0B&DEV_4A21\n"
         "[Install.NTamd64]\nFeatureScore=FE\n",
         "10/9/2012,7.52.0.2012");
-    ASSERT_TRUE(add_memory_package(catalogue, "norvik lan+7.52.zip",
+    catalogue_builder_c builder;
+    ASSERT_TRUE(add_memory_package(builder, "norvik lan+7.52.zip",
                                    {{"Win7/x64/nvk.inf", inf}, {"Win7/x64/pkg.cat", ""}}, 6282, nullptr, digest));
-    ASSERT_TRUE(add_memory_package(catalogue, "old.zip", {{"nvk.inf", small_inf("%Maker% = M, NTamd64",
-                                                          "[M.NTamd64]\n%Desc% = Install, PCI\\VEN_1E0B&DEV_4A21\n",
-                                                          "4/22/2010,7.4")}}));
+    ASSERT_TRUE(add_memory_package(builder, "old.zip", {{"nvk.inf", small_inf("%Maker% = M, NTamd64",
+                                                        "[M.NTamd64]\n%Desc% = Install, PCI\\VEN_1E0B&DEV_4A21\n",
+                                                        "4/22/2010,7.4")}}));
+    built = builder.build();
   }
 
   // Posts the request through the whole query path; returns the body.
@@ -64,7 +66,7 @@ class Reply : public ::testing::Test {
   http_answer post_document(const std::string& document) {
     const std::string body = testing::multipart_body("xyz", {{"driversm", testing::zlib_compress(document)}});
     query_summary summary;
-    return answer_update_query("multipart/form-data; boundary=xyz", body, catalogue,
+    return answer_update_query("multipart/form-data; boundary=xyz", body, *built,
                                "http://127.0.0.1:8080/packages/", summary);
   }
 
@@ -73,7 +75,7 @@ class Reply : public ::testing::Test {
                                  {"PCI\\VEN_1E0B&DEV_4A21&REV_06", "PCI\\VEN_1E0B&DEV_4A21"}};
   const testing::test_device unknown{"USB\\VID_FFFF&PID_0001", {"USB\\VID_FFFF&PID_0001"}, {"USB\\Class_FF"}};
   const std::string digest = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
-  catalogue_c catalogue;
+  std::shared_ptr<const catalogue_c> built;
 };
 
 TEST_F(Reply, EveryItemCarriesTheFifteenValuesAndTheDigestWhenKnown) {
@@ -246,11 +248,12 @@ TEST_F(Reply, WithoutOffersTheFirstDeviceStillAppears) {
 }
 
 TEST(ReplyLimits, ItemsPerDeviceAndTotalSize) {
-  catalogue_c catalogue;
+  catalogue_builder_c catalogue;
   for (int i = 0; i < 520; ++i) {
     ASSERT_TRUE(add_memory_package(catalogue, "p" + std::to_string(i) + ".zip",
                                    {{"a.inf", small_inf("%Maker%=M,NTamd64", "[M.NTamd64]\nA=I,PCI\\VEN_1\n")}}));
   }
+  const auto built = catalogue.build();
   update_request request;
   request.devices.resize(3);
   std::vector<std::vector<offer>> offers;
@@ -259,7 +262,7 @@ TEST(ReplyLimits, ItemsPerDeviceAndTotalSize) {
   ids.compatible_from = 1;
   for (auto& d : request.devices) {
     d.id = "PCI\\VEN_1";
-    offers.push_back(match_device(catalogue, client_os_for("WIN764"), ids));
+    offers.push_back(match_device(*built, client_os_for("WIN764"), ids));
   }
   ASSERT_EQ(offers[0].size(), 520u);
   const auto offers_for = [&](size_t d) { return offers[d]; };
@@ -332,7 +335,7 @@ TEST(ReplyInfpath, TheClientRecoversThePathInsideTheArchive) {
 TEST_F(Reply, MalformedQueriesGetShortErrors) {
   query_summary summary;
   const auto status = [&](const std::string& content_type, const std::string& body) {
-    return answer_update_query(content_type, body, catalogue, "http://h/packages/", summary).status;
+    return answer_update_query(content_type, body, *built, "http://h/packages/", summary).status;
   };
   const std::string doc = testing::request_document("WIN764", "437", {nic});
   const std::string good = testing::multipart_body("b", {{"driversm", testing::zlib_compress(doc)}});
@@ -353,7 +356,7 @@ TEST_F(Reply, DocumentsBeyondTheRequestLimitsGet413) {
   query_summary summary;
   const auto status = [&](const std::string& document) {
     const std::string body = testing::multipart_body("b", {{"driversm", testing::zlib_compress(document)}});
-    return answer_update_query("multipart/form-data; boundary=b", body, catalogue, "http://h/packages/", summary)
+    return answer_update_query("multipart/form-data; boundary=b", body, *built, "http://h/packages/", summary)
         .status;
   };
   const request_limits limits;

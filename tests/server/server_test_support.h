@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "server/catalogue.h"
+#include "server/catalogue_builder.h"
 
 namespace quillary::server::testing {
 
@@ -27,7 +27,7 @@ inline std::string small_inf(const std::string& manufacturer_line, const std::st
 // Adds a package built in memory: every (path, text) pair is a file, the
 // .inf ones are read as INF files. Returns false when the catalogue refused
 // it.
-inline bool add_memory_package(catalogue_c& catalogue, const std::string& name,
+inline bool add_memory_package(catalogue_builder_c& catalogue, const std::string& name,
                                const std::vector<std::pair<std::string, std::string>>& files, uint64_t size = 1000,
                                std::vector<std::string>* warnings = nullptr, const std::string& sha256 = {},
                                const std::string& minisig = {}) {
@@ -39,7 +39,7 @@ inline bool add_memory_package(catalogue_c& catalogue, const std::string& name,
     }
   }
   std::string reason;
-  return catalogue.add_package(catalogue_package{name, "", size, sha256, minisig}, listing,
+  return catalogue.add_package(package_file{name, size, 0, sha256, minisig}, listing,
                                [warnings](const std::string& line) {
                                  if (warnings) warnings->push_back(line);
                                },
