@@ -15,17 +15,25 @@ using logical_line = inf_file_c::logical_line;
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 // Cuts the comment off one physical line; tells whether a quote is left open.
-std::string_view strip_comment(std::string_view line, bool& open_quote) {
+// One physical line from `pos`: where it ends (at CR, LF or the text's
+// end), and its body, cut at a NUL and at a ';' outside quotes, in one
+// pass; tells whether a quote is left open in the body.
+std::string_view scan_line(std::string_view text, size_t pos, size_t& eol, bool& open_quote) {
   bool quoted = false;
-  for (size_t i = 0; i < line.size(); ++i) {
-    if (line[i] == '"') quoted = !quoted;
-    if (line[i] == ';' && !quoted) {
-      open_quote = false;
-      return line.substr(0, i);
-    }
+  size_t body_end = std::string_view::npos;
+  size_t i = pos;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\n' || c == '\r') break;
+    if (body_end != std::string_view::npos) continue;
+    if (c == '"') quoted = !quoted;
+    else if ((c == ';' && !quoted) || c == '\0') body_end = i;
   }
-  open_quote = quoted;
-  return line;
+  eol = i;
+  // A comment closes any quote; a NUL ends the line where it stands.
+  const bool comment = body_end != std::string_view::npos && text[body_end] == ';';
+  open_quote = quoted && !comment;
+  return text.substr(pos, (body_end == std::string_view::npos ? eol : body_end) - pos);
 }
 
 // Lines point into `text`; a line continued with '\\' is joined into a
@@ -36,23 +44,19 @@ bool split_logical_lines(std::string_view text, std::vector<logical_line>& out, 
   // lines up to a NUL and goes on with the next one.
   const size_t end = text.find('\x1A');
   if (end != std::string_view::npos) text = text.substr(0, end);
+  out.reserve(text.size() / 24);  // about the length of a line
   logical_line pending;
   std::string* joining = nullptr;  // the continued line being joined
   bool continuing = false;
   int number = 0;
   size_t pos = 0;
   while (pos <= text.size()) {
-    // A plain loop: find_first_of looks each character up in the set.
-    size_t eol = pos;
-    while (eol < text.size() && text[eol] != '\n' && text[eol] != '\r') ++eol;
-    std::string_view physical = text.substr(pos, eol - pos);
-    physical = physical.substr(0, physical.find('\0'));
+    size_t eol = 0;
+    bool open_quote = false;
+    std::string_view body = scan_line(text, pos, eol, open_quote);
     ++number;
     pos = eol + 1;
     if (eol < text.size() && text[eol] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
-
-    bool open_quote = false;
-    std::string_view body = strip_comment(physical, open_quote);
     if (open_quote) {
       reason = "unclosed quote on line " + std::to_string(number);
       return false;

@@ -2,6 +2,8 @@
 
 #include <minizip/unzip.h>
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <memory>
 
@@ -53,10 +55,66 @@ zip_entry_kind entry_path(const std::string& raw, unsigned long flags, std::stri
   return listed_name((flags & utf8_name_flag) ? decode_inf_bytes("\xEF\xBB\xBF" + raw) : cp1252_to_utf8(raw), name);
 }
 
+// An archive read into memory, as minizip's file functions see it: the
+// directory walk's many small seeks and reads then cost no system call.
+struct memory_file {
+  const std::string* bytes = nullptr;
+  uint64_t at = 0;
+};
+
+voidpf ZCALLBACK memory_open(voidpf opaque, const void*, int) { return opaque; }
+uLong ZCALLBACK memory_read(voidpf, voidpf stream, void* buffer, uLong size) {
+  auto* file = static_cast<memory_file*>(stream);
+  const uint64_t left = file->at < file->bytes->size() ? file->bytes->size() - file->at : 0;
+  const uLong n = static_cast<uLong>(std::min<uint64_t>(size, left));
+  std::memcpy(buffer, file->bytes->data() + file->at, n);
+  file->at += n;
+  return n;
+}
+uLong ZCALLBACK memory_write(voidpf, voidpf, const void*, uLong) { return 0; }
+ZPOS64_T ZCALLBACK memory_tell(voidpf, voidpf stream) { return static_cast<memory_file*>(stream)->at; }
+long ZCALLBACK memory_seek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+  auto* file = static_cast<memory_file*>(stream);
+  uint64_t base = 0;
+  if (origin == ZLIB_FILEFUNC_SEEK_CUR) base = file->at;
+  else if (origin == ZLIB_FILEFUNC_SEEK_END) base = file->bytes->size();
+  else if (origin != ZLIB_FILEFUNC_SEEK_SET) return -1;
+  if (offset > file->bytes->size() - std::min<uint64_t>(base, file->bytes->size())) return -1;
+  file->at = base + offset;
+  return 0;
+}
+int ZCALLBACK memory_close(voidpf, voidpf) { return 0; }
+int ZCALLBACK memory_error(voidpf, voidpf) { return 0; }
+
+// Archives up to this size are read whole into one buffer that every
+// package of the thread reuses (so that a catalogue of many packages does
+// not allocate, or map, memory for each); larger ones are read from the file.
+constexpr uint64_t max_archive_in_memory = 16u << 20;
+
+bool read_whole_file(const std::string& file_path, std::string& bytes) {
+  std::ifstream file(file_path, std::ios::binary | std::ios::ate);
+  if (!file) return false;
+  const std::streamoff size = file.tellg();
+  if (size < 0 || static_cast<uint64_t>(size) > max_archive_in_memory) return false;
+  bytes.resize(static_cast<size_t>(size));
+  file.seekg(0);
+  return static_cast<bool>(file.read(bytes.data(), size));
+}
+
 bool read_zip_archive(const std::string& file_path, archive_listing& out, std::string& reason, uint64_t total_limit) {
   out = archive_listing{};
   inf_budget_c budget(total_limit);
-  unzip_handle zip(unzOpen64(file_path.c_str()));
+  thread_local std::string bytes;
+  memory_file in_memory;
+  zlib_filefunc64_def functions{memory_open, memory_read, memory_write, memory_tell,
+                                memory_seek, memory_close, memory_error, &in_memory};
+  unzip_handle zip;
+  if (read_whole_file(file_path, bytes)) {
+    in_memory.bytes = &bytes;
+    zip.reset(unzOpen2_64(file_path.c_str(), &functions));
+  } else {
+    zip.reset(unzOpen64(file_path.c_str()));
+  }
   if (!zip) {
     reason = "not a readable zip archive";
     return false;
