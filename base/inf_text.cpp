@@ -1,5 +1,8 @@
 #include "base/inf_text.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "base/utf8.h"
 
 namespace quillary {
@@ -46,14 +49,15 @@ std::string decode_inf_bytes(std::string_view bytes) {
 std::string cp1252_to_utf8(std::string_view bytes) {
   // Most INF files are plain ASCII, which reads the same in both: copied
   // as they are, without the round trip through UTF-16.
-  bool ascii = true;
-  for (const char c : bytes) {
-    if (static_cast<unsigned char>(c) >= 0x80) {
-      ascii = false;
-      break;
-    }
+  uint64_t high = 0;  // the high bits of all bytes, eight at a time
+  size_t i = 0;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, bytes.data() + i, 8);
+    high |= word;
   }
-  if (ascii) return std::string(bytes);
+  for (; i < bytes.size(); ++i) high |= static_cast<unsigned char>(bytes[i]);
+  if ((high & 0x8080808080808080ull) == 0) return std::string(bytes);
   std::u16string wide;
   wide.reserve(bytes.size());
   for (const char c : bytes) {

@@ -15,6 +15,10 @@ TEST(InfEncoding, ReadsEachEncodingIntoTheSameUtf8) {
   EXPECT_EQ(decode_inf_bytes(testing::utf16le_bytes(u"[Strings]\nA=\"Caf\u00e9 \u2122\"\n", false)), expected);
   EXPECT_EQ(decode_inf_bytes("\xEF\xBB\xBF" + expected), expected);
   EXPECT_EQ(decode_inf_bytes("[Strings]\nA=\"Caf\xE9 \x99\"\n"), expected);  // Windows-1252
+  // A high byte in the last few bytes, past the eight-byte steps of the
+  // plain-ASCII check, and none at all.
+  EXPECT_EQ(decode_inf_bytes("[Strings]\nA=\"Caf\xE9"), "[Strings]\nA=\"Caf\xC3\xA9");
+  EXPECT_EQ(decode_inf_bytes("[Version]\nSignature=x\n"), "[Version]\nSignature=x\n");
 }
 
 TEST(InfEncoding, BrokenUtf8AndOddUtf16AreSanitised) {
