@@ -16,6 +16,7 @@
 #include "download/offer_agreement.h"
 #include "platform/text.h"
 #include "server/catalogue.h"
+#include "server/catalogue_builder.h"
 #include "server/inf_driver.h"
 #include "server/localized_text.h"
 #include "server/matcher.h"
@@ -121,13 +122,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The service offers exactly what the client will find in the package.
   if (!has_ver || driver.date != ver.date || driver.version != ver.version) std::abort();
 
-  catalogue_c catalogue;
+  catalogue_builder_c builder;
   archive_listing listing;
   listing.paths = {"x/a.inf", "x/a.cat"};
   listing.infs = {archive_file{"x/a.inf", bytes}};
-  if (!catalogue.add_package(catalogue_package{"p.zip", "", 1, {}, {}}, listing, [](const std::string&) {}, reason)) {
+  if (!builder.add_package(package_file{"p.zip", 1, 0, {}, {}}, listing, [](const std::string&) {}, reason)) {
     std::abort();  // the INF was readable above, so the package must be taken
   }
+  // Through the image, as the service reads its catalogue.
+  const std::shared_ptr<const catalogue_c> built = builder.build();
+  const catalogue_c& catalogue = *built;
   // Every model of the section chosen for a system is offered for its own
   // hardware-or-compatible ID on that system.
   for (const char* name : systems) {
