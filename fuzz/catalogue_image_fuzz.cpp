@@ -39,7 +39,7 @@ const std::string& valid_image() {
     add("b.zip", inf("%P%=M,NTamd64,NTamd64.6.1", "[M.NTamd64]\nA=I,PCI\\VEN_1,PCI\\CC_02\n"
                                                   "[M.NTamd64.6.1]\nB=I,PCI\\VEN_1&DEV_2,PCI\\VEN_1\n"));
     add("a.zip", inf("%P%=M", "[M]\nC=I,USB\\CLASS_0E,PCI\\VEN_1\n"));
-    return builder.finish();
+    return builder.finish().bytes();
   }();
   return image;
 }

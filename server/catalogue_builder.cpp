@@ -44,16 +44,6 @@ std::string folder_of(const std::string& path) {
 
 uint32_t u32(size_t value) { return static_cast<uint32_t>(value); }
 
-void align_to_8(std::string& out) { out.resize((out.size() + 7) & ~size_t{7}, '\0'); }
-
-template <class R>
-image::table_ref append_table(std::string& out, const std::vector<R>& records) {
-  align_to_8(out);
-  const image::table_ref ref{out.size(), records.size()};
-  out.append(reinterpret_cast<const char*>(records.data()), records.size() * sizeof(R));
-  return ref;
-}
-
 // Whether two models sections list the same models, to the byte: then
 // the records of the first serve the second.
 bool same_models(const std::vector<inf_model>& a, const std::vector<inf_model>& b) {
@@ -75,21 +65,12 @@ bool same_models(const std::vector<inf_model>& a, const std::vector<inf_model>& 
   return true;
 }
 
-// Asks for huge pages under the tables a large catalogue looks up at
-// random (the pool and its slots reach hundreds of MiB for a million INF
-// files): a miss of the page table for every lookup would cost more than
-// the lookup. Only the whole 2 MiB pages inside the block; a hint, so a
-// refusal changes nothing.
-void advise_huge_pages(const void* data, size_t size) {
-  constexpr uintptr_t huge = uintptr_t{2} << 20;
-  const auto begin = (reinterpret_cast<uintptr_t>(data) + huge - 1) & ~(huge - 1);
-  const auto end = (reinterpret_cast<uintptr_t>(data) + size) & ~(huge - 1);
-  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
-
 }  // namespace
 
-string_pool_c::string_pool_c() : bytes_(4, '\0'), slots_(1024) {}
+string_pool_c::string_pool_c() {
+  bytes_.resize(4);
+  slots_.resize(1024);
+}
 
 std::string_view string_pool_c::at(uint32_t offset) const {
   uint32_t length = 0;
@@ -98,7 +79,8 @@ std::string_view string_pool_c::at(uint32_t offset) const {
 }
 
 void string_pool_c::grow() {
-  std::vector<slot> slots(slots_.size() * 2);
+  mapped_array<slot> slots;
+  slots.resize(slots_.size() * 2);
   const size_t mask = slots.size() - 1;
   for (const slot& s : slots_) {
     if (s.offset == 0) continue;
@@ -107,7 +89,6 @@ void string_pool_c::grow() {
     slots[at] = s;
   }
   slots_ = std::move(slots);
-  advise_huge_pages(slots_.data(), slots_.size() * sizeof(slot));
 }
 
 bool string_pool_c::add(std::string_view text, uint32_t& offset) {
@@ -125,10 +106,8 @@ bool string_pool_c::add(std::string_view text, uint32_t& offset) {
   if (bytes_.size() + 4 + text.size() >= max_pool) return false;
   offset = u32(bytes_.size());
   const uint32_t length = u32(text.size());
-  const size_t capacity = bytes_.capacity();
   bytes_.append(reinterpret_cast<const char*>(&length), 4);
-  bytes_.append(text);
-  if (bytes_.capacity() != capacity) advise_huge_pages(bytes_.data(), bytes_.capacity());
+  bytes_.append(text.data(), text.size());
   slots_[at] = {offset, hash};
   if (++count_ * 2 > slots_.size()) grow();
   return true;
@@ -136,21 +115,21 @@ bool string_pool_c::add(std::string_view text, uint32_t& offset) {
 
 uint32_t catalogue_builder_c::pooled(std::string_view text) {
   uint32_t offset = 0;
-  if (!pool_.add(text, offset)) pool_full_ = true;
+  if (!t_.pool.add(text, offset)) pool_full_ = true;
   return offset;
 }
 
 uint32_t catalogue_builder_c::add_localized(const std::vector<localized_text>& texts) {
   if (texts.empty()) return image::none;
-  const uint32_t first = u32(localized_.size());
-  for (const auto& t : texts) localized_.push_back({t.language, 0, pooled(t.text)});
-  localized_.back().last = 1;
+  const uint32_t first = u32(t_.localized.size());
+  for (const auto& t : texts) t_.localized.push_back({t.language, 0, pooled(t.text)});
+  t_.localized.back().last = 1;
   return first;
 }
 
 bool catalogue_builder_c::add_inf(uint32_t package, const std::string& path, const inf_driver& driver,
                                   const std::vector<std::vector<bool>>& signed_sections) {
-  const uint32_t inf_index = u32(infs_.size());
+  const uint32_t inf_index = u32(t_.infs.size());
   image::inf_record inf{};
   inf.package = package;
   inf.path = pooled(path);
@@ -159,18 +138,18 @@ bool catalogue_builder_c::add_inf(uint32_t package, const std::string& path, con
   inf.class_guid = pooled(driver.class_guid);
   inf.date = pooled(driver.date);
   inf.version = pooled(driver.version);
-  inf.first_manufacturer = u32(manufacturers_.size());
+  inf.first_manufacturer = u32(t_.manufacturers.size());
   inf.manufacturer_count = u32(driver.manufacturers.size());
   inf.localized_providers = add_localized(driver.localized_providers);
-  infs_.push_back(inf);
+  t_.infs.push_back(inf);
 
   std::vector<uint32_t> model_ids;
   for (size_t m = 0; m < driver.manufacturers.size(); ++m) {
     const inf_manufacturer& manufacturer = driver.manufacturers[m];
-    const uint32_t manufacturer_index = u32(manufacturers_.size());
-    const size_t first_section_record = sections_.size();
-    manufacturers_.push_back(
-        {inf_index, pooled(manufacturer.name), u32(sections_.size()), u32(manufacturer.sections.size())});
+    const uint32_t manufacturer_index = u32(t_.manufacturers.size());
+    const size_t first_section_record = t_.sections.size();
+    t_.manufacturers.push_back(
+        {inf_index, pooled(manufacturer.name), u32(t_.sections.size()), u32(manufacturer.sections.size())});
     for (size_t s = 0; s < manufacturer.sections.size(); ++s) {
       const inf_models_section& section = manufacturer.sections[s];
       const target_decoration& d = section.decoration;
@@ -178,7 +157,7 @@ bool catalogue_builder_c::add_inf(uint32_t package, const std::string& path, con
       record.manufacturer = manufacturer_index;
       record.name = pooled(section.name);
       record.catalog_file = pooled(section.catalog_file);
-      record.first_model = u32(models_.size());
+      record.first_model = u32(t_.models.size());
       record.model_count = u32(section.models.size());
       record.flags = static_cast<uint8_t>((section.decorated ? image::section_decorated : 0) |
                                           (signed_sections[m][s] ? image::section_signed : 0) |
@@ -196,16 +175,16 @@ bool catalogue_builder_c::add_inf(uint32_t package, const std::string& path, con
         if (same_models(manufacturer.sections[earlier].models, section.models)) same = earlier;
       }
       if (same < s) {
-        const image::section_record& shared = sections_[first_section_record + same];
+        const image::section_record& shared = t_.sections[first_section_record + same];
         record.first_model = shared.first_model;
         record.model_count = shared.model_count;
-        sections_.push_back(record);
+        t_.sections.push_back(record);
         continue;
       }
-      sections_.push_back(record);
+      t_.sections.push_back(record);
       for (const inf_model& model : section.models) {
-        const uint32_t model_index = u32(models_.size());
-        models_.push_back({manufacturer_index, pooled(model.description),
+        const uint32_t model_index = u32(t_.models.size());
+        t_.models.push_back({manufacturer_index, pooled(model.description),
                            static_cast<uint16_t>(std::min<size_t>(model.compatible_from, 0xFFFF)),
                            static_cast<uint16_t>(std::min<uint32_t>(model.feature_score, 0xFFFF)),
                            add_localized(model.localized_descriptions)});
@@ -223,8 +202,8 @@ bool catalogue_builder_c::add_inf(uint32_t package, const std::string& path, con
     }
   }
   // Record indices are 32 bits and the pool at most 4 GiB.
-  return !pool_full_ && models_.size() < image::none && hits_.size() < image::none &&
-         localized_.size() < image::none && sections_.size() < image::none;
+  return !pool_full_ && t_.models.size() < image::none && hits_.size() < image::none &&
+         t_.localized.size() < image::none && t_.sections.size() < image::none;
 }
 
 bool catalogue_builder_c::add_package(const package_file& package, const archive_listing& listing,
@@ -236,11 +215,11 @@ bool catalogue_builder_c::add_package(const package_file& package, const archive
   for (const auto& name : listing.refused) {
     warn(package.name + ": " + name + ": a name that would land outside the package's folder, left out");
   }
-  const uint32_t package_index = u32(packages_.size());
-  const size_t infs_before = infs_.size();
+  const uint32_t package_index = u32(t_.packages.size());
+  const size_t infs_before = t_.infs.size();
   // What the tables held before this package: a package that does not fit
   // leaves nothing of itself behind.
-  const size_t marks[] = {manufacturers_.size(), sections_.size(), models_.size(), localized_.size(), hits_.size()};
+  const size_t marks[] = {t_.manufacturers.size(), t_.sections.size(), t_.models.size(), t_.localized.size(), hits_.size()};
   inf_file_c inf;
   inf_driver driver;
   std::vector<std::vector<bool>> signed_sections;
@@ -262,23 +241,23 @@ bool catalogue_builder_c::add_package(const package_file& package, const archive
     }
     if (!add_inf(package_index, file.path, driver, signed_sections)) {
       reason = "the catalogue is full (4 GiB of texts or 4 billion records)";
-      infs_.resize(infs_before);
-      manufacturers_.resize(marks[0]);
-      sections_.resize(marks[1]);
-      models_.resize(marks[2]);
-      localized_.resize(marks[3]);
+      t_.infs.resize(infs_before);
+      t_.manufacturers.resize(marks[0]);
+      t_.sections.resize(marks[1]);
+      t_.models.resize(marks[2]);
+      t_.localized.resize(marks[3]);
       hits_.resize(marks[4]);
       return false;
     }
   }
-  if (infs_.size() == infs_before) {
+  if (t_.infs.size() == infs_before) {
     reason = "no usable INF file";
     return false;
   }
   image::package_record record{};
   record.size = package.size;
   record.modified = package.modified;
-  packages_.push_back(record);
+  t_.packages.push_back(record);
   package_texts_.push_back({package.name, 0, 0, package.sha256, package.minisig});
   return true;
 }
@@ -308,91 +287,141 @@ void catalogue_builder_c::add_package_files(const std::string& folder, const std
   }
 }
 
-std::string catalogue_builder_c::finish() {
-  // The hits of one ID together, in the order they were added (which is
-  // catalogue order: INF, manufacturer, section, model, position).
-  std::sort(hits_.begin(), hits_.end(), [](const pending_hit& a, const pending_hit& b) {
-    return a.id != b.id ? a.id < b.id : a.model != b.model ? a.model < b.model : a.position < b.position;
-  });
-  std::vector<image::hit_record> hits;
-  hits.reserve(hits_.size());
+namespace {
+
+// The pending hits in order of their ID, stably: two passes of a radix sort
+// on its 32 bits. They were added in catalogue order (INF, manufacturer,
+// section, model, position), which the stable passes keep within an ID.
+template <class R>
+void sort_by_id(mapped_array<R>& records) {
+  mapped_array<R> sorted;
+  sorted.resize(records.size());
+  std::vector<size_t> starts(size_t{1} << 16);
+  for (const int shift : {0, 16}) {
+    std::fill(starts.begin(), starts.end(), 0);
+    for (const R& r : records) ++starts[(r.id >> shift) & 0xFFFF];
+    size_t sum = 0;
+    for (size_t& start : starts) sum += std::exchange(start, sum);
+    for (const R& r : records) sorted[starts[(r.id >> shift) & 0xFFFF]++] = r;
+    std::swap(records, sorted);
+  }
+}
+
+}  // namespace
+
+laid_out_image catalogue_builder_c::finish() {
+  image_tables& t = t_;
+  sort_by_id(hits_);
   size_t distinct = 0;
   for (size_t i = 0; i < hits_.size(); ++i) {
     if (i == 0 || hits_[i].id != hits_[i - 1].id) ++distinct;
   }
   uint64_t slot_count = distinct == 0 ? 0 : 16;
   while (slot_count * 3 < distinct * 4) slot_count *= 2;
-  std::vector<image::id_slot> slots(slot_count);
+  t.id_slots.resize(slot_count);
+  t.hits.reserve(hits_.size());
   for (size_t i = 0; i < hits_.size();) {
     size_t end = i;
     while (end < hits_.size() && hits_[end].id == hits_[i].id) ++end;
-    const std::string_view id = pool_.at(hits_[i].id);
+    const std::string_view id = t.pool.at(hits_[i].id);
     const uint32_t hash = image::id_hash(id.data(), id.size());
     uint64_t at = hash & (slot_count - 1);
-    while (slots[at].hit_count != 0) at = (at + 1) & (slot_count - 1);
-    slots[at] = {hash, hits_[i].id, u32(hits.size()), u32(end - i)};
-    for (; i < end; ++i) hits.push_back({hits_[i].model, hits_[i].position});
+    while (t.id_slots[at].hit_count != 0) at = (at + 1) & (slot_count - 1);
+    t.id_slots[at] = {hash, hits_[i].id, u32(t.hits.size()), u32(end - i)};
+    for (; i < end; ++i) t.hits.push_back({hits_[i].model, hits_[i].position});
   }
-  std::vector<pending_hit>().swap(hits_);
+  hits_ = mapped_array<pending_hit>();
 
   // The packages' texts last and together, names in name order: the start
   // (which looks at every package file) and the search by name read a few
   // pages, not one page for each package.
-  std::vector<uint32_t> names(packages_.size());
-  for (size_t i = 0; i < names.size(); ++i) names[i] = u32(i);
-  std::sort(names.begin(), names.end(),
+  t.package_names.resize(t.packages.size());
+  for (size_t i = 0; i < t.package_names.size(); ++i) t.package_names[i] = u32(i);
+  std::sort(t.package_names.begin(), t.package_names.end(),
             [&](uint32_t a, uint32_t b) { return package_texts_[a].name < package_texts_[b].name; });
-  for (const uint32_t i : names) packages_[i].name = pooled(package_texts_[i].name);
-  for (size_t i = 0; i < packages_.size(); ++i) {
-    packages_[i].sha256 = pooled(package_texts_[i].sha256);
-    packages_[i].minisig = pooled(package_texts_[i].minisig);
+  for (const uint32_t i : t.package_names) t.packages[i].name = pooled(package_texts_[i].name);
+  for (size_t i = 0; i < t.packages.size(); ++i) {
+    t.packages[i].sha256 = pooled(package_texts_[i].sha256);
+    t.packages[i].minisig = pooled(package_texts_[i].minisig);
   }
 
+  laid_out_image out;
+  out.tables_ = std::move(t_);
+  image_tables& laid = out.tables_;
   image::header head{};
   std::memcpy(head.magic, image::magic, sizeof image::magic);
   head.format = image::format;
   head.byte_order = image::byte_order_mark;
-  std::string out(sizeof head, '\0');
-  head.tables[image::packages] = append_table(out, packages_);
-  head.tables[image::package_names] = append_table(out, names);
-  head.tables[image::infs] = append_table(out, infs_);
-  head.tables[image::manufacturers] = append_table(out, manufacturers_);
-  head.tables[image::sections] = append_table(out, sections_);
-  head.tables[image::models] = append_table(out, models_);
-  head.tables[image::localized] = append_table(out, localized_);
-  head.tables[image::id_slots] = append_table(out, slots);
-  head.tables[image::hits] = append_table(out, hits);
-  align_to_8(out);
-  head.tables[image::pool] = {out.size(), pool_.bytes().size()};
-  out += pool_.bytes();
-  head.file_size = out.size();
-  std::memcpy(out.data(), &head, sizeof head);
+  // Each table starts on a multiple of eight bytes.
+  static constexpr char zeros[8] = {};
+  uint64_t at = sizeof head;
+  const auto place = [&](image::table t, const void* data, uint64_t count, uint64_t record_size) {
+    const uint64_t padding = (8 - at % 8) % 8;
+    if (padding != 0) out.pieces_.emplace_back(zeros, padding);
+    at += padding;
+    head.tables[t] = {at, count};
+    out.pieces_.emplace_back(static_cast<const char*>(data), count * record_size);
+    at += count * record_size;
+  };
+  const auto table = [&](image::table t, const auto& records) {
+    place(t, records.data(), records.size(), sizeof records[0]);
+  };
+  out.pieces_.emplace_back();  // the header, once its tables are known
+  table(image::packages, laid.packages);
+  table(image::package_names, laid.package_names);
+  table(image::infs, laid.infs);
+  table(image::manufacturers, laid.manufacturers);
+  table(image::sections, laid.sections);
+  table(image::models, laid.models);
+  table(image::localized, laid.localized);
+  table(image::id_slots, laid.id_slots);
+  table(image::hits, laid.hits);
+  place(image::pool, laid.pool.bytes().data(), laid.pool.bytes().size(), 1);
+  head.file_size = at;
+  out.head_.assign(reinterpret_cast<const char*>(&head), sizeof head);
+  out.pieces_[0] = out.head_;
+  out.size_ = at;
   *this = catalogue_builder_c();
   return out;
 }
 
-std::shared_ptr<catalogue_c> catalogue_builder_c::build(std::string folder) {
-  std::string reason;
-  return catalogue_c::from_bytes(finish(), std::move(folder), reason);
+std::string laid_out_image::bytes() const {
+  std::string whole;
+  whole.reserve(size_);
+  for (const std::string_view piece : pieces_) whole.append(piece);
+  return whole;
 }
 
-bool write_catalogue_image(const std::string& path, const std::string& bytes, std::string& reason) {
+std::shared_ptr<catalogue_c> catalogue_builder_c::build(std::string folder) {
+  std::string reason;
+  return catalogue_c::from_bytes(finish().bytes(), std::move(folder), reason);
+}
+
+bool write_catalogue_image(const std::string& path, const std::vector<std::string_view>& pieces,
+                           std::string& reason) {
   const std::string temporary = path + ".new";
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {
     reason = "cannot write " + temporary + ": " + std::strerror(errno);
     return false;
   }
-  size_t written = 0;
-  while (written < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    written += static_cast<size_t>(n);
+  bool whole = true;
+  for (const std::string_view piece : pieces) {
+    size_t written = 0;
+    while (written < piece.size()) {
+      const ssize_t n = ::write(fd, piece.data() + written, piece.size() - written);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      written += static_cast<size_t>(n);
+    }
+    if (written < piece.size()) {
+      whole = false;
+      break;
+    }
   }
   // On disk before the rename, so that a crash leaves the old index or the
   // whole new one.
-  const bool whole = written == bytes.size() && fsync(fd) == 0;
+  whole = whole && fsync(fd) == 0;
   ::close(fd);
   if (!whole) {
     reason = "cannot write " + temporary + ": " + std::strerror(errno);

@@ -13,6 +13,7 @@
 #include "server/catalogue.h"
 #include "server/catalogue_image.h"
 #include "server/inf_driver.h"
+#include "server/mapped_array.h"
 #include "server/package_index.h"
 #include "server/zip_archive.h"
 
@@ -27,7 +28,7 @@ class string_pool_c {
   // when the pool would pass 4 GiB.
   bool add(std::string_view text, uint32_t& offset);
   std::string_view at(uint32_t offset) const;
-  const std::string& bytes() const { return bytes_; }
+  std::string_view bytes() const { return {bytes_.data(), bytes_.size()}; }
 
  private:
   void grow();
@@ -35,9 +36,41 @@ class string_pool_c {
     uint32_t offset = 0;  // 0: empty
     uint32_t hash = 0;
   };
-  std::string bytes_;
-  std::vector<slot> slots_;
+  mapped_array<char> bytes_;
+  mapped_array<slot> slots_;
   size_t count_ = 0;
+};
+
+// The records of an image's tables, as the builder gathers them.
+struct image_tables {
+  std::vector<image::package_record> packages;
+  std::vector<uint32_t> package_names;
+  mapped_array<image::inf_record> infs;
+  mapped_array<image::manufacturer_record> manufacturers;
+  mapped_array<image::section_record> sections;
+  mapped_array<image::model_record> models;
+  mapped_array<image::localized_record> localized;
+  mapped_array<image::id_slot> id_slots;
+  mapped_array<image::hit_record> hits;
+  string_pool_c pool;
+};
+
+// An image laid out: its header and the tables it owns, as the pieces of
+// the file in their order. Written piece by piece, a large image is never
+// copied into one block on its way to the file.
+class laid_out_image {
+ public:
+  uint64_t size() const { return size_; }
+  const std::vector<std::string_view>& pieces() const { return pieces_; }
+  // The whole image in one block, for a catalogue kept in memory.
+  std::string bytes() const;
+
+ private:
+  friend class catalogue_builder_c;
+  image_tables tables_;
+  std::string head_;
+  std::vector<std::string_view> pieces_;
+  uint64_t size_ = 0;
 };
 
 class catalogue_builder_c {
@@ -60,11 +93,11 @@ class catalogue_builder_c {
   void add_package_files(const std::string& folder, const std::vector<package_file>& files,
                          const warning_sink& warn);
 
-  size_t package_count() const { return packages_.size(); }
-  size_t inf_count() const { return infs_.size(); }
+  size_t package_count() const { return t_.packages.size(); }
+  size_t inf_count() const { return t_.infs.size(); }
 
   // The image of everything added; the builder is left empty.
-  std::string finish();
+  laid_out_image finish();
   // The catalogue of everything added, for the packages of `folder`.
   std::shared_ptr<catalogue_c> build(std::string folder = {});
 
@@ -80,21 +113,19 @@ class catalogue_builder_c {
     uint32_t position;
   };
 
-  string_pool_c pool_;
+  image_tables t_;  // all but the ID index, which finish() lays out
   bool pool_full_ = false;
-  std::vector<image::package_record> packages_;
   std::vector<package_file> package_texts_;  // pooled when the image is made
-  std::vector<image::inf_record> infs_;
-  std::vector<image::manufacturer_record> manufacturers_;
-  std::vector<image::section_record> sections_;
-  std::vector<image::model_record> models_;
-  std::vector<image::localized_record> localized_;
-  std::vector<pending_hit> hits_;
+  mapped_array<pending_hit> hits_;
   std::string upper_;  // an ID being upper-cased, its room kept
 };
 
 // Writes an image beside `path` and renames it over it, so that a service
 // mapping it meanwhile reads the old file or the new one, never half.
-bool write_catalogue_image(const std::string& path, const std::string& bytes, std::string& reason);
+bool write_catalogue_image(const std::string& path, const std::vector<std::string_view>& pieces,
+                           std::string& reason);
+inline bool write_catalogue_image(const std::string& path, std::string_view bytes, std::string& reason) {
+  return write_catalogue_image(path, std::vector<std::string_view>{bytes}, reason);
+}
 
 }  // namespace quillary::server

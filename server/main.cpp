@@ -99,7 +99,7 @@ int write_index(const service_options& options) {
   for (const auto& file : files) signed_files += file.minisig.empty() ? 0 : 1;
   const size_t packages = builder.package_count();
   const size_t infs = builder.inf_count();
-  if (!write_catalogue_image(options.write_index, builder.finish(), reason)) return fail(1, reason);
+  if (!write_catalogue_image(options.write_index, builder.finish().pieces(), reason)) return fail(1, reason);
   std::printf("quillary-service: %zu package files (%zu signed), %zu of them indexed with %zu INF files, in %s\n",
               files.size(), signed_files, packages, infs, options.write_index.c_str());
   return 0;

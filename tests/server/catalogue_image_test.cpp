@@ -67,7 +67,7 @@ class CatalogueImage : public ::testing::Test {
                                                 "1/1/2020,2.0")}}));
     write_all(folder.path() / "a_usb.zip.minisig", signature);
     builder.index_folder(folder.path().string(), [](const std::string&) {}, reason);
-    image = builder.finish();
+    image = builder.finish().bytes();
     ASSERT_FALSE(image.empty());
   }
 
@@ -126,7 +126,7 @@ TEST_F(CatalogueImage, AnIndexWrittenAgainLeavesTheMappedOneAsItWas) {
   const auto first = catalogue_c::map_file(index, folder.path().string(), reason);
   ASSERT_TRUE(first) << reason;
   catalogue_builder_c empty;
-  ASSERT_TRUE(write_catalogue_image(index, empty.finish(), reason)) << reason;
+  ASSERT_TRUE(write_catalogue_image(index, empty.finish().bytes(), reason)) << reason;
   const auto second = catalogue_c::map_file(index, folder.path().string(), reason);
   ASSERT_TRUE(second) << reason;
   EXPECT_EQ(second->package_count(), 0u);
