@@ -338,7 +338,10 @@ bool inf_file_c::token_equal::operator()(std::string_view a, std::string_view b)
 }
 
 bool inf_file_c::parse(std::string_view text, std::string& reason) {
-  text_ = std::make_unique<std::string>(text);
+  // The text's and the lines' room is kept from one file to the next: an
+  // index reads a million of them.
+  if (!text_) text_ = std::make_unique<std::string>();
+  text_->assign(text);
   joined_.clear();
   raw_.clear();
   sections_.clear();
@@ -349,7 +352,8 @@ bool inf_file_c::parse(std::string_view text, std::string& reason) {
   language_ids_.clear();
   language_strings_.clear();
   raw_texts_.clear();
-  std::vector<logical_line> lines;
+  std::vector<logical_line>& lines = lines_;
+  lines.clear();
   if (!split_logical_lines(*text_, lines, joined_, reason)) return false;
 
   raw_section* current = nullptr;

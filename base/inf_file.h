@@ -118,6 +118,7 @@ class inf_file_c {
   std::unique_ptr<std::string> text_;  // what the lines point into; never moves
   std::deque<std::string> joined_;     // continued lines, joined
   std::vector<raw_section> raw_;
+  std::vector<logical_line> lines_;  // of the whole file, while it is split
   mutable std::vector<inf_section> sections_;  // raw_[i] taken apart once asked for
   mutable std::vector<bool> parsed_;
   std::unordered_map<std::string, size_t> index_;  // upper-case name -> section

@@ -218,5 +218,32 @@ TEST(StringPool, EachTextIsKeptOnceAndFoundAgainAfterGrowing) {
   }
 }
 
+// Records whose size does not divide a page, grown past the 2 MiB where
+// huge pages are asked for (the advice must not split the mapping, or the
+// next growth fails), shrunk as a package is rolled back, grown again with
+// zero records, and moved.
+TEST(MappedArray, KeepsEveryRecordThroughGrowthShrinkingAndMoves) {
+  struct twelve_bytes {
+    uint32_t a, b, c;
+  };
+  mapped_array<twelve_bytes> records;
+  const uint32_t count = 600000;  // about 7 MiB
+  for (uint32_t i = 0; i < count; ++i) records.push_back({i, ~i, i * 7});
+  ASSERT_EQ(records.size(), count);
+  records.resize(10);
+  records.resize(20);
+  EXPECT_EQ(records[9].b, ~9u);
+  EXPECT_EQ(records[10].a, 0u);
+  EXPECT_EQ(records[19].c, 0u);
+  const twelve_bytes more[] = {{1, 2, 3}, {4, 5, 6}};
+  records.append(more, 2);
+  mapped_array<twelve_bytes> moved = std::move(records);
+  EXPECT_TRUE(records.empty());
+  ASSERT_EQ(moved.size(), 22u);
+  EXPECT_EQ(moved.back().c, 6u);
+  for (uint32_t i = 0; i < count; ++i) moved.push_back({i, i, i});
+  for (uint32_t i = 0; i < count; i += 9973) EXPECT_EQ(moved[22 + i].b, i);
+}
+
 }  // namespace
 }  // namespace quillary::server
