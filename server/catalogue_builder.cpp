@@ -1,7 +1,6 @@
 #include "server/catalogue_builder.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <set>
+#include <utility>
 
 #include "base/ascii_text.h"
 #include "base/inf_text.h"
@@ -185,9 +185,9 @@ bool catalogue_builder_c::add_inf(uint32_t package, const std::string& path, con
       for (const inf_model& model : section.models) {
         const uint32_t model_index = u32(t_.models.size());
         t_.models.push_back({manufacturer_index, pooled(model.description),
-                           static_cast<uint16_t>(std::min<size_t>(model.compatible_from, 0xFFFF)),
-                           static_cast<uint16_t>(std::min<uint32_t>(model.feature_score, 0xFFFF)),
-                           add_localized(model.localized_descriptions)});
+                             static_cast<uint16_t>(std::min<size_t>(model.compatible_from, 0xFFFF)),
+                             static_cast<uint16_t>(std::min<uint32_t>(model.feature_score, 0xFFFF)),
+                             add_localized(model.localized_descriptions)});
         // A model that repeats an ID keeps its first position.
         model_ids.clear();
         for (size_t p = 0; p < model.ids.size(); ++p) {
@@ -219,7 +219,8 @@ bool catalogue_builder_c::add_package(const package_file& package, const archive
   const size_t infs_before = t_.infs.size();
   // What the tables held before this package: a package that does not fit
   // leaves nothing of itself behind.
-  const size_t marks[] = {t_.manufacturers.size(), t_.sections.size(), t_.models.size(), t_.localized.size(), hits_.size()};
+  const size_t marks[] = {t_.manufacturers.size(), t_.sections.size(), t_.models.size(), t_.localized.size(),
+                          hits_.size()};
   inf_file_c inf;
   inf_driver driver;
   std::vector<std::vector<bool>> signed_sections;
@@ -355,16 +356,16 @@ laid_out_image catalogue_builder_c::finish() {
   // Each table starts on a multiple of eight bytes.
   static constexpr char zeros[8] = {};
   uint64_t at = sizeof head;
-  const auto place = [&](image::table t, const void* data, uint64_t count, uint64_t record_size) {
+  const auto place = [&](image::table which, const void* data, uint64_t count, uint64_t record_size) {
     const uint64_t padding = (8 - at % 8) % 8;
     if (padding != 0) out.pieces_.emplace_back(zeros, padding);
     at += padding;
-    head.tables[t] = {at, count};
+    head.tables[which] = {at, count};
     out.pieces_.emplace_back(static_cast<const char*>(data), count * record_size);
     at += count * record_size;
   };
-  const auto table = [&](image::table t, const auto& records) {
-    place(t, records.data(), records.size(), sizeof records[0]);
+  const auto table = [&](image::table which, const auto& records) {
+    place(which, records.data(), records.size(), sizeof records[0]);
   };
   out.pieces_.emplace_back();  // the header, once its tables are known
   table(image::packages, laid.packages);
@@ -378,8 +379,9 @@ laid_out_image catalogue_builder_c::finish() {
   table(image::hits, laid.hits);
   place(image::pool, laid.pool.bytes().data(), laid.pool.bytes().size(), 1);
   head.file_size = at;
-  out.head_.assign(reinterpret_cast<const char*>(&head), sizeof head);
-  out.pieces_[0] = out.head_;
+  const char* const head_bytes = reinterpret_cast<const char*>(&head);
+  out.head_.assign(head_bytes, head_bytes + sizeof head);
+  out.pieces_[0] = {out.head_.data(), out.head_.size()};
   out.size_ = at;
   *this = catalogue_builder_c();
   return out;

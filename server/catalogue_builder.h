@@ -67,8 +67,10 @@ class laid_out_image {
 
  private:
   friend class catalogue_builder_c;
+  // Heap blocks all, which a move of the image leaves where its pieces
+  // point.
   image_tables tables_;
-  std::string head_;
+  std::vector<char> head_;
   std::vector<std::string_view> pieces_;
   uint64_t size_ = 0;
 };
