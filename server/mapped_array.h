@@ -37,6 +37,7 @@ class mapped_array {
     data_[size_++] = record;
   }
   void append(const T* records, size_t count) {
+    if (count == 0) return;  // an empty array has no mapping to copy into
     reserve(size_ + count);
     std::memcpy(static_cast<void*>(data_ + size_), records, count * sizeof(T));
     size_ += count;
