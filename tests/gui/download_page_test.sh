@@ -290,6 +290,8 @@ archives_whole() {  # every archive made before PACKAGE reads back whole, and it
   [ -n "$any" ]
 }
 installer_calls() { grep -c "" "$program/dpinst-calls.txt" 2>/dev/null || echo 0; }
+# Counted again on each try of a wait, not once when the wait is written.
+installer_calls_are() { test "$(installer_calls)" = "$1"; }
 rollback_is() { probe menu get "Undo this installation" | grep -q "\"grey\": $1"; }
 section_undo() {
   serve "$work/mixed"
@@ -321,7 +323,7 @@ section_undo() {
   local calls
   calls=$(installer_calls)
   box_answer 1
-  check "... the backups go back in, forced" wait_until 20 test "$(installer_calls)" = $((calls + 2))
+  check "... the backups go back in, forced" wait_until 20 installer_calls_are $((calls + 2))
   check "... from the backup folder" test "$(tail -n 2 "$program/dpinst-calls.txt" | grep -c '/F /PATH .*backup')" = 2
   check "... and it says so" wait_until 20 box_up
   check "... in its words" test "$(box_text)" = "$(language_text download_rollback_done)"
