@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <deque>
 #include <optional>
+#include <utility>
 
 #include "base/ascii_text.h"
 
@@ -14,7 +15,16 @@ using logical_line = inf_file_c::logical_line;
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
-// Cuts the comment off one physical line; tells whether a quote is left open.
+// The characters a physical line's scan stops at; all others are passed
+// over in a tight loop.
+struct line_stops {
+  bool stop[256] = {};
+  constexpr line_stops() {
+    for (const unsigned char c : {'\n', '\r', '"', ';', '\0'}) stop[c] = true;
+  }
+};
+constexpr line_stops line_stop;
+
 // One physical line from `pos`: where it ends (at CR, LF or the text's
 // end), and its body, cut at a NUL and at a ';' outside quotes, in one
 // pass; tells whether a quote is left open in the body.
@@ -22,7 +32,10 @@ std::string_view scan_line(std::string_view text, size_t pos, size_t& eol, bool&
   bool quoted = false;
   size_t body_end = std::string_view::npos;
   size_t i = pos;
-  for (; i < text.size(); ++i) {
+  const size_t size = text.size();
+  for (;; ++i) {
+    while (i < size && !line_stop.stop[static_cast<unsigned char>(text[i])]) ++i;
+    if (i == size) break;
     const char c = text[i];
     if (c == '\n' || c == '\r') break;
     if (body_end != std::string_view::npos) continue;
@@ -80,10 +93,15 @@ bool split_logical_lines(std::string_view text, std::vector<logical_line>& out, 
   return true;
 }
 
-// Removes the quotes of one field: "a""b" is a"b; text outside quotes keeps
-// its inner blanks (the ends were trimmed before).
-std::string unquote(std::string_view raw) {
-  std::string out;
+// Removes the quotes of one field into `out`: "a""b" is a"b; text outside
+// quotes keeps its inner blanks (the ends were trimmed before). `out` keeps
+// its room from one field to the next.
+void unquote_into(std::string_view raw, std::string& out) {
+  if (raw.find('"') == std::string_view::npos) {
+    out.assign(raw);
+    return;
+  }
+  out.clear();
   bool quoted = false;
   for (size_t i = 0; i < raw.size(); ++i) {
     const char c = raw[i];
@@ -96,6 +114,11 @@ std::string unquote(std::string_view raw) {
       quoted = !quoted;
     }
   }
+}
+
+std::string unquote(std::string_view raw) {
+  std::string out;
+  unquote_into(raw, out);
   return out;
 }
 
@@ -108,6 +131,16 @@ std::vector<size_t> unquoted_positions(std::string_view text, char separator) {
     else if (text[i] == separator && !quoted) found.push_back(i);
   }
   return found;
+}
+
+// The first `separator` outside quotes; npos when there is none.
+size_t first_unquoted(std::string_view text, char separator) {
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '"') quoted = !quoted;
+    else if (text[i] == separator && !quoted) return i;
+  }
+  return std::string_view::npos;
 }
 
 std::string clean(std::string_view raw) { return unquote(trim_blanks(raw)); }
@@ -127,9 +160,12 @@ const std::string_view* look_up(std::string_view token, const string_table* firs
 // Replaces the tokens of `text`, looked up as look_up does. Percent signs
 // pair up from the left: "%%" is a percent sign, an unknown token stays as
 // written.
-std::string substitute(std::string_view text, const string_table* first, const string_table& then) {
-  if (text.find('%') == std::string_view::npos) return std::string(text);
-  std::string out;
+void substitute_into(std::string_view text, const string_table* first, const string_table& then, std::string& out) {
+  if (text.find('%') == std::string_view::npos) {
+    out.assign(text);
+    return;
+  }
+  out.clear();
   out.reserve(text.size() + 32);  // most texts grow by a name or two
   size_t i = 0;
   while (i < text.size()) {
@@ -149,6 +185,11 @@ std::string substitute(std::string_view text, const string_table* first, const s
     i = close + 1;
   }
   out.append(text.substr(std::min(i, text.size())));
+}
+
+std::string substitute(std::string_view text, const string_table* first, const string_table& then) {
+  std::string out;
+  substitute_into(text, first, then, out);
   return out;
 }
 
@@ -206,22 +247,29 @@ void add_range(string_table& table, const std::vector<std::pair<std::string, std
 // from the one section it picks for the system's language. Sections naming
 // the same LANGID differently (.0407 and .407) are merged in file order, as
 // sections of one name are.
-void collect_strings(const std::vector<raw_section>& sections,
+// `entries` keeps the strings of the last file read, whose room is used
+// again (each section's lines are `lines` from its `first`).
+void collect_strings(const std::vector<raw_section>& sections, const std::vector<logical_line>& lines,
                      std::vector<std::pair<std::string, std::string>>& entries, string_table& neutral,
                      std::vector<uint16_t>& language_ids, std::vector<string_table>& languages) {
   std::vector<strings_section> ranges;
+  size_t used = 0;
   for (const auto& section : sections) {
     const bool undecorated = equal_ignore_case_ascii(section.name, "Strings");
     if (!undecorated && !starts_with_ignore_case_ascii(section.name, "Strings.")) continue;
-    const size_t begin = entries.size();
-    for (const auto& line : section.lines) {
-      const auto equals = unquoted_positions(line.text, '=');
-      if (equals.empty()) continue;
-      const std::string_view text(line.text);
-      entries.emplace_back(clean(text.substr(0, equals[0])), clean(text.substr(equals[0] + 1)));
+    const size_t begin = used;
+    for (size_t i = section.first; i < section.first + section.count; ++i) {
+      const std::string_view text = lines[i].text;
+      const size_t equals = first_unquoted(text, '=');
+      if (equals == std::string_view::npos) continue;
+      if (used == entries.size()) entries.emplace_back();
+      unquote_into(trim_blanks(text.substr(0, equals)), entries[used].first);
+      unquote_into(trim_blanks(text.substr(equals + 1)), entries[used].second);
+      ++used;
     }
-    ranges.push_back(strings_section{&section, begin, entries.size()});
+    ranges.push_back(strings_section{&section, begin, used});
   }
+  entries.resize(used);
   if (ranges.empty()) return;
 
   const auto is_undecorated = [](const strings_section& r) {
@@ -257,21 +305,26 @@ void collect_strings(const std::vector<raw_section>& sections,
   }
 }
 
-// One key or field: trimmed, unquoted, its tokens replaced. Most have no
-// quote and no token and are copied as they are.
-std::string piece_text(std::string_view raw, const string_table& strings) {
+// One key or field into `out`: trimmed, unquoted, its tokens replaced.
+// Most have no quote and no token and are copied as they are.
+void piece_text(std::string_view raw, const string_table& strings, std::string& out) {
   const std::string_view trimmed = trim_blanks(raw);
-  if (std::none_of(trimmed.begin(), trimmed.end(), [](char c) { return c == '"' || c == '%'; })) {
-    return std::string(trimmed);
+  const bool quoted = trimmed.find('"') != std::string_view::npos;
+  if (!quoted) {
+    substitute_into(trimmed, nullptr, strings, out);
+  } else {
+    substitute_into(unquote(trimmed), nullptr, strings, out);
   }
-  return substitute(unquote(trimmed), nullptr, strings);
 }
 
 // Takes a line apart at the first '=' and at the commas after it, outside
-// quotes, in one pass each.
-inf_line take_apart(const logical_line& line, const string_table& strings) {
-  inf_line out;
+// quotes, in one pass each, into `out`: a line of the last file read,
+// whose strings keep their room.
+void take_apart(const logical_line& line, const string_table& strings, inf_line& out) {
   out.line_number = line.line_number;
+  out.has_key = false;
+  out.key.clear();
+  out.raw_text = -1;
   std::string_view rest = line.text;
   bool quoted = false;
   for (size_t i = 0; i < rest.size(); ++i) {
@@ -279,23 +332,28 @@ inf_line take_apart(const logical_line& line, const string_table& strings) {
       quoted = !quoted;
     } else if (rest[i] == '=' && !quoted) {
       out.has_key = true;
-      out.key = piece_text(rest.substr(0, i), strings);
+      piece_text(rest.substr(0, i), strings, out.key);
       rest = rest.substr(i + 1);
       break;
     }
   }
+  size_t fields = 0;
+  const auto add_field = [&](std::string_view piece) {
+    if (fields == out.fields.size()) out.fields.emplace_back();
+    piece_text(piece, strings, out.fields[fields++]);
+  };
   quoted = false;
   size_t start = 0;
   for (size_t i = 0; i < rest.size(); ++i) {
     if (rest[i] == '"') {
       quoted = !quoted;
     } else if (rest[i] == ',' && !quoted) {
-      out.fields.push_back(piece_text(rest.substr(start, i - start), strings));
+      add_field(rest.substr(start, i - start));
       start = i + 1;
     }
   }
-  out.fields.push_back(piece_text(rest.substr(start), strings));
-  return out;
+  add_field(rest.substr(start));
+  out.fields.resize(fields);
 }
 
 // The piece of a logical line that take_apart makes its key (`field` -1)
@@ -337,18 +395,38 @@ bool inf_file_c::token_equal::operator()(std::string_view a, std::string_view b)
   return equal_ignore_case_ascii(a, b);
 }
 
+size_t inf_file_c::section_index(std::string_view name) const {
+  if (index_.empty()) return std::string_view::npos;
+  const size_t mask = index_.size() - 1;
+  for (size_t at = token_hash{}(name) & mask; index_[at] != 0; at = (at + 1) & mask) {
+    if (equal_ignore_case_ascii(raw_[index_[at] - 1].name, name)) return index_[at] - 1;
+  }
+  return std::string_view::npos;
+}
+
+void inf_file_c::add_to_index(size_t section) {
+  // At most half full, so that a miss ends soon.
+  if ((section + 1) * 2 > index_.size()) {
+    index_.assign(std::max<size_t>(64, index_.size() * 2), 0);
+    for (size_t i = 0; i < section; ++i) add_to_index(i);
+  }
+  const size_t mask = index_.size() - 1;
+  size_t at = token_hash{}(raw_[section].name) & mask;
+  while (index_[at] != 0) at = (at + 1) & mask;
+  index_[at] = static_cast<uint32_t>(section + 1);
+}
+
 bool inf_file_c::parse(std::string_view text, std::string& reason) {
-  // The text's and the lines' room is kept from one file to the next: an
-  // index reads a million of them.
+  // The room of the text, the lines and the parsed sections is kept from
+  // one file to the next: an index reads a million of them, and allocating
+  // their strings afresh each time was a fifth of its time.
   if (!text_) text_ = std::make_unique<std::string>();
   text_->assign(text);
   joined_.clear();
   raw_.clear();
-  sections_.clear();
   parsed_.clear();
-  index_.clear();
+  std::fill(index_.begin(), index_.end(), 0);
   strings_.clear();
-  string_entries_.clear();
   language_ids_.clear();
   language_strings_.clear();
   raw_texts_.clear();
@@ -356,8 +434,15 @@ bool inf_file_c::parse(std::string_view text, std::string& reason) {
   lines.clear();
   if (!split_logical_lines(*text_, lines, joined_, reason)) return false;
 
-  raw_section* current = nullptr;
-  for (const auto& line : lines) {
+  // Each line's section (none for blank lines and headers), counted; then
+  // the lines laid out section by section, in file order within each, as
+  // sections of one name are merged.
+  constexpr uint32_t no_section = UINT32_MAX;
+  line_sections_.resize(lines.size());
+  size_t current = std::string_view::npos;
+  for (size_t l = 0; l < lines.size(); ++l) {
+    const logical_line& line = lines[l];
+    line_sections_[l] = no_section;
     const std::string_view trimmed = trim_blanks(line.text);
     if (trimmed.empty()) continue;
     if (trimmed.front() == '[') {
@@ -366,23 +451,38 @@ bool inf_file_c::parse(std::string_view text, std::string& reason) {
         reason = "unclosed section header on line " + std::to_string(line.line_number);
         return false;
       }
-      const std::string name(trim_blanks(trimmed.substr(1, close - 1)));
-      const auto [it, added] = index_.emplace(to_upper_ascii(name), raw_.size());
-      if (added) raw_.push_back(raw_section{name, {}});
-      current = &raw_[it->second];
+      const std::string_view name = trim_blanks(trimmed.substr(1, close - 1));
+      current = section_index(name);
+      if (current == std::string_view::npos) {
+        current = raw_.size();
+        raw_.push_back(raw_section{name, 0, 0});
+        add_to_index(current);
+      }
       continue;
     }
-    if (current == nullptr) {
+    if (current == std::string_view::npos) {
       reason = "text before the first section on line " + std::to_string(line.line_number);
       return false;
     }
-    current->lines.push_back(line);
+    line_sections_[l] = static_cast<uint32_t>(current);
+    ++raw_[current].count;
+  }
+  uint32_t first = 0;
+  for (raw_section& section : raw_) {
+    section.first = first;
+    first += std::exchange(section.count, 0);
+  }
+  section_lines_.resize(first);
+  for (size_t l = 0; l < lines.size(); ++l) {
+    if (line_sections_[l] == no_section) continue;
+    raw_section& section = raw_[line_sections_[l]];
+    section_lines_[section.first + section.count++] = lines[l];
   }
 
-  collect_strings(raw_, string_entries_, strings_, language_ids_, language_strings_);
+  collect_strings(raw_, section_lines_, string_entries_, strings_, language_ids_, language_strings_);
   // The other sections are taken apart when first asked for: a driver's
   // description needs a few of them, and most of a file is register and
-  // file lists.
+  // file lists. sections_ keeps the last file's, whose room they use.
   sections_.resize(raw_.size());
   parsed_.assign(raw_.size(), false);
   return true;
@@ -392,15 +492,16 @@ const inf_section& inf_file_c::parsed_section(size_t index) const {
   if (parsed_[index]) return sections_[index];
   const raw_section& section = raw_[index];
   inf_section& parsed = sections_[index];
-  parsed.name = section.name;
-  parsed.lines.reserve(section.lines.size());
+  parsed.name.assign(section.name);
+  parsed.lines.resize(section.count);
   // Only files with languages keep raw text, and only of lines that a
   // language could change: most files pay nothing for languages.
   const bool keep_raw = !language_ids_.empty();
-  for (const auto& line : section.lines) {
-    parsed.lines.push_back(take_apart(line, strings_));
+  for (size_t i = 0; i < section.count; ++i) {
+    const logical_line& line = section_lines_[section.first + i];
+    take_apart(line, strings_, parsed.lines[i]);
     if (keep_raw && line.text.find('%') != std::string_view::npos) {
-      parsed.lines.back().raw_text = static_cast<int32_t>(raw_texts_.size());
+      parsed.lines[i].raw_text = static_cast<int32_t>(raw_texts_.size());
       raw_texts_.emplace_back(line.text);
     }
   }
@@ -440,8 +541,8 @@ std::string inf_file_c::field_in_language(const inf_line& line, size_t field, si
 }
 
 const inf_section* inf_file_c::find_section(std::string_view name) const {
-  const auto it = index_.find(to_upper_ascii(name));
-  return it == index_.end() ? nullptr : &parsed_section(it->second);
+  const size_t index = section_index(name);
+  return index == std::string_view::npos ? nullptr : &parsed_section(index);
 }
 
 const inf_line* inf_file_c::line_of(std::string_view section, std::string_view key) const {

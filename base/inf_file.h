@@ -107,21 +107,30 @@ class inf_file_c {
     std::string_view text;
     int line_number = 0;
   };
+  // A section before it is taken apart: its name as first spelled (a view
+  // of the text) and its lines, section_lines_[first, first + count).
   struct raw_section {
-    std::string name;
-    std::vector<logical_line> lines;
+    std::string_view name;
+    uint32_t first = 0;
+    uint32_t count = 0;
   };
 
  private:
   const inf_section& parsed_section(size_t index) const;
+  // The section of that name, without regard to case; npos when absent.
+  size_t section_index(std::string_view name) const;
+  void add_to_index(size_t section);
 
   std::unique_ptr<std::string> text_;  // what the lines point into; never moves
   std::deque<std::string> joined_;     // continued lines, joined
   std::vector<raw_section> raw_;
-  std::vector<logical_line> lines_;  // of the whole file, while it is split
+  std::vector<logical_line> lines_;          // of the whole file, in file order
+  std::vector<uint32_t> line_sections_;      // the section of each of lines_, while they are sorted
+  std::vector<logical_line> section_lines_;  // lines_ but the headers, section by section
   mutable std::vector<inf_section> sections_;  // raw_[i] taken apart once asked for
   mutable std::vector<bool> parsed_;
-  std::unordered_map<std::string, size_t> index_;  // upper-case name -> section
+  // Open addressing by token_hash of the name: 0 free, else section + 1.
+  std::vector<uint32_t> index_;
   // Every line of the [Strings...] sections: its name and its text, cleaned.
   std::vector<std::pair<std::string, std::string>> string_entries_;
   string_table strings_;  // the neutral text's tokens

@@ -11,47 +11,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <set>
 #include <string>
 
-#include "base/utf8.h"
-#include "base/zip_entry_name.h"
 #include "download/package_archive.h"
 #include "extraction_sandbox.h"
+#include "listing_check.h"
 #include "server/cab_archive.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-[[noreturn]] void broken(const char* what, const std::string& detail) {
-  std::fprintf(stderr, "cab_fuzz: %s: %s\n", what, detail.c_str());
-  std::abort();
-}
-
-// The service's listing: names as the client places them, INF files read
-// within the limits and each among the names.
-void check_listing(const quillary::server::archive_listing& listing) {
-  using namespace quillary;
-  for (const auto& path : listing.paths) {
-    const std::u16string wide = utf8_to_utf16(path);  // the entry's parts are views into it
-    const zip_entry_path entry = zip_entry_path_of(wide);
-    if (entry.kind != zip_entry_kind::file) broken("a listed name the client would not extract", path);
-    std::string joined;
-    for (const auto part : entry.parts) joined += (joined.empty() ? "" : "/") + utf16_to_utf8(part);
-    if (joined != path) broken("a listed name not as the client places it", path);
-  }
-  const std::set<std::string> paths(listing.paths.begin(), listing.paths.end());
-  uint64_t total = 0;
-  for (const auto& inf : listing.infs) {
-    if (!paths.count(inf.path)) broken("an INF file that is not listed", inf.path);
-    if (inf.data.size() > server::max_inf_size) broken("an INF file past the limit", inf.path);
-    total += inf.data.size();
-  }
-  if (total > server::max_inf_total) broken("INF files past the archive's limit", std::to_string(total));
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const fs::path root = extraction_sandbox::make_root("cab-fuzz");
@@ -71,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quillary::server::archive_listing listing;
   std::string reason;
   const bool listed = quillary::server::read_cabinet_archive(cabinet.string(), listing, reason);
-  if (listed) check_listing(listing);
+  if (listed) listing_check::check_listing(listing);
 
   quillary::package_archive_c archive;
   if (archive.open(cabinet.u16string())) {
@@ -83,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // Names beyond ASCII not marked UTF-8 are decoded by each side's
         // code page (the service's Windows-1252, the client's own).
         const bool ascii = std::all_of(path.begin(), path.end(), [](char c) { return (c & 0x80) == 0; });
-        if (ascii && !fs::exists(folder / fs::u8path(path))) broken("a whole extraction without a listed file", path);
+        if (ascii && !fs::exists(folder / fs::u8path(path))) listing_check::broken("a whole extraction without a listed file", path);
       }
     }
     uint64_t bytes = 0;

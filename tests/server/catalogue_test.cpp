@@ -1,7 +1,9 @@
 // Indexing a catalogue folder, and matching devices against the catalogue.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
+#include <iterator>
 
 #include "server/catalogue.h"
 #include "server/catalogue_builder.h"
@@ -68,6 +70,50 @@ TEST(CatalogueFolder, InfFilesPastTheArchiveTotalAreListedButNotRead) {
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_EQ(warnings[0].rfind("many.zip: c.inf: ", 0), 0u) << warnings[0];
   EXPECT_EQ(builder.build()->inf_count(), 2u);
+}
+
+// An INF entry is read only whole and as written, stored or deflated:
+// its bytes altered, or its size told otherwise in both of its headers.
+TEST(CatalogueFolder, DamagedZipEntriesAreNotRead) {
+  quillary::testing::temp_folder_c folder;
+  const std::string zip = (folder.path() / "one.zip").string();
+  const auto read_bytes = [&] {
+    std::ifstream in(zip, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  };
+  const auto write_bytes = [&](const std::string& bytes) { std::ofstream(zip, std::ios::binary) << bytes; };
+  const auto add_to_u32 = [](std::string& bytes, size_t at, int delta) {
+    uint32_t value = 0;
+    std::memcpy(&value, bytes.data() + at, 4);
+    value += static_cast<uint32_t>(delta);
+    std::memcpy(bytes.data() + at, &value, 4);
+  };
+  for (const int method : {0, Z_DEFLATED}) {
+    SCOPED_TRACE(method);
+    ASSERT_TRUE(testing::write_zip(zip, {{"a.inf", good_inf}}, method));
+    const std::string good = read_bytes();
+    archive_listing listing;
+    std::string reason;
+    ASSERT_TRUE(read_archive(zip, listing, reason)) << reason;
+    ASSERT_EQ(listing.infs.size(), 1u);
+    EXPECT_EQ(listing.infs[0].data, good_inf);
+
+    std::string altered = good;
+    altered[30 + 5 + 20] ^= 0x04;  // within the entry's data, past its local header and name
+    write_bytes(altered);
+    EXPECT_FALSE(read_archive(zip, listing, reason));
+    EXPECT_EQ(reason, "damaged entry a.inf");
+
+    // One byte more than there is, in the local header and the directory alike.
+    for (const int delta : {1, -1}) {
+      std::string resized = good;
+      add_to_u32(resized, 22, delta);
+      add_to_u32(resized, resized.find("PK\x01\x02") + 24, delta);
+      write_bytes(resized);
+      EXPECT_FALSE(read_archive(zip, listing, reason)) << delta;
+      EXPECT_EQ(reason, "damaged entry a.inf");
+    }
+  }
 }
 
 // The client extracts a package by the shared rule for entry names: an INF

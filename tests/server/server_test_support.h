@@ -47,13 +47,14 @@ inline bool add_memory_package(catalogue_builder_c& catalogue, const std::string
 }
 
 // Writes a zip archive with the given files; false when minizip fails.
-inline bool write_zip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files) {
+inline bool write_zip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files,
+                      int method = Z_DEFLATED) {
   zipFile zip = zipOpen64(path.c_str(), 0);
   if (zip == nullptr) return false;
   bool ok = true;
   for (const auto& [name, data] : files) {
     zip_fileinfo info{};
-    ok = ok && zipOpenNewFileInZip(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+    ok = ok && zipOpenNewFileInZip(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, method,
                                    Z_DEFAULT_COMPRESSION) == ZIP_OK;
     ok = ok && zipWriteInFileInZip(zip, data.data(), static_cast<unsigned>(data.size())) == ZIP_OK;
     ok = ok && zipCloseFileInZip(zip) == ZIP_OK;
