@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <set>
 #include <utility>
 
 #include "base/ascii_text.h"
@@ -35,11 +34,6 @@ uint32_t text_hash(std::string_view text) {
   std::memcpy(&tail, text.data() + i, text.size() - i);
   h = (h ^ tail) * 0xC4CEB9FE1A85EC53ull;
   return static_cast<uint32_t>(h ^ (h >> 29));
-}
-
-std::string folder_of(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 uint32_t u32(size_t value) { return static_cast<uint32_t>(value); }
@@ -206,10 +200,31 @@ bool catalogue_builder_c::add_inf(uint32_t package, const std::string& path, con
          t_.localized.size() < image::none && t_.sections.size() < image::none;
 }
 
+namespace {
+
+bool less_ignoring_case(std::string_view a, std::string_view b) {
+  const size_t common = std::min(a.size(), b.size());
+  for (size_t i = 0; i < common; ++i) {
+    const char x = to_upper_ascii(a[i]);
+    const char y = to_upper_ascii(b[i]);
+    if (x != y) return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+  }
+  return a.size() < b.size();
+}
+
+}  // namespace
+
 bool catalogue_builder_c::add_package(const package_file& package, const archive_listing& listing,
                                       const warning_sink& warn, std::string& reason) {
-  std::set<std::string> files;
-  for (const auto& path : listing.paths) files.insert(to_upper_ascii(path));
+  // The package's files by name without regard to case, to find each
+  // models section's catalog file among them.
+  std::vector<std::string_view>& files = upper_paths_;
+  files.assign(listing.paths.begin(), listing.paths.end());
+  std::sort(files.begin(), files.end(), less_ignoring_case);
+  const auto has_file = [&](std::string_view path) {
+    const auto it = std::lower_bound(files.begin(), files.end(), path, less_ignoring_case);
+    return it != files.end() && equal_ignore_case_ascii(*it, path);
+  };
 
   for (const auto& line : listing.unread) warn(package.name + ": " + line);
   for (const auto& name : listing.refused) {
@@ -221,24 +236,23 @@ bool catalogue_builder_c::add_package(const package_file& package, const archive
   // leaves nothing of itself behind.
   const size_t marks[] = {t_.manufacturers.size(), t_.sections.size(), t_.models.size(), t_.localized.size(),
                           hits_.size()};
-  inf_file_c inf;
-  inf_driver driver;
-  std::vector<std::vector<bool>> signed_sections;
+  inf_file_c& inf = inf_;
+  inf_driver& driver = driver_;
+  std::vector<std::vector<bool>>& signed_sections = signed_sections_;
   for (const auto& file : listing.infs) {
     std::string why;
-    driver = inf_driver{};
     if (!inf.parse(decode_inf_bytes(file.data), why) || !read_inf_driver(inf, driver, why)) {
       warn(package.name + ": " + file.path + ": " + why);
       continue;
     }
-    signed_sections.clear();
-    for (const auto& manufacturer : driver.manufacturers) {
-      std::vector<bool> flags;
-      for (const auto& section : manufacturer.sections) {
-        const std::string catalog = folder_of(file.path) + section.catalog_file;
-        flags.push_back(!section.catalog_file.empty() && files.count(to_upper_ascii(catalog)) > 0);
+    signed_sections.resize(driver.manufacturers.size());
+    for (size_t m = 0; m < driver.manufacturers.size(); ++m) {
+      std::vector<bool>& flags = signed_sections[m];
+      flags.clear();
+      for (const auto& section : driver.manufacturers[m].sections) {
+        catalog_path_.assign(file.path, 0, file.path.rfind('/') + 1).append(section.catalog_file);
+        flags.push_back(!section.catalog_file.empty() && has_file(catalog_path_));
       }
-      signed_sections.push_back(std::move(flags));
     }
     if (!add_inf(package_index, file.path, driver, signed_sections)) {
       reason = "the catalogue is full (4 GiB of texts or 4 billion records)";

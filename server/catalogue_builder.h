@@ -120,6 +120,13 @@ class catalogue_builder_c {
   std::vector<package_file> package_texts_;  // pooled when the image is made
   mapped_array<pending_hit> hits_;
   std::string upper_;  // an ID being upper-cased, its room kept
+  // The reader's records of the last INF file, filled again for the next
+  // with their room kept: an index reads a million files.
+  inf_file_c inf_;
+  inf_driver driver_;
+  std::vector<std::vector<bool>> signed_sections_;
+  std::vector<std::string_view> upper_paths_;  // of the package being added, sorted without regard to case
+  std::string catalog_path_;
 };
 
 // Writes an image beside `path` and renames it over it, so that a service

@@ -11,7 +11,7 @@ namespace quillary::server {
 
 namespace {
 
-std::string architecture_suffix(const target_decoration& decoration) {
+std::string_view architecture_suffix(const target_decoration& decoration) {
   switch (decoration.arch) {
     case cpu_arch::amd64: return ".NTamd64";
     case cpu_arch::x86: return ".NTx86";
@@ -21,26 +21,53 @@ std::string architecture_suffix(const target_decoration& decoration) {
 }
 
 // Directives of [Version] and install sections carry an optional platform
-// extension: the architecture's own, then .NT, then none.
-std::string platform_value(const inf_file_c& inf, std::string_view section, const std::string& key,
-                           const target_decoration& decoration) {
-  for (const std::string& suffix : {architecture_suffix(decoration), std::string(".NT"), std::string()}) {
-    std::string value = inf.value_of(section, key + suffix);
-    if (!value.empty()) return value;
+// extension: the architecture's own, then .NT, then none. `name` is the
+// caller's room for the name with its extension.
+template <class Found>
+bool with_platform_suffixes(std::string_view base, const target_decoration& decoration, std::string& name,
+                            const Found& found) {
+  for (const std::string_view suffix : {architecture_suffix(decoration), std::string_view(".NT"), std::string_view()}) {
+    name.assign(base).append(suffix);
+    if (found(name)) return true;
   }
-  return {};
+  return false;
+}
+
+void platform_value(const inf_file_c& inf, std::string_view section, std::string_view key,
+                    const target_decoration& decoration, std::string& value) {
+  std::string name;
+  value.clear();
+  with_platform_suffixes(key, decoration, name, [&](const std::string& key_name) {
+    const inf_line* line = inf.line_of(section, key_name);
+    if (line == nullptr || line->fields.front().empty()) return false;
+    value.assign(line->fields.front());
+    return true;
+  });
 }
 
 uint32_t feature_score_of(const inf_file_c& inf, const std::string& install, const target_decoration& decoration) {
-  for (const std::string& suffix : {architecture_suffix(decoration), std::string(".NT"), std::string()}) {
-    if (inf.find_section(install + suffix) == nullptr) continue;
-    const std::string directive = inf.value_of(install + suffix, "FeatureScore");
-    std::string_view text = trim_blanks(directive);
+  std::string section;
+  uint32_t score = 0xFF;
+  with_platform_suffixes(install, decoration, section, [&](const std::string& name) {
+    if (inf.find_section(name) == nullptr) return false;
+    const inf_line* directive = inf.line_of(name, "FeatureScore");
+    std::string_view text = directive == nullptr ? std::string_view() : trim_blanks(directive->fields.front());
     if (starts_with_ignore_case_ascii(text, "0x")) text.remove_prefix(2);
     uint64_t value;
-    return parse_hex(text, value, 2) ? static_cast<uint32_t>(value) : 0xFF;
-  }
-  return 0xFF;
+    if (parse_hex(text, value, 2)) score = static_cast<uint32_t>(value);
+    return true;
+  });
+  return score;
+}
+
+// The record `used` of `records`, made when there is none yet: the reader
+// fills the records of the last file read again, keeping their strings'
+// and lists' room (an index reads a million files). `records` is cut to
+// the records used once they are all filled.
+template <class T>
+T& next_record(std::vector<T>& records, size_t& used) {
+  if (used == records.size()) records.emplace_back();
+  return records[used++];
 }
 
 // One value's texts in the file's [Strings.LLLL] languages, from its raw
@@ -101,58 +128,86 @@ void read_models(const inf_file_c& inf, const inf_section& section, inf_models_s
   // looked up once for a run of them.
   std::string scored_install;
   uint32_t score = 0xFF;
+  size_t models = 0;
   for (const auto& line : section.lines) {
     if (!line.has_key || line.fields.size() < 2) continue;
-    inf_model model;
-    model.description = line.key;
-    model.install_section = line.fields[0];
+    inf_model& model = next_record(out.models, models);
+    model.description.assign(line.key);
+    model.install_section.assign(line.fields[0]);
+    size_t ids = 0;
+    model.compatible_from = 0;
     for (size_t i = 1; i < line.fields.size(); ++i) {
-      if (i == 2) model.compatible_from = model.ids.size();
-      if (!line.fields[i].empty()) model.ids.push_back(line.fields[i]);
+      if (i == 2) model.compatible_from = ids;
+      if (!line.fields[i].empty()) next_record(model.ids, ids).assign(line.fields[i]);
     }
-    if (line.fields.size() <= 2) model.compatible_from = model.ids.size();
-    if (model.ids.empty()) continue;
+    model.ids.resize(ids);
+    if (line.fields.size() <= 2) model.compatible_from = ids;
+    if (ids == 0) {
+      --models;  // its record serves the next model
+      continue;
+    }
     if (scored_install.empty() || model.install_section != scored_install) {
       scored_install = model.install_section;
       score = feature_score_of(inf, model.install_section, out.decoration);
     }
     model.feature_score = score;
     model.localized_descriptions = localized(inf, line, -1, model.description, memo);
-    out.models.push_back(std::move(model));
   }
+  out.models.resize(models);
 }
 
-inf_manufacturer read_manufacturer(const inf_file_c& inf, const inf_line& line, localized_memo& memo) {
-  inf_manufacturer manufacturer;
+// Fills `manufacturer` from its line of [Manufacturer]: its name and the
+// models sections that exist and list a model.
+void read_manufacturer(const inf_file_c& inf, const inf_line& line, localized_memo& memo,
+                       inf_manufacturer& manufacturer) {
   const std::string& base = line.fields[0];
-  manufacturer.name = line.has_key ? line.key : base;
+  manufacturer.name.assign(line.has_key ? line.key : base);
   manufacturer.localized_names = localized(inf, line, line.has_key ? -1 : 0, manufacturer.name, memo);
-  const auto add_section = [&](const std::string& name, bool decorated, const target_decoration& decoration) {
+  size_t sections = 0;
+  std::string name;
+  const auto add_section = [&](bool decorated, const target_decoration& decoration) {
     const inf_section* section = inf.find_section(name);
     if (section == nullptr) return;
-    inf_models_section models{name, decorated, decoration, {}, {}};
-    models.catalog_file = platform_value(inf, "Version", "CatalogFile", decoration);
+    inf_models_section& models = next_record(manufacturer.sections, sections);
+    models.name.assign(name);
+    models.decorated = decorated;
+    models.decoration = decoration;
+    platform_value(inf, "Version", "CatalogFile", decoration, models.catalog_file);
     read_models(inf, *section, models, memo);
-    if (!models.models.empty()) manufacturer.sections.push_back(std::move(models));
+    if (models.models.empty()) --sections;  // its record serves the next section
   };
-  add_section(base, false, target_decoration{});
+  name.assign(base);
+  add_section(false, target_decoration{});
   for (size_t i = 1; i < line.fields.size(); ++i) {
     target_decoration decoration;
-    if (parse_decoration(line.fields[i], decoration)) add_section(base + "." + line.fields[i], true, decoration);
+    if (!parse_decoration(line.fields[i], decoration)) continue;
+    name.assign(base).append(".").append(line.fields[i]);
+    add_section(true, decoration);
   }
-  return manufacturer;
+  manufacturer.sections.resize(sections);
 }
 
 }  // namespace
 
 bool read_inf_driver(const inf_file_c& inf, inf_driver& out, std::string& reason) {
-  out = inf_driver{};
+  // Every field is set again, the records of `out` filled in place; a file
+  // that fails leaves none of the last file's behind.
+  out.provider.clear();
+  out.localized_providers.clear();
+  out.class_name.clear();
+  out.class_guid.clear();
+  out.date.clear();
+  out.version.clear();
+  const auto fail = [&](std::string why) {
+    out.manufacturers.clear();
+    if (!why.empty()) reason = std::move(why);
+    return false;
+  };
   localized_memo memo;
   const std::string signature = inf.value_of("Version", "Signature");
   if (!equal_ignore_case_ascii(signature, "$Windows NT$") && !equal_ignore_case_ascii(signature, "$Chicago$") &&
       !equal_ignore_case_ascii(signature, "$Windows 95$")) {
-    reason = "no [Version] signature";
-    return false;
+    return fail("no [Version] signature");
   }
   if (const inf_line* provider = inf.line_of("Version", "Provider")) {
     out.provider = provider->fields.front();
@@ -162,21 +217,21 @@ bool read_inf_driver(const inf_file_c& inf, inf_driver& out, std::string& reason
   out.class_guid = inf.value_of("Version", "ClassGuid");
 
   inf_driver_ver driver_ver;
-  if (!read_inf_driver_ver(inf, driver_ver, reason)) return false;
+  if (!read_inf_driver_ver(inf, driver_ver, reason)) return fail({});
   out.date = std::move(driver_ver.date);
   out.version = std::move(driver_ver.version);
 
-  if (const inf_section* manufacturers = inf.find_section("Manufacturer")) {
-    for (const auto& line : manufacturers->lines) {
+  size_t manufacturers = 0;
+  if (const inf_section* section = inf.find_section("Manufacturer")) {
+    for (const auto& line : section->lines) {
       if (line.fields[0].empty()) continue;
-      inf_manufacturer manufacturer = read_manufacturer(inf, line, memo);
-      if (!manufacturer.sections.empty()) out.manufacturers.push_back(std::move(manufacturer));
+      inf_manufacturer& manufacturer = next_record(out.manufacturers, manufacturers);
+      read_manufacturer(inf, line, memo, manufacturer);
+      if (manufacturer.sections.empty()) --manufacturers;  // its record serves the next one
     }
   }
-  if (out.manufacturers.empty()) {
-    reason = "no model with a device ID";
-    return false;
-  }
+  out.manufacturers.resize(manufacturers);
+  if (out.manufacturers.empty()) return fail("no model with a device ID");
   return true;
 }
 
