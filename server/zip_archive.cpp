@@ -90,7 +90,14 @@ bool readable_in_memory(bool archive_in_memory, const unz_file_info64& info) {
 // The current entry's whole name, however long: a name cut short would be
 // another file's ("driver.inf.bak" would be read as "driver.inf").
 bool read_name(unzFile zip, unz_file_info64& info, std::string& raw) {
-  if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
+  // Most names fit a small buffer, and then the directory entry is read
+  // once, not a second time for the name.
+  char name[256];
+  if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
+  if (info.size_filename < sizeof name) {
+    raw.assign(name, info.size_filename);
+    return true;
+  }
   raw.assign(info.size_filename + 1, '\0');
   if (unzGetCurrentFileInfo64(zip, &info, raw.data(), static_cast<uLong>(raw.size()), nullptr, 0, nullptr, 0) !=
       UNZ_OK) {
