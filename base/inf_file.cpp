@@ -432,7 +432,15 @@ bool inf_file_c::parse(std::string_view text, std::string& reason) {
   raw_texts_.clear();
   std::vector<logical_line>& lines = lines_;
   lines.clear();
-  if (!split_logical_lines(*text_, lines, joined_, reason)) return false;
+  // A file that fails has no sections, rather than those read so far.
+  const auto fail = [&](std::string why) {
+    raw_.clear();
+    sections_.clear();
+    std::fill(index_.begin(), index_.end(), 0);
+    if (!why.empty()) reason = std::move(why);
+    return false;
+  };
+  if (!split_logical_lines(*text_, lines, joined_, reason)) return fail({});
 
   // Each line's section (none for blank lines and headers), counted; then
   // the lines laid out section by section, in file order within each, as
@@ -448,8 +456,7 @@ bool inf_file_c::parse(std::string_view text, std::string& reason) {
     if (trimmed.front() == '[') {
       const size_t close = trimmed.find(']');
       if (close == std::string_view::npos) {
-        reason = "unclosed section header on line " + std::to_string(line.line_number);
-        return false;
+        return fail("unclosed section header on line " + std::to_string(line.line_number));
       }
       const std::string_view name = trim_blanks(trimmed.substr(1, close - 1));
       current = section_index(name);
@@ -461,8 +468,7 @@ bool inf_file_c::parse(std::string_view text, std::string& reason) {
       continue;
     }
     if (current == std::string_view::npos) {
-      reason = "text before the first section on line " + std::to_string(line.line_number);
-      return false;
+      return fail("text before the first section on line " + std::to_string(line.line_number));
     }
     line_sections_[l] = static_cast<uint32_t>(current);
     ++raw_[current].count;

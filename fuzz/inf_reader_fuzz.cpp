@@ -2,7 +2,10 @@
 // read or refused without a crash, decode to valid UTF-8, give the client
 // the DriverVer the service offers (so that the client's check of the
 // package agrees with an offer made from it, and with no other), and
-// whatever models they yield must be found again by their IDs.
+// whatever models they yield must be found again by their IDs. The
+// service reads a million files with one reader, which keeps the room of
+// the last file's records: that reader must read each file exactly as a
+// fresh one does.
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -78,6 +81,75 @@ void check_localized_texts(const inf_file_c& inf, const inf_driver& driver) {
   }
 }
 
+// Whether two readers of the same text hold the same sections and lines.
+bool same_sections(const inf_file_c& a, const inf_file_c& b) {
+  const std::vector<inf_section>& x = a.sections();
+  const std::vector<inf_section>& y = b.sections();
+  if (x.size() != y.size() || a.string_languages() != b.string_languages()) return false;
+  for (size_t s = 0; s < x.size(); ++s) {
+    if (x[s].name != y[s].name || x[s].lines.size() != y[s].lines.size()) return false;
+    for (size_t l = 0; l < x[s].lines.size(); ++l) {
+      const inf_line& p = x[s].lines[l];
+      const inf_line& q = y[s].lines[l];
+      // The raw texts are numbered in the order sections were first asked
+      // for, so their pieces are compared, not their numbers.
+      if (p.has_key != q.has_key || p.key != q.key || p.fields != q.fields || p.line_number != q.line_number ||
+          (p.raw_text < 0) != (q.raw_text < 0) || a.raw_piece(p, -1) != b.raw_piece(q, -1)) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+bool same_texts(const std::vector<localized_text>& a, const std::vector<localized_text>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](const auto& x, const auto& y) { return x.language == y.language && x.text == y.text; });
+}
+
+bool same_driver(const inf_driver& a, const inf_driver& b) {
+  if (a.provider != b.provider || !same_texts(a.localized_providers, b.localized_providers) ||
+      a.class_name != b.class_name || a.class_guid != b.class_guid || a.date != b.date || a.version != b.version ||
+      a.manufacturers.size() != b.manufacturers.size()) {
+    return false;
+  }
+  for (size_t m = 0; m < a.manufacturers.size(); ++m) {
+    const inf_manufacturer& x = a.manufacturers[m];
+    const inf_manufacturer& y = b.manufacturers[m];
+    if (x.name != y.name || !same_texts(x.localized_names, y.localized_names) ||
+        x.sections.size() != y.sections.size()) {
+      return false;
+    }
+    for (size_t s = 0; s < x.sections.size(); ++s) {
+      const inf_models_section& p = x.sections[s];
+      const inf_models_section& q = y.sections[s];
+      if (p.name != q.name || p.decorated != q.decorated || p.catalog_file != q.catalog_file ||
+          p.decoration.arch != q.decoration.arch || p.decoration.has_arch != q.decoration.has_arch ||
+          p.decoration.major != q.decoration.major || p.decoration.minor != q.decoration.minor ||
+          p.decoration.product_type != q.decoration.product_type ||
+          p.decoration.has_suite_mask != q.decoration.has_suite_mask || p.decoration.build != q.decoration.build ||
+          p.models.size() != q.models.size()) {
+        return false;
+      }
+      for (size_t i = 0; i < p.models.size(); ++i) {
+        const inf_model& u = p.models[i];
+        const inf_model& v = q.models[i];
+        if (u.description != v.description || u.install_section != v.install_section || u.ids != v.ids ||
+            u.compatible_from != v.compatible_from || u.feature_score != v.feature_score ||
+            !same_texts(u.localized_descriptions, v.localized_descriptions)) {
+          return false;
+        }
+      }
+    }
+  }
+  return true;
+}
+
+// The one reader and driver record every input goes through, after all the
+// inputs before it.
+inf_file_c reused_reader;
+inf_driver reused_driver;
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -91,10 +163,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto refused = [&bytes] {
     return check_inf_against_offer(bytes, u"1.0", u"2012-01-01").verdict == offer_verdict::inf_unreadable;
   };
+  std::string reused_reason;
+  const bool reused_parsed = reused_reader.parse(text, reused_reason);
   if (!inf.parse(text, reason)) {
     if (reason.empty() || !refused()) std::abort();
+    if (reused_parsed || reused_reason != reason || !reused_reader.sections().empty()) std::abort();
     return 0;
   }
+  if (!reused_parsed) std::abort();
   // DriverVer as the client reads it: a date of the one form and a version
   // that reads as numbers, or a reason.
   inf_driver_ver ver;
@@ -116,7 +192,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   inf_driver driver;
-  if (!read_inf_driver(inf, driver, reason)) return 0;
+  const bool read = read_inf_driver(inf, driver, reason);
+  if (read_inf_driver(reused_reader, reused_driver, reused_reason) != read) std::abort();
+  if (read && !same_driver(driver, reused_driver)) std::abort();
+  if (!read && (reused_reason != reason || !reused_driver.manufacturers.empty())) std::abort();
+  if (!same_sections(inf, reused_reader)) std::abort();
+  if (!read) return 0;
   if (driver.date.size() != 10 || driver.manufacturers.empty()) std::abort();
   check_localized_texts(inf, driver);
   // The service offers exactly what the client will find in the package.

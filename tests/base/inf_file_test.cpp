@@ -190,5 +190,43 @@ TEST(InfSyntax, MalformedTextIsRejectedWithTheLine) {
   EXPECT_EQ(reason, "text before the first section on line 3");
 }
 
+// The service reads a whole catalogue with one reader, which fills the last
+// file's records again: nothing of an earlier file may show through.
+TEST(InfSyntax, OneReaderForManyFilesReadsEachAsAFreshOne) {
+  inf_file_c inf;
+  std::string reason;
+  ASSERT_TRUE(inf.parse("[Strings]\nName=\"A long provider name, past any short-string room\"\n"
+                        "[Version]\nProvider=%Name%\nClass=Net, extra, fields\n[Models]\nm1=i,ID1\nm2=i,ID2\n"
+                        "[Other]\nk=v\n",
+                        reason))
+      << reason;
+  ASSERT_EQ(inf.sections().size(), 4u);  // every section taken apart, so each record has room to keep
+
+  EXPECT_FALSE(inf.parse("[Version]\nProvider=x\n[Broken\n", reason));
+  EXPECT_TRUE(inf.sections().empty()) << "a failed file has no sections";
+  EXPECT_EQ(inf.find_section("Version"), nullptr);
+
+  const std::string second = "[version]\nprovider = short\n[Models]\nm1=i\n";
+  ASSERT_TRUE(inf.parse(second, reason)) << reason;
+  inf_file_c fresh;
+  ASSERT_TRUE(fresh.parse(second, reason)) << reason;
+  ASSERT_EQ(inf.sections().size(), fresh.sections().size());
+  for (size_t s = 0; s < fresh.sections().size(); ++s) {
+    const inf_section& reused = inf.sections()[s];
+    const inf_section& expected = fresh.sections()[s];
+    EXPECT_EQ(reused.name, expected.name);
+    ASSERT_EQ(reused.lines.size(), expected.lines.size()) << expected.name;
+    for (size_t l = 0; l < expected.lines.size(); ++l) {
+      EXPECT_EQ(reused.lines[l].key, expected.lines[l].key);
+      EXPECT_EQ(reused.lines[l].fields, expected.lines[l].fields);
+      EXPECT_EQ(reused.lines[l].line_number, expected.lines[l].line_number);
+    }
+  }
+  EXPECT_EQ(inf.value_of("Version", "Provider"), "short");
+  EXPECT_EQ(inf.value_of("Version", "Class"), "");
+  EXPECT_EQ(inf.find_section("Strings"), nullptr);
+  EXPECT_EQ(inf.find_section("Other"), nullptr);
+}
+
 }  // namespace
 }  // namespace quillary
