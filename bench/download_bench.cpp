@@ -2,8 +2,9 @@
 // the file is written and checked at the end, as a download session does
 // when the offer names a digest; with a signature and a public key, the
 // BLAKE2b the publisher's signature covers in its place, and the signature
-// checked at the end, as a session does for a signed package. Prints the seconds
-// and MiB/s as "seconds=S mib_per_s=R" for bench/download to compare.
+// checked at the end, as a session does for a signed package. Prints the seconds,
+// the MiB/s and whether SHA-256 ran on the processor's SHA instructions, as
+// "seconds=S mib_per_s=R sha_instructions=yes|no", for bench/download.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
                  progress.transfer_result.load(), progress.written.load(), matches ? "passed" : "failed");
     return 1;
   }
-  std::printf("seconds=%.4f mib_per_s=%.1f\n", seconds, progress.written / seconds / (1 << 20));
+  std::printf("seconds=%.4f mib_per_s=%.1f sha_instructions=%s\n", seconds, progress.written / seconds / (1 << 20),
+              quillary::sha256_accelerated_blocks() ? "yes" : "no");
   return 0;
 }

@@ -54,6 +54,9 @@ bool read_whole_file(const std::u16string& path, std::string& out);
 namespace quillary::platform {
 // fopen with a UTF-16 path (_wfopen on Windows).
 std::FILE* open_file(const std::u16string& path, const char* mode);
+// Moves to byte `offset` from the file's start, past 2 GiB too (fseek takes
+// a 32-bit long on Windows); false when it cannot.
+bool seek_file(std::FILE* file, uint64_t offset);
 // Deletes a file; false when it could not be deleted (a missing file too).
 bool remove_file(const std::u16string& path);
 }  // namespace quillary::platform

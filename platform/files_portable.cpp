@@ -73,6 +73,10 @@ bool remove_file(const std::u16string& path) {
   return std::remove(utf16_to_utf8(path).c_str()) == 0;
 }
 
+bool seek_file(std::FILE* file, uint64_t offset) {
+  return offset <= static_cast<uint64_t>(INT64_MAX) && fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
 }  // namespace quillary::platform
 
 namespace quillary::platform {

@@ -78,6 +78,10 @@ std::FILE* open_file(const std::u16string& path, const char* mode) {
 
 bool remove_file(const std::u16string& path) { return DeleteFileW(wide(path)) != 0; }
 
+bool seek_file(std::FILE* file, uint64_t offset) {
+  return offset <= static_cast<uint64_t>(INT64_MAX) && _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+}
+
 }  // namespace quillary::platform
 
 namespace quillary::platform {

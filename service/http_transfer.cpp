@@ -78,7 +78,7 @@ size_t write_to_file(char* data, size_t size, size_t count, void* user) {
     t.write_failed_ = true;
     return 0;
   }
-  if (t.hashing_) t.hashing_->add(data, n);
+  if (t.hashing_) t.hashing_->written(written + n, data, n);
   progress.written.store(static_cast<uint32_t>(written + n));
   return n;
 }
@@ -137,6 +137,8 @@ outcome download_attempt(http_transfer_c& t, const std::string& link, const std:
   }
   t.output_ = platform::open_file(file_name, mode);
   if (!t.output_) return outcome::failed(error_code::file_open_failed, "the file cannot be opened for writing");
+  // Each chunk goes to the file in one call: it is flushed as it comes anyway.
+  std::setvbuf(t.output_, nullptr, _IONBF, 0);
   t.progress_ = &progress;
   t.oversize_ = false;
   t.write_failed_ = false;
@@ -160,7 +162,7 @@ outcome download_attempt(http_transfer_c& t, const std::string& link, const std:
   curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L);
 
   std::optional<background_digest_c> hashing;
-  if (t.digest_) t.hashing_ = &hashing.emplace(*t.digest_);
+  if (t.digest_) t.hashing_ = &hashing.emplace(*t.digest_, file_name);
   const CURLcode result = curl_easy_perform(e);
   if (hashing) hashing->finish();
   t.hashing_ = nullptr;
