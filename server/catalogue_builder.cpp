@@ -218,7 +218,7 @@ bool catalogue_builder_c::add_package(const package_file& package, const archive
                                       const warning_sink& warn, std::string& reason) {
   // The package's files by name without regard to case, to find each
   // models section's catalog file among them.
-  std::vector<std::string_view>& files = upper_paths_;
+  std::vector<std::string_view>& files = package_paths_;
   files.assign(listing.paths.begin(), listing.paths.end());
   std::sort(files.begin(), files.end(), less_ignoring_case);
   const auto has_file = [&](std::string_view path) {

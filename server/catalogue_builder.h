@@ -125,7 +125,7 @@ class catalogue_builder_c {
   inf_file_c inf_;
   inf_driver driver_;
   std::vector<std::vector<bool>> signed_sections_;
-  std::vector<std::string_view> upper_paths_;  // of the package being added, sorted without regard to case
+  std::vector<std::string_view> package_paths_;  // of the package being added, sorted without regard to case
   std::string catalog_path_;
 };
 

@@ -48,8 +48,8 @@ constexpr int deflated = 8;
 // The current entry, read from the archive's bytes in memory in one call
 // into its buffer. minizip would pass every byte through its 16 KiB read
 // buffer and zlib's 32 KiB window, with a fresh inflate state per entry;
-// a whole-buffer decompressor reads the small INF files of an index at
-// three times zlib's pace. minizip still opens the entry (raw), so that
+// a whole-buffer decompressor inflates the small INF files of an index in
+// about half zlib's time. minizip still opens the entry (raw), so that
 // its local header is checked against the directory as before; the CRC
 // is checked here.
 bool read_current_in_memory(unzFile zip, const std::string& archive, const unz_file_info64& info,
