@@ -4,10 +4,14 @@
 // scrolling list, painted), and N plain child windows (static controls
 // holding the same texts) are made and painted the same way. Prints the
 // median of each over the rounds, their ratio, and the GDI and USER objects
-// one panel costs.
+// one panel costs; then, with the page built from a scan of DEVICES devices
+// (2,000 by default; the first PANELS of them offered a package each), the
+// process's peak working set and its GDI and USER objects against Windows'
+// quotas.
 //
-// usage: download_page_bench.exe [PANELS] [ROUNDS]   (from the folder holding language.ini)
+// usage: download_page_bench.exe [PANELS] [ROUNDS] [DEVICES]   (from the folder holding language.ini)
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <chrono>
@@ -48,23 +52,40 @@ namespace {
 
 using clock_type = std::chrono::steady_clock;
 
-struct bench_devices {
-  std::vector<device_class_entry> classes;
-  std::vector<offered_device> devices;
-};
-
-bench_devices make_devices(int count) {
-  bench_devices made;
-  made.classes = {{{}, u"", u"Network adapters", u"Net"}, {{}, u"", u"Sound, video and game controllers", u"MEDIA"},
-                  {{}, u"", u"Imaging devices", u"Image"}};
-  made.devices.resize(static_cast<size_t>(count));
-  for (int i = 0; i < count; ++i) {
-    offered_device& d = made.devices[static_cast<size_t>(i)];
-    d.class_entry = &made.classes[static_cast<size_t>(i) % made.classes.size()];
-    d.class_name = d.class_entry->name;
-    d.description = u"Bench device " + ascii_to_utf16(std::to_string(i + 1)) + u" with a long descriptive name";
-    d.driver_date = u"2010-01-01";
-    d.has_driver = true;
+// A PC of `device_count` devices, scanned as the program scans (through
+// the fixture source, into a scan result), of which the first
+// `offered_count` are each offered a package of their own.
+std::unique_ptr<scan_result_c> scan_devices(int device_count, int offered_count) {
+  raw_scan scan;
+  scan.classes = {{u"{4D36E972-E325-11CE-BFC1-08002BE10318}", u"Net", u"Network adapters", 0},
+                  {u"{4D36E96C-E325-11CE-BFC1-08002BE10318}", u"MEDIA", u"Sound, video and game controllers", 0},
+                  {u"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}", u"Image", u"Imaging devices", 0}};
+  for (int i = 0; i < device_count; ++i) {
+    const raw_class& device_class = scan.classes[static_cast<size_t>(i) % scan.classes.size()];
+    char id[64];
+    std::snprintf(id, sizeof id, "PCI\\VEN_%04X&DEV_%04X", 0x1000 + i / 4096, i % 4096);
+    const std::u16string hardware_id = ascii_to_utf16(id);
+    raw_device device;
+    device.instance_id = hardware_id + u"\\4&1A2B3C&0&00E0";
+    device.texts[device_property::device_desc] =
+        u"Bench device " + ascii_to_utf16(std::to_string(i + 1)) + u" with a long descriptive name";
+    device.texts[device_property::class_name] = *device_class.name;
+    device.texts[device_property::class_guid] = device_class.guid;
+    device.lists[device_property::hardware_id] = {hardware_id, hardware_id + u"&REV_01"};
+    device.lists[device_property::compatible_ids] = {u"PCI\\CC_020000", u"PCI\\CC_0200"};
+    device.driver = driver_values{{u"DriverVersion", u"1.0.0.0"}, {u"InfPath", u"oem1.inf"},
+                                  {u"DriverDate", u"1-1-2010"}, {u"DriverDesc", u"Bench driver"},
+                                  {u"MatchingDeviceId", hardware_id}, {u"ProviderName", u"Bench"}};
+    device.rank = 0x00FF2000;
+    scan.devices.push_back(std::move(device));
+  }
+  device_inventory_c inventory(make_fixture_source(std::move(scan)));
+  scan_progress progress;
+  std::unique_ptr<scan_result_c> result = scan_into_result(inventory, progress);
+  if (!result) return nullptr;
+  int offered = 0;
+  for (offered_device& d : result->devices_to_fill()) {
+    if (offered == offered_count) break;
     update_item item;
     for (auto field : {update_item::hardid, update_item::title, update_item::ver, update_item::guid,
                        update_item::inf_name, update_item::manu}) {
@@ -72,14 +93,15 @@ bench_devices make_devices(int count) {
     }
     item.append_text(update_item::date, u"2030-01-15");
     item.append_text(update_item::desc, u"x");
-    item.append_link(update_item::link, "http://bench.test/packages/p" + std::to_string(i) + ".zip");
+    item.append_link(update_item::link, "http://bench.test/packages/p" + std::to_string(offered++) + ".zip");
     item.append_link(update_item::official_link, "");
     item.size = 700000;
     d.items.push_back(std::move(item));
     d.best_item = d.latest_item = &d.items.front();
     d.best_is_update = d.latest_is_update = true;
   }
-  return made;
+  result->finish();
+  return result;
 }
 
 LRESULT CALLBACK host_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -156,12 +178,21 @@ double median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-int run(int panel_count, int rounds) {
+// Windows' default per-process quotas of GDI and USER objects
+// (GDIProcessHandleQuota, USERProcessHandleQuota).
+constexpr DWORD object_quota = 10000;
+
+double mib(SIZE_T bytes) { return static_cast<double>(bytes) / (1 << 20); }
+
+int run(int device_count, int panel_count, int rounds) {
   load_language(u"English", true);
   create_skin_fonts();
-  bench_devices made = make_devices(panel_count);
-  update_package_list_c packages;
-  packages.build(made.devices, offer_choice::best);
+  const std::unique_ptr<scan_result_c> scanned = scan_devices(device_count, panel_count);
+  if (!scanned) {
+    std::fprintf(stderr, "download_page_bench: the scan failed\n");
+    return 1;
+  }
+  const update_package_list_c& packages = scanned->packages(offer_choice::best);
 
   HWND host = make_host();
   recording_shell_c shell;
@@ -221,6 +252,26 @@ int run(int panel_count, int rounds) {
   std::printf("per panel: %.1f GDI objects, %.1f USER objects\n",
               static_cast<double>(gdi_with - gdi_before) / panel_count,
               static_cast<double>(user_with - user_before) / panel_count);
+  // The whole process, with the scan of every device and the page's panels
+  // built again: the objects and the peak working set of this bench
+  // process, which holds the program's records and the page, not its other
+  // windows.
+  build_panels(list, packages, context);
+  drain();
+  PROCESS_MEMORY_COUNTERS memory{};
+  memory.cb = sizeof memory;
+  const bool have_memory = K32GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory) != FALSE;
+  const DWORD gdi_total = gdi_objects(), user_total = user_objects();
+  std::printf("%d devices scanned, %zu packages on the page:\n", device_count, packages.rows().size());
+  if (have_memory) {
+    std::printf("  peak working set %.1f MiB (target: under 150, %s)\n", mib(memory.PeakWorkingSetSize),
+                mib(memory.PeakWorkingSetSize) < 150 ? "met" : "not met");
+  } else {
+    std::printf("  peak working set: cannot be read\n");
+  }
+  std::printf("  %lu GDI and %lu USER objects (target: each under %lu, half the quota of %lu; %s)\n", gdi_total,
+              user_total, object_quota / 2, object_quota,
+              gdi_total < object_quota / 2 && user_total < object_quota / 2 ? "met" : "not met");
   DestroyWindow(host);
   return 0;
 }
@@ -231,5 +282,6 @@ int run(int panel_count, int rounds) {
 int wmain(int argc, wchar_t** argv) {
   const int panels = argc > 1 ? std::max(1, _wtoi(argv[1])) : 300;
   const int rounds = argc > 2 ? std::max(1, _wtoi(argv[2])) : 7;
-  return quillary::run(panels, rounds);
+  const int devices = argc > 3 ? std::max(panels, _wtoi(argv[3])) : 2000;
+  return quillary::run(devices, panels, rounds);
 }
