@@ -87,9 +87,9 @@ section_panels() {
   check "needed packages come first" \
     test "$(main children DownloadPanel | tail -n 1 | json "$(cat)" 'd["text"]')" = "$(link_of $unneeded_package)"
   reveal $unneeded_package
-  check "a package not needed is tinted" test "$(panel $unneeded_package pixel 6 30)" = '#F4F6FB'
+  check "a package not needed is tinted" wait_until 10 panel_colour_is $unneeded_package '#F4F6FB'
   reveal update2.zip
-  check "a needed one is white" test "$(panel update2.zip pixel 6 30)" = '#FFFFFF'
+  check "a needed one is white" wait_until 10 panel_colour_is update2.zip '#FFFFFF'
 
   context_menu update2.zip
   check "the menu of a package not downloaded greys Remove" remove_is_grey
@@ -258,7 +258,7 @@ section_install() {
 
   scan
   reveal update1.zip
-  check "after the rescan the installed package is no longer needed" test "$(panel update1.zip pixel 6 30)" = '#F4F6FB'
+  check "after the rescan the installed package is no longer needed" wait_until 10 panel_colour_is update1.zip '#F4F6FB'
 }
 
 # --- a verified backup before an installation, and its undoing ---------------------------
@@ -334,7 +334,7 @@ section_undo() {
   menu_escape
   scan
   reveal update1.zip
-  check "the next scan offers the package again" test "$(panel update1.zip pixel 6 30)" = '#FFFFFF'
+  check "the next scan offers the package again" wait_until 10 panel_colour_is update1.zip '#FFFFFF'
 
   # A backup that cannot be made: the folder lies below a file.
   stop_program

@@ -17,6 +17,11 @@ panel() {  # panel PACKAGE COMMAND ARG...: a probe command on the package's pane
   shift 2
   probe "$command" Quillary "$@" --class MainWindow --child-text "$(link_of "$package")"
 }
+# The panel's tint: a page shows before its panels are all painted, so a
+# check waits on this, which reads the pixel again on each try.
+panel_colour_is() {  # panel_colour_is PACKAGE #RRGGBB
+  [ "$(panel "$1" pixel 6 30)" = "$2" ]
+}
 panel_rect() {  # the panel's client rectangle on the screen: left top right bottom
   json "$(panel "$1" info)" '" ".join(map(str, d["client"]))'
 }
