@@ -1,7 +1,8 @@
 // The update reply: any bytes are parsed onto a small device list, then the
 // offers are chosen and the package rows built, without crash, leak or
 // out-of-bounds access. The nesting guard in front of the XML library must
-// never count less nesting than the library then builds.
+// never count less nesting than the library then builds, and the program's
+// forward reading of the reply must be TinyXML's.
 #include <tinyxml.h>
 
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include "service/update_package_list.h"
 #include "service/update_matching.h"
 #include "service/update_reply.h"
+#include "tests/tinyxml_reference.h"
 #include "tests/xml_depth.h"
 
 namespace {
@@ -40,8 +42,7 @@ quillary::raw_scan two_devices() {
 }
 
 // Whatever the guard accepts, at any limit, the library nests no deeper and
-// allocates no more nodes than the guard counted; and the document the reply
-// parser builds stays within the guard's limit.
+// allocates no more nodes than the guard counted.
 void check_nesting_guard(const std::string& body) {
   const quillary::xml_guard_result guard = quillary::check_xml_nesting(body, 1000);
   if (guard.verdict == quillary::xml_guard_verdict::accepted) {
@@ -50,9 +51,12 @@ void check_nesting_guard(const std::string& body) {
     if (quillary::testing::element_depth(document) > guard.depth) std::abort();
     if (quillary::testing::node_count(document) > guard.nodes) std::abort();
   }
-  TiXmlDocument reply;
-  quillary::parse_reply_document(body.c_str(), reply);
-  if (quillary::testing::element_depth(reply) > quillary::max_xml_nesting) std::abort();
+}
+
+// The forward reader sees what TinyXML builds, refuses what it refuses, and
+// the reply read from it is the one read from TinyXML's document.
+void check_against_tinyxml(const std::string& body) {
+  if (quillary::testing::reader_reading(body) != quillary::testing::tinyxml_reading(body.c_str())) std::abort();
 }
 
 }  // namespace
@@ -68,7 +72,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string body(reinterpret_cast<const char*>(data), size);
   body.append(16, '\0');
   check_nesting_guard(body);
-  if (!quillary::parse_update_reply(body.c_str(), devices)) return 0;
+  check_against_tinyxml(body);
+  const auto reference = quillary::scan_into_result(inventory, progress);
+  if (!reference) return 0;
+  auto& reference_devices = reference->devices_to_fill();
+  const quillary::outcome parsed = quillary::parse_update_reply(body.c_str(), devices);
+  const quillary::outcome expected = quillary::testing::reference_parse_update_reply(body.c_str(), reference_devices);
+  if (static_cast<bool>(parsed) != static_cast<bool>(expected) || parsed.code != expected.code) std::abort();
+  if (!quillary::testing::same_items(devices, reference_devices)) std::abort();
+  if (!parsed) return 0;
   for (auto& device : devices) quillary::choose_items(device, 61, {"http://installed"});
   // Both package lists, as a finished scan builds them.
   result->finish();

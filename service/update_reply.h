@@ -3,13 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/outcome.h"
-
-class TiXmlDocument;
+#include "service/update_item.h"
 
 namespace quillary {
 
@@ -21,14 +21,17 @@ constexpr size_t max_items_per_device = 500;
 // Parses the zero-terminated reply body. A document that is no complete
 // XML (cut off, broken part-way, nested too deeply), or has no root, no
 // "hardwares", no first "hardware" or a "hardware" lacking its "id" text,
-// fails with error_code 21; devices handled before a bad "hardware" keep
-// their new items.
+// fails with error_code 21 and changes no device, except that devices
+// handled before a bad "hardware" in a complete document keep their new
+// items. The body is read as TinyXML would read it, without building its
+// document (see base/xml_reader.h).
 outcome parse_update_reply(const char* body, std::vector<offered_device>& devices);
 
-// The XML reading under parse_update_reply: false when the nesting guard
-// refuses the body or TinyXML reports an error (then `document` holds
-// nothing, or what TinyXML read before the error).
-bool parse_reply_document(const char* body, TiXmlDocument& document);
+// The elements of an item that are read, in the order the service sends
+// them, and the item made of their texts, given in that order ("" for an
+// element that is absent): for every reader of the reply.
+std::span<const std::string_view> reply_item_elements();
+update_item reply_item_from_texts(std::span<const std::string_view> texts);
 
 // A number of the reply as a 32-bit strtoul reads it, the same in every
 // build: leading blanks, an optional sign, decimal digits (base 10) or

@@ -16,6 +16,7 @@
 #include "service/update_reply.h"
 #include "service/update_request.h"
 #include "test_support.h"
+#include "tests/tinyxml_reference.h"
 
 namespace quillary {
 namespace {
@@ -147,6 +148,11 @@ TEST(update_request, compression_is_a_zlib_stream_of_the_text) {
 class reply_test : public ::testing::Test {
  protected:
   void SetUp() override {
+    result = two_devices();
+    ASSERT_NE(result, nullptr);
+  }
+  // PCI\A and PCI\B, offered nothing yet.
+  static std::unique_ptr<scan_result_c> two_devices() {
     raw_scan scan;
     scan.classes = {{u"{4D36E972-E325-11CE-BFC1-08002BE10318}", u"Net", u"Network adapters", 0}};
     for (const char16_t* id : {u"PCI\\A\\1", u"PCI\\B\\1"}) {
@@ -161,8 +167,7 @@ class reply_test : public ::testing::Test {
     }
     device_inventory_c inventory(make_fixture_source(scan));
     scan_progress progress;
-    result = scan_into_result(inventory, progress);
-    ASSERT_NE(result, nullptr);
+    return scan_into_result(inventory, progress);
   }
   std::vector<offered_device>& devices() { return result->devices_to_fill(); }
   const offered_device& device(const char16_t* id) {
@@ -313,6 +318,43 @@ TEST_F(reply_test, texts_are_bytes_of_the_ansi_code_page_whatever_the_declaratio
   ASSERT_TRUE(parse_update_reply(declared_utf8.c_str(), devices()));
   EXPECT_EQ(device(u"PCI\\A").items.at(0).link_text(update_item::link), "http://h/caf\xE9\xE9.zip")
       << "a character reference gives one byte, as the bytes beside it";
+}
+
+TEST_F(reply_test, a_fault_after_the_last_device_changes_no_device) {
+  // TinyXML refused such a document whole, so the reply is refused though
+  // every device was read before the fault.
+  const std::string devices_then_fault = "<driversm><hardwares>" + hardware("PCI\\A", "<item/>") +
+                                         "</hardwares></driversm><trailer></other>";
+  EXPECT_EQ(parse_update_reply(devices_then_fault.c_str(), devices()).code, error_code::invalid_reply);
+  EXPECT_TRUE(device(u"PCI\\A").items.empty());
+}
+
+// The reply's structure read as TinyXML's document of it reads: which root,
+// "hardwares", "id" and fields count, whatever their order.
+TEST_F(reply_test, reads_as_the_document_tinyxml_builds) {
+  const std::string item = "<item><title>T</title><title>second</title><ver>1</ver><size>5</size></item>";
+  const std::string bodies[] = {
+      reply(hardware("PCI\\A", item + item)),
+      reply("<hardware>" + item + "<id>PCI\\A</id>" + item + "</hardware>"),  // the id after items
+      reply("<hardware>" + item + "<id>NOT\\LISTED</id>" + item + "</hardware>" + hardware("PCI\\B", item)),
+      reply("<hardware><id>PCI\\A</id><id>PCI\\B</id>" + item + "</hardware>"),  // the first id counts
+      reply("<hardware><id/><id>PCI\\B</id>" + item + "</hardware>"),              // even without text
+      reply(hardware("PCI\\A", item) + hardware("PCI\\A", "<item><ver>2</ver></item>")),  // the last one wins
+      "<r><hardwares>" + hardware("PCI\\A", item) + "</hardwares><hardwares>" + hardware("PCI\\B", item) +
+          "</hardwares></r>",
+      "<r><x><hardwares>" + hardware("PCI\\A", item) + "</hardwares></x></r>",  // not the root's
+      "<r/><r2><hardwares>" + hardware("PCI\\A", item) + "</hardwares></r2>",   // not in the first root
+      reply(hardware("PCI\\A", "<item><title>a<b>nested</b>c</title><wrap><ver>9</ver></wrap></item>")),
+      reply("<other/>" + hardware("PCI\\A", item) + "<hardware><id>PCI\\B</id><sub>" + item + "</sub></hardware>"),
+  };
+  for (const auto& body : bodies) {
+    auto ours = two_devices(), theirs = two_devices();
+    ASSERT_EQ(ours->devices().size(), 2u);
+    const outcome read = parse_update_reply(body.c_str(), ours->devices_to_fill());
+    const outcome expected = testing::reference_parse_update_reply(body.c_str(), theirs->devices_to_fill());
+    EXPECT_EQ(read.code, expected.code) << body;
+    EXPECT_TRUE(testing::same_items(ours->devices_to_fill(), theirs->devices_to_fill())) << body;
+  }
 }
 
 TEST_F(reply_test, numbers_read_alike_in_every_build_as_32_bit_values) {
