@@ -1,6 +1,7 @@
 #include "app/system_info.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -237,8 +238,10 @@ void collect_system_summary(wmi_connection_i& wmi, system_summary& out) {
 
 struct background_summary_c::shared_state {
   system_summary* target = nullptr;
-  std::mutex lock;  // over `target` and `abandoned`
+  std::mutex lock;  // over `target`, `abandoned` and `connection`
   bool abandoned = false;
+  connection_state connection = connection_state::pending;
+  std::condition_variable connection_known;
   std::atomic<bool> ready{false};
   std::atomic<bool> started{false};
   std::atomic<bool> ended{false};
@@ -258,7 +261,13 @@ bool background_summary_c::start(connector connect) {
       // Into a record of this thread's own first; readers see the target
       // only once `ready` is set.
       system_summary summary;
-      if (const auto wmi = connect()) collect_system_summary(*wmi, summary);
+      const auto wmi = connect();
+      {
+        const std::lock_guard<std::mutex> hold(state->lock);
+        state->connection = wmi ? connection_state::made : connection_state::failed;
+      }
+      state->connection_known.notify_all();
+      if (wmi) collect_system_summary(*wmi, summary);
       {
         const std::lock_guard<std::mutex> hold(state->lock);
         if (!state->abandoned) {
@@ -276,6 +285,13 @@ bool background_summary_c::start(connector connect) {
 }
 
 bool background_summary_c::ready() const { return state_->ready.load(std::memory_order_acquire); }
+
+background_summary_c::connection_state background_summary_c::wait_connection() const {
+  std::unique_lock<std::mutex> hold(state_->lock);
+  if (!state_->started.load()) return connection_state::failed;
+  state_->connection_known.wait(hold, [&] { return state_->connection != connection_state::pending; });
+  return state_->connection;
+}
 
 bool background_summary_c::wait_ready(std::chrono::milliseconds limit) const {
   const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -308,18 +324,27 @@ void background_summary_c::finish(std::chrono::milliseconds limit) {
   thread_.detach();
 }
 
-int system_info_c::collect_summary() {
-  const auto wmi = platform::connect_wmi();
+int system_info_c::collect_summary(const background_summary_c::connector& connect) {
+  const auto wmi = connect ? connect() : platform::connect_wmi();
   if (!wmi) return -1;
   collect_system_summary(*wmi, snapshot_.summary);
   collected_now_.store(true, std::memory_order_release);
   return 0;
 }
 
-int system_info_c::start_summary() {
-  if (!platform::connect_wmi()) return -1;
-  if (!summary_.start([] { return platform::connect_wmi(); })) return collect_summary();
+int system_info_c::start_summary(background_summary_c::connector connect) {
+  if (!connect) connect = [] { return platform::connect_wmi(); };
+  if (!summary_.start(connect)) {
+    thread_started_ = false;
+    return collect_summary(connect);
+  }
+  thread_started_ = true;
   return 0;
+}
+
+int system_info_c::summary_connection() const {
+  if (!thread_started_) return collected_now_.load(std::memory_order_acquire) ? 0 : -1;
+  return summary_.wait_connection() == background_summary_c::connection_state::made ? 0 : -1;
 }
 
 bool system_info_c::summary_ready() const {

@@ -133,6 +133,10 @@ class background_summary_c {
 
   // False when no thread can be made.
   bool start(connector connect);
+  // Whether the thread could connect: waits for it to have tried (for as
+  // long as the connection takes; the thread tries nothing else first).
+  enum class connection_state { pending, made, failed };
+  connection_state wait_connection() const;
   // The target holds the summary: from then on it may be read.
   bool ready() const;
   // Waits until the summary is ready or the thread has ended, at most
@@ -163,15 +167,20 @@ class system_info_c {
   const system_snapshot& snapshot() const { return snapshot_; }
 
   // The WMI summary, read now: -1 when the connection cannot be made.
-  int collect_summary();
-  // The WMI step of the program's start-up: the connection is made here (-1
-  // when it cannot be, as with collect_summary), and the queries, which
-  // take half a second, run on a thread of their own, so that the window
-  // shows meanwhile. The summary's fields may be read once summary_ready()
+  int collect_summary(const background_summary_c::connector& connect = nullptr);
+  // The WMI step of the program's start-up. The connection and the
+  // queries, which take half a second, run on a thread of their own, so
+  // that the window is made meanwhile; summary_connection() then says
+  // whether the connection could be made (0, or -1 as with
+  // collect_summary), waiting for the attempt. Only where no thread can be
+  // made is the summary read here, and -1 returned when the connection
+  // cannot be made. The summary's fields may be read once summary_ready()
   // says so; finish_summary() waits for the thread (at exit, before the
   // values go), at most `limit`: a query that hangs is left to end with the
   // process, and the summary is never ready.
-  int start_summary();
+  // `connect` makes the connection (the system's WMI when empty).
+  int start_summary(background_summary_c::connector connect = nullptr);
+  int summary_connection() const;
   bool summary_ready() const;
   // From any thread: waits at most `limit` for the summary; whether it is ready.
   bool wait_for_summary(std::chrono::milliseconds limit) const;
@@ -180,6 +189,7 @@ class system_info_c {
  private:
   system_snapshot snapshot_;
   background_summary_c summary_;
+  bool thread_started_ = false;
   std::atomic<bool> collected_now_{false};
 };
 

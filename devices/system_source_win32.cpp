@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <mutex>
 #include <vector>
 
 #include "devices/device_inventory.h"
@@ -58,10 +59,7 @@ std::vector<std::u16string> list_in(const std::vector<BYTE>& buffer, DWORD size)
 
 class setupapi_source_c : public device_source_i {
  public:
-  setupapi_source_c() {
-    images_.cbSize = sizeof images_;
-    have_images_ = SetupDiGetClassImageList(&images_) != FALSE;
-  }
+  setupapi_source_c() = default;
   ~setupapi_source_c() override {
     close_devices();
     if (have_images_) SetupDiDestroyClassImageList(&images_);
@@ -110,11 +108,14 @@ class setupapi_source_c : public device_source_i {
   int32_t class_image_index(const class_guid& guid) override {
     int index = 0;
     const GUID g = to_system(guid);
-    if (have_images_) SetupDiGetClassImageIndex(&images_, &g, &index);
+    if (SP_CLASSIMAGELIST_DATA* list = images()) SetupDiGetClassImageIndex(list, &g, &index);
     return index;
   }
 
-  void* class_image_list() override { return have_images_ ? images_.ImageList : nullptr; }
+  void* class_image_list() override {
+    SP_CLASSIMAGELIST_DATA* list = images();
+    return list ? list->ImageList : nullptr;
+  }
 
   bool open_devices(bool all_devices) override {
     close_devices();
@@ -245,6 +246,18 @@ class setupapi_source_c : public device_source_i {
     return true;
   }
 
+  // The class icons load with the first scan, not when the program starts:
+  // the list holds an icon of every device class. The scan's thread and the
+  // pages may ask first.
+  SP_CLASSIMAGELIST_DATA* images() {
+    std::call_once(images_loaded_, [this] {
+      images_.cbSize = sizeof images_;
+      have_images_ = SetupDiGetClassImageList(&images_) != FALSE;
+    });
+    return have_images_ ? &images_ : nullptr;
+  }
+
+  std::once_flag images_loaded_;
   SP_CLASSIMAGELIST_DATA images_{};
   bool have_images_ = false;
   HDEVINFO set_ = INVALID_HANDLE_VALUE;

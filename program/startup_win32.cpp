@@ -144,7 +144,9 @@ int program_c::initialize() {
   int failure = 0;
   if (!system_.capture()) {
     failure = startup_failure::system_snapshot;
-  } else if (system_.start_summary() != 0) {
+  } else if (system_.start_summary(options_.wmi) != 0) {
+    // Only where the summary's thread cannot be made is the connection
+    // tried here; otherwise run() learns its outcome.
     failure = startup_failure::system_summary;
   } else {
     const system_snapshot& snapshot = system_.snapshot();
@@ -204,14 +206,29 @@ int program_c::run(HINSTANCE instance, int show_command) {
   message_loop_c loop;
   register_message_loop(&loop);
   int result = -1;
+  bool no_wmi = false;
   {
     main_window_c window(context);
-    if (window.create(instance, start_switch_of(command_line_arguments()) == start_switch::autoscan)) {
-      ShowWindow(window.handle(), show_command);
-      result = loop.run();
+    if (window.create(instance)) {
+      // The WMI connection is made on the summary's thread while the window
+      // is made, which is most of the start-up; without it the program
+      // does not start, and the window it made never shows.
+      no_wmi = system_.summary_connection() != 0;
+      if (!no_wmi) {
+        if (start_switch_of(command_line_arguments()) == start_switch::autoscan) window.scan_at_once();
+        ShowWindow(window.handle(), show_command);
+        result = loop.run();
+      }
     }
   }
   unregister_message_loop();
+  if (no_wmi) {
+    // The window's end posted the quit of a loop that never ran; left in
+    // the queue it would close the message box at once.
+    MSG quit;
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    show_failure(startup_failure::system_summary);
+  }
   return result;
 }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "app/system_info.h"
+
 namespace quillary {
 
 class authenticode_i;
@@ -32,6 +34,8 @@ struct program_options {
   shell_i* shell = nullptr;
   elevator_i* elevator = nullptr;
   authenticode_i* authenticode = nullptr;
+  // The WMI connection of the system summary; the system's where empty.
+  background_summary_c::connector wmi;
 };
 
 // 0 when this process is the first instance; -1 after the command line has

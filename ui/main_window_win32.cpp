@@ -99,8 +99,7 @@ main_window_c::~main_window_c() {
   }
 }
 
-bool main_window_c::create(HINSTANCE instance, bool scan_at_once) {
-  scan_at_once_ = scan_at_once;
+bool main_window_c::create(HINSTANCE instance) {
   // Centred in the work area, in its pixels; the window takes its logical
   // size at the display's scale.
   const display_scale at = system_scale();
@@ -154,9 +153,10 @@ bool main_window_c::on_create() {
 
   // The side bars show the system summary once its queries are done.
   if (!context_.system.summary_ready()) SetTimer(handle(), summary_timer_id, summary_poll_ms, nullptr);
-  if (scan_at_once_) SendMessageW(handle(), UM_START_SCAN, 0, 0);
   return true;
 }
+
+void main_window_c::scan_at_once() { SendMessageW(handle(), UM_START_SCAN, 0, 0); }
 
 void main_window_c::add_header_buttons(HINSTANCE instance) {
   using action = void (main_window_c::*)();

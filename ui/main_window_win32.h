@@ -32,10 +32,11 @@ class main_window_c : public window_c,
   explicit main_window_c(ui_context& context);
   ~main_window_c() override;
 
-  // Creates the window, 800 × 600 centred on the work area, not yet shown;
-  // with `scan_at_once` (the --autoscan start) a scan is under way before
-  // it is first shown.
-  bool create(HINSTANCE instance, bool scan_at_once);
+  // Creates the window, 800 × 600 centred on the work area, not yet shown.
+  bool create(HINSTANCE instance);
+  // The --autoscan start, before the window is first shown: a scan is under
+  // way when it shows.
+  void scan_at_once();
 
   // The header: caption band, the strip, border, buttons, icon and title.
   void paint_frame_contents(HDC dc, const RECT& window);
@@ -136,7 +137,6 @@ class main_window_c : public window_c,
   window_c* current_ = nullptr;
   HMENU caption_menu_ = nullptr;
   button_c<main_window_c>* maximise_button_ = nullptr;
-  bool scan_at_once_ = false;
   keyboard_navigator_c keyboard_;
   HWND last_focus_ = nullptr;  // where the focus was as the window went inactive
 };

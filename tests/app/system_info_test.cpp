@@ -316,6 +316,32 @@ TEST(system_summary, a_query_that_hangs_keeps_nobody_waiting_and_writes_nothing_
   std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the thread's late end (ASan would see a write)
 }
 
+TEST(system_summary, the_connection_is_known_while_the_queries_still_run) {
+  // The start-up waits for the connection, not for the queries.
+  auto released = std::make_shared<std::atomic<bool>>(false);
+  system_summary target;
+  background_summary_c summary(target);
+  ASSERT_TRUE(summary.start([released]() -> std::unique_ptr<wmi_connection_i> {
+    return std::make_unique<hanging_wmi_c>(released);
+  }));
+  EXPECT_EQ(summary.wait_connection(), background_summary_c::connection_state::made);
+  EXPECT_FALSE(summary.ready()) << "the sound query still hangs";
+  *released = true;
+  summary.finish(std::chrono::seconds(10));
+  EXPECT_TRUE(summary.ready());
+
+  // A connection that cannot be made: the program would not start.
+  system_summary none;
+  background_summary_c refused(none);
+  ASSERT_TRUE(refused.start([]() -> std::unique_ptr<wmi_connection_i> { return nullptr; }));
+  EXPECT_EQ(refused.wait_connection(), background_summary_c::connection_state::failed);
+  refused.finish(std::chrono::seconds(10));
+  EXPECT_EQ(none.model, u"") << "nothing was collected";
+  // Without a thread there is nothing to wait for.
+  system_summary unused;
+  EXPECT_EQ(background_summary_c(unused).wait_connection(), background_summary_c::connection_state::failed);
+}
+
 TEST(system_summary, failing_queries_leave_their_fields_empty) {
   fake_wmi_c wmi;  // every query fails
   wmi.answers[{u"SELECT * FROM Win32_ComputerSystem", u"Model"}] = {u"Model X"};

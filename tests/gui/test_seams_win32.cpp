@@ -37,6 +37,10 @@
 //                                the window can tell: it gets WM_DPICHANGED
 //                                with the rectangle Windows would suggest.
 //                                Wine shows one display at one scale.
+//   QUILLARY_TEST_WMI            "unavailable": the WMI connection of the
+//                                system summary cannot be made, five
+//                                seconds after it is tried (so that a test
+//                                sees the window made meanwhile)
 //
 // It also answers the GUI test driver's questions about its open menus
 // (tests/gui/menu_reader_win32.h), which Wine lets no other process read.
@@ -53,6 +57,7 @@
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "platform/win32.h"
+#include "platform/wmi.h"
 #include "service/update_client.h"
 #include "tests/gui/menu_reader_win32.h"
 #include "tests/gui/object_counts_win32.h"
@@ -154,6 +159,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     const wchar_t* hold = _wgetenv(L"QUILLARY_TEST_INSTALL_HOLD");
     static logging_shell_c shell(log, hold ? hold : L"");
     options.shell = &shell;
+  }
+  if (const wchar_t* wmi = _wgetenv(L"QUILLARY_TEST_WMI"); wmi && std::wcscmp(wmi, L"unavailable") == 0) {
+    options.wmi = []() -> std::unique_ptr<quillary::wmi_connection_i> {
+      Sleep(5000);
+      return nullptr;
+    };
   }
   if (const wchar_t* contrast = _wgetenv(L"QUILLARY_TEST_HIGH_CONTRAST")) {
     if (std::wcscmp(contrast, L"1") == 0) quillary::assume_high_contrast(true);

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # quillary.exe under Wine, end to end: a first start creates the settings and
 # shows the window; second starts hand their command line over and exit with
-# -1; a start without language.ini reports failure code 4.
+# -1; a start without language.ini reports failure code 4, one without a WMI
+# connection (the test build's seam) failure code 2 without ever showing its
+# window.
 #
 # usage: startup_test.sh BIN_DIR   (quillary.exe, language.ini, window_probe.exe)
 # Needs an X display (run the Windows tests under xvfb-run).
@@ -13,7 +15,7 @@ probe() { "$wine_run" "$bin/window_probe.exe" "$@"; }
 quillary() { (cd "$work" && "$wine_run" "$work/quillary.exe" "$@"); }
 window_state() { probe state Quillary --class MainWindow; }
 
-cp "$bin/quillary.exe" "$bin/language.ini" "$work/"
+cp "$bin/quillary.exe" "$bin/quillary-test.exe" "$bin/language.ini" "$work/"
 "$wine_run" reg delete 'HKCU\Software\Korvane' /f >/dev/null 2>&1
 
 # --- first start ---------------------------------------------------------
@@ -80,6 +82,24 @@ check "a start without language.ini shows a message box" \
 message=$(probe texts Quillary --class '#32770' | tr -d '\r')
 check "the message names failure code 4" \
   grep -qxF "Application initialization failed, error code: 4." <<<"$message"
+probe press Quillary OK --class '#32770'
+wait "$failed_pid"
+check "that start exits with -1" test "$?" = 255
+
+# --- no WMI connection ----------------------------------------------------
+# The connection is made on a thread while the window is made; the seam's
+# refusal comes five seconds later, when the window exists but has not shown.
+cp "$bin/language.ini" "$work/"
+(cd "$work" && QUILLARY_TEST_WMI=unavailable "$wine_run" "$work/quillary-test.exe") &
+failed_pid=$!
+hidden_window() { window_state | grep -q '"visible": false'; }
+check "while WMI is still tried the window is made, hidden" wait_until 5 hidden_window
+check "a start without a WMI connection shows a message box" \
+  probe wait Quillary --class '#32770' --timeout 30000 --visible
+message=$(probe texts Quillary --class '#32770' | tr -d '\r')
+check "the message names failure code 2" \
+  grep -qxF "Application initialization failed, error code: 2." <<<"$message"
+check "... the window never having shown" bash -c '! "$1" "$2/window_probe.exe" find Quillary --class MainWindow >/dev/null 2>&1' _ "$wine_run" "$bin"
 probe press Quillary OK --class '#32770'
 wait "$failed_pid"
 check "that start exits with -1" test "$?" = 255
