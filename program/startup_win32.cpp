@@ -23,6 +23,7 @@
 #include "download/download_session.h"
 #include "download/package_signature.h"
 #include "platform/authenticode.h"
+#include "platform/dll_search_win32.h"
 #include "platform/elevation.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
@@ -256,6 +257,7 @@ void program_c::release() {
 }  // namespace
 
 int run_program(HINSTANCE instance, int show_command, const program_options& options) {
+  platform::load_dlls_from_system32_only();
   if (check_single_instance() != 0) return -1;
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
