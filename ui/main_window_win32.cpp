@@ -324,8 +324,15 @@ bool main_window_c::on_timer(UINT_PTR id) {
   if (id == summary_timer_id) {
     summary_arrived();
   } else if (id == tray_timer_id) {
-    KillTimer(handle(), tray_timer_id);
-    tray_.add(handle(), tray_icon_id, tray_message_, small_icon_, u"Quillary");
+    // Without its icon a window closed to the tray could not be brought
+    // back but by starting the program again. A retry keeps the picture
+    // set meanwhile (the alert of a background scan).
+    HICON picture = tray_.icon() ? tray_.icon() : small_icon_;
+    if (tray_.add(handle(), tray_icon_id, tray_message_, picture, u"Quillary")) {
+      KillTimer(handle(), tray_timer_id);
+    } else {
+      SetTimer(handle(), tray_timer_id, tray_retry_ms, nullptr);
+    }
   } else {
     background_timer();
   }

@@ -66,8 +66,10 @@ class main_window_c : public window_c,
   // Polls for the system summary, read in the background at start-up.
   static constexpr UINT_PTR summary_timer_id = 2;
   static constexpr UINT summary_poll_ms = 100;
-  // Adds the tray icon once the window has been painted.
+  // Adds the tray icon once the window has been painted, and again every
+  // tray_retry_ms while the shell does not take it.
   static constexpr UINT_PTR tray_timer_id = 3;
+  static constexpr UINT tray_retry_ms = 2000;
 
  protected:
   bool handle_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;

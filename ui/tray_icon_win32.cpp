@@ -25,7 +25,13 @@ bool tray_icon_c::add(HWND window, UINT id, UINT callback_message, HICON icon, c
   data_.uCallbackMessage = callback_message;
   data_.hIcon = icon;
   copy_text(data_.szTip, tip);
-  installed_ = Shell_NotifyIconW(NIM_ADD, &data_) != 0;
+  return install();
+}
+
+bool tray_icon_c::install() {
+  // An add whose answer timed out may have been made after all: then the
+  // icon is there to be changed, and a second add would fail.
+  installed_ = Shell_NotifyIconW(NIM_ADD, &data_) != 0 || Shell_NotifyIconW(NIM_MODIFY, &data_) != 0;
   return installed_;
 }
 
@@ -57,7 +63,7 @@ void tray_icon_c::remove() {
 void tray_icon_c::add_again() {
   if (!data_.hWnd) return;
   data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-  installed_ = Shell_NotifyIconW(NIM_ADD, &data_) != 0;
+  install();
 }
 
 UINT taskbar_created_message() {

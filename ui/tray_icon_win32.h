@@ -18,6 +18,9 @@ class tray_icon_c {
   tray_icon_c& operator=(const tray_icon_c&) = delete;
 
   // Messages come to `window` as `callback_message` with wParam = `id`.
+  // False when the shell did not take it (it is busy at log-on, and its
+  // answer can time out): the caller adds it again later, and an icon the
+  // shell did add after all is then found and kept.
   bool add(HWND window, UINT id, UINT callback_message, HICON icon, const std::u16string& tip);
   // Changes are made only while the icon is installed.
   void set_icon(HICON icon);
@@ -30,6 +33,8 @@ class tray_icon_c {
   HICON icon() const { return data_.hIcon; }
 
  private:
+  bool install();
+
   NOTIFYICONDATAW data_{};
   bool installed_ = false;
 };
