@@ -1,5 +1,6 @@
 # System DLLs the program needs only after its window shows (the device
-# scan, signatures and catalogs, accessibility clients, the transfers' TLS)
+# scan, signatures and catalogs, accessibility clients and their variants,
+# the transfers' TLS, GDI+ for the charts and the larger scales' pictures)
 # are linked through delay-load import libraries: each DLL is loaded by the
 # first call into it instead of with the process, so that loading and
 # initialising it is not part of the start-up. The Windows loader's helper
