@@ -99,7 +99,8 @@ check "a start without a WMI connection shows a message box" \
 message=$(probe texts Quillary --class '#32770' | tr -d '\r')
 check "the message names failure code 2" \
   grep -qxF "Application initialization failed, error code: 2." <<<"$message"
-check "... the window never having shown" bash -c '! "$1" "$2/window_probe.exe" find Quillary --class MainWindow >/dev/null 2>&1' _ "$wine_run" "$bin"
+no_main_window() { ! probe find Quillary --class MainWindow >/dev/null 2>&1; }
+check "... the window never having shown" no_main_window
 probe press Quillary OK --class '#32770'
 wait "$failed_pid"
 check "that start exits with -1" test "$?" = 255
